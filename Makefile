@@ -1,0 +1,31 @@
+# make          build the engine and the builder into build/bin
+# make test     run every test (the engine's under Wine, on a virtual display)
+# make demo     the main job: build the demo and run it under Wine
+JOBS ?= $(shell nproc)
+NATIVE := build/native
+MINGW := build/mingw
+
+.PHONY: all bootstrap engine native test demo clean
+
+all: engine native
+
+bootstrap:
+	@tools/bootstrap
+
+engine: bootstrap
+	@cmake -S . -B $(MINGW) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
+	@cmake --build $(MINGW) -j $(JOBS)
+
+native: bootstrap
+	@cmake -S . -B $(NATIVE) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake --build $(NATIVE) -j $(JOBS)
+
+test: all
+	@tools/wine-prefix templates
+	@cd $(NATIVE) && xvfb-run -a -s "-screen 0 1024x768x24" ctest --output-on-failure -j $(JOBS)
+
+demo: all
+	@tools/demo
+
+clean:
+	rm -rf $(NATIVE) $(MINGW) build/bin

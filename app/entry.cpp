@@ -1,0 +1,73 @@
+#include "app/entry.h"
+
+#include <ole2.h>
+
+#include "app/command_line.h"
+#include "app/exit.h"
+#include "app/installer_state.h"
+#include "payload/messages.h"
+#include "payload/payload_reader.h"
+#include "ui/crash_report.h"
+#include "uninstall/uninstaller.h"
+
+namespace palisade {
+
+InstallerState g_installer;
+
+namespace {
+
+void ShowFatalMessage(const wchar_t* message) {
+  if (!g_installer.flags.silent) {
+    ts::WText caption = MessageText(21);
+    HWND owner = g_installer.openPage ? g_installer.openPage : g_installer.backgroundWindow;
+    MessageBoxW(owner, message, caption.empty() ? L"Error" : caption.c_str(), MB_ICONERROR);
+  }
+  OrderlyExit(1);
+}
+
+void ShowNarrowFatalMessage(const char* message) { ShowFatalMessage(ts::WideFromUtf8(message).c_str()); }
+
+void PrepareProcess(HINSTANCE instance) {
+  ts::RestrictDllSearchToSystemFolder();
+  g_installer.defaultCaption = kDefaultCaption;
+  g_installer.defaultCaptionNarrow = ts::Utf8FromWide(kDefaultCaption);
+  ts::SetOutOfMemoryAdvice(kOutOfMemoryAdvice);
+  ts::InstallOutOfMemoryHandler();
+  InstallCrashFilter();
+  OleInitialize(nullptr);
+  ts::EnablePrivilege(L"SeTakeOwnershipPrivilege");
+  ts::SetFatalBox(ShowNarrowFatalMessage);
+  ts::SetWideFatalBox(ShowFatalMessage);
+  g_installer.instance = instance;
+}
+
+void ReadCommandLine() {
+  ts::WText reason;
+  if (!ParseCommandLine(GetCommandLineW(), g_installer.flags, g_installer.commandLine, reason)) UsageError(reason);
+}
+
+[[noreturn]] void RunUninstallation() {
+  const ts::WText& name = g_installer.commandLine.uninstallName;
+  if (name.empty()) UsageError(L"Product name required");
+  Uninstall(name);
+  OrderlyExit(0);
+}
+
+[[noreturn]] void RunInstallation() {
+  ts::File installer;
+  OpenPayloadSection(installer);
+  // Reading the payload and the install phases come next; until then a
+  // payload is treated as damaged rather than silently ignored.
+  CorruptInstaller(20);
+}
+
+}  // namespace
+
+void RunEngine(HINSTANCE instance) {
+  PrepareProcess(instance);
+  ReadCommandLine();
+  if (g_installer.flags.uninstall) RunUninstallation();
+  RunInstallation();
+}
+
+}  // namespace palisade

@@ -1,0 +1,35 @@
+#include "app/exit.h"
+
+#include <ole2.h>
+
+#include "app/installer_state.h"
+
+namespace palisade {
+namespace {
+
+void PumpPendingMessages() {
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+}
+
+}  // namespace
+
+void OrderlyExit(int exitCode) {
+  if (g_installer.openPage) {
+    DestroyWindow(g_installer.openPage);
+    g_installer.openPage = nullptr;
+  }
+  if (g_installer.backgroundWindow) {
+    ShowWindow(g_installer.backgroundWindow, SW_MINIMIZE);
+    DestroyWindow(g_installer.backgroundWindow);
+    g_installer.backgroundWindow = nullptr;
+  }
+  PumpPendingMessages();
+  OleUninitialize();
+  ExitProcess(static_cast<UINT>(exitCode));
+}
+
+}  // namespace palisade

@@ -1,0 +1,43 @@
+# The engine: a static library holding everything, a thin GUI executable,
+# and the Windows-side test programs that link the same library.
+set(PALISADE_ENGINE_DEFINITIONS UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 __USE_MINGW_ANSI_STDIO=1)
+set(PALISADE_SIZE_FLAGS -Os -ffunction-sections -fdata-sections)
+set(PALISADE_STATIC_LINK -static -static-libgcc -static-libstdc++ -Wl,--gc-sections)
+
+target_compile_options(palisade_format PRIVATE ${PALISADE_SIZE_FLAGS})
+
+add_library(palisade_engine STATIC
+  core/ts_fatal.cpp
+  core/ts_file.cpp
+  core/ts_format.cpp
+  core/ts_memory.cpp
+  core/ts_system.cpp
+  core/ts_text.cpp
+  core/ts_texts.cpp
+  core/ts_vector.cpp
+  app/command_line.cpp
+  app/entry.cpp
+  app/exit.cpp
+  app/gates.cpp
+  payload/messages.cpp
+  payload/payload_reader.cpp
+  ui/crash_report.cpp
+  ui/message_box.cpp
+  uninstall/uninstaller.cpp
+)
+target_include_directories(palisade_engine PUBLIC ${CMAKE_SOURCE_DIR})
+target_compile_definitions(palisade_engine PUBLIC ${PALISADE_ENGINE_DEFINITIONS})
+target_compile_options(palisade_engine PRIVATE ${PALISADE_SIZE_FLAGS} -Wall -Wextra)
+# Only libraries the system keeps in its known-DLL list are imported; any
+# other system DLL is loaded at run time from the system folder, so a DLL
+# planted beside the installer is never picked up by the loader.
+target_link_libraries(palisade_engine PUBLIC palisade_format
+  ole32 oleaut32 shell32 shlwapi advapi32 user32 gdi32 kernel32)
+
+add_executable(palisade-engine WIN32 app/main.cpp app/palisade-engine.rc)
+target_link_libraries(palisade-engine PRIVATE palisade_engine)
+target_link_options(palisade-engine PRIVATE -municode -s ${PALISADE_STATIC_LINK})
+set_target_properties(palisade-engine PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${PALISADE_BIN_DIR}")
+
+add_subdirectory(tests/engine)
+add_subdirectory(tests/helper)

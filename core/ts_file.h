@@ -1,0 +1,57 @@
+#pragma once
+// A file opened through the system, or a file held in memory, that reports
+// its failures as texts: an operation returns false (or 0 bytes) and leaves
+// the reason in LastError().
+#include <windows.h>
+
+#include <cstdint>
+
+#include "core/ts_text.h"
+
+namespace ts {
+
+inline constexpr int kMaxWritePiece = 0x100000;
+
+class File {
+ public:
+  enum Access : unsigned { kRead = 1, kWrite = 2 };
+
+  File() = default;
+  ~File();
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+
+  // Opens an existing file for reading; others may read it meanwhile.
+  bool OpenForReading(const WText& path);
+  // Creates the file, or empties an existing one, for writing.
+  bool Create(const WText& path);
+  // A file in memory: reads come from data, writes are appended to it.
+  void OpenMemory(Text data, unsigned access);
+  void Close();
+
+  bool IsOpen() const { return handle_ != INVALID_HANDLE_VALUE || memoryBacked_; }
+  bool ReadBlock(void* buffer, int size);
+  int ReadSome(void* buffer, int size);
+  bool WriteBlock(const void* data, int size);
+  bool Seek(int64_t position);
+  int64_t Size();
+
+  const Text& LastError() const { return lastError_; }
+  const Text& Memory() const { return memory_; }
+  HANDLE Handle() const { return handle_; }
+
+ private:
+  bool Fail(const char* error);
+  bool FailWithSystemError(DWORD error);
+  bool OpenHandle(const WText& path, DWORD desiredAccess, DWORD disposition, unsigned access);
+  int ReadFromMemory(void* buffer, int size);
+
+  HANDLE handle_ = INVALID_HANDLE_VALUE;
+  bool memoryBacked_ = false;
+  Text memory_;
+  size_t memoryPosition_ = 0;
+  unsigned access_ = 0;
+  Text lastError_;
+};
+
+}  // namespace ts

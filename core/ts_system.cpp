@@ -1,0 +1,69 @@
+#include "core/ts_system.h"
+
+namespace ts {
+
+WText SystemErrorTextW(DWORD error) {
+  wchar_t* buffer = nullptr;
+  DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  WText text = length ? WText(buffer, length) : WText(L"Unknown error");
+  LocalFree(buffer);
+  while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ')) text.pop_back();
+  return text;
+}
+
+Text SystemErrorText(DWORD error) { return Utf8FromWide(SystemErrorTextW(error)); }
+
+WText ModuleFileName(HMODULE module) {
+  WText path(MAX_PATH, L'\0');
+  for (;;) {
+    DWORD length = GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size()));
+    if (length < path.size()) {
+      path.resize(length);
+      return path;
+    }
+    path.resize(path.size() * 2);
+  }
+}
+
+WText ModuleBaseName() {
+  WText path = ModuleFileName();
+  size_t slash = path.find_last_of(L"\\/");
+  return slash == WText::npos ? path : path.substr(slash + 1);
+}
+
+WText SystemFolder() {
+  wchar_t buffer[MAX_PATH];
+  UINT length = GetSystemDirectoryW(buffer, MAX_PATH);
+  return WText(buffer, length < MAX_PATH ? length : 0);
+}
+
+bool RestrictDllSearchToSystemFolder() {
+  // Removes the current folder from the search even on systems that lack the
+  // next call (it came with Windows 8 and an update of Windows 7); it is
+  // looked up rather than imported so that the installer still starts there.
+  SetDllDirectoryW(L"");
+  using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
+  auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFunction>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
+  return setDefault && setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32) != 0;
+}
+
+HMODULE LoadSystemLibrary(const wchar_t* name) {
+  WText path = SystemFolder() + L"\\" + name;
+  return LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+bool EnablePrivilege(const wchar_t* name) {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) return false;
+  TOKEN_PRIVILEGES privileges = {};
+  privileges.PrivilegeCount = 1;
+  privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+  bool ok = LookupPrivilegeValueW(nullptr, name, &privileges.Privileges[0].Luid) &&
+            AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr) && GetLastError() == ERROR_SUCCESS;
+  CloseHandle(token);
+  return ok;
+}
+
+}  // namespace ts

@@ -1,0 +1,24 @@
+#pragma once
+// Narrow and wide texts. Wide texts (UTF-16) carry paths, messages and
+// everything shown to the user; narrow texts inside the engine are UTF-8
+// unless a caller says otherwise (the ANSI forms exist for batch files and
+// other consumers that only understand the system code page).
+#include <string>
+#include <string_view>
+
+namespace ts {
+
+using Text = std::string;
+using WText = std::wstring;
+
+WText WideFromUtf8(std::string_view utf8);
+Text Utf8FromWide(std::wstring_view wide);
+
+// The system's ANSI code page; characters it cannot map become "?".
+WText WideFromAnsi(std::string_view ansi);
+Text AnsiFromWide(std::wstring_view wide);
+
+// Turns every lone line feed into CR LF, leaving existing CR LF pairs alone.
+WText WithCrLf(std::wstring_view text);
+
+}  // namespace ts

@@ -1,0 +1,1 @@
+#include "format/version.h"

@@ -1,0 +1,10 @@
+#pragma once
+#include "core/ts_text.h"
+
+namespace palisade {
+
+// Entry `number` of the chosen language's message table; empty when the
+// table has no such text (always so before the setup script is read).
+ts::WText MessageText(int number);
+
+}  // namespace palisade

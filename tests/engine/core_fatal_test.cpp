@@ -1,0 +1,130 @@
+// The fatal paths end the process, so each runs in a child process (a death
+// test) whose exit code and standard error are checked. The test framework
+// reads the child's standard error in text mode, so line breaks arrive as
+// "\n"; the CR LF form is checked where the engine itself is run.
+#include <gtest/gtest.h>
+
+#include "core/ts_core.h"
+
+namespace {
+
+void WriteToStandardErrorBox(const char*) {}
+
+// Without boxes a fatal error would wait for a click on a message box.
+void QuietBoxes() {
+  ts::SetFatalBox(WriteToStandardErrorBox);
+}
+
+TEST(FatalDeathTest, IndexPastTheEndNamesTypeIndexAndMaxIndex) {
+  ts::Vector<int> numbers{1, 2, 3, 4, 5};
+  EXPECT_EXIT((QuietBoxes(), numbers[5]), ::testing::ExitedWithCode(1), "Vector<int>\\[5\\]\nmax_index = 4");
+}
+
+TEST(FatalDeathTest, NegativeIndexIsCaughtToo) {
+  ts::Vector<ts::WText> names{L"a"};
+  EXPECT_EXIT((QuietBoxes(), names[-1]), ::testing::ExitedWithCode(1), "\\[-1\\]\nmax_index = 0");
+}
+
+TEST(FatalDeathTest, InternalFatalErrorNamesModuleAndLine) {
+  EXPECT_EXIT((QuietBoxes(), ts::InternalFatal("ts_thread", 464)), ::testing::ExitedWithCode(1),
+              "Internal Fatal Error\nModule: ts_thread\nLine: 464");
+}
+
+int g_hookRuns = 0;
+void CountingHook() { ++g_hookRuns; }
+void ReportHookRunsBox(const char*) { ts::WriteStandardError(ts::Format(L"hooks ran %d", g_hookRuns)); }
+
+TEST(FatalDeathTest, HooksRunBeforeTheBox) {
+  auto run = [] {
+    ts::AddFatalHook(CountingHook);
+    ts::AddFatalHook(CountingHook);
+    ts::SetFatalBox(ReportHookRunsBox);
+    ts::Fatal("boom");
+  };
+  EXPECT_EXIT(run(), ::testing::ExitedWithCode(1), "boom\nhooks ran 2");
+}
+
+void SecondFatalBox(const char*) { ts::Fatal("second"); }
+
+TEST(FatalDeathTest, ASecondReportShowsNoSecondBox) {
+  auto run = [] {
+    ts::SetFatalBox(SecondFatalBox);
+    ts::Fatal("first");
+  };
+  EXPECT_EXIT(run(), ::testing::ExitedWithCode(1), "^first\n$");
+}
+
+TEST(FatalDeathTest, WideMessageReachesStandardErrorAsUtf8) {
+  EXPECT_EXIT((QuietBoxes(), ts::Fatal(L"caf\u00E9 %d", 3)), ::testing::ExitedWithCode(1), "caf\xC3\xA9 3\n");
+}
+
+TEST(OutOfMemoryReport, LayoutWithMarkersAndEightWordsALine) {
+  uint32_t stack[ts::kReportStackWords];
+  for (int i = 0; i < ts::kReportStackWords; ++i) stack[i] = static_cast<uint32_t>(i);
+  stack[0] = 0x11223344;
+  stack[1] = 0x55667788;
+  ts::Text report = ts::OutOfMemoryReport("Make sure the hard drive is not full.", 1000, stack);
+  const ts::Text head =
+      "Out Of Memory.\r\nAdvice: Make sure the hard drive is not full.\r\nRequested size = 1000 (0x000003E8)\r\n\r\n"
+      "Stack contents:\r11223344 55667788 00000002 00000003 00000004 00000005 00000006 00000007\r00000008 ";
+  EXPECT_EQ(report.substr(0, head.size()), head);
+  EXPECT_EQ(report.size(), ts::Text("Out Of Memory.\r\nAdvice: Make sure the hard drive is not full.\r\n"
+                                    "Requested size = 1000 (0x000003E8)\r\n\r\nStack contents:")
+                                   .size() + 80 * 9);
+  EXPECT_EQ(report.substr(report.size() - 9), " 0000004F");
+}
+
+class FreeOnce : public ts::MemoryReleaser {
+ public:
+  bool ReleaseMemory() override { return calls_++ == 0; }
+
+ private:
+  int calls_ = 0;
+};
+
+class NeverFrees : public ts::MemoryReleaser {
+ public:
+  bool ReleaseMemory() override { return true; }
+};
+
+// Larger than a 32-bit process can ever get, so every attempt fails.
+constexpr size_t kImpossible = 0x7FFFFFF0;
+
+TEST(OutOfMemoryDeathTest, ReportBeginsWithAdviceAndRequestedSize) {
+  auto run = [] {
+    QuietBoxes();
+    ts::SetOutOfMemoryAdvice("Make sure the hard drive is not full.");
+    ts::InstallOutOfMemoryHandler();
+    char* volatile block = new char[kImpossible];
+    block[0] = 1;
+  };
+  EXPECT_EXIT(run(), ::testing::ExitedWithCode(1),
+              "^Out Of Memory\\.\nAdvice: Make sure the hard drive is not full\\.\n"
+              "Requested size = 2147483632 \\(0x7FFFFFF0\\)\n\nStack contents:\r11223344 55667788 ");
+}
+
+TEST(OutOfMemoryDeathTest, ReleaserThatFreedSomethingCausesARetry) {
+  auto run = [] {
+    QuietBoxes();
+    static FreeOnce releaser;
+    ts::AddMemoryReleaser(&releaser);
+    ts::InstallOutOfMemoryHandler();
+    if (ts::OutOfMemoryHandler(64) == 1) ts::Fatal("retried");
+  };
+  EXPECT_EXIT(run(), ::testing::ExitedWithCode(1), "^retried");
+}
+
+TEST(OutOfMemoryDeathTest, GivesUpAfter50000CallsEvenWhenReleasersReportSuccess) {
+  auto run = [] {
+    QuietBoxes();
+    static NeverFrees releaser;
+    ts::AddMemoryReleaser(&releaser);
+    for (int i = 0; i < ts::kMaxOutOfMemoryRetries; ++i) {
+      if (ts::OutOfMemoryHandler(64) != 1) ts::Fatal("gave up early at %d", i);
+    }
+    ts::OutOfMemoryHandler(64);
+  };
+  EXPECT_EXIT(run(), ::testing::ExitedWithCode(1), "^Out Of Memory\\.");
+}
+
+}  // namespace
