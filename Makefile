@@ -2,6 +2,7 @@
 # make test     run every test (the engine's under Wine, on a virtual display)
 # make demo     the main job: build the demo and run it under Wine
 JOBS ?= $(shell nproc)
+MAKEFLAGS += --no-print-directory
 NATIVE := build/native
 MINGW := build/mingw
 

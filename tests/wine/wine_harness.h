@@ -1,0 +1,60 @@
+#pragma once
+// Runs Windows programs under Wine in a scratch prefix that lives as long as
+// the object. Programs see the prefix's C: drive; Linux paths are reachable
+// through Z:, which is how the built programs are started in place.
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+namespace palisade::testing {
+
+struct RunResult {
+  int exitCode = -1;  // -1 when the program was killed at its time limit
+  std::string out;
+  std::string err;
+};
+
+// A program started in the background; Wait() collects it.
+struct Started {
+  pid_t pid = -1;
+  int outPipe = -1;
+  int errPipe = -1;
+};
+
+class WinePrefix {
+ public:
+  explicit WinePrefix(int bits = 32);
+  ~WinePrefix();
+  WinePrefix(const WinePrefix&) = delete;
+  WinePrefix& operator=(const WinePrefix&) = delete;
+
+  // Runs `wine program arguments...`; extraEnvironment holds NAME=VALUE pairs.
+  RunResult Run(const std::vector<std::string>& command, int timeoutSeconds = 60,
+                const std::vector<std::string>& extraEnvironment = {});
+  Started Start(const std::vector<std::string>& command, const std::vector<std::string>& extraEnvironment = {});
+  RunResult Wait(Started& started, int timeoutSeconds = 60);
+
+  // Runs the window helper (wait, texts, press, gone, list) in this prefix.
+  RunResult WindowHelper(const std::vector<std::string>& arguments);
+
+  const std::string& Path() const { return path_; }
+  std::string DriveC() const { return path_ + "/drive_c"; }
+
+ private:
+  std::string path_;
+};
+
+// Where the build put things.
+std::string EnginePath();
+std::string WindowsTestProgram(const std::string& name);
+std::string SourcePath(const std::string& relative);
+
+std::string ReadFile(const std::string& path);
+bool FileExists(const std::string& path);
+void CopyFile(const std::string& from, const std::string& to);
+
+// Output of a Linux command (for tools such as the MinGW objdump).
+std::string CommandOutput(const std::string& command);
+
+}  // namespace palisade::testing
