@@ -4,9 +4,9 @@
 
 #include "app/command_line.h"
 #include "app/exit.h"
+#include "app/install_driver.h"
 #include "app/installer_state.h"
 #include "payload/messages.h"
-#include "payload/payload_reader.h"
 #include "ui/crash_report.h"
 #include "uninstall/uninstaller.h"
 
@@ -53,21 +53,13 @@ void ReadCommandLine() {
   OrderlyExit(0);
 }
 
-[[noreturn]] void RunInstallation() {
-  ts::File installer;
-  OpenPayloadSection(installer);
-  // Reading the payload and the install phases come next; until then a
-  // payload is treated as damaged rather than silently ignored.
-  CorruptInstaller(20);
-}
-
 }  // namespace
 
 void RunEngine(HINSTANCE instance) {
   PrepareProcess(instance);
   ReadCommandLine();
   if (g_installer.flags.uninstall) RunUninstallation();
-  RunInstallation();
+  RunInstallDriver();
 }
 
 }  // namespace palisade

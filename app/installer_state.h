@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "core/ts_core.h"
+#include "format/setup_script.h"
 
 namespace palisade {
 
@@ -28,13 +29,25 @@ struct CommandLineValues {
   ts::Text batchAdditions[3];
 };
 
+// Where the installation folder comes from once the script is read.
+enum class InstallFolderSource {
+  kFolder,    // installFolder holds it
+  kRegistry,  // installFolder names a registry value, read at the folder phase
+  kMaster,    // the master product's folder, found by the master-product check
+};
+
 struct InstallerState {
   ts::WText defaultCaption;
   ts::Text defaultCaptionNarrow;
   HINSTANCE instance = nullptr;
   RunFlags flags;
   CommandLineValues commandLine;
-  ts::Vector<ts::WText> messages;  // the chosen language's message table
+  // The setup script as read, with its defaults applied; narrow texts UTF-8.
+  format::SetupScript script;
+  uint32_t productFlags2 = 0;  // from the payload header
+  int language = 0;  // the message table's column for the chosen language
+  ts::WText installFolder;
+  InstallFolderSource installFolderSource = InstallFolderSource::kFolder;
   HWND backgroundWindow = nullptr;
   HWND openPage = nullptr;
 };

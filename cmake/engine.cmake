@@ -15,12 +15,15 @@ add_library(palisade_engine STATIC
   core/ts_text.cpp
   core/ts_texts.cpp
   core/ts_vector.cpp
+  core/system_facts.cpp
   app/command_line.cpp
   app/entry.cpp
   app/exit.cpp
   app/gates.cpp
+  app/install_driver.cpp
   payload/messages.cpp
   payload/payload_reader.cpp
+  payload/script_reader.cpp
   ui/crash_report.cpp
   ui/message_box.cpp
   uninstall/uninstaller.cpp

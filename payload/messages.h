@@ -8,3 +8,11 @@ namespace palisade {
 ts::WText MessageText(int number);
 
 }  // namespace palisade
+
+namespace palisade {
+
+// Replaces "<product>", "<description>" and "<os>" by the product's name,
+// its description and the system's name.
+ts::WText SubstituteTags(const ts::WText& text);
+
+}  // namespace palisade

@@ -1,23 +1,19 @@
 #include "payload/payload_reader.h"
 
-#include <cstring>
-
+#include "format/checksum.h"
+#include "format/product_flags.h"
+#include "format/script_block.h"
+#include "format/version.h"
+#include "app/installer_state.h"
 #include "payload/messages.h"
 
 namespace palisade {
 namespace {
 
 constexpr int kMaxInstallerPath = 1024;
-constexpr int kPeHeaderOffsetField = 60;
-constexpr int kSectionEntrySize = 40;
-constexpr char kSectionName[] = ".setup";
-
-uint16_t ReadU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-uint32_t ReadU32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24; }
-
-bool ReadAt(ts::File& file, int64_t offset, void* buffer, int size) {
-  return file.Seek(offset) && file.ReadBlock(buffer, size);
-}
+// Enough for every header that FindPayloadSection looks at: the PE header
+// lies within the first 4 KiB and has at most 99 section entries.
+constexpr int kHeaderBytes = 4096 + 24 + 0xFFFF + 99 * 40;
 
 ts::WText InstallerPath() {
   wchar_t buffer[kMaxInstallerPath];
@@ -31,6 +27,36 @@ ts::WText InstallerPath() {
       "There is no installation data present.\r\n"
       "No uninstallation parameters were specified.\r\n\r\n"
       "You should not delete this program or execute it directly.");
+}
+
+void OpenOwnFile(Payload& payload) {
+  payload.installerPath = InstallerPath();
+  if (!payload.file.OpenForReading(payload.installerPath)) {
+    DWORD error = GetLastError();
+    ts::Fatal(L"Error code 1: The installer could not open itself.\r\nFilename: %s\r\nError #%d: %s",
+              payload.installerPath.c_str(), static_cast<int>(error), ts::SystemErrorTextW(error).c_str());
+  }
+  payload.fileSize = payload.file.Size();
+}
+
+bool ReadFileRange(ts::File& file, int64_t offset, int64_t length, std::vector<uint8_t>& out) {
+  if (length < 0 || length > INT32_MAX) return false;
+  out.resize(static_cast<size_t>(length));
+  return file.Seek(offset) && file.ReadBlock(out.data(), static_cast<int>(length));
+}
+
+void FindSection(Payload& payload) {
+  std::vector<uint8_t> headers(static_cast<size_t>(std::min<int64_t>(payload.fileSize, kHeaderBytes)));
+  if (!payload.file.Seek(0) || !payload.file.ReadBlock(headers.data(), static_cast<int>(headers.size()))) {
+    CorruptInstaller(format::Error::kPeHeaderOffset);
+  }
+  format::SectionSearch search = format::FindPayloadSection(headers);
+  if (search.error != format::Error::kNone) CorruptInstaller(search.error);
+  if (!search.found) NoInstallationData();
+  payload.section = search.section;
+  if (!payload.file.Seek(payload.section.rawOffset)) CorruptInstaller(format::Error::kSectionSeekFailed);
+  auto* base = reinterpret_cast<const uint8_t*>(GetModuleHandleW(nullptr));
+  payload.mapped = std::span<const uint8_t>(base + payload.section.virtualAddress, payload.section.rawSize);
 }
 
 }  // namespace
@@ -51,40 +77,67 @@ void CorruptInstaller(int code) {
   ts::Fatal(L"%s", format.c_str());
 }
 
-PayloadSection OpenPayloadSection(ts::File& installer) {
-  PayloadSection section;
-  section.installerPath = InstallerPath();
-  if (!installer.OpenForReading(section.installerPath)) {
-    DWORD error = GetLastError();
-    ts::Fatal(L"Error code 1: The installer could not open itself.\r\nFilename: %s\r\nError #%d: %s",
-              section.installerPath.c_str(), static_cast<int>(error), ts::SystemErrorTextW(error).c_str());
-  }
-  section.fileSize = installer.Size();
+void CorruptInstaller(format::Error error) { CorruptInstaller(format::ErrorCode(error)); }
 
-  uint8_t field[4];
-  if (!ReadAt(installer, kPeHeaderOffsetField, field, 2)) CorruptInstaller(43);
-  uint32_t peHeader = ReadU16(field);
-  if (peHeader < 64 || peHeader > 4096) CorruptInstaller(43);
-  uint8_t fileHeader[24];
-  if (!ReadAt(installer, peHeader, fileHeader, sizeof fileHeader)) CorruptInstaller(44);
-  int sectionCount = ReadU16(fileHeader + 6);
-  if (sectionCount < 4 || sectionCount > 99) CorruptInstaller(44);
-  uint32_t sectionTable = peHeader + 24 + ReadU16(fileHeader + 20);
-
-  for (int i = 0; i < sectionCount; ++i) {
-    uint8_t entry[kSectionEntrySize];
-    if (!ReadAt(installer, sectionTable + static_cast<int64_t>(i) * kSectionEntrySize, entry, kSectionEntrySize)) break;
-    char name[9] = {};
-    std::memcpy(name, entry, 8);
-    if (std::strcmp(name, kSectionName) != 0) continue;
-    section.virtualAddress = ReadU32(entry + 12);
-    section.rawSize = ReadU32(entry + 16);
-    section.rawOffset = ReadU32(entry + 20);
-    if (section.rawOffset == 0) CorruptInstaller(9);
-    if (!installer.Seek(section.rawOffset)) CorruptInstaller(10);
-    return section;
+void OpenPayload(Payload& payload) {
+  OpenOwnFile(payload);
+  FindSection(payload);
+  format::HeaderReadResult result = format::ReadPayloadHeader(payload.mapped, payload.header);
+  if (result.versionMismatch) {
+    ts::Fatal(L"The installer version (%hs) does not match the version of %s (%hs).  Close all applications and "
+              L"reinstall %s.",
+              format::kEngineVersion, g_installer.defaultCaption.c_str(), payload.header.engineVersion.c_str(),
+              g_installer.defaultCaption.c_str());
   }
-  NoInstallationData();
+  if (result.error != format::Error::kNone) CorruptInstaller(result.error);
+  payload.cipher = format::HeaderCipher(payload.header);
+}
+
+void DecodeSetupScript(Payload& payload) {
+  std::span<const uint8_t> block =
+      payload.mapped.subspan(format::HeaderSize(payload.header), static_cast<size_t>(payload.header.scriptBlockSize));
+  format::Error error = format::DecodeScriptBlock(block, payload.cipher ? &*payload.cipher : nullptr,
+                                                  payload.header.scriptChecksum, payload.script);
+  if (error != format::Error::kNone) CorruptInstaller(error);
+  if (format::Checksum(payload.script) != payload.header.scriptChecksum) CorruptInstaller(format::Error::kScriptChecksum);
+}
+
+void CheckStubAndBuildUninstaller(Payload& payload, bool verifyStub) {
+  std::vector<uint8_t> stub;
+  if (!ReadFileRange(payload.file, 0, payload.section.rawOffset, stub)) CorruptInstaller(format::Error::kStubUnreadable);
+  if (verifyStub && format::StubChecksum(stub, payload.section) != payload.header.stubChecksum) {
+    CorruptInstaller(format::Error::kStubChecksum);
+  }
+  if (!(payload.header.productFlags2 & format::product_flags2::kStripPayload)) {
+    payload.uninstallerLength = payload.fileSize;
+    return;
+  }
+  int64_t sectionEnd = static_cast<int64_t>(payload.section.rawOffset) + payload.section.rawSize;
+  std::vector<uint8_t> trailer;
+  if (!ReadFileRange(payload.file, sectionEnd, payload.fileSize - sectionEnd, trailer)) {
+    CorruptInstaller(format::Error::kTrailerUnreadable);
+  }
+  payload.strippedUninstaller = format::StripPayloadSection(stub, trailer, payload.section);
+  payload.uninstallerLength = static_cast<int64_t>(payload.strippedUninstaller.size());
+}
+
+void LocateArchive(Payload& payload, bool readFromFile) {
+  size_t start = format::ArchiveStart(payload.header);
+  if (readFromFile) {
+    // Only the archive's own bytes are read, so that a signature appended to
+    // the file does not count as archive data.
+    int64_t offset = static_cast<int64_t>(payload.section.rawOffset) + static_cast<int64_t>(start);
+    int64_t length = std::min<int64_t>(payload.header.archiveLength, std::max<int64_t>(payload.fileSize - offset, 0));
+    if (!ReadFileRange(payload.file, offset, length, payload.archiveFromFile)) {
+      ts::Fatal("Error code 2: failed to read archive data\r\nsize=%d pos=%d", static_cast<int>(length),
+                static_cast<int>(offset));
+    }
+    payload.archive = payload.archiveFromFile;
+  } else {
+    payload.archive = format::ArchiveInSection(payload.mapped, payload.header);
+  }
+  format::Error error = format::VerifyArchive(payload.archive, payload.header);
+  if (error != format::Error::kNone) CorruptInstaller(error);
 }
 
 }  // namespace palisade

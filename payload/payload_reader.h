@@ -1,23 +1,50 @@
 #pragma once
 // Finds and checks the setup payload carried in the installer's own
-// ".setup" section.
+// ".setup" section, decodes its setup script, derives the uninstaller image
+// and locates the archive. Every inconsistency ends the run with the
+// corrupt-installer report and its error number.
+#include <optional>
+#include <span>
+#include <vector>
+
 #include "core/ts_core.h"
+#include "format/errors.h"
+#include "format/payload_cipher.h"
+#include "format/payload_header.h"
+#include "format/pe_image.h"
 
 namespace palisade {
 
 // Reports the installer as corrupt with the error code and ends the run.
 [[noreturn]] void CorruptInstaller(int code);
+[[noreturn]] void CorruptInstaller(format::Error error);
 
-struct PayloadSection {
+struct Payload {
+  ts::File file;  // the installer's own file, open for the whole run
   ts::WText installerPath;
   int64_t fileSize = 0;
-  uint32_t virtualAddress = 0;
-  uint32_t rawSize = 0;
-  uint32_t rawOffset = 0;
+  format::SectionLocation section;
+  std::span<const uint8_t> mapped;  // the section in the running image
+  format::PayloadHeader header;
+  std::optional<format::PayloadCipher> cipher;
+  std::vector<uint8_t> script;  // decoded
+  // The uninstaller is the whole installer file unless the payload is
+  // stripped from it; then these are the bytes to write.
+  std::vector<uint8_t> strippedUninstaller;
+  int64_t uninstallerLength = 0;
+  std::vector<uint8_t> archiveFromFile;  // filled only when the archive is read from the file
+  std::span<const uint8_t> archive;
 };
 
-// Opens the installer's own file and locates its ".setup" section; ends the
-// run with the matching message when there is none or the headers are bad.
-PayloadSection OpenPayloadSection(ts::File& installer);
+// Opens the installer's own file, finds the section and reads the header.
+void OpenPayload(Payload& payload);
+// Deciphers or unscrambles, decompresses and checks the setup script.
+void DecodeSetupScript(Payload& payload);
+// Reads the stub before the section, checks it when asked, and builds the
+// uninstaller image.
+void CheckStubAndBuildUninstaller(Payload& payload, bool verifyStub);
+// Finds the archive in the mapped image or reads it from the file, and
+// checks its length and checksum.
+void LocateArchive(Payload& payload, bool readFromFile);
 
 }  // namespace palisade

@@ -1,0 +1,188 @@
+#pragma once
+// The setup script: the product description that the engine executes, a
+// record of fields stored strictly one after another. The builder fills a
+// SetupScript and writes it; the engine reads it back field by field and
+// then applies what the fields mean (defaults, flags, overrides).
+//
+// Narrow texts are held here as UTF-8 and stored in the narrow form ("|"
+// and UTF-8 for anything beyond ASCII). Binary fields (sounds, bitmaps,
+// license and readme files) are held and stored as raw bytes.
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "format/byte_stream.h"
+#include "format/errors.h"
+
+namespace palisade::format {
+
+using Bytes = std::vector<uint8_t>;
+
+inline constexpr int kBatchCount = 7;
+enum BatchIndex { kPreInstallBatch, kPostInstallBatch, kExitBatch, kUninstallBatch1, kUninstallBatch2, kUpgradeBatch,
+                  kReinstallBatch };
+
+inline constexpr int kClosingNotifyCount = 4;
+enum ClosingNotify { kNotifyFirstInstall, kNotifyUpgrade, kNotifyOverNewer, kNotifyReinstall };
+
+inline constexpr int kPageStyleCount = 8;
+enum PageStyleIndex { kGreetingPage, kLanguagePage, kLicensePage, kReadmePage, kChooseDirPage, kStartMenuPage,
+                      kProgressPage, kSummaryPage };
+
+struct ConditionalDeleteRule {
+  std::string pattern;
+  uint8_t conditionKind = 0;
+  std::string value;
+  uint8_t flags = 0;  // bit 0x8: the rule also applies at uninstallation
+};
+
+struct AssociationRecord {
+  uint32_t mode = 0;  // 1 full association, 2 open-with list only
+  std::string extension;
+  std::string progId;
+  std::string verb;
+  std::string verbLabel;
+  std::string command;
+  std::string icon;
+  std::u16string description;
+  std::string reserved;  // stored after the description; no phase reads it
+};
+
+struct ShortcutRecord {
+  std::string target;
+  std::string name;
+  std::string icon;
+  std::string arguments;
+  std::string workingFolder;
+  uint8_t desktop = 0;
+  uint8_t startMenu = 0;
+  uint8_t startup = 0;
+  std::string extraFolder;
+  uint8_t permanent = 0;
+  uint8_t windowState = 0;  // 0 normal, 1 minimised, 2 maximised
+};
+
+struct RegistrationValue {
+  std::string name;  // a backslash splits off a sub-key of the uninstall key
+  uint8_t type = 0;  // 1 text, 2 expandable text, 4 number
+  std::string data;
+};
+
+struct CloseRule {
+  std::string windowClass;
+  std::string windowTitle;
+  std::string applicationName;
+  uint8_t action = 0;
+  uint8_t options = 0;
+};
+
+struct SetupScript {
+  uint32_t productFlagsLow = 0;   // `ProductFlags`, low word; bits in product_flags.h
+  uint32_t productFlagsHigh = 0;  // `ProductFlags`, high word
+  uint8_t automaticModeRequest = 0;  // 1 on, 2 off unless silent
+  std::string taskbarText;
+  std::string displayTitle;
+  double titleSize = 0;
+  uint32_t progressPlacement = 0;
+  uint16_t minimumStatusTime = 0;  // milliseconds
+  uint8_t shortcutMode = 0;        // 1: shortcuts for all users
+  TimeStamp uninstallerTime;
+  std::string publisher;
+  std::string productName;
+  std::string description;
+  uint8_t bitness = 0;  // 0 either, 1 64-bit, 2 32-bit only
+  uint8_t optionByte = 0;
+  std::string sharedPath;
+  std::string portableSharedFolder;
+  std::string startMenuFolder;
+  std::string displayVersion;
+  std::string installFolderRule;
+  std::string productRegistry;
+  std::u16string registryMergeText;
+  std::string registryMergeFileText;
+  int32_t bitmapSize = 0;  // per cent of the background window
+  int32_t stretchMode = 0;
+  std::string greetingLinkText;
+  std::vector<Bytes> licenseTexts;  // one per language
+  std::vector<Bytes> readmeTexts;
+  std::string uninstallSubfolder;
+  std::string uninstallerName;
+  std::string uninstallName;
+  std::string text31;
+  std::string productHeading;
+  uint32_t bannerTextColor = 0;
+  uint8_t sidePictureFrame = 0;
+  uint32_t titleColor = 0;
+  uint8_t titleShadow = 0;
+  uint8_t titlePosition = 0;
+  std::string titleFont;
+  uint32_t topColor = 0;
+  uint32_t bottomColor = 0;
+  Bytes backgroundBitmap;
+  uint32_t bitmapTpi = 0;  // stored only with a bitmap
+  uint8_t copyrightPosition = 0;  // 0: no copyright line, and the next four are not stored
+  uint32_t copyrightColor = 0;
+  double copyrightSize = 0;
+  std::string copyrightText;
+  std::string copyrightFont;
+  // Stored only when `ProductFlags` has the master-product bit.
+  std::string masterRegistryName;
+  std::string masterDisplayName;
+  std::string masterMinimumVersion;
+  Bytes greetingSound;  // WAV data
+  std::string desktopFolder;
+  Bytes dataBlock46;
+  std::array<std::string, kBatchCount> batches;
+  std::array<uint8_t, 20> block48{};
+  uint32_t excludedSystems = 0;  // mask of system bits
+  uint8_t archiveFromFile = 0;   // 0: the archive is read from the mapped image
+  std::string launchProgram;
+  std::string openDocument;
+  std::string summaryOpenTarget;
+  std::string startNotifyUrl;
+  std::string beginNotifyUrl;
+  std::array<std::string, kClosingNotifyCount> closingNotifyUrls;
+  std::string uninstallNotifyUrl;  // `NotifyURL`
+  std::string greetingText;
+  std::string text52;
+  std::string text53;
+  std::string password;
+  std::string text54;
+  std::string firewallText;
+  std::string addToPathSubfolder;
+  std::array<uint32_t, 2> pageOptions{};
+  std::array<uint32_t, kPageStyleCount> pageStyles{};
+  Bytes optionalBlob;  // stored only when `ProductFlags` has the previous-installation bit
+  std::vector<ConditionalDeleteRule> conditionalDeletes;
+  std::vector<AssociationRecord> associations;
+  std::vector<ShortcutRecord> shortcuts;
+  std::string rootShortcutCommand;
+  std::string rootShortcutName;
+  std::u16string pinCommand;
+  std::u16string pinName;
+  std::vector<RegistrationValue> registrationValues;
+  std::string supportOffer;
+  Bytes dataBlock63;
+  std::vector<CloseRule> closeRules;
+  std::vector<std::u16string> languageNames;
+  // messages[number][language]
+  std::vector<std::vector<std::u16string>> messages;
+};
+
+// Turns a stored narrow text that is not in the "|" form and not ASCII (the
+// system's ANSI code page) into UTF-8. Only the engine knows that code page.
+using AnsiToUtf8 = std::function<std::string(std::string_view)>;
+
+// False when a value cannot be stored (a text too long for its encoding, a
+// NUL inside a text, a list too long); `problem` then says which field.
+bool WriteSetupScript(const SetupScript& script, Bytes& out, std::string& problem);
+
+// Reads the fields in order; stops at the first range check that fails and
+// returns its error. Reads past the end yield zeros, which the end-marker
+// check catches.
+Error ReadSetupScript(std::span<const uint8_t> data, const AnsiToUtf8& ansiToUtf8, SetupScript& script);
+
+}  // namespace palisade::format

@@ -1,1 +1,0 @@
-#include "format/version.h"

@@ -1,0 +1,59 @@
+#pragma once
+// Builds installers straight from the format library, with hooks that damage
+// one stage on purpose, so that tests can show how the engine meets every
+// kind of corrupt payload without going through the builder.
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "format/file_record.h"
+#include "format/payload_header.h"
+#include "format/setup_script.h"
+
+namespace palisade::testing {
+
+using Bytes = std::vector<uint8_t>;
+
+struct TestFile {
+  std::string name;
+  std::string content;
+};
+
+struct InstallerRecipe {
+  format::SetupScript script;
+  std::vector<TestFile> files;
+  bool encipher = false;
+  size_t chunkSize = 64 * 1024;
+  uint32_t productFlags2 = 0;
+  // Damage applied to one stage; each runs after the stage is built and
+  // before anything that depends on it is computed.
+  std::function<void(Bytes& script)> editScript;
+  std::function<void(Bytes& scriptBlock)> editScriptBlock;
+  std::function<void(Bytes& plainChunk, size_t index)> editPlainChunk;
+  std::function<void(Bytes& archive)> editArchive;
+  // Only the caller's fields of the header (flags, script checksum, entry
+  // sizes); the rest is computed later and is changed with PatchHeaderField.
+  std::function<void(format::PayloadHeader& header)> editHeader;
+  std::function<void(Bytes& installer)> editInstaller;
+};
+
+// A script that installs nothing and asks nothing: one language, English,
+// with a message table of empty texts.
+format::SetupScript MinimalScript();
+
+Bytes BuildInstaller(const InstallerRecipe& recipe);
+
+// File offset of the payload header in a built installer.
+size_t PayloadOffset(const Bytes& installer);
+
+// The 32-bit fields of the header after the version text, in stored order;
+// entry sizes follow them.
+enum class HeaderField { kProductFlags2, kScriptBlockSize, kScriptChecksum, kStubChecksum, kArchiveEnd, kEntryCount,
+                         kArchiveLength, kArchiveChecksum, kFirstEntrySize };
+void PatchHeaderField(Bytes& installer, HeaderField field, uint32_t value);
+uint32_t HeaderFieldValue(const Bytes& installer, HeaderField field);
+
+void WriteBytes(const std::string& path, const Bytes& bytes);
+
+}  // namespace palisade::testing
