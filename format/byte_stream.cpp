@@ -52,11 +52,12 @@ TimeStamp ByteReader::Time() {
   return time;
 }
 
+// A length that runs past the end keeps only the bytes that are there:
+// padding with zeros would let one damaged length claim a gigabyte, and the
+// end-marker check fails such a script anyway.
 std::string ByteReader::String(std::size_t length) {
   std::span<const uint8_t> present = View(length);
-  std::string value(present.begin(), present.end());
-  value.resize(length, '\0');
-  return value;
+  return std::string(present.begin(), present.end());
 }
 
 bool ByteReader::CompactString(std::string& value) {
@@ -80,7 +81,6 @@ bool ByteReader::Blob(std::vector<uint8_t>& value) {
   if (length < 0) return false;
   std::span<const uint8_t> present = View(static_cast<std::size_t>(length));
   value.assign(present.begin(), present.end());
-  value.resize(static_cast<std::size_t>(length), 0);
   return true;
 }
 

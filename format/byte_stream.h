@@ -3,8 +3,9 @@
 // the file records, with a cursor-based reader over bytes that stay where
 // they are (a mapped view) and a writer that appends to a byte vector.
 //
-// Reading past the end never stops the reader: the missing bytes read as
-// zeros and overran() turns true. Only the checks that callers apply to the
+// Reading past the end never stops the reader: missing bytes of numbers and
+// blocks read as zeros, a string or blob keeps the bytes that are there, and
+// overran() turns true. Only the checks that callers apply to the
 // values read (checks.h) stop a read of the script.
 #include <cstddef>
 #include <cstdint>
