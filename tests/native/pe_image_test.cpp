@@ -1,0 +1,192 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+
+#include "format/byte_order.h"
+#include "format/checksum.h"
+#include "format/installer_image.h"
+#include "format/pe_image.h"
+#include "format/script_block.h"
+#include "test_bytes.h"
+
+namespace palisade::format {
+namespace {
+
+constexpr uint32_t kPe = 0x80;
+constexpr uint32_t kFileAlignment = 0x200;
+constexpr uint32_t kSectionAlignment = 0x1000;
+
+uint32_t U32At(const std::vector<uint8_t>& image, size_t at) { return LoadLe32(image.data() + at); }
+uint16_t U16At(const std::vector<uint8_t>& image, size_t at) {
+  return static_cast<uint16_t>(image[at] | image[at + 1] << 8);
+}
+void PutU16(std::vector<uint8_t>& image, size_t at, uint16_t value) {
+  image[at] = static_cast<uint8_t>(value);
+  image[at + 1] = static_cast<uint8_t>(value >> 8);
+}
+
+// A 32-bit executable's headers with four sections of one file-alignment
+// unit each: all that the payload code looks at.
+std::vector<uint8_t> SmallExecutable() {
+  std::vector<uint8_t> image(0x400 + 4 * kFileAlignment, 0);
+  image[0] = 'M';
+  image[1] = 'Z';
+  StoreLe32(image.data() + 60, kPe);
+  std::memcpy(image.data() + kPe, "PE\0\0", 4);
+  PutU16(image, kPe + 4, 0x14C);
+  PutU16(image, kPe + 6, 4);
+  PutU16(image, kPe + 20, 224);
+  PutU16(image, kPe + 24, 0x10B);
+  StoreLe32(image.data() + kPe + 32, 4 * kFileAlignment);
+  StoreLe32(image.data() + kPe + 56, kSectionAlignment);
+  StoreLe32(image.data() + kPe + 60, kFileAlignment);
+  StoreLe32(image.data() + kPe + 80, 5 * kSectionAlignment);
+  StoreLe32(image.data() + kPe + 84, 0x400);
+  StoreLe32(image.data() + kPe + 116, 16);
+  const char* names[] = {".text", ".data", ".rdata", ".rsrc"};
+  for (uint32_t i = 0; i < 4; ++i) {
+    uint8_t* entry = image.data() + kPe + 24 + 224 + 40 * i;
+    std::memcpy(entry, names[i], std::strlen(names[i]));
+    StoreLe32(entry + 8, 0x100);
+    StoreLe32(entry + 12, (i + 1) * kSectionAlignment);
+    StoreLe32(entry + 16, kFileAlignment);
+    StoreLe32(entry + 20, 0x400 + i * kFileAlignment);
+    for (uint32_t b = 0; b < kFileAlignment; ++b) image[0x400 + i * kFileAlignment + b] = static_cast<uint8_t>(i + b);
+  }
+  return image;
+}
+
+std::vector<uint8_t> WithPayload(const std::vector<uint8_t>& engine, size_t payloadSize) {
+  std::vector<uint8_t> out;
+  std::string problem;
+  EXPECT_TRUE(AddPayloadSection(engine, test_bytes::Noise(payloadSize, 7), out, problem)) << problem;
+  return out;
+}
+
+TEST(PayloadSection, AddedAfterEveryOtherSectionWithConsistentHeaders) {
+  std::vector<uint8_t> engine = SmallExecutable();
+  std::vector<uint8_t> installer = WithPayload(engine, 5000);
+  SectionSearch search = FindPayloadSection(installer);
+  ASSERT_EQ(search.error, Error::kNone);
+  ASSERT_TRUE(search.found);
+  const SectionLocation& s = search.section;
+  EXPECT_EQ(s.index, 4);
+  EXPECT_EQ(s.rawOffset, engine.size());
+  EXPECT_EQ(s.virtualAddress, 5 * kSectionAlignment);
+  EXPECT_EQ(s.rawSize % kSectionAlignment, 0u);
+  EXPECT_GE(s.rawSize, 5000u);
+  EXPECT_EQ(installer.size(), engine.size() + s.rawSize);
+  EXPECT_EQ(U16At(installer, kPe + 6), 5);
+  EXPECT_EQ(U32At(installer, kPe + 80), s.virtualAddress + s.rawSize);
+  EXPECT_EQ(U32At(installer, kPe + 32), 4 * kFileAlignment + s.rawSize);
+  EXPECT_TRUE(std::equal(engine.begin() + 0x400, engine.end(), installer.begin() + 0x400));
+}
+
+TEST(PayloadSection, StrippingGivesBackTheEnginesHeaders) {
+  std::vector<uint8_t> engine = SmallExecutable();
+  std::vector<uint8_t> installer = WithPayload(engine, 100);
+  const SectionLocation s = FindPayloadSection(installer).section;
+  std::vector<uint8_t> stripped = StripPayloadSection(
+      std::span(installer).first(s.rawOffset), std::span(installer).subspan(s.rawOffset + s.rawSize), s);
+  WritePeChecksum(engine, kPe);
+  EXPECT_EQ(stripped, engine);
+}
+
+TEST(PayloadSection, StrippingDropsASignatureAppendedAfterThePayload) {
+  std::vector<uint8_t> engine = SmallExecutable();
+  std::vector<uint8_t> installer = WithPayload(engine, 100);
+  const SectionLocation s = FindPayloadSection(installer).section;
+  StoreLe32(installer.data() + kPe + 152, static_cast<uint32_t>(installer.size()));
+  StoreLe32(installer.data() + kPe + 156, 64);
+  installer.insert(installer.end(), 64, 0xC5);
+  std::vector<uint8_t> stripped = StripPayloadSection(
+      std::span(installer).first(s.rawOffset), std::span(installer).subspan(s.rawOffset + s.rawSize), s);
+  EXPECT_EQ(stripped.size(), engine.size());
+  EXPECT_EQ(U32At(stripped, kPe + 152), 0u);
+  EXPECT_EQ(U32At(stripped, kPe + 156), 0u);
+}
+
+struct HeaderFault {
+  const char* name;
+  std::function<void(std::vector<uint8_t>&)> spoil;
+  Error error;
+  bool found;
+};
+
+TEST(PayloadSection, SearchChecksTheHeadersOnTheWay) {
+  const HeaderFault faults[] = {
+      {"PE header below 64", [](auto& b) { PutU16(b, 60, 63); }, Error::kPeHeaderOffset, false},
+      {"PE header above 4096", [](auto& b) { PutU16(b, 60, 4097); }, Error::kPeHeaderOffset, false},
+      {"three sections", [](auto& b) { PutU16(b, kPe + 6, 3); }, Error::kSectionCount, false},
+      {"a hundred sections", [](auto& b) { PutU16(b, kPe + 6, 100); }, Error::kSectionCount, false},
+      {"payload at offset 0", [](auto& b) { StoreLe32(b.data() + kPe + 24 + 224 + 4 * 40 + 20, 0); },
+       Error::kSectionAtOffsetZero, true},
+  };
+  for (const HeaderFault& fault : faults) {
+    std::vector<uint8_t> installer = WithPayload(SmallExecutable(), 10);
+    fault.spoil(installer);
+    SectionSearch search = FindPayloadSection(installer);
+    EXPECT_EQ(search.error, fault.error) << fault.name;
+    EXPECT_EQ(search.found, fault.found) << fault.name;
+  }
+  EXPECT_FALSE(FindPayloadSection(SmallExecutable()).found);
+}
+
+TEST(PayloadSection, RefusesExecutablesItCannotExtend) {
+  std::vector<uint8_t> withOverlay = SmallExecutable();
+  withOverlay.push_back(0);
+  std::vector<uint8_t> noRoom = SmallExecutable();
+  PutU16(noRoom, kPe + 20, 0x400 - kPe - 24 - 4 * 40 + 8);
+  std::vector<uint8_t> notPe = SmallExecutable();
+  notPe[kPe] = 'X';
+  for (const auto& image : {withOverlay, noRoom, notPe}) {
+    std::vector<uint8_t> out;
+    std::string problem;
+    EXPECT_FALSE(AddPayloadSection(image, test_bytes::Bytes("x"), out, problem));
+    EXPECT_FALSE(problem.empty());
+  }
+}
+
+TEST(PeChecksum, MatchesTheSumOfWordsPlusTheLength) {
+  // Words 0x0102 and 0xFFFF fold to 0x0102; the field itself is skipped.
+  std::vector<uint8_t> image(kPe + 92, 0);
+  image[0] = 0x02;
+  image[1] = 0x01;
+  image[2] = 0xFF;
+  image[3] = 0xFF;
+  StoreLe32(image.data() + PeChecksumOffset(kPe), 0xDEADBEEF);
+  EXPECT_EQ(PeChecksum(image, kPe), 0x0102u + static_cast<uint32_t>(image.size()));
+}
+
+TEST(InstallerImage, HeaderDescribesTheFinalFile) {
+  std::vector<uint8_t> script = test_bytes::Bytes("script");
+  std::vector<uint8_t> block;
+  ASSERT_TRUE(EncodeScriptBlock(script, nullptr, XzEncodeOptions{}, block));
+  std::vector<uint8_t> archive = test_bytes::Noise(3000, 3);
+  PayloadHeader header;
+  header.scriptChecksum = Checksum(script);
+  header.entrySizes = {10, 20};
+  std::vector<uint8_t> installer;
+  std::string problem;
+  ASSERT_TRUE(WriteInstallerImage(SmallExecutable(), header, block, archive, installer, problem)) << problem;
+
+  const SectionLocation s = FindPayloadSection(installer).section;
+  std::span<const uint8_t> section(installer.data() + s.rawOffset, s.rawSize);
+  PayloadHeader read;
+  ASSERT_TRUE(ReadPayloadHeader(section, read).ok());
+  EXPECT_EQ(read.scriptBlockSize, static_cast<int32_t>(block.size()));
+  EXPECT_EQ(read.entrySizes, header.entrySizes);
+  std::span<const uint8_t> found = ArchiveInSection(section, read);
+  EXPECT_TRUE(std::equal(found.begin(), found.end(), archive.begin(), archive.end()));
+  EXPECT_EQ(VerifyArchive(found, read), Error::kNone);
+  EXPECT_EQ(read.stubChecksum, StubChecksum(installer, s));
+  EXPECT_EQ(U32At(installer, PeChecksumOffset(kPe)), PeChecksum(installer, kPe));
+  std::vector<uint8_t> decoded;
+  EXPECT_EQ(DecodeScriptBlock(section.subspan(HeaderSize(read), block.size()), nullptr, read.scriptChecksum, decoded),
+            Error::kNone);
+  EXPECT_EQ(decoded, script);
+}
+
+}  // namespace
+}  // namespace palisade::format
