@@ -27,6 +27,8 @@ inline constexpr uint32_t kStartMenuPage = 0x4;
 inline constexpr uint32_t kErrorsInAutomaticMode = 0x8;
 inline constexpr uint32_t kProgressPageOption = 0x100;
 inline constexpr uint32_t kNoGreeting = 0x800;
+// Message boxes and pages carry the product's icons.
+inline constexpr uint32_t kIconsOnDialogs = 0x100000;
 inline constexpr uint32_t kDesktopFolderIsProductName = 0x4000000;
 }  // namespace product_flags_high
 

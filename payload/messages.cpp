@@ -34,3 +34,9 @@ ts::WText SubstituteTags(const ts::WText& text) {
 }
 
 }  // namespace palisade
+
+namespace palisade {
+
+ts::WText MessageWithTags(int number) { return SubstituteTags(MessageText(number)); }
+
+}  // namespace palisade

@@ -15,4 +15,7 @@ namespace palisade {
 // its description and the system's name.
 ts::WText SubstituteTags(const ts::WText& text);
 
+// Message `number` with its tags substituted: the form every shown text takes.
+ts::WText MessageWithTags(int number);
+
 }  // namespace palisade

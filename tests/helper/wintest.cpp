@@ -3,6 +3,7 @@
 //
 //   wintest wait  (--caption TEXT | --class NAME) [--timeout MS]
 //   wintest texts (--caption TEXT | --class NAME) [--timeout MS]
+//   wintest rects (--caption TEXT | --class NAME) [--timeout MS]
 //   wintest press ID (--caption TEXT | --class NAME) [--timeout MS]
 //   wintest gone  (--caption TEXT | --class NAME) [--timeout MS]
 //   wintest list
@@ -31,6 +32,7 @@ constexpr int kBadUsage = 2;
 constexpr wchar_t kUsage[] =
     L"usage: wintest wait (--caption TEXT | --class NAME) [--timeout MS]\n"
     L"       wintest texts (--caption TEXT | --class NAME) [--timeout MS]\n"
+    L"       wintest rects (--caption TEXT | --class NAME) [--timeout MS]\n"
     L"       wintest press ID (--caption TEXT | --class NAME) [--timeout MS]\n"
     L"       wintest gone (--caption TEXT | --class NAME) [--timeout MS]\n"
     L"       wintest list\n";
@@ -265,6 +267,26 @@ int Texts(const Options& options) {
   return kSuccess;
 }
 
+std::wstring RectText(HWND window) {
+  RECT rect = {};
+  GetWindowRect(window, &rect);
+  return std::to_wstring(rect.left) + L"\t" + std::to_wstring(rect.top) + L"\t" + std::to_wstring(rect.right) + L"\t" +
+         std::to_wstring(rect.bottom);
+}
+
+// Screen rectangles: "window" and the window's, then each visible child's
+// control id and class with its own.
+int Rects(const Options& options) {
+  HWND window = WaitForVisible(options.target, options.timeoutMs);
+  if (!window) return Fail(NotAppeared(options.target, options.timeoutMs));
+  PrintLine(L"window\t" + RectText(window));
+  for (HWND child : ChildWindows(window)) {
+    if (!IsWindowVisible(child)) continue;
+    PrintLine(std::to_wstring(GetDlgCtrlID(child)) + L"\t" + Escaped(ClassName(child)) + L"\t" + RectText(child));
+  }
+  return kSuccess;
+}
+
 bool IsButton(HWND window) { return lstrcmpiW(ClassName(window).c_str(), L"Button") == 0; }
 
 // Several pages may reuse an id; the one the user can see is the one meant.
@@ -315,6 +337,7 @@ int RunWindowCommand(std::wstring_view command, int argc, wchar_t** argv) {
   if (!options) return BadUsage();
   if (command == L"wait") return Wait(*options);
   if (command == L"texts") return Texts(*options);
+  if (command == L"rects") return Rects(*options);
   if (command == L"gone") return Gone(*options);
   return BadUsage();
 }

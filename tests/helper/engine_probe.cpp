@@ -1,0 +1,90 @@
+// engine_probe: runs one user-facing operation of the engine library so that
+// the tests, from outside Wine, can look at what it shows and answer it.
+//
+//   engine_probe [--silent] [--automatic] [--uninstall] [--main-window]
+//                [--message N=TEXT]... ACTION
+//
+// ACTION: ok, retrycancel, yesnocancel (a notice with those buttons), ask,
+// two (two notices in a row), abort. Prints "result N" for each box.
+#include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+#include <string>
+
+#include "app/installer_state.h"
+#include "ui/message_box.h"
+
+namespace palisade {
+namespace {
+
+constexpr int kMessageCount = 120;
+constexpr wchar_t kMainWindowClass[] = L"PalisadeProbeMain";
+
+void PrintResult(int result) {
+  std::printf("result %d\n", result);
+  std::fflush(stdout);
+}
+
+void SetMessage(const std::wstring& assignment) {
+  size_t equals = assignment.find(L'=');
+  int number = std::stoi(assignment.substr(0, equals));
+  std::wstring text = assignment.substr(equals + 1);
+  g_installer.script.messages[static_cast<size_t>(number)][0] = std::u16string(text.begin(), text.end());
+}
+
+// A main window off the screen's centre, so that centring on it shows.
+HWND CreateMainWindow() {
+  WNDCLASSW windowClass = {};
+  windowClass.lpfnWndProc = DefWindowProcW;
+  windowClass.hInstance = GetModuleHandleW(nullptr);
+  windowClass.lpszClassName = kMainWindowClass;
+  RegisterClassW(&windowClass);
+  HWND window = CreateWindowW(kMainWindowClass, L"Probe main window", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 60, 400, 300,
+                              nullptr, nullptr, windowClass.hInstance, nullptr);
+  return window;
+}
+
+int Run(const std::wstring& action) {
+  if (action == L"ok") return ShowMessage(L"Probe text", L"Probe", MB_OK);
+  if (action == L"retrycancel") return ShowMessage(L"Probe text", L"Probe", MB_RETRYCANCEL | MB_ICONWARNING);
+  if (action == L"yesnocancel") return ShowMessage(L"Probe text", L"Probe", MB_YESNOCANCEL);
+  if (action == L"ask") return Ask(L"Probe question", L"Probe") ? IDYES : IDNO;
+  if (action == L"two") {
+    PrintResult(ShowMessage(L"First", L"Probe", MB_RETRYCANCEL));
+    return ShowMessage(L"Second", L"Probe", MB_RETRYCANCEL);
+  }
+  if (action == L"abort") Abort();
+  return -1;
+}
+
+}  // namespace
+}  // namespace palisade
+
+int wmain(int argc, wchar_t** argv) {
+  using namespace palisade;
+  _setmode(_fileno(stdout), _O_BINARY);  // lines end in "\n" as the tests expect
+  g_installer.defaultCaption = L"Palisade Setup";
+  g_installer.script.languageNames = {u"English"};
+  g_installer.script.messages.assign(kMessageCount, std::vector<std::u16string>(1));
+  for (int i = 1; i < argc; ++i) {
+    std::wstring argument = argv[i];
+    if (argument == L"--silent") {
+      g_installer.flags.silent = g_installer.flags.automatic = true;
+    } else if (argument == L"--automatic") {
+      g_installer.flags.automatic = true;
+    } else if (argument == L"--uninstall") {
+      g_installer.flags.uninstall = true;
+    } else if (argument == L"--main-window") {
+      g_installer.backgroundWindow = CreateMainWindow();
+    } else if (argument == L"--message" && i + 1 < argc) {
+      SetMessage(argv[++i]);
+    } else {
+      PrintResult(Run(argument));
+      return 0;
+    }
+  }
+  return 2;
+}
