@@ -1,5 +1,10 @@
 #include "app/gates.h"
 
+#include "app/exit.h"
+#include "format/product_flags.h"
+#include "payload/messages.h"
+#include "ui/message_box.h"
+
 namespace palisade {
 
 bool AcquireSingleInstanceMutex() {
@@ -8,6 +13,13 @@ bool AcquireSingleInstanceMutex() {
   DWORD result = WaitForSingleObject(mutex, 0);
   // An abandoned mutex was left by an installer that died: ours now.
   return result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;
+}
+
+void Refuse(const ts::WText& text) {
+  bool errorsShown = g_installer.script.productFlagsHigh & format::product_flags_high::kErrorsInAutomaticMode;
+  if (!g_installer.flags.automatic || errorsShown) ShowMessage(text, MessageWithTags(21), MB_ICONERROR);
+  ts::WriteStandardError(text);
+  OrderlyExit(1);
 }
 
 int RefusedBitness(Bitness product, bool system64) {

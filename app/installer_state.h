@@ -47,7 +47,12 @@ struct InstallerState {
   uint32_t productFlags2 = 0;  // from the payload header
   int language = 0;  // the message table's column for the chosen language
   ts::WText installFolder;
+  // The version of the earlier installation that this run replaces; empty
+  // for a first installation.
+  ts::WText oldVersion;
   InstallFolderSource installFolderSource = InstallFolderSource::kFolder;
+  // The installation folder is on a removable disk, a CD-ROM or a RAM disk.
+  bool portable = false;
   HWND backgroundWindow = nullptr;
   HWND openPage = nullptr;
 };

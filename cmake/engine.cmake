@@ -7,15 +7,16 @@ set(PALISADE_STATIC_LINK -static -static-libgcc -static-libstdc++ -Wl,--gc-secti
 target_compile_options(palisade_format PRIVATE ${PALISADE_SIZE_FLAGS})
 
 add_library(palisade_engine STATIC
+  core/system_facts.cpp
   core/ts_fatal.cpp
   core/ts_file.cpp
   core/ts_format.cpp
   core/ts_memory.cpp
+  core/ts_registry.cpp
   core/ts_system.cpp
   core/ts_text.cpp
   core/ts_texts.cpp
   core/ts_vector.cpp
-  core/system_facts.cpp
   app/command_line.cpp
   app/entry.cpp
   app/exit.cpp
@@ -24,8 +25,29 @@ add_library(palisade_engine STATIC
   payload/messages.cpp
   payload/payload_reader.cpp
   payload/script_reader.cpp
+  payload/variables.cpp
+  actions/associations.cpp
+  actions/batches.cpp
+  actions/close_apps.cpp
+  actions/components.cpp
+  actions/files.cpp
+  actions/firewall.cpp
+  actions/install_log.cpp
+  actions/notifications.cpp
+  actions/overwrite_rules.cpp
+  actions/registration.cpp
+  actions/registry.cpp
+  actions/restore_point.cpp
+  actions/shortcuts.cpp
   ui/crash_report.cpp
   ui/message_box.cpp
+  ui/progress.cpp
+  ui/wizard.cpp
+  uninstall/deferred.cpp
+  uninstall/existing_install.cpp
+  uninstall/record.cpp
+  uninstall/restart.cpp
+  uninstall/shared_files.cpp
   uninstall/uninstaller.cpp
 )
 target_include_directories(palisade_engine PUBLIC ${CMAKE_SOURCE_DIR})

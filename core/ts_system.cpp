@@ -43,9 +43,7 @@ bool RestrictDllSearchToSystemFolder() {
   // next call (it came with Windows 8 and an update of Windows 7); it is
   // looked up rather than imported so that the installer still starts there.
   SetDllDirectoryW(L"");
-  using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
-  auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFunction>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
+  auto setDefault = LoadedFunction<BOOL(WINAPI*)(DWORD)>(L"kernel32.dll", "SetDefaultDllDirectories");
   return setDefault && setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32) != 0;
 }
 
@@ -53,6 +51,10 @@ HMODULE LoadSystemLibrary(const wchar_t* name) {
   WText path = SystemFolder() + L"\\" + name;
   return LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
+
+// The narrow call is used because some systems pass only narrow text on to
+// debugger-less listeners.
+void TraceRun(const WText& line) { OutputDebugStringA(("Palisade: " + Utf8FromWide(line) + "\n").c_str()); }
 
 bool EnablePrivilege(const wchar_t* name) {
   HANDLE token = nullptr;
@@ -64,6 +66,17 @@ bool EnablePrivilege(const wchar_t* name) {
             AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr) && GetLastError() == ERROR_SUCCESS;
   CloseHandle(token);
   return ok;
+}
+
+bool ExpandEnvironmentText(const WText& text, WText& expanded) {
+  constexpr DWORD kBufferLength = 32000;
+  WText buffer(kBufferLength, L'\0');
+  if (!ExpandEnvironmentStringsW(text.c_str(), buffer.data(), kBufferLength)) return false;
+  // A result that does not fit is cut rather than refused.
+  buffer.back() = L'\0';
+  buffer.resize(wcslen(buffer.c_str()));
+  expanded = buffer;
+  return true;
 }
 
 }  // namespace ts

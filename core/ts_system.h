@@ -22,7 +22,24 @@ bool RestrictDllSearchToSystemFolder();
 // Loads a system DLL from the system folder, by its full path.
 HMODULE LoadSystemLibrary(const wchar_t* name);
 
+// Writes "Palisade: " and the line to the debugger output, where a debugger,
+// a log viewer or the tests can follow what a run does.
+void TraceRun(const WText& line);
+
 // Enables a privilege in the process token; false when it could not be had.
 bool EnablePrivilege(const wchar_t* name);
+
+// A function of a DLL that the process has loaded already, looked up at run
+// time so that the installer still starts on systems that lack it; null there.
+template <typename Function>
+Function LoadedFunction(const wchar_t* module, const char* name) {
+  HMODULE handle = GetModuleHandleW(module);
+  return handle ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(handle, name))) : nullptr;
+}
+
+// `text` with the environment's variables expanded, cut at 31,999
+// characters, the most that the system expands in one call. False, and
+// `expanded` untouched, when the system cannot expand it.
+bool ExpandEnvironmentText(const WText& text, WText& expanded);
 
 }  // namespace ts

@@ -40,4 +40,25 @@ WText WithCrLf(std::wstring_view text) {
   return result;
 }
 
+namespace {
+
+// Upper-case mapping keeps the length, so positions in the mapped text are
+// positions in the original.
+WText UpperInvariant(std::wstring_view text) {
+  WText upper(text);
+  if (!upper.empty()) {
+    LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, text.data(), static_cast<int>(text.size()), upper.data(),
+                 static_cast<int>(upper.size()));
+  }
+  return upper;
+}
+
+}  // namespace
+
+size_t FindIgnoringCase(std::wstring_view text, std::wstring_view part, size_t from) {
+  if (from > text.size()) return WText::npos;
+  size_t at = UpperInvariant(text.substr(from)).find(UpperInvariant(part));
+  return at == WText::npos ? at : from + at;
+}
+
 }  // namespace ts

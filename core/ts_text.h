@@ -21,4 +21,8 @@ Text AnsiFromWide(std::wstring_view wide);
 // Turns every lone line feed into CR LF, leaving existing CR LF pairs alone.
 WText WithCrLf(std::wstring_view text);
 
+// Where `part` first occurs in `text` at or after `from`, letters compared
+// without regard to case as the invariant locale maps them; npos when nowhere.
+size_t FindIgnoringCase(std::wstring_view text, std::wstring_view part, size_t from = 0);
+
 }  // namespace ts

@@ -1,6 +1,7 @@
 #include "payload/messages.h"
 
 #include "app/installer_state.h"
+#include "core/system_facts.h"
 
 namespace palisade {
 
@@ -30,6 +31,12 @@ ts::WText SubstituteTags(const ts::WText& text) {
   ts::WText result = text;
   ReplaceAll(result, L"<product>", ts::WideFromUtf8(g_installer.script.productName));
   ReplaceAll(result, L"<description>", ts::WideFromUtf8(g_installer.script.description));
+  return SubstituteSystemName(result);
+}
+
+ts::WText SubstituteSystemName(const ts::WText& text) {
+  ts::WText result = text;
+  ReplaceAll(result, L"<os>", ts::SystemName(ts::system_name::kForMessages));
   return result;
 }
 
@@ -38,5 +45,38 @@ ts::WText SubstituteTags(const ts::WText& text) {
 namespace palisade {
 
 ts::WText MessageWithTags(int number) { return SubstituteTags(MessageText(number)); }
+
+namespace {
+
+bool IsConversion(wchar_t c) { return c && wcschr(L"sSdiuxXc", c) != nullptr; }
+
+// Length of the conversion that starts at text[at] (a "%"), or 0 if none.
+size_t ConversionLength(const ts::WText& text, size_t at) {
+  size_t end = at + 1;
+  while (end < text.size() && wcschr(L"-+ #0123456789.lhIwz", text[end])) ++end;
+  return end < text.size() && IsConversion(text[end]) ? end + 1 - at : 0;
+}
+
+}  // namespace
+
+ts::WText FillConversions(const ts::WText& text, std::initializer_list<ts::WText> values) {
+  ts::WText result;
+  auto next = values.begin();
+  for (size_t i = 0; i < text.size();) {
+    if (text[i] == L'%' && i + 1 < text.size() && text[i + 1] == L'%') {
+      result += L'%';
+      i += 2;
+      continue;
+    }
+    size_t length = text[i] == L'%' ? ConversionLength(text, i) : 0;
+    if (length && next != values.end()) {
+      result += *next++;
+      i += length;
+    } else {
+      result += text[i++];
+    }
+  }
+  return result;
+}
 
 }  // namespace palisade

@@ -1,4 +1,6 @@
 #pragma once
+#include <initializer_list>
+
 #include "core/ts_text.h"
 
 namespace palisade {
@@ -15,7 +17,17 @@ namespace palisade {
 // its description and the system's name.
 ts::WText SubstituteTags(const ts::WText& text);
 
+// Replaces only "<os>", by the system's name in the form that messages use
+// ("Windows 7"; "WINE 8.0 reporting as Windows 7" under WINE).
+ts::WText SubstituteSystemName(const ts::WText& text);
+
 // Message `number` with its tags substituted: the form every shown text takes.
 ts::WText MessageWithTags(int number);
+
+// Fills the printf-style conversions of a message-table text ("%s", "%d",
+// "%5u" ...) in order with the given texts. The table comes from the
+// payload, so its conversions are never handed to a real printf: one with no
+// value left stays as written, and "%%" becomes "%".
+ts::WText FillConversions(const ts::WText& text, std::initializer_list<ts::WText> values);
 
 }  // namespace palisade

@@ -70,11 +70,7 @@ void CorruptInstaller(int code) {
         L"Delete the corrupted installer (to prevent caching), then re-download it.  If the problem persists, check "
         L"your system for viruses.\r\n\r\nError code: %d";
   }
-  // The table's text comes from the payload: its "%d" is filled in by hand
-  // so that no other conversion in it can reach for a missing argument.
-  size_t number = format.find(L"%d");
-  if (number != ts::WText::npos) format.replace(number, 2, ts::Format(L"%d", code));
-  ts::Fatal(L"%s", format.c_str());
+  ts::Fatal(L"%s", FillConversions(format, {ts::Format(L"%d", code)}).c_str());
 }
 
 void CorruptInstaller(format::Error error) { CorruptInstaller(format::ErrorCode(error)); }

@@ -5,6 +5,7 @@
 #include "format/product_flags.h"
 #include "payload/messages.h"
 #include "payload/payload_reader.h"
+#include "payload/variables.h"
 
 namespace palisade {
 namespace {
@@ -106,8 +107,17 @@ bool StartsWithIgnoringCase(const ts::WText& text, const wchar_t* prefix) {
                                                  prefix, static_cast<int>(length)) == CSTR_EQUAL;
 }
 
+// The rule as written, with the system's name and the installation variables
+// put in; an empty rule is the product's name.
+ts::WText InstallFolderRule(const format::SetupScript& script) {
+  if (script.installFolderRule.empty()) return ts::WideFromUtf8(script.productName);
+  ts::WText rule = SubstituteSystemName(ts::WideFromUtf8(script.installFolderRule));
+  Expand(rule);
+  return rule;
+}
+
 void ResolveInstallFolderRule(const format::SetupScript& script) {
-  ts::WText rule = ts::WideFromUtf8(script.installFolderRule.empty() ? script.productName : script.installFolderRule);
+  ts::WText rule = InstallFolderRule(script);
   if (CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, rule.c_str(), -1, L"<master>", -1) == CSTR_EQUAL) {
     g_installer.installFolderSource = InstallFolderSource::kMaster;
   } else if (StartsWithIgnoringCase(rule, L"HKLM\\") || StartsWithIgnoringCase(rule, L"HKCU\\")) {

@@ -132,6 +132,37 @@ TEST(ScriptReader, ProductHeadingGetsItsTags) {
   EXPECT_EQ(g_installer.script.productHeading, "Acme Notes: Plain-text notes");
 }
 
+TEST(ScriptReader, ProductHeadingNamesTheSystem) {
+  format::SetupScript script = Script();
+  script.productHeading = "<product> for <os>";
+  Read(script);
+  EXPECT_EQ(g_installer.script.productHeading,
+            "Acme Notes for " + ts::Utf8FromWide(ts::SystemName(ts::system_name::kForMessages)));
+}
+
+struct ExpandedRuleCase {
+  const char* rule;
+  ts::WText folder;
+};
+
+TEST(ScriptReader, InstallationFolderRuleTakesTheSystemNameAndVariables) {
+  const ts::WText programs = ts::ProgramFilesFolder(ts::FolderKind::k32Bit);
+  const ExpandedRuleCase cases[] = {
+      {"Acme\\<os>", programs + L"\\Acme\\" + ts::SystemName(ts::system_name::kForMessages)},
+      {"%CompanyName%\\%productname% %VERSION%", programs + L"\\Acme Software\\Acme Notes 2.5"},
+      {"Acme\\%NoSuchVariableOfPalisade%", programs + L"\\Acme\\%NoSuchVariableOfPalisade%"},
+      {"HKLM\\Software\\%ProductName%\\Folder", L"HKLM\\Software\\Acme Notes\\Folder"},
+  };
+  for (const ExpandedRuleCase& c : cases) {
+    format::SetupScript script = Script();
+    script.publisher = "Acme Software";
+    script.displayVersion = "2.5";
+    script.installFolderRule = c.rule;
+    Read(script);
+    EXPECT_EQ(g_installer.installFolder, c.folder) << c.rule;
+  }
+}
+
 struct FolderCase {
   const char* rule;
   const wchar_t* commandLineFolder;

@@ -5,7 +5,8 @@
 //                [--message N=TEXT]... ACTION
 //
 // ACTION: ok, retrycancel, yesnocancel (a notice with those buttons), ask,
-// two (two notices in a row), abort. Prints "result N" for each box.
+// two (two notices in a row), abort, hold-mutex (takes the installers'
+// mutex and keeps it while a notice is open). Prints "result N" for each box.
 #include <windows.h>
 
 #include <fcntl.h>
@@ -14,6 +15,7 @@
 #include <cstdio>
 #include <string>
 
+#include "app/gates.h"
 #include "app/installer_state.h"
 #include "ui/message_box.h"
 
@@ -57,6 +59,10 @@ int Run(const std::wstring& action) {
     return ShowMessage(L"Second", L"Probe", MB_RETRYCANCEL);
   }
   if (action == L"abort") Abort();
+  if (action == L"hold-mutex") {
+    if (!AcquireSingleInstanceMutex()) return -1;
+    return ShowMessage(L"Holding the mutex", L"Probe", MB_OK);
+  }
   return -1;
 }
 

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -39,14 +40,13 @@ std::vector<std::string> WineEnvironment(const std::string& prefix, const std::v
     environment.push_back(entry);
   }
   environment.push_back("WINEPREFIX=" + prefix);
-  environment.push_back("WINEDEBUG=-all");
-  bool overridesGiven = false;
-  for (const std::string& entry : extra) {
-    environment.push_back(entry);
-    overridesGiven = overridesGiven || entry.rfind("WINEDLLOVERRIDES=", 0) == 0;
-  }
+  auto given = [&](const char* name) {
+    return std::any_of(extra.begin(), extra.end(), [&](const std::string& e) { return e.rfind(name, 0) == 0; });
+  };
+  environment.insert(environment.end(), extra.begin(), extra.end());
+  if (!given("WINEDEBUG=")) environment.push_back("WINEDEBUG=-all");
   // Keeps Wine from offering to download its Mono and Gecko add-ons.
-  if (!overridesGiven) environment.push_back("WINEDLLOVERRIDES=mscoree,mshtml=");
+  if (!given("WINEDLLOVERRIDES=")) environment.push_back("WINEDLLOVERRIDES=mscoree,mshtml=");
   return environment;
 }
 
@@ -162,6 +162,20 @@ bool FileExists(const std::string& path) { return std::filesystem::exists(path);
 void CopyFile(const std::string& from, const std::string& to) {
   std::filesystem::create_directories(std::filesystem::path(to).parent_path());
   std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing);
+}
+
+std::vector<std::string> EngineTrace(const std::string& standardError) {
+  const std::string marker = "\"Palisade: ";
+  std::vector<std::string> lines;
+  std::istringstream input(standardError);
+  for (std::string line; std::getline(input, line);) {
+    size_t at = line.find(marker);
+    if (at == std::string::npos) continue;
+    std::string text = line.substr(at + marker.size());
+    size_t end = text.rfind("\\n\"");
+    lines.push_back(end == std::string::npos ? text : text.substr(0, end));
+  }
+  return lines;
 }
 
 std::string CommandOutput(const std::string& command) {

@@ -29,7 +29,8 @@ class WinePrefix {
   WinePrefix(const WinePrefix&) = delete;
   WinePrefix& operator=(const WinePrefix&) = delete;
 
-  // Runs `wine program arguments...`; extraEnvironment holds NAME=VALUE pairs.
+  // Runs `wine program arguments...`; extraEnvironment holds NAME=VALUE pairs
+  // (WINEDEBUG and WINEDLLOVERRIDES replace the quiet defaults).
   RunResult Run(const std::vector<std::string>& command, int timeoutSeconds = 60,
                 const std::vector<std::string>& extraEnvironment = {});
   Started Start(const std::vector<std::string>& command, const std::vector<std::string>& extraEnvironment = {});
@@ -53,6 +54,11 @@ std::string SourcePath(const std::string& relative);
 std::string ReadFile(const std::string& path);
 bool FileExists(const std::string& path);
 void CopyFile(const std::string& from, const std::string& to);
+
+// The lines that the engine wrote to the debugger output ("Palisade: ..."),
+// from the standard error of a run with kDebugOutput in its environment.
+inline constexpr char kDebugOutput[] = "WINEDEBUG=-all,+debugstr";
+std::vector<std::string> EngineTrace(const std::string& standardError);
 
 // Output of a Linux command (for tools such as the MinGW objdump).
 std::string CommandOutput(const std::string& command);

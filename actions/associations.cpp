@@ -1,0 +1,7 @@
+#include "actions/associations.h"
+
+namespace palisade {
+
+void AssociateFiles() {}
+
+}  // namespace palisade

@@ -1,0 +1,9 @@
+#include "actions/batches.h"
+
+namespace palisade {
+
+void RunPreInstallBatches() {}
+void RunPostInstallBatch() {}
+void RunExitBatch() {}
+
+}  // namespace palisade

@@ -1,0 +1,7 @@
+#include "actions/close_apps.h"
+
+namespace palisade {
+
+void CloseRunningApplications() {}
+
+}  // namespace palisade

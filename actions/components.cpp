@@ -1,0 +1,7 @@
+#include "actions/components.h"
+
+namespace palisade {
+
+void RegisterComponents() {}
+
+}  // namespace palisade

@@ -1,0 +1,7 @@
+#include "actions/firewall.h"
+
+namespace palisade {
+
+void AddFirewallExceptions() {}
+
+}  // namespace palisade

@@ -1,0 +1,7 @@
+#include "actions/install_log.h"
+
+namespace palisade {
+
+void FinishInstallLog() {}
+
+}  // namespace palisade

@@ -1,0 +1,9 @@
+#include "actions/notifications.h"
+
+namespace palisade {
+
+void SendStartNotification() {}
+void SendBeginInstallNotification() {}
+void SendClosingNotification() {}
+
+}  // namespace palisade

@@ -1,0 +1,7 @@
+#include "actions/registry.h"
+
+namespace palisade {
+
+void WriteRegistryEntries() {}
+
+}  // namespace palisade

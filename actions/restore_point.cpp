@@ -1,0 +1,8 @@
+#include "actions/restore_point.h"
+
+namespace palisade {
+
+void CreateRestorePoint() {}
+void CommitRestorePoint() {}
+
+}  // namespace palisade

@@ -1,0 +1,7 @@
+#include "actions/shortcuts.h"
+
+namespace palisade {
+
+void CreateShortcuts() {}
+
+}  // namespace palisade

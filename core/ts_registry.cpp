@@ -1,0 +1,49 @@
+#include "core/ts_registry.h"
+
+namespace ts {
+namespace {
+
+struct Root {
+  const wchar_t* name;
+  HKEY key;
+};
+
+const Root kRoots[] = {{L"HKLM", HKEY_LOCAL_MACHINE}, {L"HKCU", HKEY_CURRENT_USER}, {L"HKCR", HKEY_CLASSES_ROOT},
+                       {L"HKU", HKEY_USERS},          {L"HKCC", HKEY_CURRENT_CONFIG}};
+
+}  // namespace
+
+HKEY RootKeyOf(const WText& path, WText& rest) {
+  size_t start = !path.empty() && path[0] == L'\\' ? 1 : 0;
+  size_t slash = path.find(L'\\', start);
+  WText root = path.substr(start, slash == WText::npos ? WText::npos : slash - start);
+  for (const Root& candidate : kRoots) {
+    if (CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, root.c_str(), -1, candidate.name, -1) != CSTR_EQUAL) continue;
+    rest = slash == WText::npos ? WText() : path.substr(slash + 1);
+    return candidate.key;
+  }
+  return nullptr;
+}
+
+bool ReadRegistryValuePath(const WText& path, WText& text) {
+  WText rest;
+  HKEY root = RootKeyOf(path, rest);
+  size_t slash = rest.rfind(L'\\');
+  if (!root || slash == WText::npos) return false;
+  WText key = rest.substr(0, slash), value = rest.substr(slash + 1);
+  DWORD size = 0;
+  if (RegGetValueW(root, key.c_str(), value.c_str(), RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr,
+                   nullptr, &size) != ERROR_SUCCESS) {
+    return false;
+  }
+  WText buffer(size / sizeof(wchar_t) + 1, L'\0');
+  if (RegGetValueW(root, key.c_str(), value.c_str(), RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr,
+                   buffer.data(), &size) != ERROR_SUCCESS) {
+    return false;
+  }
+  buffer.resize(wcslen(buffer.c_str()));
+  text = buffer;
+  return true;
+}
+
+}  // namespace ts

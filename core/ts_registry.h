@@ -1,0 +1,19 @@
+#pragma once
+// Registry access in the notation the script uses: a root ("HKLM", "HKCU",
+// "HKCR", "HKU", "HKCC") and a path.
+#include <windows.h>
+
+#include "core/ts_text.h"
+
+namespace ts {
+
+// The root key named at the start of `path` (a leading backslash is
+// allowed); `rest` receives what follows the root and its backslash.
+// Null for an unknown root.
+HKEY RootKeyOf(const WText& path, WText& rest);
+
+// Reads a text value named by "ROOT\key\...\value"; false when the root is
+// unknown, the value is missing or it is not a text.
+bool ReadRegistryValuePath(const WText& path, WText& text);
+
+}  // namespace ts

@@ -1,0 +1,157 @@
+// The install driver under Wine: the phases in their order, the milestones,
+// and the gates that end a run before anything is installed.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+
+#include "format/product_flags.h"
+#include "installer_factory.h"
+#include "wine_harness.h"
+
+namespace palisade::testing {
+namespace {
+
+std::vector<std::string> Phases(const std::vector<std::string>& trace) {
+  std::vector<std::string> phases;
+  for (const std::string& line : trace) {
+    if (line.rfind("phase ", 0) == 0) phases.push_back(line.substr(6, line.find(' ', 6) - 6));
+  }
+  return phases;
+}
+
+std::vector<std::string> Numbers(int from, int to) {
+  std::vector<std::string> numbers;
+  for (int i = from; i <= to; ++i) numbers.push_back(std::to_string(i));
+  return numbers;
+}
+
+InstallerRecipe Product() {
+  InstallerRecipe recipe;
+  recipe.script = MinimalScript();
+  recipe.files = {{"a.txt", "alpha"}, {"b.txt", "beta"}};
+  return recipe;
+}
+
+class InstallDriver : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { prefix_ = new WinePrefix(); }
+  static void TearDownTestSuite() {
+    delete prefix_;
+    prefix_ = nullptr;
+  }
+
+  std::string Place(const InstallerRecipe& recipe, const std::string& name) {
+    std::filesystem::create_directories(prefix_->DriveC() + "/cases");
+    WriteBytes(prefix_->DriveC() + "/cases/" + name + ".exe", BuildInstaller(recipe));
+    return "C:\\cases\\" + name + ".exe";
+  }
+
+  RunResult Install(const InstallerRecipe& recipe, const std::string& name, const std::string& mode) {
+    return prefix_->Run({Place(recipe, name), mode}, 60, {kDebugOutput});
+  }
+
+  static WinePrefix* prefix_;
+};
+
+WinePrefix* InstallDriver::prefix_ = nullptr;
+
+TEST_F(InstallDriver, SilentAndAutomaticRunsPassEveryPhaseInOrder) {
+  for (const char* mode : {"/silent", "/a"}) {
+    RunResult run = Install(Product(), "phases", mode);
+    EXPECT_EQ(run.exitCode, 1) << mode;
+    EXPECT_EQ(Phases(EngineTrace(run.err)), Numbers(2, 39)) << mode << run.err;
+  }
+}
+
+TEST_F(InstallDriver, MilestonesComeInTheirOrder) {
+  RunResult run = Install(Product(), "milestones", "/silent");
+  std::vector<std::string> milestones;
+  for (const std::string& line : EngineTrace(run.err)) {
+    bool status = line.rfind("status ", 0) == 0 && std::isdigit(static_cast<unsigned char>(line[7]));
+    bool progress = line.rfind("progress ", 0) == 0 && std::isdigit(static_cast<unsigned char>(line[9]));
+    if (status || progress) milestones.push_back(line);
+  }
+  const std::vector<std::string> expected = {
+      "status 113", "progress 1",  "status 8",    "progress 2",  "status 62",   "progress 21", "status 54",
+      "progress 26", "progress 27", "status 29",   "progress 59", "progress 90", "progress 91", "progress 92",
+      "progress 93", "status 26",   "progress 95", "progress 97", "progress 98", "progress 99", "status 36",
+      "progress 100"};
+  EXPECT_EQ(milestones, expected);
+}
+
+struct GateCase {
+  const char* name;
+  std::function<void(InstallerRecipe&)> shape;
+  std::string lastPhase;
+  std::string message;
+};
+
+TEST_F(InstallDriver, GatesEndTheRunBeforeTheWorkBegins) {
+  const GateCase cases[] = {
+      {"32-bit only on a 32-bit system passes",
+       [](InstallerRecipe& r) { r.script.bitness = 2; }, "39", ""},
+      {"64-bit product on a 32-bit system",
+       [](InstallerRecipe& r) {
+         r.script.bitness = 1;
+         r.script.messages[81][0] = u"This product needs %d-bit Windows.";
+       },
+       "5", "This product needs 64-bit Windows.\r\n"},
+      {"excluded system",
+       [](InstallerRecipe& r) {
+         r.script.excludedSystems = 0xFFFFFFFF;
+         r.script.messages[61][0] = u"Not for <os>.";
+       },
+       "6", ""},
+      {"master product missing",
+       [](InstallerRecipe& r) {
+         r.script.productFlagsLow |= format::product_flags_low::kMasterProduct;
+         r.script.masterRegistryName = "Acme Suite";
+         r.script.masterDisplayName = "the Acme Suite";
+         r.script.messages[12][0] = u"Install %s first.";
+       },
+       "7", "Install the Acme Suite first.\r\n"},
+  };
+  for (const GateCase& c : cases) {
+    InstallerRecipe recipe = Product();
+    c.shape(recipe);
+    RunResult run = Install(recipe, "gate", "/silent");
+    std::vector<std::string> phases = Phases(EngineTrace(run.err));
+    EXPECT_EQ(run.exitCode, 1) << c.name;
+    ASSERT_FALSE(phases.empty()) << c.name;
+    EXPECT_EQ(phases.back(), c.lastPhase) << c.name;
+    if (!c.message.empty()) EXPECT_NE(run.err.find(c.message), std::string::npos) << c.name << run.err;
+  }
+}
+
+TEST_F(InstallDriver, ExcludedSystemMessageNamesTheSystem) {
+  InstallerRecipe recipe = Product();
+  recipe.script.excludedSystems = 0xFFFFFFFF;
+  recipe.script.messages[61][0] = u"Not for %s.";
+  RunResult run = Install(recipe, "excluded", "/silent");
+  EXPECT_NE(run.err.find("Not for WINE "), std::string::npos) << run.err;
+}
+
+TEST_F(InstallDriver, SecondInstanceIsRefusedWhileAnotherHoldsTheMutex) {
+  InstallerRecipe recipe = Product();
+  recipe.script.productFlagsLow |= format::product_flags_low::kSingleInstance;
+  recipe.script.messages[91][0] = u"Another installation is running.";
+  std::string path = Place(recipe, "single");
+  // The probe stands in for a first installer: it holds the mutex while its
+  // box is open.
+  Started holder = prefix_->Start({WindowsTestProgram("engine_probe.exe"), "hold-mutex"});
+  ASSERT_EQ(prefix_->WindowHelper({"wait", "--caption", "Probe"}).exitCode, 0);
+  RunResult refused = prefix_->Run({path, "/silent"}, 60, {kDebugOutput});
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_EQ(Phases(EngineTrace(refused.err)).back(), "8");
+  EXPECT_NE(refused.err.find("Another installation is running.\r\n"), std::string::npos) << refused.err;
+  prefix_->WindowHelper({"press", "1", "--caption", "Probe"});
+  prefix_->Wait(holder);
+
+  RunResult alone = prefix_->Run({path, "/silent"}, 60, {kDebugOutput});
+  EXPECT_EQ(Phases(EngineTrace(alone.err)).back(), "39");
+}
+
+}  // namespace
+}  // namespace palisade::testing

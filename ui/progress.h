@@ -1,0 +1,25 @@
+#pragma once
+// The one progress interface of a run: a status line taken from the message
+// table and a percentage. The drivers and the actions set them; the progress
+// page shows them while it is open. Every change is also written to the
+// debugger output ("Palisade: status 62", "Palisade: progress 21"), where
+// tests and support can follow a run.
+#include "core/ts_text.h"
+
+namespace palisade {
+
+void OpenProgressPage();
+void CloseProgressPage();
+void ShowSummaryPage();
+
+// Shows message `number` as the status. Unless the run is automatic, the
+// previous status first stays up for the script's minimum status time,
+// with window messages pumped meanwhile.
+void SetStatus(int number);
+void SetStatusText(const ts::WText& text);
+void SetProgress(int percent);
+
+// Waits out the minimum status time of the status now shown.
+void WaitForMinimumStatusTime();
+
+}  // namespace palisade

@@ -1,0 +1,7 @@
+#include "uninstall/deferred.h"
+
+namespace palisade {
+
+void HandlePendingOperations() {}
+
+}  // namespace palisade

@@ -1,0 +1,7 @@
+#include "uninstall/record.h"
+
+namespace palisade {
+
+void WriteUninstallRecord() {}
+
+}  // namespace palisade

@@ -1,0 +1,7 @@
+#include "uninstall/restart.h"
+
+namespace palisade {
+
+void RestartMachine() {}
+
+}  // namespace palisade

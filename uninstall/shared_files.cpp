@@ -1,0 +1,7 @@
+#include "uninstall/shared_files.h"
+
+namespace palisade {
+
+void CountSharedFiles() {}
+
+}  // namespace palisade
