@@ -1,36 +1,17 @@
 // palisade: builds setup executables from project files.
-#include <cstdio>
-#include <cstring>
+#include <cstdlib>
+#include <iostream>
 
-#include "format/version.h"
-
-namespace {
-
-void PrintUsage(FILE* out) {
-  std::fprintf(out,
-               "usage: palisade COMMAND [ARGS]\n"
-               "\n"
-               "commands:\n"
-               "  version    print the engine version this builder writes for\n"
-               "  help       show this text\n");
-}
-
-}  // namespace
+#include "builder/cli.h"
+#include "builder/progress_bar.h"
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    PrintUsage(stderr);
-    return 2;
-  }
-  if (std::strcmp(argv[1], "version") == 0 || std::strcmp(argv[1], "--version") == 0) {
-    std::printf("palisade %s\n", palisade::format::kEngineVersion);
-    return 0;
-  }
-  if (std::strcmp(argv[1], "help") == 0 || std::strcmp(argv[1], "--help") == 0) {
-    PrintUsage(stdout);
-    return 0;
-  }
-  std::fprintf(stderr, "palisade: unknown command \"%s\"\n", argv[1]);
-  PrintUsage(stderr);
-  return 2;
+  palisade::builder::Environment environment;
+  std::error_code error;
+  environment.selfPath = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (error) environment.selfPath = argv[0];
+  if (const char* epoch = std::getenv("SOURCE_DATE_EPOCH")) environment.sourceDateEpoch = epoch;
+  environment.terminal = palisade::builder::StandardErrorIsTerminal();
+  std::vector<std::string> args(argv + 1, argv + argc);
+  return palisade::builder::RunCommand(args, environment, std::cout, std::cerr);
 }

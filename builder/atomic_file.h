@@ -1,0 +1,29 @@
+#pragma once
+// An output file that appears whole or not at all: the bytes go to a
+// temporary file beside it, which Commit() renames over the target and the
+// destructor removes when the build did not get that far.
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+
+namespace palisade::builder {
+
+class AtomicFile {
+ public:
+  AtomicFile() = default;
+  ~AtomicFile();
+  AtomicFile(const AtomicFile&) = delete;
+  AtomicFile& operator=(const AtomicFile&) = delete;
+
+  bool Open(const std::filesystem::path& target, std::string& problem);
+  bool Write(std::span<const uint8_t> bytes, std::string& problem);
+  bool Commit(std::string& problem);
+
+ private:
+  std::filesystem::path target_;
+  std::filesystem::path temporary_;
+  int fd_ = -1;
+};
+
+}  // namespace palisade::builder

@@ -1,0 +1,23 @@
+#pragma once
+// The `palisade` command line: build, inspect, extract. main() only hands
+// over its arguments, so tests run the same commands in-process.
+#include <filesystem>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace palisade::builder {
+
+struct Environment {
+  std::filesystem::path selfPath;  // the running `palisade`, beside which the engine lies
+  std::optional<std::string> sourceDateEpoch;
+  bool terminal = false;  // standard error is a terminal: show progress
+};
+
+// Exit status: 0 success; 1 a failure while working (unreadable or damaged
+// installer, output not writable); 2 a usage error or a bad project file.
+int RunCommand(const std::vector<std::string>& args, const Environment& environment, std::ostream& out,
+               std::ostream& err);
+
+}  // namespace palisade::builder

@@ -1,0 +1,259 @@
+// The [[files]] entries: which files to pack, where each one goes and how
+// the engine treats it, turned into file records.
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <map>
+
+#include "builder/glob.h"
+#include "builder/project_context.h"
+#include "builder/text_encoding.h"
+#include "builder/time_stamps.h"
+#include "builder/words.h"
+#include "format/checks.h"
+#include "format/narrow_text.h"
+
+namespace palisade::builder {
+namespace {
+
+namespace fs = std::filesystem;
+namespace kind = format::destination_kind;
+
+// The kinds whose folder is the system's: their files cannot go elsewhere
+// and cannot lie in subfolders.
+bool HasFixedFolder(uint32_t k) {
+  return k == kind::kFont || k == kind::kSystemShared || k == kind::kSystemCom || k == kind::kSystemTypeLibrary;
+}
+
+bool IsBelowInstallFolder(uint32_t k) { return !HasFixedFolder(k) && k != kind::kSharedFolder; }
+
+bool TakesVersion(uint32_t k) { return k >= kind::kSystemShared && k <= kind::kVersionChecked; }
+
+bool TakesShortcut(uint32_t k) { return k == kind::kInstallFolder || k == kind::kStartup; }
+
+// A destination that does not start below the kind's folder: a variable,
+// a drive or a network path.
+bool IsAbsoluteDestination(std::string_view to) {
+  return to.starts_with("%") || to.starts_with("\\\\") || (to.size() >= 2 && to[1] == ':');
+}
+
+std::string WindowsPath(std::string_view path) {
+  std::string result(path);
+  std::replace(result.begin(), result.end(), '/', '\\');
+  while (result.starts_with(".\\")) result.erase(0, 2);
+  while (result.ends_with("\\")) result.pop_back();
+  return result == "." ? std::string() : result;
+}
+
+struct EntrySettings {
+  format::FileRecord record;  // the fields shared by every file of the entry
+  std::string to;
+  bool absoluteTo = false;
+  std::string rename;
+  bool keepTime = true;
+};
+
+void ReadShortcutFields(TableReader& entry, EntrySettings& settings) {
+  const toml::node* node = entry.Node("shortcut");
+  if (node == nullptr) return;
+  if (!node->is_table()) return entry.ReportType("shortcut", "a table such as { desktop = true, name = \"App\" }");
+  if (!TakesShortcut(settings.record.kind)) {
+    entry.Report("shortcut", "files of this kind get no shortcut", "only kinds \"install-folder\" and \"startup\" do");
+  }
+  TableReader shortcut(node->as_table(), "the shortcut of [[files]]", LineOf(*node), entry.diagnostics());
+  format::FileRecord& r = settings.record;
+  if (shortcut.Bool("desktop", false)) r.flags |= format::record_flags::kDesktopShortcut;
+  if (shortcut.Bool("start-menu", false)) r.flags |= format::record_flags::kStartMenuShortcut;
+  r.textA = format::EncodeNarrowForm(shortcut.String("name", ""));
+  r.textB = Utf8ToUtf16(shortcut.String("icon", ""));
+  std::string arguments = shortcut.String("arguments", "");
+  std::optional<std::string> cp1252 = Utf8ToCp1252(arguments);
+  if (!cp1252)
+    shortcut.Report("arguments", "the shortcut arguments hold a character outside code page 1252",
+                    "use Western European characters only");
+  r.textC = cp1252.value_or("");
+  r.textD = format::EncodeNarrowForm(shortcut.String("working-folder", ""));
+  shortcut.Finish();
+}
+
+void ReadKindFields(TableReader& entry, EntrySettings& settings) {
+  format::FileRecord& r = settings.record;
+  std::optional<std::string> version = entry.String("version");
+  std::optional<std::string> font = entry.String("font-name");
+  if (version && !TakesVersion(r.kind))
+    entry.Report("version", "only system and version-checked files take a version", "remove \"version\"");
+  if (font && r.kind != kind::kFont)
+    entry.Report("font-name", "only fonts take a font name", "set kind = \"font\" or remove \"font-name\"");
+  if (!font && r.kind == kind::kFont)
+    entry.Report("kind", "a font needs its face name", "add font-name = \"Acme Sans\"");
+  if (TakesVersion(r.kind)) r.textA = format::EncodeNarrowForm(version.value_or(""));
+  if (r.kind == kind::kFont) r.textA = format::EncodeNarrowForm(font.value_or(""));
+  const toml::table* applet = entry.Table("applet");
+  if ((applet != nullptr) != (r.kind == kind::kControlPanelApplet)) {
+    entry.Report(applet ? "applet" : "kind", "a control-panel file and its [applet] table go together",
+                 "write kind = \"control-panel\" with applet = { class-id = \"{...}\" }");
+  }
+  if (applet != nullptr) {
+    TableReader reader(applet, "the applet of [[files]]", entry.LineOf("applet"), entry.diagnostics());
+    r.textA = format::EncodeNarrowForm(reader.String("name", ""));
+    std::string classId = reader.String("class-id", "");
+    if (classId.size() != 38 || classId.front() != '{' || classId.back() != '}') {
+      reader.Report("class-id", "the applet needs its class identifier",
+                    "write class-id = \"{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}\"");
+    }
+    r.textD = format::EncodeNarrowForm(classId);
+    r.textC = Utf8ToCp1252(reader.String("arguments", "")).value_or("");
+    reader.Finish();
+  }
+  const toml::table* msi = entry.Table("msi");
+  if (msi != nullptr && r.kind != kind::kMsiPackage)
+    entry.Report("msi", "only msi files take [msi] settings", "set kind = \"msi\"");
+  if (r.kind != kind::kMsiPackage) return;
+  TableReader msiReader(msi, "the msi settings of [[files]]", entry.LineOf("msi"), entry.diagnostics());
+  r.msiUiLevel = msiReader.Word("ui-level", kMsiUiLevels).value_or(*ValueOfWord(kMsiUiLevels, "basic"));
+  if (msiReader.Bool("remove-at-uninstall", true)) r.flags |= format::record_flags::kRemoveMsiPackage;
+  msiReader.Finish();
+}
+
+EntrySettings ReadEntrySettings(TableReader& entry) {
+  EntrySettings settings;
+  format::FileRecord& r = settings.record;
+  r.kind = entry.Word("kind", kDestinationKinds).value_or(kind::kInstallFolder);
+  r.flags = entry.Word("overwrite", kOverwriteModes).value_or(format::overwrite_mode::kAlways);
+  if (entry.Bool("permanent", false)) r.flags |= format::record_flags::kPermanent;
+  bool toUninstallFolder = entry.Bool("to-uninstall-folder", false);
+  if (toUninstallFolder) r.flags |= format::record_flags::kToUninstallFolder;
+  if (std::optional<uint32_t> attributes = entry.WordMask("attributes", kFileAttributes)) r.attributes = *attributes;
+  std::optional<std::string> timestamp = entry.String("timestamp");
+  if (timestamp && *timestamp != "mtime" && *timestamp != "none") {
+    entry.Report("timestamp", "bad value " + Quoted(*timestamp) + " for \"timestamp\" in [[files]]",
+                 "expected \"mtime\" or \"none\"");
+  }
+  settings.keepTime = timestamp.value_or("mtime") != "none";
+  settings.to = WindowsPath(entry.String("to", "."));
+  settings.absoluteTo = IsAbsoluteDestination(settings.to);
+  settings.rename = entry.String("rename", "");
+  if (!settings.to.empty() && (HasFixedFolder(r.kind) || toUninstallFolder)) {
+    entry.Report("to", "files of this kind always go to the same folder", "remove \"to\"");
+  }
+  if (settings.rename.find_first_of("\\/") != std::string::npos) {
+    entry.Report("rename", "\"rename\" takes a file name, not a path", "put the folder in \"to\"");
+  }
+  ReadKindFields(entry, settings);
+  ReadShortcutFields(entry, settings);
+  return settings;
+}
+
+// The stored name and destination override of one matched file.
+bool PlaceFile(TableReader& entry, const EntrySettings& settings, std::string relative, format::FileRecord& record) {
+  if (!settings.rename.empty()) relative = relative.substr(0, relative.rfind('/') + 1) + settings.rename;
+  std::string path = WindowsPath(relative);
+  std::string folder = path.substr(0, path.rfind('\\') == std::string::npos ? 0 : path.rfind('\\'));
+  bool fixed = HasFixedFolder(record.kind) || (record.flags & format::record_flags::kToUninstallFolder) != 0;
+  if (fixed && !folder.empty()) {
+    entry.Report("from",
+                 "the file " + Quoted(relative) + " lies in a subfolder, but files of this kind go into one folder",
+                 "match the files without their folders, or use another kind");
+    return false;
+  }
+  std::string name = path;
+  bool sharedSubfolder = record.kind == kind::kSharedFolder && !(settings.to.empty() && folder.empty());
+  if (settings.absoluteTo || sharedSubfolder) {
+    std::string target = settings.to;
+    if (!folder.empty()) target += (target.empty() ? "" : "\\") + folder;
+    record.destinationOverride = Utf8ToUtf16(target + "\\");
+  } else if (!settings.to.empty()) {
+    name = settings.to + "\\" + path;
+  }
+  record.name = format::EncodeNarrowForm(name);
+  return true;
+}
+
+std::optional<int64_t> ModificationTime(const fs::path& path) {
+  struct stat info {};
+  if (stat(path.c_str(), &info) != 0) return std::nullopt;
+  return static_cast<int64_t>(info.st_mtime);
+}
+
+std::string DestinationKey(const format::FileRecord& record) {
+  std::string key =
+      IsBelowInstallFolder(record.kind) ? "install" : std::string(WordOfValue(kDestinationKinds, record.kind));
+  if ((record.flags & format::record_flags::kToUninstallFolder) != 0) key = "uninstall";
+  key += ":" + Utf16ToUtf8(record.destinationOverride) + record.name;
+  std::transform(key.begin(), key.end(), key.begin(), [](char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; });
+  return key;
+}
+
+class EntryCollector {
+ public:
+  explicit EntryCollector(ProjectContext& context) : context_(context) {}
+
+  void Collect(TableReader& entry) {
+    std::optional<std::vector<std::string>> patterns = entry.StringList("from");
+    std::vector<std::string> excludes = entry.StringList("exclude").value_or(std::vector<std::string>());
+    EntrySettings settings = ReadEntrySettings(entry);
+    if (!patterns || patterns->empty()) {
+      if (!entry.Node("from")) entry.Report("from", "missing key \"from\" in [[files]]", "add from = \"dist/**\"");
+      return;
+    }
+    std::size_t before = context_.project.files.size();
+    for (const std::string& pattern : *patterns) CollectPattern(entry, settings, pattern, excludes);
+    std::size_t added = context_.project.files.size() - before;
+    if (added > 1 && !settings.rename.empty())
+      entry.Report("rename", "\"rename\" needs an entry that matches one file",
+                   "this entry matches " + std::to_string(added));
+    if (added > 1 && !settings.record.textA.empty() && TakesShortcut(settings.record.kind)) {
+      entry.Report("shortcut", "a shortcut name given to " + std::to_string(added) + " files",
+                   "name each shortcut in an entry of its own");
+    }
+  }
+
+ private:
+  void CollectPattern(TableReader& entry, const EntrySettings& settings, const std::string& pattern,
+                      const std::vector<std::string>& excludes) {
+    std::vector<GlobMatch> matches;
+    std::string problem;
+    if (!ExpandGlob(context_.Resolve(""), pattern, excludes, matches, problem))
+      return entry.Report("from", problem, "check the folder's permissions");
+    if (matches.empty())
+      return entry.Report("from", "no file matches " + Quoted(pattern),
+                          "patterns are relative to the project file's folder");
+    for (const GlobMatch& match : matches) Add(entry, settings, match);
+  }
+
+  void Add(TableReader& entry, const EntrySettings& settings, const GlobMatch& match) {
+    FileSource file{match.source, 0, settings.record};
+    if (!PlaceFile(entry, settings, match.relative, file.record)) return;
+    std::error_code error;
+    file.size = fs::file_size(match.source, error);
+    std::optional<int64_t> mtime = ModificationTime(match.source);
+    if (error || !mtime)
+      return entry.Report("from", "cannot read " + Quoted(match.source.string()), "check that the file is readable");
+    if (file.size > static_cast<uint64_t>(format::kEntrySizeRule.max)) {
+      return entry.Report("from", Quoted(match.relative) + " is larger than 1 GiB",
+                          "an installer file holds at most 1 GiB");
+    }
+    if (settings.keepTime)
+      file.record.time = TimeStampFromUnix(std::min(*mtime, context_.options.sourceDateEpoch.value_or(*mtime)));
+    auto [earlier, inserted] = placed_.emplace(DestinationKey(file.record), entry.line());
+    if (!inserted) {
+      std::string destination =
+          Utf16ToUtf8(file.record.destinationOverride) + format::DecodeNarrowForm(file.record.name).text;
+      return entry.Report("from", Quoted(destination) + " is installed twice",
+                          "the [[files]] entry at line " + std::to_string(earlier->second) + " installs the same file");
+    }
+    context_.project.files.push_back(std::move(file));
+  }
+
+  ProjectContext& context_;
+  std::map<std::string, int> placed_;  // destination, line of its entry
+};
+
+}  // namespace
+
+void ReadFileEntries(ProjectContext& context) {
+  EntryCollector collector(context);
+  ForEachEntry(context, "files", SIZE_MAX, [&](TableReader& entry) { collector.Collect(entry); });
+}
+
+}  // namespace palisade::builder

@@ -1,0 +1,70 @@
+#pragma once
+// What the parts of the project reader share while they read one file.
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "builder/diagnostics.h"
+#include "builder/flag_options.h"
+#include "builder/project.h"
+#include "builder/table_reader.h"
+
+namespace palisade::builder {
+
+class ProjectContext {
+ public:
+  ProjectContext(const toml::table& root, std::filesystem::path directory, const ReadOptions& options, Project& project,
+                 Diagnostics& diagnostics);
+
+  // The reader of a table by its dotted name ("wizard.page-styles"); the
+  // same reader every time, so that its known keys add up.
+  TableReader& Section(std::string_view dotted);
+  TableReader& root() { return Section(""); }
+  // Reports the unknown keys of every section read.
+  void FinishSections();
+
+  // The bytes of a file named by `key`, relative to the project folder.
+  std::optional<format::Bytes> ReadFile(TableReader& reader, std::string_view key);
+  std::filesystem::path Resolve(std::string_view relative) const;
+
+  Project& project;
+  FlagWords flags;
+  const ReadOptions& options;
+  Diagnostics& diagnostics;
+
+ private:
+  const toml::table& root_;
+  std::filesystem::path directory_;
+  std::map<std::string, TableReader, std::less<>> sections_;
+};
+
+// Each reads its part of the project file into the project.
+void ReadFileEntries(ProjectContext& context);
+void ReadShortcuts(ProjectContext& context);
+void ReadRegistry(ProjectContext& context);
+void ReadAssociations(ProjectContext& context);
+void ReadFirewall(ProjectContext& context);
+void ReadCloseRules(ProjectContext& context);
+void ReadConditionalDeletes(ProjectContext& context);
+void ReadUninstallValues(ProjectContext& context);
+
+// Calls `read` with a reader for each table of the array `key`, labelled
+// "[[key]]"; reports arrays longer than `limit`.
+template <typename Read>
+void ForEachEntry(ProjectContext& context, std::string_view key, std::size_t limit, Read read) {
+  const toml::array* array = context.root().TableArray(key);
+  if (array == nullptr) return;
+  if (array->size() > limit) {
+    context.root().Report(key, "too many [[" + std::string(key) + "]] entries: " + std::to_string(array->size()),
+                          "an installer holds at most " + std::to_string(limit));
+  }
+  for (const toml::node& node : *array) {
+    TableReader reader(node.as_table(), "[[" + std::string(key) + "]]", LineOf(node), context.diagnostics);
+    read(reader);
+    reader.Finish();
+  }
+}
+
+}  // namespace palisade::builder

@@ -1,0 +1,504 @@
+// Reads a project file's tables into the setup script, section by
+// section; the list sections and [[files]] have files of their own.
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <fstream>
+#include <iterator>
+
+#include "builder/default_messages.h"
+#include "builder/messages.h"
+#include "builder/project_context.h"
+#include "builder/text_encoding.h"
+#include "builder/time_stamps.h"
+#include "builder/words.h"
+#include "format/checks.h"
+#include "format/narrow_text.h"
+
+namespace palisade::builder {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr uint32_t kBlack = 0x000000;
+constexpr uint32_t kDefaultTopColor = 0x5F3A1E;     // #1E3A5F
+constexpr uint32_t kDefaultBottomColor = 0x24160B;  // #0B1624
+constexpr uint32_t kDefaultTitleColor = 0xFFFEF7;
+constexpr uint32_t kDefaultCopyrightColor = 0xFEFCEC;
+constexpr char kDefaultTitleFont[] = "Cambria Bold Italic, Times New Roman Bold Italic";
+constexpr char kDefaultCopyrightFont[] = "Calibri Bold Italic, Verdana Bold Italic, Arial Bold Italic";
+constexpr std::size_t kMidStringLimit = 0xFFFF;
+constexpr std::size_t kBitmapFileHeaderSize = 14;
+
+// A key that is either a switch or a text that switches it on: a boolean
+// sets `on`, a text sets both.
+void SwitchOrText(TableReader& reader, std::string_view key, bool& on, std::string& text) {
+  const toml::node* node = reader.Node(key);
+  if (node == nullptr) return;
+  if (node->is_boolean()) {
+    on = *node->value<bool>();
+  } else if (node->is_string()) {
+    text = reader.String(key, "");
+    on = true;
+  } else {
+    reader.ReportType(key, "true, false or a text");
+  }
+}
+
+std::string LimitedText(TableReader& reader, std::string_view key, std::size_t limit) {
+  std::string text = reader.String(key, "");
+  if (text.size() > limit) {
+    reader.Report(key, Quoted(key) + " in " + reader.label() + " is " + std::to_string(text.size()) + " bytes long",
+                  "it can hold at most " + std::to_string(limit) + " bytes");
+    return {};
+  }
+  return text;
+}
+
+bool IsFolderName(std::string_view name) { return name.find_first_of("\\/:*?\"<>|") == std::string_view::npos; }
+
+void ReadProduct(ProjectContext& context) {
+  TableReader& product = context.Section("product");
+  format::SetupScript& s = context.project.script;
+  if (!product.present()) {
+    context.diagnostics.Report(0, "missing table [product]", "add [product] with a name and a version");
+    return;
+  }
+  s.productName = product.Required("name", "name = \"Acme Notes\"");
+  s.displayVersion = product.Required("version", "version = \"1.0.0\"");
+  s.publisher = product.String("publisher", "");
+  s.description = product.String("description", "");
+  s.bitness = static_cast<uint8_t>(product.Word("bitness", kBitness).value_or(0));
+  s.installFolderRule = product.String("install-folder", "");
+  s.startMenuFolder = product.String("start-menu-folder", "");
+  s.sharedPath = product.String("shared-folder", "");
+  s.productRegistry = product.String("registry-key", "");
+  s.excludedSystems = product.WordMask("excluded-systems", kSystems).value_or(0);
+  s.shortcutMode = static_cast<uint8_t>(product.Word("shortcuts-for", kShortcutModes).value_or(1));
+  bool addToPath = false, desktopFolder = false;
+  SwitchOrText(product, "add-to-path", addToPath, s.addToPathSubfolder);
+  SwitchOrText(product, "desktop-folder", desktopFolder, s.desktopFolder);
+  SetOption(context.flags, FindOption("product", "add-to-path"), addToPath);
+  SetOption(context.flags, FindOption("product", "desktop-folder"), desktopFolder && s.desktopFolder.empty());
+  if (s.installFolderRule.empty() && !IsFolderName(s.productName)) {
+    product.Report("name", "the product name " + Quoted(s.productName) + " cannot name the installation folder",
+                   "set install-folder to a folder name without \\ / : * ? \" < > |");
+  }
+}
+
+void ReadMasterProduct(ProjectContext& context) {
+  TableReader& master = context.Section("master-product");
+  format::SetupScript& s = context.project.script;
+  if (!master.present()) return;
+  SetOption(context.flags, FindOption("master-product", ""), true);
+  s.masterRegistryName = master.Required("registry-name", "registry-name = \"Acme Suite\"");
+  s.masterDisplayName = master.String("display-name", "");
+  s.masterMinimumVersion = master.String("minimum-version", "");
+}
+
+void ReadInstaller(ProjectContext& context) {
+  TableReader& installer = context.Section("installer");
+  format::SetupScript& s = context.project.script;
+  s.automaticModeRequest = static_cast<uint8_t>(installer.Word("automatic-mode", kAutomaticModeRequests).value_or(0));
+  s.archiveFromFile = static_cast<uint8_t>(installer.Word("archive-source", kArchiveSources).value_or(0));
+}
+
+void ReadUninstaller(ProjectContext& context) {
+  TableReader& uninstaller = context.Section("uninstaller");
+  format::SetupScript& s = context.project.script;
+  s.uninstallerName = uninstaller.String("file", "Uninstall.exe");
+  if (s.uninstallerName.empty() || !IsFolderName(s.uninstallerName)) {
+    uninstaller.Report("file", "bad uninstaller file name " + Quoted(s.uninstallerName),
+                       "give a file name without a folder, such as \"Uninstall.exe\"");
+  }
+  s.uninstallSubfolder = uninstaller.String("subfolder", "");
+  s.uninstallName = uninstaller.String("registry-name", "");
+  s.supportOffer = LimitedText(uninstaller, "support-offer", kMidStringLimit);
+  if (context.options.sourceDateEpoch) s.uninstallerTime = TimeStampFromUnix(*context.options.sourceDateEpoch);
+}
+
+std::optional<format::Bytes> ReadBitmap(ProjectContext& context, TableReader& reader, std::string_view key) {
+  std::optional<format::Bytes> file = context.ReadFile(reader, key);
+  if (!file) return std::nullopt;
+  if (file->size() <= kBitmapFileHeaderSize || (*file)[0] != 'B' || (*file)[1] != 'M') {
+    reader.Report(key, Quoted(key) + " in " + reader.label() + " is not a BMP picture", "save the picture as .bmp");
+    return std::nullopt;
+  }
+  return format::Bytes(file->begin() + kBitmapFileHeaderSize, file->end());
+}
+
+// Plain texts travel in the narrow form; rich text as it is.
+std::optional<format::Bytes> ReadDocument(ProjectContext& context, TableReader& reader, std::string_view key,
+                                          const std::string& relative) {
+  std::ifstream in(context.Resolve(relative), std::ios::binary);
+  if (!in) {
+    reader.Report(key, "cannot read " + Quoted(relative) + " for " + Quoted(key) + " in " + reader.label(),
+                  "paths are relative to the project file's folder");
+    return std::nullopt;
+  }
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::string_view body = text;
+  bool bom = body.starts_with("\xEF\xBB\xBF");
+  if (body.substr(bom ? 3 : 0).starts_with("{\\rtf")) return format::Bytes(text.begin(), text.end());
+  if (bom) body.remove_prefix(3);
+  if (!IsValidUtf8(body)) {
+    reader.Report(key, Quoted(relative) + " is neither UTF-8 text nor rich text", "save it as UTF-8 or as .rtf");
+    return std::nullopt;
+  }
+  std::string stored = format::EncodeNarrowForm(body);
+  return format::Bytes(stored.begin(), stored.end());
+}
+
+std::vector<format::Bytes> ReadDocuments(ProjectContext& context, TableReader& reader, std::string_view key) {
+  std::vector<format::Bytes> documents;
+  std::optional<std::vector<std::string>> files = reader.StringList(key);
+  if (!files) return documents;
+  if (files->size() > static_cast<std::size_t>(format::kLicenseCountRule.max)) {
+    reader.Report(key, "too many files in " + Quoted(key), "an installer shows at most 20");
+    return documents;
+  }
+  for (const std::string& file : *files) {
+    if (std::optional<format::Bytes> document = ReadDocument(context, reader, key, file)) {
+      documents.push_back(std::move(*document));
+    }
+  }
+  return documents;
+}
+
+std::vector<std::string> ReadLanguages(TableReader& wizard) {
+  std::vector<std::string> languages =
+      wizard.StringList("languages").value_or(std::vector<std::string>{kDefaultLanguage});
+  bool valid = !languages.empty() && languages.size() <= static_cast<std::size_t>(format::kLanguageCountRule.max);
+  for (std::size_t i = 0; valid && i < languages.size(); ++i) {
+    valid = !languages[i].empty() && std::count(languages.begin(), languages.end(), languages[i]) == 1;
+  }
+  if (!valid) {
+    wizard.Report("languages", "bad language list in [wizard]", "name from 1 to 200 different languages");
+    return {kDefaultLanguage};
+  }
+  return languages;
+}
+
+void ReadPageStyles(ProjectContext& context, TableReader& wizard) {
+  format::SetupScript& s = context.project.script;
+  uint32_t style = wizard.Word("style", kPageStyles).value_or(1);
+  TableReader& pages = context.Section("wizard.page-styles");
+  for (const Word& page : kPageNames) s.pageStyles[page.value] = pages.Word(page.word, kPageStyles).value_or(style);
+}
+
+void ReadWizard(ProjectContext& context, std::vector<std::string>& languages) {
+  TableReader& wizard = context.Section("wizard");
+  format::SetupScript& s = context.project.script;
+  languages = ReadLanguages(wizard);
+  ReadPageStyles(context, wizard);
+  s.productHeading = wizard.String("heading", "<product> Setup");
+  s.bannerTextColor = wizard.Color("banner-text-color").value_or(kBlack);
+  s.sidePictureFrame = static_cast<uint8_t>(wizard.Word("side-picture-frame", kSidePictureFrames).value_or(3));
+  s.minimumStatusTime = static_cast<uint16_t>(wizard.Integer("minimum-status-time", 0, 9999).value_or(0));
+  s.progressPlacement = static_cast<uint32_t>(wizard.Integer("progress-placement", 0, UINT32_MAX).value_or(0));
+  s.greetingLinkText = LimitedText(wizard, "greeting-link", kMidStringLimit);
+  if (wizard.Node("greeting-sound") != nullptr) {
+    std::optional<format::Bytes> sound = context.ReadFile(wizard, "greeting-sound");
+    bool wave = sound && sound->size() > 12 && std::equal(sound->begin(), sound->begin() + 4, "RIFF") &&
+                std::equal(sound->begin() + 8, sound->begin() + 12, "WAVE");
+    if (sound && !wave) wizard.Report("greeting-sound", "the greeting sound is not a WAV file", "save it as .wav");
+    if (wave) s.greetingSound = std::move(*sound);
+  }
+  s.password = wizard.String("password", "");
+  s.licenseTexts = ReadDocuments(context, wizard, "license");
+  s.readmeTexts = ReadDocuments(context, wizard, "readme");
+}
+
+void ReadSummary(ProjectContext& context) {
+  TableReader& summary = context.Section("summary");
+  format::SetupScript& s = context.project.script;
+  s.launchProgram = summary.String("launch", "");
+  s.openDocument = summary.String("open", "");
+  s.summaryOpenTarget = summary.String("open-also", "");
+}
+
+void ReadBackgroundColors(TableReader& background, format::SetupScript& s) {
+  std::optional<uint32_t> color = background.Color("color");
+  std::optional<std::vector<std::string>> gradient = background.StringList("gradient");
+  s.topColor = color.value_or(kDefaultTopColor);
+  s.bottomColor = color.value_or(kDefaultBottomColor);
+  if (!gradient) return;
+  std::optional<uint32_t> top = gradient->size() == 2 ? ParseColor((*gradient)[0]) : std::nullopt;
+  std::optional<uint32_t> bottom = gradient->size() == 2 ? ParseColor((*gradient)[1]) : std::nullopt;
+  if (!top || !bottom) {
+    background.Report("gradient", "bad \"gradient\" in [background]", "write gradient = [\"#1E3A5F\", \"#0B1624\"]");
+  } else if (color) {
+    background.Report("gradient", "[background] has both \"color\" and \"gradient\"", "keep one of them");
+  } else {
+    s.topColor = *top;
+    s.bottomColor = *bottom;
+  }
+}
+
+std::string FontList(TableReader& reader, std::string_view key, std::string_view fallback) {
+  std::optional<std::vector<std::string>> faces = reader.StringList(key);
+  if (!faces) return std::string(fallback);
+  std::string list;
+  for (const std::string& face : *faces) list += (list.empty() ? "" : ", ") + face;
+  return list;
+}
+
+void ReadCopyright(TableReader& background, format::SetupScript& s) {
+  s.copyrightText = background.String("copyright", "");
+  uint32_t fallback = s.copyrightText.empty() ? 0 : *ValueOfWord(kTextPositions, "bottom-right");
+  s.copyrightPosition = static_cast<uint8_t>(background.Word("copyright-position", kTextPositions).value_or(fallback));
+  s.copyrightColor = background.Color("copyright-color").value_or(kDefaultCopyrightColor);
+  s.copyrightSize = background.Float("copyright-size", 0.1, 10).value_or(1.0);
+  s.copyrightFont = FontList(background, "copyright-font", kDefaultCopyrightFont);
+}
+
+void ReadBackground(ProjectContext& context) {
+  TableReader& background = context.Section("background");
+  format::SetupScript& s = context.project.script;
+  s.displayTitle = background.String("title", "");
+  s.taskbarText = background.String("taskbar-text", s.productName + " Setup");
+  s.titleSize = background.Float("title-size", 0.1, 10).value_or(1.0);
+  s.titleColor = background.Color("title-color").value_or(kDefaultTitleColor);
+  s.titleShadow = static_cast<uint8_t>(background.Integer("title-shadow", 0, 255).value_or(1));
+  s.titlePosition = static_cast<uint8_t>(background.Word("title-position", kTextPositions).value_or(1));
+  s.titleFont = FontList(background, "title-font", kDefaultTitleFont);
+  ReadBackgroundColors(background, s);
+  if (background.Node("picture") != nullptr) {
+    s.backgroundBitmap = ReadBitmap(context, background, "picture").value_or(format::Bytes());
+  }
+  int64_t size = s.backgroundBitmap.empty() ? 0 : 100;
+  s.bitmapSize = static_cast<int32_t>(background.Integer("picture-size", 0, 100).value_or(size));
+  s.stretchMode = static_cast<int32_t>(background.Word("picture-fit", kPictureFits).value_or(2));
+  s.bitmapTpi = static_cast<uint32_t>(background.Integer("transparent-index", -1, 255).value_or(-1));
+  ReadCopyright(background, s);
+}
+
+void ReadPortable(ProjectContext& context) {
+  TableReader& portable = context.Section("portable");
+  format::SetupScript& s = context.project.script;
+  s.portableSharedFolder = portable.String("shared-folder", "");
+  TableReader& root = context.Section("portable.root-shortcut");
+  s.rootShortcutCommand = root.String("command", "");
+  s.rootShortcutName = root.String("name", "");
+  TableReader& pin = context.Section("taskbar-pin");
+  s.pinCommand = Utf8ToUtf16(pin.String("command", ""));
+  s.pinName = Utf8ToUtf16(pin.String("name", ""));
+}
+
+void ReadBatches(ProjectContext& context) {
+  for (const Word& batch : kBatchNames) {
+    TableReader& reader = context.Section("batches." + std::string(batch.word));
+    context.project.script.batches[batch.value] = reader.String("commands", "");
+  }
+}
+
+void ReadNotifications(ProjectContext& context) {
+  TableReader& notify = context.Section("notify");
+  format::SetupScript& s = context.project.script;
+  std::string* targets[] = {&s.startNotifyUrl,       &s.beginNotifyUrl,       &s.closingNotifyUrls[0],
+                            &s.closingNotifyUrls[1], &s.closingNotifyUrls[2], &s.closingNotifyUrls[3],
+                            &s.uninstallNotifyUrl};
+  for (const Word& address : kNotifications) *targets[address.value] = notify.String(address.word, "");
+}
+
+void ReadLanguageTexts(ProjectContext& context, TableReader& reader, LanguageTexts& texts) {
+  const toml::node* node = context.Section("messages").Node(texts.language);
+  if (node == nullptr || !node->is_table()) return;
+  for (const auto& [key, value] : *node->as_table()) {
+    int number = -1;
+    std::string_view digits = key.str();
+    std::from_chars(digits.data(), digits.data() + digits.size(), number);
+    std::optional<std::string> text = reader.String(key.str());
+    if (number < 0 || number > format::kMessageCountRule.max - 1 || std::to_string(number) != digits) {
+      reader.Report(key.str(), "bad message number " + Quoted(digits) + " in " + reader.label(),
+                    "message numbers are whole numbers from 0 to 9999");
+    } else if (text) {
+      if (std::optional<std::string> problem = CheckMessageText(number, *text)) {
+        reader.Report(key.str(), *problem, "use %% for a percent sign");
+      } else {
+        texts.texts.emplace_back(number, *text);
+      }
+    }
+  }
+}
+
+void ReadMessages(ProjectContext& context, const std::vector<std::string>& languages) {
+  std::vector<LanguageTexts> texts;
+  std::vector<std::string> named = languages;
+  if (std::find(named.begin(), named.end(), kDefaultLanguage) == named.end()) named.push_back(kDefaultLanguage);
+  for (const std::string& language : named) {
+    LanguageTexts entry{language, {}};
+    ReadLanguageTexts(context, context.Section("messages." + language), entry);
+    texts.push_back(std::move(entry));
+  }
+  MessageTable table = BuildMessageTable(languages, texts);
+  context.project.script.languageNames = std::move(table.languageNames);
+  context.project.script.messages = std::move(table.messages);
+}
+
+void ReadCompression(ProjectContext& context) {
+  TableReader& compression = context.Section("compression");
+  context.project.xz.preset = static_cast<uint32_t>(compression.Integer("level", 0, 9).value_or(6));
+  context.project.xz.extreme = compression.Bool("extreme", false);
+  context.project.chunkSize =
+      static_cast<std::size_t>(compression.Integer("chunk-size-kib", 1, 256 * 1024).value_or(1024)) * 1024;
+}
+
+// `count` bytes written as 2 x `count` hexadecimal digits.
+std::optional<format::Bytes> HexBytes(TableReader& reader, std::string_view key, std::size_t count) {
+  std::optional<std::string> text = reader.String(key);
+  if (!text) return std::nullopt;
+  bool hex = text->size() == 2 * count && std::all_of(text->begin(), text->end(), [](char c) {
+               return std::isxdigit(static_cast<unsigned char>(c));
+             });
+  if (!hex) {
+    reader.Report(key, "bad " + Quoted(key) + " in " + reader.label(),
+                  "write " + std::to_string(count) + " bytes as " + std::to_string(2 * count) + " hexadecimal digits");
+    return std::nullopt;
+  }
+  format::Bytes bytes(count);
+  for (std::size_t i = 0; i < count; ++i)
+    bytes[i] = static_cast<uint8_t>(std::stoul(text->substr(2 * i, 2), nullptr, 16));
+  return bytes;
+}
+
+void ReadEncryption(ProjectContext& context) {
+  TableReader& encryption = context.Section("encryption");
+  std::optional<format::Bytes> key = HexBytes(encryption, "key", format::kPayloadKeySize);
+  if (!key) return;
+  if (!OptionValue(context.flags, FindOption("encryption", "enabled"))) {
+    encryption.Report("key", "[encryption] has a key but is not enabled", "add enabled = true");
+  }
+  context.project.key.emplace();
+  std::copy(key->begin(), key->end(), context.project.key->begin());
+}
+
+void ReadFlagWords(TableReader& reader, FlagWords& words) {
+  words.low = static_cast<uint32_t>(reader.Integer("low", 0, UINT32_MAX).value_or(0));
+  words.high = static_cast<uint32_t>(reader.Integer("high", 0, UINT32_MAX).value_or(0));
+  words.second = static_cast<uint32_t>(reader.Integer("second", 0, UINT32_MAX).value_or(0));
+}
+
+// Raw fields whose use the engine does not document, and raw flag bits on
+// top of the named options.
+void ReadAdvanced(ProjectContext& context) {
+  TableReader& advanced = context.Section("advanced");
+  format::SetupScript& s = context.project.script;
+  s.optionByte = static_cast<uint8_t>(advanced.Integer("option-byte", 0, 255).value_or(0));
+  s.text31 = advanced.String("text-31", "");
+  s.text52 = advanced.String("text-52", "");
+  s.text53 = LimitedText(advanced, "text-53", 255);
+  s.text54 = advanced.String("text-54", "");
+  s.greetingText = advanced.String("greeting-page-text", "");
+  if (std::optional<format::Bytes> block = HexBytes(advanced, "block-48", s.block48.size())) {
+    std::copy(block->begin(), block->end(), s.block48.begin());
+  }
+  TableReader& options = context.Section("advanced.page-options");
+  s.pageOptions[0] = static_cast<uint32_t>(options.Integer("first", 0, UINT32_MAX).value_or(0));
+  s.pageOptions[1] = static_cast<uint32_t>(options.Integer("second", 0, UINT32_MAX).value_or(0));
+  for (auto [key, blob] : {std::pair{"data-block-46", &s.dataBlock46}, std::pair{"data-block-63", &s.dataBlock63},
+                           std::pair{"optional-blob", &s.optionalBlob}}) {
+    if (advanced.Node(key) != nullptr) *blob = context.ReadFile(advanced, key).value_or(format::Bytes());
+  }
+  FlagWords set, clear;
+  ReadFlagWords(context.Section("advanced.set-flags"), set);
+  ReadFlagWords(context.Section("advanced.clear-flags"), clear);
+  for (FlagWord word : {FlagWord::kLow, FlagWord::kHigh, FlagWord::kSecond}) {
+    context.flags[word] = (context.flags[word] | set[word]) & ~clear[word];
+  }
+}
+
+void ReadFlagOptions(ProjectContext& context) {
+  for (const FlagOption& option : FlagOptions()) {
+    if (option.derived) continue;
+    SetOption(context.flags, option, context.Section(option.table).Bool(option.key, option.defaultValue));
+  }
+}
+
+}  // namespace
+
+ProjectContext::ProjectContext(const toml::table& root, fs::path directory, const ReadOptions& options,
+                               Project& project, Diagnostics& diagnostics)
+    : project(project), options(options), diagnostics(diagnostics), root_(root), directory_(std::move(directory)) {
+  sections_.emplace("", TableReader(&root_, "the project file", 0, diagnostics));
+}
+
+TableReader& ProjectContext::Section(std::string_view dotted) {
+  auto found = sections_.find(dotted);
+  if (found != sections_.end()) return found->second;
+  std::size_t dot = dotted.rfind('.');
+  TableReader& parent = Section(dot == std::string_view::npos ? "" : dotted.substr(0, dot));
+  std::string_view key = dot == std::string_view::npos ? dotted : dotted.substr(dot + 1);
+  const toml::table* table = parent.Table(key);
+  return sections_
+      .emplace(std::string(dotted),
+               TableReader(table, "[" + std::string(dotted) + "]", parent.LineOf(key), diagnostics))
+      .first->second;
+}
+
+void ProjectContext::FinishSections() {
+  for (auto& [name, reader] : sections_) reader.Finish();
+}
+
+fs::path ProjectContext::Resolve(std::string_view relative) const { return directory_ / fs::path(relative); }
+
+std::optional<format::Bytes> ProjectContext::ReadFile(TableReader& reader, std::string_view key) {
+  std::optional<std::string> relative = reader.String(key);
+  if (!relative) return std::nullopt;
+  std::ifstream in(Resolve(*relative), std::ios::binary);
+  if (!in) {
+    reader.Report(key, "cannot read " + Quoted(*relative) + " for " + Quoted(key) + " in " + reader.label(),
+                  "paths are relative to the project file's folder");
+    return std::nullopt;
+  }
+  return format::Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+void ReadProject(const fs::path& path, const ReadOptions& options, Project& project, Diagnostics& diagnostics) {
+  std::ifstream in(path, std::ios::binary);
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (!in.good() && !in.eof()) {
+    diagnostics.Report(0, "cannot read the project file", "check the path");
+    return;
+  }
+  toml::table root;
+  try {
+    root = toml::parse(text, path.string());
+  } catch (const toml::parse_error& error) {
+    diagnostics.Report(
+        static_cast<int>(error.source().begin.line), std::string(error.description()),
+        "the project file is TOML; check the syntax at column " + std::to_string(error.source().begin.column));
+    return;
+  }
+  ProjectContext context(root, path.parent_path(), options, project, diagnostics);
+  std::vector<std::string> languages;
+  ReadFlagOptions(context);
+  ReadProduct(context);
+  ReadMasterProduct(context);
+  ReadInstaller(context);
+  ReadUninstaller(context);
+  ReadWizard(context, languages);
+  ReadSummary(context);
+  ReadBackground(context);
+  ReadPortable(context);
+  ReadBatches(context);
+  ReadNotifications(context);
+  ReadMessages(context, languages);
+  ReadCompression(context);
+  ReadEncryption(context);
+  ReadShortcuts(context);
+  ReadRegistry(context);
+  ReadAssociations(context);
+  ReadFirewall(context);
+  ReadCloseRules(context);
+  ReadConditionalDeletes(context);
+  ReadUninstallValues(context);
+  ReadFileEntries(context);
+  ReadAdvanced(context);
+  context.FinishSections();
+  project.script.productFlagsLow = context.flags.low;
+  project.script.productFlagsHigh = context.flags.high;
+  project.productFlags2 = context.flags.second;
+}
+
+}  // namespace palisade::builder

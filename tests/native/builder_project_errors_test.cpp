@@ -1,0 +1,138 @@
+// A bad project file stops the build with one line per mistake, in the form
+// editors understand, exit status 2, and no output file.
+#include <gtest/gtest.h>
+
+#include "builder_test_support.h"
+
+namespace palisade::builder {
+namespace {
+
+using test_support::BuilderTest;
+
+struct BadProject {
+  const char* name;
+  const char* project;  // line 1 is the first line of the text
+  const char* error;    // what follows "FILE"
+};
+
+const BadProject kBadProjects[] = {
+    {"MisspelledKey", "[product]\nname = \"A\"\nversion = \"1\"\ninstal-folder = \"A\"\n",
+     ":4: unknown key \"instal-folder\" in [product]; did you mean \"install-folder\"?"},
+    {"MisspelledTable", "[product]\nname = \"A\"\nversion = \"1\"\n[wizzard]\n",
+     ":4: unknown key \"wizzard\" in the project file; did you mean \"wizard\"?"},
+    {"MissingName", "[product]\nversion = \"1\"\n", ":1: missing key \"name\" in [product]; add name = \"Acme Notes\""},
+    {"MissingProduct", "[wizard]\ngreeting = false\n",
+     ": missing table [product]; add [product] with a name and a version"},
+    {"BadWord", "[product]\nname = \"A\"\nversion = \"1\"\nbitness = \"63\"\n",
+     ":4: bad value \"63\" for \"bitness\" in [product]; did you mean \"64\"?"},
+    {"WrongType", "[product]\nname = \"A\"\nversion = \"1\"\nsingle-instance = \"yes\"\n",
+     ":4: \"single-instance\" in [product] must be true or false; found a text"},
+    {"VersionAsNumber", "[product]\nname = \"A\"\nversion = 2.1\n",
+     ":3: \"version\" in [product] must be a text; found a fractional number"},
+    {"OutOfRange", "[product]\nname = \"A\"\nversion = \"1\"\n[wizard]\nminimum-status-time = 10000\n",
+     ":5: \"minimum-status-time\" in [wizard] is 10000, outside 0 to 9999; use a number from 0 to 9999"},
+    {"BadColour", "[product]\nname = \"A\"\nversion = \"1\"\n[background]\ntitle-color = \"red\"\n",
+     ":5: bad colour \"red\" for \"title-color\" in [background]; write a colour as \"#RRGGBB\", for example "
+     "\"#1E3A5F\""},
+    {"NoMatchingFile", "[product]\nname = \"A\"\nversion = \"1\"\n[[files]]\nfrom = \"missing/**\"\n",
+     ":5: no file matches \"missing/**\"; patterns are relative to the project file's folder"},
+    {"FileInstalledTwice",
+     "[product]\nname = \"A\"\nversion = \"1\"\n[[files]]\nfrom = \"app/a.txt\"\n[[files]]\nfrom = \"app/sub/b.txt\"\n"
+     "rename = \"A.TXT\"\n",
+     ":7: \"A.TXT\" is installed twice; the [[files]] entry at line 4 installs the same file"},
+    {"FontWithoutFaceName",
+     "[product]\nname = \"A\"\nversion = \"1\"\n[[files]]\nfrom = \"app/a.txt\"\nkind = \"font\"\n",
+     ":6: a font needs its face name; add font-name = \"Acme Sans\""},
+    {"SystemFileInSubfolder",
+     "[product]\nname = \"A\"\nversion = \"1\"\n[[files]]\nfrom = \"app/**/b.txt\"\nkind = \"system-shared\"\n",
+     ":5: the file \"sub/b.txt\" lies in a subfolder, but files of this kind go into one folder; match the files "
+     "without their folders, or use another kind"},
+    {"MessageLosesItsArgument",
+     "[product]\nname = \"A\"\nversion = \"1\"\n[messages.English]\n81 = \"Needs %s bits\"\n",
+     ":5: message 81 is formatted with %d, but the text has %s; use %% for a percent sign"},
+    {"MessageNumberOutOfRange", "[product]\nname = \"A\"\nversion = \"1\"\n[messages.English]\n10000 = \"x\"\n",
+     ":5: bad message number \"10000\" in [messages.English]; message numbers are whole numbers from 0 to 9999"},
+    {"UnlistedLanguage",
+     "[product]\nname = \"A\"\nversion = \"1\"\n[wizard]\nlanguages = [\"English\", \"Deutsch\"]\n"
+     "[messages.Deutch]\n42 = \"Fertig\"\n",
+     ":6: unknown key \"Deutch\" in [messages]; did you mean \"Deutsch\"?"},
+    {"BadRegistryRoot", "[product]\nname = \"A\"\nversion = \"1\"\n[[registry]]\nkey = 'HKXX\\Software'\n",
+     ":5: bad registry key \"HKXX\\Software\"; start it with HKLM, HKCU, HKCR, HKU, HKCC, HKDD or HKAU and a "
+     "backslash"},
+    {"FirewallProgramAndPort",
+     "[product]\nname = \"A\"\nversion = \"1\"\n[[firewall]]\nprogram = \"a.exe\"\nport = 80\n",
+     ":5: a [[firewall]] entry names either a program or a port; give exactly one of program = \"...\" and port = "
+     "8080"},
+    {"ShortKey", "[product]\nname = \"A\"\nversion = \"1\"\n[encryption]\nenabled = true\nkey = \"abc\"\n",
+     ":6: bad \"key\" in [encryption]; write 8 bytes as 16 hexadecimal digits"},
+    {"UnknownKeyInFileShortcut",
+     "[product]\nname = \"A\"\nversion = \"1\"\n[[files]]\nfrom = \"app/a.txt\"\nshortcut = { desktp = true }\n",
+     ":6: unknown key \"desktp\" in the shortcut of [[files]]; did you mean \"desktop\"?"},
+    {"TomlSyntax", "[product]\nname = \"A\"\nversion =\n",
+     ":3: Error while parsing key-value pair: expected value, saw '\\n'; the project file is TOML; check the syntax "
+     "at column 10"},
+};
+
+class ProjectErrorTest : public BuilderTest, public ::testing::WithParamInterface<BadProject> {};
+
+TEST_P(ProjectErrorTest, ReportsTheLineAndWritesNothing) {
+  WriteText("app/a.txt", "a");
+  WriteText("app/sub/b.txt", "b");
+  test_support::CommandResult result = Build(GetParam().project);
+  EXPECT_EQ(result.status, 2);
+  EXPECT_EQ(result.err, Path("palisade.toml").string() + GetParam().error + "\n");
+  for (const auto& entry : std::filesystem::directory_iterator(dir_)) {
+    EXPECT_EQ(entry.path().filename().string().find("setup.exe"), std::string::npos) << entry.path();
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(BadProjects, ProjectErrorTest, ::testing::ValuesIn(kBadProjects),
+                         [](const ::testing::TestParamInfo<BadProject>& info) { return info.param.name; });
+
+TEST_F(BuilderTest, EveryMistakeOfOneFileIsReported) {
+  test_support::CommandResult result =
+      Build("[product]\nname = \"A\"\nversion = \"1\"\nbitnes = \"64\"\n[wizard]\nstyle = \"fancy\"\n");
+  EXPECT_EQ(result.status, 2);
+  std::string file = Path("palisade.toml").string();
+  EXPECT_EQ(result.err, file + ":4: unknown key \"bitnes\" in [product]; did you mean \"bitness\"?\n" + file +
+                            ":6: bad value \"fancy\" for \"style\" in [wizard]; expected one of \"plain\", "
+                            "\"side-picture\", \"banner\", \"white\"\n");
+}
+
+TEST_F(BuilderTest, UnwritableOutputFailsWithoutLeavingAFile) {
+  WriteText("app/a.txt", "a");
+  test_support::CommandResult result = Build(test_support::kMinimalProject, "missing-folder/setup.exe");
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(result.err.find("cannot create a file beside"), std::string::npos) << result.err;
+  EXPECT_FALSE(std::filesystem::exists(Path("missing-folder")));
+}
+
+TEST_F(BuilderTest, MissingEngineIsNamed) {
+  WriteText("app/a.txt", "a");
+  WriteText("palisade.toml", test_support::kMinimalProject);
+  test_support::CommandResult result = Run({"build", Path("palisade.toml").string(), "-o", Path("setup.exe").string(),
+                                            "--engine", Path("nowhere.exe").string()});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(result.err.find("nowhere.exe"), std::string::npos) << result.err;
+  EXPECT_FALSE(std::filesystem::exists(Path("setup.exe")));
+}
+
+TEST_F(BuilderTest, UsageErrorsExitWithTwo) {
+  const std::vector<std::vector<std::string>> usages = {{},
+                                                        {"frobnicate"},
+                                                        {"build"},
+                                                        {"build", "p.toml"},
+                                                        {"build", "p.toml", "-o"},
+                                                        {"build", "p.toml", "-o", "x", "--jobs", "0"},
+                                                        {"inspect"},
+                                                        {"extract", "setup.exe"},
+                                                        {"inspect", "a.exe", "--colour"}};
+  for (const std::vector<std::string>& args : usages) {
+    test_support::CommandResult result = Run(args);
+    EXPECT_EQ(result.status, 2) << ::testing::PrintToString(args);
+    EXPECT_NE(result.err.find("usage: palisade"), std::string::npos);
+  }
+}
+
+}  // namespace
+}  // namespace palisade::builder

@@ -1,0 +1,364 @@
+// What a project file turns into: defaults, named options, messages, file
+// placement and the list sections.
+#include <gtest/gtest.h>
+
+#include "builder/default_messages.h"
+#include "builder/messages.h"
+#include "builder/project.h"
+#include "builder/text_encoding.h"
+#include "builder_test_support.h"
+#include "format/narrow_text.h"
+
+namespace palisade::builder {
+namespace {
+
+using test_support::BuilderTest;
+
+class ProjectTest : public BuilderTest {
+ protected:
+  void SetUp() override {
+    BuilderTest::SetUp();
+    WriteText("app/a.txt", "alpha");
+    WriteText("app/sub/b.txt", "beta");
+  }
+
+  // Reads `text` as palisade.toml; fails the test on any diagnostic.
+  Project Read(std::string_view text, std::optional<int64_t> sourceDateEpoch = std::nullopt) {
+    WriteText("palisade.toml", text);
+    Project project;
+    Diagnostics diagnostics("palisade.toml");
+    ReadProject(Path("palisade.toml"), ReadOptions{sourceDateEpoch}, project, diagnostics);
+    std::ostringstream problems;
+    diagnostics.Print(problems);
+    EXPECT_TRUE(diagnostics.empty()) << problems.str();
+    return project;
+  }
+};
+
+std::string Message(const format::SetupScript& script, int number, std::size_t language = 0) {
+  return Utf16ToUtf8(script.messages.at(static_cast<std::size_t>(number)).at(language));
+}
+
+TEST_F(ProjectTest, MinimalProjectGetsWorkingDefaults) {
+  Project project = Read(test_support::kMinimalProject);
+  const format::SetupScript& s = project.script;
+  EXPECT_EQ(s.productName, "Acme Notes");
+  EXPECT_EQ(s.displayVersion, "2.1.0");
+  EXPECT_EQ(s.installFolderRule, "");  // the engine puts the product name below Program Files
+  EXPECT_EQ(s.uninstallerName, "Uninstall.exe");
+  EXPECT_EQ(s.taskbarText, "Acme Notes Setup");
+  EXPECT_EQ(s.titleSize, 1.0);
+  EXPECT_EQ(s.stretchMode, 2);
+  EXPECT_EQ(s.shortcutMode, 1);
+  // Uninstaller, compressed archive, kept log, folder page.
+  EXPECT_EQ(s.productFlagsLow, 0x4u | 0x20u | 0x40u | 0x80u);
+  // Compared versions, progress page.
+  EXPECT_EQ(s.productFlagsHigh, 0x10u | 0x80000u);
+  // Stripped uninstaller, uninstall notice, disk space.
+  EXPECT_EQ(project.productFlags2, 0x20u | 0x40000u | 0x400000u);
+  ASSERT_EQ(s.languageNames.size(), 1u);
+  EXPECT_EQ(Utf16ToUtf8(s.languageNames[0]), "English");
+  EXPECT_EQ(s.messages.size(), static_cast<std::size_t>(DefaultMessageCount()));
+  EXPECT_EQ(Message(s, 81), "<product> is a %d-bit program and cannot be installed on this version of Windows.");
+  ASSERT_EQ(project.files.size(), 2u);
+  EXPECT_EQ(project.files[0].record.name, "a.txt");
+  EXPECT_EQ(project.files[1].record.name, "sub\\b.txt");
+  EXPECT_EQ(project.files[1].size, 4u);
+  EXPECT_EQ(project.xz.preset, 6u);
+  EXPECT_FALSE(project.key.has_value());
+}
+
+struct NamedOption {
+  const char* table;
+  const char* setting;  // a value other than the default
+  char word;            // 'l' low, 'h' high, 's' `ProductFlags2`
+  uint32_t bit;
+};
+
+const NamedOption kNamedOptions[] = {
+    {"product", "single-instance = true", 'l', 0x100},
+    {"product", "everyone-full-access = true", 'h', 0x40000},
+    {"product", "add-to-path = \"bin\"", 'l', 0x1000},
+    {"product", "desktop-folder = true", 'h', 0x4000000},
+    {"master-product", "registry-name = \"Acme Suite\"", 'l', 0x10000},
+    {"installer", "show-errors-in-automatic-mode = true", 'h', 0x8},
+    {"installer", "restore-point = true", 's', 0x2},
+    {"installer", "always-restart = true", 'l', 0x4000},
+    {"installer", "restart-question-in-automatic-mode = true", 'h', 0x200},
+    {"installer", "verify-stub = true", 'h', 0x1},
+    {"installer", "verify-written-files = true", 'l', 0x40000},
+    {"installer", "clear-attributes-in-the-way = true", 'l', 0x80000},
+    {"installer", "replace-new-files-at-restart = true", 'l', 0x800},
+    {"upgrade", "must-uninstall-first = true", 'l', 0x1},
+    {"upgrade", "compare-versions = false", 'h', 0x10},
+    {"upgrade", "ask-installation-type = false", 'l', 0x10000000},
+    {"upgrade", "warn-when-upgrading = true", 'h', 0x1000},
+    {"uninstaller", "enabled = false", 'l', 0x4},
+    {"uninstaller", "strip-payload = false", 's', 0x20},
+    {"uninstaller", "automatic = true", 'l', 0x200},
+    {"uninstaller", "delete-install-folder = true", 'l', 0x400},
+    {"uninstaller", "ask-before-removing-fonts = true", 'l', 0x10},
+    {"uninstaller", "ask-before-removing-shared-files = true", 'l', 0x20000},
+    {"uninstaller", "always-restart = true", 'h', 0x2000},
+    {"uninstaller", "completion-message = false", 's', 0x40000},
+    {"uninstaller", "start-menu-shortcut = true", 'l', 0x2},
+    {"uninstaller", "desktop-shortcut = true", 'h', 0x2},
+    {"uninstaller", "shortcut-in-uninstall-folder = true", 'h', 0x40},
+    {"uninstaller", "shortcut-in-install-folder = true", 's', 0x200000},
+    {"uninstaller", "remove-install-folder-value = true", 's', 0x2000},
+    {"log", "keep = false", 'l', 0x40},
+    {"log", "every-file = true", 'l', 0x100000},
+    {"log", "start-menu-shortcut = true", 'h', 0x8000000},
+    {"log", "keep-after-uninstall = true", 'h', 0x400000},
+    {"wizard", "greeting = false", 'h', 0x800},
+    {"wizard", "greeting-in-automatic-mode = true", 'l', 0x8},
+    {"wizard", "choose-folder = false", 'l', 0x80},
+    {"wizard", "choose-start-menu = true", 'h', 0x4},
+    {"wizard", "show-disk-space = false", 's', 0x400000},
+    {"wizard", "browse-from-computer = true", 'h', 0x20},
+    {"wizard", "allow-cancel = false", 'l', 0x200000},
+    {"wizard", "progress-page = false", 'h', 0x80000},
+    {"wizard", "hide-file-names = true", 'h', 0x20000},
+    {"wizard", "product-icons = true", 'h', 0x100000},
+    {"wizard", "button-images = true", 's', 0x400},
+    {"summary", "show = false", 'l', 0x400000},
+    {"summary", "launch-checked = true", 's', 0x4},
+    {"summary", "launch-directly = true", 's', 0x100000},
+    {"summary", "open-checked = true", 's', 0x8},
+    {"summary", "open-also-checked = true", 's', 0x10},
+    {"summary", "view-log = true", 'h', 0x2000000},
+    {"background", "enabled = false", 'l', 0x20000000},
+    {"background", "full-screen = true", 'h', 0x100},
+    {"background", "fixed-title = true", 'h', 0x400},
+    {"background", "keep-for-uninstaller = true", 'l', 0x8000},
+    {"portable", "registry = false", 's', 0x8000},
+    {"portable", "associations = false", 's', 0x20000},
+    {"portable", "firewall = false", 's', 0x80000},
+    {"portable", "start-menu-page = false", 's', 0x800},
+    {"batches.pre-install", "hidden = true", 'l', 0x800000},
+    {"batches.pre-install", "log-output = true", 's', 0x40},
+    {"batches.post-install", "hidden = true", 'l', 0x1000000},
+    {"batches.post-install", "log-output = true", 's', 0x80},
+    {"batches.exit", "hidden = true", 'l', 0x2000000},
+    {"batches.uninstall-before", "hidden = true", 'l', 0x4000000},
+    {"batches.uninstall-after", "hidden = true", 'l', 0x8000000},
+    {"batches.upgrade", "hidden = true", 'h', 0x10000000},
+    {"batches.upgrade", "log-output = true", 's', 0x100},
+    {"batches.reinstall", "hidden = true", 'h', 0x20000000},
+    {"batches.reinstall", "log-output = true", 's', 0x200},
+    {"batches.reinstall", "only-same-version = true", 's', 0x1},
+    {"compression", "enabled = false", 'l', 0x20},
+    {"encryption", "enabled = true", 's', 0x1000},
+    {"advanced.set-flags", "high = 0x40000000", 'h', 0x40000000},
+    {"advanced.clear-flags", "low = 0x4", 'l', 0x4},
+};
+
+class NamedOptionTest : public ProjectTest, public ::testing::WithParamInterface<NamedOption> {};
+
+TEST_P(NamedOptionTest, FlipsExactlyItsBit) {
+  Project defaults = Read(test_support::kMinimalProject);
+  std::string table = GetParam().table;
+  std::string project = "[product]\nname = \"A\"\nversion = \"1\"\n";
+  project += table == "product" ? std::string(GetParam().setting) : "[" + table + "]\n" + GetParam().setting;
+  Project changed = Read(project + "\n[[files]]\nfrom = \"app/**\"\n");
+  uint32_t before[] = {defaults.script.productFlagsLow, defaults.script.productFlagsHigh, defaults.productFlags2};
+  uint32_t after[] = {changed.script.productFlagsLow, changed.script.productFlagsHigh, changed.productFlags2};
+  const std::string words = "lhs";
+  for (std::size_t word = 0; word < 3; ++word) {
+    uint32_t expected = words[word] == GetParam().word ? GetParam().bit : 0;
+    EXPECT_EQ(before[word] ^ after[word], expected) << "word " << words[word];
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryOption, NamedOptionTest, ::testing::ValuesIn(kNamedOptions),
+                         [](const ::testing::TestParamInfo<NamedOption>& info) {
+                           std::string name = std::string(info.param.table) + "_" + info.param.setting;
+                           for (char& c : name) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+                           return name + "_" + std::to_string(info.index);
+                         });
+
+TEST_F(ProjectTest, LanguagesFallBackToTheProjectsEnglish) {
+  Project project = Read(std::string(test_support::kMinimalProject) + R"(
+[wizard]
+languages = ["English", "Deutsch"]
+
+[messages.English]
+42 = "Ready."
+43 = "Done"
+
+[messages.Deutsch]
+42 = "Fertig."
+)");
+  const format::SetupScript& s = project.script;
+  ASSERT_EQ(s.languageNames.size(), 2u);
+  EXPECT_EQ(Message(s, 42, 0), "Ready.");
+  EXPECT_EQ(Message(s, 42, 1), "Fertig.");
+  EXPECT_EQ(Message(s, 43, 1), "Done");               // the project's English
+  EXPECT_EQ(Message(s, 44, 1), "License Agreement");  // the default English
+  EXPECT_EQ(Message(s, 14, 1), "");                   // a number the engine does not use
+}
+
+TEST_F(ProjectTest, MessagesBeyondTheDefaultsGrowTheTable) {
+  Project project = Read(std::string(test_support::kMinimalProject) + "[messages.English]\n200 = \"Extra\"\n");
+  ASSERT_EQ(project.script.messages.size(), 201u);
+  EXPECT_EQ(Message(project.script, 200), "Extra");
+}
+
+struct MessageCheck {
+  int number;
+  const char* text;
+  bool accepted;
+};
+
+TEST(MessageTextTest, FormattedMessagesKeepTheirArguments) {
+  const MessageCheck checks[] = {
+      {81, "Needs %d bits", true},      {81, "Needs %i bits", true},   {81, "Needs %s bits", false},
+      {81, "Needs 64 bits", false},     {112, "%s too old: %s", true}, {112, "%s too old", false},
+      {13, "Broken (%d), 100%%", true}, {42, "100% done", true},       {42, "%s", true},
+      {61, "Not on %s%%", true},        {61, "Not on %d", false},
+  };
+  for (const MessageCheck& check : checks) {
+    EXPECT_EQ(!CheckMessageText(check.number, check.text).has_value(), check.accepted)
+        << check.number << " " << check.text;
+  }
+}
+
+TEST(DefaultMessagesTest, EveryFormattedTextHasItsConversions) {
+  for (const DefaultMessage& message : DefaultMessages()) {
+    EXPECT_FALSE(CheckMessageText(message.number, message.text).has_value()) << message.number;
+  }
+}
+
+struct Placement {
+  const char* entry;
+  const char* name;
+  const char* destination;
+};
+
+TEST_F(ProjectTest, FilesArePlacedByKindAndDestination) {
+  const Placement placements[] = {
+      {"from = \"app/a.txt\"", "a.txt", ""},
+      {"from = \"app/**\"\nto = \"bin\"", "bin\\a.txt", ""},
+      {"from = \"app/a.txt\"\nto = \"docs/en\"\nrename = \"A.md\"", "docs\\en\\A.md", ""},
+      {"from = \"app/a.txt\"\nkind = \"shared-folder\"", "a.txt", ""},
+      {"from = \"app/**\"\nkind = \"shared-folder\"\nexclude = [\"a.txt\"]", "sub\\b.txt", "sub\\"},
+      {"from = \"app/**/b.txt\"\nto = '%AppDataDir%\\Acme'", "sub\\b.txt", "%AppDataDir%\\Acme\\sub\\"},
+      {"from = \"app/a.txt\"\nkind = \"system-com\"", "a.txt", ""},
+  };
+  for (const Placement& placement : placements) {
+    Project project =
+        Read(std::string("[product]\nname = \"A\"\nversion = \"1\"\n[[files]]\n") + placement.entry + "\n");
+    ASSERT_FALSE(project.files.empty()) << placement.entry;
+    EXPECT_EQ(project.files[0].record.name, placement.name) << placement.entry;
+    EXPECT_EQ(Utf16ToUtf8(project.files[0].record.destinationOverride), placement.destination) << placement.entry;
+  }
+}
+
+TEST_F(ProjectTest, FileRecordFieldsFollowTheEntry) {
+  WriteText("fonts/Acme Sans.ttf", "font");
+  Project project = Read(R"(
+[product]
+name = "A"
+version = "1"
+
+[[files]]
+from = "app/a.txt"
+overwrite = "unless-newer"
+permanent = true
+attributes = ["read-only", "hidden"]
+shortcut = { desktop = true, start-menu = true, name = "Café", icon = "a.ico", arguments = "--über", working-folder = "%InstallDir%" }
+
+[[files]]
+from = "fonts/*.ttf"
+kind = "font"
+font-name = "Acme Sans"
+timestamp = "none"
+
+[[files]]
+from = "app/sub/b.txt"
+kind = "msi"
+msi = { ui-level = "full", remove-at-uninstall = true }
+)",
+                         1700000000);
+  ASSERT_EQ(project.files.size(), 3u);
+  const format::FileRecord& file = project.files[0].record;
+  EXPECT_EQ(file.flags, 0x10u | 0x20u | 0x1u | 0x2u);
+  EXPECT_EQ(file.attributes, 0x3u);
+  EXPECT_EQ(file.textA, format::EncodeNarrowForm("Café"));
+  EXPECT_EQ(Utf16ToUtf8(file.textB), "a.ico");
+  EXPECT_EQ(file.textC,
+            "--\xFC"
+            "ber");  // code page 1252
+  EXPECT_EQ(file.textD, "%InstallDir%");
+  EXPECT_LE(file.time.year, 2023);  // clamped to SOURCE_DATE_EPOCH (2023-11-14)
+  const format::FileRecord& font = project.files[1].record;
+  EXPECT_EQ(font.kind, 4u);
+  EXPECT_EQ(font.name, "Acme Sans.ttf");
+  EXPECT_EQ(font.textA, "Acme Sans");
+  EXPECT_EQ(font.time.month, 0);
+  const format::FileRecord& msi = project.files[2].record;
+  EXPECT_EQ(msi.kind, 11u);
+  EXPECT_EQ(msi.msiUiLevel, 5u);
+  EXPECT_EQ(msi.flags, 0x80u);
+}
+
+TEST_F(ProjectTest, ListSectionsBecomeScriptTexts) {
+  Project project = Read(std::string(test_support::kMinimalProject) + R"(
+[[registry]]
+key = 'HKLM\Software\Acme'
+
+[[registry]]
+key = 'HKEY_CURRENT_USER\Software\Acme'
+value = "Path, with comma"
+data = "%InstallDir%"
+
+[[registry]]
+key = '\HKLM\Software\Acme'
+value = "Count"
+type = "dword"
+data = 42
+action = "set-if-missing"
+
+[[firewall]]
+program = "%InstallDir%\\sync.exe"
+name = "Acme Sync"
+
+[[firewall]]
+port = 8080
+protocols = ["tcp", "udp"]
+keep = true
+
+[[close]]
+window-class = "AcmeMain"
+action = "ask"
+when = ["install", "uninstall"]
+
+[[conditional-delete]]
+pattern = "old\\*.dll"
+condition = "version-at-most"
+value = "1.9"
+when = ["install"]
+restart = "if-locked"
+)");
+  const format::SetupScript& s = project.script;
+  EXPECT_EQ(Utf16ToUtf8(s.registryMergeText),
+            "\\HKLM\\Software\\Acme\r\n"
+            "\\HKCU\\Software\\Acme,\"Path, with comma\",1,%InstallDir%,3\r\n"
+            "\\HKLM\\Software\\Acme,Count,4,42,6\r\n");
+  EXPECT_EQ(s.firewallText, "%InstallDir%\\sync.exe;Acme Sync;0;0\r\n8080;;3;1\r\n");
+  ASSERT_EQ(s.closeRules.size(), 1u);
+  EXPECT_EQ(s.closeRules[0].action, 2);
+  EXPECT_EQ(s.closeRules[0].options, 3);
+  ASSERT_EQ(s.conditionalDeletes.size(), 1u);
+  EXPECT_EQ(s.conditionalDeletes[0].conditionKind, 3);
+  EXPECT_EQ(s.conditionalDeletes[0].flags, 0x4 | 0x2);
+}
+
+TEST_F(ProjectTest, SourceDateEpochClampsFileTimes) {
+  Project late = Read(test_support::kMinimalProject, 86400);
+  EXPECT_EQ(late.files[0].record.time, (format::TimeStamp{1970, 1, 2, 0, 0, 0}));
+  EXPECT_EQ(late.script.uninstallerTime, (format::TimeStamp{1970, 1, 2, 0, 0, 0}));
+}
+
+}  // namespace
+}  // namespace palisade::builder
