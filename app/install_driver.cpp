@@ -277,7 +277,8 @@ void Restart() {
 void StartRequestedProgram() {
   ts::WText command = g_installer.commandLine.runAfterInstall;
   if (command.empty()) return;
-  STARTUPINFOW startup = {sizeof startup};
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
   if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, g_installer.installFolder.c_str(),
                       &startup, &process)) {

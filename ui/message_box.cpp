@@ -38,7 +38,8 @@ bool MainWindowRect(RECT& rect) {
   HWND main = g_installer.backgroundWindow;
   if (!main) return false;
   if (IsIconic(main)) {
-    WINDOWPLACEMENT placement = {sizeof placement};
+    WINDOWPLACEMENT placement = {};
+    placement.length = sizeof placement;
     if (!GetWindowPlacement(main, &placement)) return false;
     rect = placement.rcNormalPosition;
     return true;

@@ -153,5 +153,19 @@ TEST_F(InstallDriver, SecondInstanceIsRefusedWhileAnotherHoldsTheMutex) {
   EXPECT_EQ(Phases(EngineTrace(alone.err)).back(), "39");
 }
 
+TEST_F(InstallDriver, ProductBuiltByPalisadeRunsThroughEveryPhase) {
+  std::string setup = prefix_->DriveC() + "/cases/demo.exe";
+  std::filesystem::create_directories(prefix_->DriveC() + "/cases");
+  std::string build = std::string(PALISADE_BIN_DIR) + "/palisade build '" + SourcePath("examples/demo/palisade.toml") +
+                      "' -o '" + setup + "' --quiet 2>&1";
+  ASSERT_EQ(CommandOutput(build), "");
+  for (const char* mode : {"/silent", "/a"}) {
+    RunResult run = prefix_->Run({"C:\\cases\\demo.exe", mode}, 60, {kDebugOutput});
+    EXPECT_EQ(run.exitCode, 1) << mode;
+    EXPECT_EQ(run.err.find("Error code"), std::string::npos) << run.err;
+    EXPECT_EQ(Phases(EngineTrace(run.err)), Numbers(2, 39)) << mode;
+  }
+}
+
 }  // namespace
 }  // namespace palisade::testing
