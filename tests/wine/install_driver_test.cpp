@@ -153,7 +153,42 @@ TEST_F(InstallDriver, SecondInstanceIsRefusedWhileAnotherHoldsTheMutex) {
   EXPECT_EQ(Phases(EngineTrace(alone.err)).back(), "39");
 }
 
-TEST_F(InstallDriver, ProductBuiltByPalisadeRunsThroughEveryPhase) {
+struct ProjectVariant {
+  const char* name;
+  const char* settings;  // appended to a minimal project
+};
+
+// Projects built by palisade itself, in every coding, are read by the engine
+// from the first phase to the last.
+TEST_F(InstallDriver, ProductsBuiltByPalisadeRunThroughEveryPhase) {
+  const ProjectVariant variants[] = {
+      {"defaults", ""},
+      {"enciphered", "[encryption]\nenabled = true\n"},
+      {"not compressed", "[compression]\nenabled = false\n"},
+      {"records across 1 KiB chunks", "[compression]\nchunk-size-kib = 1\n[encryption]\nenabled = true\n"},
+      {"archive read from the file, stub verified", "[installer]\narchive-source = \"file\"\nverify-stub = true\n"},
+  };
+  std::string project = prefix_->DriveC() + "/project";
+  std::filesystem::create_directories(project + "/app/sub");
+  WriteBytes(project + "/app/a.txt", Bytes(3000, 'a'));
+  WriteBytes(project + "/app/sub/b.bin", Bytes(5000, 0x5B));
+  WriteBytes(project + "/app/empty.txt", Bytes());
+  for (const ProjectVariant& variant : variants) {
+    std::string text = std::string("[product]\nname = \"Variant\"\nversion = \"1.0\"\n[[files]]\nfrom = \"app/**\"\n") +
+                       variant.settings;
+    WriteBytes(project + "/palisade.toml", Bytes(text.begin(), text.end()));
+    std::string build = std::string(PALISADE_BIN_DIR) + "/palisade build '" + project + "/palisade.toml' -o '" +
+                        prefix_->DriveC() + "/cases/variant.exe' --quiet 2>&1";
+    std::filesystem::create_directories(prefix_->DriveC() + "/cases");
+    ASSERT_EQ(CommandOutput(build), "") << variant.name;
+    RunResult run = prefix_->Run({"C:\\cases\\variant.exe", "/silent"}, 60, {kDebugOutput});
+    EXPECT_EQ(run.exitCode, 1) << variant.name;
+    EXPECT_EQ(run.err.find("Error code"), std::string::npos) << variant.name << run.err;
+    EXPECT_EQ(Phases(EngineTrace(run.err)), Numbers(2, 39)) << variant.name;
+  }
+}
+
+TEST_F(InstallDriver, DemoProductRunsThroughEveryPhase) {
   std::string setup = prefix_->DriveC() + "/cases/demo.exe";
   std::filesystem::create_directories(prefix_->DriveC() + "/cases");
   std::string build = std::string(PALISADE_BIN_DIR) + "/palisade build '" + SourcePath("examples/demo/palisade.toml") +

@@ -8,6 +8,7 @@
 #include "format/installer_image.h"
 #include "format/pe_image.h"
 #include "format/product_flags.h"
+#include "format/scramble.h"
 #include "format/script_block.h"
 #include "format/version.h"
 #include "wine_harness.h"
@@ -49,6 +50,19 @@ Bytes BuildArchive(const InstallerRecipe& recipe, const format::ChunkCoding& cod
   return archive;
 }
 
+// The script block as EncodeScriptBlock makes it, but with the script
+// compressed in two halves, each an xz stream of its own.
+Bytes TwoStreamScriptBlock(const Bytes& script, const format::PayloadCipher* cipher, uint32_t checksum) {
+  size_t half = script.size() / 2;
+  Bytes compressed, second;
+  Require(format::XzEncode(std::span(script).first(half), format::XzEncodeOptions{}, compressed), "xz failed");
+  Require(format::XzEncode(std::span(script).subspan(half), format::XzEncodeOptions{}, second), "xz failed");
+  compressed.insert(compressed.end(), second.begin(), second.end());
+  if (cipher) return cipher->Encipher(compressed);
+  format::Scramble(compressed, checksum);
+  return compressed;
+}
+
 }  // namespace
 
 format::SetupScript MinimalScript() {
@@ -73,9 +87,12 @@ Bytes BuildInstaller(const InstallerRecipe& recipe) {
   if (recipe.editScript) recipe.editScript(script);
   header.scriptChecksum = format::Checksum(script);
 
-  Bytes block;
-  Require(format::EncodeScriptBlock(script, cipher ? &*cipher : nullptr, format::XzEncodeOptions{}, block),
-          "script block encoding failed");
+  Bytes block = recipe.scriptInTwoStreams ? TwoStreamScriptBlock(script, cipher ? &*cipher : nullptr, header.scriptChecksum)
+                                          : Bytes();
+  if (!recipe.scriptInTwoStreams) {
+    Require(format::EncodeScriptBlock(script, cipher ? &*cipher : nullptr, format::XzEncodeOptions{}, block),
+            "script block encoding failed");
+  }
   if (recipe.editScriptBlock) recipe.editScriptBlock(block);
 
   format::ChunkCoding coding;

@@ -26,6 +26,8 @@ struct InstallerRecipe {
   bool encipher = false;
   size_t chunkSize = 64 * 1024;
   uint32_t productFlags2 = 0;
+  // The script compressed as two xz streams, one after the other.
+  bool scriptInTwoStreams = false;
   // Damage applied to one stage; each runs after the stage is built and
   // before anything that depends on it is computed.
   std::function<void(Bytes& script)> editScript;

@@ -237,6 +237,12 @@ TEST_F(CorruptPayload, SoundPayloadsAreReadToTheEnd) {
       {"stub verified", [](InstallerRecipe& r) { r.script.productFlagsHigh |= format::product_flags_high::kVerifyStub; }},
       {"stripped uninstaller", [](InstallerRecipe& r) { r.productFlags2 |= format::product_flags2::kStripPayload; }},
       {"no files", [](InstallerRecipe& r) { r.files.clear(); }},
+      {"script in two xz streams", [](InstallerRecipe& r) { r.scriptInTwoStreams = true; }},
+      {"enciphered script in two xz streams",
+       [](InstallerRecipe& r) {
+         r.scriptInTwoStreams = true;
+         r.encipher = true;
+       }},
       {"empty file", [](InstallerRecipe& r) { r.files.push_back({"empty.txt", ""}); }},
       {"1001 conditional deletes and 1000 close rules",
        [](InstallerRecipe& r) {
