@@ -30,6 +30,7 @@ add_library(palisade_engine STATIC
   actions/batches.cpp
   actions/close_apps.cpp
   actions/components.cpp
+  actions/file_destination.cpp
   actions/files.cpp
   actions/firewall.cpp
   actions/install_log.cpp
