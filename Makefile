@@ -6,7 +6,7 @@ MAKEFLAGS += --no-print-directory
 NATIVE := build/native
 MINGW := build/mingw
 
-.PHONY: all bootstrap engine native test demo clean
+.PHONY: all bootstrap engine native test demo bench clean
 
 all: engine native
 
@@ -27,6 +27,9 @@ test: all
 
 demo: all
 	@tools/demo
+
+bench: all
+	@bench/builder_vs_nsis $(BENCH_ARGS)
 
 clean:
 	rm -rf $(NATIVE) $(MINGW) build/bin

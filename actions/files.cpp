@@ -1,30 +1,164 @@
 #include "actions/files.h"
 
+#include <windows.h>
+
+#include "actions/file_destination.h"
+#include "actions/install_log.h"
+#include "actions/installed_file.h"
+#include "actions/overwrite_rules.h"
 #include "app/installer_state.h"
+#include "core/system_facts.h"
+#include "core/ts_system.h"
 #include "format/file_record.h"
+#include "format/narrow_text.h"
 #include "format/product_flags.h"
+#include "payload/messages.h"
 #include "payload/payload_reader.h"
+#include "payload/variables.h"
 #include "ui/progress.h"
+#include "uninstall/record.h"
 
 namespace palisade {
 namespace {
 
+namespace kind = format::destination_kind;
+namespace record_flags = format::record_flags;
+
 constexpr int kFilePhaseStart = 28;
 constexpr int kFilePhaseSpan = 62;
+constexpr int kHiddenFileNameStatus = 54;
+constexpr int kFolderFailureMessage = 25;
+
+bool LowFlag(uint32_t bit) { return (g_installer.script.productFlagsLow & bit) != 0; }
+bool HighFlag(uint32_t bit) { return (g_installer.script.productFlagsHigh & bit) != 0; }
+
+ts::WText WideFromStored(const std::string& stored) {
+  format::DecodedNarrowText decoded = format::DecodeNarrowForm(stored);
+  return decoded.utf8 ? ts::WideFromUtf8(decoded.text) : ts::WideFromAnsi(decoded.text);
+}
+
+ts::WText Wide(const std::u16string& text) { return ts::WText(text.begin(), text.end()); }
+
+ts::WText FolderOf(const ts::WText& path) { return path.substr(0, path.find_last_of(L'\\')); }
+ts::WText LastComponent(const ts::WText& path) {
+  size_t slash = path.find_last_of(L"\\/");
+  return slash == ts::WText::npos ? path : path.substr(slash + 1);
+}
+
+// A relative shared folder lies below the common-files folder of the
+// product's bitness.
+ts::WText SharedFolder() {
+  ts::WText shared = ts::WideFromUtf8(g_installer.script.sharedPath);
+  Expand(shared);
+  bool absolute = shared.size() >= 2 && (shared[1] == L':' || (shared[0] == L'\\' && shared[1] == L'\\'));
+  if (absolute) return shared;
+  ts::FolderKind bitness = g_installer.script.bitness == 1 ? ts::FolderKind::k64Bit : ts::FolderKind::k32Bit;
+  return ts::CommonFilesFolder(bitness) + L"\\" + shared;
+}
+
+DestinationFolders RunFolders() {
+  return {g_installer.installFolder, SharedFolder(), UninstallFolder(), ts::SystemFolder(),
+          ts::SpecialFolder(ts::SpecialFolderId::kFonts)};
+}
+
+ExistingFile FactsOf(const ts::WText& path, uint32_t fileKind) {
+  ExistingFile existing;
+  existing.exists = GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+  if (!existing.exists) return existing;
+  existing.timeKnown = ReadFileTime(path, existing.time);
+  bool versioned = fileKind >= kind::kSystemShared && fileKind <= kind::kVersionChecked;
+  if (versioned) existing.version = ReadFileVersion(path);
+  return existing;
+}
+
+void ShowFileStatus(const ts::WText& path) {
+  if (HighFlag(format::product_flags_high::kHideFileNames)) {
+    SetStatus(kHiddenFileNameStatus);
+  } else {
+    SetStatusText(path);
+  }
+}
+
+// The product's own folders are created as needed and recorded, innermost
+// last, so that the uninstaller removes them deepest first.
+bool MakeFolder(const ts::WText& path, bool recorded) {
+  ts::WText folder = FolderOf(path);
+  if (folder == g_installer.installFolder) return true;
+  std::vector<ts::WText> created;
+  ts::WText reason;
+  if (!CreateFolderWithParents(folder, created, reason)) {
+    AddToFailureSummary(MessageWithTags(kFolderFailureMessage) + L" " + folder + L"\r\n" + reason +
+                        L"\r\n\r\nNot installed: " + path + L"\r\n\r\n");
+    return false;
+  }
+  if (recorded) {
+    for (const ts::WText& made : created) RecordForRemoval(made, RemovalKind::kFolder);
+  }
+  return true;
+}
+
+class FilePhase {
+ public:
+  explicit FilePhase(size_t count) : count_(count), folders_(RunFolders()) {}
+
+  void Install(size_t index, const format::FileRecord& record) {
+    SetProgress(kFilePhaseStart + static_cast<int>(kFilePhaseSpan * index / count_));
+    ts::WText override = Wide(record.destinationOverride);
+    if (override.find(L'\\') != ts::WText::npos) Expand(override);
+    Destination destination = ResolveDestination(WideFromStored(record.name), record.kind, record.flags, override, folders_);
+    if (destination.unknownKind) CorruptInstaller(format::Error::kUnknownDestination);
+    if (!destination.refusal.empty()) {
+      AddToFailureSummary(destination.refusal + L"\r\nNot installed: " + WideFromStored(record.name) + L"\r\n\r\n");
+      return;
+    }
+    InstallAt(destination, record, LastComponent(WideFromStored(record.name)));
+  }
+
+ private:
+  void InstallAt(const Destination& destination, const format::FileRecord& record, const ts::WText& shortName) {
+    const ts::WText& path = destination.path;
+    ShowFileStatus(path);
+    bool permanent = record.flags & record_flags::kPermanent;
+    bool recorded = !permanent && IsRecordedKind(record.kind, g_installer.portable);
+
+    FileToInstall file;
+    file.kind = record.kind;
+    file.overwriteMode = record.flags & record_flags::kOverwriteModeMask;
+    file.permanent = permanent;
+    file.portable = g_installer.portable;
+    file.time = record.time;
+    file.version = WideFromStored(record.textA);
+    file.destination = ts::Utf8FromWide(path);
+    ExistingFile existing = FactsOf(path, record.kind);
+    OverwriteDecision decision = DecideOverwrite(file, existing);
+    LogRaw(decision.logLine);
+    if (decision.action == FileAction::kSkipButRecord) RecordForRemoval(path, RemovalKind::kFile);
+    if (decision.action != FileAction::kWrite) return;
+
+    bool folderRecorded = recorded || record.kind == kind::kSharedFolder;
+    if (destination.createFolder && !MakeFolder(path, folderRecorded && !permanent)) return;
+    if (recorded) RecordForRemoval(path, RemovalKind::kFile);
+    if (!WriteInstalledFile(path, record.data, record.time, record.attributes, existing.exists)) return;
+    if (LowFlag(format::product_flags_low::kLogEveryFile)) {
+      LogWideConcat({shortName, L" >>> ", path, L"\r\n"});
+    }
+  }
+
+  size_t count_;
+  DestinationFolders folders_;
+};
 
 }  // namespace
 
-// Every record is read and checked in order; writing them comes with the
-// overwrite rules.
 void InstallFiles(const Payload& payload) {
   SetStatus(29);
   format::ChunkCoding coding;
-  coding.compressed = g_installer.script.productFlagsLow & format::product_flags_low::kArchiveCompressed;
+  coding.compressed = LowFlag(format::product_flags_low::kArchiveCompressed);
   coding.cipher = payload.cipher ? &*payload.cipher : nullptr;
-  size_t count = payload.header.entrySizes.size();
+  FilePhase phase(std::max<size_t>(payload.header.entrySizes.size(), 1));
   format::Error error = format::ReadFileTable(payload.archive, coding, payload.header.entrySizes,
-                                              [count](size_t index, const format::FileRecord&) {
-                                                SetProgress(kFilePhaseStart + static_cast<int>(kFilePhaseSpan * (index + 1) / count));
+                                              [&phase](size_t index, const format::FileRecord& record) {
+                                                phase.Install(index, record);
                                               });
   if (error != format::Error::kNone) CorruptInstaller(error);
 }

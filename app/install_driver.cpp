@@ -178,6 +178,7 @@ void ReadAndVerifyArchive() {
 void Files() {
   InstallFiles(g_payload);
   SetProgress(91);
+  SetStatus(54);
   SetProgress(92);
 }
 

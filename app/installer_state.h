@@ -50,6 +50,11 @@ struct InstallerState {
   // The version of the earlier installation that this run replaces; empty
   // for a first installation.
   ts::WText oldVersion;
+  // An existing installation is being replaced (reinstallation, upgrade or
+  // downgrade), as the existing-installation check found.
+  bool replacesInstallation = false;
+  // A file waits for the next restart to be replaced or deleted.
+  bool restartRequired = false;
   InstallFolderSource installFolderSource = InstallFolderSource::kFolder;
   // The installation folder is on a removable disk, a CD-ROM or a RAM disk.
   bool portable = false;

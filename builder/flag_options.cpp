@@ -3,18 +3,14 @@
 #include <algorithm>
 #include <iterator>
 
-#include "builder/product_flag_bits.h"
 #include "format/product_flags.h"
 
 namespace palisade::builder {
 namespace {
 
-namespace low = product_flags_low;
-namespace high = product_flags_high;
-namespace second = product_flags2;
-namespace format_low = format::product_flags_low;
-namespace format_high = format::product_flags_high;
-namespace format_second = format::product_flags2;
+namespace low = format::product_flags_low;
+namespace high = format::product_flags_high;
+namespace second = format::product_flags2;
 
 constexpr FlagWord kLow = FlagWord::kLow;
 constexpr FlagWord kHigh = FlagWord::kHigh;
@@ -23,17 +19,17 @@ constexpr bool kInverted = true;
 constexpr bool kDirect = false;
 
 constexpr FlagOption kOptions[] = {
-    {"product", "single-instance", kLow, format_low::kSingleInstance, kDirect, false},
+    {"product", "single-instance", kLow, low::kSingleInstance, kDirect, false},
     {"product", "everyone-full-access", kHigh, high::kEveryoneFullAccess, kDirect, false},
     {"product", "add-to-path", kLow, low::kAddToSearchPath, kDirect, false, true},
-    {"product", "desktop-folder", kHigh, format_high::kDesktopFolderIsProductName, kDirect, false, true},
-    {"master-product", "", kLow, format_low::kMasterProduct, kDirect, false, true},
+    {"product", "desktop-folder", kHigh, high::kDesktopFolderIsProductName, kDirect, false, true},
+    {"master-product", "", kLow, low::kMasterProduct, kDirect, false, true},
 
-    {"installer", "show-errors-in-automatic-mode", kHigh, format_high::kErrorsInAutomaticMode, kDirect, false},
-    {"installer", "restore-point", kSecond, format_second::kRestorePoint, kDirect, false},
-    {"installer", "always-restart", kLow, format_low::kRestartQuestion, kDirect, false},
-    {"installer", "restart-question-in-automatic-mode", kHigh, format_high::kAskRestartInAutomaticMode, kDirect, false},
-    {"installer", "verify-stub", kHigh, format_high::kVerifyStub, kDirect, false},
+    {"installer", "show-errors-in-automatic-mode", kHigh, high::kErrorsInAutomaticMode, kDirect, false},
+    {"installer", "restore-point", kSecond, second::kRestorePoint, kDirect, false},
+    {"installer", "always-restart", kLow, low::kRestartQuestion, kDirect, false},
+    {"installer", "restart-question-in-automatic-mode", kHigh, high::kAskRestartInAutomaticMode, kDirect, false},
+    {"installer", "verify-stub", kHigh, high::kVerifyStub, kDirect, false},
     {"installer", "verify-written-files", kLow, low::kVerifyWrittenFiles, kDirect, false},
     {"installer", "clear-attributes-in-the-way", kLow, low::kClearAttributesInTheWay, kDirect, false},
     {"installer", "replace-new-files-at-restart", kLow, low::kReplaceNewFilesAtRestart, kDirect, false},
@@ -43,9 +39,9 @@ constexpr FlagOption kOptions[] = {
     {"upgrade", "ask-installation-type", kLow, low::kNoInstallationTypeQuestion, kInverted, true},
     {"upgrade", "warn-when-upgrading", kHigh, high::kWarnWhenUpgrading, kDirect, false},
 
-    {"uninstaller", "enabled", kLow, format_low::kPreviousInstallation, kDirect, true},
-    {"uninstaller", "strip-payload", kSecond, format_second::kStripPayload, kDirect, true},
-    {"uninstaller", "automatic", kLow, format_low::kUninstallAutomatic, kDirect, false},
+    {"uninstaller", "enabled", kLow, low::kPreviousInstallation, kDirect, true},
+    {"uninstaller", "strip-payload", kSecond, second::kStripPayload, kDirect, true},
+    {"uninstaller", "automatic", kLow, low::kUninstallAutomatic, kDirect, false},
     {"uninstaller", "delete-install-folder", kLow, low::kDeleteInstallFolderOnUninstall, kDirect, false},
     {"uninstaller", "ask-before-removing-fonts", kLow, low::kAskBeforeRemovingFonts, kDirect, false},
     {"uninstaller", "ask-before-removing-shared-files", kLow, low::kAskBeforeRemovingSharedFiles, kDirect, false},
@@ -62,17 +58,17 @@ constexpr FlagOption kOptions[] = {
     {"log", "start-menu-shortcut", kHigh, high::kLogShortcut, kDirect, false},
     {"log", "keep-after-uninstall", kHigh, high::kKeepLogOnUninstall, kDirect, false},
 
-    {"wizard", "greeting", kHigh, format_high::kNoGreeting, kInverted, true},
-    {"wizard", "greeting-in-automatic-mode", kLow, format_low::kGreetingInAutomaticMode, kDirect, false},
-    {"wizard", "choose-folder", kLow, format_low::kFolderPage, kDirect, true},
-    {"wizard", "choose-start-menu", kHigh, format_high::kStartMenuPage, kDirect, false},
+    {"wizard", "greeting", kHigh, high::kNoGreeting, kInverted, true},
+    {"wizard", "greeting-in-automatic-mode", kLow, low::kGreetingInAutomaticMode, kDirect, false},
+    {"wizard", "choose-folder", kLow, low::kFolderPage, kDirect, true},
+    {"wizard", "choose-start-menu", kHigh, high::kStartMenuPage, kDirect, false},
     {"wizard", "show-disk-space", kSecond, second::kShowDiskSpace, kDirect, true},
     {"wizard", "browse-from-computer", kHigh, high::kBrowseFromComputer, kDirect, false},
     {"wizard", "allow-cancel", kLow, low::kCancelForbidden, kInverted, true},
     {"wizard", "progress-page", kHigh, high::kProgressPage, kDirect, true},
     {"wizard", "hide-file-names", kHigh, high::kHideFileNames, kDirect, false},
-    {"wizard", "product-icons", kHigh, format_high::kIconsOnDialogs, kDirect, false},
-    {"wizard", "button-images", kSecond, format_second::kButtonImages, kDirect, false},
+    {"wizard", "product-icons", kHigh, high::kIconsOnDialogs, kDirect, false},
+    {"wizard", "button-images", kSecond, second::kButtonImages, kDirect, false},
 
     {"summary", "show", kLow, low::kNoSummary, kInverted, true},
     {"summary", "launch-checked", kSecond, second::kLaunchChecked, kDirect, false},
@@ -81,16 +77,16 @@ constexpr FlagOption kOptions[] = {
     {"summary", "open-also-checked", kSecond, second::kOpenSecondChecked, kDirect, false},
     {"summary", "view-log", kHigh, high::kOfferToViewLog, kDirect, false},
 
-    {"background", "enabled", kLow, format_low::kNoBackgroundWindow, kInverted, true},
+    {"background", "enabled", kLow, low::kNoBackgroundWindow, kInverted, true},
     // The engine reads this bit as "the background covers the whole screen".
-    {"background", "full-screen", kHigh, format_high::kProgressPageOption, kDirect, false},
+    {"background", "full-screen", kHigh, high::kProgressPageOption, kDirect, false},
     {"background", "fixed-title", kHigh, high::kFixedBackgroundTitle, kDirect, false},
     {"background", "keep-for-uninstaller", kLow, low::kBackgroundPictureForUninstaller, kDirect, false},
 
     {"portable", "registry", kSecond, second::kNoRegistryWhenPortable, kInverted, true},
     {"portable", "associations", kSecond, second::kNoAssociationsWhenPortable, kInverted, true},
     {"portable", "firewall", kSecond, second::kNoFirewallWhenPortable, kInverted, true},
-    {"portable", "start-menu-page", kSecond, format_second::kNoStartMenuPageWhenPortable, kInverted, true},
+    {"portable", "start-menu-page", kSecond, second::kNoStartMenuPageWhenPortable, kInverted, true},
 
     {"batches.pre-install", "hidden", kLow, low::kPreInstallBatchHidden, kDirect, false},
     {"batches.pre-install", "log-output", kSecond, second::kCapturePreInstallBatch, kDirect, false},
@@ -105,8 +101,8 @@ constexpr FlagOption kOptions[] = {
     {"batches.reinstall", "log-output", kSecond, second::kCaptureReinstallBatch, kDirect, false},
     {"batches.reinstall", "only-same-version", kSecond, second::kReinstallBatchOnlySameVersion, kDirect, false},
 
-    {"compression", "enabled", kLow, format_low::kArchiveCompressed, kDirect, true},
-    {"encryption", "enabled", kSecond, format_second::kEnciphered, kDirect, false},
+    {"compression", "enabled", kLow, low::kArchiveCompressed, kDirect, true},
+    {"encryption", "enabled", kSecond, second::kEnciphered, kDirect, false},
 };
 
 }  // namespace

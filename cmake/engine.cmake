@@ -9,6 +9,7 @@ target_compile_options(palisade_format PRIVATE ${PALISADE_SIZE_FLAGS})
 add_library(palisade_engine STATIC
   core/system_facts.cpp
   core/ts_fatal.cpp
+  core/ts_csv.cpp
   core/ts_file.cpp
   core/ts_format.cpp
   core/ts_memory.cpp
@@ -34,6 +35,8 @@ add_library(palisade_engine STATIC
   actions/files.cpp
   actions/firewall.cpp
   actions/install_log.cpp
+  actions/installed_file.cpp
+  actions/install_log_text.cpp
   actions/notifications.cpp
   actions/overwrite_rules.cpp
   actions/registration.cpp
@@ -47,6 +50,7 @@ add_library(palisade_engine STATIC
   uninstall/deferred.cpp
   uninstall/existing_install.cpp
   uninstall/record.cpp
+  uninstall/record_text.cpp
   uninstall/restart.cpp
   uninstall/shared_files.cpp
   uninstall/uninstaller.cpp

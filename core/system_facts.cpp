@@ -7,6 +7,7 @@
 #include <initializer_list>
 
 #include "core/ts_format.h"
+#include "core/ts_registry.h"
 #include "core/ts_system.h"
 
 namespace ts {
@@ -392,21 +393,9 @@ WText KnownFolder(const GUID& id) {
   return result;
 }
 
-// A text value as stored; an expandable one is not expanded.
 WText RegistryText(HKEY root, const wchar_t* key, const wchar_t* value) {
-  HKEY handle = nullptr;
-  if (RegOpenKeyExW(root, key, 0, KEY_QUERY_VALUE, &handle) != ERROR_SUCCESS) return {};
-  DWORD type = 0;
-  DWORD size = 0;
   WText text;
-  if (RegQueryValueExW(handle, value, nullptr, &type, nullptr, &size) == ERROR_SUCCESS &&
-      (type == REG_SZ || type == REG_EXPAND_SZ)) {
-    text.resize(size / sizeof(wchar_t) + 1);
-    auto* bytes = reinterpret_cast<BYTE*>(text.data());
-    if (RegQueryValueExW(handle, value, nullptr, nullptr, bytes, &size) != ERROR_SUCCESS) size = 0;
-    text.resize(wcsnlen(text.c_str(), size / sizeof(wchar_t)));
-  }
-  RegCloseKey(handle);
+  ReadRegistryText(root, key, value, text);
   return text;
 }
 

@@ -1,5 +1,6 @@
 #include "core/ts_file.h"
 
+#include <climits>
 #include <cstring>
 
 #include "core/ts_format.h"
@@ -11,11 +12,13 @@ File::~File() { Close(); }
 
 bool File::Fail(const char* error) {
   lastError_ = error;
+  lastErrorCode_ = 0;
   return false;
 }
 
 bool File::FailWithSystemError(DWORD error) {
   lastError_ = SystemErrorText(error);
+  lastErrorCode_ = error;
   return false;
 }
 
@@ -29,6 +32,9 @@ bool File::OpenHandle(const WText& path, DWORD desiredAccess, DWORD disposition,
 
 bool File::OpenForReading(const WText& path) { return OpenHandle(path, GENERIC_READ, OPEN_EXISTING, kRead); }
 bool File::Create(const WText& path) { return OpenHandle(path, GENERIC_WRITE, CREATE_ALWAYS, kWrite); }
+bool File::OpenForUpdate(const WText& path) {
+  return OpenHandle(path, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS, kRead | kWrite);
+}
 
 void File::OpenMemory(Text data, unsigned access) {
   Close();
@@ -83,6 +89,15 @@ int File::ReadSome(void* buffer, int size) {
   DWORD read = 0;
   if (!ReadFile(handle_, buffer, static_cast<DWORD>(size), &read, nullptr)) return FailWithSystemError(GetLastError()), 0;
   return static_cast<int>(read);
+}
+
+bool File::ReadWhole(Text& data) {
+  int64_t size = Size();
+  if (size < 0) return false;
+  if (size > INT_MAX) return Fail("File too large");
+  if (!Seek(0)) return false;
+  data.assign(static_cast<size_t>(size), '\0');
+  return ReadBlock(data.data(), static_cast<int>(size));
 }
 
 bool File::WriteBlock(const void* data, int size) {

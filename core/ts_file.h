@@ -25,6 +25,9 @@ class File {
   bool OpenForReading(const WText& path);
   // Creates the file, or empties an existing one, for writing.
   bool Create(const WText& path);
+  // Opens the file for reading and writing, creating it when it is missing;
+  // what it holds stays.
+  bool OpenForUpdate(const WText& path);
   // A file in memory: reads come from data, writes are appended to it.
   void OpenMemory(Text data, unsigned access);
   void Close();
@@ -32,11 +35,16 @@ class File {
   bool IsOpen() const { return handle_ != INVALID_HANDLE_VALUE || memoryBacked_; }
   bool ReadBlock(void* buffer, int size);
   int ReadSome(void* buffer, int size);
+  // Everything the file holds, read from its start.
+  bool ReadWhole(Text& data);
   bool WriteBlock(const void* data, int size);
   bool Seek(int64_t position);
   int64_t Size();
 
   const Text& LastError() const { return lastError_; }
+  // The system's error number behind LastError(); 0 when the failure was
+  // the file object's own (a read past the end, a closed file).
+  DWORD LastErrorCode() const { return lastErrorCode_; }
   const Text& Memory() const { return memory_; }
   HANDLE Handle() const { return handle_; }
 
@@ -52,6 +60,7 @@ class File {
   size_t memoryPosition_ = 0;
   unsigned access_ = 0;
   Text lastError_;
+  DWORD lastErrorCode_ = 0;
 };
 
 }  // namespace ts

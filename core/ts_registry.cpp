@@ -30,15 +30,15 @@ bool ReadRegistryValuePath(const WText& path, WText& text) {
   HKEY root = RootKeyOf(path, rest);
   size_t slash = rest.rfind(L'\\');
   if (!root || slash == WText::npos) return false;
-  WText key = rest.substr(0, slash), value = rest.substr(slash + 1);
+  return ReadRegistryText(root, rest.substr(0, slash), rest.substr(slash + 1), text);
+}
+
+bool ReadRegistryText(HKEY root, const WText& key, const WText& value, WText& text) {
+  constexpr DWORD kTextTypes = RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND;
   DWORD size = 0;
-  if (RegGetValueW(root, key.c_str(), value.c_str(), RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr,
-                   nullptr, &size) != ERROR_SUCCESS) {
-    return false;
-  }
+  if (RegGetValueW(root, key.c_str(), value.c_str(), kTextTypes, nullptr, nullptr, &size) != ERROR_SUCCESS) return false;
   WText buffer(size / sizeof(wchar_t) + 1, L'\0');
-  if (RegGetValueW(root, key.c_str(), value.c_str(), RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr,
-                   buffer.data(), &size) != ERROR_SUCCESS) {
+  if (RegGetValueW(root, key.c_str(), value.c_str(), kTextTypes, nullptr, buffer.data(), &size) != ERROR_SUCCESS) {
     return false;
   }
   buffer.resize(wcslen(buffer.c_str()));

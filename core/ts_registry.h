@@ -16,4 +16,8 @@ HKEY RootKeyOf(const WText& path, WText& rest);
 // unknown, the value is missing or it is not a text.
 bool ReadRegistryValuePath(const WText& path, WText& text);
 
+// Reads a text value as stored (an expandable one is not expanded); false
+// when the value is missing or it is not a text.
+bool ReadRegistryText(HKEY root, const WText& key, const WText& value, WText& text);
+
 }  // namespace ts

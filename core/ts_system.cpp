@@ -1,5 +1,7 @@
 #include "core/ts_system.h"
 
+#include <shellapi.h>
+
 namespace ts {
 
 WText SystemErrorTextW(DWORD error) {
@@ -76,6 +78,24 @@ bool ExpandEnvironmentText(const WText& text, WText& expanded) {
   buffer.back() = L'\0';
   buffer.resize(wcslen(buffer.c_str()));
   expanded = buffer;
+  return true;
+}
+
+INT_PTR OpenWithShell(const WText& file, const wchar_t* verb) {
+  return reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, verb, file.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+}
+
+bool StartProcess(const WText& commandLine, const WText& workingFolder) {
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  WText command = commandLine;  // the system may write into it
+  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup, &process)) {
+    return false;
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
   return true;
 }
 

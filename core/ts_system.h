@@ -37,6 +37,15 @@ Function LoadedFunction(const wchar_t* module, const char* name) {
   return handle ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(handle, name))) : nullptr;
 }
 
+// Hands a file to the shell with a verb (null for the file's default verb).
+// Returns the shell's result: above 32 on success, SE_ERR_ACCESSDENIED when
+// the user lacks the right, which the verb "runas" may overcome.
+INT_PTR OpenWithShell(const WText& file, const wchar_t* verb);
+
+// Starts a command line and does not wait for it; false when it could not
+// be started.
+bool StartProcess(const WText& commandLine, const WText& workingFolder);
+
 // `text` with the environment's variables expanded, cut at 31,999
 // characters, the most that the system expands in one call. False, and
 // `expanded` untouched, when the system cannot expand it.

@@ -30,6 +30,21 @@ Text Utf8FromWide(std::wstring_view wide) { return CodePageFromWide(CP_UTF8, wid
 WText WideFromAnsi(std::string_view ansi) { return WideFromCodePage(CP_ACP, ansi); }
 Text AnsiFromWide(std::wstring_view wide) { return CodePageFromWide(CP_ACP, wide); }
 
+WText WideFromCodePage1252(std::string_view text) {
+  // Where the code page leaves ISO 8859-1 (bytes 0x80 to 0x9F).
+  static constexpr wchar_t kHigh[32] = {
+      0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+      0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+  };
+  WText wide(text.size(), L'\0');
+  for (size_t i = 0; i < text.size(); ++i) {
+    unsigned char byte = static_cast<unsigned char>(text[i]);
+    wide[i] = byte >= 0x80 && byte < 0xA0 ? kHigh[byte - 0x80] : static_cast<wchar_t>(byte);
+  }
+  return wide;
+}
+
 WText WithCrLf(std::wstring_view text) {
   WText result;
   result.reserve(text.size() + 2);

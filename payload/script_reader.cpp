@@ -116,6 +116,10 @@ ts::WText InstallFolderRule(const format::SetupScript& script) {
   return rule;
 }
 
+bool IsAbsoluteFolder(const ts::WText& folder) {
+  return (folder.size() >= 2 && folder[1] == L':') || folder.rfind(L"\\\\", 0) == 0;
+}
+
 void ResolveInstallFolderRule(const format::SetupScript& script) {
   ts::WText rule = InstallFolderRule(script);
   if (CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, rule.c_str(), -1, L"<master>", -1) == CSTR_EQUAL) {
@@ -124,6 +128,10 @@ void ResolveInstallFolderRule(const format::SetupScript& script) {
     g_installer.installFolderSource = InstallFolderSource::kRegistry;
     g_installer.installFolder = rule;
     return;
+  } else if (IsAbsoluteFolder(rule)) {
+    // A rule that names a whole folder, such as "%AppDataDir%\\Acme" once
+    // expanded, is taken as it stands rather than put below Program Files.
+    g_installer.installFolder = rule;
   } else {
     ts::FolderKind kind = script.bitness == kBitness64 ? ts::FolderKind::k64Bit : ts::FolderKind::k32Bit;
     g_installer.installFolder = ts::ProgramFilesFolder(kind) + L"\\" + rule;

@@ -1,7 +1,68 @@
 #include "uninstall/record.h"
 
+#include "actions/install_log.h"
+#include "app/installer_state.h"
+#include "core/ts_file.h"
+#include "core/ts_format.h"
+#include "format/product_flags.h"
+#include "payload/messages.h"
+#include "payload/variables.h"
+
 namespace palisade {
 
-void WriteUninstallRecord() {}
+UninstallRecord g_uninstallRecord;
+
+namespace {
+
+constexpr wchar_t kDataFileName[] = L"Uninstall.DAT";
+constexpr int kWriteFailedMessage = 31;
+
+// A short read leaves the file object's own reason, which has no number.
+DWORD ReadErrorCode(const ts::File& file) { return file.LastErrorCode() ? file.LastErrorCode() : ERROR_READ_FAULT; }
+
+}  // namespace
+
+bool RecordForRemoval(std::string_view stored, RemovalKind kind) { return AddEntry(g_uninstallRecord, stored, kind); }
+
+bool RecordForRemoval(const ts::WText& text, RemovalKind kind) { return RecordForRemoval(StoredText(text), kind); }
+
+bool RecordSectionLine(RecordSection section, std::string_view line) {
+  return AddSectionLine(g_uninstallRecord, section, line);
+}
+
+void ClearRecordedEntries() {
+  g_uninstallRecord.entries.clear();
+  g_uninstallRecord.folders.clear();
+}
+
+ts::WText UninstallDataPath(const ts::WText& uninstallFolder) { return uninstallFolder + L"\\" + kDataFileName; }
+
+bool WriteUninstallData(const ts::WText& path, ts::Text& error) {
+  ts::Text text = UninstallDataText(g_uninstallRecord, g_installer.script, MessageText);
+  ts::File file;
+  if (!file.Create(path) || !file.WriteBlock(text.data(), static_cast<int>(text.size()))) {
+    error = file.LastError();
+    return false;
+  }
+  return true;
+}
+
+DWORD ReadUninstallData(const ts::WText& path, UninstallData& data) {
+  ts::File file;
+  ts::Text text;
+  if (!file.OpenForReading(path) || !file.ReadWhole(text)) return ReadErrorCode(file);
+  data = ParseUninstallData(text);
+  return ERROR_SUCCESS;
+}
+
+void WriteUninstallRecord() {
+  // The bit that gives a product an uninstaller also makes it read the earlier registration.
+  if (!(g_installer.script.productFlagsLow & format::product_flags_low::kPreviousInstallation)) return;
+  ts::WText path = UninstallDataPath(UninstallFolder());
+  ts::Text error;
+  if (WriteUninstallData(path, error)) return;
+  AddToFailureSummary(
+      ts::Format(L"%s %s\r\n%s\r\n\r\n", MessageWithTags(kWriteFailedMessage).c_str(), path.c_str(), ts::WideFromUtf8(error).c_str()));
+}
 
 }  // namespace palisade

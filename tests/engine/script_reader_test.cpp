@@ -178,6 +178,8 @@ TEST(ScriptReader, InstallationFolderRule) {
       {"HKLM\\Software\\Acme\\Folder", L"D:\\Elsewhere", InstallFolderSource::kRegistry,
        L"HKLM\\Software\\Acme\\Folder"},
       {"Acme", L"D:\\Elsewhere", InstallFolderSource::kFolder, L"D:\\Elsewhere"},
+      {"E:\\Apps\\Acme", L"", InstallFolderSource::kFolder, L"E:\\Apps\\Acme"},
+      {"\\\\server\\apps\\Acme", L"", InstallFolderSource::kFolder, L"\\\\server\\apps\\Acme"},
       {"<master>", L"D:\\Elsewhere", InstallFolderSource::kFolder, L"D:\\Elsewhere"},
   };
   for (const FolderCase& c : cases) {
@@ -190,7 +192,7 @@ TEST(ScriptReader, InstallationFolderRule) {
     if (!c.folderTail) continue;
     const ts::WText& folder = g_installer.installFolder;
     ts::WText tail = c.folderTail;
-    bool absolute = tail.size() > 1 && tail[1] == L':';
+    bool absolute = (tail.size() > 1 && tail[1] == L':') || tail.rfind(L"\\\\", 0) == 0;
     ts::WText expected = absolute || tail.rfind(L"HK", 0) == 0 ? tail : ts::ProgramFilesFolder(ts::FolderKind::k32Bit) + tail;
     EXPECT_EQ(folder, expected) << c.rule;
   }

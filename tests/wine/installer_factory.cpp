@@ -40,6 +40,11 @@ Bytes BuildArchive(const InstallerRecipe& recipe, const format::ChunkCoding& cod
     Bytes data = ToBytes(file.content);
     format::FileRecord record;
     record.name = file.name;
+    record.time = file.time;
+    record.attributes = file.attributes;
+    record.kind = file.kind;
+    record.flags = file.flags;
+    record.destinationOverride = file.destinationOverride;
     record.data = data;
     Bytes bytes;
     Require(format::WriteFileRecord(record, bytes), "file record refused");

@@ -16,8 +16,13 @@ namespace palisade::testing {
 using Bytes = std::vector<uint8_t>;
 
 struct TestFile {
-  std::string name;
+  std::string name;  // stored form: ASCII, or "|" and UTF-8
   std::string content;
+  format::TimeStamp time{};
+  uint32_t attributes = 0xFFFFFFFF;
+  uint32_t kind = format::destination_kind::kInstallFolder;
+  uint32_t flags = 0;
+  std::u16string destinationOverride;
 };
 
 struct InstallerRecipe {

@@ -1,0 +1,195 @@
+#include "actions/installed_file.h"
+
+#include <windows.h>
+
+#include <cstring>
+
+#include "actions/install_log.h"
+#include "actions/overwrite_rules.h"
+#include "app/installer_state.h"
+#include "core/ts_format.h"
+#include "core/ts_system.h"
+#include "format/product_flags.h"
+#include "payload/messages.h"
+
+namespace palisade {
+namespace {
+
+constexpr int kAttempts = 3;
+constexpr DWORD kRetryDelay = 50;
+constexpr size_t kVerifyPiece = 64 * 1024;
+// Read-only, hidden, system, archive, temporary, offline.
+constexpr DWORD kStampedAttributes = 0x1127;
+constexpr DWORD kInTheWayAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+
+bool LowFlag(uint32_t bit) { return (g_installer.script.productFlagsLow & bit) != 0; }
+
+ts::WText FolderOf(const ts::WText& path) {
+  size_t slash = path.find_last_of(L'\\');
+  return slash == ts::WText::npos ? ts::WText() : path.substr(0, slash);
+}
+
+// Creates (or empties) the file and writes every byte; the error of the
+// first failing call is returned.
+DWORD WriteWhole(const ts::WText& path, std::span<const uint8_t> data) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return GetLastError();
+  DWORD error = ERROR_SUCCESS;
+  for (size_t done = 0; done < data.size() && error == ERROR_SUCCESS;) {
+    DWORD piece = static_cast<DWORD>(std::min<size_t>(data.size() - done, 1 << 20)), written = 0;
+    if (!WriteFile(file, data.data() + done, piece, &written, nullptr) || written != piece) {
+      error = GetLastError() ? GetLastError() : ERROR_WRITE_FAULT;
+    }
+    done += piece;
+  }
+  if (!CloseHandle(file) && error == ERROR_SUCCESS) error = GetLastError();
+  return error;
+}
+
+bool SameContents(const ts::WText& path, std::span<const uint8_t> data) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  std::vector<uint8_t> piece(kVerifyPiece);
+  bool same = true;
+  size_t done = 0;
+  for (DWORD read = 0; same && ReadFile(file, piece.data(), kVerifyPiece, &read, nullptr) && read > 0; done += read) {
+    same = done + read <= data.size() && std::memcmp(piece.data(), data.data() + done, read) == 0;
+  }
+  CloseHandle(file);
+  return same && done == data.size();
+}
+
+bool DrivePresent(const ts::WText& path) {
+  if (path.size() < 2 || path[1] != L':') return true;
+  ts::WText root = path.substr(0, 2) + L"\\";
+  return GetDriveTypeW(root.c_str()) != DRIVE_NO_ROOT_DIR;
+}
+
+void PrepareRetry(const ts::WText& path, DWORD error) {
+  if (error == ERROR_PATH_NOT_FOUND) {
+    std::vector<ts::WText> created;
+    ts::WText reason;
+    CreateFolderWithParents(FolderOf(path), created, reason);
+  }
+  if (LowFlag(format::product_flags_low::kClearAttributesInTheWay)) {
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) SetFileAttributesW(path.c_str(), attributes & ~kInTheWayAttributes);
+  }
+}
+
+FILETIME FileTimeOf(const format::TimeStamp& time) {
+  SYSTEMTIME system = {};
+  system.wYear = static_cast<WORD>(time.year);
+  system.wMonth = static_cast<WORD>(time.month);
+  system.wDay = static_cast<WORD>(time.day);
+  system.wHour = static_cast<WORD>(time.hour);
+  system.wMinute = static_cast<WORD>(time.minute);
+  system.wSecond = static_cast<WORD>(time.second);
+  FILETIME file = {};
+  SystemTimeToFileTime(&system, &file);
+  return file;
+}
+
+void StampTimeAndAttributes(const ts::WText& path, const format::TimeStamp& time, uint32_t attributes) {
+  if (IsComplete(time)) {
+    HANDLE file = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+      FILETIME stamp = FileTimeOf(time);
+      SetFileTime(file, &stamp, nullptr, &stamp);
+      CloseHandle(file);
+    }
+  }
+  if (attributes == kLeaveAttributes) return;
+  DWORD current = GetFileAttributesW(path.c_str());
+  if (current == INVALID_FILE_ATTRIBUTES) return;
+  SetFileAttributesW(path.c_str(), (current & ~kStampedAttributes) | (attributes & kStampedAttributes));
+}
+
+void ReportUnwritten(const ts::WText& path, DWORD error) {
+  ts::WText report = MessageWithTags(31) + L" " + path + L"\r\n";
+  report += DrivePresent(path) ? ts::SystemErrorTextW(error) + L"\r\n\r\n"
+                               : ts::Format(L"Drive %c: is not present.\r\n", path[0]);
+  AddToFailureSummary(report);
+}
+
+}  // namespace
+
+bool WriteInstalledFile(const ts::WText& path, std::span<const uint8_t> data, const format::TimeStamp& time,
+                        uint32_t attributes, [[maybe_unused]] bool existedBefore) {
+  DWORD error = ERROR_SUCCESS;
+  for (int attempt = 1; attempt <= kAttempts; ++attempt) {
+    error = WriteWhole(path, data);
+    if (error == ERROR_SUCCESS && LowFlag(format::product_flags_low::kVerifyWrittenFiles) && !SameContents(path, data)) {
+      error = ERROR_CRC;
+      continue;
+    }
+    if (error == ERROR_SUCCESS) {
+      StampTimeAndAttributes(path, time, attributes);
+      return true;
+    }
+    if (attempt == 1) PrepareRetry(path, error);
+    if (attempt < kAttempts) Sleep(kRetryDelay);
+  }
+  ReportUnwritten(path, error);
+  return false;
+}
+
+bool ReadFileTime(const ts::WText& path, format::TimeStamp& time) {
+  WIN32_FILE_ATTRIBUTE_DATA facts;
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &facts)) return false;
+  SYSTEMTIME system;
+  if (!FileTimeToSystemTime(&facts.ftLastWriteTime, &system)) return false;
+  time = {system.wYear, system.wMonth, system.wDay, system.wHour, system.wMinute, system.wSecond};
+  return true;
+}
+
+ts::WText ReadFileVersion(const ts::WText& path) {
+  HMODULE version = ts::LoadSystemLibrary(L"version.dll");
+  if (!version) return {};
+  using SizeFunction = DWORD(WINAPI*)(LPCWSTR, LPDWORD);
+  using InfoFunction = BOOL(WINAPI*)(LPCWSTR, DWORD, DWORD, LPVOID);
+  using QueryFunction = BOOL(WINAPI*)(LPCVOID, LPCWSTR, LPVOID*, PUINT);
+  auto size = reinterpret_cast<SizeFunction>(reinterpret_cast<void*>(GetProcAddress(version, "GetFileVersionInfoSizeW")));
+  auto info = reinterpret_cast<InfoFunction>(reinterpret_cast<void*>(GetProcAddress(version, "GetFileVersionInfoW")));
+  auto query = reinterpret_cast<QueryFunction>(reinterpret_cast<void*>(GetProcAddress(version, "VerQueryValueW")));
+  DWORD handle = 0, length = size && info && query ? size(path.c_str(), &handle) : 0;
+  if (!length) return {};
+  std::vector<uint8_t> block(length);
+  if (!info(path.c_str(), 0, length, block.data())) return {};
+  struct Translation {
+    WORD language, codePage;
+  }* translation = nullptr;
+  UINT bytes = 0;
+  if (!query(block.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<LPVOID*>(&translation), &bytes) || bytes < 4) {
+    return {};
+  }
+  ts::WText key = ts::Format(L"\\StringFileInfo\\%04x%04x\\FileVersion", translation->language, translation->codePage);
+  wchar_t* text = nullptr;
+  if (!query(block.data(), key.c_str(), reinterpret_cast<LPVOID*>(&text), &bytes) || !text) return {};
+  ts::WText versionText = text;
+  for (wchar_t& c : versionText) {
+    if (c == L',') c = L'.';
+  }
+  size_t first = versionText.find_first_not_of(L" \t\r\n"), last = versionText.find_last_not_of(L" \t\r\n");
+  return first == ts::WText::npos ? ts::WText() : versionText.substr(first, last - first + 1);
+}
+
+bool CreateFolderWithParents(const ts::WText& folder, std::vector<ts::WText>& created, ts::WText& reason) {
+  DWORD attributes = GetFileAttributesW(folder.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES) {
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return true;
+    reason = L"Cannot create directory because there is a file with the same name.";
+    return false;
+  }
+  ts::WText parent = FolderOf(folder);
+  // A drive root ("C:") or a share's root is never created, only found.
+  if (!parent.empty() && parent.size() > 2 && !CreateFolderWithParents(parent, created, reason)) return false;
+  if (!CreateDirectoryW(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+    reason = ts::SystemErrorTextW(GetLastError());
+    return false;
+  }
+  created.push_back(folder);
+  return true;
+}
+
+}  // namespace palisade

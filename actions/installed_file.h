@@ -1,0 +1,32 @@
+#pragma once
+// Writing one file of the product, and reading what the system knows of a
+// file already there.
+#include <span>
+#include <vector>
+
+#include "core/ts_text.h"
+#include "format/byte_stream.h"
+
+namespace palisade {
+
+inline constexpr uint32_t kLeaveAttributes = 0xFFFFFFFF;
+
+// Writes the file in up to three attempts 50 ms apart, verifies it when the
+// script asks, then stamps its times and attributes. False when it could not
+// be written; the reason is in the failure summary.
+bool WriteInstalledFile(const ts::WText& path, std::span<const uint8_t> data, const format::TimeStamp& time,
+                        uint32_t attributes, bool existedBefore);
+
+// The file's last-write time in UTC; false when it cannot be read.
+bool ReadFileTime(const ts::WText& path, format::TimeStamp& time);
+
+// The FileVersion text of the file's version resource, with "," turned into
+// "." and surrounding blanks removed; empty when there is none.
+ts::WText ReadFileVersion(const ts::WText& path);
+
+// Creates the folder and its missing parents; `created` receives the
+// folders that did not exist before, outermost first. On failure `reason`
+// says why.
+bool CreateFolderWithParents(const ts::WText& folder, std::vector<ts::WText>& created, ts::WText& reason);
+
+}  // namespace palisade

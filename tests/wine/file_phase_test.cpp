@@ -1,0 +1,126 @@
+// The file phase under Wine: files land in their folders with their bytes,
+// times and attributes, the overwrite rules hold for files already there,
+// and names that would leave the installation folder are refused.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <memory>
+
+#include "format/file_record.h"
+#include "installer_factory.h"
+#include "wine_harness.h"
+
+namespace palisade::testing {
+namespace {
+
+namespace mode = format::overwrite_mode;
+
+constexpr uint32_t kReadOnly = 0x1;  // the system's file attribute bits
+constexpr uint32_t kHidden = 0x2;
+constexpr char kInstallFolder[] = "/Program Files/Palisade Test Product";
+const format::TimeStamp kStamp = {2024, 2, 29, 13, 14, 15};
+constexpr int64_t kStampUnixTime = 1709212455;  // 2024-02-29 13:14:15 UTC
+
+class FilePhase : public ::testing::Test {
+ protected:
+  void SetUp() override { prefix_ = std::make_unique<WinePrefix>(); }
+
+  std::string Installed(const std::string& relative) { return prefix_->DriveC() + kInstallFolder + "/" + relative; }
+
+  RunResult InstallSilently(const InstallerRecipe& recipe) {
+    std::filesystem::create_directories(prefix_->DriveC() + "/cases");
+    WriteBytes(prefix_->DriveC() + "/cases/setup.exe", BuildInstaller(recipe));
+    return prefix_->Run({"C:\\cases\\setup.exe", "/silent"}, 60, {kDebugOutput});
+  }
+
+  // The attribute letters that the system's own "attrib" shows for a file.
+  std::string Attributes(const std::string& windowsPath) {
+    std::string out = prefix_->Run({"cmd", "/c", "attrib", windowsPath}).out;
+    return out.substr(0, out.find(':') > 2 ? out.find(':') - 2 : 0);
+  }
+
+  std::unique_ptr<WinePrefix> prefix_;
+};
+
+TEST_F(FilePhase, FilesLandWithTheirBytesTimesAndAttributes) {
+  InstallerRecipe recipe;
+  recipe.script = MinimalScript();
+  TestFile readOnly{"docs\\read-only.txt", "cannot touch this", kStamp, kReadOnly};
+  TestFile hidden{"hidden.dat", "not shown", kStamp, kHidden};
+  recipe.files = {{"readme.txt", "hello", kStamp},
+                  {"bin\\deep\\er\\tool.bin", std::string(70000, '\x7F'), kStamp},
+                  {"|Lisez-moi \xE2\x80\x93 caf\xC3\xA9.txt", "accents", kStamp},
+                  {"empty.txt", ""},
+                  readOnly,
+                  hidden};
+  recipe.chunkSize = 4096;
+  RunResult run = InstallSilently(recipe);
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.err.find("Error code"), std::string::npos) << run.err;
+
+  EXPECT_EQ(ReadFile(Installed("readme.txt")), "hello");
+  EXPECT_EQ(ReadFile(Installed("bin/deep/er/tool.bin")), std::string(70000, '\x7F'));
+  EXPECT_EQ(ReadFile(Installed("Lisez-moi \xE2\x80\x93 caf\xC3\xA9.txt")), "accents");
+  EXPECT_TRUE(FileExists(Installed("empty.txt")));
+  EXPECT_EQ(ReadFile(Installed("empty.txt")), "");
+  struct stat facts {};
+  ASSERT_EQ(stat(Installed("readme.txt").c_str(), &facts), 0);
+  EXPECT_EQ(facts.st_mtime, kStampUnixTime);
+  EXPECT_NE(Attributes("C:\\Program Files\\Palisade Test Product\\docs\\read-only.txt").find('R'), std::string::npos);
+  EXPECT_NE(Attributes("C:\\Program Files\\Palisade Test Product\\hidden.dat").find('H'), std::string::npos);
+  EXPECT_EQ(Attributes("C:\\Program Files\\Palisade Test Product\\readme.txt").find('R'), std::string::npos);
+}
+
+TEST_F(FilePhase, OverwriteModesMeetFilesAlreadyThere) {
+  std::filesystem::create_directories(Installed(""));
+  for (const char* name : {"always.txt", "never.txt", "if-exists.txt", "if-missing.txt"}) {
+    WriteBytes(Installed(name), Bytes{'o', 'l', 'd'});
+  }
+  InstallerRecipe recipe;
+  recipe.script = MinimalScript();
+  recipe.files = {
+      {"always.txt", "new", kStamp, 0xFFFFFFFF, 0, mode::kAlways},
+      {"never.txt", "new", kStamp, 0xFFFFFFFF, 0, mode::kNever},
+      {"if-exists.txt", "new", kStamp, 0xFFFFFFFF, 0, mode::kIfExists},
+      {"if-exists-missing.txt", "new", kStamp, 0xFFFFFFFF, 0, mode::kIfExists},
+      {"if-missing.txt", "new", kStamp, 0xFFFFFFFF, 0, mode::kIfMissing},
+      {"if-missing-new.txt", "new", kStamp, 0xFFFFFFFF, 0, mode::kIfMissing},
+  };
+  InstallSilently(recipe);
+  EXPECT_EQ(ReadFile(Installed("always.txt")), "new");
+  EXPECT_EQ(ReadFile(Installed("never.txt")), "old");
+  EXPECT_EQ(ReadFile(Installed("if-exists.txt")), "new");
+  EXPECT_FALSE(FileExists(Installed("if-exists-missing.txt")));
+  EXPECT_EQ(ReadFile(Installed("if-missing.txt")), "old");
+  EXPECT_EQ(ReadFile(Installed("if-missing-new.txt")), "new");
+}
+
+TEST_F(FilePhase, NamesThatWouldLeaveTheFolderAreRefusedAndTheRestInstalled) {
+  InstallerRecipe recipe;
+  recipe.script = MinimalScript();
+  recipe.files = {{"..\\..\\escaped.txt", "bad"},
+                  {"good.txt", "good"},
+                  {"renamed.txt", "bad", {}, 0xFFFFFFFF, 0, 0, u"..\\..\\escaped-too.txt"}};
+  RunResult run = InstallSilently(recipe);
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(ReadFile(Installed("good.txt")), "good");
+  EXPECT_FALSE(FileExists(prefix_->DriveC() + "/escaped.txt"));
+  EXPECT_FALSE(FileExists(prefix_->DriveC() + "/escaped-too.txt"));
+  EXPECT_FALSE(FileExists(prefix_->DriveC() + "/Program Files/escaped-too.txt"));
+}
+
+TEST_F(FilePhase, FolderTakenByAFileSkipsOnlyTheFilesBelowIt) {
+  std::filesystem::create_directories(Installed(""));
+  WriteBytes(Installed("data"), Bytes{'x'});
+  InstallerRecipe recipe;
+  recipe.script = MinimalScript();
+  recipe.files = {{"data\\inside.txt", "blocked"}, {"other.txt", "fine"}};
+  RunResult run = InstallSilently(recipe);
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(ReadFile(Installed("data")), "x");
+  EXPECT_EQ(ReadFile(Installed("other.txt")), "fine");
+}
+
+}  // namespace
+}  // namespace palisade::testing
