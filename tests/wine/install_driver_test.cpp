@@ -153,6 +153,54 @@ TEST_F(InstallDriver, SecondInstanceIsRefusedWhileAnotherHoldsTheMutex) {
   EXPECT_EQ(Phases(EngineTrace(alone.err)).back(), "39");
 }
 
+struct ShownGate {
+  const char* name;
+  std::function<void(InstallerRecipe&)> shape;
+  const char* text;
+};
+
+// Outside silent mode each refusal is a box under the error caption of the
+// message table; the run ends when it is answered, before anything exists.
+TEST_F(InstallDriver, RefusalsAreShownOutsideSilentModeAndLeaveNothingBehind) {
+  prefix_->Run({"reg", "add", "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Acme Suite", "/v",
+                "UninstallString", "/d", "C:\\suite\\uninstall.exe", "/f"});
+  prefix_->Run({"reg", "add", "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Acme Suite", "/v",
+                "DisplayVersion", "/d", "2.5", "/f"});
+  auto master = [](const char* registered, const char* minimum) {
+    return [=](InstallerRecipe& r) {
+      r.script.productFlagsLow |= format::product_flags_low::kMasterProduct;
+      r.script.masterRegistryName = registered;
+      r.script.masterDisplayName = "the Acme Suite";
+      r.script.masterMinimumVersion = minimum;
+    };
+  };
+  const ShownGate gates[] = {
+      {"wrong bitness", [](InstallerRecipe& r) { r.script.bitness = 1; }, "This product needs 64-bit Windows."},
+      {"excluded system", [](InstallerRecipe& r) { r.script.excludedSystems = 0xFFFFFFFF; }, "Not for this system."},
+      {"master product missing", master("Acme Office", ""), "Install the Acme Suite first."},
+      {"master product too old", master("Acme Suite", "3.0"), "the Acme Suite 2.5 is too old."},
+  };
+  for (const ShownGate& gate : gates) {
+    InstallerRecipe recipe = Product();
+    recipe.script.messages[21][0] = u"Acme Setup Error";
+    recipe.script.messages[81][0] = u"This product needs %d-bit Windows.";
+    recipe.script.messages[61][0] = u"Not for this system.";
+    recipe.script.messages[12][0] = u"Install %s first.";
+    recipe.script.messages[112][0] = u"%s %s is too old.";
+    gate.shape(recipe);
+    Started run = prefix_->Start({Place(recipe, "shown-gate")}, {kDebugOutput});
+    std::string texts = prefix_->WindowHelper({"texts", "--caption", "Acme Setup Error"}).out;
+    EXPECT_NE(texts.find(std::string("65535\tStatic\t") + gate.text + "\n"), std::string::npos) << gate.name << texts;
+    EXPECT_NE(texts.find("1\tButton\tOK\n"), std::string::npos) << gate.name << texts;
+    EXPECT_EQ(prefix_->WindowHelper({"press", "1", "--caption", "Acme Setup Error"}).exitCode, 0) << gate.name;
+    RunResult result = prefix_->Wait(run);
+    EXPECT_EQ(result.exitCode, 1) << gate.name;
+    std::vector<std::string> phases = Phases(EngineTrace(result.err));
+    EXPECT_LT(std::stoi(phases.back()), 16) << gate.name;
+    EXPECT_FALSE(FileExists(prefix_->DriveC() + "/Program Files/Palisade Test Product")) << gate.name;
+  }
+}
+
 struct ProjectVariant {
   const char* name;
   const char* settings;  // appended to a minimal project
