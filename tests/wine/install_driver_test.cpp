@@ -146,6 +146,15 @@ TEST_F(InstallDriver, SecondInstanceIsRefusedWhileAnotherHoldsTheMutex) {
   EXPECT_EQ(refused.exitCode, 1);
   EXPECT_EQ(Phases(EngineTrace(refused.err)).back(), "8");
   EXPECT_NE(refused.err.find("Another installation is running.\r\n"), std::string::npos) << refused.err;
+
+  // Outside silent mode the refusal is a box.
+  recipe.script.messages[21][0] = u"Acme Setup Error";
+  Started shown = prefix_->Start({Place(recipe, "single-shown")});
+  std::string texts = prefix_->WindowHelper({"texts", "--caption", "Acme Setup Error"}).out;
+  EXPECT_NE(texts.find("65535\tStatic\tAnother installation is running.\n"), std::string::npos) << texts;
+  prefix_->WindowHelper({"press", "1", "--caption", "Acme Setup Error"});
+  EXPECT_EQ(prefix_->Wait(shown).exitCode, 1);
+
   prefix_->WindowHelper({"press", "1", "--caption", "Probe"});
   prefix_->Wait(holder);
 
