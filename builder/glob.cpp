@@ -86,7 +86,8 @@ bool ExpandGlob(const fs::path& root, std::string_view pattern, const std::vecto
   fs::recursive_directory_iterator walk(base, error), end;
   for (; !error && walk != end; walk.increment(error)) {
     if (!walk->is_regular_file(error)) continue;
-    std::string relative = fs::relative(walk->path(), base, error).generic_string();
+    // Lexically: a symbolic link installs under its own name, not its target's.
+    std::string relative = walk->path().lexically_relative(base).generic_string();
     if (GlobMatches(rest, relative) && !Excluded(excludes, relative)) matches.push_back({walk->path(), relative});
   }
   if (error) {

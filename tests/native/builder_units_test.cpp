@@ -12,6 +12,7 @@
 #include "builder/extract.h"
 #include "builder/glob.h"
 #include "builder/record_stream.h"
+#include "builder_test_support.h"
 #include "builder/text_encoding.h"
 #include "format/checksum.h"
 #include "test_bytes.h"
@@ -148,6 +149,28 @@ TEST(ExtractTest, NamesStayInsideTheFolder) {
     std::optional<std::filesystem::path> path = ExtractedPath(record);
     EXPECT_EQ(path ? path->generic_string() : "", name.path) << name.stored;
   }
+}
+
+}  // namespace
+}  // namespace palisade::builder
+
+namespace palisade::builder {
+namespace {
+
+namespace fs = std::filesystem;
+
+class GlobWalk : public test_support::BuilderTest {};
+
+TEST_F(GlobWalk, SymbolicLinkedFilesKeepTheirOwnNames) {
+  WriteText("elsewhere/target.dll", "bytes");
+  WriteText("app/real.txt", "real");
+  fs::create_symlink(Path("elsewhere/target.dll"), Path("app/link.dll"));
+  std::vector<GlobMatch> matches;
+  std::string problem;
+  ASSERT_TRUE(ExpandGlob(Path(""), "app/**", {}, matches, problem)) << problem;
+  ASSERT_EQ(matches.size(), 2u);
+  EXPECT_EQ(matches[0].relative, "link.dll");
+  EXPECT_EQ(matches[1].relative, "real.txt");
 }
 
 }  // namespace
