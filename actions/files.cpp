@@ -10,13 +10,13 @@
 #include "core/system_facts.h"
 #include "core/ts_system.h"
 #include "format/file_record.h"
-#include "format/narrow_text.h"
 #include "format/product_flags.h"
 #include "payload/messages.h"
 #include "payload/payload_reader.h"
 #include "payload/variables.h"
 #include "ui/progress.h"
 #include "uninstall/record.h"
+#include "uninstall/record_text.h"
 
 namespace palisade {
 namespace {
@@ -31,11 +31,6 @@ constexpr int kFolderFailureMessage = 25;
 
 bool LowFlag(uint32_t bit) { return (g_installer.script.productFlagsLow & bit) != 0; }
 bool HighFlag(uint32_t bit) { return (g_installer.script.productFlagsHigh & bit) != 0; }
-
-ts::WText WideFromStored(const std::string& stored) {
-  format::DecodedNarrowText decoded = format::DecodeNarrowForm(stored);
-  return decoded.utf8 ? ts::WideFromUtf8(decoded.text) : ts::WideFromAnsi(decoded.text);
-}
 
 ts::WText Wide(const std::u16string& text) { return ts::WText(text.begin(), text.end()); }
 
@@ -105,13 +100,13 @@ class FilePhase {
     SetProgress(kFilePhaseStart + static_cast<int>(kFilePhaseSpan * index / count_));
     ts::WText override = Wide(record.destinationOverride);
     if (override.find(L'\\') != ts::WText::npos) Expand(override);
-    Destination destination = ResolveDestination(WideFromStored(record.name), record.kind, record.flags, override, folders_);
+    Destination destination = ResolveDestination(WideFromStoredText(record.name), record.kind, record.flags, override, folders_);
     if (destination.unknownKind) CorruptInstaller(format::Error::kUnknownDestination);
     if (!destination.refusal.empty()) {
-      AddToFailureSummary(destination.refusal + L"\r\nNot installed: " + WideFromStored(record.name) + L"\r\n\r\n");
+      AddToFailureSummary(destination.refusal + L"\r\nNot installed: " + WideFromStoredText(record.name) + L"\r\n\r\n");
       return;
     }
-    InstallAt(destination, record, LastComponent(WideFromStored(record.name)));
+    InstallAt(destination, record, LastComponent(WideFromStoredText(record.name)));
   }
 
  private:
@@ -127,7 +122,7 @@ class FilePhase {
     file.permanent = permanent;
     file.portable = g_installer.portable;
     file.time = record.time;
-    file.version = WideFromStored(record.textA);
+    file.version = WideFromStoredText(record.textA);
     file.destination = ts::Utf8FromWide(path);
     ExistingFile existing = FactsOf(path, record.kind);
     OverwriteDecision decision = DecideOverwrite(file, existing);

@@ -20,9 +20,9 @@ namespace palisade {
 namespace {
 
 // Option bits that only the log tests.
-constexpr uint32_t kKeepInstallLog = 0x40;      // low: the log is written even when nothing failed
-constexpr uint32_t kNoFinalMessage = 0x400000;  // low: neither summary page nor completion message
-constexpr uint32_t kOfferToViewLog = 0x2000000;  // high: the summary page offers to show the log
+using format::product_flags_high::kOfferToViewLog;
+using format::product_flags_low::kKeepInstallLog;
+using format::product_flags_low::kNoSummary;
 
 constexpr int kShowLogQuestionMessage = 40;  // takes the log's path
 constexpr int kShowLogCaptionMessage = 41;
@@ -59,7 +59,7 @@ FinalNoticeFacts NoticeFacts(bool interactive) {
   facts.interactive = interactive;
   facts.failures = !FailureSummaryEmpty();
   facts.automatic = g_installer.flags.automatic;
-  facts.suppressFinalMessage = LowFlag(kNoFinalMessage);
+  facts.suppressFinalMessage = LowFlag(kNoSummary);
   facts.keepLog = LowFlag(kKeepInstallLog);
   facts.offerLogItem = HighFlag(kOfferToViewLog);
   facts.summaryOptions =
@@ -73,8 +73,8 @@ bool TellUser(FinalNotice notice, const ts::WText& logPath) {
   switch (notice) {
     case FinalNotice::kAskToShowLog:
       return ShowMessage(FillConversions(MessageWithTags(kShowLogQuestionMessage), {logPath}),
-                         MessageWithTags(kShowLogCaptionMessage), MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND) ==
-             IDYES;
+                         MessageWithTags(kShowLogCaptionMessage),
+                         MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND) == IDYES;
     case FinalNotice::kSummaryPage:
       ShowSummaryPage();
       return false;

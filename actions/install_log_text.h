@@ -42,7 +42,7 @@ enum class FinalNotice {
   kNone,
   kAskToShowLog,  // something failed: offer to show the log
   kSummaryPage,
-  kDoneMessage,   // the plain completion message box
+  kDoneMessage,  // the plain completion message box
 };
 
 struct FinalNoticeFacts {
@@ -50,9 +50,9 @@ struct FinalNoticeFacts {
   bool failures = false;
   bool automatic = false;
   bool suppressFinalMessage = false;
-  bool keepLog = false;            // the log is written even without failures
-  bool offerLogItem = false;       // the summary page offers to show the log
-  bool summaryOptions = false;     // the summary page has a program, a document or a target to offer
+  bool keepLog = false;         // the log is written even without failures
+  bool offerLogItem = false;    // the summary page offers to show the log
+  bool summaryOptions = false;  // the summary page has a program, a document or a target to offer
   bool restartRequired = false;
 };
 

@@ -219,11 +219,12 @@ void PostInstall() {
   SendClosingNotification();
 }
 
+// The log decides what the user is told at the end: the summary page, the
+// completion message, or the question whether to see the failures.
 void LogAndSummary() {
   WaitForMinimumStatusTime();
   CloseProgressPage();
   FinishInstallLog();
-  ShowSummaryPage();
 }
 
 void RestartQuestion() {

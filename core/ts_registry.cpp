@@ -46,4 +46,40 @@ bool ReadRegistryText(HKEY root, const WText& key, const WText& value, WText& te
   return true;
 }
 
+
+RegistryKey::~RegistryKey() { Close(); }
+
+void RegistryKey::Close() {
+  if (key_) RegCloseKey(key_);
+  key_ = nullptr;
+}
+
+LONG RegistryKey::Create(HKEY root, const WText& path, REGSAM access) {
+  Close();
+  return RegCreateKeyExW(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr, &key_, nullptr);
+}
+
+LONG RegistryKey::Open(HKEY root, const WText& path, REGSAM access) {
+  Close();
+  return RegOpenKeyExW(root, path.c_str(), 0, access, &key_);
+}
+
+LONG RegistryKey::SetText(const WText& name, const WText& text, DWORD type) {
+  return RegSetValueExW(key_, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(text.c_str()),
+                        static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+}
+
+LONG RegistryKey::SetNumber(const WText& name, DWORD number) {
+  return RegSetValueExW(key_, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
+}
+
+LONG RegistryKey::DeleteValue(const WText& name) {
+  LONG error = RegDeleteValueW(key_, name.c_str());
+  return error == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : error;
+}
+
+bool RegistryKey::ReadText(const WText& name, WText& text) const {
+  return key_ && ReadRegistryText(key_, L"", name, text);
+}
+
 }  // namespace ts

@@ -20,4 +20,29 @@ bool ReadRegistryValuePath(const WText& path, WText& text);
 // when the value is missing or it is not a text.
 bool ReadRegistryText(HKEY root, const WText& key, const WText& value, WText& text);
 
+
+// An open registry key, closed with the object.
+class RegistryKey {
+ public:
+  RegistryKey() = default;
+  ~RegistryKey();
+  RegistryKey(const RegistryKey&) = delete;
+  RegistryKey& operator=(const RegistryKey&) = delete;
+
+  // The system's error number, ERROR_SUCCESS when the key is open.
+  LONG Create(HKEY root, const WText& path, REGSAM access);
+  LONG Open(HKEY root, const WText& path, REGSAM access);
+
+  LONG SetText(const WText& name, const WText& text, DWORD type = REG_SZ);
+  LONG SetNumber(const WText& name, DWORD number);
+  // Missing already counts as deleted.
+  LONG DeleteValue(const WText& name);
+  bool ReadText(const WText& name, WText& text) const;
+
+ private:
+  void Close();
+
+  HKEY key_ = nullptr;
+};
+
 }  // namespace ts

@@ -16,6 +16,7 @@ inline constexpr uint32_t kPreviousInstallation = 0x4;
 inline constexpr uint32_t kGreetingInAutomaticMode = 0x8;
 inline constexpr uint32_t kAskBeforeRemovingFonts = 0x10;
 inline constexpr uint32_t kArchiveCompressed = 0x20;
+// The log is written even when nothing failed.
 inline constexpr uint32_t kKeepInstallLog = 0x40;
 inline constexpr uint32_t kFolderPage = 0x80;
 inline constexpr uint32_t kSingleInstance = 0x100;
@@ -33,6 +34,7 @@ inline constexpr uint32_t kVerifyWrittenFiles = 0x40000;
 inline constexpr uint32_t kClearAttributesInTheWay = 0x80000;
 inline constexpr uint32_t kLogEveryFile = 0x100000;
 inline constexpr uint32_t kCancelForbidden = 0x200000;
+// Neither the summary page nor the completion message is shown.
 inline constexpr uint32_t kNoSummary = 0x400000;
 inline constexpr uint32_t kPreInstallBatchHidden = 0x800000;
 inline constexpr uint32_t kPostInstallBatchHidden = 0x1000000;
@@ -64,6 +66,7 @@ inline constexpr uint32_t kProgressPage = 0x80000;
 // Message boxes and pages carry the product's icons.
 inline constexpr uint32_t kIconsOnDialogs = 0x100000;
 inline constexpr uint32_t kKeepLogOnUninstall = 0x400000;
+// The summary page offers to show the log.
 inline constexpr uint32_t kOfferToViewLog = 0x2000000;
 inline constexpr uint32_t kDesktopFolderIsProductName = 0x4000000;
 inline constexpr uint32_t kLogShortcut = 0x8000000;

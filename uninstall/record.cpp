@@ -61,8 +61,8 @@ void WriteUninstallRecord() {
   ts::WText path = UninstallDataPath(UninstallFolder());
   ts::Text error;
   if (WriteUninstallData(path, error)) return;
-  AddToFailureSummary(
-      ts::Format(L"%s %s\r\n%s\r\n\r\n", MessageWithTags(kWriteFailedMessage).c_str(), path.c_str(), ts::WideFromUtf8(error).c_str()));
+  AddToFailureSummary(ts::Format(L"%s %s\r\n%s\r\n\r\n", MessageWithTags(kWriteFailedMessage).c_str(), path.c_str(),
+                                 ts::WideFromUtf8(error).c_str()));
 }
 
 }  // namespace palisade

@@ -1,17 +1,20 @@
 #include "uninstall/record_text.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "core/ts_csv.h"
 #include "core/ts_format.h"
 #include "format/narrow_text.h"
 
 namespace palisade {
-
-const int kRecordedMessages[31] = {10, 15, 20, 30, 34, 35, 49, 53, 55, 56, 57, 58, 59, 65, 67, 68,
-                                   69, 70, 71, 74, 79, 80, 99, 100, 101, 104, 107, 108, 109, 110, 111};
-
 namespace {
+
+// The messages the uninstaller shows, in the order written; the product
+// heading follows under its own number.
+constexpr int kRecordedMessages[] = {10, 15, 20, 30, 34, 35, 49, 53, 55, 56, 57, 58, 59, 65, 67, 68,
+                                     69, 70, 71, 74, 79, 80, 99, 100, 101, 104, 107, 108, 109, 110, 111};
+constexpr int kHeadingNumber = 999;
 
 constexpr char kLineEnd[] = "\r\n";
 // The markers of the kinds 1 to 4; a file has none.
@@ -28,8 +31,17 @@ constexpr uint8_t kCloseRuleAsk = 2;
 constexpr uint8_t kCloseFirstPass = 2;
 constexpr uint8_t kCloseSecondPass = 4;
 
-enum class Section { kEntries, kStrings, kAutoClose, kAssociations, kFirewall, kDrivers, kPackages, kMerge,
-                     kConditionalDelete };
+enum class Section {
+  kEntries,
+  kStrings,
+  kAutoClose,
+  kAssociations,
+  kFirewall,
+  kDrivers,
+  kPackages,
+  kMerge,
+  kConditionalDelete
+};
 
 struct SectionHeader {
   const char* text;
@@ -76,10 +88,14 @@ ts::Text Utf8FromStoredText(std::string_view stored) { return ts::Utf8FromWide(W
 
 ts::Text* SectionText(UninstallRecord& record, RecordSection section) {
   switch (section) {
-    case RecordSection::kAssociations: return &record.associations;
-    case RecordSection::kFirewall: return &record.firewall;
-    case RecordSection::kDrivers: return &record.drivers;
-    case RecordSection::kPackages: return &record.packages;
+    case RecordSection::kAssociations:
+      return &record.associations;
+    case RecordSection::kFirewall:
+      return &record.firewall;
+    case RecordSection::kDrivers:
+      return &record.drivers;
+    case RecordSection::kPackages:
+      return &record.packages;
   }
   return &record.firewall;
 }
@@ -131,7 +147,7 @@ ts::Text StringsLines(const format::SetupScript& script, const MessageLookup& me
   for (int number : kRecordedMessages) {
     lines += ts::Format("~%d\r\n%s\r\n", number, Utf8WithQuestionMarks(message(number)).c_str());
   }
-  return lines + ts::Format("~999\r\n%s\r\n", script.productHeading.c_str());
+  return lines + ts::Format("~%d\r\n%s\r\n", kHeadingNumber, script.productHeading.c_str());
 }
 
 ts::Text CloseRuleLines(const format::SetupScript& script) {
@@ -234,8 +250,8 @@ bool ParseByte(std::string_view text, uint8_t& value) {
 // starts none.
 int MessageNumber(std::string_view line) {
   int number = 0;
-  if (line.empty() || line.front() != kMessageMark || !ParseDecimal(line.substr(1), kMaxMessageNumber, number)) return 0;
-  return number;
+  bool numbered = !line.empty() && line.front() == kMessageMark && ParseDecimal(line.substr(1), kMaxMessageNumber, number);
+  return numbered ? number : 0;
 }
 
 bool StartsWithHeader(std::string_view line) {
@@ -298,15 +314,32 @@ class DataReader {
 
   void TakeListLine(std::string_view line) {
     switch (section_) {
-      case Section::kEntries: data_.entries.Add(ts::Text(line)); break;
-      case Section::kAutoClose: TakeCloseRule(line); break;
-      case Section::kAssociations: TakeAssociation(line); break;
-      case Section::kFirewall: data_.firewall.Add(ts::Text(line)); break;
-      case Section::kDrivers: data_.drivers.Add(ts::Text(line)); break;
-      case Section::kPackages: data_.packages.Add(ts::Text(line)); break;
-      case Section::kMerge: data_.mergeText += ts::WideFromUtf8(line) + L"\r\n"; break;
-      case Section::kConditionalDelete: TakeConditionalDelete(line); break;
-      case Section::kStrings: break;
+      case Section::kEntries:
+        data_.entries.Add(ts::Text(line));
+        break;
+      case Section::kAutoClose:
+        TakeCloseRule(line);
+        break;
+      case Section::kAssociations:
+        TakeAssociation(line);
+        break;
+      case Section::kFirewall:
+        data_.firewall.Add(ts::Text(line));
+        break;
+      case Section::kDrivers:
+        data_.drivers.Add(ts::Text(line));
+        break;
+      case Section::kPackages:
+        data_.packages.Add(ts::Text(line));
+        break;
+      case Section::kMerge:
+        data_.mergeText += ts::WideFromUtf8(line) + L"\r\n";
+        break;
+      case Section::kConditionalDelete:
+        TakeConditionalDelete(line);
+        break;
+      case Section::kStrings:
+        break;
     }
   }
 
@@ -381,7 +414,8 @@ void AdoptMessages(const ts::Vector<RecordedMessage>& messages, format::SetupScr
 
 void AdoptUninstallData(const UninstallData& data, UninstallRecord& record, format::SetupScript& script) {
   record.associations.clear();
-  for (const RecordedAssociation& association : data.associations) record.associations += AssociationLine(association) + kLineEnd;
+  for (const RecordedAssociation& association : data.associations)
+    record.associations += AssociationLine(association) + kLineEnd;
   record.firewall = JoinedLines(data.firewall);
   record.drivers = JoinedLines(data.drivers);
   record.packages = JoinedLines(data.packages);

@@ -57,11 +57,6 @@ struct RecordedAssociation {
 // The "[Associations]" line of one file type, without a line end.
 ts::Text AssociationLine(const RecordedAssociation& association);
 
-// The message numbers whose texts the file carries for the uninstaller, in
-// the order written; the product heading follows under kHeadingNumber.
-extern const int kRecordedMessages[31];
-inline constexpr int kHeadingNumber = 999;
-
 using MessageLookup = std::function<ts::WText(int number)>;
 
 // The whole file: the record's entries and sections, the messages of the

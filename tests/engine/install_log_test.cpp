@@ -2,16 +2,20 @@
 
 #include <windows.h>
 
+#include <cstdlib>
+
 #include "actions/install_log.h"
 #include "app/installer_state.h"
 #include "core/ts_file.h"
 #include "core/ts_format.h"
+#include "format/product_flags.h"
 
 namespace palisade {
 namespace {
 
 const char kBom[] = "\xEF\xBB\xBF";
 const char kSeparator[] = "\r\n\r\n**********************************************\r\n";
+constexpr uint32_t kKeepLogOption = 0x40;  // low product flag: the log is written after a clean run too
 
 SYSTEMTIME FixedClock() {
   SYSTEMTIME time = {};
@@ -39,7 +43,8 @@ LogHeaderFacts FullFacts() {
 
 TEST(LogRunText, HeaderBlockWithEveryLine) {
   EXPECT_EQ(LogRunText(FullFacts(), "Installing...\r\n", "", L"Installation complete"),
-            "Installation log for: Palisade Demo \xC3\xA9" "dition\r\n"
+            "Installation log for: Palisade Demo \xC3\xA9"
+            "dition\r\n"
             "Install date: 2026/12/07 14:05:09\r\n"
             "Install type: Reinstall\r\n"
             "Install location: C:\\Program Files\\Palisade Demo\r\n"
@@ -59,16 +64,17 @@ struct HeaderCase {
   bool reinstall;
   const wchar_t* productVersion;
   const wchar_t* oldVersion;
-  const char* optionalLines;  // between the location and the operating system
+  const char* typeLine;
+  const char* versionLines;
 };
 
 TEST(LogRunText, OptionalHeaderLines) {
   const HeaderCase cases[] = {
-      {"new install with uninstaller", true, false, L"", L"", "Install type: New\r\n"},
-      {"no uninstaller, no type", false, true, L"", L"", ""},
-      {"blank versions left out", false, false, L" \t\r\n", L"  ", ""},
-      {"product version only", false, false, L"3.0", L"", "Product version: 3.0\r\n"},
-      {"old version only", true, false, L"", L"1.9b", "Install type: New\r\nOverwriting version: 1.9b\r\n"},
+      {"new installation with an uninstaller", true, false, L"", L"", "Install type: New\r\n", ""},
+      {"no uninstaller, no type", false, true, L"", L"", "", ""},
+      {"blank versions left out", false, false, L" \t\r\n", L"  ", "", ""},
+      {"product version only", false, false, L"3.0", L"", "", "Product version: 3.0\r\n"},
+      {"old version only", true, false, L"", L"1.9b", "Install type: New\r\n", "Overwriting version: 1.9b\r\n"},
   };
   for (const HeaderCase& c : cases) {
     LogHeaderFacts facts = FullFacts();
@@ -76,17 +82,19 @@ TEST(LogRunText, OptionalHeaderLines) {
     facts.reinstall = c.reinstall;
     facts.productVersion = c.productVersion;
     facts.oldVersion = c.oldVersion;
-    ts::Text run = LogRunText(facts, "", "", L"");
-    size_t from = run.find("Install date: 2026/12/07 14:05:09\r\n");
-    ASSERT_NE(from, ts::Text::npos) << c.name;
-    from += 35;
-    size_t to = run.find("Operating system: ");
-    ts::Text middle = run.substr(from, to - from);
-    ts::Text type = middle.rfind("Install type: ", 0) == 0 ? middle.substr(0, middle.find("\r\n") + 2) : "";
-    ts::Text rest = middle.substr(type.size());
-    ts::Text location = "Install location: C:\\Program Files\\Palisade Demo\r\nInstaller version: 39.0.1\r\n";
-    ASSERT_EQ(rest.rfind(location, 0), 0u) << c.name;
-    EXPECT_EQ(type + rest.substr(location.size()), c.optionalLines) << c.name;
+    EXPECT_EQ(LogRunText(facts, "", "", L""),
+              "Installation log for: Palisade Demo \xC3\xA9"
+              "dition\r\n"
+              "Install date: 2026/12/07 14:05:09\r\n" +
+                  std::string(c.typeLine) +
+                  "Install location: C:\\Program Files\\Palisade Demo\r\n"
+                  "Installer version: 39.0.1\r\n" +
+                  c.versionLines +
+                  "Operating system: Windows 10 Pro\r\n"
+                  "\r\n"
+                  "\r\n"
+                  "\r\n")
+        << c.name;
   }
 }
 
@@ -97,7 +105,8 @@ TEST(LogRunText, FailureSummaryReplacesTheClosingMessage) {
   facts.oldVersion.clear();
   ts::Text summary = "Cannot write C:\\Program Files\\Palisade Demo\\caf\xC3\xA9.txt\r\nAccess denied.\r\n\r\n";
   EXPECT_EQ(LogRunText(facts, "line one\r\nline two\r\n", summary, L"Installation complete"),
-            "Installation log for: Palisade Demo \xC3\xA9" "dition\r\n"
+            "Installation log for: Palisade Demo \xC3\xA9"
+            "dition\r\n"
             "Install date: 2026/12/07 14:05:09\r\n"
             "Install location: C:\\Program Files\\Palisade Demo\r\n"
             "Installer version: 39.0.1\r\n"
@@ -120,7 +129,7 @@ TEST(LogFileUpdate, MarkSeparatorAndOldLogConversion) {
   const std::string run = "RUN\r\n";
   const UpdateCase cases[] = {
       {"new file gets the mark", "", 0, kBom + run},
-      {"UTF-8 log gets a separator", std::string(kBom) + "old \xC3\xA9\r\n", 10, kSeparator + run},
+      {"UTF-8 log gets a separator", std::string(kBom) + "old \xC3\xA9\r\n", 11, kSeparator + run},
       {"mark alone still counts as a log", kBom, 3, kSeparator + run},
       {"code page 1252 log converted once", "old caf\xE9 \x80 \x93x\x94\r\n", 0,
        std::string(kBom) + "old caf\xC3\xA9 \xE2\x82\xAC \xE2\x80\x9Cx\xE2\x80\x9D\r\n" + kSeparator + run},
@@ -147,6 +156,7 @@ FinalNoticeFacts Facts(bool interactive, bool failures, bool automatic, bool sup
 }
 
 TEST(DecideFinalNotice, WhatTheUserIsToldAtTheEnd) {
+  // Facts: interactive, failures, automatic, suppressed, keep log, log item, summary options, restart pending.
   const NoticeCase cases[] = {
       {"crash handler asks nothing", Facts(false, true, false, false, false, false, true, false), FinalNotice::kNone,
        false},
@@ -232,7 +242,8 @@ TEST_F(LogFile, WritersAppendUtf8) {
                                     "caf\xC3\xA9 \xE2\x82\xAC\r\n"
                                     "\xE6\x97\xA5\xE6\x9C\xAC\r\n"
                                     "3 files in D\xC3\xA9mo\r\n"
-                                    "a.txt >>> C:\\Donn\xC3\xA9" "es\\a.txt\r\n"
+                                    "a.txt >>> C:\\Donn\xC3\xA9"
+                                    "es\\a.txt\r\n"
                                     "one two\xE2\x80\xA6\r\n"
                                     "\xC3\xA4\xC3\xB6\r\n"
                                     "raw \xC3\xA9\r\n"));
@@ -263,19 +274,44 @@ TEST_F(LogFile, LinesStayInTheBufferWhenTheFileCannotBeOpened) {
   EXPECT_EQ(FileBytes(), kBom + Run(FullFacts(), "kept\r\n"));
 }
 
-TEST_F(LogFile, FinishLogWritesNothingForACleanRunThatKeepsNoLog) {
-  if (!FailureSummaryEmpty()) GTEST_SKIP() << "an earlier test left failures in this process";
-  g_installer.installFolder = folder_;
+// The clean runs are played in a process of their own, whose failure
+// summary no other test has filled.
+enum CleanRunOutcome { kAsExpected = 0, kFailuresLeft = 2, kWrongFile = 3 };
+
+void FinishCleanRun(const ts::WText& folder, uint32_t flags, bool (*fileAsExpected)(const ts::WText& path)) {
+  if (!FailureSummaryEmpty()) std::exit(kFailuresLeft);
+  g_installer.installFolder = folder;
   g_installer.script.uninstallSubfolder = "";
-  g_installer.script.productFlagsLow = 0;
+  g_installer.script.productFlagsLow = flags;
+  g_installer.script.productName = "Palisade Demo";
+  g_installer.script.messages.assign(44, std::vector<std::u16string>(1));
+  g_installer.script.messages[43][0] = u"All done";
+  LogText("line\r\n");
   FinishLog(false, false);
-  EXPECT_EQ(GetFileAttributesW(path_.c_str()), INVALID_FILE_ATTRIBUTES);
+  std::exit(fileAsExpected(InstallLogPath(folder)) ? kAsExpected : kWrongFile);
+}
+
+TEST_F(LogFile, FinishLogWritesNothingForACleanRunThatKeepsNoLog) {
+  auto noFile = [](const ts::WText& path) { return GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES; };
+  EXPECT_EXIT(FinishCleanRun(folder_, 0, noFile), ::testing::ExitedWithCode(kAsExpected), "");
+}
+
+TEST_F(LogFile, CleanRunThatKeepsTheLogClosesWithTheCompletionMessage) {
+  auto closed = [](const ts::WText& path) {
+    ts::File file;
+    ts::Text bytes;
+    if (!file.OpenForReading(path) || !file.ReadWhole(bytes)) return false;
+    ts::Text end = "\r\nline\r\n\r\nAll done\r\n";
+    return bytes.rfind(std::string(kBom) + "Installation log for: Palisade Demo\r\n", 0) == 0 &&
+           bytes.size() > end.size() && bytes.substr(bytes.size() - end.size()) == end;
+  };
+  EXPECT_EXIT(FinishCleanRun(folder_, kKeepLogOption, closed), ::testing::ExitedWithCode(kAsExpected), "");
 }
 
 TEST_F(LogFile, FinishLogKeepsTheLogWhenAsked) {
   g_installer.installFolder = folder_;
   g_installer.script.uninstallSubfolder = "";
-  g_installer.script.productFlagsLow = 0x40;  // keep the log
+  g_installer.script.productFlagsLow = kKeepLogOption;
   g_installer.script.productName = "Palisade Demo";
   FinishLog(true, false);
   std::string bytes = FileBytes();

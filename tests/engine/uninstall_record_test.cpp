@@ -77,8 +77,7 @@ TEST(RecordForRemoval, FolderRecordedOnceWhateverTheAsciiCase) {
   // Files and keys are not deduplicated: each step's entry stays.
   EXPECT_TRUE(AddEntry(record, StoredText(L"C:\\Program Files\\App"), RemovalKind::kFile));
   EXPECT_TRUE(AddEntry(record, StoredText(L"C:\\Program Files\\App"), RemovalKind::kFile));
-  EXPECT_EQ(record.entries,
-            "~C:\\Program Files\\App\r\nC:\\Program Files\\App\r\nC:\\Program Files\\App\r\n");
+  EXPECT_EQ(record.entries, "~C:\\Program Files\\App\r\nC:\\Program Files\\App\r\nC:\\Program Files\\App\r\n");
 }
 
 TEST(RecordForRemoval, FolderCaseFoldingStaysWithinAscii) {
@@ -128,7 +127,9 @@ struct StoredCase {
 TEST(StoredText, AsciiAsItIsEverythingElseBarAndUtf8) {
   const StoredCase cases[] = {
       {L"C:\\Program Files\\App", "C:\\Program Files\\App"},
-      {L"C:\\Donn\u00e9es", "|C:\\Donn\xC3\xA9" "es"},
+      {L"C:\\Donn\u00e9es",
+       "|C:\\Donn\xC3\xA9"
+       "es"},
       {L"C:\\\u65e5\u672c", "|C:\\\xE6\x97\xA5\xE6\x9C\xAC"},
       {L"C:\\\U0001F600", "|C:\\\xF0\x9F\x98\x80"},
       {L"", ""},
@@ -151,7 +152,9 @@ TEST(ParseEntry, KindFromMarkerAndTextDecoded) {
   const EntryCase cases[] = {
       {"C:\\App\\a.exe", RemovalKind::kFile, L"C:\\App\\a.exe"},
       {"~C:\\App", RemovalKind::kFolder, L"C:\\App"},
-      {"~|C:\\Donn\xC3\xA9" "es", RemovalKind::kFolder, L"C:\\Donn\u00e9es"},
+      {"~|C:\\Donn\xC3\xA9"
+       "es",
+       RemovalKind::kFolder, L"C:\\Donn\u00e9es"},
       {"!\\HKLM\\Software\\App\\Dir", RemovalKind::kRegistryValue, L"\\HKLM\\Software\\App\\Dir"},
       {"^\\HKCU\\Software\\App", RemovalKind::kRegistryKey, L"\\HKCU\\Software\\App"},
       {"*\\HKLM\\Software\\Classes\\CLSID\\{1}", RemovalKind::kRegistryKey64, L"\\HKLM\\Software\\Classes\\CLSID\\{1}"},
@@ -181,10 +184,14 @@ TEST(ParseEntry, NonAsciiPathsRoundTrip) {
 
 ts::WText DemoMessage(int number) {
   switch (number) {
-    case 10: return L"The uninstallation could not remove everything:\r\n\r\n%s";
-    case 20: return L"Palisade Demo \u2013 Setup";
-    case 53: return L"Remove <product> from this computer?";
-    default: return L"";
+    case 10:
+      return L"The uninstallation could not remove everything:\r\n\r\n%s";
+    case 20:
+      return L"Palisade Demo \u2013 Setup";
+    case 53:
+      return L"Remove <product> from this computer?";
+    default:
+      return L"";
   }
 }
 
@@ -197,8 +204,9 @@ void FillDemoRecord(UninstallRecord& record) {
   AddEntry(record, StoredText(L"\\HKCU\\Software\\Palisade Demo"), RemovalKind::kRegistryKey);
   AddEntry(record, StoredText(L"\\HKLM\\Software\\Classes\\CLSID\\{6F2A1C3E-0B7D-4E51-9A3C-2D8E5F104B7A}"),
            RemovalKind::kRegistryKey64);
-  AddSectionLine(record, RecordSection::kAssociations,
-                 AssociationLine({".pdm", "PalisadeDemo.Document", "open", "C:\\Program Files\\Palisade Demo\\demo.exe,0"}));
+  AddSectionLine(
+      record, RecordSection::kAssociations,
+      AssociationLine({".pdm", "PalisadeDemo.Document", "open", "C:\\Program Files\\Palisade Demo\\demo.exe,0"}));
   AddSectionLine(record, RecordSection::kFirewall, "%InstallDir%\\demo.exe;Palisade Demo;3;0");
   AddSectionLine(record, RecordSection::kDrivers, "C:\\Windows\\INF\\oem12.inf");
   AddSectionLine(record, RecordSection::kPackages, "\"C:\\Program Files\\Palisade Demo\\runtime.msi\",2");
@@ -228,8 +236,8 @@ TEST(UninstallDataText, OptionalSectionsOnlyWhenTheyHaveLines) {
   EXPECT_EQ(text.rfind("C:\\App\\a.exe\r\n\r\n\r\n[Strings]\r\n~10\r\n\r\n~15\r\n", 0), 0u);
   ts::Text end = "~111\r\n\r\n~999\r\n\r\n";
   EXPECT_EQ(text.substr(text.size() - end.size()), end);
-  for (const char* header : {"[AutoClose]", "[Associations]", "[Firewall]", "[INF]", "[MSI]", "[Registry2]",
-                             "[ConditionalDelete]"}) {
+  for (const char* header :
+       {"[AutoClose]", "[Associations]", "[Firewall]", "[INF]", "[MSI]", "[Registry2]", "[ConditionalDelete]"}) {
     EXPECT_EQ(text.find(header), ts::Text::npos) << header;
   }
 }
@@ -248,7 +256,9 @@ TEST(ParseUninstallData, ReadsEverySectionOfTheFixture) {
   UninstallData data = ParseUninstallData(ReadBytes(FixturePath(L"uninstall_record.dat")));
   ASSERT_EQ(data.entries.Count(), 7);
   EXPECT_EQ(data.entries[0], "C:\\Program Files\\Palisade Demo\\demo.exe");
-  EXPECT_EQ(data.entries[2], "~|C:\\Program Files\\Palisade Demo\\Donn\xC3\xA9" "es");
+  EXPECT_EQ(data.entries[2],
+            "~|C:\\Program Files\\Palisade Demo\\Donn\xC3\xA9"
+            "es");
   EXPECT_EQ(data.entries[6], "*\\HKLM\\Software\\Classes\\CLSID\\{6F2A1C3E-0B7D-4E51-9A3C-2D8E5F104B7A}");
 
   ASSERT_EQ(data.messages.Count(), 31);
@@ -399,7 +409,8 @@ TEST(ParseUninstallData, MessageNumbersOutsideOneToThousandStartNoText) {
 }
 
 TEST(ParseUninstallData, MessageEndsAtALineThatBeginsWithAHeader) {
-  UninstallData data = ParseUninstallData("[Strings]\r\n~10\r\ntext\r\n[MSI] is next\r\nignored\r\n~999\r\nHeading\r\n");
+  UninstallData data =
+      ParseUninstallData("[Strings]\r\n~10\r\ntext\r\n[MSI] is next\r\nignored\r\n~999\r\nHeading\r\n");
   ASSERT_EQ(data.messages.Count(), 1);
   EXPECT_EQ(data.messages[0].text, L"text");
   EXPECT_EQ(data.productHeading, "Heading");
@@ -473,7 +484,8 @@ TEST(ParseUninstallData, ConditionalDeletesNeedFourFieldsAndNumbers) {
 }
 
 TEST(ParseUninstallData, MergeLinesAreJoinedWithCrLf) {
-  UninstallData data = ParseUninstallData("[Registry2]\n\\HKLM\\A,v,1\n\n  \\HKLM\\B,w,\xC3\xA9  \n[Firewall]\n80;web;1;0");
+  UninstallData data =
+      ParseUninstallData("[Registry2]\n\\HKLM\\A,v,1\n\n  \\HKLM\\B,w,\xC3\xA9  \n[Firewall]\n80;web;1;0");
   EXPECT_EQ(data.mergeText, L"\\HKLM\\A,v,1\r\n\\HKLM\\B,w,\u00e9\r\n");
   ASSERT_EQ(data.firewall.Count(), 1);
 }
