@@ -134,7 +134,7 @@ Destination ResolveDestination(const ts::WText& storedName, uint32_t k, uint32_t
     }
     destination.path = FolderPath(folder, folders) + L"\\" + name;
     // The system's folders exist; the product's are made as needed.
-    destination.createFolder = folder == KindFolder::kInstall;
+    destination.createFolder = folder == KindFolder::kInstall || folder == KindFolder::kShared;
     return destination;
   }
   if (IsAbsolute(override)) {

@@ -134,6 +134,7 @@ class FilePhase {
     if (destination.createFolder && !MakeFolder(path, folderRecorded && !permanent)) return;
     if (recorded) RecordForRemoval(path, RemovalKind::kFile);
     if (!WriteInstalledFile(path, record.data, record.time, record.attributes, existing.exists)) return;
+    g_installer.installedBytes += record.data.size();
     if (LowFlag(format::product_flags_low::kLogEveryFile)) {
       LogWideConcat({shortName, L" >>> ", path, L"\r\n"});
     }

@@ -1,10 +1,161 @@
 #include "actions/registration.h"
 
-namespace palisade {
+#include <windows.h>
 
-void CreateDataFolders() {}
-void WriteExtraFiles() {}
-void WriteUninstaller() {}
-void RegisterProduct() {}
+#include "actions/install_log.h"
+#include "actions/installed_file.h"
+#include "actions/registration_values.h"
+#include "app/installer_state.h"
+#include "core/system_facts.h"
+#include "core/ts_format.h"
+#include "core/ts_registry.h"
+#include "core/ts_system.h"
+#include "core/ts_texts.h"
+#include "format/product_flags.h"
+#include "payload/payload_reader.h"
+#include "payload/variables.h"
+#include "uninstall/record.h"
+
+namespace palisade {
+namespace {
+
+constexpr wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+constexpr wchar_t kEnvironmentKey[] = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment";
+constexpr wchar_t kDefaultUninstallerName[] = L"uninstall.exe";
+constexpr REGSAM kRegistrationAccess = KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_ENUMERATE_SUB_KEYS;
+
+bool HasUninstaller() {
+  return (g_installer.script.productFlagsLow & format::product_flags_low::kPreviousInstallation) != 0;
+}
+
+ts::WText UninstallerPath() {
+  ts::WText name = ts::WideFromUtf8(g_installer.script.uninstallerName);
+  return UninstallFolder() + L"\\" + (name.empty() ? kDefaultUninstallerName : name);
+}
+
+ts::WText Today() {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  return ts::WideFromUtf8(ts::DateText(now, "yymmdd"));
+}
+
+RegistrationFacts Facts() {
+  RegistrationFacts facts;
+  facts.uninstallerPath = UninstallerPath();
+  facts.uninstallName = ts::WideFromUtf8(g_installer.script.uninstallName);
+  facts.installerPath = ts::ModuleFileName();
+  facts.installFolder = g_installer.installFolder;
+  facts.sharedFolder = ts::WideFromUtf8(g_installer.script.sharedPath);
+  facts.productFlags2 = g_installer.productFlags2;
+  facts.installedBytes = g_installer.installedBytes;
+  facts.installDate = Today();
+  return facts;
+}
+
+LONG WriteValue(ts::RegistryKey& key, const UninstallKeyValue& value) {
+  switch (value.kind) {
+    case UninstallKeyValue::Kind::kText: return key.SetText(value.name, value.text);
+    case UninstallKeyValue::Kind::kExpandableText: return key.SetText(value.name, value.text, REG_EXPAND_SZ);
+    case UninstallKeyValue::Kind::kNumber: return key.SetNumber(value.name, value.number);
+    case UninstallKeyValue::Kind::kDelete: return key.DeleteValue(value.name);
+  }
+  return ERROR_INVALID_PARAMETER;
+}
+
+// Values below a sub-key are the script's own; a failure there is the
+// script's and goes to the failure summary by name.
+void WriteSubkeyValue(const ts::WText& keyPath, const UninstallKeyValue& value) {
+  ts::RegistryKey subkey;
+  LONG error = subkey.Create(HKEY_LOCAL_MACHINE, keyPath + L"\\" + value.subkey, kRegistrationAccess);
+  if (error == ERROR_SUCCESS) error = WriteValue(subkey, value);
+  if (error != ERROR_SUCCESS) {
+    AddToFailureSummary(ts::Format(L"Failed to save data in registry key \"%s\": %s\r\n", value.name.c_str(),
+                                   ts::SystemErrorTextW(static_cast<DWORD>(error)).c_str()));
+  }
+}
+
+bool WriteUninstallKey(const ts::WText& keyPath, const RegistrationFacts& facts, ts::WText& errorText) {
+  ts::RegistryKey key;
+  LONG error = key.Create(HKEY_LOCAL_MACHINE, keyPath, kRegistrationAccess);
+  if (error != ERROR_SUCCESS) {
+    errorText = ts::SystemErrorTextW(static_cast<DWORD>(error));
+    return false;
+  }
+  bool unknownType = false;
+  std::vector<UninstallKeyValue> values = UninstallKeyValues(g_installer.script, facts, unknownType);
+  if (unknownType) CorruptInstaller(format::Error::kBadRegistrationValueType);
+  for (const UninstallKeyValue& value : values) {
+    if (value.subkey.empty()) {
+      WriteValue(key, value);
+    } else {
+      WriteSubkeyValue(keyPath, value);
+    }
+  }
+  ts::WText readBack;
+  return key.ReadText(L"UninstallString", readBack) && readBack == UninstallString(facts);
+}
+
+}  // namespace
+
+void CreateDataFolders() {
+  if (g_installer.script.uninstallSubfolder.empty()) return;
+  ts::WText folder = UninstallFolder();
+  std::vector<ts::WText> created;
+  ts::WText reason;
+  if (!CreateFolderWithParents(folder, created, reason)) {
+    LogWideConcat({L"Failed to create uninstall data folder \"", folder, L"\": ", reason, L"\r\n"});
+    return;
+  }
+  for (const ts::WText& made : created) RecordForRemoval(made, RemovalKind::kFolder);
+}
+
+void WriteExtraFiles() {
+  if (!(g_installer.script.productFlagsLow & format::product_flags_low::kAddToSearchPath)) return;
+  ts::WText path;
+  if (!ts::ReadRegistryText(HKEY_LOCAL_MACHINE, kEnvironmentKey, L"Path", path) || path.empty()) return;
+  ts::WText subfolder = ts::WideFromUtf8(g_installer.script.addToPathSubfolder);
+  bool absolute = subfolder.size() >= 2 && subfolder[1] == L':';
+  ts::WText folder = subfolder.empty() ? g_installer.installFolder
+                     : absolute        ? subfolder
+                                       : g_installer.installFolder + L"\\" + subfolder;
+  if (GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    LogWideConcat({L"Couldn't add \"", folder, L"\" to the PATH because it does not exist.\r\n"});
+    return;
+  }
+  ts::WText extended = SearchPathWith(path, folder);
+  if (extended == path) return;
+  ts::RegistryKey environment;
+  if (environment.Open(HKEY_LOCAL_MACHINE, kEnvironmentKey, KEY_SET_VALUE) == ERROR_SUCCESS) {
+    environment.SetText(L"Path", extended, REG_EXPAND_SZ);
+  }
+}
+
+void WriteUninstaller(const Payload& payload) {
+  if (!HasUninstaller()) return;
+  ts::WText path = UninstallerPath();
+  if (!payload.strippedUninstaller.empty()) {
+    WriteInstalledFile(path, payload.strippedUninstaller, {}, kLeaveAttributes, false);
+    return;
+  }
+  std::vector<ts::WText> created;
+  ts::WText reason;
+  CreateFolderWithParents(UninstallFolder(), created, reason);
+  if (!CopyFileW(payload.installerPath.c_str(), path.c_str(), FALSE)) {
+    AddToFailureSummary(L"Failed to copy the uninstaller to \"" + path + L"\": " + ts::SystemErrorTextW(GetLastError()) +
+                        L"\r\n\r\n");
+  }
+}
+
+void RegisterProduct() {
+  if (!HasUninstaller()) return;
+  RegistrationFacts facts = Facts();
+  ts::WText keyPath = kUninstallKey + facts.uninstallName;
+  ts::WText errorText;
+  if (WriteUninstallKey(keyPath, facts, errorText)) return;
+  ts::WText report;
+  if (!errorText.empty()) report = L"System error: " + errorText + L"\r\n\r\n";
+  AddToFailureSummary(report +
+                      L"Unable to save the uninstall information to the registry.  Uninstall will not work properly.\r\n\r\n");
+}
 
 }  // namespace palisade

@@ -1,14 +1,17 @@
 #pragma once
-// The product's registration in the system's list of installed programs, and the uninstaller beside it.
-
+// The product's registration in the system's list of installed programs,
+// the uninstaller beside it, and the smaller tail actions of the run.
 namespace palisade {
 
-// The uninstall data folder and the shared folder, with their rights.
+struct Payload;
+
+// The uninstall data folder, before the files are installed.
 void CreateDataFolders();
-// The background picture, readme and license copies for the uninstaller, and the search-path entry.
+// The product's folder added to the system search path, when the script
+// asks for it.
 void WriteExtraFiles();
-// The uninstaller image, with its icon.
-void WriteUninstaller();
+// The uninstaller: the installer itself, or its image without the payload.
+void WriteUninstaller(const Payload& payload);
 // The product's uninstall key and its values.
 void RegisterProduct();
 

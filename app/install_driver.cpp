@@ -328,7 +328,7 @@ constexpr Phase kPhases[] = {
     {26, L"associations", AssociateFiles},
     {27, L"firewall", Firewall},
     {28, L"extra files and search path", ExtraFiles},
-    {29, L"uninstaller", WriteUninstaller},
+    {29, L"uninstaller", [] { WriteUninstaller(g_payload); }},
     {30, L"product registration", Registration},
     {31, L"uninstall record", WriteUninstallRecord},
     {32, L"post-installation batch", PostInstall},

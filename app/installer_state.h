@@ -55,6 +55,8 @@ struct InstallerState {
   bool replacesInstallation = false;
   // A file waits for the next restart to be replaced or deleted.
   bool restartRequired = false;
+  // The bytes of every file the file phase wrote.
+  uint64_t installedBytes = 0;
   InstallFolderSource installFolderSource = InstallFolderSource::kFolder;
   // The installation folder is on a removable disk, a CD-ROM or a RAM disk.
   bool portable = false;

@@ -40,6 +40,7 @@ add_library(palisade_engine STATIC
   actions/notifications.cpp
   actions/overwrite_rules.cpp
   actions/registration.cpp
+  actions/registration_values.cpp
   actions/registry.cpp
   actions/restore_point.cpp
   actions/shortcuts.cpp

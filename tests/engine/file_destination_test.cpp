@@ -26,7 +26,7 @@ TEST(ResolveDestination, KindsFlagsAndOverrides) {
   const DestinationCase cases[] = {
       {"installation folder", L"bin\\app.exe", kind::kInstallFolder, 0, L"", L"C:\\Program Files\\Acme\\bin\\app.exe", true},
       {"forward slashes", L"bin/app.exe", kind::kVersionChecked, 0, L"", L"C:\\Program Files\\Acme\\bin\\app.exe", true},
-      {"shared folder", L"acme.dll", kind::kSharedFolder, 0, L"", L"C:\\Program Files\\Common Files\\Acme\\acme.dll", false},
+      {"shared folder", L"acme.dll", kind::kSharedFolder, 0, L"", L"C:\\Program Files\\Common Files\\Acme\\acme.dll", true},
       {"system folder", L"acme.ocx", kind::kSystemCom, 0, L"", L"C:\\windows\\system32\\acme.ocx", false},
       {"font", L"acme.ttf", kind::kFont, 0, L"", L"C:\\windows\\Fonts\\acme.ttf", false},
       {"uninstall data folder", L"uninstall.ico", kind::kInstallFolder, format::record_flags::kToUninstallFolder, L"",

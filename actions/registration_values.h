@@ -1,0 +1,50 @@
+#pragma once
+// The values of the product's uninstall key, computed from what the run
+// knows, in the order in which they are written. Pure: the writer applies
+// the list, the tests read it.
+#include <cstdint>
+#include <vector>
+
+#include "core/ts_text.h"
+#include "format/setup_script.h"
+
+namespace palisade {
+
+struct UninstallKeyValue {
+  enum class Kind { kText, kExpandableText, kNumber, kDelete };
+  ts::WText subkey;  // below the uninstall key; empty for the key itself
+  ts::WText name;
+  Kind kind = Kind::kText;
+  ts::WText text;
+  uint32_t number = 0;
+};
+
+// What the registration needs beyond the script.
+struct RegistrationFacts {
+  ts::WText uninstallerPath;
+  ts::WText uninstallName;
+  ts::WText installerPath;
+  ts::WText installFolder;
+  ts::WText sharedFolder;
+  uint32_t productFlags2 = 0;
+  uint64_t installedBytes = 0;
+  ts::WText installDate;  // "yyyymmdd"
+  ts::WText sharedFiles;  // ";"-separated
+  ts::WText fonts;
+};
+
+// Extra values are expanded by the caller; a value of an unknown type is
+// reported through `unknownType`, which the caller turns into a corrupt
+// installer.
+std::vector<UninstallKeyValue> UninstallKeyValues(const format::SetupScript& script, const RegistrationFacts& facts,
+                                                  bool& unknownType);
+
+// The command lines that start the uninstaller for this product.
+ts::WText UninstallString(const RegistrationFacts& facts);
+ts::WText QuietUninstallString(const RegistrationFacts& facts);
+
+// `path` with `folder` appended as one more entry, or `path` unchanged when
+// it holds the folder already (in any letter case). Empty for an empty path.
+ts::WText SearchPathWith(const ts::WText& path, const ts::WText& folder);
+
+}  // namespace palisade

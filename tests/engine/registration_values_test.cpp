@@ -1,0 +1,144 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+
+#include "actions/registration_values.h"
+
+namespace palisade {
+namespace {
+
+using Kind = UninstallKeyValue::Kind;
+
+format::SetupScript Script() {
+  format::SetupScript script;
+  script.productName = "Acme Notes";
+  script.displayVersion = "7.10.3";
+  script.uninstallName = "Acme Notes";
+  script.productFlagsLow = 0x4;
+  script.productFlagsHigh = 0x1;
+  script.topColor = 0x112233;
+  script.bottomColor = 0x445566;
+  script.copyrightColor = 0x00C08040;
+  return script;
+}
+
+RegistrationFacts Facts() {
+  RegistrationFacts facts;
+  facts.uninstallerPath = L"C:\\Program Files\\Acme\\uninstall\\Uninstall Acme.exe";
+  facts.uninstallName = L"Acme Notes";
+  facts.installerPath = L"D:\\Downloads\\AcmeSetup.exe";
+  facts.installFolder = L"C:\\Program Files\\Acme";
+  facts.productFlags2 = 0x20;
+  facts.installedBytes = 5000;
+  facts.installDate = L"20261207";
+  return facts;
+}
+
+std::map<ts::WText, UninstallKeyValue> ByName(const std::vector<UninstallKeyValue>& values) {
+  std::map<ts::WText, UninstallKeyValue> named;
+  for (const UninstallKeyValue& value : values) named[value.subkey + L"|" + value.name] = value;
+  return named;
+}
+
+std::vector<UninstallKeyValue> Values(const format::SetupScript& script, const RegistrationFacts& facts) {
+  bool unknownType = false;
+  std::vector<UninstallKeyValue> values = UninstallKeyValues(script, facts, unknownType);
+  EXPECT_FALSE(unknownType);
+  return values;
+}
+
+TEST(UninstallKeyValues, CommandLinesNamesAndNumbers) {
+  auto values = ByName(Values(Script(), Facts()));
+  EXPECT_EQ(values[L"|UninstallString"].text,
+            L"\"C:\\Program Files\\Acme\\uninstall\\Uninstall Acme.exe\" /u:\"Acme Notes\"");
+  EXPECT_EQ(values[L"|QuietUninstallString"].text,
+            L"\"C:\\Program Files\\Acme\\uninstall\\Uninstall Acme.exe\" /a /u:\"Acme Notes\"");
+  EXPECT_EQ(values[L"|VersionMajor"].number, 7u);
+  EXPECT_EQ(values[L"|VersionMinor"].number, 10u);
+  EXPECT_EQ(values[L"|ProductFlags"].text, L"4294967300");
+  EXPECT_EQ(values[L"|ProductFlags2"].text, L"32");
+  EXPECT_EQ(values[L"|EstimatedSize"].number, 4u);
+  EXPECT_EQ(values[L"|CopyrightColor"].text, L"4080C0");
+  EXPECT_EQ(values[L"|BottomColor"].kind, Kind::kNumber);
+  EXPECT_EQ(values[L"|MonoColor"].number, 0u);
+  EXPECT_EQ(values[L"|InstallDate"].text, L"20261207");
+}
+
+TEST(UninstallKeyValues, FirstAndLastInTheirOrder) {
+  std::vector<UninstallKeyValue> values = Values(Script(), Facts());
+  ASSERT_GE(values.size(), 3u);
+  EXPECT_EQ(values.front().name, L"UninstallString");
+  EXPECT_EQ(values[1].name, L"QuietUninstallString");
+  EXPECT_EQ(values.back().name, L"InstallDate");
+  EXPECT_EQ(values[values.size() - 2].name, L"InstallLocation");
+}
+
+struct DeletionCase {
+  const char* name;
+  std::function<void(format::SetupScript&, RegistrationFacts&)> shape;
+  const wchar_t* value;
+};
+
+TEST(UninstallKeyValues, EmptyTextsAndZeroNumbersAreDeleted) {
+  const DeletionCase cases[] = {
+      {"no publisher", [](auto&, auto&) {}, L"|Publisher"},
+      {"nothing installed", [](auto&, RegistrationFacts& f) { f.installedBytes = 1023; }, L"|EstimatedSize"},
+      {"size beyond 32 bits", [](auto&, RegistrationFacts& f) { f.installedBytes = 1ULL << 50; }, L"|EstimatedSize"},
+      {"shortcuts for one user", [](format::SetupScript& s, auto&) { s.shortcutMode = 0; }, L"|ShortcutMode"},
+      {"one colour", [](format::SetupScript& s, auto&) { s.bottomColor = s.topColor; }, L"|BottomColor"},
+      {"no bitmap", [](auto&, auto&) {}, L"|BitmapTPI"},
+  };
+  for (const DeletionCase& c : cases) {
+    format::SetupScript script = Script();
+    RegistrationFacts facts = Facts();
+    c.shape(script, facts);
+    EXPECT_EQ(ByName(Values(script, facts))[c.value].kind, Kind::kDelete) << c.name;
+  }
+}
+
+TEST(UninstallKeyValues, VersionWithoutADotWritesNoParts) {
+  format::SetupScript script = Script();
+  script.displayVersion = "7";
+  auto values = ByName(Values(script, Facts()));
+  EXPECT_EQ(values.count(L"|VersionMajor"), 0u);
+  EXPECT_EQ(values.count(L"|VersionMinor"), 0u);
+}
+
+TEST(UninstallKeyValues, ExtraValuesByTypeAndSubkey) {
+  format::SetupScript script = Script();
+  script.registrationValues = {{"HelpLink", 1, "https://example.invalid/"},
+                               {"Support\\Hours", 2, "%Hours%"},
+                               {"Seats", 4, "25"},
+                               {"Unused", 1, ""}};
+  auto values = ByName(Values(script, Facts()));
+  EXPECT_EQ(values[L"|HelpLink"].kind, Kind::kText);
+  EXPECT_EQ(values[L"Support|Hours"].kind, Kind::kExpandableText);
+  EXPECT_EQ(values[L"|Seats"].number, 25u);
+  EXPECT_EQ(values[L"|Unused"].kind, Kind::kDelete);
+
+  script.registrationValues = {{"Odd", 3, "x"}};
+  bool unknownType = false;
+  UninstallKeyValues(script, Facts(), unknownType);
+  EXPECT_TRUE(unknownType);
+}
+
+struct PathCase {
+  const wchar_t* path;
+  const wchar_t* folder;
+  const wchar_t* result;
+};
+
+TEST(SearchPathWith, AddsTheFolderOnce) {
+  const PathCase cases[] = {
+      {L"C:\\windows;C:\\tools", L"C:\\Acme\\bin", L"C:\\windows;C:\\tools;C:\\Acme\\bin"},
+      {L"C:\\windows;", L"C:\\Acme", L"C:\\windows;C:\\Acme"},
+      {L"C:\\windows;c:\\acme;D:\\x", L"C:\\Acme", L"C:\\windows;c:\\acme;D:\\x"},
+      {L"C:\\windows;C:\\ACME", L"C:\\Acme", L"C:\\windows;C:\\ACME"},
+      {L"", L"C:\\Acme", L""},
+  };
+  for (const PathCase& c : cases) EXPECT_EQ(SearchPathWith(c.path, c.folder), c.result) << c.path;
+}
+
+}  // namespace
+}  // namespace palisade
