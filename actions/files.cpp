@@ -87,7 +87,9 @@ bool MakeFolder(const ts::WText& path, bool recorded) {
     return false;
   }
   if (recorded) {
-    for (const ts::WText& made : created) RecordForRemoval(made, RemovalKind::kFolder);
+    for (const ts::WText& owned : OwnedFolders(folder, created, g_installer.installFolder)) {
+      RecordForRemoval(owned, RemovalKind::kFolder);
+    }
   }
   return true;
 }

@@ -29,4 +29,11 @@ ts::WText ReadFileVersion(const ts::WText& path);
 // says why.
 bool CreateFolderWithParents(const ts::WText& folder, std::vector<ts::WText>& created, ts::WText& reason);
 
+// The folders that the product owns for a file in `folder`: those just
+// created, and, below the installation folder, every step down to the file's
+// folder even when an earlier installation made it, so that a reinstalled
+// product is removed as completely as a new one. Outermost first.
+std::vector<ts::WText> OwnedFolders(const ts::WText& folder, const std::vector<ts::WText>& created,
+                                    const ts::WText& installFolder);
+
 }  // namespace palisade

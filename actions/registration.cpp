@@ -106,7 +106,9 @@ void CreateDataFolders() {
     LogWideConcat({L"Failed to create uninstall data folder \"", folder, L"\": ", reason, L"\r\n"});
     return;
   }
-  for (const ts::WText& made : created) RecordForRemoval(made, RemovalKind::kFolder);
+  for (const ts::WText& owned : OwnedFolders(folder, created, g_installer.installFolder)) {
+    RecordForRemoval(owned, RemovalKind::kFolder);
+  }
 }
 
 void WriteExtraFiles() {

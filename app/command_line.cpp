@@ -22,8 +22,38 @@ const wchar_t* SkipWhiteSpace(const wchar_t* p) {
   return p;
 }
 
+// An atom that opens with a double quote is one argument quoted the way the
+// C runtime quotes every argument it passes ("/u:\"Acme Notes\""), as
+// deployment tools and other programs do: it is taken as it reads once the
+// quoting is undone. Backslashes count only before a quote.
+ts::WText ReadQuotedArgument(const wchar_t*& p) {
+  ts::WText atom;
+  bool quoted = false;
+  while (*p && (quoted || !IsWhiteSpace(*p))) {
+    size_t backslashes = 0;
+    while (*p == L'\\') {
+      ++backslashes;
+      ++p;
+    }
+    if (*p != L'"') {
+      atom.append(backslashes, L'\\');
+      if (*p && (quoted || !IsWhiteSpace(*p))) atom += *p++;
+      continue;
+    }
+    atom.append(backslashes / 2, L'\\');
+    if (backslashes % 2) {
+      atom += L'"';
+    } else {
+      quoted = !quoted;
+    }
+    ++p;
+  }
+  return atom;
+}
+
 ts::WText ReadAtom(const wchar_t*& p) {
   p = SkipWhiteSpace(p);
+  if (*p == L'"') return ReadQuotedArgument(p);
   const wchar_t* start = p;
   while (*p && !IsWhiteSpace(*p)) {
     if (*p++ != L'"') continue;

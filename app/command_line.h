@@ -8,7 +8,8 @@ inline constexpr int kMaxCommandLineAtoms = 19;
 
 // The atoms after the program's own path, at most kMaxCommandLineAtoms of
 // them. A double-quoted stretch belongs to its atom, quotes and blanks
-// included; one without a closing quote runs to the end of the line.
+// included; one without a closing quote runs to the end of the line. An
+// atom that opens with a quote is read with the C runtime's quoting rules.
 ts::Vector<ts::WText> SplitCommandLine(const wchar_t* commandLine);
 
 // Applies the atoms in order. On a bad atom returns false with the reason for

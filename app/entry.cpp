@@ -49,8 +49,9 @@ void ReadCommandLine() {
 [[noreturn]] void RunUninstallation() {
   const ts::WText& name = g_installer.commandLine.uninstallName;
   if (name.empty()) UsageError(L"Product name required");
-  Uninstall(name);
-  OrderlyExit(0);
+  // A run that left anything behind says so through its exit code, so that
+  // a deployment script can tell it from one that removed everything.
+  OrderlyExit(Uninstall(name) ? 0 : 1);
 }
 
 }  // namespace

@@ -17,6 +17,7 @@ add_library(palisade_engine STATIC
   core/ts_system.cpp
   core/ts_text.cpp
   core/ts_texts.cpp
+  core/ts_tree.cpp
   core/ts_vector.cpp
   app/command_line.cpp
   app/entry.cpp
@@ -52,6 +53,7 @@ add_library(palisade_engine STATIC
   uninstall/existing_install.cpp
   uninstall/record.cpp
   uninstall/record_text.cpp
+  uninstall/removal_safety.cpp
   uninstall/restart.cpp
   uninstall/shared_files.cpp
   uninstall/uninstaller.cpp

@@ -2,36 +2,287 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
+#include "actions/install_log.h"
+#include "app/installer_state.h"
+#include "core/system_facts.h"
 #include "core/ts_format.h"
+#include "core/ts_registry.h"
+#include "core/ts_system.h"
+#include "core/ts_tree.h"
+#include "format/product_flags.h"
+#include "payload/messages.h"
 #include "ui/message_box.h"
+#include "ui/progress.h"
+#include "uninstall/record.h"
+#include "uninstall/removal_safety.h"
 
 namespace palisade {
 namespace {
 
-constexpr wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+namespace low = format::product_flags_low;
+namespace high = format::product_flags_high;
+namespace flags2 = format::product_flags2;
 
-bool ProductKeyExists(const ts::WText& productName) {
-  ts::WText path = ts::WText(kUninstallKey) + L"\\" + productName;
-  HKEY key = nullptr;
-  LONG error = RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key);
-  if (error == ERROR_SUCCESS) {
-    RegCloseKey(key);
-    return true;
-  }
-  if (error == ERROR_ACCESS_DENIED) {
-    ShowMessage(L"Permission denied.  Please run the uninstaller with administrator rights.", L"", MB_ICONERROR);
-  } else {
-    ShowMessage(ts::Format(L"No product named '%s' is installed.", productName.c_str()), L"", MB_ICONERROR);
-  }
+constexpr wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+constexpr REGSAM kKeyAccess = 0x2000F;
+constexpr int kMaxParentSteps = 50;
+constexpr int kEntriesProgressStart = 11;
+constexpr int kEntriesProgressSpan = 81;
+
+// What the product's registration says about the installation.
+struct Registration {
+  ts::WText keyPath;
+  ts::WText displayName;
+  ts::WText installFolder;
+  ts::WText uninstallFolder;
+};
+
+bool LowFlag(uint32_t bit) { return (g_installer.script.productFlagsLow & bit) != 0; }
+bool HighFlag(uint32_t bit) { return (g_installer.script.productFlagsHigh & bit) != 0; }
+
+// A refusal before anything is removed: shown unless silent, and written to
+// standard error for the caller of a silent run.
+bool Refused(const ts::WText& text) {
+  ShowMessage(text, L"", MB_ICONERROR);
+  ts::WriteStandardError(text);
   return false;
+}
+
+ts::WText Text(const ts::RegistryKey& key, const wchar_t* name) {
+  ts::WText text;
+  key.ReadText(name, text);
+  return text;
+}
+
+void ReadFlags(const ts::RegistryKey& key) {
+  uint64_t flags = wcstoull(Text(key, L"ProductFlags").c_str(), nullptr, 10);
+  g_installer.script.productFlagsLow = static_cast<uint32_t>(flags);
+  g_installer.script.productFlagsHigh = static_cast<uint32_t>(flags >> 32);
+  g_installer.productFlags2 = static_cast<uint32_t>(wcstoul(Text(key, L"ProductFlags2").c_str(), nullptr, 10));
+  if (LowFlag(low::kUninstallAutomatic)) g_installer.flags.automatic = true;
+}
+
+bool OpenRegistration(const ts::WText& productName, Registration& registration) {
+  registration.keyPath = kUninstallKey + productName;
+  ts::RegistryKey key;
+  LONG error = key.Open(HKEY_LOCAL_MACHINE, registration.keyPath, KEY_READ);
+  if (error == ERROR_ACCESS_DENIED) {
+    return Refused(L"Permission denied.  Please run the uninstaller with administrator rights.");
+  }
+  if (error != ERROR_SUCCESS) return Refused(ts::Format(L"No product named '%s' is installed.", productName.c_str()));
+  if (key.Open(HKEY_LOCAL_MACHINE, registration.keyPath, kKeyAccess) != ERROR_SUCCESS) {
+    return Refused(ts::Format(
+        L"Unable to access the uninstall information for:\r\n%s\r\n\r\nThe uninstallation cannot be performed.",
+        productName.c_str()));
+  }
+  registration.displayName = Text(key, L"DisplayName");
+  registration.installFolder = Text(key, L"InstallLocation");
+  if (registration.installFolder.empty()) {
+    return Refused(ts::Format(L"The uninstall information for %s is corrupt.\r\n\r\nThe uninstallation cannot be performed.",
+                              registration.displayName.c_str()));
+  }
+  ReadFlags(key);
+  DWORD bitness = 0, size = sizeof bitness;
+  bool product64 = RegGetValueW(HKEY_LOCAL_MACHINE, registration.keyPath.c_str(), L"Bitness", RRF_RT_REG_DWORD, nullptr,
+                                &bitness, &size) == ERROR_SUCCESS &&
+                   bitness == 1;
+  if (product64 && !ts::DisableFileSystemRedirection()) ts::Fatal("Wow64DisableWow64FsRedirection() failed");
+  ts::WText subfolder = Text(key, L"UninstallSubdir");
+  registration.uninstallFolder = registration.installFolder + (subfolder.empty() ? L"" : L"\\" + subfolder);
+  g_installer.installFolder = registration.installFolder;
+  g_installer.script.productName = ts::Utf8FromWide(registration.displayName);
+  g_installer.script.uninstallSubfolder = ts::Utf8FromWide(subfolder);
+  return true;
+}
+
+bool ReadRecord(const Registration& registration, UninstallData& data) {
+  ts::WText path = UninstallDataPath(registration.uninstallFolder);
+  DWORD error = ReadUninstallData(path, data);
+  if (error != ERROR_SUCCESS) {
+    return Refused(ts::Format(L"The uninstall information for %s could not be loaded.\r\n\r\nFilepath: %s\r\nCode %d: %s",
+                              registration.displayName.c_str(), path.c_str(), static_cast<int>(error),
+                              ts::SystemErrorTextW(error).c_str()));
+  }
+  AdoptUninstallData(data, g_uninstallRecord, g_installer.script);
+  g_installer.language = 0;
+  return true;
+}
+
+void ReportLeftOver(const ts::WText& path) {
+  AddToFailureSummary(MessageWithTags(58) + L" " + path + L"\r\n");
+  RecordForRemoval(path, RemovalKind::kFile);
+}
+
+// A file entry: missing already is fine; one that cannot be deleted stays
+// recorded for the next run.
+void RemoveFile(const ts::WText& path, const std::vector<ts::WText>& systemFolders) {
+  if (!IsRemovableFile(path, systemFolders, ts::WindowsFolder())) {
+    AddToFailureSummary(L"Not removed, because the record names it in a way that is not allowed: " + path + L"\r\n");
+    return;
+  }
+  DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return;
+  if (attributes & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+  if (!DeleteFileW(path.c_str())) {
+    if (attributes & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(path.c_str(), attributes);
+    ReportLeftOver(path);
+  }
+}
+
+bool SplitValuePath(const ts::WText& path, HKEY& root, ts::WText& key, ts::WText& value) {
+  ts::WText rest;
+  root = ts::RootKeyOf(path, rest);
+  size_t slash = rest.rfind(L'\\');
+  if (!root || slash == ts::WText::npos) return false;
+  key = rest.substr(0, slash);
+  value = rest.substr(slash + 1);
+  return true;
+}
+
+void RemoveRegistryValue(const ts::WText& path) {
+  HKEY root;
+  ts::WText key, value;
+  if (!SplitValuePath(path, root, key, value) || !IsRemovableRegistryKey(path.substr(0, path.rfind(L'\\')))) return;
+  ts::RegistryKey open;
+  if (open.Open(root, key, KEY_SET_VALUE) == ERROR_SUCCESS) open.DeleteValue(value);
+}
+
+void RemoveRegistryKey(const ts::WText& path, REGSAM view) {
+  ts::WText rest;
+  HKEY root = ts::RootKeyOf(path, rest);
+  if (!root || !IsRemovableRegistryKey(path)) return;
+  RegDeleteKeyExW(root, rest.c_str(), view, 0);
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(root, rest.c_str(), 0, KEY_ALL_ACCESS | view, &key) != ERROR_SUCCESS) return;
+  RegDeleteTreeW(key, nullptr);
+  RegCloseKey(key);
+  RegDeleteKeyExW(root, rest.c_str(), view, 0);
+}
+
+void ProcessEntries(const UninstallData& data, std::vector<ts::WText>& folders) {
+  std::vector<ts::WText> systemFolders = SystemFolders();
+  int count = std::max(data.entries.Count(), 1);
+  for (int i = 0; i < data.entries.Count(); ++i) {
+    RecordedEntry entry = ParseEntry(data.entries[i]);
+    switch (entry.kind) {
+      case RemovalKind::kFolder: folders.push_back(entry.text); break;
+      case RemovalKind::kRegistryValue: RemoveRegistryValue(entry.text); break;
+      case RemovalKind::kRegistryKey: RemoveRegistryKey(entry.text, 0); break;
+      case RemovalKind::kRegistryKey64: RemoveRegistryKey(entry.text, KEY_WOW64_64KEY); break;
+      case RemovalKind::kFile:
+        if (!HighFlag(high::kHideFileNames)) SetStatusText(entry.text);
+        SetProgress(kEntriesProgressStart + kEntriesProgressSpan * i / count);
+        RemoveFile(entry.text, systemFolders);
+        break;
+    }
+  }
+}
+
+bool RemoveFolderOnly(const ts::WText& folder) {
+  for (const wchar_t* name : {L"\\thumbs.db", L"\\desktop.ini"}) {
+    SetFileAttributesW((folder + name).c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW((folder + name).c_str());
+  }
+  return RemoveDirectoryW(folder.c_str()) != 0;
+}
+
+ts::WText Folded(ts::WText path) {
+  while (path.size() > 3 && path.back() == L'\\') path.pop_back();
+  CharLowerW(path.data());
+  return path;
+}
+
+// Deepest first; each folder, then its parents while they are empty, up to
+// the installation folder, which stays.
+void RemoveFolders(std::vector<ts::WText> folders) {
+  std::vector<ts::WText> systemFolders = SystemFolders();
+  std::sort(folders.begin(), folders.end(), [](const ts::WText& a, const ts::WText& b) { return a.size() > b.size(); });
+  ts::WText installFolder = Folded(g_installer.installFolder);
+  for (ts::WText folder : folders) {
+    for (int step = 0; step < kMaxParentSteps; ++step) {
+      while (!folder.empty() && folder.back() == L'\\') folder.pop_back();
+      if (Folded(folder) == installFolder || !IsPlainLocalPath(folder) || IsProtectedFolder(folder, systemFolders)) break;
+      if (!HighFlag(high::kHideFileNames)) SetStatusText(folder);
+      if (!RemoveFolderOnly(folder)) {
+        // Still there, perhaps around a file in use: recorded again, so that
+        // the next run removes it once it is empty.
+        if (GetFileAttributesW(folder.c_str()) != INVALID_FILE_ATTRIBUTES) RecordForRemoval(folder, RemovalKind::kFolder);
+        break;
+      }
+      folder = folder.substr(0, folder.find_last_of(L'\\'));
+    }
+  }
+}
+
+void DeleteInstallFolderTree() {
+  const ts::WText& folder = g_installer.installFolder;
+  if (!IsPlainLocalPath(folder) || IsProtectedFolder(folder, SystemFolders())) {
+    AddToFailureSummary(L"The installation folder was not deleted, because it is one of the system's: " + folder + L"\r\n");
+    return;
+  }
+  if (GetFileAttributesW(folder.c_str()) != INVALID_FILE_ATTRIBUTES && !ts::DeleteTree(folder)) {
+    AddToFailureSummary(MessageWithTags(58) + L" " + folder + L"\r\n");
+  }
+}
+
+void RewriteRecord(const Registration& registration) {
+  ts::Text error;
+  WriteUninstallData(UninstallDataPath(registration.uninstallFolder), error);
+  ClearRecordedEntries();
+}
+
+void Remove(const Registration& registration, const UninstallData& data) {
+  OpenProgressPage();
+  SetStatus(68);
+  SetProgress(5);
+  if (!HighFlag(high::kKeepLogOnUninstall)) DeleteFileW(InstallLogPath(registration.uninstallFolder).c_str());
+  SetProgress(10);
+  ClearRecordedEntries();
+  std::vector<ts::WText> folders;
+  ProcessEntries(data, folders);
+  SetProgress(92);
+  SetProgress(93);
+  RemoveFolders(folders);
+  RewriteRecord(registration);
+  SetStatus(69);
+  SetProgress(95);
+  if (LowFlag(low::kDeleteInstallFolderOnUninstall)) DeleteInstallFolderTree();
+  SetProgress(98);
+  if (FailureSummaryEmpty()) {
+    DeleteFileW(UninstallDataPath(registration.uninstallFolder).c_str());
+    RemoveRegistryKey(L"\\HKLM\\" + registration.keyPath, 0);
+  }
+  SetProgress(100);
+  CloseProgressPage();
+}
+
+bool End() {
+  if (!FailureSummaryEmpty()) {
+    ts::WText report = FillConversions(MessageWithTags(10), {ts::WideFromUtf8(FailureSummary())});
+    if (!g_installer.flags.automatic) ShowMessage(report, MessageWithTags(20), MB_ICONWARNING);
+    ts::WriteStandardError(ts::WideFromUtf8(FailureSummary()));
+    return false;
+  }
+  if (!g_installer.flags.automatic && (g_installer.productFlags2 & flags2::kUninstallCompletionMessage)) {
+    ShowMessage(MessageWithTags(34), MessageWithTags(15), MB_ICONINFORMATION);
+  }
+  const ts::WText& program = g_installer.commandLine.runAfterInstall;
+  if (!program.empty()) ts::StartProcess(program, L"");
+  return true;
 }
 
 }  // namespace
 
 bool Uninstall(const ts::WText& productName) {
-  if (!ProductKeyExists(productName)) return false;
-  // Removal by the uninstall record is not built yet: nothing was removed.
-  return false;
+  Registration registration;
+  if (!OpenRegistration(productName, registration)) return false;
+  UninstallData data;
+  if (!ReadRecord(registration, data)) return false;
+  if (!g_installer.flags.automatic && !Ask(MessageWithTags(53), MessageWithTags(55))) Abort();
+  Remove(registration, data);
+  return End();
 }
 
 }  // namespace palisade

@@ -28,6 +28,16 @@ TEST(SplitCommandLine, QuotedStretchesStayInTheirAtom) {
   EXPECT_EQ(atoms[2], L"-n:\"A B\"x");
 }
 
+TEST(SplitCommandLine, ArgumentsQuotedByTheRuntimeAreUnquoted) {
+  ts::Vector<ts::WText> atoms = SplitCommandLine(
+      L"setup.exe \"/u:\\\"Acme Notes\\\"\" \"/d:C:\\My Apps\\\\\" /silent \"/b1:\\\"copy a\\\\\\\\\\\"\"");
+  ASSERT_EQ(atoms.Count(), 4);
+  EXPECT_EQ(atoms[0], L"/u:\"Acme Notes\"");
+  EXPECT_EQ(atoms[1], L"/d:C:\\My Apps\\");
+  EXPECT_EQ(atoms[2], L"/silent");
+  EXPECT_EQ(atoms[3], L"/b1:\"copy a\\\\\"");
+}
+
 TEST(SplitCommandLine, UnclosedQuoteRunsToTheEnd) {
   ts::Vector<ts::WText> atoms = SplitCommandLine(L"setup.exe /d:\"C:\\a b");
   ASSERT_EQ(atoms.Count(), 1);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "actions/file_destination.h"
+#include "actions/installed_file.h"
 #include "format/file_record.h"
 
 namespace palisade {
@@ -74,6 +75,23 @@ TEST(ResolveDestination, UnknownKindIsReportedUnlessSomethingNamesTheFolder) {
 TEST(ResolveDestination, RefusalNamesTheOffendingText) {
   EXPECT_EQ(ResolveDestination(L"..\\x.dll", kind::kInstallFolder, 0, L"", kFolders).refusal,
             L"The file name \"..\\x.dll\" would leave its folder.");
+}
+
+}  // namespace
+}  // namespace palisade
+
+namespace palisade {
+namespace {
+
+TEST(OwnedFolders, EveryStepBelowTheInstallationFolderAndWhatWasCreated) {
+  const ts::WText install = L"C:\\Program Files\\Acme";
+  EXPECT_EQ(OwnedFolders(L"C:\\Program Files\\Acme\\a\\b", {}, install),
+            (std::vector<ts::WText>{L"C:\\Program Files\\Acme\\a", L"C:\\Program Files\\Acme\\a\\b"}));
+  EXPECT_EQ(OwnedFolders(L"C:\\Program Files\\ACME\\a", {}, install), (std::vector<ts::WText>{L"C:\\Program Files\\ACME\\a"}));
+  EXPECT_EQ(OwnedFolders(install, {}, install), std::vector<ts::WText>{});
+  EXPECT_EQ(OwnedFolders(L"D:\\Tools\\Acme", {L"D:\\Tools\\Acme"}, install), (std::vector<ts::WText>{L"D:\\Tools\\Acme"}));
+  EXPECT_EQ(OwnedFolders(L"D:\\Tools", {}, install), std::vector<ts::WText>{});
+  EXPECT_EQ(OwnedFolders(L"C:\\Program Files\\Acme Other", {}, install), std::vector<ts::WText>{});
 }
 
 }  // namespace

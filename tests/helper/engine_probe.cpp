@@ -6,7 +6,9 @@
 //
 // ACTION: ok, retrycancel, yesnocancel (a notice with those buttons), ask,
 // two (two notices in a row), abort, hold-mutex (takes the installers'
-// mutex and keeps it while a notice is open). Prints "result N" for each box.
+// mutex and keeps it while a notice is open), hold-file PATH (keeps the file
+// open, shared with no one, while a notice is open). Prints "result N" for
+// each box.
 #include <windows.h>
 
 #include <fcntl.h>
@@ -49,7 +51,15 @@ HWND CreateMainWindow() {
   return window;
 }
 
-int Run(const std::wstring& action) {
+int HoldFile(const std::wstring& path) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return -1;
+  int result = ShowMessage(L"Holding the file", L"Probe", MB_OK);
+  CloseHandle(file);
+  return result;
+}
+
+int Run(const std::wstring& action, const wchar_t* argument) {
   if (action == L"ok") return ShowMessage(L"Probe text", L"Probe", MB_OK);
   if (action == L"retrycancel") return ShowMessage(L"Probe text", L"Probe", MB_RETRYCANCEL | MB_ICONWARNING);
   if (action == L"yesnocancel") return ShowMessage(L"Probe text", L"Probe", MB_YESNOCANCEL);
@@ -59,6 +69,7 @@ int Run(const std::wstring& action) {
     return ShowMessage(L"Second", L"Probe", MB_RETRYCANCEL);
   }
   if (action == L"abort") Abort();
+  if (action == L"hold-file" && argument) return HoldFile(argument);
   if (action == L"hold-mutex") {
     if (!AcquireSingleInstanceMutex()) return -1;
     return ShowMessage(L"Holding the mutex", L"Probe", MB_OK);
@@ -88,7 +99,7 @@ int wmain(int argc, wchar_t** argv) {
     } else if (argument == L"--message" && i + 1 < argc) {
       SetMessage(argv[++i]);
     } else {
-      PrintResult(Run(argument));
+      PrintResult(Run(argument, i + 1 < argc ? argv[i + 1] : nullptr));
       return 0;
     }
   }

@@ -1,0 +1,105 @@
+#include "uninstall/removal_safety.h"
+
+#include <windows.h>
+
+#include <cwctype>
+
+#include "actions/file_destination.h"
+#include "core/system_facts.h"
+#include "core/ts_registry.h"
+#include "core/ts_system.h"
+
+namespace palisade {
+namespace {
+
+ts::WText Folded(const ts::WText& path) {
+  ts::WText folded = path;
+  for (wchar_t& c : folded) c = static_cast<wchar_t>(towlower(c));
+  while (folded.size() > 3 && folded.back() == L'\\') folded.pop_back();
+  return folded;
+}
+
+bool IsSameOrAncestor(const ts::WText& folder, const ts::WText& other) {
+  if (other.size() < folder.size()) return false;
+  if (other.compare(0, folder.size(), folder) != 0) return false;
+  return other.size() == folder.size() || other[folder.size()] == L'\\' || folder.back() == L'\\';
+}
+
+ts::WText EnvironmentFolder(const wchar_t* name) {
+  wchar_t buffer[MAX_PATH] = {};
+  DWORD length = GetEnvironmentVariableW(name, buffer, MAX_PATH);
+  return length && length < MAX_PATH ? ts::WText(buffer) : ts::WText();
+}
+
+ts::WText ProfilesFolder() {
+  ts::WText folder;
+  ts::ReadRegistryText(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList",
+                       L"ProfilesDirectory", folder);
+  ts::WText expanded;
+  return ts::ExpandEnvironmentText(folder, expanded) ? expanded : folder;
+}
+
+const wchar_t* const kSystemHives[] = {L"SYSTEM", L"SAM", L"SECURITY", L"HARDWARE", L"BCD00000000"};
+
+}  // namespace
+
+bool IsPlainLocalPath(const ts::WText& path) {
+  bool drive = path.size() >= 3 && iswalpha(path[0]) && path[1] == L':' && path[2] == L'\\';
+  return drive && (path.size() == 3 || IsContainedRelativePath(path.substr(3)));
+}
+
+bool IsProtectedFolder(const ts::WText& folder, const std::vector<ts::WText>& systemFolders) {
+  ts::WText candidate = Folded(folder);
+  if (candidate.size() <= 3) return true;
+  for (const ts::WText& system : systemFolders) {
+    if (!system.empty() && IsSameOrAncestor(candidate, Folded(system))) return true;
+  }
+  return false;
+}
+
+bool IsRemovableFile(const ts::WText& path, const std::vector<ts::WText>& systemFolders,
+                     const ts::WText& windowsFolder) {
+  if (!IsPlainLocalPath(path) || path.size() <= 3) return false;
+  ts::WText folder = path.substr(0, path.find_last_of(L'\\'));
+  if (IsProtectedFolder(folder, systemFolders)) return false;
+  return windowsFolder.empty() || !IsSameOrAncestor(Folded(windowsFolder), Folded(path));
+}
+
+std::vector<ts::WText> SystemFolders() {
+  using ts::FolderKind;
+  using ts::SpecialFolderId;
+  std::vector<ts::WText> folders = {
+      ts::WindowsFolder(),
+      ts::SystemFolder(),
+      ts::ProgramFilesFolder(FolderKind::k32Bit),
+      ts::ProgramFilesFolder(FolderKind::k64Bit),
+      ts::CommonFilesFolder(FolderKind::k32Bit),
+      ts::CommonFilesFolder(FolderKind::k64Bit),
+      ProfilesFolder(),
+      EnvironmentFolder(L"USERPROFILE"),
+      EnvironmentFolder(L"PUBLIC"),
+      EnvironmentFolder(L"ProgramData"),
+  };
+  for (SpecialFolderId id : {SpecialFolderId::kAppDataAll, SpecialFolderId::kAppData, SpecialFolderId::kDesktopAll,
+                             SpecialFolderId::kDesktop, SpecialFolderId::kDocumentsAll, SpecialFolderId::kDocuments,
+                             SpecialFolderId::kProgramsAll, SpecialFolderId::kPrograms, SpecialFolderId::kStartMenuAll,
+                             SpecialFolderId::kStartMenu, SpecialFolderId::kStartupAll, SpecialFolderId::kStartup,
+                             SpecialFolderId::kFonts}) {
+    folders.push_back(ts::SpecialFolder(id));
+  }
+  return folders;
+}
+
+bool IsRemovableRegistryKey(const ts::WText& path) {
+  ts::WText rest;
+  if (!ts::RootKeyOf(path, rest)) return false;
+  size_t firstStep = rest.find(L'\\');
+  if (firstStep == ts::WText::npos || firstStep + 1 >= rest.size()) return false;
+  ts::WText hive = rest.substr(0, firstStep);
+  for (const wchar_t* system : kSystemHives) {
+    if (_wcsicmp(hive.c_str(), system) == 0) return false;
+  }
+  return true;
+}
+
+}  // namespace palisade
