@@ -33,7 +33,8 @@ InstallerRecipe Product() {
 
 class Uninstaller : public ::testing::Test {
  protected:
-  void SetUp() override { prefix_ = std::make_unique<WinePrefix>(); }
+  void SetUp() override { prefix_ = std::make_unique<WinePrefix>(PrefixBits()); }
+  virtual int PrefixBits() const { return 32; }
 
   void Install(const InstallerRecipe& recipe) {
     std::filesystem::create_directories(prefix_->DriveC() + "/cases");
@@ -51,8 +52,17 @@ class Uninstaller : public ::testing::Test {
   std::unique_ptr<WinePrefix> prefix_;
 };
 
-TEST_F(Uninstaller, RemovesEverythingRecordedAndTheRegistration) {
-  Install(Product());
+// A 64-bit product on 64-bit Windows installs below the 64-bit program
+// files folder with the redirection of the 32-bit engine turned off.
+class UninstallerOnBothSystems : public Uninstaller, public ::testing::WithParamInterface<int> {
+ protected:
+  int PrefixBits() const override { return GetParam(); }
+};
+
+TEST_P(UninstallerOnBothSystems, RemovesEverythingRecordedAndTheRegistration) {
+  InstallerRecipe recipe = Product();
+  recipe.script.bitness = GetParam() == 64 ? 1 : 0;
+  Install(recipe);
   RunResult run = UninstallSilently();
   EXPECT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(run.err, "");
@@ -62,6 +72,9 @@ TEST_F(Uninstaller, RemovesEverythingRecordedAndTheRegistration) {
   }
   EXPECT_FALSE(KeyExists());
 }
+
+INSTANTIATE_TEST_SUITE_P(Prefix, UninstallerOnBothSystems, ::testing::Values(32, 64),
+                         [](const ::testing::TestParamInfo<int>& info) { return std::to_string(info.param) + "Bit"; });
 
 TEST_F(Uninstaller, FileInUseStaysAndASecondRunFinishes) {
   Install(Product());
