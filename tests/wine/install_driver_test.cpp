@@ -34,14 +34,8 @@ InstallerRecipe Product() {
   return recipe;
 }
 
-class InstallDriver : public ::testing::Test {
+class InstallDriver : public SharedPrefixTest {
  protected:
-  static void SetUpTestSuite() { prefix_ = new WinePrefix(); }
-  static void TearDownTestSuite() {
-    delete prefix_;
-    prefix_ = nullptr;
-  }
-
   std::string Place(const InstallerRecipe& recipe, const std::string& name) {
     std::filesystem::create_directories(prefix_->DriveC() + "/cases");
     WriteBytes(prefix_->DriveC() + "/cases/" + name + ".exe", BuildInstaller(recipe));
@@ -52,10 +46,7 @@ class InstallDriver : public ::testing::Test {
     return prefix_->Run({Place(recipe, name), mode}, 60, {kDebugOutput});
   }
 
-  static WinePrefix* prefix_;
 };
-
-WinePrefix* InstallDriver::prefix_ = nullptr;
 
 TEST_F(InstallDriver, SilentAndAutomaticRunsPassEveryPhaseInOrder) {
   for (const char* mode : {"/silent", "/a"}) {

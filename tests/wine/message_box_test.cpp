@@ -41,14 +41,8 @@ std::vector<std::string> ProbeCommand(std::vector<std::string> arguments) {
   return arguments;
 }
 
-class MessageBoxes : public ::testing::Test {
+class MessageBoxes : public SharedPrefixTest {
  protected:
-  static void SetUpTestSuite() { prefix_ = new WinePrefix(); }
-  static void TearDownTestSuite() {
-    delete prefix_;
-    prefix_ = nullptr;
-  }
-
   std::string Texts() { return prefix_->WindowHelper({"texts", "--caption", "Probe"}).out; }
 
   // The texts of the box once one of them is `expected`, or the last seen.
@@ -77,10 +71,7 @@ class MessageBoxes : public ::testing::Test {
 
   void Press(int id) { EXPECT_EQ(prefix_->WindowHelper({"press", std::to_string(id), "--caption", "Probe"}).exitCode, 0); }
 
-  static WinePrefix* prefix_;
 };
-
-WinePrefix* MessageBoxes::prefix_ = nullptr;
 
 TEST_F(MessageBoxes, ButtonsCarryTheTableCaptionsAndFitThem) {
   Started probe = prefix_->Start(ProbeCommand(

@@ -175,14 +175,8 @@ InstallerRecipe MarkedTwoFiles() {
   return recipe;
 }
 
-class CorruptPayload : public ::testing::Test {
+class CorruptPayload : public SharedPrefixTest {
  protected:
-  static void SetUpTestSuite() { prefix_ = new WinePrefix(); }
-  static void TearDownTestSuite() {
-    delete prefix_;
-    prefix_ = nullptr;
-  }
-
   RunResult RunSilently(const Bytes& installer, const std::string& name) {
     std::string path = prefix_->DriveC() + "/cases/" + name + ".exe";
     std::filesystem::create_directories(prefix_->DriveC() + "/cases");
@@ -190,10 +184,7 @@ class CorruptPayload : public ::testing::Test {
     return prefix_->Run({"C:\\cases\\" + name + ".exe", "/silent"});
   }
 
-  static WinePrefix* prefix_;
 };
-
-WinePrefix* CorruptPayload::prefix_ = nullptr;
 
 std::string FileName(const char* name) {
   std::string file = name;

@@ -146,6 +146,15 @@ RunResult WinePrefix::WindowHelper(const std::vector<std::string>& arguments) {
   return Run(command, 60);
 }
 
+WinePrefix* SharedPrefixTest::prefix_ = nullptr;
+
+void SharedPrefixTest::SetUpTestSuite() { prefix_ = new WinePrefix(); }
+
+void SharedPrefixTest::TearDownTestSuite() {
+  delete prefix_;
+  prefix_ = nullptr;
+}
+
 std::string EnginePath() { return std::string(PALISADE_BIN_DIR) + "/palisade-engine.exe"; }
 std::string WindowsTestProgram(const std::string& name) { return std::string(PALISADE_WINDOWS_TESTS_DIR) + "/" + name; }
 std::string SourcePath(const std::string& relative) { return std::string(PALISADE_SOURCE_DIR) + "/" + relative; }

@@ -2,6 +2,7 @@
 // Runs Windows programs under Wine in a scratch prefix that lives as long as
 // the object. Programs see the prefix's C: drive; Linux paths are reachable
 // through Z:, which is how the built programs are started in place.
+#include <gtest/gtest.h>
 #include <sys/types.h>
 
 #include <string>
@@ -44,6 +45,16 @@ class WinePrefix {
 
  private:
   std::string path_;
+};
+
+// A 32-bit prefix shared by the tests of one suite, made before the first
+// and removed after the last.
+class SharedPrefixTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite();
+  static void TearDownTestSuite();
+
+  static WinePrefix* prefix_;
 };
 
 // Where the build put things.
