@@ -9,6 +9,7 @@
 #include "core/system_facts.h"
 #include "core/ts_format.h"
 #include "core/ts_registry.h"
+#include "core/ts_security.h"
 #include "core/ts_system.h"
 #include "core/ts_texts.h"
 #include "format/product_flags.h"
@@ -95,9 +96,7 @@ bool WriteUninstallKey(const ts::WText& keyPath, const RegistrationFacts& facts,
   return key.ReadText(L"UninstallString", readBack) && readBack == UninstallString(facts);
 }
 
-}  // namespace
-
-void CreateDataFolders() {
+void CreateUninstallDataFolder() {
   if (g_installer.script.uninstallSubfolder.empty()) return;
   ts::WText folder = UninstallFolder();
   std::vector<ts::WText> created;
@@ -111,24 +110,55 @@ void CreateDataFolders() {
   }
 }
 
+void GrantRightsToInstallFolder() {
+  const ts::WText& folder = g_installer.installFolder;
+  LogWideConcat({L"Granting rights to directory \"", folder, L"\"..."});
+  constexpr DWORD kInTheWay = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  DWORD attributes = GetFileAttributesW(folder.c_str());
+  DWORD error = ERROR_PATH_NOT_FOUND;
+  if (attributes != INVALID_FILE_ATTRIBUTES) {
+    SetFileAttributesW(folder.c_str(), attributes & ~kInTheWay);
+    error = ts::GrantEveryoneFullAccess(folder);
+  }
+  if (error == ERROR_SUCCESS) {
+    LogText("OK\r\n");
+  } else {
+    LogWideFormat(L"FAILED code %d: %s\r\n\r\n", static_cast<int>(error), ts::SystemErrorTextW(error).c_str());
+  }
+}
+
+}  // namespace
+
+void CreateDataFolders() {
+  CreateUninstallDataFolder();
+  if (g_installer.script.productFlagsHigh & format::product_flags_high::kEveryoneFullAccess) GrantRightsToInstallFolder();
+}
+
+
 void WriteExtraFiles() {
   if (!(g_installer.script.productFlagsLow & format::product_flags_low::kAddToSearchPath)) return;
-  ts::WText path;
-  if (!ts::ReadRegistryText(HKEY_LOCAL_MACHINE, kEnvironmentKey, L"Path", path) || path.empty()) return;
-  ts::WText subfolder = ts::WideFromUtf8(g_installer.script.addToPathSubfolder);
-  bool absolute = subfolder.size() >= 2 && subfolder[1] == L':';
-  ts::WText folder = subfolder.empty() ? g_installer.installFolder
-                     : absolute        ? subfolder
-                                       : g_installer.installFolder + L"\\" + subfolder;
+  ts::WText path = MachineSearchPath();
+  if (path.empty()) return;
+  ts::WText folder =
+      SearchPathFolder(g_installer.installFolder, ts::WideFromUtf8(g_installer.script.addToPathSubfolder));
   if (GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES) {
     LogWideConcat({L"Couldn't add \"", folder, L"\" to the PATH because it does not exist.\r\n"});
     return;
   }
   ts::WText extended = SearchPathWith(path, folder);
-  if (extended == path) return;
+  if (extended != path) SetMachineSearchPath(extended);
+}
+
+ts::WText MachineSearchPath() {
+  ts::WText path;
+  ts::ReadRegistryText(HKEY_LOCAL_MACHINE, kEnvironmentKey, L"Path", path);
+  return path;
+}
+
+void SetMachineSearchPath(const ts::WText& path) {
   ts::RegistryKey environment;
   if (environment.Open(HKEY_LOCAL_MACHINE, kEnvironmentKey, KEY_SET_VALUE) == ERROR_SUCCESS) {
-    environment.SetText(L"Path", extended, REG_EXPAND_SZ);
+    environment.SetText(L"Path", path, REG_EXPAND_SZ);
   }
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 // The product's registration in the system's list of installed programs,
 // the uninstaller beside it, and the smaller tail actions of the run.
+#include "core/ts_text.h"
+
 namespace palisade {
 
 struct Payload;
@@ -14,5 +16,11 @@ void WriteExtraFiles();
 void WriteUninstaller(const Payload& payload);
 // The product's uninstall key and its values.
 void RegisterProduct();
+
+// The machine's search path as stored (empty when it cannot be read), and
+// writing it back; the installer adds the product's folder, the uninstaller
+// takes it out.
+ts::WText MachineSearchPath();
+void SetMachineSearchPath(const ts::WText& path);
 
 }  // namespace palisade

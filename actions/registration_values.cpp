@@ -1,5 +1,6 @@
 #include "actions/registration_values.h"
 
+#include <algorithm>
 #include <cwctype>
 
 #include "core/ts_format.h"
@@ -158,6 +159,27 @@ std::vector<UninstallKeyValue> UninstallKeyValues(const format::SetupScript& s, 
   values.Text(L"InstallLocation", facts.installFolder);
   values.Text(L"InstallDate", facts.installDate);
   return values.Take();
+}
+
+ts::WText SearchPathFolder(const ts::WText& installFolder, const ts::WText& subfolder) {
+  if (subfolder.empty()) return installFolder;
+  bool absolute = subfolder.size() >= 2 && subfolder[1] == L':';
+  return absolute ? subfolder : installFolder + L"\\" + subfolder;
+}
+
+ts::WText SearchPathWithout(const ts::WText& path, const ts::WText& folder) {
+  ts::WText result;
+  bool first = true;
+  for (size_t start = 0; start <= path.size();) {
+    size_t end = std::min(path.find(L';', start), path.size());
+    ts::WText entry = path.substr(start, end - start);
+    if (_wcsicmp(entry.c_str(), folder.c_str()) != 0) {
+      result += (first ? L"" : L";") + entry;
+      first = false;
+    }
+    start = end + 1;
+  }
+  return result;
 }
 
 ts::WText SearchPathWith(const ts::WText& path, const ts::WText& folder) {

@@ -43,6 +43,14 @@ std::vector<UninstallKeyValue> UninstallKeyValues(const format::SetupScript& scr
 ts::WText UninstallString(const RegistrationFacts& facts);
 ts::WText QuietUninstallString(const RegistrationFacts& facts);
 
+// The folder that the product adds to the search path: the installation
+// folder, the subfolder itself when it is absolute, else the subfolder
+// below the installation folder.
+ts::WText SearchPathFolder(const ts::WText& installFolder, const ts::WText& subfolder);
+
+// `path` without the entry `folder` (in any letter case), or unchanged.
+ts::WText SearchPathWithout(const ts::WText& path, const ts::WText& folder);
+
 // `path` with `folder` appended as one more entry, or `path` unchanged when
 // it holds the folder already (in any letter case). Empty for an empty path.
 ts::WText SearchPathWith(const ts::WText& path, const ts::WText& folder);

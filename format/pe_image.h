@@ -32,11 +32,25 @@ struct SectionSearch {
 // looked at.
 SectionSearch FindPayloadSection(std::span<const uint8_t> image);
 
-// The image with a ".setup" section holding `payload` appended after every
-// other section, its raw size padded to the section alignment so that the
+// An executable about to get a ".setup" section: the bytes before the
+// section and where the section goes. The payload is not needed to work
+// this out, only its size, so that a large payload can be streamed after
+// the stub instead of being copied next to it.
+struct PayloadLayout {
+  std::vector<uint8_t> stub;  // the image with the new headers, zero-padded to section.rawOffset
+  SectionLocation section;
+};
+
+// Lays out a ".setup" section of `payloadSize` bytes after every other
+// section, its raw size padded to the section alignment so that the
 // uninstaller image can later subtract it from the image size. Fails with a
-// reason when the image is not a 32-bit executable or has no room for one
-// more section header.
+// reason when the image is not a 32-bit executable, has no room for one
+// more section header or cannot address that much payload.
+bool LayOutPayloadSection(std::span<const uint8_t> image, uint64_t payloadSize, PayloadLayout& layout,
+                          std::string& problem);
+
+// The image with a ".setup" section holding `payload`, laid out as above:
+// the stub, the payload and the zeros up to the section's raw size.
 bool AddPayloadSection(std::span<const uint8_t> image, std::span<const uint8_t> payload, std::vector<uint8_t>& out,
                        std::string& problem);
 
@@ -56,6 +70,27 @@ uint32_t StubChecksum(std::span<const uint8_t> image, const SectionLocation& sec
 // The executable checksum that Windows checks for drivers and reports in
 // the optional header, computed with the field itself taken as zero.
 uint32_t PeChecksum(std::span<const uint8_t> image, uint32_t peHeader);
+
+// The same checksum over a file told in pieces, in file order, of any
+// lengths: a file too large to hold is summed as it streams past.
+class PeChecksumAccumulator {
+ public:
+  explicit PeChecksumAccumulator(uint32_t peHeader);
+
+  void Add(std::span<const uint8_t> bytes);
+  // Zeros add nothing to the sum, only to the length.
+  void AddZeros(uint64_t count);
+  uint64_t length() const { return length_; }
+  uint32_t Value() const;
+
+ private:
+  void AddWord(uint64_t at, uint16_t word);
+
+  uint64_t field_;
+  uint64_t length_ = 0;
+  uint32_t sum_ = 0;
+  uint8_t pending_ = 0;  // the low byte of a word whose high byte is still to come
+};
 void WritePeChecksum(std::vector<uint8_t>& image, uint32_t peHeader);
 
 }  // namespace palisade::format

@@ -5,6 +5,8 @@
 #include <algorithm>
 
 #include "actions/install_log.h"
+#include "actions/registration.h"
+#include "actions/registration_values.h"
 #include "app/installer_state.h"
 #include "core/system_facts.h"
 #include "core/ts_format.h"
@@ -37,6 +39,7 @@ struct Registration {
   ts::WText displayName;
   ts::WText installFolder;
   ts::WText uninstallFolder;
+  ts::WText pathSubfolder;  // `AddToPathSubfolder`
 };
 
 bool LowFlag(uint32_t bit) { return (g_installer.script.productFlagsLow & bit) != 0; }
@@ -89,6 +92,7 @@ bool OpenRegistration(const ts::WText& productName, Registration& registration) 
                                 &bitness, &size) == ERROR_SUCCESS &&
                    bitness == 1;
   if (product64 && !ts::DisableFileSystemRedirection()) ts::Fatal("Wow64DisableWow64FsRedirection() failed");
+  registration.pathSubfolder = Text(key, L"AddToPathSubfolder");
   ts::WText subfolder = Text(key, L"UninstallSubdir");
   registration.uninstallFolder = registration.installFolder + (subfolder.empty() ? L"" : L"\\" + subfolder);
   g_installer.installFolder = registration.installFolder;
@@ -227,6 +231,12 @@ void DeleteInstallFolderTree() {
   }
 }
 
+void RemoveFromSearchPath(const Registration& registration) {
+  ts::WText path = MachineSearchPath();
+  ts::WText reduced = SearchPathWithout(path, SearchPathFolder(registration.installFolder, registration.pathSubfolder));
+  if (!path.empty() && reduced != path) SetMachineSearchPath(reduced);
+}
+
 void RewriteRecord(const Registration& registration) {
   ts::Text error;
   WriteUninstallData(UninstallDataPath(registration.uninstallFolder), error);
@@ -252,6 +262,7 @@ void Remove(const Registration& registration, const UninstallData& data) {
   SetProgress(98);
   if (FailureSummaryEmpty()) {
     DeleteFileW(UninstallDataPath(registration.uninstallFolder).c_str());
+    if (LowFlag(low::kAddToSearchPath)) RemoveFromSearchPath(registration);
     RemoveRegistryKey(L"\\HKLM\\" + registration.keyPath, 0);
   }
   SetProgress(100);

@@ -140,5 +140,21 @@ TEST(SearchPathWith, AddsTheFolderOnce) {
   for (const PathCase& c : cases) EXPECT_EQ(SearchPathWith(c.path, c.folder), c.result) << c.path;
 }
 
+TEST(SearchPathWithout, TakesOutTheFolderOnly) {
+  const PathCase cases[] = {
+      {L"C:\\windows;C:\\Acme\\bin;D:\\x", L"C:\\Acme\\bin", L"C:\\windows;D:\\x"},
+      {L"C:\\windows;c:\\acme\\BIN", L"C:\\Acme\\bin", L"C:\\windows"},
+      {L"C:\\Acme\\bin;C:\\windows;", L"C:\\Acme\\bin", L"C:\\windows;"},
+      {L"C:\\windows;C:\\Acme\\bin2", L"C:\\Acme\\bin", L"C:\\windows;C:\\Acme\\bin2"},
+  };
+  for (const PathCase& c : cases) EXPECT_EQ(SearchPathWithout(c.path, c.folder), c.result) << c.path;
+}
+
+TEST(SearchPathFolder, InstallFolderSubfolderOrAbsolute) {
+  EXPECT_EQ(SearchPathFolder(L"C:\\Acme", L""), L"C:\\Acme");
+  EXPECT_EQ(SearchPathFolder(L"C:\\Acme", L"bin"), L"C:\\Acme\\bin");
+  EXPECT_EQ(SearchPathFolder(L"C:\\Acme", L"D:\\Tools"), L"D:\\Tools");
+}
+
 }  // namespace
 }  // namespace palisade

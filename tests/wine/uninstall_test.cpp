@@ -129,6 +129,26 @@ TEST_F(Uninstaller, RecordEntriesOutsideTheProductAreNeverRemoved) {
   EXPECT_FALSE(FileExists(Path("app.txt")));
 }
 
+TEST_F(Uninstaller, SearchPathEntryComesWithTheProductAndGoesWithIt) {
+  InstallerRecipe recipe = Product();
+  recipe.script.productFlagsLow |= format::product_flags_low::kAddToSearchPath |
+                                   format::product_flags_low::kKeepInstallLog;
+  recipe.script.productFlagsHigh |= format::product_flags_high::kEveryoneFullAccess;
+  recipe.script.addToPathSubfolder = "bin";
+  Install(recipe);
+  const char* environment = "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment";
+  std::string path = prefix_->Run({"reg", "query", environment, "/v", "Path"}).out;
+  EXPECT_NE(path.find(";C:\\Program Files\\Palisade Test Product\\bin"), std::string::npos) << path;
+  std::string log = ReadFile(Path("uninstall/Install.log"));
+  EXPECT_NE(log.find("Granting rights to directory \"C:\\Program Files\\Palisade Test Product\"...OK\r\n"),
+            std::string::npos)
+      << log;
+  EXPECT_EQ(UninstallSilently().exitCode, 0);
+  path = prefix_->Run({"reg", "query", environment, "/v", "Path"}).out;
+  EXPECT_EQ(path.find("Palisade Test Product"), std::string::npos) << path;
+  EXPECT_NE(path.find("%SystemRoot%\\system32;"), std::string::npos) << path;
+}
+
 TEST_F(Uninstaller, UnknownProductIsRefusedOnStandardError) {
   RunResult run = prefix_->Run({EnginePath(), "/u:\"Nothing Here\"", "/silent"});
   EXPECT_EQ(run.exitCode, 1);
