@@ -135,7 +135,10 @@ class FilePhase {
     bool folderRecorded = recorded || record.kind == kind::kSharedFolder;
     if (destination.createFolder && !MakeFolder(path, folderRecorded && !permanent)) return;
     if (recorded) RecordForRemoval(path, RemovalKind::kFile);
-    if (!WriteInstalledFile(path, record.data, record.time, record.attributes, existing.exists)) return;
+    bool replacedAtRestart = false;
+    if (!WriteInstalledFile(path, record.data, record.time, record.attributes, existing.exists, replacedAtRestart)) {
+      return;
+    }
     g_installer.installedBytes += record.data.size();
     if (LowFlag(format::product_flags_low::kLogEveryFile)) {
       LogWideConcat({shortName, L" >>> ", path, L"\r\n"});

@@ -9,9 +9,11 @@
 #include "actions/overwrite_rules.h"
 #include "app/installer_state.h"
 #include "core/ts_format.h"
+#include "core/ts_security.h"
 #include "core/ts_system.h"
 #include "format/product_flags.h"
 #include "payload/messages.h"
+#include "uninstall/deferred.h"
 
 namespace palisade {
 namespace {
@@ -106,17 +108,56 @@ void StampTimeAndAttributes(const ts::WText& path, const format::TimeStamp& time
   SetFileAttributesW(path.c_str(), (current & ~kStampedAttributes) | (attributes & kStampedAttributes));
 }
 
-void ReportUnwritten(const ts::WText& path, DWORD error) {
+// The new contents wait in a temporary file beside the old one, which the
+// system replaces at the next restart. False, with the reason added to the
+// report, when that cannot be arranged.
+bool ScheduleReplacement(const ts::WText& path, std::span<const uint8_t> data, const format::TimeStamp& time,
+                         ts::WText& report) {
+  ts::WText temporary = MakeTemporaryFile(FolderOf(path));
+  DWORD error = temporary.empty() ? GetLastError() : WriteWhole(temporary, data);
+  if (temporary.empty() || error != ERROR_SUCCESS) {
+    if (!temporary.empty()) DeleteFileW(temporary.c_str());
+    report += ts::Format(L"Failed to register '%s' for replacement because no temporary file could be created.\r\n%s\r\n\r\n",
+                         path.c_str(), ts::SystemErrorTextW(error).c_str());
+    return false;
+  }
+  ts::GrantEveryoneFullAccess(temporary);
+  StampTimeAndAttributes(temporary, time, kLeaveAttributes);
+  if (!ReplaceAtRestart(temporary, path)) {
+    LogWideFormat(L"Failed to register '%s' for replacement with temporary file '%s'\r\n%s\r\n\r\n", path.c_str(),
+                  temporary.c_str(), ts::SystemErrorTextW(GetLastError()).c_str());
+    DeleteFileW(temporary.c_str());
+    return false;
+  }
+  // The run ends with the restart question, as if the script had asked.
+  g_installer.restartRequired = true;
+  g_installer.script.productFlagsLow |= format::product_flags_low::kRestartQuestion;
+  LogWideFormat(L"\"%s\" was successfully registered for replacement.\r\nTemporary file is \"%s\"\r\nReboot will be required.\r\n\r\n",
+                path.c_str(), temporary.c_str());
+  return true;
+}
+
+// After the last attempt: a file in use that existed before is replaced at
+// the next restart; anything else goes to the failure summary.
+bool ReportUnwritten(const ts::WText& path, std::span<const uint8_t> data, const format::TimeStamp& time, DWORD error,
+                     bool existedBefore) {
   ts::WText report = MessageWithTags(31) + L" " + path + L"\r\n";
-  report += DrivePresent(path) ? ts::SystemErrorTextW(error) + L"\r\n\r\n"
-                               : ts::Format(L"Drive %c: is not present.\r\n", path[0]);
+  if (!DrivePresent(path)) {
+    report += ts::Format(L"Drive %c: is not present.\r\n", path[0]);
+  } else {
+    report += ts::SystemErrorTextW(error) + L"\r\n\r\n";
+    bool replaceable = existedBefore || LowFlag(format::product_flags_low::kReplaceNewFilesAtRestart);
+    if (replaceable && error != ERROR_INVALID_NAME && ScheduleReplacement(path, data, time, report)) return true;
+  }
   AddToFailureSummary(report);
+  return false;
 }
 
 }  // namespace
 
 bool WriteInstalledFile(const ts::WText& path, std::span<const uint8_t> data, const format::TimeStamp& time,
-                        uint32_t attributes, [[maybe_unused]] bool existedBefore) {
+                        uint32_t attributes, bool existedBefore, bool& replacedAtRestart) {
+  replacedAtRestart = false;
   DWORD error = ERROR_SUCCESS;
   for (int attempt = 1; attempt <= kAttempts; ++attempt) {
     error = WriteWhole(path, data);
@@ -131,7 +172,7 @@ bool WriteInstalledFile(const ts::WText& path, std::span<const uint8_t> data, co
     if (attempt == 1) PrepareRetry(path, error);
     if (attempt < kAttempts) Sleep(kRetryDelay);
   }
-  ReportUnwritten(path, error);
+  replacedAtRestart = ReportUnwritten(path, data, time, error, existedBefore);
   return false;
 }
 

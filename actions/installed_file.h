@@ -12,10 +12,11 @@ namespace palisade {
 inline constexpr uint32_t kLeaveAttributes = 0xFFFFFFFF;
 
 // Writes the file in up to three attempts 50 ms apart, verifies it when the
-// script asks, then stamps its times and attributes. False when it could not
-// be written; the reason is in the failure summary.
+// script asks, then stamps its times and attributes. False when it is not in
+// place: either its new contents wait for the next restart
+// (`replacedAtRestart`), or the reason is in the failure summary.
 bool WriteInstalledFile(const ts::WText& path, std::span<const uint8_t> data, const format::TimeStamp& time,
-                        uint32_t attributes, bool existedBefore);
+                        uint32_t attributes, bool existedBefore, bool& replacedAtRestart);
 
 // The file's last-write time in UTC; false when it cannot be read.
 bool ReadFileTime(const ts::WText& path, format::TimeStamp& time);

@@ -166,7 +166,8 @@ void WriteUninstaller(const Payload& payload) {
   if (!HasUninstaller()) return;
   ts::WText path = UninstallerPath();
   if (!payload.strippedUninstaller.empty()) {
-    WriteInstalledFile(path, payload.strippedUninstaller, {}, kLeaveAttributes, false);
+    bool replacedAtRestart = false;
+    WriteInstalledFile(path, payload.strippedUninstaller, {}, kLeaveAttributes, true, replacedAtRestart);
     return;
   }
   std::vector<ts::WText> created;

@@ -1,7 +1,23 @@
 #include "uninstall/deferred.h"
 
+#include <windows.h>
+
+#include "core/system_facts.h"
+
 namespace palisade {
 
 void HandlePendingOperations() {}
+
+ts::WText MakeTemporaryFile(const ts::WText& folder) {
+  ts::WText where = folder.empty() ? ts::TempFolder() : folder;
+  wchar_t name[MAX_PATH + 16] = {};
+  if (GetFileAttributesW(where.c_str()) == INVALID_FILE_ATTRIBUTES) return {};
+  if (!GetTempFileNameW(where.c_str(), L"TST", 0, name)) return {};
+  return name;
+}
+
+bool ReplaceAtRestart(const ts::WText& temporary, const ts::WText& destination) {
+  return MoveFileExW(temporary.c_str(), destination.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
+}
 
 }  // namespace palisade

@@ -1,9 +1,18 @@
 #pragma once
-// Operations on files that were in use, carried out at the next restart.
+// Operations on files that are in use, left to the next start of Windows.
+#include "core/ts_text.h"
 
 namespace palisade {
 
 // Settles what earlier runs left for the restart.
 void HandlePendingOperations();
+
+// A new, empty file with a unique name in `folder` (the system's temporary
+// folder when empty); empty when none could be made.
+ts::WText MakeTemporaryFile(const ts::WText& folder);
+
+// Asks the system to move `temporary` over `destination` at the next
+// restart. False, with the system's error in GetLastError, when it refuses.
+bool ReplaceAtRestart(const ts::WText& temporary, const ts::WText& destination);
 
 }  // namespace palisade

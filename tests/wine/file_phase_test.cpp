@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "format/file_record.h"
+#include "format/product_flags.h"
 #include "installer_factory.h"
 #include "wine_harness.h"
 
@@ -120,6 +121,34 @@ TEST_F(FilePhase, FolderTakenByAFileSkipsOnlyTheFilesBelowIt) {
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(ReadFile(Installed("data")), "x");
   EXPECT_EQ(ReadFile(Installed("other.txt")), "fine");
+}
+
+TEST_F(FilePhase, FileInUseIsReplacedAtTheNextRestart) {
+  std::filesystem::create_directories(Installed(""));
+  WriteBytes(Installed("busy.dll"), Bytes{'o', 'l', 'd'});
+  Started holder = prefix_->Start({WindowsTestProgram("engine_probe.exe"), "hold-file",
+                                   "C:\\Program Files\\Palisade Test Product\\busy.dll"});
+  ASSERT_EQ(prefix_->WindowHelper({"wait", "--caption", "Probe"}).exitCode, 0);
+  InstallerRecipe recipe;
+  recipe.script = MinimalScript();
+  recipe.script.productFlagsLow |= format::product_flags_low::kKeepInstallLog;
+  recipe.files = {{"busy.dll", "new contents", kStamp}};
+  RunResult run = InstallSilently(recipe);
+  prefix_->WindowHelper({"press", "1", "--caption", "Probe"});
+  prefix_->Wait(holder);
+
+  EXPECT_EQ(ReadFile(Installed("busy.dll")), "old");
+  std::string log = ReadFile(Installed("Install.log"));
+  EXPECT_NE(log.find("\"C:\\Program Files\\Palisade Test Product\\busy.dll\" was successfully registered for "
+                     "replacement.\r\nTemporary file is \"C:\\Program Files\\Palisade Test Product\\TST"),
+            std::string::npos)
+      << log;
+  EXPECT_EQ(log.find("FAILURE SUMMARY"), std::string::npos) << log;
+  std::string pending =
+      prefix_->Run({"reg", "query", "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager", "/v",
+                    "PendingFileRenameOperations"})
+          .out;
+  EXPECT_NE(pending.find("Palisade Test Product\\busy.dll"), std::string::npos) << pending;
 }
 
 }  // namespace
