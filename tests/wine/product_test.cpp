@@ -1,0 +1,161 @@
+// A product from project file to removal: palisade builds it, the engine
+// installs it silently under Wine, and every file, value, log line and record
+// entry is checked before the uninstaller removes it all again.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/time.h>
+
+#include <filesystem>
+#include <memory>
+#include <regex>
+
+#include "installer_factory.h"
+#include "wine_harness.h"
+
+namespace palisade::testing {
+namespace {
+
+constexpr char kProject[] = R"([product]
+name = "Acme Notes"
+version = "2.1.0"
+publisher = "Acme Software"
+
+[uninstaller]
+file = "Uninstall Acme Notes.exe"
+subfolder = "uninstall"
+
+[log]
+every-file = true
+
+[[files]]
+from = "app/**"
+
+[[files]]
+from = "flags/read-only.txt"
+attributes = ["read-only"]
+
+[[files]]
+from = "flags/hidden.txt"
+attributes = ["hidden"]
+
+[[files]]
+from = "lib/acme.dll"
+to = "lib"
+kind = "version-checked"
+version = "2.1.0.5"
+)";
+
+constexpr int64_t kFileTime = 1700000000;  // 2023-11-14 22:13:20 UTC
+constexpr char kInstall[] = "/Program Files/Acme Notes";
+constexpr char kKey[] = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Acme Notes";
+
+// The entries of the record a first installation writes, in order.
+constexpr char kRecordEntries[] =
+    "~C:\\Program Files\\Acme Notes\r\n"
+    "~C:\\Program Files\\Acme Notes\\uninstall\r\n"
+    "C:\\Program Files\\Acme Notes\\notes.exe\r\n"
+    "~C:\\Program Files\\Acme Notes\\sub\r\n"
+    "~C:\\Program Files\\Acme Notes\\sub\\deeper\r\n"
+    "|C:\\Program Files\\Acme Notes\\sub\\deeper\\r\xC3\xA9sum\xC3\xA9.txt\r\n"
+    "C:\\Program Files\\Acme Notes\\read-only.txt\r\n"
+    "C:\\Program Files\\Acme Notes\\hidden.txt\r\n"
+    "~C:\\Program Files\\Acme Notes\\lib\r\n"
+    "C:\\Program Files\\Acme Notes\\lib\\acme.dll\r\n";
+
+constexpr char kLogLines[] =
+    "notes.exe >>> C:\\Program Files\\Acme Notes\\notes.exe\r\n"
+    "r\xC3\xA9sum\xC3\xA9.txt >>> C:\\Program Files\\Acme Notes\\sub\\deeper\\r\xC3\xA9sum\xC3\xA9.txt\r\n"
+    "read-only.txt >>> C:\\Program Files\\Acme Notes\\read-only.txt\r\n"
+    "hidden.txt >>> C:\\Program Files\\Acme Notes\\hidden.txt\r\n"
+    "acme.dll >>> C:\\Program Files\\Acme Notes\\lib\\acme.dll\r\n";
+
+class Product : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    prefix_ = std::make_unique<WinePrefix>();
+    project_ = prefix_->Path() + "/project";
+    WriteFileAt("palisade.toml", kProject);
+    WriteFileAt("app/notes.exe", "MZ not really a program");
+    WriteFileAt("app/sub/deeper/r\xC3\xA9sum\xC3\xA9.txt", "accents");
+    WriteFileAt("flags/read-only.txt", "locked");
+    WriteFileAt("flags/hidden.txt", "hidden");
+    WriteFileAt("lib/acme.dll", "library");
+    std::string build = std::string(PALISADE_BIN_DIR) + "/palisade build '" + project_ + "/palisade.toml' -o '" +
+                        prefix_->DriveC() + "/AcmeSetup.exe' --quiet 2>&1";
+    ASSERT_EQ(CommandOutput(build), "");
+  }
+
+  void WriteFileAt(const std::string& relative, const std::string& text) {
+    std::string path = project_ + "/" + relative;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    WriteBytes(path, Bytes(text.begin(), text.end()));
+    timeval times[2] = {{kFileTime, 0}, {kFileTime, 0}};
+    utimes(path.c_str(), times);
+  }
+
+  std::string Installed(const std::string& relative) { return prefix_->DriveC() + kInstall + "/" + relative; }
+
+  std::string Attributes(const std::string& windowsPath) { return prefix_->Run({"cmd", "/c", "attrib", windowsPath}).out; }
+
+  std::unique_ptr<WinePrefix> prefix_;
+  std::string project_;
+};
+
+TEST_F(Product, InstallsEverythingItRecordsAndUninstallsWithoutATrace) {
+  RunResult install = prefix_->Run({"C:\\AcmeSetup.exe", "/silent"});
+  ASSERT_EQ(install.exitCode, 1);
+  ASSERT_EQ(install.err, "");
+
+  struct FileCase {
+    const char* path;
+    const char* content;
+  };
+  for (const FileCase& f : {FileCase{"notes.exe", "MZ not really a program"},
+                            FileCase{"sub/deeper/r\xC3\xA9sum\xC3\xA9.txt", "accents"},
+                            FileCase{"read-only.txt", "locked"}, FileCase{"hidden.txt", "hidden"},
+                            FileCase{"lib/acme.dll", "library"}}) {
+    EXPECT_EQ(ReadFile(Installed(f.path)), f.content) << f.path;
+    struct stat facts {};
+    ASSERT_EQ(stat(Installed(f.path).c_str(), &facts), 0) << f.path;
+    EXPECT_EQ(facts.st_mtime, kFileTime) << f.path;
+  }
+  EXPECT_NE(Attributes("C:\\Program Files\\Acme Notes\\read-only.txt").substr(0, 10).find('R'), std::string::npos);
+  EXPECT_NE(Attributes("C:\\Program Files\\Acme Notes\\hidden.txt").substr(0, 10).find('H'), std::string::npos);
+
+  std::string key = prefix_->Run({"reg", "query", kKey}).out;
+  for (const char* value : {"DisplayName    REG_SZ    Acme Notes", "DisplayVersion    REG_SZ    2.1.0",
+                            "Publisher    REG_SZ    Acme Software", "VersionMajor    REG_DWORD    0x2",
+                            "VersionMinor    REG_DWORD    0x1",
+                            "UninstallString    REG_SZ    \"C:\\Program Files\\Acme Notes\\uninstall\\Uninstall Acme "
+                            "Notes.exe\" /u:\"Acme Notes\"",
+                            "InstallLocation    REG_SZ    C:\\Program Files\\Acme Notes"}) {
+    EXPECT_NE(key.find(value), std::string::npos) << value << "\n" << key;
+  }
+
+  std::string record = ReadFile(Installed("uninstall/Uninstall.DAT"));
+  EXPECT_EQ(record.substr(0, record.find("\r\n\r\n") + 2), kRecordEntries);
+
+  std::string log = ReadFile(Installed("uninstall/Install.log"));
+  std::string header = std::regex_replace(log.substr(0, log.find("\r\n\r\n") + 4),
+                                          std::regex("Install date: [0-9/: ]+"), "Install date: DATE");
+  EXPECT_EQ(header.substr(header.find("Installation log")),
+            "Installation log for: Acme Notes\r\nInstall date: DATE\r\nInstall type: New\r\n"
+            "Install location: C:\\Program Files\\Acme Notes\r\nInstaller version: 39.0.1\r\n"
+            "Product version: 2.1.0\r\nOperating system: " +
+                header.substr(header.find("Operating system: ") + 18, header.find("\r\n\r\n") - header.find("Operating system: ") - 18) +
+                "\r\n\r\n");
+  EXPECT_NE(log.find(kLogLines), std::string::npos) << log;
+  EXPECT_NE(log.find("Installation Complete"), std::string::npos) << log;
+
+  RunResult uninstall =
+      prefix_->Run({"C:\\Program Files\\Acme Notes\\uninstall\\Uninstall Acme Notes.exe", "/u:\"Acme Notes\"", "/silent"});
+  EXPECT_EQ(uninstall.exitCode, 0) << uninstall.err;
+  for (const char* gone : {"notes.exe", "sub", "read-only.txt", "hidden.txt", "lib", "uninstall/Uninstall.DAT",
+                           "uninstall/Install.log"}) {
+    EXPECT_FALSE(FileExists(Installed(gone))) << gone;
+  }
+  EXPECT_NE(prefix_->Run({"reg", "query", kKey}).exitCode, 0);
+}
+
+}  // namespace
+}  // namespace palisade::testing
