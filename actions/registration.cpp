@@ -15,6 +15,7 @@
 #include "format/product_flags.h"
 #include "payload/payload_reader.h"
 #include "payload/variables.h"
+#include "ui/progress.h"
 #include "uninstall/record.h"
 
 namespace palisade {
@@ -96,6 +97,19 @@ bool WriteUninstallKey(const ts::WText& keyPath, const RegistrationFacts& facts,
   return key.ReadText(L"UninstallString", readBack) && readBack == UninstallString(facts);
 }
 
+// The uninstaller draws the same background as the installer.
+void WriteBackgroundPicture() {
+  const format::Bytes& bitmap = g_installer.script.backgroundBitmap;
+  bool wanted = g_installer.script.productFlagsLow & format::product_flags_low::kBackgroundPictureForUninstaller;
+  if (!wanted || bitmap.empty() || !HasUninstaller()) return;
+  ts::WText path = UninstallFolder() + L"\\Installer Background.bmp";
+  SetStatusText(path);
+  bool replacedAtRestart = false;
+  if (WriteInstalledFile(path, bitmap, {}, kLeaveAttributes, false, replacedAtRestart)) {
+    RecordForRemoval(path, RemovalKind::kFile);
+  }
+}
+
 void CreateUninstallDataFolder() {
   if (g_installer.script.uninstallSubfolder.empty()) return;
   ts::WText folder = UninstallFolder();
@@ -136,6 +150,7 @@ void CreateDataFolders() {
 
 
 void WriteExtraFiles() {
+  WriteBackgroundPicture();
   if (!(g_installer.script.productFlagsLow & format::product_flags_low::kAddToSearchPath)) return;
   ts::WText path = MachineSearchPath();
   if (path.empty()) return;

@@ -78,6 +78,11 @@ LONG RegistryKey::DeleteValue(const WText& name) {
   return error == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : error;
 }
 
+bool RegistryKey::ReadNumber(const WText& name, DWORD& number) const {
+  DWORD size = sizeof number;
+  return key_ && RegGetValueW(key_, nullptr, name.c_str(), RRF_RT_REG_DWORD, nullptr, &number, &size) == ERROR_SUCCESS;
+}
+
 bool RegistryKey::ReadText(const WText& name, WText& text) const {
   return key_ && ReadRegistryText(key_, L"", name, text);
 }

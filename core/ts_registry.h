@@ -38,6 +38,7 @@ class RegistryKey {
   // Missing already counts as deleted.
   LONG DeleteValue(const WText& name);
   bool ReadText(const WText& name, WText& text) const;
+  bool ReadNumber(const WText& name, DWORD& number) const;
 
  private:
   void Close();

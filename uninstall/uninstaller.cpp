@@ -30,6 +30,7 @@ namespace flags2 = format::product_flags2;
 constexpr wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 constexpr REGSAM kKeyAccess = 0x2000F;
 constexpr int kMaxParentSteps = 50;
+constexpr int kMaxProgramGroupSteps = 20;
 constexpr int kEntriesProgressStart = 11;
 constexpr int kEntriesProgressSpan = 81;
 
@@ -40,6 +41,8 @@ struct Registration {
   ts::WText installFolder;
   ts::WText uninstallFolder;
   ts::WText pathSubfolder;  // `AddToPathSubfolder`
+  ts::WText programGroup;   // `ProductStartMenu`
+  bool allUsers = false;    // `ShortcutMode` 1
 };
 
 bool LowFlag(uint32_t bit) { return (g_installer.script.productFlagsLow & bit) != 0; }
@@ -87,12 +90,13 @@ bool OpenRegistration(const ts::WText& productName, Registration& registration) 
                               registration.displayName.c_str()));
   }
   ReadFlags(key);
-  DWORD bitness = 0, size = sizeof bitness;
-  bool product64 = RegGetValueW(HKEY_LOCAL_MACHINE, registration.keyPath.c_str(), L"Bitness", RRF_RT_REG_DWORD, nullptr,
-                                &bitness, &size) == ERROR_SUCCESS &&
-                   bitness == 1;
+  DWORD bitness = 0;
+  bool product64 = key.ReadNumber(L"Bitness", bitness) && bitness == 1;
   if (product64 && !ts::DisableFileSystemRedirection()) ts::Fatal("Wow64DisableWow64FsRedirection() failed");
   registration.pathSubfolder = Text(key, L"AddToPathSubfolder");
+  registration.programGroup = Text(key, L"ProductStartMenu");
+  DWORD mode = 0;
+  registration.allUsers = key.ReadNumber(L"ShortcutMode", mode) && mode == 1;
   ts::WText subfolder = Text(key, L"UninstallSubdir");
   registration.uninstallFolder = registration.installFolder + (subfolder.empty() ? L"" : L"\\" + subfolder);
   g_installer.installFolder = registration.installFolder;
@@ -237,6 +241,21 @@ void RemoveFromSearchPath(const Registration& registration) {
   if (!path.empty() && reduced != path) SetMachineSearchPath(reduced);
 }
 
+// The product's start-menu folder, and its parents while they are empty.
+void RemoveProgramGroup(const Registration& registration) {
+  if (registration.programGroup.empty()) return;
+  ts::SpecialFolderId programs =
+      registration.allUsers ? ts::SpecialFolderId::kProgramsAll : ts::SpecialFolderId::kPrograms;
+  ts::WText root = ts::SpecialFolder(programs);
+  if (root.empty()) return;
+  ts::WText folder = root + L"\\" + registration.programGroup;
+  std::vector<ts::WText> systemFolders = SystemFolders();
+  for (int step = 0; step < kMaxProgramGroupSteps && folder.size() > root.size(); ++step) {
+    if (!IsPlainLocalPath(folder) || IsProtectedFolder(folder, systemFolders) || !RemoveFolderOnly(folder)) break;
+    folder = folder.substr(0, folder.find_last_of(L'\\'));
+  }
+}
+
 void RewriteRecord(const Registration& registration) {
   ts::Text error;
   WriteUninstallData(UninstallDataPath(registration.uninstallFolder), error);
@@ -256,6 +275,7 @@ void Remove(const Registration& registration, const UninstallData& data) {
   SetProgress(93);
   RemoveFolders(folders);
   RewriteRecord(registration);
+  RemoveProgramGroup(registration);
   SetStatus(69);
   SetProgress(95);
   if (LowFlag(low::kDeleteInstallFolderOnUninstall)) DeleteInstallFolderTree();

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <cstdlib>
 #include <memory>
 
 #include "format/product_flags.h"
@@ -147,6 +148,24 @@ TEST_F(Uninstaller, SearchPathEntryComesWithTheProductAndGoesWithIt) {
   path = prefix_->Run({"reg", "query", environment, "/v", "Path"}).out;
   EXPECT_EQ(path.find("Palisade Test Product"), std::string::npos) << path;
   EXPECT_NE(path.find("%SystemRoot%\\system32;"), std::string::npos) << path;
+}
+
+TEST_F(Uninstaller, ProgramGroupAndBackgroundPictureGoWithTheProduct) {
+  InstallerRecipe recipe = Product();
+  recipe.script.startMenuFolder = "Acme\\Notes";
+  recipe.script.backgroundBitmap = {'B', 'M', 1, 2, 3};
+  recipe.script.productFlagsLow |= format::product_flags_low::kBackgroundPictureForUninstaller;
+  Install(recipe);
+  EXPECT_EQ(ReadFile(Path("uninstall/Installer Background.bmp")), std::string("BM\1\2\3", 5));
+  // The shortcut phase will fill the group; until then it is made by hand.
+  std::string programs = prefix_->DriveC() + "/users/" + std::string(getenv("USER") ? getenv("USER") : "root") +
+                         "/AppData/Roaming/Microsoft/Windows/Start Menu/Programs";
+  ASSERT_TRUE(FileExists(programs));
+  std::filesystem::create_directories(programs + "/Acme/Notes");
+  EXPECT_EQ(UninstallSilently().exitCode, 0);
+  EXPECT_FALSE(FileExists(programs + "/Acme"));
+  EXPECT_TRUE(FileExists(programs));
+  EXPECT_FALSE(FileExists(Path("uninstall/Installer Background.bmp")));
 }
 
 TEST_F(Uninstaller, UnknownProductIsRefusedOnStandardError) {
