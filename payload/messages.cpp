@@ -4,6 +4,24 @@
 #include "core/system_facts.h"
 
 namespace palisade {
+namespace {
+
+void ReplaceAll(ts::WText& text, const ts::WText& tag, const ts::WText& value) {
+  for (size_t at = text.find(tag); at != ts::WText::npos; at = text.find(tag, at + value.size())) {
+    text.replace(at, tag.size(), value);
+  }
+}
+
+bool IsConversion(wchar_t c) { return c && wcschr(L"sSdiuxXc", c) != nullptr; }
+
+// Length of the conversion that starts at text[at] (a "%"), or 0 if none.
+size_t ConversionLength(const ts::WText& text, size_t at) {
+  size_t end = at + 1;
+  while (end < text.size() && wcschr(L"-+ #0123456789.lhIwz", text[end])) ++end;
+  return end < text.size() && IsConversion(text[end]) ? end + 1 - at : 0;
+}
+
+}  // namespace
 
 ts::WText MessageText(int number) {
   const auto& messages = g_installer.script.messages;
@@ -13,19 +31,6 @@ ts::WText MessageText(int number) {
   const std::u16string& text = languages[static_cast<size_t>(g_installer.language)];
   return ts::WText(text.begin(), text.end());
 }
-
-}  // namespace palisade
-
-namespace palisade {
-namespace {
-
-void ReplaceAll(ts::WText& text, const ts::WText& tag, const ts::WText& value) {
-  for (size_t at = text.find(tag); at != ts::WText::npos; at = text.find(tag, at + value.size())) {
-    text.replace(at, tag.size(), value);
-  }
-}
-
-}  // namespace
 
 ts::WText SubstituteTags(const ts::WText& text) {
   ts::WText result = text;
@@ -40,24 +45,7 @@ ts::WText SubstituteSystemName(const ts::WText& text) {
   return result;
 }
 
-}  // namespace palisade
-
-namespace palisade {
-
 ts::WText MessageWithTags(int number) { return SubstituteTags(MessageText(number)); }
-
-namespace {
-
-bool IsConversion(wchar_t c) { return c && wcschr(L"sSdiuxXc", c) != nullptr; }
-
-// Length of the conversion that starts at text[at] (a "%"), or 0 if none.
-size_t ConversionLength(const ts::WText& text, size_t at) {
-  size_t end = at + 1;
-  while (end < text.size() && wcschr(L"-+ #0123456789.lhIwz", text[end])) ++end;
-  return end < text.size() && IsConversion(text[end]) ? end + 1 - at : 0;
-}
-
-}  // namespace
 
 ts::WText FillConversions(const ts::WText& text, std::initializer_list<ts::WText> values) {
   ts::WText result;

@@ -9,9 +9,6 @@ namespace palisade {
 // table has no such text (always so before the setup script is read).
 ts::WText MessageText(int number);
 
-}  // namespace palisade
-
-namespace palisade {
 
 // Replaces "<product>", "<description>" and "<os>" by the product's name,
 // its description and the system's name.
