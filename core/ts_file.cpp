@@ -83,11 +83,20 @@ int File::ReadSome(void* buffer, int size) {
     lastError_ = Format("Illegal block size %d", size);
     return 0;
   }
-  if (!buffer) return Fail("NULL block pointer"), 0;
-  if (!(access_ & kRead)) return Fail(IsOpen() ? "Read access denied" : "File not open"), 0;
+  if (!buffer) {
+    Fail("NULL block pointer");
+    return 0;
+  }
+  if (!(access_ & kRead)) {
+    Fail(IsOpen() ? "Read access denied" : "File not open");
+    return 0;
+  }
   if (memoryBacked_) return ReadFromMemory(buffer, size);
   DWORD read = 0;
-  if (!ReadFile(handle_, buffer, static_cast<DWORD>(size), &read, nullptr)) return FailWithSystemError(GetLastError()), 0;
+  if (!ReadFile(handle_, buffer, static_cast<DWORD>(size), &read, nullptr)) {
+    FailWithSystemError(GetLastError());
+    return 0;
+  }
   return static_cast<int>(read);
 }
 
@@ -135,8 +144,14 @@ bool File::Seek(int64_t position) {
 int64_t File::Size() {
   if (memoryBacked_) return static_cast<int64_t>(memory_.size());
   LARGE_INTEGER size;
-  if (handle_ == INVALID_HANDLE_VALUE) return Fail("File not open"), -1;
-  if (!GetFileSizeEx(handle_, &size)) return FailWithSystemError(GetLastError()), -1;
+  if (handle_ == INVALID_HANDLE_VALUE) {
+    Fail("File not open");
+    return -1;
+  }
+  if (!GetFileSizeEx(handle_, &size)) {
+    FailWithSystemError(GetLastError());
+    return -1;
+  }
   return size.QuadPart;
 }
 
