@@ -2,7 +2,10 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <memory>
 
@@ -14,6 +17,7 @@
 #include "format/archive.h"
 #include "format/byte_order.h"
 #include "format/checksum.h"
+#include "format/installer_image.h"
 #include "format/payload_header.h"
 #include "format/pe_image.h"
 #include "format/product_flags.h"
@@ -123,8 +127,9 @@ bool ReadEngine(const std::filesystem::path& path, std::vector<uint8_t>& engine,
   return true;
 }
 
-// Header and script block at the spool's start, the archive after them;
-// the header is written again once the archive's facts are known.
+// The script block and the archive, which follow the payload header; the
+// header itself is stored last, once the checksums over the finished file
+// are known.
 bool WritePayload(const Project& project, format::PayloadHeader& header, std::FILE* spool, const WriteOptions& options,
                   std::string& problem) {
   std::vector<uint8_t> script;
@@ -145,8 +150,6 @@ bool WritePayload(const Project& project, format::PayloadHeader& header, std::FI
   }
   header.scriptBlockSize = static_cast<int32_t>(block.size());
   header.scriptChecksum = format::Checksum(script);
-  std::vector<uint8_t> placeholder(format::HeaderSize(header));
-  std::fwrite(placeholder.data(), 1, placeholder.size(), spool);
   std::fwrite(block.data(), 1, block.size(), spool);
   ArchiveSpool archive(spool);
   format::ChunkCoding coding{(project.script.productFlagsLow & format::product_flags_low::kArchiveCompressed) != 0,
@@ -160,23 +163,53 @@ bool WritePayload(const Project& project, format::PayloadHeader& header, std::FI
   header.archiveLength = static_cast<int32_t>(archive.length());
   header.archiveEnd = static_cast<int32_t>(end);
   header.archiveChecksum = archive.checksum();
-  std::vector<uint8_t> bytes;
-  format::WritePayloadHeader(header, bytes);
-  return std::fseek(spool, 0, SEEK_SET) == 0 && std::fwrite(bytes.data(), 1, bytes.size(), spool) == bytes.size() &&
-         std::fflush(spool) == 0 && !std::ferror(spool);
+  return std::fflush(spool) == 0 && !std::ferror(spool);
 }
 
-// The stub checksum covers the final headers, so it is computed on the
-// finished image and written into the header in place; the PE checksum
-// covers everything and comes last.
-void SealImage(const format::PayloadHeader& written, std::vector<uint8_t>& image) {
-  format::SectionLocation section = format::FindPayloadSection(image).section;
-  format::PayloadHeader header = written;
-  header.stubChecksum = format::StubChecksum(image, section);
-  std::vector<uint8_t> bytes;
-  format::WritePayloadHeader(header, bytes);
-  std::copy(bytes.begin(), bytes.end(), image.begin() + section.rawOffset);
-  format::WritePeChecksum(image, section.peHeader);
+// Bytes in the spool: the payload after its header.
+uint64_t SpoolSize(const format::PayloadHeader& header) {
+  return static_cast<uint64_t>(header.archiveEnd) - format::HeaderSize(header);
+}
+
+// Reads the spool back in pieces rather than mapping it: mapped pages count
+// towards the process's memory, which would then grow with the payload.
+bool ReadSpool(std::FILE* spool, uint64_t size, const std::function<bool(std::span<const uint8_t>)>& use,
+               std::string& problem) {
+  std::vector<uint8_t> piece(kReadPieceSize);
+  for (uint64_t at = 0; at < size;) {
+    std::size_t wanted = static_cast<std::size_t>(std::min<uint64_t>(piece.size(), size - at));
+    ssize_t got = pread(fileno(spool), piece.data(), wanted, static_cast<off_t>(at));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) {
+      problem = std::string("cannot read the temporary payload file back: ") +
+                (got < 0 ? std::strerror(errno) : "it ended early");
+      return false;
+    }
+    if (!use(std::span<const uint8_t>(piece.data(), static_cast<std::size_t>(got)))) return false;
+    at += static_cast<uint64_t>(got);
+  }
+  return true;
+}
+
+// Both checksums over the finished file, which takes one pass over the spool.
+bool SealInstaller(format::InstallerSeal& seal, const format::PayloadHeader& header, std::FILE* spool,
+                   std::string& problem) {
+  auto add = [&](std::span<const uint8_t> piece) {
+    seal.Add(piece);
+    return true;
+  };
+  if (!seal.SealHeader(header, problem) || !ReadSpool(spool, SpoolSize(header), add, problem)) return false;
+  seal.Finish();
+  return true;
+}
+
+bool WriteOutput(const format::InstallerSeal& seal, std::FILE* spool, uint64_t spoolSize,
+                 const std::filesystem::path& path, std::string& problem) {
+  AtomicFile output;
+  auto write = [&](std::span<const uint8_t> piece) { return output.Write(piece, problem); };
+  std::vector<uint8_t> padding(static_cast<std::size_t>(seal.padding()), 0);
+  return output.Open(path, problem) && write(seal.stub()) && write(seal.header()) &&
+         ReadSpool(spool, spoolSize, write, problem) && write(padding) && output.Commit(problem);
 }
 
 }  // namespace
@@ -214,19 +247,14 @@ bool WriteInstaller(const Project& project, const WriteOptions& options, std::st
     if (problem.empty()) problem = "cannot write the temporary payload file";
     return false;
   }
-  MappedFile payload;
-  if (!payload.Map(fileno(spool.get()), static_cast<std::size_t>(header.archiveEnd), problem)) {
-    problem = "cannot map the temporary payload file: " + problem;
-    return false;
-  }
-  std::vector<uint8_t> image;
-  if (!format::AddPayloadSection(engine, payload.bytes(), image, problem)) {
+  format::PayloadLayout layout;
+  if (!format::LayOutPayloadSection(engine, static_cast<uint64_t>(header.archiveEnd), layout, problem)) {
     problem = "the engine \"" + options.engine.string() + "\" cannot carry a payload: " + problem;
     return false;
   }
-  SealImage(header, image);
-  AtomicFile output;
-  return output.Open(options.output, problem) && output.Write(image, problem) && output.Commit(problem);
+  format::InstallerSeal seal(std::move(layout));
+  return SealInstaller(seal, header, spool.get(), problem) &&
+         WriteOutput(seal, spool.get(), SpoolSize(header), options.output, problem);
 }
 
 }  // namespace palisade::builder

@@ -1,7 +1,6 @@
 #pragma once
 // A file's bytes mapped read-only into memory: the installers the builder
-// reads and the payload it assembles stay in the page cache instead of
-// being copied onto the heap.
+// reads stay in the page cache instead of being copied onto the heap.
 #include <cstdint>
 #include <filesystem>
 #include <span>
@@ -17,12 +16,11 @@ class MappedFile {
   MappedFile& operator=(const MappedFile&) = delete;
 
   bool Open(const std::filesystem::path& path, std::string& problem);
-  // Maps the first `size` bytes of an open file; the descriptor stays the
-  // caller's.
-  bool Map(int fd, std::size_t size, std::string& problem);
   std::span<const uint8_t> bytes() const { return {data_, size_}; }
 
  private:
+  bool Map(int fd, std::size_t size, std::string& problem);
+
   const uint8_t* data_ = nullptr;
   std::size_t size_ = 0;
 };

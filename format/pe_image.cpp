@@ -39,13 +39,83 @@ void StoreLe16(uint8_t* p, uint16_t value) {
   p[1] = static_cast<uint8_t>(value >> 8);
 }
 
-uint32_t AlignUp(uint32_t value, uint32_t alignment) { return (value + alignment - 1) / alignment * alignment; }
+uint64_t AlignUp(uint64_t value, uint32_t alignment) { return (value + alignment - 1) / alignment * alignment; }
 
 uint32_t SectionTable(std::span<const uint8_t> image, uint32_t pe) {
   return pe + 24 + LoadLe16(image.data() + pe + kOptionalHeaderSizeField);
 }
 
 void Subtract(uint8_t* field, uint32_t amount) { StoreLe32(field, LoadLe32(field) - amount); }
+
+uint64_t Fold(uint64_t sum) { return (sum & 0xFFFF) + (sum >> 16); }
+
+// What the section table says about the sections already there.
+struct SectionsExtent {
+  uint64_t fileEnd = 0;
+  uint64_t imageEnd = 0;
+  uint64_t firstRaw = UINT32_MAX;
+};
+
+SectionsExtent MeasureSections(std::span<const uint8_t> image, uint32_t pe) {
+  const uint8_t* table = image.data() + SectionTable(image, pe);
+  uint32_t count = LoadLe16(image.data() + pe + kSectionCountField);
+  uint32_t sectionAlignment = LoadLe32(image.data() + pe + kSectionAlignmentField);
+  SectionsExtent extent;
+  for (uint32_t i = 0; i < count; ++i) {
+    const uint8_t* entry = table + i * kSectionEntrySize;
+    uint64_t raw = LoadLe32(entry + kRawOffsetField);
+    if (raw != 0) extent.firstRaw = std::min(extent.firstRaw, raw);
+    extent.fileEnd = std::max(extent.fileEnd, raw + LoadLe32(entry + kRawSizeField));
+    extent.imageEnd = std::max(extent.imageEnd, LoadLe32(entry + kVirtualAddressField) +
+                                                    AlignUp(LoadLe32(entry + kVirtualSizeField), sectionAlignment));
+  }
+  return extent;
+}
+
+// The headers and the section table must lie in the file before anything
+// in them is read.
+bool CheckExtendable(std::span<const uint8_t> image, std::string& problem) {
+  if (image.size() < 64 || image[0] != 'M' || image[1] != 'Z') return problem = "not a Windows executable", false;
+  uint64_t pe = LoadLe32(image.data() + kPeHeaderField);
+  if (pe + 248 > image.size() || std::memcmp(image.data() + pe, "PE\0\0", 4) != 0 ||
+      LoadLe16(image.data() + pe + kMagicField) != kPe32Magic ||
+      LoadLe32(image.data() + pe + kFileAlignmentField) == 0 ||
+      LoadLe32(image.data() + pe + kSectionAlignmentField) == 0) {
+    return problem = "not a 32-bit Windows executable", false;
+  }
+  uint64_t tableEnd = SectionTable(image, static_cast<uint32_t>(pe)) +
+                      static_cast<uint64_t>(LoadLe16(image.data() + pe + kSectionCountField)) * kSectionEntrySize;
+  if (tableEnd > image.size()) return problem = "the executable's section table runs past its end", false;
+  return true;
+}
+
+bool CheckRoom(std::span<const uint8_t> image, uint32_t pe, const SectionsExtent& extent, std::string& problem) {
+  uint64_t newEntry = SectionTable(image, pe) + LoadLe16(image.data() + pe + kSectionCountField) * kSectionEntrySize;
+  uint64_t headersEnd = std::min<uint64_t>({LoadLe32(image.data() + pe + kHeadersSizeField), extent.firstRaw,
+                                            image.size()});
+  if (newEntry + kSectionEntrySize > headersEnd) {
+    return problem = "the executable's headers have no room for one more section", false;
+  }
+  if (extent.fileEnd != image.size() || LoadLe32(image.data() + pe + kSecurityDirectoryField) != 0) {
+    return problem = "the executable carries data after its last section (a signature or debug data)", false;
+  }
+  return true;
+}
+
+void AddSectionEntry(std::vector<uint8_t>& stub, const SectionLocation& section) {
+  uint8_t* entry = stub.data() + SectionTable(stub, section.peHeader) + section.index * kSectionEntrySize;
+  std::memset(entry, 0, kSectionEntrySize);
+  std::memcpy(entry, kPayloadSectionName, sizeof kPayloadSectionName - 1);
+  StoreLe32(entry + kVirtualSizeField, section.rawSize);
+  StoreLe32(entry + kVirtualAddressField, section.virtualAddress);
+  StoreLe32(entry + kRawSizeField, section.rawSize);
+  StoreLe32(entry + kRawOffsetField, section.rawOffset);
+  StoreLe32(entry + kCharacteristicsField, kInitialisedReadOnlyData);
+  uint8_t* header = stub.data() + section.peHeader;
+  StoreLe16(header + kSectionCountField, static_cast<uint16_t>(section.index + 1));
+  StoreLe32(header + kInitialisedDataSizeField, LoadLe32(header + kInitialisedDataSizeField) + section.rawSize);
+  StoreLe32(header + kImageSizeField, section.virtualAddress + section.rawSize);
+}
 
 }  // namespace
 
@@ -77,56 +147,37 @@ SectionSearch FindPayloadSection(std::span<const uint8_t> image) {
   return search;
 }
 
-bool AddPayloadSection(std::span<const uint8_t> image, std::span<const uint8_t> payload, std::vector<uint8_t>& out,
-                       std::string& problem) {
-  if (image.size() < 64 || image[0] != 'M' || image[1] != 'Z') return problem = "not a Windows executable", false;
+bool LayOutPayloadSection(std::span<const uint8_t> image, uint64_t payloadSize, PayloadLayout& layout,
+                          std::string& problem) {
+  if (!CheckExtendable(image, problem)) return false;
   uint32_t pe = LoadLe32(image.data() + kPeHeaderField);
-  if (pe + 248 > image.size() || std::memcmp(image.data() + pe, "PE\0\0", 4) != 0 ||
-      LoadLe16(image.data() + pe + kMagicField) != kPe32Magic) {
-    return problem = "not a 32-bit Windows executable", false;
-  }
-  const uint8_t* base = image.data();
-  uint32_t count = LoadLe16(base + pe + kSectionCountField);
-  uint32_t table = SectionTable(image, pe);
-  uint32_t fileAlignment = LoadLe32(base + pe + kFileAlignmentField);
-  uint32_t sectionAlignment = LoadLe32(base + pe + kSectionAlignmentField);
-  uint32_t fileEnd = 0, imageEnd = 0, firstRaw = UINT32_MAX;
-  for (uint32_t i = 0; i < count; ++i) {
-    const uint8_t* entry = base + table + i * kSectionEntrySize;
-    uint32_t raw = LoadLe32(entry + kRawOffsetField), rawSize = LoadLe32(entry + kRawSizeField);
-    if (raw != 0) firstRaw = std::min(firstRaw, raw);
-    fileEnd = std::max(fileEnd, raw + rawSize);
-    imageEnd = std::max(imageEnd, LoadLe32(entry + kVirtualAddressField) +
-                                      AlignUp(LoadLe32(entry + kVirtualSizeField), sectionAlignment));
-  }
-  uint32_t newEntry = table + count * kSectionEntrySize;
-  if (newEntry + kSectionEntrySize > std::min(LoadLe32(base + pe + kHeadersSizeField), firstRaw)) {
-    return problem = "the executable's headers have no room for one more section", false;
-  }
-  if (fileEnd != image.size() || LoadLe32(base + pe + kSecurityDirectoryField) != 0) {
-    return problem = "the executable carries data after its last section (a signature or debug data)", false;
-  }
+  SectionsExtent extent = MeasureSections(image, pe);
+  if (!CheckRoom(image, pe, extent, problem)) return false;
+  uint32_t fileAlignment = LoadLe32(image.data() + pe + kFileAlignmentField);
+  uint32_t sectionAlignment = LoadLe32(image.data() + pe + kSectionAlignmentField);
   // Padding the raw size to the section alignment too lets the uninstaller
   // image subtract it from the image size and stay a valid executable.
-  uint32_t rawSize = AlignUp(static_cast<uint32_t>(payload.size()), std::max(fileAlignment, sectionAlignment));
-  uint32_t rawOffset = AlignUp(fileEnd, fileAlignment);
-  uint32_t virtualAddress = AlignUp(imageEnd, sectionAlignment);
+  uint64_t rawSize = AlignUp(payloadSize, std::max(fileAlignment, sectionAlignment));
+  uint64_t rawOffset = AlignUp(extent.fileEnd, fileAlignment);
+  uint64_t virtualAddress = AlignUp(extent.imageEnd, sectionAlignment);
+  if (std::max(rawOffset, virtualAddress) + rawSize > UINT32_MAX) {
+    return problem = "the payload is larger than an executable can address", false;
+  }
+  layout.section = {pe, LoadLe16(image.data() + pe + kSectionCountField), static_cast<uint32_t>(virtualAddress),
+                    static_cast<uint32_t>(rawSize), static_cast<uint32_t>(rawOffset)};
+  layout.stub.assign(image.begin(), image.end());
+  layout.stub.resize(layout.section.rawOffset, 0);
+  AddSectionEntry(layout.stub, layout.section);
+  return true;
+}
 
-  out.assign(image.begin(), image.end());
-  out.resize(rawOffset, 0);
+bool AddPayloadSection(std::span<const uint8_t> image, std::span<const uint8_t> payload, std::vector<uint8_t>& out,
+                       std::string& problem) {
+  PayloadLayout layout;
+  if (!LayOutPayloadSection(image, payload.size(), layout, problem)) return false;
+  out = std::move(layout.stub);
   out.insert(out.end(), payload.begin(), payload.end());
-  out.resize(static_cast<size_t>(rawOffset) + rawSize, 0);
-  uint8_t* entry = out.data() + newEntry;
-  std::memset(entry, 0, kSectionEntrySize);
-  std::memcpy(entry, kPayloadSectionName, sizeof kPayloadSectionName - 1);
-  StoreLe32(entry + kVirtualSizeField, rawSize);
-  StoreLe32(entry + kVirtualAddressField, virtualAddress);
-  StoreLe32(entry + kRawSizeField, rawSize);
-  StoreLe32(entry + kRawOffsetField, rawOffset);
-  StoreLe32(entry + kCharacteristicsField, kInitialisedReadOnlyData);
-  StoreLe16(out.data() + pe + kSectionCountField, static_cast<uint16_t>(count + 1));
-  StoreLe32(out.data() + pe + kInitialisedDataSizeField, LoadLe32(out.data() + pe + kInitialisedDataSizeField) + rawSize);
-  StoreLe32(out.data() + pe + kImageSizeField, virtualAddress + rawSize);
+  out.resize(static_cast<size_t>(layout.section.rawOffset) + layout.section.rawSize, 0);
   return true;
 }
 
@@ -168,17 +219,41 @@ uint32_t StubChecksum(std::span<const uint8_t> image, const SectionLocation& sec
 }
 
 uint32_t PeChecksum(std::span<const uint8_t> image, uint32_t peHeader) {
-  size_t field = PeChecksumOffset(peHeader);
-  uint64_t sum = 0;
-  for (size_t i = 0; i + 1 < image.size(); i += 2) {
-    if (i == field || i == field + 2) continue;
-    sum += LoadLe16(image.data() + i);
-    sum = (sum & 0xFFFF) + (sum >> 16);
+  PeChecksumAccumulator sum(peHeader);
+  sum.Add(image);
+  return sum.Value();
+}
+
+PeChecksumAccumulator::PeChecksumAccumulator(uint32_t peHeader) : field_(PeChecksumOffset(peHeader)) {}
+
+void PeChecksumAccumulator::Add(std::span<const uint8_t> bytes) {
+  if (bytes.empty()) return;
+  size_t i = 0;
+  if (length_ % 2) {
+    AddWord(length_ - 1, static_cast<uint16_t>(pending_ | bytes[0] << 8));
+    i = 1;
   }
-  if (image.size() % 2) sum += image.back();
-  sum = (sum & 0xFFFF) + (sum >> 16);
-  sum = (sum & 0xFFFF) + (sum >> 16);
-  return static_cast<uint32_t>(sum + image.size());
+  for (; i + 1 < bytes.size(); i += 2) AddWord(length_ + i, LoadLe16(bytes.data() + i));
+  if (i < bytes.size()) pending_ = bytes.back();
+  length_ += bytes.size();
+}
+
+void PeChecksumAccumulator::AddZeros(uint64_t count) {
+  if (count == 0) return;
+  if (length_ % 2) AddWord(length_ - 1, pending_);
+  pending_ = 0;
+  length_ += count;
+}
+
+uint32_t PeChecksumAccumulator::Value() const {
+  // A last odd byte counts as a word of its own.
+  uint64_t sum = sum_ + (length_ % 2 ? pending_ : 0);
+  return static_cast<uint32_t>(Fold(Fold(sum)) + length_);
+}
+
+void PeChecksumAccumulator::AddWord(uint64_t at, uint16_t word) {
+  if (at == field_ || at == field_ + 2) return;
+  sum_ = static_cast<uint32_t>(Fold(sum_ + word));
 }
 
 void WritePeChecksum(std::vector<uint8_t>& image, uint32_t peHeader) {

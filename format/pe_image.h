@@ -70,6 +70,7 @@ uint32_t StubChecksum(std::span<const uint8_t> image, const SectionLocation& sec
 // The executable checksum that Windows checks for drivers and reports in
 // the optional header, computed with the field itself taken as zero.
 uint32_t PeChecksum(std::span<const uint8_t> image, uint32_t peHeader);
+void WritePeChecksum(std::vector<uint8_t>& image, uint32_t peHeader);
 
 // The same checksum over a file told in pieces, in file order, of any
 // lengths: a file too large to hold is summed as it streams past.
@@ -91,6 +92,5 @@ class PeChecksumAccumulator {
   uint32_t sum_ = 0;
   uint8_t pending_ = 0;  // the low byte of a word whose high byte is still to come
 };
-void WritePeChecksum(std::vector<uint8_t>& image, uint32_t peHeader);
 
 }  // namespace palisade::format

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 
@@ -159,6 +160,65 @@ TEST(PeChecksum, MatchesTheSumOfWordsPlusTheLength) {
   EXPECT_EQ(PeChecksum(image, kPe), 0x0102u + static_cast<uint32_t>(image.size()));
 }
 
+// The words at odd offsets of a piece start in the piece before it, and
+// the checksum field is skipped wherever a piece boundary falls.
+uint32_t PeChecksumInPieces(std::span<const uint8_t> image, size_t pieceLength) {
+  PeChecksumAccumulator sum(kPe);
+  for (size_t at = 0; at < image.size(); at += pieceLength) {
+    sum.Add(image.subspan(at, std::min(pieceLength, image.size() - at)));
+  }
+  return sum.Value();
+}
+
+TEST(PeChecksum, InPiecesEqualsTheWholeFile) {
+  for (size_t size : {size_t{4999}, size_t{5000}}) {
+    std::vector<uint8_t> image = test_bytes::Noise(size, 11);
+    for (size_t pieceLength : {1, 2, 3, 7, 64, 89, 90, 511, 4096, 10000}) {
+      EXPECT_EQ(PeChecksumInPieces(image, pieceLength), PeChecksum(image, kPe))
+          << size << " bytes in pieces of " << pieceLength;
+    }
+  }
+}
+
+TEST(PeChecksum, ZerosCountOnlyTowardsTheLength) {
+  for (size_t size : {size_t{301}, size_t{302}}) {
+    for (uint64_t zeros : {1, 2, 5, 4096}) {
+      std::vector<uint8_t> image = test_bytes::Noise(size, 5);
+      PeChecksumAccumulator sum(kPe);
+      sum.Add(image);
+      sum.AddZeros(zeros);
+      sum.Add(image);
+      std::vector<uint8_t> whole = image;
+      whole.resize(whole.size() + zeros, 0);
+      whole.insert(whole.end(), image.begin(), image.end());
+      EXPECT_EQ(sum.Value(), PeChecksum(whole, kPe)) << size << " bytes, then " << zeros << " zeros";
+      EXPECT_EQ(sum.length(), whole.size());
+    }
+  }
+}
+
+TEST(PayloadSection, LayoutIsTheAddedSectionWithoutThePayload) {
+  std::vector<uint8_t> engine = SmallExecutable();
+  PayloadLayout layout;
+  std::string problem;
+  ASSERT_TRUE(LayOutPayloadSection(engine, 5000, layout, problem)) << problem;
+  std::vector<uint8_t> installer = WithPayload(engine, 5000);
+  const SectionLocation s = FindPayloadSection(installer).section;
+  EXPECT_EQ(layout.section.peHeader, s.peHeader);
+  EXPECT_EQ(layout.section.index, s.index);
+  EXPECT_EQ(layout.section.virtualAddress, s.virtualAddress);
+  EXPECT_EQ(layout.section.rawSize, s.rawSize);
+  EXPECT_EQ(layout.section.rawOffset, s.rawOffset);
+  EXPECT_EQ(layout.stub, std::vector<uint8_t>(installer.begin(), installer.begin() + s.rawOffset));
+}
+
+TEST(PayloadSection, LayoutRefusesAPayloadBeyondTheAddressSpace) {
+  PayloadLayout layout;
+  std::string problem;
+  EXPECT_FALSE(LayOutPayloadSection(SmallExecutable(), uint64_t{1} << 32, layout, problem));
+  EXPECT_NE(problem.find("larger than an executable can address"), std::string::npos) << problem;
+}
+
 TEST(InstallerImage, HeaderDescribesTheFinalFile) {
   std::vector<uint8_t> script = test_bytes::Bytes("script");
   std::vector<uint8_t> block;
@@ -186,6 +246,47 @@ TEST(InstallerImage, HeaderDescribesTheFinalFile) {
   EXPECT_EQ(DecodeScriptBlock(section.subspan(HeaderSize(read), block.size()), nullptr, read.scriptChecksum, decoded),
             Error::kNone);
   EXPECT_EQ(decoded, script);
+}
+
+TEST(InstallerImage, SealingThePayloadInPiecesGivesTheSameFile) {
+  std::vector<uint8_t> block = test_bytes::Noise(101, 4);
+  std::vector<uint8_t> archive = test_bytes::Noise(3001, 9);
+  PayloadHeader header;
+  header.entrySizes = {3001};
+  std::vector<uint8_t> expected;
+  std::string problem;
+  ASSERT_TRUE(WriteInstallerImage(SmallExecutable(), header, block, archive, expected, problem)) << problem;
+
+  header.scriptBlockSize = static_cast<int32_t>(block.size());
+  header.archiveLength = static_cast<int32_t>(archive.size());
+  header.archiveChecksum = Checksum(archive);
+  header.archiveEnd = static_cast<int32_t>(ArchiveStart(header) + archive.size());
+  std::vector<uint8_t> rest = block;
+  rest.insert(rest.end(), archive.begin(), archive.end());
+  PayloadLayout layout;
+  ASSERT_TRUE(LayOutPayloadSection(SmallExecutable(), static_cast<uint64_t>(header.archiveEnd), layout, problem));
+  InstallerSeal seal(std::move(layout));
+  ASSERT_TRUE(seal.SealHeader(header, problem)) << problem;
+  for (size_t at = 0; at < rest.size(); at += 333) {
+    seal.Add(std::span(rest).subspan(at, std::min<size_t>(333, rest.size() - at)));
+  }
+  seal.Finish();
+  std::vector<uint8_t> streamed = seal.stub();
+  streamed.insert(streamed.end(), seal.header().begin(), seal.header().end());
+  streamed.insert(streamed.end(), rest.begin(), rest.end());
+  streamed.resize(streamed.size() + seal.padding(), 0);
+  EXPECT_EQ(streamed, expected);
+}
+
+TEST(InstallerImage, SealingRefusesAHeaderThatCannotBeStored) {
+  PayloadLayout layout;
+  std::string problem;
+  ASSERT_TRUE(LayOutPayloadSection(SmallExecutable(), 100, layout, problem)) << problem;
+  InstallerSeal seal(std::move(layout));
+  PayloadHeader header;
+  header.engineVersion = std::string("1.0\0x", 5);
+  EXPECT_FALSE(seal.SealHeader(header, problem));
+  EXPECT_FALSE(problem.empty());
 }
 
 }  // namespace
