@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "actions/file_destination.h"
+#include "actions/file_follow_ups.h"
 #include "actions/install_log.h"
 #include "actions/installed_file.h"
 #include "actions/overwrite_rules.h"
@@ -108,12 +109,16 @@ class FilePhase {
       AddToFailureSummary(destination.refusal + L"\r\nNot installed: " + WideFromStoredText(record.name) + L"\r\n\r\n");
       return;
     }
-    InstallAt(destination, record, LastComponent(WideFromStoredText(record.name)));
+    FileOutcome outcome = InstallAt(destination, record, LastComponent(WideFromStoredText(record.name)));
+    ts::WText textA = WideFromStoredText(record.textA);
+    CollectFollowUps(record, outcome, g_installer.portable, textA, textA, ts::WideFromCodePage1252(record.textC),
+                     WideFromStoredText(record.textD), g_installer.followUps);
   }
 
  private:
-  void InstallAt(const Destination& destination, const format::FileRecord& record, const ts::WText& shortName) {
+  FileOutcome InstallAt(const Destination& destination, const format::FileRecord& record, const ts::WText& shortName) {
     const ts::WText& path = destination.path;
+    FileOutcome outcome{path};
     ShowFileStatus(path);
     bool permanent = record.flags & record_flags::kPermanent;
     bool recorded = !permanent && IsRecordedKind(record.kind, g_installer.portable);
@@ -130,19 +135,20 @@ class FilePhase {
     OverwriteDecision decision = DecideOverwrite(file, existing);
     LogRaw(decision.logLine);
     if (decision.action == FileAction::kSkipButRecord) RecordForRemoval(path, RemovalKind::kFile);
-    if (decision.action != FileAction::kWrite) return;
+    if (decision.action != FileAction::kWrite) return outcome;
 
     bool folderRecorded = recorded || record.kind == kind::kSharedFolder;
-    if (destination.createFolder && !MakeFolder(path, folderRecorded && !permanent)) return;
+    if (destination.createFolder && !MakeFolder(path, folderRecorded && !permanent)) return outcome;
     if (recorded) RecordForRemoval(path, RemovalKind::kFile);
-    bool replacedAtRestart = false;
-    if (!WriteInstalledFile(path, record.data, record.time, record.attributes, existing.exists, replacedAtRestart)) {
-      return;
+    if (!WriteInstalledFile(path, record.data, record.time, record.attributes, existing.exists, outcome.waitsForRestart)) {
+      return outcome;
     }
+    outcome.written = true;
     g_installer.installedBytes += record.data.size();
     if (LowFlag(format::product_flags_low::kLogEveryFile)) {
       LogWideConcat({shortName, L" >>> ", path, L"\r\n"});
     }
+    return outcome;
   }
 
   size_t count_;

@@ -51,6 +51,10 @@ RegistrationFacts Facts() {
   facts.productFlags2 = g_installer.productFlags2;
   facts.installedBytes = g_installer.installedBytes;
   facts.installDate = Today();
+  for (const ts::WText& shared : g_installer.followUps.sharedFiles) {
+    facts.sharedFiles += (facts.sharedFiles.empty() ? L"" : L";") + shared;
+  }
+  facts.fonts = g_installer.followUps.fontList;
   return facts;
 }
 

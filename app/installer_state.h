@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "core/ts_core.h"
+#include "actions/file_follow_ups.h"
 #include "format/setup_script.h"
 
 namespace palisade {
@@ -57,6 +58,8 @@ struct InstallerState {
   bool restartRequired = false;
   // The bytes of every file the file phase wrote.
   uint64_t installedBytes = 0;
+  // What the file phase hands on to the steps after it.
+  FileFollowUps followUps;
   InstallFolderSource installFolderSource = InstallFolderSource::kFolder;
   // The installation folder is on a removable disk, a CD-ROM or a RAM disk.
   bool portable = false;

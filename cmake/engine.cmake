@@ -34,6 +34,7 @@ add_library(palisade_engine STATIC
   actions/close_apps.cpp
   actions/components.cpp
   actions/file_destination.cpp
+  actions/file_follow_ups.cpp
   actions/files.cpp
   actions/firewall.cpp
   actions/install_log.cpp
