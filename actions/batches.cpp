@@ -5,5 +5,6 @@ namespace palisade {
 void RunPreInstallBatches() {}
 void RunPostInstallBatch() {}
 void RunExitBatch() {}
+void RunUninstallBatch(const ts::WText&, bool) {}
 
 }  // namespace palisade

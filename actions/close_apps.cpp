@@ -3,5 +3,6 @@
 namespace palisade {
 
 void CloseRunningApplications() {}
+void CloseApplicationsForUninstall(uint8_t) {}
 
 }  // namespace palisade

@@ -58,6 +58,7 @@ add_library(palisade_engine STATIC
   uninstall/removal_safety.cpp
   uninstall/restart.cpp
   uninstall/shared_files.cpp
+  uninstall/undo_registrations.cpp
   uninstall/uninstaller.cpp
 )
 target_include_directories(palisade_engine PUBLIC ${CMAKE_SOURCE_DIR})

@@ -35,10 +35,11 @@ void OpenProgressPage() { ts::TraceRun(L"progress page opened"); }
 void CloseProgressPage() { ts::TraceRun(L"progress page closed"); }
 void ShowSummaryPage() { ts::TraceRun(L"summary page"); }
 
-void WaitForMinimumStatusTime() {
+void WaitForMinimumStatusTime() { HoldStatus(g_installer.script.minimumStatusTime); }
+
+void HoldStatus(unsigned milliseconds) {
   if (!g_statusShown || g_installer.flags.automatic) return;
-  DWORD minimum = g_installer.script.minimumStatusTime;
-  while (GetTickCount() - g_statusShownAt < minimum) {
+  while (GetTickCount() - g_statusShownAt < milliseconds) {
     PumpMessages();
     Sleep(kPumpInterval);
   }

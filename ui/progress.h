@@ -22,4 +22,8 @@ void SetProgress(int percent);
 // Waits out the minimum status time of the status now shown.
 void WaitForMinimumStatusTime();
 
+// Unless the run is automatic, keeps the status now shown for `milliseconds`
+// since it was set, with window messages pumped meanwhile.
+void HoldStatus(unsigned milliseconds);
+
 }  // namespace palisade

@@ -9,5 +9,6 @@ bool ShowLicensePage() { return true; }
 bool ShowReadmePage() { return true; }
 bool ChooseInstallFolder() { return true; }
 bool ChooseStartMenuFolder() { return true; }
+bool TakeSupportOffer(const ts::WText&) { return false; }
 
 }  // namespace palisade

@@ -1,6 +1,8 @@
 #pragma once
 // Wizard pages. Each returns false when the user cancels or refuses, which ends the run.
 
+#include "core/ts_text.h"
+
 namespace palisade {
 
 // The language page; sets the chosen language.
@@ -17,5 +19,8 @@ bool ShowReadmePage();
 bool ChooseInstallFolder();
 // The start-menu page; sets the start-menu folder.
 bool ChooseStartMenuFolder();
+// The uninstaller's support offer for the address; true when the user takes
+// it (the uninstallation then stops with nothing removed).
+bool TakeSupportOffer(const ts::WText& address);
 
 }  // namespace palisade

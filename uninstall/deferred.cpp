@@ -7,6 +7,8 @@
 namespace palisade {
 
 void HandlePendingOperations() {}
+void RemovePendingOperations(const std::set<ts::WText>&) {}
+void RunConditionalDeletion(ConditionalPhase) {}
 
 ts::WText MakeTemporaryFile(const ts::WText& folder) {
   ts::WText where = folder.empty() ? ts::TempFolder() : folder;

@@ -3,5 +3,6 @@
 namespace palisade {
 
 void CountSharedFiles() {}
+void ReleaseSharedFiles(const ts::WText&) {}
 
 }  // namespace palisade

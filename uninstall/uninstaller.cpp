@@ -3,7 +3,10 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <set>
 
+#include "actions/batches.h"
+#include "actions/close_apps.h"
 #include "actions/install_log.h"
 #include "actions/registration.h"
 #include "actions/registration_values.h"
@@ -17,8 +20,12 @@
 #include "payload/messages.h"
 #include "ui/message_box.h"
 #include "ui/progress.h"
+#include "ui/wizard.h"
+#include "uninstall/deferred.h"
 #include "uninstall/record.h"
 #include "uninstall/removal_safety.h"
+#include "uninstall/shared_files.h"
+#include "uninstall/undo_registrations.h"
 
 namespace palisade {
 namespace {
@@ -31,6 +38,11 @@ constexpr wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersi
 constexpr REGSAM kKeyAccess = 0x2000F;
 constexpr int kMaxParentSteps = 50;
 constexpr int kMaxProgramGroupSteps = 20;
+constexpr unsigned kPause = 700;
+// When-mask bits of the close rules: before the confirmation, and the rules
+// that ask the user, after it.
+constexpr uint8_t kCloseBeforeAsking = 2;
+constexpr uint8_t kCloseAfterAsking = 4;
 constexpr int kEntriesProgressStart = 11;
 constexpr int kEntriesProgressSpan = 81;
 
@@ -43,6 +55,12 @@ struct Registration {
   ts::WText pathSubfolder;  // `AddToPathSubfolder`
   ts::WText programGroup;   // `ProductStartMenu`
   bool allUsers = false;    // `ShortcutMode` 1
+  ts::WText fonts;          // `ProductFonts`
+  ts::WText sharedFiles;    // `SharedFiles`
+  ts::WText productRegistry;
+  ts::WText supportOffer;
+  ts::WText batchBefore;  // `UninstallBatch1`
+  ts::WText batchAfter;   // `UninstallBatch2`
 };
 
 bool LowFlag(uint32_t bit) { return (g_installer.script.productFlagsLow & bit) != 0; }
@@ -95,6 +113,12 @@ bool OpenRegistration(const ts::WText& productName, Registration& registration) 
   if (product64 && !ts::DisableFileSystemRedirection()) ts::Fatal("Wow64DisableWow64FsRedirection() failed");
   registration.pathSubfolder = Text(key, L"AddToPathSubfolder");
   registration.programGroup = Text(key, L"ProductStartMenu");
+  registration.fonts = Text(key, L"ProductFonts");
+  registration.sharedFiles = Text(key, L"SharedFiles");
+  registration.productRegistry = Text(key, L"ProductRegistry");
+  registration.supportOffer = Text(key, L"SupportOffer");
+  registration.batchBefore = Text(key, L"UninstallBatch1");
+  registration.batchAfter = Text(key, L"UninstallBatch2");
   DWORD mode = 0;
   registration.allUsers = key.ReadNumber(L"ShortcutMode", mode) && mode == 1;
   ts::WText subfolder = Text(key, L"UninstallSubdir");
@@ -118,6 +142,12 @@ bool ReadRecord(const Registration& registration, UninstallData& data) {
   return true;
 }
 
+ts::WText Folded(ts::WText path) {
+  while (path.size() > 3 && path.back() == L'\\') path.pop_back();
+  CharLowerW(path.data());
+  return path;
+}
+
 void ReportLeftOver(const ts::WText& path) {
   AddToFailureSummary(MessageWithTags(58) + L" " + path + L"\r\n");
   RecordForRemoval(path, RemovalKind::kFile);
@@ -125,18 +155,19 @@ void ReportLeftOver(const ts::WText& path) {
 
 // A file entry: missing already is fine; one that cannot be deleted stays
 // recorded for the next run.
-void RemoveFile(const ts::WText& path, const std::vector<ts::WText>& systemFolders) {
+// True when the file was deleted now.
+bool RemoveFile(const ts::WText& path, const std::vector<ts::WText>& systemFolders) {
   if (!IsRemovableFile(path, systemFolders, ts::WindowsFolder())) {
     AddToFailureSummary(L"Not removed, because the record names it in a way that is not allowed: " + path + L"\r\n");
-    return;
+    return false;
   }
   DWORD attributes = GetFileAttributesW(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return;
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
   if (attributes & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-  if (!DeleteFileW(path.c_str())) {
-    if (attributes & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(path.c_str(), attributes);
-    ReportLeftOver(path);
-  }
+  if (DeleteFileW(path.c_str())) return true;
+  if (attributes & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(path.c_str(), attributes);
+  ReportLeftOver(path);
+  return false;
 }
 
 bool SplitValuePath(const ts::WText& path, HKEY& root, ts::WText& key, ts::WText& value) {
@@ -169,7 +200,7 @@ void RemoveRegistryKey(const ts::WText& path, REGSAM view) {
   RegDeleteKeyExW(root, rest.c_str(), view, 0);
 }
 
-void ProcessEntries(const UninstallData& data, std::vector<ts::WText>& folders) {
+void ProcessEntries(const UninstallData& data, std::vector<ts::WText>& folders, std::set<ts::WText>& deleted) {
   std::vector<ts::WText> systemFolders = SystemFolders();
   int count = std::max(data.entries.Count(), 1);
   for (int i = 0; i < data.entries.Count(); ++i) {
@@ -182,7 +213,7 @@ void ProcessEntries(const UninstallData& data, std::vector<ts::WText>& folders) 
       case RemovalKind::kFile:
         if (!HighFlag(high::kHideFileNames)) SetStatusText(entry.text);
         SetProgress(kEntriesProgressStart + kEntriesProgressSpan * i / count);
-        RemoveFile(entry.text, systemFolders);
+        if (RemoveFile(entry.text, systemFolders)) deleted.insert(Folded(entry.text));
         break;
     }
   }
@@ -196,11 +227,6 @@ bool RemoveFolderOnly(const ts::WText& folder) {
   return RemoveDirectoryW(folder.c_str()) != 0;
 }
 
-ts::WText Folded(ts::WText path) {
-  while (path.size() > 3 && path.back() == L'\\') path.pop_back();
-  CharLowerW(path.data());
-  return path;
-}
 
 // Deepest first; each folder, then its parents while they are empty, up to
 // the installation folder, which stays.
@@ -262,27 +288,78 @@ void RewriteRecord(const Registration& registration) {
   ClearRecordedEntries();
 }
 
-void Remove(const Registration& registration, const UninstallData& data) {
-  OpenProgressPage();
+void DeleteUninstallValue(const Registration& registration, const wchar_t* name) {
+  ts::RegistryKey key;
+  if (key.Open(HKEY_LOCAL_MACHINE, registration.keyPath, KEY_SET_VALUE) == ERROR_SUCCESS) key.DeleteValue(name);
+}
+
+// What the installation registered besides its files, before the files go.
+void UndoRegistrationsBeforeFiles(const Registration& registration, const UninstallData& data) {
+  if (!registration.batchBefore.empty()) {
+    RunUninstallBatch(registration.batchBefore, LowFlag(low::kUninstallBatch1Hidden));
+    DeleteUninstallValue(registration, L"UninstallBatch1");
+  }
+  SetStatus(70);
+  SetProgress(1);
+  if (!data.associations.Empty()) {
+    RemoveAssociations(data.associations);
+    HoldStatus(kPause);
+  }
+  SetStatus(67);
+  SetProgress(3);
+  if (!registration.fonts.empty()) {
+    RemoveFonts(registration.fonts);
+    HoldStatus(kPause);
+  }
   SetStatus(68);
   SetProgress(5);
   if (!HighFlag(high::kKeepLogOnUninstall)) DeleteFileW(InstallLogPath(registration.uninstallFolder).c_str());
+  ReleaseSharedFiles(registration.sharedFiles);
+  DeleteUninstallValue(registration, L"SharedFiles");
+  UnpinFromTaskbar();
+  HoldStatus(kPause);
+  if (!data.packages.Empty()) {
+    SetStatus(108);
+    RemovePackages(data.packages);
+    HoldStatus(kPause);
+  }
+}
+
+// What the installation registered besides its files, after the files.
+void UndoRegistrationsAfterFiles(const Registration& registration, const UninstallData& data) {
+  SetStatus(69);
+  SetProgress(95);
+  if (!registration.productRegistry.empty()) RemoveProductKey(registration.productRegistry);
+  if (!data.mergeText.empty()) RemoveMergeLines(data.mergeText);
+  SetProgress(96);
+  if (!data.firewall.Empty()) RemoveFirewallExceptions(data.firewall);
+  SetProgress(97);
+  if (!data.drivers.Empty()) RemoveDrivers(data.drivers);
+}
+
+void Remove(const Registration& registration, const UninstallData& data) {
+  OpenProgressPage();
+  UndoRegistrationsBeforeFiles(registration, data);
   SetProgress(10);
   ClearRecordedEntries();
   std::vector<ts::WText> folders;
-  ProcessEntries(data, folders);
+  std::set<ts::WText> deleted;
+  ProcessEntries(data, folders, deleted);
   SetProgress(92);
+  RemovePendingOperations(deleted);
+  RunConditionalDeletion(ConditionalPhase::kUninstallation);
   SetProgress(93);
   RemoveFolders(folders);
   RewriteRecord(registration);
   RemoveProgramGroup(registration);
-  SetStatus(69);
-  SetProgress(95);
+  HoldStatus(kPause);
+  UndoRegistrationsAfterFiles(registration, data);
   if (LowFlag(low::kDeleteInstallFolderOnUninstall)) DeleteInstallFolderTree();
   SetProgress(98);
   if (FailureSummaryEmpty()) {
     DeleteFileW(UninstallDataPath(registration.uninstallFolder).c_str());
     if (LowFlag(low::kAddToSearchPath)) RemoveFromSearchPath(registration);
+    if (!registration.batchAfter.empty()) RunUninstallBatch(registration.batchAfter, LowFlag(low::kUninstallBatch2Hidden));
     RemoveRegistryKey(L"\\HKLM\\" + registration.keyPath, 0);
   }
   SetProgress(100);
@@ -311,7 +388,12 @@ bool Uninstall(const ts::WText& productName) {
   if (!OpenRegistration(productName, registration)) return false;
   UninstallData data;
   if (!ReadRecord(registration, data)) return false;
+  CloseApplicationsForUninstall(kCloseBeforeAsking);
   if (!g_installer.flags.automatic && !Ask(MessageWithTags(53), MessageWithTags(55))) Abort();
+  if (!g_installer.flags.automatic && !registration.supportOffer.empty() && TakeSupportOffer(registration.supportOffer)) {
+    return false;
+  }
+  CloseApplicationsForUninstall(kCloseAfterAsking);
   Remove(registration, data);
   return End();
 }
