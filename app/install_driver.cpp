@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <set>
+
 #include "actions/associations.h"
 #include "actions/batches.h"
 #include "actions/close_apps.h"
@@ -175,10 +177,14 @@ void ReadAndVerifyArchive() {
   SetProgress(27);
 }
 
+// An older pending replacement must not undo a file written just now.
 void Files() {
   InstallFiles(g_payload);
   SetProgress(91);
   SetStatus(54);
+  std::set<ts::WText> installed;
+  for (const ts::WText& path : g_installer.followUps.installedFiles) installed.insert(ts::AsciiLowerCase(path));
+  RemovePendingOperations(installed);
   SetProgress(92);
 }
 

@@ -70,6 +70,14 @@ WText UpperInvariant(std::wstring_view text) {
 
 }  // namespace
 
+WText AsciiLowerCase(std::wstring_view text) {
+  WText lower(text);
+  for (wchar_t& c : lower) {
+    if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+  }
+  return lower;
+}
+
 size_t FindIgnoringCase(std::wstring_view text, std::wstring_view part, size_t from) {
   if (from > text.size()) return WText::npos;
   size_t at = UpperInvariant(text.substr(from)).find(UpperInvariant(part));

@@ -27,6 +27,10 @@ WText WithCrLf(std::wstring_view text);
 
 // Where `part` first occurs in `text` at or after `from`, letters compared
 // without regard to case as the invariant locale maps them; npos when nowhere.
+// The text with the ASCII letters A to Z in lower case, everything else as
+// it is: the comparison key of paths in lists that the system also keeps.
+WText AsciiLowerCase(std::wstring_view text);
+
 size_t FindIgnoringCase(std::wstring_view text, std::wstring_view part, size_t from = 0);
 
 }  // namespace ts

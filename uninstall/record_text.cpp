@@ -100,13 +100,7 @@ ts::Text* SectionText(UninstallRecord& record, RecordSection section) {
   return &record.firewall;
 }
 
-ts::WText FolderKey(std::string_view stored) {
-  ts::WText key = WideFromStoredText(stored);
-  for (wchar_t& c : key) {
-    if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
-  }
-  return key;
-}
+ts::WText FolderKey(std::string_view stored) { return ts::AsciiLowerCase(WideFromStoredText(stored)); }
 
 }  // namespace
 

@@ -24,6 +24,7 @@
 #include "uninstall/deferred.h"
 #include "uninstall/record.h"
 #include "uninstall/removal_safety.h"
+#include "uninstall/restart.h"
 #include "uninstall/shared_files.h"
 #include "uninstall/undo_registrations.h"
 
@@ -144,8 +145,7 @@ bool ReadRecord(const Registration& registration, UninstallData& data) {
 
 ts::WText Folded(ts::WText path) {
   while (path.size() > 3 && path.back() == L'\\') path.pop_back();
-  CharLowerW(path.data());
-  return path;
+  return ts::AsciiLowerCase(path);
 }
 
 void ReportLeftOver(const ts::WText& path) {
@@ -375,6 +375,10 @@ bool End() {
   }
   if (!g_installer.flags.automatic && (g_installer.productFlags2 & flags2::kUninstallCompletionMessage)) {
     ShowMessage(MessageWithTags(34), MessageWithTags(15), MB_ICONINFORMATION);
+  }
+  if (HighFlag(high::kUninstallRestartRequired) &&
+      (g_installer.flags.automatic || Ask(MessageWithTags(74), MessageWithTags(20)))) {
+    RestartMachine();
   }
   const ts::WText& program = g_installer.commandLine.runAfterInstall;
   if (!program.empty()) ts::StartProcess(program, L"");
