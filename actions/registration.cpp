@@ -114,6 +114,25 @@ void WriteBackgroundPicture() {
   }
 }
 
+// The readme and license texts stay readable after the installation: each
+// non-empty one as "<stem>N.txt" by its place among them, or "<stem>.txt"
+// when there is only one.
+void WriteWizardTexts(const std::vector<format::Bytes>& texts, const wchar_t* stem) {
+  std::vector<const format::Bytes*> present;
+  for (const format::Bytes& text : texts) {
+    if (!text.empty()) present.push_back(&text);
+  }
+  for (size_t i = 0; i < present.size(); ++i) {
+    ts::WText name = present.size() == 1 ? ts::WText(stem) + L".txt" : ts::Format(L"%s%d.txt", stem, static_cast<int>(i + 1));
+    ts::WText path = g_installer.installFolder + L"\\" + name;
+    if (!(g_installer.script.productFlagsHigh & format::product_flags_high::kHideFileNames)) SetStatusText(path);
+    bool replacedAtRestart = false;
+    if (WriteInstalledFile(path, *present[i], {}, kLeaveAttributes, false, replacedAtRestart)) {
+      RecordForRemoval(path, RemovalKind::kFile);
+    }
+  }
+}
+
 void CreateUninstallDataFolder() {
   if (g_installer.script.uninstallSubfolder.empty()) return;
   ts::WText folder = UninstallFolder();
@@ -155,6 +174,8 @@ void CreateDataFolders() {
 
 void WriteExtraFiles() {
   WriteBackgroundPicture();
+  WriteWizardTexts(g_installer.script.readmeTexts, L"readme");
+  WriteWizardTexts(g_installer.script.licenseTexts, L"eula");
   if (!(g_installer.script.productFlagsLow & format::product_flags_low::kAddToSearchPath)) return;
   ts::WText path = MachineSearchPath();
   if (path.empty()) return;

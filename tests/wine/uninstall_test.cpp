@@ -150,10 +150,12 @@ TEST_F(Uninstaller, SearchPathEntryComesWithTheProductAndGoesWithIt) {
   EXPECT_NE(path.find("%SystemRoot%\\system32;"), std::string::npos) << path;
 }
 
-TEST_F(Uninstaller, ProgramGroupAndBackgroundPictureGoWithTheProduct) {
+TEST_F(Uninstaller, ProgramGroupAndExtraFilesGoWithTheProduct) {
   InstallerRecipe recipe = Product();
   recipe.script.startMenuFolder = "Acme\\Notes";
   recipe.script.backgroundBitmap = {'B', 'M', 1, 2, 3};
+  recipe.script.licenseTexts = {{'L', '1'}, {}, {'L', '3'}};
+  recipe.script.readmeTexts = {{'R'}};
   recipe.script.productFlagsLow |= format::product_flags_low::kBackgroundPictureForUninstaller;
   Install(recipe);
   EXPECT_EQ(ReadFile(Path("uninstall/Installer Background.bmp")), std::string("BM\1\2\3", 5));
@@ -166,6 +168,8 @@ TEST_F(Uninstaller, ProgramGroupAndBackgroundPictureGoWithTheProduct) {
   EXPECT_FALSE(FileExists(programs + "/Acme"));
   EXPECT_TRUE(FileExists(programs));
   EXPECT_FALSE(FileExists(Path("uninstall/Installer Background.bmp")));
+  EXPECT_FALSE(FileExists(Path("eula1.txt")));
+  EXPECT_FALSE(FileExists(Path("readme.txt")));
 }
 
 TEST_F(Uninstaller, UnknownProductIsRefusedOnStandardError) {
