@@ -205,11 +205,11 @@ struct Formatter {
 
   void EmitFloat(const Conversion& c) {
     double value = c.size == Size::kLongDouble ? static_cast<double>(va_arg(args, long double)) : va_arg(args, double);
-    char spec[32];
-    snprintf(spec, sizeof spec, "%%%s%s%s%s%s*.*%c", c.left ? "-" : "", c.plus ? "+" : "", c.space ? " " : "",
+    char conversion[32];
+    snprintf(conversion, sizeof conversion, "%%%s%s%s%s%s*.*%c", c.left ? "-" : "", c.plus ? "+" : "", c.space ? " " : "",
              c.alternate ? "#" : "", c.zero ? "0" : "", c.type);
     char buffer[512];
-    snprintf(buffer, sizeof buffer, spec, c.width, c.precision < 0 ? 6 : c.precision, value);
+    snprintf(buffer, sizeof buffer, conversion, c.width, c.precision < 0 ? 6 : c.precision, value);
     out += FromUtf8(buffer);
   }
 
