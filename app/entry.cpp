@@ -8,6 +8,7 @@
 #include "app/installer_state.h"
 #include "payload/messages.h"
 #include "ui/crash_report.h"
+#include "uninstall/self_delete.h"
 #include "uninstall/uninstaller.h"
 
 namespace palisade {
@@ -46,12 +47,25 @@ void ReadCommandLine() {
   if (!ParseCommandLine(GetCommandLineW(), g_installer.flags, g_installer.commandLine, reason)) UsageError(reason);
 }
 
+// Only the uninstaller in the product's own folder removes itself: an
+// installer started with /u: from anywhere else is the user's file.
+void RemoveRunningUninstaller() {
+  ts::WText self = ts::ModuleFileName();
+  ts::WText subfolder = ts::WideFromUtf8(g_installer.script.uninstallSubfolder);
+  ts::WText folder = g_installer.installFolder + (subfolder.empty() ? L"" : L"\\" + subfolder);
+  ts::WText ownFolder = self.substr(0, self.find_last_of(L'\\'));
+  if (CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, ownFolder.c_str(), -1, folder.c_str(), -1) != CSTR_EQUAL) return;
+  DeleteUninstaller(self, g_installer.installFolder, subfolder);
+}
+
 [[noreturn]] void RunUninstallation() {
   const ts::WText& name = g_installer.commandLine.uninstallName;
   if (name.empty()) UsageError(L"Product name required");
   // A run that left anything behind says so through its exit code, so that
   // a deployment script can tell it from one that removed everything.
-  OrderlyExit(Uninstall(name) ? 0 : 1);
+  if (!Uninstall(name)) OrderlyExit(1);
+  RemoveRunningUninstaller();
+  OrderlyExit(0);
 }
 
 }  // namespace

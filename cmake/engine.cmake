@@ -57,6 +57,7 @@ add_library(palisade_engine STATIC
   uninstall/record_text.cpp
   uninstall/removal_safety.cpp
   uninstall/restart.cpp
+  uninstall/self_delete.cpp
   uninstall/shared_files.cpp
   uninstall/undo_registrations.cpp
   uninstall/uninstaller.cpp

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/time.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <memory>
@@ -68,6 +69,14 @@ constexpr char kLogLines[] =
     "read-only.txt >>> C:\\Program Files\\Acme Notes\\read-only.txt\r\n"
     "hidden.txt >>> C:\\Program Files\\Acme Notes\\hidden.txt\r\n"
     "acme.dll >>> C:\\Program Files\\Acme Notes\\lib\\acme.dll\r\n";
+
+bool WaitUntilGone(const std::string& path, int seconds) {
+  for (int tenth = 0; tenth < seconds * 10; ++tenth) {
+    if (!FileExists(path)) return true;
+    usleep(100000);
+  }
+  return !FileExists(path);
+}
 
 class Product : public ::testing::Test {
  protected:
@@ -155,6 +164,9 @@ TEST_F(Product, InstallsEverythingItRecordsAndUninstallsWithoutATrace) {
     EXPECT_FALSE(FileExists(Installed(gone))) << gone;
   }
   EXPECT_NE(prefix_->Run({"reg", "query", kKey}).exitCode, 0);
+  // The uninstaller leaves a batch behind that removes it and its folders
+  // once it has ended.
+  EXPECT_TRUE(WaitUntilGone(prefix_->DriveC() + kInstall, 20)) << "the installation folder stays";
 }
 
 }  // namespace

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <memory>
 
+#include <unistd.h>
+
 #include "format/product_flags.h"
 #include "installer_factory.h"
 #include "wine_harness.h"
@@ -170,6 +172,15 @@ TEST_F(Uninstaller, ProgramGroupAndExtraFilesGoWithTheProduct) {
   EXPECT_FALSE(FileExists(Path("uninstall/Installer Background.bmp")));
   EXPECT_FALSE(FileExists(Path("eula1.txt")));
   EXPECT_FALSE(FileExists(Path("readme.txt")));
+}
+
+TEST_F(Uninstaller, InstallerStartedWithTheSwitchDoesNotDeleteItself) {
+  Install(Product());
+  RunResult run = prefix_->Run({"C:\\cases\\setup.exe", kUninstallSwitch, "/silent"});
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_FALSE(KeyExists());
+  sleep(3);
+  EXPECT_TRUE(FileExists(prefix_->DriveC() + "/cases/setup.exe"));
 }
 
 TEST_F(Uninstaller, UnknownProductIsRefusedOnStandardError) {

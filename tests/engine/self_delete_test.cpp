@@ -1,0 +1,29 @@
+#include <gtest/gtest.h>
+
+#include "uninstall/self_delete.h"
+
+namespace palisade {
+namespace {
+
+struct BatchCase {
+  const wchar_t* subfolder;
+  const wchar_t* folderLines;
+};
+
+TEST(SelfDeletionCommands, RetriesThenRemovesTheFoldersWhileEmptyThenItself) {
+  const BatchCase cases[] = {
+      {L"", L"rd \"C:\\Acme\"\r\n"},
+      {L"uninstall", L"rd \"C:\\Acme\\uninstall\"\r\nrd \"C:\\Acme\"\r\n"},
+      {L"support\\uninstall\\", L"rd \"C:\\Acme\\support\\uninstall\"\r\nrd \"C:\\Acme\\support\"\r\nrd \"C:\\Acme\"\r\n"},
+  };
+  for (const BatchCase& c : cases) {
+    EXPECT_EQ(SelfDeletionCommands(L"C:\\Acme\\u\\Uninstall.exe", L"C:\\Acme", c.subfolder, L"C:\\T\\delunins.bat"),
+              ts::WText(L":Repeat\r\ndel \"C:\\Acme\\u\\Uninstall.exe\"\r\nif exist \"C:\\Acme\\u\\Uninstall.exe\" goto Repeat\r\n"
+                        L"CHOICE /T 3 /D Y\r\n") +
+                  c.folderLines + L"del \"C:\\T\\delunins.bat\"\r\n")
+        << c.subfolder;
+  }
+}
+
+}  // namespace
+}  // namespace palisade
