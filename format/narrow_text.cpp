@@ -7,11 +7,11 @@ namespace {
 
 constexpr char kUtf8Mark = '|';
 
+}  // namespace
+
 bool IsAscii(std::string_view text) {
   return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
-
-}  // namespace
 
 std::string EncodeNarrowForm(std::string_view utf8) {
   if (IsAscii(utf8) && (utf8.empty() || utf8.front() != kUtf8Mark)) return std::string(utf8);

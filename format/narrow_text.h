@@ -7,6 +7,9 @@
 
 namespace palisade::format {
 
+// True when every byte is 7-bit ASCII: such a text is stored as it is.
+bool IsAscii(std::string_view text);
+
 // An ASCII text that itself begins with "|" gets a second bar, so that it
 // reads back unchanged.
 std::string EncodeNarrowForm(std::string_view utf8);

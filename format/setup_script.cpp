@@ -1,6 +1,5 @@
 #include "format/setup_script.h"
 
-#include <algorithm>
 
 #include "format/checks.h"
 #include "format/narrow_text.h"
@@ -8,10 +7,6 @@
 
 namespace palisade::format {
 namespace {
-
-bool IsAscii(std::string_view text) {
-  return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
 
 std::string_view AsChars(const Bytes& bytes) {
   return std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size());
