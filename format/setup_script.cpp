@@ -1,6 +1,5 @@
 #include "format/setup_script.h"
 
-
 #include "format/checks.h"
 #include "format/narrow_text.h"
 #include "format/product_flags.h"
