@@ -6,44 +6,9 @@
 
 #include "core/ts_core.h"
 #include "format/file_record.h"
+#include "state/follow_ups.h"
 
 namespace palisade {
-
-// One requested shortcut, as the shortcut step makes it.
-struct ShortcutEntry {
-  bool desktop = false;
-  bool startMenu = false;
-  bool startup = false;
-  bool permanent = false;
-  bool expandTarget = false;
-  bool installerMade = false;
-  uint8_t windowState = 0;  // 0 normal, 1 minimised, 2 maximised
-  ts::WText target;
-  ts::WText name;
-  ts::WText icon;
-  ts::WText arguments;
-  ts::WText workingFolder;
-  ts::WText extraFolder;
-};
-
-struct FileFollowUps {
-  // Each a one-character marker and the path: a blank for a permanent file
-  // and every system-shared file, none for a shared-folder file, "^" for a
-  // COM server, U+00A9 for a type library.
-  ts::Vector<ts::WText> sharedFiles;
-  ts::Vector<ts::WText> comServers;
-  ts::Vector<ts::WText> typeLibraries;
-  ts::Vector<ts::WText> driverPackages;
-  ts::Vector<ts::WText> msiPackages;
-  ts::Vector<ts::WText> applets;
-  ts::Vector<ts::WText> fonts;
-  // `ProductFonts`: each non-permanent font as "\"face\" \"file\" ".
-  ts::WText fontList;
-  ts::Vector<ShortcutEntry> shortcuts;
-  // Every file written (not waiting for a restart), for the clean-up of
-  // pending restart operations.
-  ts::Vector<ts::WText> installedFiles;
-};
 
 // What one file of the archive hands on once the file phase is done with
 // it. `written` is false for a file that was skipped or failed;

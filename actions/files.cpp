@@ -7,7 +7,7 @@
 #include "actions/install_log.h"
 #include "actions/installed_file.h"
 #include "actions/overwrite_rules.h"
-#include "app/installer_state.h"
+#include "state/installer_state.h"
 #include "core/system_facts.h"
 #include "core/ts_system.h"
 #include "format/file_record.h"
@@ -16,8 +16,8 @@
 #include "payload/payload_reader.h"
 #include "payload/variables.h"
 #include "ui/progress.h"
-#include "uninstall/record.h"
-#include "uninstall/record_text.h"
+#include "record/uninstall_record.h"
+#include "record/record_text.h"
 
 namespace palisade {
 namespace {

@@ -5,7 +5,7 @@
 
 #include <cstdarg>
 
-#include "app/installer_state.h"
+#include "state/installer_state.h"
 #include "core/system_facts.h"
 #include "core/ts_file.h"
 #include "core/ts_format.h"

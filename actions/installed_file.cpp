@@ -7,7 +7,7 @@
 
 #include "actions/install_log.h"
 #include "actions/overwrite_rules.h"
-#include "app/installer_state.h"
+#include "state/installer_state.h"
 #include "core/ts_format.h"
 #include "core/ts_security.h"
 #include "core/ts_system.h"

@@ -5,7 +5,7 @@
 #include "actions/install_log.h"
 #include "actions/installed_file.h"
 #include "actions/registration_values.h"
-#include "app/installer_state.h"
+#include "state/installer_state.h"
 #include "core/system_facts.h"
 #include "core/ts_format.h"
 #include "core/ts_registry.h"
@@ -13,10 +13,11 @@
 #include "core/ts_system.h"
 #include "core/ts_texts.h"
 #include "format/product_flags.h"
+#include "payload/messages.h"
 #include "payload/payload_reader.h"
 #include "payload/variables.h"
 #include "ui/progress.h"
-#include "uninstall/record.h"
+#include "record/uninstall_record.h"
 
 namespace palisade {
 namespace {
@@ -24,6 +25,7 @@ namespace {
 constexpr wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 constexpr wchar_t kEnvironmentKey[] = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment";
 constexpr wchar_t kDefaultUninstallerName[] = L"uninstall.exe";
+constexpr int kWriteFailedMessage = 31;
 constexpr REGSAM kRegistrationAccess = KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_ENUMERATE_SUB_KEYS;
 
 bool HasUninstaller() {
@@ -229,6 +231,15 @@ void RegisterProduct() {
   if (!errorText.empty()) report = L"System error: " + errorText + L"\r\n\r\n";
   AddToFailureSummary(report +
                       L"Unable to save the uninstall information to the registry.  Uninstall will not work properly.\r\n\r\n");
+}
+
+void WriteUninstallRecord() {
+  if (!HasUninstaller()) return;
+  ts::WText path = UninstallDataPath(UninstallFolder());
+  ts::Text error;
+  if (WriteUninstallData(path, error)) return;
+  AddToFailureSummary(ts::Format(L"%s %s\r\n%s\r\n\r\n", MessageWithTags(kWriteFailedMessage).c_str(), path.c_str(),
+                                 ts::WideFromUtf8(error).c_str()));
 }
 
 }  // namespace palisade

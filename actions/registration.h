@@ -16,6 +16,10 @@ void WriteExtraFiles();
 void WriteUninstaller(const Payload& payload);
 // The product's uninstall key and its values.
 void RegisterProduct();
+// The installation's last word on the record: written into the uninstall
+// data folder when the product has an uninstaller; a failure goes to the
+// failure summary and the installation goes on.
+void WriteUninstallRecord();
 
 // The machine's search path as stored (empty when it cannot be read), and
 // writing it back; the installer adds the product's folder, the uninstaller

@@ -1,6 +1,6 @@
 #pragma once
 // The installer's command line: which atoms it takes and what they set.
-#include "app/installer_state.h"
+#include "state/installer_state.h"
 
 namespace palisade {
 

@@ -5,16 +5,13 @@
 #include "app/command_line.h"
 #include "app/exit.h"
 #include "app/install_driver.h"
-#include "app/installer_state.h"
+#include "state/installer_state.h"
 #include "payload/messages.h"
 #include "ui/crash_report.h"
 #include "uninstall/self_delete.h"
 #include "uninstall/uninstaller.h"
 
 namespace palisade {
-
-InstallerState g_installer;
-
 namespace {
 
 void ShowFatalMessage(const wchar_t* message) {

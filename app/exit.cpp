@@ -2,7 +2,7 @@
 
 #include <ole2.h>
 
-#include "app/installer_state.h"
+#include "state/installer_state.h"
 
 namespace palisade {
 namespace {

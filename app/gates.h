@@ -1,6 +1,6 @@
 #pragma once
 // Checks that refuse an installation before anything is changed.
-#include "app/installer_state.h"
+#include "state/installer_state.h"
 
 namespace palisade {
 

@@ -18,7 +18,7 @@
 #include "actions/shortcuts.h"
 #include "app/exit.h"
 #include "app/gates.h"
-#include "app/installer_state.h"
+#include "state/installer_state.h"
 #include "core/system_facts.h"
 #include "core/ts_registry.h"
 #include "format/product_flags.h"
@@ -31,7 +31,7 @@
 #include "ui/wizard.h"
 #include "uninstall/deferred.h"
 #include "uninstall/existing_install.h"
-#include "uninstall/record.h"
+#include "record/uninstall_record.h"
 #include "uninstall/restart.h"
 #include "uninstall/shared_files.h"
 

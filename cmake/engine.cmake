@@ -25,6 +25,7 @@ add_library(palisade_engine STATIC
   app/exit.cpp
   app/gates.cpp
   app/install_driver.cpp
+  state/installer_state.cpp
   payload/messages.cpp
   payload/payload_reader.cpp
   payload/script_reader.cpp
@@ -53,8 +54,8 @@ add_library(palisade_engine STATIC
   ui/wizard.cpp
   uninstall/deferred.cpp
   uninstall/existing_install.cpp
-  uninstall/record.cpp
-  uninstall/record_text.cpp
+  record/uninstall_record.cpp
+  record/record_text.cpp
   uninstall/removal_safety.cpp
   uninstall/restart.cpp
   uninstall/self_delete.cpp

@@ -1,6 +1,6 @@
 #include "payload/messages.h"
 
-#include "app/installer_state.h"
+#include "state/installer_state.h"
 #include "core/system_facts.h"
 
 namespace palisade {

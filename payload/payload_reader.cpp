@@ -4,7 +4,7 @@
 #include "format/product_flags.h"
 #include "format/script_block.h"
 #include "format/version.h"
-#include "app/installer_state.h"
+#include "state/installer_state.h"
 #include "payload/messages.h"
 
 namespace palisade {

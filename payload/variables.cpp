@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/installer_state.h"
+#include "state/installer_state.h"
 #include "core/system_facts.h"
 #include "core/ts_system.h"
 

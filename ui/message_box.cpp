@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "app/exit.h"
-#include "app/installer_state.h"
+#include "state/installer_state.h"
 #include "format/product_flags.h"
 #include "payload/messages.h"
 

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "app/installer_state.h"
+#include "state/installer_state.h"
 #include "core/ts_format.h"
 #include "core/ts_system.h"
 

@@ -4,7 +4,7 @@
 
 #include "actions/overwrite_rules.h"
 #include "app/gates.h"
-#include "app/installer_state.h"
+#include "state/installer_state.h"
 #include "payload/messages.h"
 
 namespace palisade {

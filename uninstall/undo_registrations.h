@@ -4,7 +4,7 @@
 // firewall exceptions and drivers. Each takes what the uninstall record or
 // the registration kept.
 #include "core/ts_core.h"
-#include "uninstall/record_text.h"
+#include "record/record_text.h"
 
 namespace palisade {
 

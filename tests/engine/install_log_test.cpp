@@ -5,7 +5,7 @@
 #include <cstdlib>
 
 #include "actions/install_log.h"
-#include "app/installer_state.h"
+#include "state/installer_state.h"
 #include "core/ts_file.h"
 #include "core/ts_format.h"
 #include "format/product_flags.h"

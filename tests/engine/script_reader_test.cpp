@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/installer_state.h"
+#include "state/installer_state.h"
 #include "core/system_facts.h"
 #include "format/product_flags.h"
 #include "payload/messages.h"

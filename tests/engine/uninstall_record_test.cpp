@@ -3,12 +3,13 @@
 #include <windows.h>
 
 #include "actions/install_log.h"
-#include "app/installer_state.h"
+#include "actions/registration.h"
+#include "state/installer_state.h"
 #include "core/ts_file.h"
 #include "core/ts_format.h"
 #include "core/ts_system.h"
 #include "format/product_flags.h"
-#include "uninstall/record.h"
+#include "record/uninstall_record.h"
 
 namespace palisade {
 namespace {

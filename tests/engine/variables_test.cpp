@@ -8,7 +8,7 @@
 #include <functional>
 #include <map>
 
-#include "app/installer_state.h"
+#include "state/installer_state.h"
 #include "core/system_facts.h"
 #include "payload/variables.h"
 

@@ -18,7 +18,7 @@
 #include <string>
 
 #include "app/gates.h"
-#include "app/installer_state.h"
+#include "state/installer_state.h"
 #include "ui/message_box.h"
 
 namespace palisade {

@@ -13,7 +13,7 @@
 
 #include <string>
 
-#include "app/installer_state.h"
+#include "state/installer_state.h"
 #include "core/system_facts.h"
 #include "core/ts_format.h"
 #include "payload/variables.h"

@@ -5,8 +5,8 @@
 #include <cstdint>
 
 #include "core/ts_core.h"
-#include "actions/file_follow_ups.h"
 #include "format/setup_script.h"
+#include "state/follow_ups.h"
 
 namespace palisade {
 

@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "core/ts_text.h"
-#include "uninstall/record_text.h"
+#include "record/record_text.h"
 
 namespace palisade {
 
@@ -40,9 +40,5 @@ bool WriteUninstallData(const ts::WText& path, ts::Text& error);
 // untouched.
 DWORD ReadUninstallData(const ts::WText& path, UninstallData& data);
 
-// The installation's last word on the record: written into the uninstall
-// data folder when the product has an uninstaller; a failure goes to the
-// failure summary and the installation goes on.
-void WriteUninstallRecord();
 
 }  // namespace palisade

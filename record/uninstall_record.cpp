@@ -1,7 +1,6 @@
-#include "uninstall/record.h"
+#include "record/uninstall_record.h"
 
-#include "actions/install_log.h"
-#include "app/installer_state.h"
+#include "state/installer_state.h"
 #include "core/ts_file.h"
 #include "core/ts_format.h"
 #include "format/product_flags.h"
@@ -15,7 +14,6 @@ UninstallRecord g_uninstallRecord;
 namespace {
 
 constexpr wchar_t kDataFileName[] = L"Uninstall.DAT";
-constexpr int kWriteFailedMessage = 31;
 
 // A short read leaves the file object's own reason, which has no number.
 DWORD ReadErrorCode(const ts::File& file) { return file.LastErrorCode() ? file.LastErrorCode() : ERROR_READ_FAULT; }
@@ -53,16 +51,6 @@ DWORD ReadUninstallData(const ts::WText& path, UninstallData& data) {
   if (!file.OpenForReading(path) || !file.ReadWhole(text)) return ReadErrorCode(file);
   data = ParseUninstallData(text);
   return ERROR_SUCCESS;
-}
-
-void WriteUninstallRecord() {
-  // The bit that gives a product an uninstaller also makes it read the earlier registration.
-  if (!(g_installer.script.productFlagsLow & format::product_flags_low::kPreviousInstallation)) return;
-  ts::WText path = UninstallDataPath(UninstallFolder());
-  ts::Text error;
-  if (WriteUninstallData(path, error)) return;
-  AddToFailureSummary(ts::Format(L"%s %s\r\n%s\r\n\r\n", MessageWithTags(kWriteFailedMessage).c_str(), path.c_str(),
-                                 ts::WideFromUtf8(error).c_str()));
 }
 
 }  // namespace palisade

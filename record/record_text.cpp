@@ -1,4 +1,4 @@
-#include "uninstall/record_text.h"
+#include "record/record_text.h"
 
 #include <algorithm>
 #include <iterator>
