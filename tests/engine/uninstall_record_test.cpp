@@ -5,6 +5,7 @@
 #include "actions/install_log.h"
 #include "actions/registration.h"
 #include "state/installer_state.h"
+#include "core/ts_csv.h"
 #include "core/ts_file.h"
 #include "core/ts_format.h"
 #include "core/ts_system.h"
@@ -20,8 +21,6 @@ std::string ReadBytes(const ts::WText& path) {
   EXPECT_TRUE(file.OpenForReading(path) && file.ReadWhole(bytes)) << file.LastError();
   return bytes;
 }
-
-ts::WText FixturePath(const wchar_t* name) { return ts::WText(PALISADE_ENGINE_FIXTURES) + L"/" + name; }
 
 ts::WText ScratchFolder() {
   wchar_t folder[MAX_PATH];
@@ -183,6 +182,74 @@ TEST(ParseEntry, NonAsciiPathsRoundTrip) {
 
 // --- The whole file ---
 
+// "Uninstall.DAT" of a demo product, assembled by hand from the file's
+// layout: the entry list, then every section under its header. Texts outside
+// ASCII are spelt out in UTF-8 bytes.
+const char kDemoRecord[] =
+    // Entries, one per line in the order recorded. A file has no marker.
+    "C:\\Program Files\\Palisade Demo\\demo.exe\r\n"
+    // "~" a folder
+    "~C:\\Program Files\\Palisade Demo\r\n"
+    // "~" a folder outside ASCII: "|" and UTF-8 ("Donn\u00e9es")
+    "~|C:\\Program Files\\Palisade Demo\\Donn\xC3\xA9" "es\r\n"
+    // a file outside ASCII: "|" and UTF-8 ("caf\u00e9.txt")
+    "|C:\\Program Files\\Palisade Demo\\Donn\xC3\xA9" "es\\caf\xC3\xA9.txt\r\n"
+    // "!" a registry value: the key path, a backslash and the value name
+    "!\\HKLM\\Software\\Palisade Demo\\InstallDir\r\n"
+    // "^" a registry key with its subkeys
+    "^\\HKCU\\Software\\Palisade Demo\r\n"
+    // "*" a registry key with its subkeys in the 64-bit view
+    "*\\HKLM\\Software\\Classes\\CLSID\\{6F2A1C3E-0B7D-4E51-9A3C-2D8E5F104B7A}\r\n"
+    // Every section begins after two line ends with its header.
+    "\r\n\r\n[Strings]\r\n"
+    // ~10, a text of three lines, the middle one empty
+    "~10\r\nThe uninstallation could not remove everything:\r\n\r\n%s\r\n"
+    // ~15, empty
+    "~15\r\n\r\n"
+    // ~20 in UTF-8 (an en dash)
+    "~20\r\nPalisade Demo \xE2\x80\x93 Setup\r\n"
+    // ~30 to ~49, empty
+    "~30\r\n\r\n~34\r\n\r\n~35\r\n\r\n~49\r\n\r\n"
+    // ~53 with a placeholder, kept as written
+    "~53\r\nRemove <product> from this computer?\r\n"
+    // ~55 to ~57, empty
+    "~55\r\n\r\n~56\r\n\r\n~57\r\n\r\n"
+    // ~58, the prefix of a file that stays
+    "~58\r\nCould not remove\r\n"
+    // ~59 to ~111, empty
+    "~59\r\n\r\n~65\r\n\r\n~67\r\n\r\n~68\r\n\r\n~69\r\n\r\n~70\r\n\r\n~71\r\n\r\n~74\r\n\r\n~79\r\n\r\n~80\r\n\r\n"
+    "~99\r\n\r\n~100\r\n\r\n~101\r\n\r\n~104\r\n\r\n~107\r\n\r\n~108\r\n\r\n~109\r\n\r\n~110\r\n\r\n~111\r\n\r\n"
+    // ~999, the product heading
+    "~999\r\nPalisade Demo 2.1\r\n"
+    "\r\n\r\n[AutoClose]\r\n"
+    // class, title (empty), application, action 0
+    "DemoMainWindow,,Palisade Demo,0\r\n"
+    // class (empty), a title with a comma and inner quotes, an application
+    // outside ASCII (quoted for its bar), action 2
+    ",\"Say \"\"hi\"\", viewer\",\"|D\xC3\xA9mo Viewer\",2\r\n"
+    "\r\n\r\n[Associations]\r\n"
+    // extension ~!~ ProgID ~!~ verb ~!~ icon
+    ".pdm~!~PalisadeDemo.Document~!~open~!~C:\\Program Files\\Palisade Demo\\demo.exe,0\r\n"
+    "\r\n\r\n[Firewall]\r\n"
+    // one exception, as the script gave it
+    "%InstallDir%\\demo.exe;Palisade Demo;3;0\r\n"
+    "\r\n\r\n[INF]\r\n"
+    // where the driver's INF file went
+    "C:\\Windows\\INF\\oem12.inf\r\n"
+    "\r\n\r\n[MSI]\r\n"
+    // package path, user-interface level
+    "C:\\Program Files\\Palisade Demo\\runtime.msi,2\r\n"
+    "\r\n\r\n[Registry2]\r\n"
+    // the merge lines in UTF-8, without a bar ("\u00c9diteur")
+    "\\HKLM\\Software\\Palisade Demo,\xC3\x89" "diteur,Palisade\r\n"
+    "\\HKCU\\Software\\Palisade Demo,Theme,dark\r\n"
+    "\r\n\r\n[ConditionalDelete]\r\n"
+    // pattern, condition kind 1, no value, flags 8 (at uninstallation)
+    "*.tmp,1,,8\r\n"
+    // a pattern quoted for its leading hash sign, kind 2, a value outside
+    // ASCII quoted for its bar, flags 9
+    "\"#old#\\settings.ini\",2,\"|\xC3\x84rger\",9\r\n";
+
 ts::WText DemoMessage(int number) {
   switch (number) {
     case 10:
@@ -191,6 +258,8 @@ ts::WText DemoMessage(int number) {
       return L"Palisade Demo \u2013 Setup";
     case 53:
       return L"Remove <product> from this computer?";
+    case 58:
+      return L"Could not remove";
     default:
       return L"";
   }
@@ -210,14 +279,17 @@ void FillDemoRecord(UninstallRecord& record) {
       AssociationLine({".pdm", "PalisadeDemo.Document", "open", "C:\\Program Files\\Palisade Demo\\demo.exe,0"}));
   AddSectionLine(record, RecordSection::kFirewall, "%InstallDir%\\demo.exe;Palisade Demo;3;0");
   AddSectionLine(record, RecordSection::kDrivers, "C:\\Windows\\INF\\oem12.inf");
-  AddSectionLine(record, RecordSection::kPackages, "\"C:\\Program Files\\Palisade Demo\\runtime.msi\",2");
+  AddSectionLine(record, RecordSection::kPackages, ts::CsvLine({"C:\\Program Files\\Palisade Demo\\runtime.msi", "2"}));
 }
 
 void FillDemoScript(format::SetupScript& script) {
   script.productHeading = "Palisade Demo 2.1";
-  script.closeRules = {{"DemoMainWindow", "", "Palisade Demo", 0, 3}, {"", "*Demo, the viewer", "Demo Viewer", 2, 2}};
-  script.registryMergeText = u"\\HKLM\\Software\\Palisade Demo,\u00c9diteur,Palisade\r\n";
-  script.conditionalDeletes = {{"*.tmp", 1, "", 8}, {"cache\\*.*", 1, "", 1}, {"settings.ini", 2, "\u00c4rger", 9}};
+  script.closeRules = {{"DemoMainWindow", "", "Palisade Demo", 0, 3},
+                       {"", "Say \"hi\", viewer", "D\xC3\xA9mo Viewer", 2, 2}};
+  script.registryMergeText =
+      u"\\HKLM\\Software\\Palisade Demo,\u00c9diteur,Palisade\r\n\\HKCU\\Software\\Palisade Demo,Theme,dark\r\n";
+  script.conditionalDeletes = {
+      {"*.tmp", 1, "", 8}, {"cache\\*.*", 1, "", 1}, {"#old#\\settings.ini", 2, "\xC3\x84rger", 9}};
 }
 
 TEST(UninstallDataText, EverySectionByteForByte) {
@@ -225,7 +297,7 @@ TEST(UninstallDataText, EverySectionByteForByte) {
   FillDemoRecord(record);
   format::SetupScript script;
   FillDemoScript(script);
-  EXPECT_EQ(UninstallDataText(record, script, DemoMessage), ReadBytes(FixturePath(L"uninstall_record.dat")));
+  EXPECT_EQ(UninstallDataText(record, script, DemoMessage), kDemoRecord);
 }
 
 TEST(UninstallDataText, OptionalSectionsOnlyWhenTheyHaveLines) {
@@ -253,33 +325,41 @@ TEST(UninstallDataText, CharactersWithoutUtf8FormBecomeQuestionMarks) {
   EXPECT_NE(text.find("~10\r\na?b\r\n"), ts::Text::npos);
 }
 
-TEST(ParseUninstallData, ReadsEverySectionOfTheFixture) {
-  UninstallData data = ParseUninstallData(ReadBytes(FixturePath(L"uninstall_record.dat")));
+TEST(ParseUninstallData, ReadsEveryFieldOfTheDemoRecord) {
+  UninstallData data = ParseUninstallData(kDemoRecord);
+  const char* entries[] = {
+      "C:\\Program Files\\Palisade Demo\\demo.exe",
+      "~C:\\Program Files\\Palisade Demo",
+      "~|C:\\Program Files\\Palisade Demo\\Donn\xC3\xA9" "es",
+      "|C:\\Program Files\\Palisade Demo\\Donn\xC3\xA9" "es\\caf\xC3\xA9.txt",
+      "!\\HKLM\\Software\\Palisade Demo\\InstallDir",
+      "^\\HKCU\\Software\\Palisade Demo",
+      "*\\HKLM\\Software\\Classes\\CLSID\\{6F2A1C3E-0B7D-4E51-9A3C-2D8E5F104B7A}",
+  };
   ASSERT_EQ(data.entries.Count(), 7);
-  EXPECT_EQ(data.entries[0], "C:\\Program Files\\Palisade Demo\\demo.exe");
-  EXPECT_EQ(data.entries[2],
-            "~|C:\\Program Files\\Palisade Demo\\Donn\xC3\xA9"
-            "es");
-  EXPECT_EQ(data.entries[6], "*\\HKLM\\Software\\Classes\\CLSID\\{6F2A1C3E-0B7D-4E51-9A3C-2D8E5F104B7A}");
+  for (int i = 0; i < 7; ++i) EXPECT_EQ(data.entries[i], entries[i]) << i;
+  EXPECT_EQ(ParseEntry(data.entries[3]).text, L"C:\\Program Files\\Palisade Demo\\Donn\u00e9es\\caf\u00e9.txt");
 
+  const int numbers[] = {10, 15, 20, 30, 34, 35, 49, 53, 55, 56, 57, 58, 59, 65, 67, 68,
+                         69, 70, 71, 74, 79, 80, 99, 100, 101, 104, 107, 108, 109, 110, 111};
   ASSERT_EQ(data.messages.Count(), 31);
-  EXPECT_EQ(data.messages[0].number, 10);
-  EXPECT_EQ(data.messages[0].text, L"The uninstallation could not remove everything:\r\n\r\n%s");
-  EXPECT_EQ(data.messages[2].number, 20);
-  EXPECT_EQ(data.messages[2].text, L"Palisade Demo \u2013 Setup");
-  EXPECT_EQ(data.messages[30].number, 111);
-  EXPECT_EQ(data.messages[30].text, L"");
+  for (int i = 0; i < 31; ++i) {
+    EXPECT_EQ(data.messages[i].number, numbers[i]);
+    EXPECT_EQ(data.messages[i].text, DemoMessage(numbers[i])) << numbers[i];
+  }
   EXPECT_EQ(data.productHeading, "Palisade Demo 2.1");
 
   ASSERT_EQ(data.closeRules.Count(), 2);
   EXPECT_EQ(data.closeRules[0].windowClass, "DemoMainWindow");
+  EXPECT_EQ(data.closeRules[0].windowTitle, "");
   EXPECT_EQ(data.closeRules[0].applicationName, "Palisade Demo");
   EXPECT_EQ(data.closeRules[0].action, 0);
-  EXPECT_EQ(data.closeRules[0].options, 2);
+  EXPECT_EQ(data.closeRules[0].options, 2);  // closed before the confirmation
   EXPECT_EQ(data.closeRules[1].windowClass, "");
-  EXPECT_EQ(data.closeRules[1].windowTitle, "*Demo, the viewer");
+  EXPECT_EQ(data.closeRules[1].windowTitle, "Say \"hi\", viewer");
+  EXPECT_EQ(data.closeRules[1].applicationName, "D\xC3\xA9mo Viewer");
   EXPECT_EQ(data.closeRules[1].action, 2);
-  EXPECT_EQ(data.closeRules[1].options, 4);
+  EXPECT_EQ(data.closeRules[1].options, 4);  // asks the user after the confirmation
 
   ASSERT_EQ(data.associations.Count(), 1);
   EXPECT_EQ(data.associations[0].extension, ".pdm");
@@ -291,14 +371,17 @@ TEST(ParseUninstallData, ReadsEverySectionOfTheFixture) {
   ASSERT_EQ(data.drivers.Count(), 1);
   EXPECT_EQ(data.drivers[0], "C:\\Windows\\INF\\oem12.inf");
   ASSERT_EQ(data.packages.Count(), 1);
-  EXPECT_EQ(data.packages[0], "\"C:\\Program Files\\Palisade Demo\\runtime.msi\",2");
-  EXPECT_EQ(data.mergeText, L"\\HKLM\\Software\\Palisade Demo,\u00c9diteur,Palisade\r\n");
+  EXPECT_EQ(data.packages[0], "C:\\Program Files\\Palisade Demo\\runtime.msi,2");
+  EXPECT_EQ(data.mergeText,
+            L"\\HKLM\\Software\\Palisade Demo,\u00c9diteur,Palisade\r\n\\HKCU\\Software\\Palisade Demo,Theme,dark\r\n");
 
   ASSERT_EQ(data.conditionalDeletes.Count(), 2);
   EXPECT_EQ(data.conditionalDeletes[0].pattern, "*.tmp");
   EXPECT_EQ(data.conditionalDeletes[0].conditionKind, 1);
+  EXPECT_EQ(data.conditionalDeletes[0].value, "");
   EXPECT_EQ(data.conditionalDeletes[0].flags, 8);
-  EXPECT_EQ(data.conditionalDeletes[1].pattern, "settings.ini");
+  EXPECT_EQ(data.conditionalDeletes[1].pattern, "#old#\\settings.ini");
+  EXPECT_EQ(data.conditionalDeletes[1].conditionKind, 2);
   EXPECT_EQ(data.conditionalDeletes[1].value, "\xC3\x84rger");
   EXPECT_EQ(data.conditionalDeletes[1].flags, 9);
 }
@@ -311,8 +394,7 @@ ts::WText AdoptedMessage(const format::SetupScript& script, int number) {
 }
 
 TEST(AdoptUninstallData, RewriteOfAFileReadBackIsTheSameFile) {
-  ts::Text fixture = ReadBytes(FixturePath(L"uninstall_record.dat"));
-  UninstallData data = ParseUninstallData(fixture);
+  UninstallData data = ParseUninstallData(kDemoRecord);
   UninstallRecord record;
   format::SetupScript script;
   AdoptUninstallData(data, record, script);
@@ -321,11 +403,11 @@ TEST(AdoptUninstallData, RewriteOfAFileReadBackIsTheSameFile) {
     AddEntry(record, StoredText(entry.text), entry.kind);
   }
   auto message = [&](int number) { return AdoptedMessage(script, number); };
-  EXPECT_EQ(UninstallDataText(record, script, message), fixture);
+  EXPECT_EQ(UninstallDataText(record, script, message), kDemoRecord);
 }
 
 TEST(AdoptUninstallData, UninstallerKeepsOnlyWhatRemains) {
-  UninstallData data = ParseUninstallData(ReadBytes(FixturePath(L"uninstall_record.dat")));
+  UninstallData data = ParseUninstallData(kDemoRecord);
   UninstallRecord record;
   format::SetupScript script;
   AdoptUninstallData(data, record, script);
