@@ -595,12 +595,27 @@ bool IsPortableDriveType(UINT driveType) {
   return driveType == DRIVE_REMOVABLE || driveType == DRIVE_CDROM || driveType == DRIVE_RAMDISK;
 }
 
+namespace {
+
+// What turning the redirection off handed back, for turning it on again.
+PVOID g_redirectionState = nullptr;
+bool g_redirectionDisabled = false;
+
+}  // namespace
+
 bool DisableFileSystemRedirection() {
   BOOL wow64 = FALSE;
   if (!IsWow64Process(GetCurrentProcess(), &wow64) || !wow64) return true;
   auto disable = LoadedFunction<BOOL(WINAPI*)(PVOID*)>(L"kernel32.dll", "Wow64DisableWow64FsRedirection");
-  PVOID previous = nullptr;
-  return disable && disable(&previous);
+  if (!disable || !disable(&g_redirectionState)) return false;
+  g_redirectionDisabled = true;
+  return true;
+}
+
+void RestoreFileSystemRedirection() {
+  if (!g_redirectionDisabled) return;
+  auto revert = LoadedFunction<BOOL(WINAPI*)(PVOID)>(L"kernel32.dll", "Wow64RevertWow64FsRedirection");
+  if (revert && revert(g_redirectionState)) g_redirectionDisabled = false;
 }
 
 }  // namespace ts

@@ -116,8 +116,11 @@ WText BootDriveFrom(const WText& bootDir);
 bool IsPortableDriveType(UINT driveType);
 
 // Turns off the redirection that 64-bit Windows applies to this 32-bit
-// process's file accesses, for the rest of the run. True on a system without
-// redirection, where there is nothing to turn off.
+// thread's file accesses, until RestoreFileSystemRedirection. True on a
+// system without redirection, where there is nothing to turn off.
 bool DisableFileSystemRedirection();
+// Turns the redirection on again after DisableFileSystemRedirection; nothing
+// when it was not turned off.
+void RestoreFileSystemRedirection();
 
 }  // namespace ts

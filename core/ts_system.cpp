@@ -1,6 +1,7 @@
 #include "core/ts_system.h"
 
 #include <shellapi.h>
+#include <shlobj.h>
 
 namespace ts {
 
@@ -85,6 +86,19 @@ INT_PTR OpenWithShell(const WText& file, const wchar_t* verb) {
   return reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, verb, file.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
 }
 
+WText ProgramFolderOf(const WText& commandLine) {
+  size_t start = commandLine.find_first_not_of(L" \t");
+  if (start == WText::npos) return {};
+  bool quoted = commandLine[start] == L'"';
+  if (quoted) ++start;
+  size_t end = commandLine.find_first_of(quoted ? L"\"" : L" \t", start);
+  WText program = commandLine.substr(start, end == WText::npos ? WText::npos : end - start);
+  size_t slash = program.find_last_of(L'\\');
+  if (slash == WText::npos) return {};
+  // "C:" alone would name the drive's current folder, not its root.
+  return program.substr(0, slash == 2 && program[1] == L':' ? slash + 1 : slash);
+}
+
 bool StartProcess(const WText& commandLine, const WText& workingFolder) {
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
@@ -97,6 +111,10 @@ bool StartProcess(const WText& commandLine, const WText& workingFolder) {
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
   return true;
+}
+
+void NotifyFolderChanged(const WText& folder) {
+  SHChangeNotify(SHCNE_UPDATEDIR, SHCNF_PATHW, folder.c_str(), nullptr);
 }
 
 }  // namespace ts

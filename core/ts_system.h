@@ -42,9 +42,18 @@ Function LoadedFunction(const wchar_t* module, const char* name) {
 // the user lacks the right, which the verb "runas" may overcome.
 INT_PTR OpenWithShell(const WText& file, const wchar_t* verb);
 
+// The folder of the program that a command line starts: its first token (a
+// double-quoted stretch, or the text up to the first blank) up to its last
+// backslash; empty when the program is named without a folder.
+WText ProgramFolderOf(const WText& commandLine);
+
 // Starts a command line and does not wait for it; false when it could not
-// be started.
+// be started. An empty working folder leaves the caller's.
 bool StartProcess(const WText& commandLine, const WText& workingFolder);
+
+// Tells the shell that what a folder holds has changed, so that a window
+// showing it (the desktop) shows the change.
+void NotifyFolderChanged(const WText& folder);
 
 // `text` with the environment's variables expanded, cut at 31,999
 // characters, the most that the system expands in one call. False, and

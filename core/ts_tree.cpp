@@ -10,6 +10,24 @@ constexpr DWORD kRetryStep = 100;
 
 bool IsDotEntry(const wchar_t* name) { return !wcscmp(name, L".") || !wcscmp(name, L".."); }
 
+// The path with its short names made long, so that it compares with the
+// names that a folder listing gives; as it is when it does not exist.
+WText LongPath(const WText& path) {
+  DWORD length = GetLongPathNameW(path.c_str(), nullptr, 0);
+  if (!length) return path;
+  WText result(length, L'\0');
+  length = GetLongPathNameW(path.c_str(), result.data(), length);
+  result.resize(length);
+  return result;
+}
+
+bool IsKept(const WText& path, const std::vector<WText>& keep) {
+  for (const WText& kept : keep) {
+    if (CompareStringOrdinal(path.c_str(), -1, kept.c_str(), -1, TRUE) == CSTR_EQUAL) return true;
+  }
+  return false;
+}
+
 bool DeleteFileForcibly(const WText& path) {
   SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
   return DeleteFileW(path.c_str()) != 0;
@@ -23,30 +41,51 @@ bool RemoveFolderPatiently(const WText& folder) {
   }
 }
 
-bool DeleteEntry(const WText& path, const WIN32_FIND_DATAW& found) {
-  bool folder = found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
-  if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    return folder ? RemoveDirectoryW(path.c_str()) != 0 : DeleteFileW(path.c_str()) != 0;
-  }
-  return folder ? DeleteTree(path) : DeleteFileForcibly(path);
+bool RemoveLink(const WText& path, bool folder) {
+  SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  return folder ? RemoveDirectoryW(path.c_str()) != 0 : DeleteFileW(path.c_str()) != 0;
 }
 
-}  // namespace
+bool DeleteTreeKeeping(const WText& folder, const std::vector<WText>& keep, bool& holdsKept);
 
-bool DeleteTree(const WText& folder) {
+bool DeleteEntry(const WText& path, const WIN32_FIND_DATAW& found, const std::vector<WText>& keep, bool& holdsKept) {
+  bool folder = found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
+  if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return RemoveLink(path, folder);
+  if (!folder) return DeleteFileForcibly(path);
+  bool innerKept = false;
+  bool deleted = DeleteTreeKeeping(path, keep, innerKept);
+  holdsKept = holdsKept || innerKept;
+  return deleted;
+}
+
+bool DeleteTreeKeeping(const WText& folder, const std::vector<WText>& keep, bool& holdsKept) {
   WIN32_FIND_DATAW found;
   HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
   bool everything = true;
   if (search != INVALID_HANDLE_VALUE) {
     do {
       if (IsDotEntry(found.cFileName)) continue;
-      everything = DeleteEntry(folder + L"\\" + found.cFileName, found) && everything;
+      WText path = folder + L"\\" + found.cFileName;
+      if (IsKept(path, keep)) {
+        holdsKept = true;
+        continue;
+      }
+      everything = DeleteEntry(path, found, keep, holdsKept) && everything;
     } while (FindNextFileW(search, &found));
     FindClose(search);
   }
+  if (holdsKept) return everything;
   SetFileAttributesW(folder.c_str(), FILE_ATTRIBUTE_NORMAL);
   return RemoveFolderPatiently(folder) && everything;
+}
+
+}  // namespace
+
+bool DeleteTree(const WText& folder, const std::vector<WText>& keep) {
+  std::vector<WText> kept;
+  for (const WText& path : keep) kept.push_back(LongPath(path));
+  bool holdsKept = false;
+  return DeleteTreeKeeping(LongPath(folder), kept, holdsKept);
 }
 
 }  // namespace ts

@@ -1,14 +1,19 @@
 #pragma once
 // Deleting a folder with everything in it.
+#include <vector>
+
 #include "core/ts_text.h"
 
 namespace ts {
 
-// Deletes the folder's files and sub-folders, then the folder. A symbolic
-// link or junction inside is removed as a link; what it points at is never
-// entered, so the deletion cannot reach outside the folder. Read-only files
-// are deleted too. A folder that is not empty yet (a file still closing) is
-// tried again for up to two seconds. False when anything stayed.
-bool DeleteTree(const WText& folder);
+// Deletes the folder's files and sub-folders, then the folder, except the
+// files named in `keep` (full paths, in any letter case, long or short
+// names) and the folders that hold them. A symbolic link or junction inside
+// is removed as a link; what it points at is never entered, so the deletion
+// cannot reach outside the folder. Read-only files are deleted too. A folder
+// that is not empty yet (a file still closing) is tried again for up to two
+// seconds. False when anything other than the kept files and their folders
+// stayed.
+bool DeleteTree(const WText& folder, const std::vector<WText>& keep = {});
 
 }  // namespace ts
