@@ -5,6 +5,7 @@
 #include "app/command_line.h"
 #include "app/exit.h"
 #include "app/install_driver.h"
+#include "format/product_flags.h"
 #include "state/installer_state.h"
 #include "payload/messages.h"
 #include "ui/crash_report.h"
@@ -52,7 +53,8 @@ void RemoveRunningUninstaller() {
   ts::WText folder = g_installer.installFolder + (subfolder.empty() ? L"" : L"\\" + subfolder);
   ts::WText ownFolder = self.substr(0, self.find_last_of(L'\\'));
   if (CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, ownFolder.c_str(), -1, folder.c_str(), -1) != CSTR_EQUAL) return;
-  DeleteUninstaller(self, g_installer.installFolder, subfolder);
+  bool wholeFolder = g_installer.script.productFlagsLow & format::product_flags_low::kDeleteInstallFolderOnUninstall;
+  DeleteUninstaller(self, g_installer.installFolder, subfolder, wholeFolder);
 }
 
 [[noreturn]] void RunUninstallation() {

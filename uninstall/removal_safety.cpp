@@ -48,27 +48,41 @@ bool IsPlainLocalPath(const ts::WText& path) {
   return drive && (path.size() == 3 || IsContainedRelativePath(path.substr(3)));
 }
 
-bool IsProtectedFolder(const ts::WText& folder, const std::vector<ts::WText>& systemFolders) {
+bool IsProtectedFolder(const ts::WText& folder, const std::vector<ts::WText>& protectedFolders) {
   ts::WText candidate = Folded(folder);
   if (candidate.size() <= 3) return true;
-  for (const ts::WText& system : systemFolders) {
+  for (const ts::WText& system : protectedFolders) {
     if (!system.empty() && IsSameOrAncestor(candidate, Folded(system))) return true;
   }
   return false;
 }
 
-bool IsRemovableFile(const ts::WText& path, const std::vector<ts::WText>& systemFolders,
+bool IsRemovableFile(const ts::WText& path, const std::vector<ts::WText>& machineFolders,
                      const ts::WText& windowsFolder) {
   if (!IsPlainLocalPath(path) || path.size() <= 3) return false;
   ts::WText folder = path.substr(0, path.find_last_of(L'\\'));
-  if (IsProtectedFolder(folder, systemFolders)) return false;
+  if (IsProtectedFolder(folder, machineFolders)) return false;
   return windowsFolder.empty() || !IsSameOrAncestor(Folded(windowsFolder), Folded(path));
 }
 
-std::vector<ts::WText> SystemFolders() {
+bool GoesThroughLink(const ts::WText& path) {
+  // Each folder below the drive root, then the path itself.
+  for (size_t end = path.find(L'\\', 3);; end = path.find(L'\\', end + 1)) {
+    DWORD attributes = GetFileAttributesW(path.substr(0, end).c_str());
+    // Nothing lies beyond a step that does not exist.
+    if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return true;
+    if (end == ts::WText::npos) return false;
+  }
+}
+
+bool IsRemovableFolder(const ts::WText& folder, const std::vector<ts::WText>& protectedFolders) {
+  return IsPlainLocalPath(folder) && !IsProtectedFolder(folder, protectedFolders) && !GoesThroughLink(folder);
+}
+
+std::vector<ts::WText> MachineFolders() {
   using ts::FolderKind;
-  using ts::SpecialFolderId;
-  std::vector<ts::WText> folders = {
+  return {
       ts::WindowsFolder(),
       ts::SystemFolder(),
       ts::ProgramFilesFolder(FolderKind::k32Bit),
@@ -80,11 +94,16 @@ std::vector<ts::WText> SystemFolders() {
       EnvironmentFolder(L"PUBLIC"),
       EnvironmentFolder(L"ProgramData"),
   };
+}
+
+std::vector<ts::WText> ProtectedFolders() {
+  using ts::SpecialFolderId;
+  std::vector<ts::WText> folders = MachineFolders();
   for (SpecialFolderId id : {SpecialFolderId::kAppDataAll, SpecialFolderId::kAppData, SpecialFolderId::kDesktopAll,
                              SpecialFolderId::kDesktop, SpecialFolderId::kDocumentsAll, SpecialFolderId::kDocuments,
+                             SpecialFolderId::kFavoritesAll, SpecialFolderId::kFavorites, SpecialFolderId::kFonts,
                              SpecialFolderId::kProgramsAll, SpecialFolderId::kPrograms, SpecialFolderId::kStartMenuAll,
-                             SpecialFolderId::kStartMenu, SpecialFolderId::kStartupAll, SpecialFolderId::kStartup,
-                             SpecialFolderId::kFonts}) {
+                             SpecialFolderId::kStartMenu, SpecialFolderId::kStartupAll, SpecialFolderId::kStartup}) {
     folders.push_back(ts::SpecialFolder(id));
   }
   return folders;

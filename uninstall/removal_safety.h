@@ -3,7 +3,7 @@
 // be edited by anyone who can write there, and an uninstaller runs with
 // administrator rights: whatever they say, it never removes a drive root or
 // one of the system's own folders, nor anything through a path that is not
-// a plain local one.
+// a plain local one or that leads through a link to somewhere else.
 #include <vector>
 
 #include "core/ts_text.h"
@@ -14,21 +14,36 @@ namespace palisade {
 // without "." or ".." steps, devices or stream names.
 bool IsPlainLocalPath(const ts::WText& path);
 
-// True for a drive root, for any of `systemFolders` and for a folder that
+// True for a drive root, for any of `protectedFolders` and for a folder that
 // holds one of them (in any letter case, with or without a closing
 // backslash).
-bool IsProtectedFolder(const ts::WText& folder, const std::vector<ts::WText>& systemFolders);
+bool IsProtectedFolder(const ts::WText& folder, const std::vector<ts::WText>& protectedFolders);
 
-// A file that the uninstaller may delete: a plain local path that does not
-// lie directly in a protected folder nor anywhere below the Windows folder
-// (where the system's own files are).
-bool IsRemovableFile(const ts::WText& path, const std::vector<ts::WText>& systemFolders,
+// A file entry that the uninstaller may delete, judged by its text: a plain
+// local path that does not lie in a drive root, directly in one of
+// `machineFolders` (where no product puts a file of its own) nor anywhere
+// below the Windows folder. The user's special folders are not machine
+// folders: the product's shortcuts and per-user files live there.
+bool IsRemovableFile(const ts::WText& path, const std::vector<ts::WText>& machineFolders,
                      const ts::WText& windowsFolder);
 
-// The folders of this machine that nothing may remove: Windows, the system
-// folders, program files and common files of both views, the profiles and
-// the user's own folders.
-std::vector<ts::WText> SystemFolders();
+// True when the path, or a folder on the way to it, is a symbolic link or a
+// junction: deleting through it would reach whatever the link points at.
+bool GoesThroughLink(const ts::WText& path);
+
+// A folder that the uninstaller may remove (when empty) or delete with its
+// contents: a plain local path, not protected and not reached through a link.
+bool IsRemovableFolder(const ts::WText& folder, const std::vector<ts::WText>& protectedFolders);
+
+// The system's own folders on this machine: Windows, the system folder,
+// program files and common files of both views, the profiles, the user's
+// profile, the public profile and the program data folder.
+std::vector<ts::WText> MachineFolders();
+
+// The folders that no entry may remove: the machine folders and the user's
+// special folders (desktop, documents, favourites, application data, start
+// menu, programs, startup, of the user and of all users) and the fonts.
+std::vector<ts::WText> ProtectedFolders();
 
 // A registry key that an uninstaller may delete: at least two steps below
 // its root, and not in the hives that hold the machine's configuration.

@@ -5,6 +5,7 @@
 #include "core/system_facts.h"
 #include "core/ts_format.h"
 #include "core/ts_system.h"
+#include "uninstall/removal_safety.h"
 
 namespace palisade {
 namespace {
@@ -69,7 +70,7 @@ bool StartHidden(const ts::WText& batch) {
 }  // namespace
 
 ts::WText SelfDeletionCommands(const ts::WText& uninstaller, const ts::WText& installFolder,
-                               const ts::WText& uninstallSubfolder, const ts::WText& batch) {
+                               const ts::WText& uninstallSubfolder, const ts::WText& batch, bool wholeInstallFolder) {
   ts::WText commands = ts::Format(L":Repeat\r\ndel \"%s\"\r\nif exist \"%s\" goto Repeat\r\nCHOICE /T 3 /D Y\r\n",
                                   uninstaller.c_str(), uninstaller.c_str());
   ts::WText subfolder = uninstallSubfolder;
@@ -79,15 +80,16 @@ ts::WText SelfDeletionCommands(const ts::WText& uninstaller, const ts::WText& in
     size_t slash = subfolder.find_last_of(L'\\');
     subfolder = slash == ts::WText::npos ? ts::WText() : subfolder.substr(0, slash);
   }
-  commands += L"rd \"" + installFolder + L"\"\r\n";
+  commands += (wholeInstallFolder ? L"rd /s /q \"" : L"rd \"") + installFolder + L"\"\r\n";
   commands += L"del \"" + batch + L"\"\r\n";
   return commands;
 }
 
 bool DeleteUninstaller(const ts::WText& uninstaller, const ts::WText& installFolder,
-                       const ts::WText& uninstallSubfolder) {
+                       const ts::WText& uninstallSubfolder, bool wholeInstallFolder) {
   ts::WText batch = ts::TempFolder() + L"\\" + kBatchName;
-  ts::WText commands = SelfDeletionCommands(uninstaller, installFolder, uninstallSubfolder, batch);
+  bool whole = wholeInstallFolder && IsRemovableFolder(installFolder, ProtectedFolders());
+  ts::WText commands = SelfDeletionCommands(uninstaller, installFolder, uninstallSubfolder, batch, whole);
   return WriteBatch(batch, EncodedBatch(commands)) && StartHidden(batch);
 }
 

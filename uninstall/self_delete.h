@@ -8,13 +8,18 @@ namespace palisade {
 // The batch's commands (without the code page line): delete the uninstaller
 // until that works, pause, remove the uninstall folder and its parents below
 // the installation folder and then the installation folder while they are
-// empty, and delete the batch itself.
+// empty, and delete the batch itself. With `wholeInstallFolder` the
+// installation folder goes with whatever it still holds.
 ts::WText SelfDeletionCommands(const ts::WText& uninstaller, const ts::WText& installFolder,
-                               const ts::WText& uninstallSubfolder, const ts::WText& batch);
+                               const ts::WText& uninstallSubfolder, const ts::WText& batch, bool wholeInstallFolder);
 
 // Writes "delunins.bat" into the temporary folder and starts it hidden
 // without waiting; false when the batch could not be written or started.
+// `wholeInstallFolder` asks for the installation folder with its contents
+// (the product deletes its folder whole), which the batch does only for a
+// folder that the uninstaller may remove: never a system folder, a drive
+// root or a link.
 bool DeleteUninstaller(const ts::WText& uninstaller, const ts::WText& installFolder,
-                       const ts::WText& uninstallSubfolder);
+                       const ts::WText& uninstallSubfolder, bool wholeInstallFolder);
 
 }  // namespace palisade

@@ -3,6 +3,6 @@
 namespace palisade {
 
 void CountSharedFiles() {}
-void ReleaseSharedFiles(const ts::WText&) {}
+void ReleaseSharedFiles(const ts::WText&, bool) {}
 
 }  // namespace palisade

@@ -55,7 +55,9 @@ struct Registration {
   ts::WText uninstallFolder;
   ts::WText pathSubfolder;  // `AddToPathSubfolder`
   ts::WText programGroup;   // `ProductStartMenu`
+  ts::WText sharedFolder;   // `SharedPath`
   bool allUsers = false;    // `ShortcutMode` 1
+  bool product64 = false;   // `Bitness` 1: the file-system redirection is off for the run
   ts::WText fonts;          // `ProductFonts`
   ts::WText sharedFiles;    // `SharedFiles`
   ts::WText productRegistry;
@@ -102,18 +104,22 @@ bool OpenRegistration(const ts::WText& productName, Registration& registration) 
         L"Unable to access the uninstall information for:\r\n%s\r\n\r\nThe uninstallation cannot be performed.",
         productName.c_str()));
   }
-  registration.displayName = Text(key, L"DisplayName");
+  if (!key.ReadText(L"DisplayName", registration.displayName)) registration.displayName = productName;
   registration.installFolder = Text(key, L"InstallLocation");
   if (registration.installFolder.empty()) {
     return Refused(ts::Format(L"The uninstall information for %s is corrupt.\r\n\r\nThe uninstallation cannot be performed.",
                               registration.displayName.c_str()));
   }
+  g_installer.portable = ts::IsPortableFolder(registration.installFolder);
   ReadFlags(key);
   DWORD bitness = 0;
-  bool product64 = key.ReadNumber(L"Bitness", bitness) && bitness == 1;
-  if (product64 && !ts::DisableFileSystemRedirection()) ts::Fatal("Wow64DisableWow64FsRedirection() failed");
+  registration.product64 = key.ReadNumber(L"Bitness", bitness) && bitness == 1;
+  if (registration.product64 && !ts::DisableFileSystemRedirection()) {
+    ts::Fatal("Wow64DisableWow64FsRedirection() failed");
+  }
   registration.pathSubfolder = Text(key, L"AddToPathSubfolder");
   registration.programGroup = Text(key, L"ProductStartMenu");
+  registration.sharedFolder = Text(key, L"SharedPath");
   registration.fonts = Text(key, L"ProductFonts");
   registration.sharedFiles = Text(key, L"SharedFiles");
   registration.productRegistry = Text(key, L"ProductRegistry");
@@ -156,8 +162,8 @@ void ReportLeftOver(const ts::WText& path) {
 // A file entry: missing already is fine; one that cannot be deleted stays
 // recorded for the next run.
 // True when the file was deleted now.
-bool RemoveFile(const ts::WText& path, const std::vector<ts::WText>& systemFolders) {
-  if (!IsRemovableFile(path, systemFolders, ts::WindowsFolder())) {
+bool RemoveFile(const ts::WText& path, const std::vector<ts::WText>& machineFolders) {
+  if (!IsRemovableFile(path, machineFolders, ts::WindowsFolder()) || GoesThroughLink(path)) {
     AddToFailureSummary(L"Not removed, because the record names it in a way that is not allowed: " + path + L"\r\n");
     return false;
   }
@@ -201,7 +207,7 @@ void RemoveRegistryKey(const ts::WText& path, REGSAM view) {
 }
 
 void ProcessEntries(const UninstallData& data, std::vector<ts::WText>& folders, std::set<ts::WText>& deleted) {
-  std::vector<ts::WText> systemFolders = SystemFolders();
+  std::vector<ts::WText> machineFolders = MachineFolders();
   int count = std::max(data.entries.Count(), 1);
   for (int i = 0; i < data.entries.Count(); ++i) {
     RecordedEntry entry = ParseEntry(data.entries[i]);
@@ -213,7 +219,7 @@ void ProcessEntries(const UninstallData& data, std::vector<ts::WText>& folders, 
       case RemovalKind::kFile:
         if (!HighFlag(high::kHideFileNames)) SetStatusText(entry.text);
         SetProgress(kEntriesProgressStart + kEntriesProgressSpan * i / count);
-        if (RemoveFile(entry.text, systemFolders)) deleted.insert(Folded(entry.text));
+        if (RemoveFile(entry.text, machineFolders)) deleted.insert(Folded(entry.text));
         break;
     }
   }
@@ -227,17 +233,17 @@ bool RemoveFolderOnly(const ts::WText& folder) {
   return RemoveDirectoryW(folder.c_str()) != 0;
 }
 
-
 // Deepest first; each folder, then its parents while they are empty, up to
-// the installation folder, which stays.
+// the installation folder, which stays. A protected folder stays silently:
+// the installation only recorded it because it put something there.
 void RemoveFolders(std::vector<ts::WText> folders) {
-  std::vector<ts::WText> systemFolders = SystemFolders();
+  std::vector<ts::WText> protectedFolders = ProtectedFolders();
   std::sort(folders.begin(), folders.end(), [](const ts::WText& a, const ts::WText& b) { return a.size() > b.size(); });
   ts::WText installFolder = Folded(g_installer.installFolder);
   for (ts::WText folder : folders) {
     for (int step = 0; step < kMaxParentSteps; ++step) {
       while (!folder.empty() && folder.back() == L'\\') folder.pop_back();
-      if (Folded(folder) == installFolder || !IsPlainLocalPath(folder) || IsProtectedFolder(folder, systemFolders)) break;
+      if (Folded(folder) == installFolder || !IsRemovableFolder(folder, protectedFolders)) break;
       if (!HighFlag(high::kHideFileNames)) SetStatusText(folder);
       if (!RemoveFolderOnly(folder)) {
         // Still there, perhaps around a file in use: recorded again, so that
@@ -250,15 +256,36 @@ void RemoveFolders(std::vector<ts::WText> folders) {
   }
 }
 
-void DeleteInstallFolderTree() {
-  const ts::WText& folder = g_installer.installFolder;
-  if (!IsPlainLocalPath(folder) || IsProtectedFolder(folder, SystemFolders())) {
-    AddToFailureSummary(L"The installation folder was not deleted, because it is one of the system's: " + folder + L"\r\n");
+// The installation folder with everything in it, but for the running
+// uninstaller, which cannot delete its own file (the self-deletion batch
+// takes it and the rest of the folder once it has ended), and the record,
+// which must stay until the run is known to have removed everything.
+void DeleteInstallFolderTree(const Registration& registration) {
+  const ts::WText& folder = registration.installFolder;
+  if (!IsRemovableFolder(folder, ProtectedFolders())) {
+    AddToFailureSummary(L"The installation folder was not deleted, because it is a system folder or a link: " + folder +
+                        L"\r\n");
     return;
   }
-  if (GetFileAttributesW(folder.c_str()) != INVALID_FILE_ATTRIBUTES && !ts::DeleteTree(folder)) {
+  std::vector<ts::WText> keep = {ts::ModuleFileName(), UninstallDataPath(registration.uninstallFolder)};
+  if (GetFileAttributesW(folder.c_str()) != INVALID_FILE_ATTRIBUTES && !ts::DeleteTree(folder, keep)) {
     AddToFailureSummary(MessageWithTags(58) + L" " + folder + L"\r\n");
   }
+}
+
+// Once the record is gone, the folders that the tree deletion kept for it
+// go too when nothing else holds them, the installation folder last.
+void RemoveEmptiedFolders(const Registration& registration) {
+  if (!IsPlainLocalPath(registration.uninstallFolder)) return;
+  ts::WText folder = registration.uninstallFolder;
+  while (folder.size() >= registration.installFolder.size() && RemoveDirectoryW(folder.c_str())) {
+    folder = folder.substr(0, folder.find_last_of(L'\\'));
+  }
+}
+
+// The shared folder is not the product's alone: it goes only when empty.
+void RemoveSharedFolder(const ts::WText& folder) {
+  if (!folder.empty() && IsRemovableFolder(folder, ProtectedFolders())) RemoveDirectoryW(folder.c_str());
 }
 
 void RemoveFromSearchPath(const Registration& registration) {
@@ -275,9 +302,9 @@ void RemoveProgramGroup(const Registration& registration) {
   ts::WText root = ts::SpecialFolder(programs);
   if (root.empty()) return;
   ts::WText folder = root + L"\\" + registration.programGroup;
-  std::vector<ts::WText> systemFolders = SystemFolders();
+  std::vector<ts::WText> protectedFolders = ProtectedFolders();
   for (int step = 0; step < kMaxProgramGroupSteps && folder.size() > root.size(); ++step) {
-    if (!IsPlainLocalPath(folder) || IsProtectedFolder(folder, systemFolders) || !RemoveFolderOnly(folder)) break;
+    if (!IsRemovableFolder(folder, protectedFolders) || !RemoveFolderOnly(folder)) break;
     folder = folder.substr(0, folder.find_last_of(L'\\'));
   }
 }
@@ -314,7 +341,7 @@ void UndoRegistrationsBeforeFiles(const Registration& registration, const Uninst
   SetStatus(68);
   SetProgress(5);
   if (!HighFlag(high::kKeepLogOnUninstall)) DeleteFileW(InstallLogPath(registration.uninstallFolder).c_str());
-  ReleaseSharedFiles(registration.sharedFiles);
+  ReleaseSharedFiles(registration.sharedFiles, g_installer.portable);
   DeleteUninstallValue(registration, L"SharedFiles");
   UnpinFromTaskbar();
   HoldStatus(kPause);
@@ -337,6 +364,16 @@ void UndoRegistrationsAfterFiles(const Registration& registration, const Uninsta
   if (!data.drivers.Empty()) RemoveDrivers(data.drivers);
 }
 
+// Only a run that removed everything forgets the product; otherwise the
+// record, the key and the uninstaller stay for another run.
+void ForgetProduct(const Registration& registration) {
+  DeleteFileW(UninstallDataPath(registration.uninstallFolder).c_str());
+  if (LowFlag(low::kDeleteInstallFolderOnUninstall)) RemoveEmptiedFolders(registration);
+  if (LowFlag(low::kAddToSearchPath)) RemoveFromSearchPath(registration);
+  if (!registration.batchAfter.empty()) RunUninstallBatch(registration.batchAfter, LowFlag(low::kUninstallBatch2Hidden));
+  RemoveRegistryKey(L"\\HKLM\\" + registration.keyPath, 0);
+}
+
 void Remove(const Registration& registration, const UninstallData& data) {
   OpenProgressPage();
   UndoRegistrationsBeforeFiles(registration, data);
@@ -354,15 +391,14 @@ void Remove(const Registration& registration, const UninstallData& data) {
   RemoveProgramGroup(registration);
   HoldStatus(kPause);
   UndoRegistrationsAfterFiles(registration, data);
-  if (LowFlag(low::kDeleteInstallFolderOnUninstall)) DeleteInstallFolderTree();
+  if (LowFlag(low::kDeleteInstallFolderOnUninstall)) DeleteInstallFolderTree(registration);
   SetProgress(98);
-  if (FailureSummaryEmpty()) {
-    DeleteFileW(UninstallDataPath(registration.uninstallFolder).c_str());
-    if (LowFlag(low::kAddToSearchPath)) RemoveFromSearchPath(registration);
-    if (!registration.batchAfter.empty()) RunUninstallBatch(registration.batchAfter, LowFlag(low::kUninstallBatch2Hidden));
-    RemoveRegistryKey(L"\\HKLM\\" + registration.keyPath, 0);
-  }
+  RemoveSharedFolder(registration.sharedFolder);
+  if (FailureSummaryEmpty()) ForgetProduct(registration);
+  ts::NotifyFolderChanged(ts::SpecialFolder(registration.allUsers ? ts::SpecialFolderId::kDesktopAll
+                                                                  : ts::SpecialFolderId::kDesktop));
   SetProgress(100);
+  if (registration.product64) ts::RestoreFileSystemRedirection();
   CloseProgressPage();
 }
 
@@ -381,7 +417,7 @@ bool End() {
     RestartMachine();
   }
   const ts::WText& program = g_installer.commandLine.runAfterInstall;
-  if (!program.empty()) ts::StartProcess(program, L"");
+  if (!program.empty()) ts::StartProcess(program, ts::ProgramFolderOf(program));
   return true;
 }
 

@@ -5,35 +5,42 @@
 namespace palisade {
 namespace {
 
-const std::vector<ts::WText> kSystem = {L"C:\\windows", L"C:\\windows\\system32", L"C:\\Program Files",
-                                        L"C:\\Program Files\\Common Files", L"C:\\users", L"C:\\users\\ann\\Desktop"};
+const std::vector<ts::WText> kMachine = {L"C:\\windows", L"C:\\windows\\system32", L"C:\\Program Files",
+                                         L"C:\\Program Files\\Common Files", L"C:\\users", L"C:\\users\\ann"};
+// The machine's folders and two of the user's special folders.
+const std::vector<ts::WText> kProtected = [] {
+  std::vector<ts::WText> folders = kMachine;
+  folders.push_back(L"C:\\users\\ann\\Desktop");
+  folders.push_back(L"C:\\users\\ann\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup");
+  return folders;
+}();
 
-struct FolderCase {
-  const wchar_t* folder;
-  bool protectedFolder;
+// A path and what the function under test says of it.
+struct PathCase {
+  const wchar_t* path;
+  bool expected;
 };
 
-TEST(IsProtectedFolder, RootsSystemFoldersAndTheirParents) {
-  const FolderCase cases[] = {
+TEST(IsProtectedFolder, RootsProtectedFoldersAndTheirParents) {
+  const PathCase cases[] = {
       {L"C:\\", true},
       {L"D:", true},
       {L"c:\\WINDOWS", true},
       {L"C:\\windows\\", true},
       {L"C:\\users\\ann", true},
       {L"C:\\Program Files", true},
+      {L"C:\\users\\ann\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\STARTUP", true},
+      {L"C:\\users\\ann\\AppData\\Roaming\\Microsoft", true},
+      {L"C:\\users\\ann\\Desktop\\", true},
+      {L"C:\\users\\ann\\Desktop\\Acme", false},
       {L"C:\\Program Files\\Acme", false},
       {L"C:\\Program Files\\Acme\\bin", false},
       {L"C:\\windows\\system32\\acme", false},
       {L"C:\\windowsx", false},
       {L"D:\\Tools\\Acme", false},
   };
-  for (const FolderCase& c : cases) EXPECT_EQ(IsProtectedFolder(c.folder, kSystem), c.protectedFolder) << c.folder;
+  for (const PathCase& c : cases) EXPECT_EQ(IsProtectedFolder(c.path, kProtected), c.expected) << c.path;
 }
-
-struct PathCase {
-  const wchar_t* path;
-  bool plain;
-};
 
 TEST(IsPlainLocalPath, DriveAndNamesOnly) {
   const PathCase cases[] = {
@@ -47,17 +54,27 @@ TEST(IsPlainLocalPath, DriveAndNamesOnly) {
       {L"C:\\Acme\\a.txt:stream", false},
       {L"relative\\a.txt", false},
   };
-  for (const PathCase& c : cases) EXPECT_EQ(IsPlainLocalPath(c.path), c.plain) << c.path;
+  for (const PathCase& c : cases) EXPECT_EQ(IsPlainLocalPath(c.path), c.expected) << c.path;
 }
 
-TEST(IsRemovableFile, NothingInTheSystemsOwnFolders) {
-  EXPECT_TRUE(IsRemovableFile(L"C:\\Program Files\\Acme\\a.txt", kSystem, L"C:\\windows"));
-  EXPECT_TRUE(IsRemovableFile(L"D:\\Tools\\acme.exe", kSystem, L"C:\\windows"));
-  EXPECT_FALSE(IsRemovableFile(L"C:\\windows\\win.ini", kSystem, L"C:\\windows"));
-  EXPECT_FALSE(IsRemovableFile(L"C:\\WINDOWS\\Fonts\\x.ttf", kSystem, L"C:\\windows"));
-  EXPECT_FALSE(IsRemovableFile(L"C:\\Program Files\\desktop.ini", kSystem, L"C:\\windows"));
-  EXPECT_FALSE(IsRemovableFile(L"C:\\boot.ini", kSystem, L"C:\\windows"));
-  EXPECT_FALSE(IsRemovableFile(L"C:\\Acme\\..\\windows\\win.ini", kSystem, L"C:\\windows"));
+TEST(IsRemovableFile, ProductFilesAndShortcutsButNothingOfTheSystems) {
+  const PathCase cases[] = {
+      {L"C:\\Program Files\\Acme\\a.txt", true},
+      {L"D:\\Tools\\acme.exe", true},
+      // Shortcuts and per-user files lie directly in the user's special folders.
+      {L"C:\\users\\ann\\Desktop\\Acme.lnk", true},
+      {L"C:\\users\\ann\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup\\Acme.lnk", true},
+      {L"C:\\users\\ann\\AppData\\Roaming\\acme.ini", true},
+      {L"C:\\windows\\win.ini", false},
+      {L"C:\\WINDOWS\\Fonts\\x.ttf", false},
+      {L"C:\\windows\\system32\\acme\\acme.dll", false},
+      {L"C:\\Program Files\\desktop.ini", false},
+      {L"C:\\users\\ann\\ntuser.dat", false},
+      {L"C:\\boot.ini", false},
+      {L"C:\\Acme\\..\\windows\\win.ini", false},
+      {L"\\\\server\\share\\acme.exe", false},
+  };
+  for (const PathCase& c : cases) EXPECT_EQ(IsRemovableFile(c.path, kMachine, L"C:\\windows"), c.expected) << c.path;
 }
 
 TEST(IsRemovableRegistryKey, ProductKeysOnly) {

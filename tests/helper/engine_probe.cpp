@@ -8,8 +8,11 @@
 // two (two notices in a row), abort, hold-mutex (takes the installers'
 // mutex and keeps it while a notice is open), hold-file PATH (keeps the file
 // open, shared with no one, while a notice is open). Prints "result N" for
-// each box.
+// each box. deny-key SUBKEY and read-only-key SUBKEY give a key of
+// HKEY_LOCAL_MACHINE an access list that lets no one in, or lets everyone
+// only read it; they print "result 0" on success.
 #include <windows.h>
+#include <sddl.h>
 
 #include <fcntl.h>
 #include <io.h>
@@ -59,6 +62,21 @@ int HoldFile(const std::wstring& path) {
   return result;
 }
 
+// The access list in the system's descriptor language: "D:P" alone grants
+// nothing; "(A;;KR;;;WD)" lets everyone read.
+int LockKey(const std::wstring& subkey, const wchar_t* accessList) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(accessList, SDDL_REVISION_1, &descriptor, nullptr)) return -1;
+  HKEY key = nullptr;
+  LONG error = RegOpenKeyExW(HKEY_LOCAL_MACHINE, subkey.c_str(), 0, WRITE_DAC, &key);
+  if (error == ERROR_SUCCESS) {
+    error = RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor);
+    RegCloseKey(key);
+  }
+  LocalFree(descriptor);
+  return static_cast<int>(error);
+}
+
 int Run(const std::wstring& action, const wchar_t* argument) {
   if (action == L"ok") return ShowMessage(L"Probe text", L"Probe", MB_OK);
   if (action == L"retrycancel") return ShowMessage(L"Probe text", L"Probe", MB_RETRYCANCEL | MB_ICONWARNING);
@@ -70,6 +88,8 @@ int Run(const std::wstring& action, const wchar_t* argument) {
   }
   if (action == L"abort") Abort();
   if (action == L"hold-file" && argument) return HoldFile(argument);
+  if (action == L"deny-key" && argument) return LockKey(argument, L"D:P");
+  if (action == L"read-only-key" && argument) return LockKey(argument, L"D:P(A;;KR;;;WD)");
   if (action == L"hold-mutex") {
     if (!AcquireSingleInstanceMutex()) return -1;
     return ShowMessage(L"Holding the mutex", L"Probe", MB_OK);

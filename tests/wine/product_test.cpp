@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/time.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <memory>
@@ -69,14 +68,6 @@ constexpr char kLogLines[] =
     "read-only.txt >>> C:\\Program Files\\Acme Notes\\read-only.txt\r\n"
     "hidden.txt >>> C:\\Program Files\\Acme Notes\\hidden.txt\r\n"
     "acme.dll >>> C:\\Program Files\\Acme Notes\\lib\\acme.dll\r\n";
-
-bool WaitUntilGone(const std::string& path, int seconds) {
-  for (int tenth = 0; tenth < seconds * 10; ++tenth) {
-    if (!FileExists(path)) return true;
-    usleep(100000);
-  }
-  return !FileExists(path);
-}
 
 class Product : public ::testing::Test {
  protected:

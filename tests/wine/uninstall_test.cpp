@@ -20,6 +20,9 @@ constexpr char kProduct[] = "/Program Files/Palisade Test Product";
 constexpr char kUninstallKey[] = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Palisade Test Product";
 constexpr char kUninstaller[] = "C:\\Program Files\\Palisade Test Product\\uninstall\\Uninstall Test.exe";
 constexpr char kUninstallSwitch[] = "/u:\"Palisade Test Product\"";
+constexpr char kUninstallSubkey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Palisade Test Product";
+
+std::string UserName() { return getenv("USER") ? getenv("USER") : "root"; }
 
 InstallerRecipe Product() {
   InstallerRecipe recipe;
@@ -49,8 +52,23 @@ class Uninstaller : public ::testing::Test {
   RunResult UninstallSilently() { return prefix_->Run({kUninstaller, kUninstallSwitch, "/silent"}); }
 
   std::string Path(const std::string& relative) { return prefix_->DriveC() + kProduct + "/" + relative; }
+  // A folder of the user's profile, as Linux and as Windows name it.
+  std::string UserPath(const std::string& relative) { return prefix_->DriveC() + "/users/" + UserName() + "/" + relative; }
+  static std::string WindowsUserPath(const std::string& relative) { return "C:\\users\\" + UserName() + "\\" + relative; }
   bool KeyExists() { return prefix_->Run({"reg", "query", kUninstallKey}).exitCode == 0; }
   std::string Record() { return ReadFile(Path("uninstall/Uninstall.DAT")); }
+
+  void AddToRecord(const std::string& entries) {
+    std::string record = entries + Record();
+    WriteBytes(Path("uninstall/Uninstall.DAT"), Bytes(record.begin(), record.end()));
+  }
+  void SetValue(const char* name, const std::string& text) {
+    prefix_->Run({"reg", "add", kUninstallKey, "/v", name, "/d", text, "/f"});
+  }
+  static void WriteText(const std::string& path, const std::string& text) {
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    WriteBytes(path, Bytes(text.begin(), text.end()));
+  }
 
   std::unique_ptr<WinePrefix> prefix_;
 };
@@ -120,14 +138,20 @@ TEST_F(Uninstaller, FilesAlreadyGoneAreNoProblem) {
 TEST_F(Uninstaller, RecordEntriesOutsideTheProductAreNeverRemoved) {
   Install(Product());
   std::filesystem::create_directories(prefix_->DriveC() + "/empty-victim");
-  std::string record = Record();
-  record.insert(0, "~C:\\windows\r\n~C:\\empty-victim\\..\\windows\r\n~C:\\\r\nC:\\windows\\win.ini\r\n"
-                   "C:\\Program Files\\..\\windows\\system.ini\r\n^\\HKLM\\SYSTEM\\CurrentControlSet\r\n");
-  WriteBytes(Path("uninstall/Uninstall.DAT"), Bytes(record.begin(), record.end()));
+  // A link in the product's folder that leads out of it.
+  WriteText(prefix_->DriveC() + "/victim/keep.txt", "not the product's");
+  std::filesystem::create_directories(prefix_->DriveC() + "/victim/empty");
+  std::filesystem::create_directory_symlink("../../victim", Path("linked"));
+  AddToRecord("~C:\\windows\r\n~C:\\empty-victim\\..\\windows\r\n~C:\\\r\nC:\\windows\\win.ini\r\n"
+              "C:\\Program Files\\..\\windows\\system.ini\r\n^\\HKLM\\SYSTEM\\CurrentControlSet\r\n"
+              "C:\\Program Files\\Palisade Test Product\\linked\\keep.txt\r\n"
+              "~C:\\Program Files\\Palisade Test Product\\linked\\empty\r\n");
   UninstallSilently();
   EXPECT_TRUE(FileExists(prefix_->DriveC() + "/windows/win.ini"));
   EXPECT_TRUE(FileExists(prefix_->DriveC() + "/windows/system.ini"));
   EXPECT_TRUE(FileExists(prefix_->DriveC() + "/empty-victim"));
+  EXPECT_TRUE(FileExists(prefix_->DriveC() + "/victim/keep.txt"));
+  EXPECT_TRUE(FileExists(prefix_->DriveC() + "/victim/empty"));
   EXPECT_EQ(prefix_->Run({"reg", "query", "HKLM\\SYSTEM\\CurrentControlSet\\Control"}).exitCode, 0);
   EXPECT_FALSE(FileExists(Path("app.txt")));
 }
@@ -162,8 +186,7 @@ TEST_F(Uninstaller, ProgramGroupAndExtraFilesGoWithTheProduct) {
   Install(recipe);
   EXPECT_EQ(ReadFile(Path("uninstall/Installer Background.bmp")), std::string("BM\1\2\3", 5));
   // The shortcut phase will fill the group; until then it is made by hand.
-  std::string programs = prefix_->DriveC() + "/users/" + std::string(getenv("USER") ? getenv("USER") : "root") +
-                         "/AppData/Roaming/Microsoft/Windows/Start Menu/Programs";
+  std::string programs = UserPath("AppData/Roaming/Microsoft/Windows/Start Menu/Programs");
   ASSERT_TRUE(FileExists(programs));
   std::filesystem::create_directories(programs + "/Acme/Notes");
   EXPECT_EQ(UninstallSilently().exitCode, 0);
@@ -183,10 +206,175 @@ TEST_F(Uninstaller, InstallerStartedWithTheSwitchDoesNotDeleteItself) {
   EXPECT_TRUE(FileExists(prefix_->DriveC() + "/cases/setup.exe"));
 }
 
-TEST_F(Uninstaller, UnknownProductIsRefusedOnStandardError) {
-  RunResult run = prefix_->Run({EnginePath(), "/u:\"Nothing Here\"", "/silent"});
+TEST_F(Uninstaller, ShortcutsInTheUsersFoldersGoTheFoldersThemselvesStay) {
+  Install(Product());
+  const std::string startup = "AppData/Roaming/Microsoft/Windows/Start Menu/Programs/StartUp";
+  ASSERT_TRUE(FileExists(UserPath(startup)));
+  WriteText(UserPath(startup + "/desktop.ini"), "[.ShellClassInfo]\r\n");
+  WriteText(UserPath(startup + "/Palisade Test.lnk"), "link");
+  WriteText(UserPath("Desktop/Palisade Test.lnk"), "link");
+  // The Startup folder itself is recorded as if the installation had made
+  // it; it is the user's, so it stays, and keeping it is no failure.
+  AddToRecord("~" + WindowsUserPath("AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup") + "\r\n" +
+              WindowsUserPath("AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup\\Palisade Test.lnk") +
+              "\r\n" + WindowsUserPath("Desktop\\Palisade Test.lnk") + "\r\n");
+  RunResult run = UninstallSilently();
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  EXPECT_FALSE(FileExists(UserPath(startup + "/Palisade Test.lnk")));
+  EXPECT_FALSE(FileExists(UserPath("Desktop/Palisade Test.lnk")));
+  EXPECT_TRUE(FileExists(UserPath(startup + "/desktop.ini")));
+  EXPECT_TRUE(FileExists(UserPath("Desktop")));
+  EXPECT_FALSE(KeyExists());
+}
+
+TEST_F(Uninstaller, WholeFolderFlagTakesTheUsersFilesAndFinallyTheUninstaller) {
+  InstallerRecipe recipe = Product();
+  recipe.script.productFlagsLow |= format::product_flags_low::kDeleteInstallFolderOnUninstall;
+  Install(recipe);
+  WriteText(Path("notes of the user.txt"), "mine");
+  WriteText(Path("bin/settings/user.ini"), "mine too");
+  WriteText(Path("uninstall/left by the user.txt"), "also mine");
+  RunResult run = UninstallSilently();
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  EXPECT_FALSE(KeyExists());
+  for (const char* gone : {"notes of the user.txt", "bin", "uninstall/left by the user.txt", "uninstall/Uninstall.DAT"}) {
+    EXPECT_FALSE(FileExists(Path(gone))) << gone;
+  }
+  EXPECT_TRUE(WaitUntilGone(prefix_->DriveC() + kProduct, 10)) << "the installation folder stays";
+}
+
+TEST_F(Uninstaller, WholeFolderFlagStartedFromElsewhereLeavesNoEmptyFolders) {
+  InstallerRecipe recipe = Product();
+  recipe.script.productFlagsLow |= format::product_flags_low::kDeleteInstallFolderOnUninstall;
+  Install(recipe);
+  RunResult run = prefix_->Run({"C:\\cases\\setup.exe", kUninstallSwitch, "/silent"});
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_FALSE(FileExists(prefix_->DriveC() + kProduct));
+  EXPECT_TRUE(FileExists(prefix_->DriveC() + "/cases/setup.exe"));
+}
+
+// The installation folder named in the registry is one of the system's:
+// the tree deletion refuses it and says so.
+class UninstallerOfAMovedProduct : public Uninstaller, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(UninstallerOfAMovedProduct, NeverDeletesASystemFolder) {
+  InstallerRecipe recipe = Product();
+  recipe.script.productFlagsLow |= format::product_flags_low::kDeleteInstallFolderOnUninstall;
+  Install(recipe);
+  const std::string folder = GetParam();
+  // The record goes where the rewritten registration looks for it.
+  std::string linuxFolder = prefix_->DriveC() + "/" + folder.substr(3);
+  CopyFile(Path("uninstall/Uninstall.DAT"), linuxFolder + "/Palisade Record/Uninstall.DAT");
+  SetValue("InstallLocation", folder);
+  SetValue("UninstallSubdir", "Palisade Record");
+  RunResult run = UninstallSilently();
   EXPECT_EQ(run.exitCode, 1);
-  EXPECT_EQ(run.err, "No product named 'Nothing Here' is installed.\r\n");
+  EXPECT_NE(run.err.find(folder + "\r\n"), std::string::npos) << run.err;
+  EXPECT_TRUE(KeyExists());
+  for (const char* kept : {"windows/win.ini", "windows/system32", "Program Files/Common Files"}) {
+    EXPECT_TRUE(FileExists(prefix_->DriveC() + "/" + kept)) << kept;
+  }
+  EXPECT_TRUE(FileExists(linuxFolder + "/Palisade Record/Uninstall.DAT"));
+}
+
+INSTANTIATE_TEST_SUITE_P(SystemFolder, UninstallerOfAMovedProduct,
+                         ::testing::Values("C:\\Program Files", "C:\\windows"),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                           return std::string(info.index == 0 ? "ProgramFiles" : "Windows");
+                         });
+
+struct RefusalCase {
+  const char* name;
+  const char* uninstallSwitch;
+  void (*damage)(WinePrefix& prefix);
+  const char* error;
+};
+
+void LockKey(WinePrefix& prefix, const char* how) {
+  RunResult lock = prefix.Run({WindowsTestProgram("engine_probe.exe"), how, kUninstallSubkey});
+  ASSERT_EQ(lock.out, "result 0\n");
+}
+
+const RefusalCase kRefusals[] = {
+    {"UnknownProduct", "/u:\"Nothing Here\"", [](WinePrefix&) {}, "No product named 'Nothing Here' is installed.\r\n"},
+    {"KeyNotReadable", kUninstallSwitch, [](WinePrefix& prefix) { LockKey(prefix, "deny-key"); },
+     "Permission denied.  Please run the uninstaller with administrator rights.\r\n"},
+    {"KeyOnlyReadable", kUninstallSwitch, [](WinePrefix& prefix) { LockKey(prefix, "read-only-key"); },
+     "Unable to access the uninstall information for:\r\nPalisade Test Product\r\n\r\n"
+     "The uninstallation cannot be performed.\r\n"},
+    // Without its display name the product is named as the command line names it.
+    {"EmptyInstallLocation", kUninstallSwitch,
+     [](WinePrefix& prefix) {
+       prefix.Run({"reg", "add", kUninstallKey, "/v", "InstallLocation", "/d", "", "/f"});
+       prefix.Run({"reg", "delete", kUninstallKey, "/v", "DisplayName", "/f"});
+     },
+     "The uninstall information for Palisade Test Product is corrupt.\r\n\r\nThe uninstallation cannot be performed.\r\n"},
+    {"MissingRecord", kUninstallSwitch,
+     [](WinePrefix& prefix) {
+       std::filesystem::remove(prefix.DriveC() + kProduct + "/uninstall/Uninstall.DAT");
+     },
+     "The uninstall information for Palisade Test Product could not be loaded.\r\n\r\n"
+     "Filepath: C:\\Program Files\\Palisade Test Product\\uninstall\\Uninstall.DAT\r\nCode 2: File not found.\r\n"},
+};
+
+class UninstallerRefusal : public Uninstaller, public ::testing::WithParamInterface<RefusalCase> {};
+
+TEST_P(UninstallerRefusal, SaysWhyOnStandardErrorAndRemovesNothing) {
+  Install(Product());
+  GetParam().damage(*prefix_);
+  RunResult run = prefix_->Run({kUninstaller, GetParam().uninstallSwitch, "/silent"});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.err, GetParam().error);
+  for (const char* kept : {"app.txt", "bin/deep/tool.bin", "uninstall/Uninstall Test.exe"}) {
+    EXPECT_TRUE(FileExists(Path(kept))) << kept;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Refusals, UninstallerRefusal, ::testing::ValuesIn(kRefusals),
+                         [](const ::testing::TestParamInfo<RefusalCase>& info) { return std::string(info.param.name); });
+
+TEST_F(Uninstaller, ProgramNamedToRunAfterwardsStartsInItsOwnFolder) {
+  Install(Product());
+  RunResult run = prefix_->Run(
+      {kUninstaller, kUninstallSwitch, "/silent", "/r:\"C:\\windows\\system32\\cmd.exe /c cd > C:\\started-in.txt\""});
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  std::string startedIn;
+  for (int tenth = 0; tenth < 100 && startedIn.empty(); ++tenth) {
+    usleep(100000);
+    startedIn = ReadFile(prefix_->DriveC() + "/started-in.txt");
+  }
+  EXPECT_EQ(startedIn, "C:\\windows\\system32\r\n");
+}
+
+struct SharedFolderCase {
+  const char* folder;        // as the registry names it
+  const char* linuxFolder;   // below drive C:
+  const char* content;       // a file put in it, or null
+  bool gone;
+};
+
+TEST_F(Uninstaller, SharedFolderGoesOnlyWhenEmptyAndNeverASystemOne) {
+  const SharedFolderCase cases[] = {
+      {"C:\\Palisade Shared", "Palisade Shared", nullptr, true},
+      {"C:\\Palisade Shared", "Palisade Shared", "another product's.dll", false},
+      {"C:\\users\\Public\\Desktop", "users/Public/Desktop", nullptr, false},
+  };
+  for (const SharedFolderCase& c : cases) {
+    Install(Product());
+    std::string folder = prefix_->DriveC() + "/" + c.linuxFolder;
+    std::filesystem::create_directories(folder);
+    if (c.content) WriteText(folder + "/" + c.content, "shared");
+    SetValue("SharedPath", c.folder);
+    RunResult run = UninstallSilently();
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(FileExists(folder), !c.gone) << c.folder << (c.content ? " holding a file" : "");
+    std::filesystem::remove_all(prefix_->DriveC() + "/Palisade Shared");
+    // The self-deletion batch of this run must be done before the next
+    // installation puts a new uninstaller where it deletes the old one.
+    ASSERT_TRUE(WaitUntilGone(prefix_->DriveC() + kProduct, 10));
+  }
 }
 
 }  // namespace

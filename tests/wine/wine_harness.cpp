@@ -168,6 +168,14 @@ std::string ReadFile(const std::string& path) {
 
 bool FileExists(const std::string& path) { return std::filesystem::exists(path); }
 
+bool WaitUntilGone(const std::string& path, int seconds) {
+  for (int tenth = 0; tenth < seconds * 10; ++tenth) {
+    if (!FileExists(path)) return true;
+    usleep(100000);
+  }
+  return !FileExists(path);
+}
+
 void CopyFile(const std::string& from, const std::string& to) {
   std::filesystem::create_directories(std::filesystem::path(to).parent_path());
   std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing);

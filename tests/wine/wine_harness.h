@@ -64,6 +64,9 @@ std::string SourcePath(const std::string& relative);
 
 std::string ReadFile(const std::string& path);
 bool FileExists(const std::string& path);
+// Waits for a file or folder to disappear; false when it is still there
+// after the given time.
+bool WaitUntilGone(const std::string& path, int seconds);
 void CopyFile(const std::string& from, const std::string& to);
 
 // The lines that the engine wrote to the debugger output ("Palisade: ..."),
