@@ -65,6 +65,16 @@ class Uninstaller : public ::testing::Test {
   void SetValue(const char* name, const std::string& text) {
     prefix_->Run({"reg", "add", kUninstallKey, "/v", name, "/d", text, "/f"});
   }
+  // Keeps a file open, shared with no one, until Release.
+  Started HoldFile(const std::string& windowsPath) {
+    Started holder = prefix_->Start({WindowsTestProgram("engine_probe.exe"), "hold-file", windowsPath});
+    EXPECT_EQ(prefix_->WindowHelper({"wait", "--caption", "Probe"}).exitCode, 0);
+    return holder;
+  }
+  void Release(Started& holder) {
+    prefix_->WindowHelper({"press", "1", "--caption", "Probe"});
+    prefix_->Wait(holder);
+  }
   static void WriteText(const std::string& path, const std::string& text) {
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
     WriteBytes(path, Bytes(text.begin(), text.end()));
@@ -99,9 +109,7 @@ INSTANTIATE_TEST_SUITE_P(Prefix, UninstallerOnBothSystems, ::testing::Values(32,
 
 TEST_F(Uninstaller, FileInUseStaysAndASecondRunFinishes) {
   Install(Product());
-  Started holder = prefix_->Start({WindowsTestProgram("engine_probe.exe"), "hold-file",
-                                   "C:\\Program Files\\Palisade Test Product\\bin\\deep\\tool.bin"});
-  ASSERT_EQ(prefix_->WindowHelper({"wait", "--caption", "Probe"}).exitCode, 0);
+  Started holder = HoldFile("C:\\Program Files\\Palisade Test Product\\bin\\deep\\tool.bin");
   RunResult first = UninstallSilently();
   EXPECT_EQ(first.exitCode, 1);
   EXPECT_NE(first.err.find("tool.bin"), std::string::npos) << first.err;
@@ -117,8 +125,7 @@ TEST_F(Uninstaller, FileInUseStaysAndASecondRunFinishes) {
             "~C:\\Program Files\\Palisade Test Product\\bin");
   EXPECT_TRUE(KeyExists());
 
-  prefix_->WindowHelper({"press", "1", "--caption", "Probe"});
-  prefix_->Wait(holder);
+  Release(holder);
   RunResult second = UninstallSilently();
   EXPECT_EQ(second.exitCode, 0) << second.err;
   EXPECT_FALSE(FileExists(Path("bin/deep/tool.bin")));
@@ -242,6 +249,28 @@ TEST_F(Uninstaller, WholeFolderFlagTakesTheUsersFilesAndFinallyTheUninstaller) {
   for (const char* gone : {"notes of the user.txt", "bin", "uninstall/left by the user.txt", "uninstall/Uninstall.DAT"}) {
     EXPECT_FALSE(FileExists(Path(gone))) << gone;
   }
+  EXPECT_TRUE(WaitUntilGone(prefix_->DriveC() + kProduct, 10)) << "the installation folder stays";
+}
+
+// A file of the user's in use is a failure: the record stays with the
+// uninstaller, so that a second run finishes the job.
+TEST_F(Uninstaller, WholeFolderFlagWithAFileInUseKeepsTheRecordForASecondRun) {
+  InstallerRecipe recipe = Product();
+  recipe.script.productFlagsLow |= format::product_flags_low::kDeleteInstallFolderOnUninstall;
+  Install(recipe);
+  WriteText(Path("notes of the user.txt"), "mine");
+  Started holder = HoldFile("C:\\Program Files\\Palisade Test Product\\notes of the user.txt");
+  RunResult first = UninstallSilently();
+  EXPECT_EQ(first.exitCode, 1);
+  EXPECT_NE(first.err.find("C:\\Program Files\\Palisade Test Product\r\n"), std::string::npos) << first.err;
+  EXPECT_TRUE(KeyExists());
+  EXPECT_TRUE(FileExists(Path("uninstall/Uninstall.DAT")));
+  EXPECT_FALSE(FileExists(Path("app.txt")));
+
+  Release(holder);
+  RunResult second = UninstallSilently();
+  EXPECT_EQ(second.exitCode, 0) << second.err;
+  EXPECT_FALSE(KeyExists());
   EXPECT_TRUE(WaitUntilGone(prefix_->DriveC() + kProduct, 10)) << "the installation folder stays";
 }
 
