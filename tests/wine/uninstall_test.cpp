@@ -321,6 +321,8 @@ struct RefusalCase {
   const char* error;
 };
 
+void PrintTo(const RefusalCase& refusal, std::ostream* out) { *out << refusal.name; }
+
 void LockKey(WinePrefix& prefix, const char* how) {
   RunResult lock = prefix.Run({WindowsTestProgram("engine_probe.exe"), how, kUninstallSubkey});
   ASSERT_EQ(lock.out, "result 0\n");
