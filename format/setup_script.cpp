@@ -247,10 +247,6 @@ void WriteLists(const SetupScript& s, ScriptWriter& w) {
     w.raw().Byte(rule.options);
   }
   w.Narrow(kCloseRuleListEnd, "close rules");
-  w.Narrow("", "close rules");
-  w.Narrow("", "close rules");
-  w.raw().Byte(0);
-  w.raw().Byte(0);
 }
 
 void WriteMessages(const SetupScript& s, ScriptWriter& w) {
@@ -438,11 +434,11 @@ Error ReadCloseRules(ScriptReader& r, SetupScript& s) {
   for (;;) {
     CloseRule rule;
     rule.windowClass = r.Narrow();
+    if (rule.windowClass == kCloseRuleListEnd) return Error::kNone;
     rule.windowTitle = r.Narrow();
     rule.applicationName = r.Narrow();
     rule.action = r.raw().Byte();
     rule.options = r.raw().Byte();
-    if (rule.windowClass == kCloseRuleListEnd) return Error::kNone;
     s.closeRules.push_back(rule);
     if (Error e = Check(kCloseRuleListRule, static_cast<int64_t>(s.closeRules.size())); e != Error::kNone) return e;
   }

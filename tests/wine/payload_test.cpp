@@ -61,11 +61,11 @@ size_t AfterPinMarker(const Bytes& script) {
   return After(script, utf16) + 2;
 }
 
-// The conditional-delete list's end record, then the association and
-// shortcut counts; the close-rule list's end record (a 12-byte text, two
-// empty texts, two bytes), then the language and message counts.
+// Each sentinel list ends with its end text alone (11 bytes and the NUL):
+// the conditional-delete list is followed by the association and shortcut
+// counts, the close-rule list by the language and message counts.
 size_t AfterConditionalDeletes(const Bytes& script) { return Find(script, "~~THE END~~") + 12; }
-size_t AfterCloseRules(const Bytes& script) { return Find(script, "~~THE~END~~") + 16; }
+size_t AfterCloseRules(const Bytes& script) { return Find(script, "~~THE~END~~") + 12; }
 
 // A record the reader takes for one more entry of a sentinel list.
 void InsertBefore(Bytes& script, const std::string& end, const std::string& record) {
