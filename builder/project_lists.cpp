@@ -150,11 +150,11 @@ format::AssociationRecord ReadAssociation(TableReader& reader) {
   }
   a.mode = reader.Bool("open-with-only", false) ? 2 : 1;
   a.progId = reader.String("prog-id", "");
-  a.description = Utf8ToUtf16(reader.String("description", ""));
+  a.description = reader.String("description", "");
   a.verb = reader.String("verb", "open");
   a.verbLabel = reader.String("verb-label", "");
   a.command = reader.String("command", "");
-  a.icon = reader.String("icon", "");
+  a.icon = Utf8ToUtf16(reader.String("icon", ""));
   return a;
 }
 

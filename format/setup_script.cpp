@@ -201,10 +201,10 @@ void WriteLists(const SetupScript& s, ScriptWriter& w) {
   w.Count(s.associations.size(), kAssociationCountRule, "associations");
   for (const AssociationRecord& a : s.associations) {
     w.raw().U32(a.mode);
-    for (const std::string* text : {&a.extension, &a.progId, &a.verb, &a.verbLabel, &a.command, &a.icon}) {
+    for (const std::string* text : {&a.extension, &a.progId, &a.description, &a.verb, &a.verbLabel, &a.command}) {
       w.Narrow(*text, "association");
     }
-    w.Wide(a.description, "association description");
+    w.Wide(a.icon, "association icon");
     w.Narrow(a.reserved, "association");
   }
 
@@ -391,8 +391,10 @@ Error ReadAssociationsAndShortcuts(ScriptReader& r, SetupScript& s) {
   s.associations.assign(static_cast<size_t>(associations), AssociationRecord{});
   for (AssociationRecord& a : s.associations) {
     a.mode = raw.U32();
-    for (std::string* text : {&a.extension, &a.progId, &a.verb, &a.verbLabel, &a.command, &a.icon}) *text = r.Narrow();
-    a.description = raw.WideText();
+    for (std::string* text : {&a.extension, &a.progId, &a.description, &a.verb, &a.verbLabel, &a.command}) {
+      *text = r.Narrow();
+    }
+    a.icon = raw.WideText();
     a.reserved = r.Narrow();
   }
   int32_t shortcuts = raw.I32();

@@ -39,16 +39,17 @@ struct ConditionalDeleteRule {
   uint8_t flags = 0;  // bit 0x8: the rule also applies at uninstallation
 };
 
+// Every text is narrow but the icon location, the record's one wide text.
 struct AssociationRecord {
   uint32_t mode = 0;  // 1 full association, 2 open-with list only
   std::string extension;
   std::string progId;
+  std::string description;
   std::string verb;
   std::string verbLabel;
   std::string command;
-  std::string icon;
-  std::u16string description;
-  std::string reserved;  // stored after the description; no phase reads it
+  std::u16string icon;
+  std::string reserved;  // stored last; this engine version reads it and ignores it
 };
 
 struct ShortcutRecord {

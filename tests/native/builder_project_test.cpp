@@ -333,6 +333,15 @@ window-class = "AcmeMain"
 action = "ask"
 when = ["install", "uninstall"]
 
+[[associations]]
+extension = ".acmenote"
+prog-id = "Acme.Note"
+description = "Acme note é"
+verb-label = "&Open"
+command = '"%InstallDir%\notes.exe" "%1"'
+icon = '%InstallDir%\café.exe,1'
+open-with-only = true
+
 [[conditional-delete]]
 pattern = "old\\*.dll"
 condition = "version-at-most"
@@ -349,6 +358,16 @@ restart = "if-locked"
   ASSERT_EQ(s.closeRules.size(), 1u);
   EXPECT_EQ(s.closeRules[0].action, 2);
   EXPECT_EQ(s.closeRules[0].options, 3);
+  ASSERT_EQ(s.associations.size(), 1u);
+  const format::AssociationRecord& a = s.associations[0];
+  EXPECT_EQ(a.mode, 2u);
+  EXPECT_EQ(a.extension, ".acmenote");
+  EXPECT_EQ(a.progId, "Acme.Note");
+  EXPECT_EQ(a.description, "Acme note \xC3\xA9");
+  EXPECT_EQ(a.verb, "open");
+  EXPECT_EQ(a.verbLabel, "&Open");
+  EXPECT_EQ(a.command, "\"%InstallDir%\\notes.exe\" \"%1\"");
+  EXPECT_EQ(a.icon, u"%InstallDir%\\caf\u00E9.exe,1");
   ASSERT_EQ(s.conditionalDeletes.size(), 1u);
   EXPECT_EQ(s.conditionalDeletes[0].conditionKind, 3);
   EXPECT_EQ(s.conditionalDeletes[0].flags, 0x4 | 0x2);

@@ -103,7 +103,7 @@ SetupScript EveryFieldSet() {
   s.pageStyles = {1, 2, 3, 0, 1, 2, 3, 0};
   s.optionalBlob = test_bytes::Hex("ff");
   s.conditionalDeletes = {{"*.tmp", 1, "x", 8}, {"\xC3\xA9t\xC3\xA9.log", 2, "", 0}};
-  AssociationRecord association{1, ".acmenote", "Acme.Note", "open", "&Open", "\"%1\"", "notes.exe,1", u"Acme note", ""};
+  AssociationRecord association{1, ".acmenote", "Acme.Note", "Acme note", "open", "&Open", "\"%1\"", u"notes.exe,1", ""};
   s.associations = {association};
   s.shortcuts = {{"notes.exe", "Acme Notes", "notes.ico", "--x", "%InstallDir%", 1, 1, 0, "extra", 1, 2}};
   s.rootShortcutCommand = "notes.exe";
@@ -137,7 +137,7 @@ TEST(SetupScript, EveryFieldRoundTrips) {
   EXPECT_TRUE(SameScript(written, read));
   EXPECT_EQ(read.displayTitle, written.displayTitle);
   EXPECT_EQ(read.greetingLinkText, "|starts with a bar");
-  EXPECT_EQ(read.associations[0].description, u"Acme note");
+  EXPECT_EQ(read.associations[0].description, "Acme note");
   EXPECT_EQ(read.shortcuts[0].windowState, 2);
   EXPECT_EQ(read.messages[1][0], u"line\r\nbreak");
   EXPECT_EQ(read.registryMergeText, written.registryMergeText);
