@@ -17,7 +17,7 @@ namespace {
 
 void ShowFatalMessage(const wchar_t* message) {
   if (!g_installer.flags.silent) {
-    ts::WText caption = MessageText(21);
+    ts::WText caption = MessageWithTags(21);
     HWND owner = g_installer.openPage ? g_installer.openPage : g_installer.backgroundWindow;
     MessageBoxW(owner, message, caption.empty() ? L"Error" : caption.c_str(), MB_ICONERROR);
   }

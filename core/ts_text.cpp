@@ -84,4 +84,10 @@ size_t FindIgnoringCase(std::wstring_view text, std::wstring_view part, size_t f
   return at == WText::npos ? at : from + at;
 }
 
+void ReplaceIgnoringCase(WText& text, std::wstring_view part, std::wstring_view value) {
+  for (size_t at = FindIgnoringCase(text, part); at != WText::npos; at = FindIgnoringCase(text, part, at + value.size())) {
+    text.replace(at, part.size(), value);
+  }
+}
+
 }  // namespace ts

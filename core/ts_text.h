@@ -25,12 +25,16 @@ WText WideFromCodePage1252(std::string_view text);
 // Turns every lone line feed into CR LF, leaving existing CR LF pairs alone.
 WText WithCrLf(std::wstring_view text);
 
-// Where `part` first occurs in `text` at or after `from`, letters compared
-// without regard to case as the invariant locale maps them; npos when nowhere.
 // The text with the ASCII letters A to Z in lower case, everything else as
 // it is: the comparison key of paths in lists that the system also keeps.
 WText AsciiLowerCase(std::wstring_view text);
 
+// Where `part` first occurs in `text` at or after `from`, letters compared
+// without regard to case as the invariant locale maps them; npos when nowhere.
 size_t FindIgnoringCase(std::wstring_view text, std::wstring_view part, size_t from = 0);
+
+// Replaces every occurrence of `part`, found as FindIgnoringCase finds it,
+// by `value`. The value put in is not searched again.
+void ReplaceIgnoringCase(WText& text, std::wstring_view part, std::wstring_view value);
 
 }  // namespace ts

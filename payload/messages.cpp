@@ -6,12 +6,6 @@
 namespace palisade {
 namespace {
 
-void ReplaceAll(ts::WText& text, const ts::WText& tag, const ts::WText& value) {
-  for (size_t at = text.find(tag); at != ts::WText::npos; at = text.find(tag, at + value.size())) {
-    text.replace(at, tag.size(), value);
-  }
-}
-
 bool IsConversion(wchar_t c) { return c && wcschr(L"sSdiuxXc", c) != nullptr; }
 
 // Length of the conversion that starts at text[at] (a "%"), or 0 if none.
@@ -34,14 +28,14 @@ ts::WText MessageText(int number) {
 
 ts::WText SubstituteTags(const ts::WText& text) {
   ts::WText result = text;
-  ReplaceAll(result, L"<product>", ts::WideFromUtf8(g_installer.script.productName));
-  ReplaceAll(result, L"<description>", ts::WideFromUtf8(g_installer.script.description));
+  ts::ReplaceIgnoringCase(result, L"<product>", ts::WideFromUtf8(g_installer.script.productName));
+  ts::ReplaceIgnoringCase(result, L"<description>", ts::WideFromUtf8(g_installer.script.description));
   return SubstituteSystemName(result);
 }
 
 ts::WText SubstituteSystemName(const ts::WText& text) {
   ts::WText result = text;
-  ReplaceAll(result, L"<os>", ts::SystemName(ts::system_name::kForMessages));
+  ts::ReplaceIgnoringCase(result, L"<os>", ts::SystemName(ts::system_name::kForMessages));
   return result;
 }
 

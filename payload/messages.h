@@ -9,13 +9,13 @@ namespace palisade {
 // table has no such text (always so before the setup script is read).
 ts::WText MessageText(int number);
 
-
-// Replaces "<product>", "<description>" and "<os>" by the product's name,
-// its description and the system's name.
+// Replaces "<product>", "<description>" and "<os>", in any letter case, by
+// the product's name, its description and the system's name.
 ts::WText SubstituteTags(const ts::WText& text);
 
-// Replaces only "<os>", by the system's name in the form that messages use
-// ("Windows 7"; "WINE 8.0 reporting as Windows 7" under WINE).
+// Replaces only "<os>", in any letter case, by the system's name in the form
+// that messages use ("Windows 7"; "WINE 8.0 reporting as Windows 7" under
+// WINE).
 ts::WText SubstituteSystemName(const ts::WText& text);
 
 // Message `number` with its tags substituted: the form every shown text takes.

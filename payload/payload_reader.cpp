@@ -62,7 +62,7 @@ void FindSection(Payload& payload) {
 }  // namespace
 
 void CorruptInstaller(int code) {
-  ts::WText format = MessageText(13);
+  ts::WText format = MessageWithTags(13);
   if (format.empty()) {
     format =
         L"This installation program is corrupt.  This is usually caused by a faulty download, but it can also be "

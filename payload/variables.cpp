@@ -106,13 +106,8 @@ constexpr InstallationVariable kVariables[] = {
 // The value is asked for only when the name occurs. It is not searched for
 // the name again, but the names later in the table are searched in it.
 void ReplaceVariable(ts::WText& text, const InstallationVariable& variable) {
-  std::wstring_view name = variable.name;
-  size_t at = ts::FindIgnoringCase(text, name);
-  if (at == ts::WText::npos) return;
-  ts::WText value = variable.value();
-  for (; at != ts::WText::npos; at = ts::FindIgnoringCase(text, name, at + value.size())) {
-    text.replace(at, name.size(), value);
-  }
+  if (ts::FindIgnoringCase(text, variable.name) == ts::WText::npos) return;
+  ts::ReplaceIgnoringCase(text, variable.name, variable.value());
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "state/installer_state.h"
+#include "core/system_facts.h"
 #include "payload/messages.h"
+#include "state/installer_state.h"
 
 namespace palisade {
 namespace {
@@ -26,13 +27,27 @@ TEST(FillConversions, ValuesInOrderAndNothingElseTouched) {
   for (const FillCase& c : cases) EXPECT_EQ(FillConversions(c.text, c.values), c.filled) << c.text;
 }
 
-TEST(SubstituteTags, ProductDescriptionAndSystem) {
+struct TagCase {
+  const wchar_t* text;
+  const wchar_t* substituted;  // "{os}" stands for the system's name
+};
+
+TEST(SubstituteTags, ProductDescriptionAndSystemInAnyLetterCase) {
+  const TagCase cases[] = {
+      {L"<product> (<description>) <product> on <os>", L"Acme Notes (Plain-text notes) Acme Notes on {os}"},
+      {L"<PRODUCT> (<Description>) on <Os>", L"Acme Notes (Plain-text notes) on {os}"},
+      {L"<pRoDuCt><product>", L"Acme NotesAcme Notes"},
+      {L"<product <os", L"<product <os"},
+  };
   g_installer = InstallerState{};
   g_installer.script.productName = "Acme Notes";
   g_installer.script.description = "Plain-text notes";
-  ts::WText text = SubstituteTags(L"<product> (<description>) <product> on <os>");
-  EXPECT_EQ(text.substr(0, 45), L"Acme Notes (Plain-text notes) Acme Notes on W");
-  EXPECT_EQ(text.find(L"<os>"), ts::WText::npos);
+  const ts::WText system = ts::SystemName(ts::system_name::kForMessages);
+  for (const TagCase& c : cases) {
+    ts::WText expected = c.substituted;
+    if (size_t at = expected.find(L"{os}"); at != ts::WText::npos) expected.replace(at, 4, system);
+    EXPECT_EQ(SubstituteTags(c.text), expected) << c.text;
+  }
 }
 
 }  // namespace

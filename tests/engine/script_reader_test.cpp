@@ -149,6 +149,7 @@ TEST(ScriptReader, InstallationFolderRuleTakesTheSystemNameAndVariables) {
   const ts::WText programs = ts::ProgramFilesFolder(ts::FolderKind::k32Bit);
   const ExpandedRuleCase cases[] = {
       {"Acme\\<os>", programs + L"\\Acme\\" + ts::SystemName(ts::system_name::kForMessages)},
+      {"Acme\\<OS>", programs + L"\\Acme\\" + ts::SystemName(ts::system_name::kForMessages)},
       {"%CompanyName%\\%productname% %VERSION%", programs + L"\\Acme Software\\Acme Notes 2.5"},
       {"Acme\\%NoSuchVariableOfPalisade%", programs + L"\\Acme\\%NoSuchVariableOfPalisade%"},
       {"HKLM\\Software\\%ProductName%\\Folder", L"HKLM\\Software\\Acme Notes\\Folder"},
