@@ -90,7 +90,14 @@ Error ArchiveReader::DecodeNextChunk() {
   return Error::kNone;
 }
 
+std::size_t ArchiveReader::DecodedBytesLeft() const {
+  std::size_t decoded = 0;
+  for (const std::vector<uint8_t>& chunk : chunks_) decoded += chunk.size();
+  return decoded - frontTaken_;
+}
+
 Error ArchiveReader::Take(std::size_t count, std::vector<uint8_t>& out) {
+  const std::size_t wanted = out.size() + count;
   while (count > 0) {
     if (chunks_.empty()) {
       if (Error error = DecodeNextChunk(); error != Error::kNone) return error;
@@ -99,6 +106,10 @@ Error ArchiveReader::Take(std::size_t count, std::vector<uint8_t>& out) {
     const std::vector<uint8_t>& front = chunks_.front();
     std::size_t piece = std::min(count, front.size() - frontTaken_);
     auto begin = front.begin() + static_cast<std::ptrdiff_t>(frontTaken_);
+    // Grows with the bytes taken, never past what was asked for.
+    if (out.capacity() < out.size() + piece) {
+      out.reserve(std::min(wanted, std::max(2 * out.capacity(), out.size() + piece)));
+    }
     out.insert(out.end(), begin, begin + static_cast<std::ptrdiff_t>(piece));
     frontTaken_ += piece;
     count -= piece;
@@ -110,12 +121,22 @@ Error ArchiveReader::Take(std::size_t count, std::vector<uint8_t>& out) {
   return Error::kNone;
 }
 
+// The length comes from the payload: memory is reserved only for bytes
+// that are there, so that a damaged length ends in the corrupt-installer
+// report rather than in a failed allocation. Chunks stored uncompressed
+// yield no more record bytes than they store (deciphering only shrinks
+// them), which bounds the length at once; a compressed record grows with
+// the bytes decoded for it.
 Error ArchiveReader::NextRecord(std::vector<uint8_t>& record) {
   std::vector<uint8_t> length;
   if (Error error = Take(kLengthSize, length); error != Error::kNone) return error;
+  const uint32_t claimed = LoadLe32(length.data());
   record.clear();
-  record.reserve(LoadLe32(length.data()));
-  return Take(LoadLe32(length.data()), record);
+  if (!coding_.compressed) {
+    if (claimed > DecodedBytesLeft() + (archive_.size() - position_)) return Error::kChunkPastEnd;
+    record.reserve(claimed);
+  }
+  return Take(claimed, record);
 }
 
 Error ArchiveReader::Finish() const {

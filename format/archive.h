@@ -66,7 +66,8 @@ class ArchiveReader {
 
   // Replaces `record` with the next record's bytes. A chunk that runs out
   // of archive, or an archive that ends inside a record, is
-  // Error::kChunkPastEnd.
+  // Error::kChunkPastEnd; memory for a record grows only with the bytes
+  // found for it, whatever length the record claims.
   Error NextRecord(std::vector<uint8_t>& record);
 
   // After the last record: Error::kArchiveBytesLeft when chunks remain,
@@ -77,6 +78,8 @@ class ArchiveReader {
   Error DecodeNextChunk();
   // Appends `count` bytes from the stream's front to `out`.
   Error Take(std::size_t count, std::vector<uint8_t>& out);
+  // Bytes of the decoded chunks not taken yet.
+  std::size_t DecodedBytesLeft() const;
 
   std::span<const uint8_t> archive_;
   ChunkCoding coding_;

@@ -8,13 +8,16 @@
 #include <string>
 #include <vector>
 
+#include "byte_assembly.h"
 #include "format/byte_order.h"
+#include "format/checksum.h"
 #include "format/file_record.h"
 #include "test_bytes.h"
 
 namespace palisade::format {
 namespace {
 
+using test_bytes::Assembly;
 using test_bytes::Bytes;
 using test_bytes::Hex;
 using test_bytes::Noise;
@@ -117,6 +120,86 @@ TEST(ArchiveReader, LaterChunksAreDecodedOnlyWhenNeeded) {
   ASSERT_EQ(reader.NextRecord(record), Error::kNone);
   EXPECT_EQ(record, Bytes("a"));
   EXPECT_EQ(reader.NextRecord(record), Error::kChunkChecksum);
+}
+
+// Two records, "abc" and "de", in two chunks stored as they are, the second
+// record's length split across the chunks' boundary.
+std::vector<uint8_t> HandFramedArchive() {
+  Assembly a;
+  a.I32(9);             // chunk 1: stored size
+  a.U32(0x7C461F0A);    //          checksum of the 9 stored bytes
+  a.U32(3);             //          record 1: length
+  a.Raw("abc");         //          record 1: bytes
+  a.U16(2);             //          record 2: low half of its length
+  a.I32(4);             // chunk 2: stored size
+  a.U32(0xDF46BCA1);    //          checksum of the 4 stored bytes
+  a.U16(0);             //          record 2: high half of its length
+  a.Raw("de");          //          record 2: bytes
+  return a.bytes();
+}
+
+TEST(ArchiveLayout, ReaderTakesRecordsFromHandFramedChunks) {
+  const std::vector<uint8_t> archive = HandFramedArchive();
+  ArchiveReader reader(archive, {});
+  std::vector<uint8_t> record;
+  ASSERT_EQ(reader.NextRecord(record), Error::kNone);
+  EXPECT_EQ(record, Bytes("abc"));
+  ASSERT_EQ(reader.NextRecord(record), Error::kNone);
+  EXPECT_EQ(record, Bytes("de"));
+  EXPECT_EQ(reader.Finish(), Error::kNone);
+}
+
+TEST(ArchiveLayout, WriterFramesTheSameChunks) {
+  EXPECT_EQ(BuildArchive({Bytes("abc"), Bytes("de")}, 9, {}), HandFramedArchive());
+}
+
+// The plain stream of HandFramedArchive in one chunk, compressed and
+// enciphered by the format's helpers, framed by hand.
+TEST(ArchiveLayout, CodedChunkIsFramedByItsStoredBytes) {
+  for (const Coding& c : kCodings) {
+    SCOPED_TRACE(c.name);
+    Assembly plain;
+    plain.U32(3);       // record 1: length
+    plain.Raw("abc");   // record 1: bytes
+    plain.U32(2);       // record 2: length
+    plain.Raw("de");    // record 2: bytes
+    std::vector<uint8_t> stored;
+    ASSERT_TRUE(EncodeChunk(plain.bytes(), c.coding, {.preset = 0}, stored));
+    Assembly archive;
+    archive.I32(static_cast<int32_t>(stored.size()));  // stored size
+    archive.U32(Checksum(stored));                     // checksum of the stored bytes
+    archive.Raw(stored);                               // stored bytes
+    EXPECT_EQ(BuildArchive({Bytes("abc"), Bytes("de")}, 1 << 20, c.coding), archive.bytes());
+
+    ArchiveReader reader(archive.bytes(), c.coding);
+    std::vector<uint8_t> record;
+    ASSERT_EQ(reader.NextRecord(record), Error::kNone);
+    EXPECT_EQ(record, Bytes("abc"));
+    ASSERT_EQ(reader.NextRecord(record), Error::kNone);
+    EXPECT_EQ(record, Bytes("de"));
+    EXPECT_EQ(reader.Finish(), Error::kNone);
+  }
+}
+
+// A damaged or forged length must not claim memory: the engine would end
+// for want of it, before it could say that the installer is corrupt.
+TEST(ArchiveReader, RecordLongerThanTheArchiveEndsItWithoutReservingTheLength) {
+  for (uint32_t claimed : {0x10000000u, 0x80000000u, 0xFFFFFFFFu}) {
+    for (const Coding& c : kCodings) {
+      SCOPED_TRACE(::testing::Message() << std::hex << claimed << ", " << c.name);
+      Assembly plain;
+      plain.U32(claimed);              // record length
+      plain.Raw("the only record bytes");
+      std::vector<uint8_t> stored;
+      ASSERT_TRUE(EncodeChunk(plain.bytes(), c.coding, {.preset = 0}, stored));
+      std::vector<uint8_t> archive;
+      ASSERT_TRUE(AppendChunk(stored, archive));
+      ArchiveReader reader(archive, c.coding);
+      std::vector<uint8_t> record;
+      EXPECT_EQ(reader.NextRecord(record), Error::kChunkPastEnd);
+      EXPECT_LT(record.capacity(), 4096u);
+    }
+  }
 }
 
 TEST(AppendChunk, FramesSizeChecksumAndBytes) {

@@ -156,6 +156,15 @@ std::vector<CorruptCase> CorruptCases() {
       {"chunk size 0", archive([](Bytes& a) { PutU32(a, 0, 0); }), 61},
       {"chunk checksum differs", archive([](Bytes& a) { a[4] ^= 1; }), 62},
       {"chunk runs past the archive", archive([](Bytes& a) { PutU32(a, 0, static_cast<uint32_t>(a.size())); }), 63},
+      {"record length 0x10000000", plainChunk([](Bytes& c) { PutU32(c, 0, 0x10000000); }), 63},
+      {"record length 0x80000000", plainChunk([](Bytes& c) { PutU32(c, 0, 0x80000000); }), 63},
+      {"record length 0xFFFFFFFF", plainChunk([](Bytes& c) { PutU32(c, 0, 0xFFFFFFFF); }), 63},
+      {"record length 0xFFFFFFFF in chunks stored uncompressed",
+       [](InstallerRecipe& r) {
+         r.script.productFlagsLow &= ~format::product_flags_low::kArchiveCompressed;
+         r.editPlainChunk = [](Bytes& c, size_t) { PutU32(c, 0, 0xFFFFFFFF); };
+       },
+       63},
       {"empty file name", plainChunk([](Bytes& c) { c[4] = 0; }), 70},
       {"chunk after the last record", archive([](Bytes& a) {
          Bytes copy = a;
