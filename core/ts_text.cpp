@@ -85,8 +85,10 @@ size_t FindIgnoringCase(std::wstring_view text, std::wstring_view part, size_t f
 }
 
 void ReplaceIgnoringCase(WText& text, std::wstring_view part, std::wstring_view value) {
-  for (size_t at = FindIgnoringCase(text, part); at != WText::npos; at = FindIgnoringCase(text, part, at + value.size())) {
+  size_t at = FindIgnoringCase(text, part);
+  while (at != WText::npos) {
     text.replace(at, part.size(), value);
+    at = FindIgnoringCase(text, part, at + value.size());
   }
 }
 
