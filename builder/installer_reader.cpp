@@ -121,8 +121,8 @@ bool OpenInstaller(const std::filesystem::path& path, OpenedInstaller& installer
   if ((installer.script.productFlagsHigh & format::product_flags_high::kVerifyStub) != 0 && !installer.stubMatches) {
     return Fail(format::Error::kStubChecksum, problem);
   }
-  installer.archive = format::ArchiveInSection(section, installer.header);
-  format::Error error = format::VerifyArchive(installer.archive, installer.header);
+  format::Error error = format::ArchiveInSection(section, installer.header, installer.archive);
+  if (error == format::Error::kNone) error = format::VerifyArchive(installer.archive, installer.header);
   return error == format::Error::kNone || Fail(error, problem);
 }
 

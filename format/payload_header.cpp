@@ -93,10 +93,16 @@ std::optional<PayloadCipher> HeaderCipher(const PayloadHeader& header) {
   return PayloadCipher::Create(header.cipherKey);
 }
 
-std::span<const uint8_t> ArchiveInSection(std::span<const uint8_t> section, const PayloadHeader& header) {
+Error ArchiveInSection(std::span<const uint8_t> section, const PayloadHeader& header,
+                       std::span<const uint8_t>& archive) {
+  archive = {};
+  if (header.archiveEnd < 0 || static_cast<std::size_t>(header.archiveEnd) < ArchiveStart(header)) {
+    return Error::kArchiveLengthMismatch;
+  }
   std::size_t start = std::min(ArchiveStart(header), section.size());
-  std::size_t end = std::clamp(static_cast<std::size_t>(std::max(header.archiveEnd, 0)), start, section.size());
-  return section.subspan(start, end - start);
+  std::size_t end = std::clamp(static_cast<std::size_t>(header.archiveEnd), start, section.size());
+  archive = section.subspan(start, end - start);
+  return Error::kNone;
 }
 
 Error VerifyArchive(std::span<const uint8_t> archive, const PayloadHeader& header) {

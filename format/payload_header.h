@@ -61,8 +61,11 @@ HeaderReadResult ReadPayloadHeader(std::span<const uint8_t> section, PayloadHead
 std::optional<PayloadCipher> HeaderCipher(const PayloadHeader& header);
 
 // The archive as it lies in the section: from the archive start to the
-// header's archive end, clamped to the section.
-std::span<const uint8_t> ArchiveInSection(std::span<const uint8_t> section, const PayloadHeader& header);
+// header's archive end, clamped to the section. An archive end before the
+// archive start is Error::kArchiveLengthMismatch: no archive length equals
+// a negative one.
+Error ArchiveInSection(std::span<const uint8_t> section, const PayloadHeader& header,
+                       std::span<const uint8_t>& archive);
 
 // Error::kArchiveLengthMismatch or Error::kArchiveChecksum when the archive
 // found is not the one the header describes.

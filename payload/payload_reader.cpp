@@ -129,8 +129,9 @@ void LocateArchive(Payload& payload, bool readFromFile) {
                 static_cast<int>(offset));
     }
     payload.archive = payload.archiveFromFile;
-  } else {
-    payload.archive = format::ArchiveInSection(payload.mapped, payload.header);
+  } else if (format::Error error = format::ArchiveInSection(payload.mapped, payload.header, payload.archive);
+             error != format::Error::kNone) {
+    CorruptInstaller(error);
   }
   format::Error error = format::VerifyArchive(payload.archive, payload.header);
   if (error != format::Error::kNone) CorruptInstaller(error);

@@ -157,7 +157,9 @@ TEST_P(DamageTest, InspectAndExtractReportTheEnginesError) {
   ASSERT_TRUE(format::ReadPayloadHeader(payload, header).ok());
   payload[GetParam().where(header)] ^= 0x55;
   if (GetParam().fixArchiveChecksum) {
-    header.archiveChecksum = format::Checksum(format::ArchiveInSection(payload, header));
+    std::span<const uint8_t> archive;
+    ASSERT_EQ(format::ArchiveInSection(payload, header, archive), format::Error::kNone);
+    header.archiveChecksum = format::Checksum(archive);
     std::vector<uint8_t> bytes;
     ASSERT_TRUE(format::WritePayloadHeader(header, bytes));
     std::copy(bytes.begin(), bytes.end(), payload.begin());

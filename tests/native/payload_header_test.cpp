@@ -57,7 +57,8 @@ TEST(PayloadHeader, RoundTripsPlainAndEnciphered) {
     if (!read.enciphered()) read.cipherKey = written.cipherKey;  // not stored
     EXPECT_EQ(read, written);
     EXPECT_EQ(std::vector<uint8_t>(section.begin() + HeaderSize(read), section.begin() + ArchiveStart(read)), block);
-    std::span<const uint8_t> found = ArchiveInSection(section, read);
+    std::span<const uint8_t> found;
+    ASSERT_EQ(ArchiveInSection(section, read, found), Error::kNone);
     EXPECT_EQ(std::vector<uint8_t>(found.begin(), found.end()), archive);
   }
 }
@@ -199,9 +200,32 @@ TEST(ArchiveInSection, ArchiveEndPastTheSectionIsCutAndThenFailsTheLength) {
   std::vector<uint8_t> section = Section(header, Noise(24, 11), archive);
   PayloadHeader read;
   ASSERT_TRUE(ReadPayloadHeader(section, read).ok());
-  EXPECT_EQ(ArchiveInSection(section, read).size(), archive.size());
+  std::span<const uint8_t> found;
+  ASSERT_EQ(ArchiveInSection(section, read, found), Error::kNone);
+  EXPECT_EQ(found.size(), archive.size());
   read.archiveEnd -= 6;
-  EXPECT_EQ(VerifyArchive(ArchiveInSection(section, read), read), Error::kArchiveLengthMismatch);
+  ASSERT_EQ(ArchiveInSection(section, read, found), Error::kNone);
+  EXPECT_EQ(VerifyArchive(found, read), Error::kArchiveLengthMismatch);
+}
+
+// An empty archive that the header describes truly (length 0, the checksum
+// of nothing) still fails when its end lies before its start.
+TEST(ArchiveInSection, ArchiveEndBeforeTheArchiveStartIsALengthMismatch) {
+  PayloadHeader header = SampleHeader(0);
+  header.entrySizes.clear();
+  header.archiveLength = 0;
+  header.archiveChecksum = Checksum({});
+  header.archiveEnd = static_cast<int32_t>(ArchiveStart(header));
+  std::vector<uint8_t> section = Section(header, Noise(24, 12), {});
+  PayloadHeader read;
+  ASSERT_TRUE(ReadPayloadHeader(section, read).ok());
+  std::span<const uint8_t> found;
+  ASSERT_EQ(ArchiveInSection(section, read, found), Error::kNone);
+  EXPECT_EQ(VerifyArchive(found, read), Error::kNone) << "an empty archive where it belongs";
+  for (int32_t end : {read.archiveEnd - 1, 0}) {
+    read.archiveEnd = end;
+    EXPECT_EQ(ArchiveInSection(section, read, found), Error::kArchiveLengthMismatch) << end;
+  }
 }
 
 TEST(ScriptBlock, RoundTripsEncipheredAndScrambled) {

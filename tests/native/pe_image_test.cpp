@@ -237,7 +237,8 @@ TEST(InstallerImage, HeaderDescribesTheFinalFile) {
   ASSERT_TRUE(ReadPayloadHeader(section, read).ok());
   EXPECT_EQ(read.scriptBlockSize, static_cast<int32_t>(block.size()));
   EXPECT_EQ(read.entrySizes, header.entrySizes);
-  std::span<const uint8_t> found = ArchiveInSection(section, read);
+  std::span<const uint8_t> found;
+  ASSERT_EQ(ArchiveInSection(section, read, found), Error::kNone);
   EXPECT_TRUE(std::equal(found.begin(), found.end(), archive.begin(), archive.end()));
   EXPECT_EQ(VerifyArchive(found, read), Error::kNone);
   EXPECT_EQ(read.stubChecksum, StubChecksum(installer, s));

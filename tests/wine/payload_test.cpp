@@ -151,6 +151,12 @@ std::vector<CorruptCase> CorruptCases() {
        },
        40},
       {"archive length differs", header(HF::kArchiveLength, 1), 46},
+      {"archive end before the archive start",
+       [](InstallerRecipe& r) {
+         r.files.clear();  // an empty archive, truly described by its length and checksum
+         r.editInstaller = [](Bytes& b) { PatchHeaderField(b, HF::kArchiveEnd, 16); };
+       },
+       46},
       {"archive checksum differs", header(HF::kArchiveChecksum, 0x12345678), 55},
       {"chunk does not decode", archive(SpoilFirstChunkData), 60},
       {"chunk size 0", archive([](Bytes& a) { PutU32(a, 0, 0); }), 61},
