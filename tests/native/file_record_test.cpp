@@ -5,11 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "byte_assembly.h"
 #include "test_bytes.h"
 
 namespace palisade::format {
 namespace {
 
+using test_bytes::Assembly;
 using test_bytes::Bytes;
 using test_bytes::Hex;
 using test_bytes::Noise;
@@ -39,6 +41,77 @@ TEST(FileRecord, FieldsLieInTheirStoredOrder) {
                                  "e8070000 01000000 02000000 03000000 04000000 05000000"
                                  "4100 42000000 4300 44000000 4500 02000000"
                                  "78797a 0bbee279"));
+}
+
+struct KindCase {
+  uint32_t kind;
+  uint32_t flags;
+  const char* textA;    // as stored
+  bool iconStored;      // flags bit 0 or 1
+  bool msiLevelStored;  // kind 11
+};
+
+// Every destination kind, with flags that store the optional wide text or
+// not; the other fields hold values of their own.
+const KindCase kKindCases[] = {
+    {0, record_flags::kDesktopShortcut | overwrite_mode::kUnlessNewer, "|Acme Notes \xC3\xA9", true, false},
+    {1, record_flags::kPermanent, "shared", false, false},
+    {4, overwrite_mode::kIfMissing, "Acme Sans", false, false},
+    {5, record_flags::kStartMenuShortcut, "Acme at start", true, false},
+    {6, overwrite_mode::kIfExists, "6.0.1", false, false},
+    {7, overwrite_mode::kNever, "7.0.2", false, false},
+    {8, record_flags::kToUninstallFolder, "8.0.3", false, false},
+    {9, record_flags::kDesktopShortcut | record_flags::kStartMenuShortcut, "9.0.4", true, false},
+    {10, 0x18, "driver", false, false},  // overwrite mode 0x18, which acts as 0x00
+    {11, record_flags::kRemoveMsiPackage, "package", false, true},
+    {12, 0x1C, "Acme Applet", false, false},  // overwrite mode 0x1C, which acts as 0x00
+};
+
+std::vector<uint8_t> AssembledRecord(const KindCase& c) {
+  Assembly a;
+  a.Narrow("bin\\tool.dll");                       // 1 name
+  a.U32(c.kind);                                    // 2 destination kind
+  a.U32(c.flags);                                   // 3 record flags
+  a.U32(0x21);                                      // 4 attributes: read-only, archive
+  a.Time(2024, 2, 29, 23, 59, 58);                  // 5 time stamp
+  a.Narrow(c.textA);                                // 6 text A
+  if (c.iconStored) a.Wide(u"ic\u00F4ne.ico");      // 7 text B, only with flags bit 0 or 1
+  a.Narrow("--flag \xE9");                          // 8 text C, code page 1252
+  a.Wide(u"lib\\renamed.dll");                     // 9 destination override
+  a.Narrow("{01234567-89AB-CDEF-0123-456789ABCDEF}");  // 10 text D
+  if (c.msiLevelStored) a.U32(5);                   // 11 MSI UI level, kind 11 only
+  a.Raw("file bytes");                              // 12 file bytes, entry size 10
+  a.U32(0x53C88905);                                // 13 checksum of the file bytes
+  return a.bytes();
+}
+
+FileRecord ExpectedRecord(const KindCase& c, std::span<const uint8_t> data) {
+  FileRecord r;
+  r.name = "bin\\tool.dll";
+  r.kind = c.kind;
+  r.flags = c.flags;
+  r.attributes = 0x21;
+  r.time = {2024, 2, 29, 23, 59, 58};
+  r.textA = c.textA;
+  if (c.iconStored) r.textB = u"ic\u00F4ne.ico";
+  r.textC = "--flag \xE9";
+  r.destinationOverride = u"lib\\renamed.dll";
+  r.textD = "{01234567-89AB-CDEF-0123-456789ABCDEF}";
+  if (c.msiLevelStored) r.msiUiLevel = 5;
+  r.data = data;
+  return r;
+}
+
+TEST(FileRecordLayout, EveryKindReadsFromAndWritesToHandAssembledBytes) {
+  const std::vector<uint8_t> data = Bytes("file bytes");
+  for (const KindCase& c : kKindCases) {
+    SCOPED_TRACE(::testing::Message() << "kind " << c.kind);
+    const std::vector<uint8_t> bytes = AssembledRecord(c);
+    FileRecord read;
+    ASSERT_EQ(ReadFileRecord(bytes, 10, read), Error::kNone);
+    EXPECT_EQ(read, ExpectedRecord(c, data));
+    EXPECT_EQ(Written(ExpectedRecord(c, data)), bytes);
+  }
 }
 
 TEST(FileRecord, OptionalFieldsFollowFlagsAndKind) {

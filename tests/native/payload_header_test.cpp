@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "byte_assembly.h"
 #include "format/byte_order.h"
 #include "format/checksum.h"
 #include "format/product_flags.h"
@@ -17,6 +18,7 @@
 namespace palisade::format {
 namespace {
 
+using test_bytes::Assembly;
 using test_bytes::Bytes;
 using test_bytes::Noise;
 
@@ -60,6 +62,58 @@ TEST(PayloadHeader, RoundTripsPlainAndEnciphered) {
     std::span<const uint8_t> found;
     ASSERT_EQ(ArchiveInSection(section, read, found), Error::kNone);
     EXPECT_EQ(std::vector<uint8_t>(found.begin(), found.end()), archive);
+  }
+}
+
+// The header fields in their stored order, the key only when enciphered.
+std::vector<uint8_t> AssembledHeader(bool enciphered) {
+  Assembly a;
+  a.U32(0xA4F23DE5);                          // 1 magic
+  a.Narrow("39.0.1");                         // 2 engine version
+  a.U32(enciphered ? 0x1022 : 0x22);          // 3 ProductFlags2: strip 0x20, restore point 0x2, enciphered 0x1000
+  a.I32(24);                                  // 4 script block size
+  a.U32(0x11111111);                          // 5 script checksum
+  a.U32(0x22222222);                          // 6 stub checksum
+  a.I32(enciphered ? 63 + 24 + 10 : 55 + 24 + 10);  // 7 archive end: header, script block, archive
+  a.I32(3);                                   // 8 entry count
+  a.I32(10);                                  // 9 archive length
+  a.U32(0x33333333);                          // 10 archive checksum
+  a.I32(0);                                   // 11 entry sizes
+  a.I32(7);
+  a.I32(0x40000000);
+  if (enciphered) a.Raw("\x01\x02\x03\x04\x05\x06\x07\x08");  // 12 cipher key
+  return a.bytes();
+}
+
+PayloadHeader ExpectedHeader(bool enciphered) {
+  PayloadHeader h;
+  h.productFlags2 = product_flags2::kStripPayload | product_flags2::kRestorePoint |
+                    (enciphered ? product_flags2::kEnciphered : 0);
+  h.scriptBlockSize = 24;
+  h.scriptChecksum = 0x11111111;
+  h.stubChecksum = 0x22222222;
+  h.archiveEnd = enciphered ? 97 : 89;
+  h.archiveLength = 10;
+  h.archiveChecksum = 0x33333333;
+  h.entrySizes = {0, 7, 0x40000000};
+  if (enciphered) h.cipherKey = {1, 2, 3, 4, 5, 6, 7, 8};
+  return h;
+}
+
+TEST(PayloadHeaderLayout, ReadFromAndWrittenToHandAssembledBytes) {
+  for (bool enciphered : {false, true}) {
+    SCOPED_TRACE(enciphered ? "enciphered" : "plain");
+    const std::vector<uint8_t> header = AssembledHeader(enciphered);
+    const std::vector<uint8_t> section = Assembly().Raw(header).Raw(Noise(24, 1)).Raw(Noise(10, 2)).bytes();
+    PayloadHeader read;
+    ASSERT_TRUE(ReadPayloadHeader(section, read).ok());
+    EXPECT_EQ(read, ExpectedHeader(enciphered));
+    EXPECT_EQ(HeaderSize(read), header.size());
+    EXPECT_EQ(ArchiveStart(read), header.size() + 24);
+
+    std::vector<uint8_t> written;
+    ASSERT_TRUE(WritePayloadHeader(ExpectedHeader(enciphered), written));
+    EXPECT_EQ(written, header);
   }
 }
 
