@@ -10,7 +10,7 @@
 #include <tuple>
 #include <vector>
 
-#include "byte_assembly.h"
+#include "hand_script.h"
 #include "format/checks.h"
 #include "format/product_flags.h"
 #include "format/setup_script.h"
@@ -19,8 +19,10 @@
 namespace palisade::format {
 namespace {
 
-using test_bytes::Assembly;
 using test_bytes::FirstDifference;
+using test_bytes::HandScript;
+using test_bytes::kHandGreetingSound;
+using test_bytes::kHandMergeFileText;
 using namespace std::string_view_literals;
 
 std::string Latin1ToUtf8(std::string_view text) {
@@ -34,208 +36,6 @@ std::string Latin1ToUtf8(std::string_view text) {
     }
   }
   return out;
-}
-
-// Texts long enough for the two longer length forms of compact strings: 300
-// takes FF and a u16; 255 has 0xFF as its low byte, so it takes FF FF and a
-// u32.
-const std::string kMergeFileText = "[HKEY_CURRENT_USER\\Software\\Acme]\r\n" + std::string(265, ';');
-const std::string kGreetingSound = "RIFF" + std::string(251, '\x7F');
-
-std::vector<uint8_t> Utf16Le(std::u16string_view text) {
-  std::vector<uint8_t> bytes;
-  for (char16_t unit : text) {
-    bytes.push_back(static_cast<uint8_t>(unit));
-    bytes.push_back(static_cast<uint8_t>(unit >> 8));
-  }
-  return bytes;
-}
-
-std::vector<uint8_t> AssembledScript() {
-  Assembly a;
-  a.U32(0x00010124);               // 1 ProductFlags low: optional blob 0x4, compressed 0x20, single 0x100, master 0x10000
-  a.U32(0x04000805);               // 1 ProductFlags high
-  a.U8(2);                         // 2 automatic-mode request
-  a.Compact("Acme taskbar");       // 3 TaskbarText
-  a.Compact("|Acme Notes \xE2\x80\x94 2.1");  // 4 DisplayTitle, "|" and UTF-8
-  a.Double(23.5);                  // 5 TitleSize
-  a.U32(3);                        // 6 progress page placement
-  a.U16(1500);                     // 7 minimum status time
-  a.U8(1);                         // 8 ShortcutMode
-  a.Time(2026, 12, 7, 9, 5, 3);    // 9 uninstaller time-and-version block
-  a.Compact("Acme Software");      // 10 Publisher
-  a.Compact("Acme Notes");         // 11 product name
-  a.Compact("Plain-text notes");   // 12 product description
-  a.U8(2);                         // 13 Bitness: 32-bit only
-  a.U8(9);                         // 14 option byte
-  a.Compact("Acme Shared");        // 15 SharedPath
-  a.Compact("shared");             // 16 portable shared folder
-  a.Compact("Acme\\Notes");        // 17 ProductStartMenu
-  a.Compact("2.1.0");              // 18 DisplayVersion
-  a.Compact("Acme\\<os>");         // 19 installation folder rule
-  a.Compact("Acme\\Notes\\2");     // 20 ProductRegistry
-  a.Blob(Utf16Le(u"REGEDIT4\r\n\u00FC"));  // 21 registry merge text, UTF-16LE
-  a.CompactU16(kMergeFileText);    // 22 registry merge file text, 300 bytes: FF 2C 01
-  a.I32(80);                       // 23 BitmapSize
-  a.I32(-1);                       // 24 StretchMode
-  a.Mid("||starts with a bar");    // 25 greeting link text: an ASCII text that begins with the bar
-  a.I32(2);                        // 26 license count
-  a.Blob("{\\rtf1 license}");      //    license, language 1
-  a.Blob("Lizenz");                //    license, language 2
-  a.I32(1);                        // 27 readme count
-  a.Blob("readme");                //    readme, language 1
-  a.Compact("uninstall");          // 28 UninstallSubdir
-  a.Narrow("Uninstall Acme.exe");  // 29 uninstaller name
-  a.Compact("Acme Notes 2");       // 30 uninstall name
-  a.Narrow("t31");                 // 31 text
-  a.Compact("<product> <description>");  // 32 product heading text
-  a.U32(0x112233);                 // 33 banner text colour
-  a.U8(3);                         // 34 side-picture frame
-  a.U32(0xFFFFFF);                 // 35 TitleColor
-  a.U8(1);                         // 36 TitleShadow
-  a.U8(2);                         // 37 TitlePosition
-  a.Mid("Segoe UI");               // 38 TitleFont
-  a.U32(0x1E3A5F);                 // 39 TopColor
-  a.U32(0x0B1624);                 // 40 BottomColor
-  a.I32(6);                        // 41 background bitmap length
-  a.Raw("BM\x01\x02\x03\x04");     //    bitmap bytes
-  a.U32(77);                       //    BitmapTPI
-  a.U8(4);                         // 42 copyright present (CopyrightPos)
-  a.U32(0xABCDEF);                 //    CopyrightColor
-  a.Double(9.25);                  //    CopyrightSize
-  a.Compact("|\xC2\xA9 2026 Acme");  //  CopyrightText
-  a.Compact("Tahoma");             //    CopyrightFont
-  a.Compact("Acme Suite");         // 43 master product: registered name
-  a.Compact("the Acme Suite");     //    name for messages
-  a.Compact("3.0");                //    minimum version
-  a.CompactU32(kGreetingSound);    // 44 greeting sound, 255 bytes: FF FF FF000000
-  a.Compact("Acme");               // 45 DesktopFolder
-  a.Blob("\x01\x04\x00\x00\x00ICON"sv);  // 46 data block: a product icon record
-  a.Compact("echo pre");           // 47 Pre-Installation Batch
-  a.Compact("echo post");          //    Post-Installation Batch
-  a.Compact("echo exit");          //    Installation-Exit Batch
-  a.Compact("echo uninstall 1");   //    UninstallBatch1
-  a.Compact("echo uninstall 2");   //    UninstallBatch2
-  a.Compact("echo upgrade");       //    Upgrade Batch
-  a.Compact("echo reinstall");     //    Reinstall Batch
-  a.Raw("\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0A\x0B\x0C\x0D\x0E\x0F\x10\x11\x12\x13\x14");  // 48 block, 20 bytes
-  a.U32(0x100);                    // 49 excluded systems
-  a.U8(1);                         // 50 archive source: the file
-  a.Compact("%InstallDir%\\notes.exe");  // 51 program to launch at the end
-  a.Compact("readme.txt");         //    document to open at the end
-  a.Compact("https://example.invalid/");  // summary page's open target
-  a.Compact("start");              //    start notification
-  a.Compact("begin");              //    begin-install notification
-  a.Compact("first");              //    closing notification: first installation
-  a.Compact("upgrade");            //    closing notification: upgrade
-  a.Compact("newer");              //    closing notification: over a newer version
-  a.Compact("again");              //    closing notification: other reinstallation
-  a.Compact("gone");               //    NotifyURL
-  a.Compact("welcome");            //    greeting page text
-  a.Narrow("t52");                 // 52 text
-  a.Short("t53");                  // 53 text
-  a.Compact("secret");             // 54 installation password
-  a.Compact("t54");                //    text
-  a.Compact("Acme firewall");      //    firewall exception text
-  a.Compact("bin");                //    AddToPathSubfolder
-  a.U32(0x11);                     // 55 option word 1
-  a.U32(0x22);                     //    option word 2
-  a.U32(1);                        //    Greeting page style
-  a.U32(2);                        //    Language page style
-  a.U32(3);                        //    License page style
-  a.U32(4);                        //    Readme page style
-  a.U32(5);                        //    ChooseDir page style
-  a.U32(6);                        //    StartMenu page style
-  a.U32(7);                        //    Progress page style
-  a.U32(8);                        //    Summary page style
-  a.Blob("\xFF\x00\xFE"sv);        // 56 optional blob (ProductFlags low 0x4)
-  a.Narrow("*.tmp");               // 57 conditional delete 1: pattern
-  a.U8(1);                         //    condition kind
-  a.Narrow("x");                   //    value
-  a.U8(8);                         //    flags: also at uninstallation
-  a.Narrow("|\xC3\xA9t\xC3\xA9.log");  // conditional delete 2: pattern, "|" and UTF-8
-  a.U8(2);                         //    condition kind
-  a.Narrow("y");                   //    value
-  a.U8(1);                         //    flags
-  a.Narrow("~~THE END~~");         //    end of the list; nothing else of its record
-  a.I32(2);                        // 58 association count
-  a.U32(1);                        //    association 1: mode, full
-  a.Narrow(".acmenote");           //    extension
-  a.Narrow("Acme.Note");           //    ProgID
-  a.Narrow("Acme note");           //    description
-  a.Narrow("open");                //    verb
-  a.Narrow("&Open");               //    verb label
-  a.Narrow("\"%InstallDir%\\notes.exe\" \"%1\"");  // command
-  a.Wide(u"%InstallDir%\\notes.exe,1");  //  icon location, the one wide text
-  a.Narrow("r1");                  //    narrow text read and ignored
-  a.U32(2);                        //    association 2: mode, open-with list only
-  a.Narrow(".txt");                //    extension
-  a.Narrow("!Acme.Text");          //    ProgID
-  a.Narrow("|Acme-Text \xC3\xA9");  //   description, "|" and UTF-8
-  a.Narrow("edit");                //    verb
-  a.Narrow("&Edit");               //    verb label
-  a.Narrow("notes.exe /e \"%1\""); //    command
-  a.Wide(u"t\u00E9xt.ico");        //    icon location
-  a.Narrow("");                    //    narrow text read and ignored
-  a.I32(2);                        // 59 shortcut count
-  a.Compact("notes.exe");          //    shortcut 1: target
-  a.Compact("Acme Notes");         //    name
-  a.Compact("notes.ico");          //    icon
-  a.Compact("--x");                //    arguments
-  a.Narrow("%InstallDir%");        //    working folder
-  a.U8(1);                         //    desktop
-  a.U8(1);                         //    start menu
-  a.U8(0);                         //    startup
-  a.Narrow("extra");               //    extra folder
-  a.U8(1);                         //    permanent
-  a.U8(2);                         //    window state: maximised
-  a.Compact("help.chm");           //    shortcut 2: target
-  a.Compact("Acme Help");          //    name
-  a.Compact("");                   //    icon
-  a.Compact("");                   //    arguments
-  a.Narrow("");                    //    working folder
-  a.U8(0);                         //    desktop
-  a.U8(1);                         //    start menu
-  a.U8(1);                         //    startup
-  a.Narrow("");                    //    extra folder
-  a.U8(0);                         //    permanent
-  a.U8(1);                         //    window state: minimised
-  a.Compact("notes.exe /portable");  // 60 root-folder shortcut: command
-  a.Compact("Notes");              //    root-folder shortcut: name
-  a.Wide(u"%InstallDir%\\notes.exe");  // taskbar pin: command
-  a.Wide(u"Notes \u00E9");         //    taskbar pin: name
-  a.I32(2);                        // 61 extra registration value count
-  a.Narrow("HelpLink");            //    value 1: name
-  a.U8(1);                         //    type: text
-  a.Compact("https://example.invalid/help");  // data
-  a.Narrow("Sub\\Count");          //    value 2: name with a sub-key
-  a.U8(4);                         //    type: number
-  a.Compact("3");                  //    data
-  a.Mid("support");                // 62 SupportOffer
-  a.Blob("NoDowngradeBelow=2.0\r\nRebootMarker=1");  // 63 data block
-  a.Narrow("AcmeNotesMain");       // 64 close rule 1: window class
-  a.Narrow("*Acme");               //    window title
-  a.Narrow("Acme Notes");          //    application name
-  a.U8(2);                         //    action: ask the user
-  a.U8(3);                         //    when-mask
-  a.Narrow("");                    //    close rule 2: window class
-  a.Narrow("Acme Helper");         //    window title
-  a.Narrow("|Acme Helfer \xC3\xA4");  //  application name, "|" and UTF-8
-  a.U8(3);                         //    action: end the process
-  a.U8(1);                         //    when-mask
-  a.Narrow("~~THE~END~~");         //    end of the list; nothing else of its record
-  a.U8(2);                         // 65 language count
-  a.U32(3);                        // 66 message count
-  a.Wide(u"Deutsch");              // 67 language 1 name
-  a.Wide(u"English");              //    language 2 name
-  a.Wide(u"Titel");                // 68 message 0, language 1
-  a.Wide(u"Title");                //    message 0, language 2
-  a.Wide(u"");                     //    message 1, language 1
-  a.Wide(u"line\r\nbreak");        //    message 1, language 2
-  a.Wide(u"%d <product>");         //    message 2, language 1
-  a.Wide(u"\u4E2D");               //    message 2, language 2
-  a.U32(0xD3E82B97);               // 69 end marker
-  return a.bytes();
 }
 
 // The values of the hand-assembled script; every field holds a value of its
@@ -265,7 +65,7 @@ SetupScript EveryFieldSet() {
   s.installFolderRule = "Acme\\<os>";
   s.productRegistry = "Acme\\Notes\\2";
   s.registryMergeText = u"REGEDIT4\r\n\u00FC";
-  s.registryMergeFileText = kMergeFileText;
+  s.registryMergeFileText = kHandMergeFileText;
   s.bitmapSize = 80;
   s.stretchMode = -1;
   s.greetingLinkText = "|starts with a bar";
@@ -294,7 +94,7 @@ SetupScript EveryFieldSet() {
   s.masterRegistryName = "Acme Suite";
   s.masterDisplayName = "the Acme Suite";
   s.masterMinimumVersion = "3.0";
-  s.greetingSound = test_bytes::Bytes(kGreetingSound);
+  s.greetingSound = test_bytes::Bytes(kHandGreetingSound);
   s.desktopFolder = "Acme";
   s.dataBlock46 = test_bytes::Bytes("\x01\x04\x00\x00\x00ICON"sv);
   s.batches = {"echo pre", "echo post", "echo exit", "echo uninstall 1", "echo uninstall 2", "echo upgrade",
@@ -464,14 +264,14 @@ std::string NoAnsiTexts(std::string_view text) {
 std::string Identity(std::string_view text) { return std::string(text); }
 
 TEST(SetupScriptLayout, ReaderFindsEveryFieldOfAHandAssembledScript) {
-  const std::vector<uint8_t> bytes = AssembledScript();
+  const std::vector<uint8_t> bytes = HandScript().Bytes();
   SetupScript read;
   ASSERT_EQ(ReadSetupScript(bytes, NoAnsiTexts, read), Error::kNone);
   EXPECT_EQ(Fields(read), Fields(EveryFieldSet()));
 }
 
 TEST(SetupScriptLayout, WriterProducesTheHandAssembledBytes) {
-  const std::vector<uint8_t> expected = AssembledScript();
+  const std::vector<uint8_t> expected = HandScript().Bytes();
   std::vector<uint8_t> written;
   std::string problem;
   ASSERT_TRUE(WriteSetupScript(EveryFieldSet(), written, problem)) << problem;

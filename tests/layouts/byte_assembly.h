@@ -60,6 +60,16 @@ class Assembly {
   std::vector<uint8_t> bytes_;
 };
 
+// UTF-16LE code units without a terminator, as blobs hold them.
+inline std::vector<uint8_t> Utf16Le(std::u16string_view text) {
+  std::vector<uint8_t> bytes;
+  for (char16_t unit : text) {
+    bytes.push_back(static_cast<uint8_t>(unit));
+    bytes.push_back(static_cast<uint8_t>(unit >> 8));
+  }
+  return bytes;
+}
+
 // Where two byte strings first differ, for failure messages that point at a
 // field rather than dump two long vectors.
 inline std::size_t FirstDifference(std::span<const uint8_t> a, std::span<const uint8_t> b) {
