@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "format/archive.h"
+#include "format/byte_order.h"
 #include "format/checksum.h"
 #include "format/installer_image.h"
 #include "format/pe_image.h"
@@ -55,6 +56,9 @@ Bytes BuildArchive(const InstallerRecipe& recipe, const format::ChunkCoding& cod
   return archive;
 }
 
+// The low word of `ProductFlags` opens every script.
+uint32_t ProductFlagsLow(const Bytes& script) { return script.size() >= 4 ? format::LoadLe32(script.data()) : 0; }
+
 // The script block as EncodeScriptBlock makes it, but with the script
 // compressed in two halves, each an xz stream of its own.
 Bytes TwoStreamScriptBlock(const Bytes& script, const format::PayloadCipher* cipher, uint32_t checksum) {
@@ -88,7 +92,14 @@ Bytes BuildInstaller(const InstallerRecipe& recipe) {
 
   Bytes script;
   std::string problem;
-  Require(format::WriteSetupScript(recipe.script, script, problem), problem.c_str());
+  if (recipe.scriptBytes) {
+    script = *recipe.scriptBytes;
+  } else {
+    Require(format::WriteSetupScript(recipe.script, script, problem), problem.c_str());
+  }
+  format::ChunkCoding coding;
+  coding.compressed = (ProductFlagsLow(script) & format::product_flags_low::kArchiveCompressed) != 0;
+  coding.cipher = cipher ? &*cipher : nullptr;
   if (recipe.editScript) recipe.editScript(script);
   header.scriptChecksum = format::Checksum(script);
 
@@ -100,9 +111,6 @@ Bytes BuildInstaller(const InstallerRecipe& recipe) {
   }
   if (recipe.editScriptBlock) recipe.editScriptBlock(block);
 
-  format::ChunkCoding coding;
-  coding.compressed = recipe.script.productFlagsLow & format::product_flags_low::kArchiveCompressed;
-  coding.cipher = cipher ? &*cipher : nullptr;
   Bytes archive = BuildArchive(recipe, coding, header.entrySizes);
   if (recipe.editArchive) recipe.editArchive(archive);
   if (recipe.editHeader) recipe.editHeader(header);

@@ -4,6 +4,7 @@
 // kind of corrupt payload without going through the builder.
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,9 @@ struct TestFile {
 
 struct InstallerRecipe {
   format::SetupScript script;
+  // The decoded script's bytes as they stand, stored without our writer;
+  // when set, `script` is not used.
+  std::optional<Bytes> scriptBytes;
   std::vector<TestFile> files;
   bool encipher = false;
   size_t chunkSize = 64 * 1024;

@@ -9,6 +9,8 @@
 #include <memory>
 #include <regex>
 
+#include "format/product_flags.h"
+#include "hand_script.h"
 #include "installer_factory.h"
 #include "wine_harness.h"
 
@@ -158,6 +160,74 @@ TEST_F(Product, InstallsEverythingItRecordsAndUninstallsWithoutATrace) {
   // The uninstaller leaves a batch behind that removes it and its folders
   // once it has ended.
   EXPECT_TRUE(WaitUntilGone(prefix_->DriveC() + kInstall, 20)) << "the installation folder stays";
+}
+
+using format::test_bytes::Assembly;
+
+// The hand-assembled script with the fields that would reach beyond the
+// product replaced: no master product to look for, no registry merge, no
+// notification or launch, no password, no firewall text, no conditional
+// deletion, no shortcuts, no settings block; the folder is "Acme Notes"
+// below Program Files. The rest stays as the fixture has it, texts in the
+// "|" form and the long compact strings included.
+Bytes HandBuiltProductScript() {
+  namespace low = format::product_flags_low;
+  format::test_bytes::HandScript s;
+  s.Field(1) = Assembly()
+                   .U32(low::kPreviousInstallation | low::kArchiveCompressed | low::kSingleInstance)  // ProductFlags low
+                   .U32(0x04000805);                                                                 // ProductFlags high
+  s.Field(19) = Assembly().Compact("Acme Notes");  // installation folder rule
+  s.Field(21) = Assembly().Blob("");               // registry merge text
+  s.Field(22) = Assembly().Compact("");            // registry merge file text
+  s.Field(43) = Assembly();                        // master product: not stored without its flag
+  s.Field(51) = Assembly();                        // launch, open and notification texts
+  for (int text = 0; text < 11; ++text) s.Field(51).Compact("");
+  s.Field(54) = Assembly()
+                    .Compact("")       // installation password
+                    .Compact("t54")    // text
+                    .Compact("")       // firewall exception text
+                    .Compact("bin");   // AddToPathSubfolder
+  s.Field(57) = Assembly().Narrow("~~THE END~~");  // conditional deletes: none
+  s.Field(59) = Assembly().I32(0);                 // shortcuts: none
+  s.Field(63) = Assembly().Blob("");               // settings block
+  // Two languages, English the chosen one, every message written out.
+  constexpr uint32_t kMessages = 200;
+  s.Field(66) = Assembly().U32(kMessages);
+  s.Field(68) = Assembly();
+  for (uint32_t n = 0; n < kMessages; ++n) {
+    const std::string digits = std::to_string(n);
+    const std::u16string number(digits.begin(), digits.end());
+    s.Field(68).Wide(u"Nachricht " + number).Wide(u"Message " + number);
+  }
+  return s.Bytes();
+}
+
+TEST(HandAssembledScript, ProductInstallsSilentlyAndUninstallsWithoutATrace) {
+  WinePrefix prefix;
+  InstallerRecipe recipe;
+  recipe.scriptBytes = HandBuiltProductScript();
+  recipe.files = {{"notes.txt", "hand-built"}, {"bin\\notes.dll", "library"}};
+  WriteBytes(prefix.DriveC() + "/HandSetup.exe", BuildInstaller(recipe));
+  const std::string folder = prefix.DriveC() + kInstall;
+  const char kHandKey[] = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Acme Notes 2";
+
+  RunResult install = prefix.Run({"C:\\HandSetup.exe", "/silent"});
+  ASSERT_EQ(install.exitCode, 1);
+  EXPECT_EQ(install.err, "");
+  EXPECT_EQ(ReadFile(folder + "/notes.txt"), "hand-built");
+  EXPECT_EQ(ReadFile(folder + "/bin/notes.dll"), "library");
+  std::string key = prefix.Run({"reg", "query", kHandKey}).out;
+  for (const char* value : {"DisplayName    REG_SZ    Acme Notes", "Publisher    REG_SZ    Acme Software",
+                            "HelpLink    REG_SZ    https://example.invalid/help"}) {
+    EXPECT_NE(key.find(value), std::string::npos) << value << "\n" << key;
+  }
+
+  RunResult uninstall = prefix.Run(
+      {"C:\\Program Files\\Acme Notes\\uninstall\\Uninstall Acme.exe", "/u:\"Acme Notes 2\"", "/silent"});
+  EXPECT_EQ(uninstall.exitCode, 0) << uninstall.err;
+  EXPECT_EQ(uninstall.err, "");
+  EXPECT_NE(prefix.Run({"reg", "query", kHandKey}).exitCode, 0);
+  EXPECT_TRUE(WaitUntilGone(folder, 20)) << "the installation folder stays";
 }
 
 }  // namespace
