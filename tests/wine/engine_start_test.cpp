@@ -5,6 +5,7 @@
 #include <set>
 #include <sstream>
 
+#include "installer_factory.h"
 #include "wine_harness.h"
 
 namespace palisade::testing {
@@ -132,6 +133,27 @@ TEST(FatalBox, ShowsTheMessageUnderTheErrorCaptionAndEndsWithExitCode1) {
     EXPECT_EQ(run.exitCode, 1) << c.name;
     EXPECT_EQ(run.err, c.message + "\r\n") << c.name;
   }
+}
+
+// Once the script is read, the box is captioned with message 21 of its
+// table, tags filled in like every other text shown.
+TEST(FatalBox, CaptionIsTheScriptsMessageWithItsTags) {
+  WinePrefix prefix;
+  InstallerRecipe recipe;
+  recipe.script = MinimalScript();
+  recipe.script.messages[21][0] = u"<Product> stopped";
+  recipe.script.messages[13][0] = u"Error %d.";
+  recipe.files = {{"readme.txt", "hello"}};
+  recipe.editInstaller = [](Bytes& b) { PatchHeaderField(b, HeaderField::kArchiveChecksum, 0x12345678); };
+  WriteBytes(prefix.DriveC() + "/damaged.exe", BuildInstaller(recipe));
+  Started engine = prefix.Start({"C:\\damaged.exe", "/a"});
+  RunResult texts = prefix.WindowHelper({"texts", "--caption", "Palisade Test Product stopped"});
+  EXPECT_EQ(texts.exitCode, 0) << texts.err;
+  EXPECT_NE(texts.out.find("65535\tStatic\tError 55.\n"), std::string::npos) << texts.out;
+  EXPECT_EQ(prefix.WindowHelper({"press", "1", "--caption", "Palisade Test Product stopped"}).exitCode, 0);
+  RunResult run = prefix.Wait(engine);
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.err, "Error 55.\r\n");
 }
 
 // DLLs that attackers like to drop beside installers in a downloads folder:

@@ -172,6 +172,14 @@ std::vector<CorruptCase> CorruptCases() {
        },
        63},
       {"empty file name", plainChunk([](Bytes& c) { c[4] = 0; }), 70},
+      {"destination kind 3", [](InstallerRecipe& r) { r.files[1].kind = 3; }, 110},
+      {"registration value of type 3",
+       [](InstallerRecipe& r) {
+         r.script.productFlagsLow |= format::product_flags_low::kPreviousInstallation;
+         r.script.uninstallerName = "Uninstall.exe";
+         r.script.registrationValues = {{"HelpLink", 1, "https://example.invalid/"}, {"Odd", 3, "x"}};
+       },
+       200},
       {"chunk after the last record", archive([](Bytes& a) {
          Bytes copy = a;
          a.insert(a.end(), copy.begin(), copy.end());
@@ -215,6 +223,17 @@ TEST_F(CorruptPayload, EachDamageIsReportedWithItsErrorNumber) {
     EXPECT_EQ(run.exitCode, 1) << c.name;
     EXPECT_EQ(run.err, CorruptReport(c.code)) << c.name;
   }
+}
+
+// Once the script is read, its own corrupt-installer text takes the place of
+// the built-in one, with the error number and its tags filled in.
+TEST_F(CorruptPayload, ScriptsCorruptTextReplacesTheBuiltInOne) {
+  InstallerRecipe recipe = TwoFiles();
+  recipe.script.messages[13][0] = u"<PRODUCT> is damaged (error %d); fetch <product> again.";
+  recipe.editInstaller = [](Bytes& b) { PatchHeaderField(b, HeaderField::kArchiveChecksum, 0x12345678); };
+  RunResult run = RunSilently(BuildInstaller(recipe), "own-corrupt-text");
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.err, "Palisade Test Product is damaged (error 55); fetch Palisade Test Product again.\r\n");
 }
 
 TEST_F(CorruptPayload, ForeignEngineVersionIsRefusedByName) {
