@@ -78,12 +78,12 @@ namespace product_flags2 {
 // Without it the reinstall batch also runs over an installation of another
 // version.
 inline constexpr uint32_t kReinstallBatchOnlySameVersion = 0x1;
-// The uninstaller image is the installer without its payload section.
 // A System Restore point brackets the installation.
 inline constexpr uint32_t kRestorePoint = 0x2;
 inline constexpr uint32_t kLaunchChecked = 0x4;
 inline constexpr uint32_t kOpenDocumentChecked = 0x8;
 inline constexpr uint32_t kOpenSecondChecked = 0x10;
+// The uninstaller image is the installer without its payload section.
 inline constexpr uint32_t kStripPayload = 0x20;
 inline constexpr uint32_t kCapturePreInstallBatch = 0x40;
 inline constexpr uint32_t kCapturePostInstallBatch = 0x80;
