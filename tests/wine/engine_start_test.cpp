@@ -153,7 +153,9 @@ TEST(FatalBox, CaptionIsTheScriptsMessageWithItsTags) {
   EXPECT_EQ(prefix.WindowHelper({"press", "1", "--caption", "Palisade Test Product stopped"}).exitCode, 0);
   RunResult run = prefix.Wait(engine);
   EXPECT_EQ(run.exitCode, 1);
-  EXPECT_EQ(run.err, "Error 55.\r\n");
+  // Now and then Wine's theming faults in a thread of its own while the
+  // windows go away and says so on standard error too.
+  EXPECT_NE(run.err.find("Error 55.\r\n"), std::string::npos) << run.err;
 }
 
 // DLLs that attackers like to drop beside installers in a downloads folder:
