@@ -70,16 +70,21 @@ LONG WriteValue(ts::RegistryKey& key, const UninstallKeyValue& value) {
   return ERROR_INVALID_PARAMETER;
 }
 
-// Values below a sub-key are the script's own; a failure there is the
-// script's and goes to the failure summary by name.
-void WriteSubkeyValue(const ts::WText& keyPath, const UninstallKeyValue& value) {
+// Values below a sub-key are the script's own, opened relative to the same
+// root as the uninstall key.
+LONG WriteSubkeyValue(const ts::WText& keyPath, const UninstallKeyValue& value) {
   ts::RegistryKey subkey;
   LONG error = subkey.Create(HKEY_LOCAL_MACHINE, keyPath + L"\\" + value.subkey, kRegistrationAccess);
-  if (error == ERROR_SUCCESS) error = WriteValue(subkey, value);
-  if (error != ERROR_SUCCESS) {
-    AddToFailureSummary(ts::Format(L"Failed to save data in registry key \"%s\": %s\r\n", value.name.c_str(),
-                                   ts::SystemErrorTextW(static_cast<DWORD>(error)).c_str()));
-  }
+  return error == ERROR_SUCCESS ? WriteValue(subkey, value) : error;
+}
+
+// The script's extra values are reported one by one, wherever they go; the
+// engine's own are judged together by reading UninstallString back.
+void WriteUninstallKeyValue(ts::RegistryKey& key, const ts::WText& keyPath, const UninstallKeyValue& value) {
+  LONG error = value.subkey.empty() ? WriteValue(key, value) : WriteSubkeyValue(keyPath, value);
+  if (error == ERROR_SUCCESS || !value.extra) return;
+  AddToFailureSummary(ts::Format(L"Failed to save data in registry key \"%s\": %s\r\n", ExtraValueName(value).c_str(),
+                                 ts::SystemErrorTextW(static_cast<DWORD>(error)).c_str()));
 }
 
 bool WriteUninstallKey(const ts::WText& keyPath, const RegistrationFacts& facts, ts::WText& errorText) {
@@ -90,15 +95,9 @@ bool WriteUninstallKey(const ts::WText& keyPath, const RegistrationFacts& facts,
     return false;
   }
   bool unknownType = false;
-  std::vector<UninstallKeyValue> values = UninstallKeyValues(g_installer.script, facts, unknownType);
+  std::vector<UninstallKeyValue> values = UninstallKeyValues(g_installer.script, facts, Expand, unknownType);
   if (unknownType) CorruptInstaller(format::Error::kBadRegistrationValueType);
-  for (const UninstallKeyValue& value : values) {
-    if (value.subkey.empty()) {
-      WriteValue(key, value);
-    } else {
-      WriteSubkeyValue(keyPath, value);
-    }
-  }
+  for (const UninstallKeyValue& value : values) WriteUninstallKeyValue(key, keyPath, value);
   ts::WText readBack;
   return key.ReadText(L"UninstallString", readBack) && readBack == UninstallString(facts);
 }

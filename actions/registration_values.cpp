@@ -26,8 +26,11 @@ class ValueList {
     Add(name, deleteWhenZero && number == 0 ? Kind::kDelete : Kind::kNumber, L"", number);
   }
   void Delete(const wchar_t* name) { Add(name, Kind::kDelete, L"", 0); }
-  void Add(const ts::WText& name, Kind kind, const ts::WText& text, uint32_t number, const ts::WText& subkey = L"") {
-    values_.push_back({subkey, name, kind, text, number});
+  void Add(const ts::WText& name, Kind kind, const ts::WText& text, uint32_t number) {
+    values_.push_back({L"", name, kind, text, number});
+  }
+  void AddExtra(const ts::WText& subkey, const ts::WText& name, Kind kind, const ts::WText& text, uint32_t number) {
+    values_.push_back({subkey, name, kind, text, number, true});
   }
   std::vector<UninstallKeyValue> Take() { return std::move(values_); }
 
@@ -84,7 +87,7 @@ void AddBackground(const format::SetupScript& s, ValueList& values) {
   values.Number(L"StretchMode", static_cast<uint32_t>(s.stretchMode));
 }
 
-void AddExtraValues(const format::SetupScript& s, ValueList& values, bool& unknownType) {
+void AddExtraValues(const format::SetupScript& s, TextExpander expand, ValueList& values, bool& unknownType) {
   for (const format::RegistrationValue& extra : s.registrationValues) {
     ts::WText name = Wide(extra.name), subkey;
     size_t slash = name.rfind(L'\\');
@@ -93,14 +96,15 @@ void AddExtraValues(const format::SetupScript& s, ValueList& values, bool& unkno
       name = name.substr(slash + 1);
     }
     ts::WText data = Wide(extra.data);
+    expand(data);
     switch (extra.type) {
-      case kTextValue: values.Add(name, data.empty() ? Kind::kDelete : Kind::kText, data, 0, subkey); break;
+      case kTextValue: values.AddExtra(subkey, name, data.empty() ? Kind::kDelete : Kind::kText, data, 0); break;
       case kExpandableTextValue:
-        values.Add(name, data.empty() ? Kind::kDelete : Kind::kExpandableText, data, 0, subkey);
+        values.AddExtra(subkey, name, data.empty() ? Kind::kDelete : Kind::kExpandableText, data, 0);
         break;
       case kNumberValue: {
         uint32_t number = static_cast<uint32_t>(wcstoul(data.c_str(), nullptr, 10));
-        values.Add(name, number == 0 ? Kind::kDelete : Kind::kNumber, L"", number, subkey);
+        values.AddExtra(subkey, name, number == 0 ? Kind::kDelete : Kind::kNumber, L"", number);
         break;
       }
       default: unknownType = true; return;
@@ -119,7 +123,7 @@ ts::WText QuietUninstallString(const RegistrationFacts& facts) {
 }
 
 std::vector<UninstallKeyValue> UninstallKeyValues(const format::SetupScript& s, const RegistrationFacts& facts,
-                                                  bool& unknownType) {
+                                                  TextExpander expand, bool& unknownType) {
   unknownType = false;
   ValueList values;
   ts::WText version = Wide(s.displayVersion);
@@ -155,10 +159,14 @@ std::vector<UninstallKeyValue> UninstallKeyValues(const format::SetupScript& s, 
   uint64_t kib = facts.installedBytes / 1024;
   values.Number(L"EstimatedSize", kib > 0xFFFFFFFF ? 0 : static_cast<uint32_t>(kib), true);
   AddBackground(s, values);
-  AddExtraValues(s, values, unknownType);
+  AddExtraValues(s, expand, values, unknownType);
   values.Text(L"InstallLocation", facts.installFolder);
   values.Text(L"InstallDate", facts.installDate);
   return values.Take();
+}
+
+ts::WText ExtraValueName(const UninstallKeyValue& value) {
+  return value.subkey.empty() ? value.name : value.subkey + L"\\" + value.name;
 }
 
 ts::WText SearchPathFolder(const ts::WText& installFolder, const ts::WText& subfolder) {

@@ -17,6 +17,9 @@ struct UninstallKeyValue {
   Kind kind = Kind::kText;
   ts::WText text;
   uint32_t number = 0;
+  // One of the script's own values, whose failure the run reports by name;
+  // the engine's values are checked as a whole through UninstallString.
+  bool extra = false;
 };
 
 // What the registration needs beyond the script.
@@ -33,11 +36,18 @@ struct RegistrationFacts {
   ts::WText fonts;
 };
 
-// Extra values are expanded by the caller; a value of an unknown type is
-// reported through `unknownType`, which the caller turns into a corrupt
-// installer.
+// Replaces the installation variables in a text, in place.
+using TextExpander = void (*)(ts::WText& text);
+
+// The texts of the script's extra values go through `expand` before they
+// are stored or read as numbers; a value of an unknown type is reported
+// through `unknownType`, which the caller turns into a corrupt installer.
 std::vector<UninstallKeyValue> UninstallKeyValues(const format::SetupScript& script, const RegistrationFacts& facts,
-                                                  bool& unknownType);
+                                                  TextExpander expand, bool& unknownType);
+
+// The name by which a failing extra value is reported: the script's own,
+// sub-key included.
+ts::WText ExtraValueName(const UninstallKeyValue& value);
 
 // The command lines that start the uninstaller for this product.
 ts::WText UninstallString(const RegistrationFacts& facts);

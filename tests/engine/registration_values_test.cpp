@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cwchar>
 #include <functional>
 #include <map>
 
@@ -41,9 +42,16 @@ std::map<ts::WText, UninstallKeyValue> ByName(const std::vector<UninstallKeyValu
   return named;
 }
 
+// Stands in for the installation variables: one folder and one number.
+void ExpandTestVariables(ts::WText& text) {
+  for (auto [name, value] : {std::pair{L"%InstallDir%", L"C:\\Program Files\\Acme"}, std::pair{L"%Seats%", L"25"}}) {
+    for (size_t at = text.find(name); at != ts::WText::npos; at = text.find(name)) text.replace(at, wcslen(name), value);
+  }
+}
+
 std::vector<UninstallKeyValue> Values(const format::SetupScript& script, const RegistrationFacts& facts) {
   bool unknownType = false;
-  std::vector<UninstallKeyValue> values = UninstallKeyValues(script, facts, unknownType);
+  std::vector<UninstallKeyValue> values = UninstallKeyValues(script, facts, ExpandTestVariables, unknownType);
   EXPECT_FALSE(unknownType);
   return values;
 }
@@ -116,11 +124,28 @@ TEST(UninstallKeyValues, ExtraValuesByTypeAndSubkey) {
   EXPECT_EQ(values[L"Support|Hours"].kind, Kind::kExpandableText);
   EXPECT_EQ(values[L"|Seats"].number, 25u);
   EXPECT_EQ(values[L"|Unused"].kind, Kind::kDelete);
+  EXPECT_EQ(ExtraValueName(values[L"Support|Hours"]), L"Support\\Hours");
+  for (const wchar_t* name : {L"|HelpLink", L"Support|Hours", L"|Seats", L"|Unused"}) EXPECT_TRUE(values[name].extra) << name;
+  EXPECT_FALSE(values[L"|UninstallString"].extra);
 
   script.registrationValues = {{"Odd", 3, "x"}};
   bool unknownType = false;
-  UninstallKeyValues(script, Facts(), unknownType);
+  UninstallKeyValues(script, Facts(), ExpandTestVariables, unknownType);
   EXPECT_TRUE(unknownType);
+}
+
+// Every type is expanded before it is stored; a number is read from its
+// expanded text.
+TEST(UninstallKeyValues, ExtraValuesAreExpanded) {
+  format::SetupScript script = Script();
+  script.registrationValues = {{"Docs", 1, "%InstallDir%\\docs"},
+                               {"Tools\\Home", 2, "%InstallDir%\\bin;%PATH%"},
+                               {"Seats", 4, "%Seats%"}};
+  auto values = ByName(Values(script, Facts()));
+  EXPECT_EQ(values[L"|Docs"].text, L"C:\\Program Files\\Acme\\docs");
+  EXPECT_EQ(values[L"Tools|Home"].text, L"C:\\Program Files\\Acme\\bin;%PATH%");
+  EXPECT_EQ(values[L"|Seats"].kind, Kind::kNumber);
+  EXPECT_EQ(values[L"|Seats"].number, 25u);
 }
 
 struct PathCase {

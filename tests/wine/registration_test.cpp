@@ -89,6 +89,29 @@ TEST_F(Registration, RecordAndLogLieInTheUninstallFolder) {
   EXPECT_NE(log.find("Product version: 2.5.1\r\n"), std::string::npos) << log;
 }
 
+// A name beyond the registry's 16,383 characters cannot be stored, on the
+// key itself or below it.
+TEST_F(Registration, ExtraValuesAreExpandedAndEachFailureIsReported) {
+  InstallerRecipe recipe = ProductWithUninstaller();
+  std::string tooLong(20000, 'n');
+  recipe.script.registrationValues = {{"HelpFolder", 1, "%InstallDir%\\docs"},
+                                      {"Tools\\Home", 2, "%InstallDir%\\bin"},
+                                      {tooLong, 1, "on the key"},
+                                      {"Deep\\" + tooLong, 1, "below the key"}};
+  InstallSilently(recipe);
+  std::string key = QueryKey();
+  EXPECT_NE(key.find("HelpFolder    REG_SZ    C:\\Program Files\\Palisade Test Product\\docs"), std::string::npos)
+      << key;
+  std::string tools = prefix_->Run({"reg", "query", std::string(kUninstallKey) + "\\Tools"}).out;
+  EXPECT_NE(tools.find("Home    REG_EXPAND_SZ    C:\\Program Files\\Palisade Test Product\\bin"), std::string::npos)
+      << tools;
+  std::string log = ReadFile(prefix_->DriveC() + kUninstallFolder + "/Install.log");
+  for (size_t at = log.find(tooLong); at != std::string::npos; at = log.find(tooLong)) log.replace(at, tooLong.size(), "N");
+  std::string summary = log.substr(std::min(log.find("FAILURE SUMMARY"), log.size()));
+  EXPECT_NE(summary.find("Failed to save data in registry key \"N\": "), std::string::npos) << log;
+  EXPECT_NE(summary.find("Failed to save data in registry key \"Deep\\N\": "), std::string::npos) << log;
+}
+
 TEST_F(Registration, ReinstallingAppendsASecondHeaderToTheLog) {
   InstallSilently(ProductWithUninstaller());
   InstallSilently(ProductWithUninstaller());
