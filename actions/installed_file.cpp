@@ -19,6 +19,7 @@ namespace palisade {
 namespace {
 
 constexpr int kAttempts = 3;
+constexpr int kWriteFailedMessage = 31;
 constexpr DWORD kRetryDelay = 50;
 constexpr size_t kVerifyPiece = 64 * 1024;
 // Read-only, hidden, system, archive, temporary, offline.
@@ -49,9 +50,11 @@ DWORD WriteWhole(const ts::WText& path, std::span<const uint8_t> data) {
   return error;
 }
 
-bool SameContents(const ts::WText& path, std::span<const uint8_t> data) {
+// ERROR_SUCCESS when the file holds exactly `data`; the system's error when
+// it cannot be read back, ERROR_CRC when it holds something else.
+DWORD VerifyContents(const ts::WText& path, std::span<const uint8_t> data) {
   HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
+  if (file == INVALID_HANDLE_VALUE) return GetLastError();
   std::vector<uint8_t> piece(kVerifyPiece);
   bool same = true;
   size_t done = 0;
@@ -59,7 +62,7 @@ bool SameContents(const ts::WText& path, std::span<const uint8_t> data) {
     same = done + read <= data.size() && std::memcmp(piece.data(), data.data() + done, read) == 0;
   }
   CloseHandle(file);
-  return same && done == data.size();
+  return same && done == data.size() ? ERROR_SUCCESS : ERROR_CRC;
 }
 
 bool DrivePresent(const ts::WText& path) {
@@ -141,11 +144,12 @@ bool ScheduleReplacement(const ts::WText& path, std::span<const uint8_t> data, c
 // the next restart; anything else goes to the failure summary.
 bool ReportUnwritten(const ts::WText& path, std::span<const uint8_t> data, const format::TimeStamp& time, DWORD error,
                      bool existedBefore) {
-  ts::WText report = MessageWithTags(31) + L" " + path + L"\r\n";
+  ts::WText report;
   if (!DrivePresent(path)) {
-    report += ts::Format(L"Drive %c: is not present.\r\n", path[0]);
+    report = MessageWithTags(kWriteFailedMessage) + L" " + path + L"\r\n" +
+             ts::Format(L"Drive %c: is not present.\r\n", path[0]);
   } else {
-    report += ts::SystemErrorTextW(error) + L"\r\n\r\n";
+    report = WriteFailureText(path, ts::SystemErrorTextW(error));
     bool replaceable = existedBefore || LowFlag(format::product_flags_low::kReplaceNewFilesAtRestart);
     if (replaceable && error != ERROR_INVALID_NAME && ScheduleReplacement(path, data, time, report)) return true;
   }
@@ -155,22 +159,33 @@ bool ReportUnwritten(const ts::WText& path, std::span<const uint8_t> data, const
 
 }  // namespace
 
+ts::WText WriteFailureText(const ts::WText& path, const ts::WText& errorText) {
+  return MessageWithTags(kWriteFailedMessage) + L" " + path + L"\r\n" + errorText + L"\r\n\r\n";
+}
+
+// A file that reads back wrong is tried again at once; one that still reads
+// back wrong after the last attempt is a failure of the file, not of access
+// to it, and is never left to the restart.
 bool WriteInstalledFile(const ts::WText& path, std::span<const uint8_t> data, const format::TimeStamp& time,
                         uint32_t attributes, bool existedBefore, bool& replacedAtRestart) {
   replacedAtRestart = false;
+  bool verify = LowFlag(format::product_flags_low::kVerifyWrittenFiles);
   DWORD error = ERROR_SUCCESS;
+  bool unverified = false;
   for (int attempt = 1; attempt <= kAttempts; ++attempt) {
     error = WriteWhole(path, data);
-    if (error == ERROR_SUCCESS && LowFlag(format::product_flags_low::kVerifyWrittenFiles) && !SameContents(path, data)) {
-      error = ERROR_CRC;
-      continue;
-    }
+    unverified = error == ERROR_SUCCESS && verify && (error = VerifyContents(path, data)) != ERROR_SUCCESS;
     if (error == ERROR_SUCCESS) {
       StampTimeAndAttributes(path, time, attributes);
       return true;
     }
+    if (unverified) continue;
     if (attempt == 1) PrepareRetry(path, error);
     if (attempt < kAttempts) Sleep(kRetryDelay);
+  }
+  if (unverified) {
+    AddToFailureSummary(WriteFailureText(path, ts::SystemErrorTextW(error)));
+    return false;
   }
   replacedAtRestart = ReportUnwritten(path, data, time, error, existedBefore);
   return false;

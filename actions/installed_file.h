@@ -18,6 +18,10 @@ inline constexpr uint32_t kLeaveAttributes = 0xFFFFFFFF;
 bool WriteInstalledFile(const ts::WText& path, std::span<const uint8_t> data, const format::TimeStamp& time,
                         uint32_t attributes, bool existedBefore, bool& replacedAtRestart);
 
+// The failure-summary block of a file that could not be written: message
+// 31, the path and the reason.
+ts::WText WriteFailureText(const ts::WText& path, const ts::WText& errorText);
+
 // The file's last-write time in UTC; false when it cannot be read.
 bool ReadFileTime(const ts::WText& path, format::TimeStamp& time);
 

@@ -25,7 +25,6 @@ namespace {
 constexpr wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 constexpr wchar_t kEnvironmentKey[] = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment";
 constexpr wchar_t kDefaultUninstallerName[] = L"uninstall.exe";
-constexpr int kWriteFailedMessage = 31;
 constexpr REGSAM kRegistrationAccess = KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_ENUMERATE_SUB_KEYS;
 
 bool HasUninstaller() {
@@ -237,8 +236,7 @@ void WriteUninstallRecord() {
   ts::WText path = UninstallDataPath(UninstallFolder());
   ts::Text error;
   if (WriteUninstallData(path, error)) return;
-  AddToFailureSummary(ts::Format(L"%s %s\r\n%s\r\n\r\n", MessageWithTags(kWriteFailedMessage).c_str(), path.c_str(),
-                                 ts::WideFromUtf8(error).c_str()));
+  AddToFailureSummary(WriteFailureText(path, ts::WideFromUtf8(error)));
 }
 
 }  // namespace palisade
