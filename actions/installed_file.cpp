@@ -96,6 +96,42 @@ FILETIME FileTimeOf(const format::TimeStamp& time) {
   return file;
 }
 
+// The temporary file is opened to everyone and freed of attributes that
+// would stop the system's move at the restart.
+void OpenToEveryone(const ts::WText& temporary) {
+  DWORD attributes = GetFileAttributesW(temporary.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES) SetFileAttributesW(temporary.c_str(), attributes & ~kInTheWayAttributes);
+  ts::GrantEveryoneFullAccess(temporary);
+}
+
+// After the last attempt: a file in use that existed before is replaced at
+// the next restart; anything else goes to the failure summary.
+bool ReportUnwritten(const ts::WText& path, std::span<const uint8_t> data, const format::TimeStamp& time, DWORD error,
+                     bool existedBefore) {
+  ts::WText report;
+  if (!DrivePresent(path)) {
+    report = MessageWithTags(kWriteFailedMessage) + L" " + path + L"\r\n" +
+             ts::Format(L"Drive %c: is not present.\r\n", path[0]);
+  } else {
+    report = WriteFailureText(path, ts::SystemErrorTextW(error));
+    bool replaceable = existedBefore || LowFlag(format::product_flags_low::kReplaceNewFilesAtRestart);
+    if (replaceable && error != ERROR_INVALID_NAME) {
+      RestartReplacement replacement = ReplaceAtNextRestart(
+          path, [data](const ts::WText& temporary) { return WriteWhole(temporary, data); }, time);
+      if (replacement.scheduled) return true;
+      if (replacement.noTemporaryFile) {
+        report += replacement.failure;
+      } else {
+        LogWideText(replacement.failure);
+      }
+    }
+  }
+  AddToFailureSummary(report);
+  return false;
+}
+
+}  // namespace
+
 void StampTimeAndAttributes(const ts::WText& path, const format::TimeStamp& time, uint32_t attributes) {
   if (IsComplete(time)) {
     HANDLE file = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -111,53 +147,42 @@ void StampTimeAndAttributes(const ts::WText& path, const format::TimeStamp& time
   SetFileAttributesW(path.c_str(), (current & ~kStampedAttributes) | (attributes & kStampedAttributes));
 }
 
-// The new contents wait in a temporary file beside the old one, which the
-// system replaces at the next restart. False, with the reason added to the
-// report, when that cannot be arranged.
-bool ScheduleReplacement(const ts::WText& path, std::span<const uint8_t> data, const format::TimeStamp& time,
-                         ts::WText& report) {
+// The temporary file is opened to everyone before it is filled, so that a
+// copy can replace it, and again after, because a copy brings the access
+// list and the attributes of its source.
+RestartReplacement ReplaceAtNextRestart(const ts::WText& path, const TemporaryFiller& fill,
+                                        const format::TimeStamp& time) {
+  RestartReplacement replacement;
   ts::WText temporary = MakeTemporaryFile(FolderOf(path));
-  DWORD error = temporary.empty() ? GetLastError() : WriteWhole(temporary, data);
+  DWORD error = GetLastError();
+  if (!temporary.empty()) {
+    OpenToEveryone(temporary);
+    error = fill(temporary);
+  }
   if (temporary.empty() || error != ERROR_SUCCESS) {
     if (!temporary.empty()) DeleteFileW(temporary.c_str());
-    report += ts::Format(L"Failed to register '%s' for replacement because no temporary file could be created.\r\n%s\r\n\r\n",
-                         path.c_str(), ts::SystemErrorTextW(error).c_str());
-    return false;
+    replacement.noTemporaryFile = true;
+    replacement.failure = ts::Format(
+        L"Failed to register '%s' for replacement because no temporary file could be created.\r\n%s\r\n\r\n",
+        path.c_str(), ts::SystemErrorTextW(error).c_str());
+    return replacement;
   }
-  ts::GrantEveryoneFullAccess(temporary);
+  OpenToEveryone(temporary);
   StampTimeAndAttributes(temporary, time, kLeaveAttributes);
   if (!ReplaceAtRestart(temporary, path)) {
-    LogWideFormat(L"Failed to register '%s' for replacement with temporary file '%s'\r\n%s\r\n\r\n", path.c_str(),
-                  temporary.c_str(), ts::SystemErrorTextW(GetLastError()).c_str());
+    replacement.failure = ts::Format(L"Failed to register '%s' for replacement with temporary file '%s'\r\n%s\r\n\r\n",
+                                     path.c_str(), temporary.c_str(), ts::SystemErrorTextW(GetLastError()).c_str());
     DeleteFileW(temporary.c_str());
-    return false;
+    return replacement;
   }
   // The run ends with the restart question, as if the script had asked.
   g_installer.restartRequired = true;
   g_installer.script.productFlagsLow |= format::product_flags_low::kRestartQuestion;
   LogWideFormat(L"\"%s\" was successfully registered for replacement.\r\nTemporary file is \"%s\"\r\nReboot will be required.\r\n\r\n",
                 path.c_str(), temporary.c_str());
-  return true;
+  replacement.scheduled = true;
+  return replacement;
 }
-
-// After the last attempt: a file in use that existed before is replaced at
-// the next restart; anything else goes to the failure summary.
-bool ReportUnwritten(const ts::WText& path, std::span<const uint8_t> data, const format::TimeStamp& time, DWORD error,
-                     bool existedBefore) {
-  ts::WText report;
-  if (!DrivePresent(path)) {
-    report = MessageWithTags(kWriteFailedMessage) + L" " + path + L"\r\n" +
-             ts::Format(L"Drive %c: is not present.\r\n", path[0]);
-  } else {
-    report = WriteFailureText(path, ts::SystemErrorTextW(error));
-    bool replaceable = existedBefore || LowFlag(format::product_flags_low::kReplaceNewFilesAtRestart);
-    if (replaceable && error != ERROR_INVALID_NAME && ScheduleReplacement(path, data, time, report)) return true;
-  }
-  AddToFailureSummary(report);
-  return false;
-}
-
-}  // namespace
 
 ts::WText WriteFailureText(const ts::WText& path, const ts::WText& errorText) {
   return MessageWithTags(kWriteFailedMessage) + L" " + path + L"\r\n" + errorText + L"\r\n\r\n";

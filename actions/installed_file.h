@@ -1,6 +1,9 @@
 #pragma once
 // Writing one file of the product, and reading what the system knows of a
 // file already there.
+#include <windows.h>
+
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -17,6 +20,28 @@ inline constexpr uint32_t kLeaveAttributes = 0xFFFFFFFF;
 // (`replacedAtRestart`), or the reason is in the failure summary.
 bool WriteInstalledFile(const ts::WText& path, std::span<const uint8_t> data, const format::TimeStamp& time,
                         uint32_t attributes, bool existedBefore, bool& replacedAtRestart);
+
+// Sets the file's creation and last-write times when `time` is complete,
+// then the attribute bits that a file record carries, unless `attributes`
+// is kLeaveAttributes.
+void StampTimeAndAttributes(const ts::WText& path, const format::TimeStamp& time, uint32_t attributes);
+
+// Fills a temporary file with the new contents: ERROR_SUCCESS or the
+// system's error.
+using TemporaryFiller = std::function<DWORD(const ts::WText& temporary)>;
+
+struct RestartReplacement {
+  bool scheduled = false;
+  bool noTemporaryFile = false;  // nothing of the new contents could be put beside the file
+  ts::WText failure;             // what went wrong, in the wording of the log and the failure summary
+};
+
+// The new contents of a file in use wait in a temporary file beside it,
+// stamped with `time`, until the system moves it over the file at the next
+// restart; on success the restart is logged and asked for at the end of the
+// run. On failure the temporary file is gone and `failure` tells why.
+RestartReplacement ReplaceAtNextRestart(const ts::WText& path, const TemporaryFiller& fill,
+                                        const format::TimeStamp& time);
 
 // The failure-summary block of a file that could not be written: message
 // 31, the path and the reason.

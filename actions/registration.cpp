@@ -202,21 +202,33 @@ void SetMachineSearchPath(const ts::WText& path) {
   }
 }
 
+// The uninstaller goes in with no attributes, so that nothing stands in the
+// way of the next installation that replaces it, and with the script's time
+// stamp. An old uninstaller that is running (a reinstallation started from
+// it) is replaced at the next restart, whichever image is written.
 void WriteUninstaller(const Payload& payload) {
   if (!HasUninstaller()) return;
   ts::WText path = UninstallerPath();
+  const format::TimeStamp& time = g_installer.script.uninstallerTime;
+  constexpr uint32_t kNoAttributes = 0;
   if (!payload.strippedUninstaller.empty()) {
     bool replacedAtRestart = false;
-    WriteInstalledFile(path, payload.strippedUninstaller, {}, kLeaveAttributes, true, replacedAtRestart);
+    bool present = GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    WriteInstalledFile(path, payload.strippedUninstaller, time, kNoAttributes, present, replacedAtRestart);
     return;
   }
   std::vector<ts::WText> created;
   ts::WText reason;
   CreateFolderWithParents(UninstallFolder(), created, reason);
-  if (!CopyFileW(payload.installerPath.c_str(), path.c_str(), FALSE)) {
-    AddToFailureSummary(L"Failed to copy the uninstaller to \"" + path + L"\": " + ts::SystemErrorTextW(GetLastError()) +
-                        L"\r\n\r\n");
+  if (CopyFileW(payload.installerPath.c_str(), path.c_str(), FALSE)) {
+    StampTimeAndAttributes(path, time, kNoAttributes);
+    return;
   }
+  auto copy = [&payload](const ts::WText& temporary) -> DWORD {
+    return CopyFileW(payload.installerPath.c_str(), temporary.c_str(), FALSE) ? ERROR_SUCCESS : GetLastError();
+  };
+  RestartReplacement replacement = ReplaceAtNextRestart(path, copy, time);
+  if (!replacement.scheduled) AddToFailureSummary(replacement.failure);
 }
 
 void RegisterProduct() {

@@ -1,8 +1,10 @@
 // Product registration under Wine: the uninstall key with its values, the
 // uninstaller beside the uninstall record, and the installation log.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 
 #include "format/pe_image.h"
@@ -15,6 +17,8 @@ namespace {
 
 constexpr char kUninstallKey[] = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Palisade Test Product";
 constexpr char kUninstallFolder[] = "/Program Files/Palisade Test Product/uninstall";
+constexpr char kUninstallerWindowsPath[] = "C:\\Program Files\\Palisade Test Product\\uninstall\\Uninstall Test.exe";
+constexpr int kNoButton = 7;  // the system's IDNO
 
 InstallerRecipe ProductWithUninstaller() {
   InstallerRecipe recipe;
@@ -42,6 +46,14 @@ class Registration : public ::testing::Test {
   std::string QueryKey() { return prefix_->Run({"reg", "query", kUninstallKey}).out; }
 
   std::string Uninstaller() { return prefix_->DriveC() + kUninstallFolder + "/Uninstall Test.exe"; }
+
+  std::string Log() { return ReadFile(prefix_->DriveC() + kUninstallFolder + "/Install.log"); }
+
+  std::string PendingOperations() {
+    return prefix_->Run({"reg", "query", "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager", "/v",
+                         "PendingFileRenameOperations"})
+        .out;
+  }
 
   std::unique_ptr<WinePrefix> prefix_;
 };
@@ -78,13 +90,70 @@ TEST_F(Registration, UninstallerIsTheInstallerOrItsImageWithoutThePayload) {
   EXPECT_EQ(small.size(), ReadFile(EnginePath()).size());
 }
 
+struct UninstallerRoad {
+  const char* name;
+  std::function<void(InstallerRecipe&)> shape;
+};
+
+const UninstallerRoad kUninstallerRoads[] = {
+    {"copy of the installer", [](InstallerRecipe&) {}},
+    {"image without the payload",
+     [](InstallerRecipe& r) { r.productFlags2 |= format::product_flags2::kStripPayload; }},
+};
+
+TEST_F(Registration, UninstallerCarriesTheScriptsTimeStamp) {
+  constexpr int64_t kUninstallerUnixTime = 1683356889;  // 2023-05-06 07:08:09 UTC
+  for (const UninstallerRoad& road : kUninstallerRoads) {
+    InstallerRecipe recipe = ProductWithUninstaller();
+    recipe.script.uninstallerTime = {2023, 5, 6, 7, 8, 9};
+    road.shape(recipe);
+    InstallSilently(recipe);
+    struct stat facts {};
+    ASSERT_EQ(stat(Uninstaller().c_str(), &facts), 0) << road.name;
+    EXPECT_EQ(facts.st_mtime, kUninstallerUnixTime) << road.name;
+  }
+}
+
+// A reinstallation started from the old uninstaller finds it in use: the
+// new one waits beside it for the restart, and the run asks for one.
+TEST_F(Registration, UninstallerInUseIsReplacedAtTheNextRestart) {
+  for (const UninstallerRoad& road : kUninstallerRoads) {
+    prefix_ = std::make_unique<WinePrefix>();
+    InstallerRecipe recipe = ProductWithUninstaller();
+    recipe.script.productFlagsHigh |= format::product_flags_high::kAskRestartInAutomaticMode;
+    recipe.script.messages[20][0] = u"Acme Restart";
+    recipe.script.messages[37][0] = u"Restart now?";
+    road.shape(recipe);
+    InstallSilently(recipe);
+    Started holder = prefix_->Start({WindowsTestProgram("engine_probe.exe"), "hold-file", kUninstallerWindowsPath});
+    ASSERT_EQ(prefix_->WindowHelper({"wait", "--caption", "Probe"}).exitCode, 0) << road.name;
+
+    WriteBytes(prefix_->DriveC() + "/cases/setup.exe", BuildInstaller(recipe));
+    Started reinstall = prefix_->Start({"C:\\cases\\setup.exe", "/a"});
+    EXPECT_EQ(prefix_->WindowHelper({"press", std::to_string(kNoButton), "--caption", "Acme Restart"}).exitCode, 0)
+        << road.name;
+    EXPECT_EQ(prefix_->Wait(reinstall).exitCode, 1) << road.name;
+    prefix_->WindowHelper({"press", "1", "--caption", "Probe"});
+    prefix_->Wait(holder);
+
+    std::string log = Log();
+    EXPECT_NE(log.find("\"" + std::string(kUninstallerWindowsPath) +
+                       "\" was successfully registered for replacement.\r\nTemporary file is \"C:\\Program "
+                       "Files\\Palisade Test Product\\uninstall\\TST"),
+              std::string::npos)
+        << road.name << log;
+    EXPECT_EQ(log.find("FAILURE SUMMARY"), std::string::npos) << road.name << log;
+    EXPECT_NE(PendingOperations().find("uninstall\\Uninstall Test.exe"), std::string::npos) << road.name;
+  }
+}
+
 TEST_F(Registration, RecordAndLogLieInTheUninstallFolder) {
   RunResult run = InstallSilently(ProductWithUninstaller());
   EXPECT_EQ(run.err, "");
   std::string record = ReadFile(prefix_->DriveC() + kUninstallFolder + "/Uninstall.DAT");
   EXPECT_NE(record.find("C:\\Program Files\\Palisade Test Product\\app.txt\r\n"), std::string::npos) << record;
   EXPECT_NE(record.find("~C:\\Program Files\\Palisade Test Product\\sub\r\n"), std::string::npos) << record;
-  std::string log = ReadFile(prefix_->DriveC() + kUninstallFolder + "/Install.log");
+  std::string log = Log();
   EXPECT_NE(log.find("Installation log for: Palisade Test Product\r\n"), std::string::npos) << log;
   EXPECT_NE(log.find("Product version: 2.5.1\r\n"), std::string::npos) << log;
 }
@@ -105,7 +174,7 @@ TEST_F(Registration, ExtraValuesAreExpandedAndEachFailureIsReported) {
   std::string tools = prefix_->Run({"reg", "query", std::string(kUninstallKey) + "\\Tools"}).out;
   EXPECT_NE(tools.find("Home    REG_EXPAND_SZ    C:\\Program Files\\Palisade Test Product\\bin"), std::string::npos)
       << tools;
-  std::string log = ReadFile(prefix_->DriveC() + kUninstallFolder + "/Install.log");
+  std::string log = Log();
   for (size_t at = log.find(tooLong); at != std::string::npos; at = log.find(tooLong)) log.replace(at, tooLong.size(), "N");
   std::string summary = log.substr(std::min(log.find("FAILURE SUMMARY"), log.size()));
   EXPECT_NE(summary.find("Failed to save data in registry key \"N\": "), std::string::npos) << log;
@@ -115,7 +184,7 @@ TEST_F(Registration, ExtraValuesAreExpandedAndEachFailureIsReported) {
 TEST_F(Registration, ReinstallingAppendsASecondHeaderToTheLog) {
   InstallSilently(ProductWithUninstaller());
   InstallSilently(ProductWithUninstaller());
-  std::string log = ReadFile(prefix_->DriveC() + kUninstallFolder + "/Install.log");
+  std::string log = Log();
   size_t first = log.find("Installation log for:");
   ASSERT_NE(first, std::string::npos);
   EXPECT_NE(log.find("Installation log for:", first + 1), std::string::npos) << log;
