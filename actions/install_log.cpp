@@ -34,6 +34,8 @@ constexpr INT_PTR kShellFailedUpTo = 32;
 
 ts::Text g_logBuffer;
 ts::Text g_failureSummary;
+// This run's block is in the file: later lines go straight after it.
+bool g_logWritten = false;
 
 bool LowFlag(uint32_t bit) { return (g_installer.script.productFlagsLow & bit) != 0; }
 bool HighFlag(uint32_t bit) { return (g_installer.script.productFlagsHigh & bit) != 0; }
@@ -132,7 +134,16 @@ bool AppendInstallLog(const ts::WText& path, const LogHeaderFacts& facts) {
   LogFileWrite write = LogFileUpdate(existing, run);
   if (!file.Seek(write.at) || !file.WriteBlock(write.bytes.data(), static_cast<int>(write.bytes.size()))) return false;
   g_logBuffer.clear();
+  g_logWritten = true;
   return true;
+}
+
+void LogAfterFinish(std::wstring_view text) {
+  LogWideText(text);
+  if (!g_logWritten) return;
+  ts::File file;
+  if (!file.OpenForUpdate(InstallLogPath(UninstallFolder())) || !file.Seek(file.Size())) return;
+  if (file.WriteBlock(g_logBuffer.data(), static_cast<int>(g_logBuffer.size()))) g_logBuffer.clear();
 }
 
 void FinishLog(bool reinstall, bool interactive) {

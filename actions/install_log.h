@@ -37,6 +37,10 @@ ts::WText InstallLogPath(const ts::WText& uninstallFolder);
 // (after a crash) does not repeat them.
 bool AppendInstallLog(const ts::WText& path, const LogHeaderFacts& facts);
 
+// Logs a line of what happens after the log was written: when this run
+// wrote its block, the line is appended to the file at once.
+void LogAfterFinish(std::wstring_view text);
+
 // Writes the log when the script keeps it or something failed, and, when
 // interactive, asks whether to show it (after failures) or shows the
 // summary page or the completion message. The crash handler calls it with

@@ -20,7 +20,9 @@
 #include "app/gates.h"
 #include "state/installer_state.h"
 #include "core/system_facts.h"
+#include "core/ts_fatal.h"
 #include "core/ts_registry.h"
+#include "core/ts_system.h"
 #include "format/product_flags.h"
 #include "payload/messages.h"
 #include "payload/payload_reader.h"
@@ -281,20 +283,14 @@ void Restart() {
 }
 
 // The /r: program of the command line, with the installation folder as its
-// working folder.
+// working folder, only after a run in which nothing failed.
 void StartRequestedProgram() {
-  ts::WText command = g_installer.commandLine.runAfterInstall;
-  if (command.empty()) return;
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process = {};
-  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, g_installer.installFolder.c_str(),
-                      &startup, &process)) {
-    ts::TraceRun(L"Failed to launch command: " + command + L" " + ts::SystemErrorTextW(GetLastError()));
-    return;
-  }
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  const ts::WText& command = g_installer.commandLine.runAfterInstall;
+  if (command.empty() || !FailureSummaryEmpty()) return;
+  if (ts::StartProcess(command, g_installer.installFolder)) return;
+  ts::WText report = L"Failed to launch command: " + command + L"\r\n" + ts::SystemErrorTextW(GetLastError()) + L"\r\n";
+  LogAfterFinish(report);
+  ts::WriteStandardError(report);
 }
 
 struct Phase {

@@ -47,8 +47,9 @@ INT_PTR OpenWithShell(const WText& file, const wchar_t* verb);
 // backslash; empty when the program is named without a folder.
 WText ProgramFolderOf(const WText& commandLine);
 
-// Starts a command line and does not wait for it; false when it could not
-// be started. An empty working folder leaves the caller's.
+// Starts a command line and does not wait for it; false, with the system's
+// error in GetLastError, when it could not be started. An empty working
+// folder leaves the caller's.
 bool StartProcess(const WText& commandLine, const WText& workingFolder);
 
 // Tells the shell that what a folder holds has changed, so that a window

@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "format/product_flags.h"
 #include "installer_factory.h"
@@ -42,8 +44,11 @@ class InstallDriver : public SharedPrefixTest {
     return "C:\\cases\\" + name + ".exe";
   }
 
-  RunResult Install(const InstallerRecipe& recipe, const std::string& name, const std::string& mode) {
-    return prefix_->Run({Place(recipe, name), mode}, 60, {kDebugOutput});
+  RunResult Install(const InstallerRecipe& recipe, const std::string& name, const std::string& mode,
+                    const std::string& option = "") {
+    std::vector<std::string> command = {Place(recipe, name), mode};
+    if (!option.empty()) command.push_back(option);
+    return prefix_->Run(command, 60, {kDebugOutput});
   }
 
 };
@@ -151,6 +156,32 @@ TEST_F(InstallDriver, SecondInstanceIsRefusedWhileAnotherHoldsTheMutex) {
 
   RunResult alone = prefix_->Run({path, "/silent"}, 60, {kDebugOutput});
   EXPECT_EQ(Phases(EngineTrace(alone.err)).back(), "39");
+}
+
+// The program starts after the engine has ended; one started by the later
+// run has certainly ended by the time the other one's has.
+TEST_F(InstallDriver, ProgramNamedWithRStartsOnlyAfterARunWithoutFailures) {
+  InstallerRecipe failing = Product();
+  failing.files.push_back({"..\\..\\escaped.txt", "refused"});
+  Install(failing, "run-after-failure", "/silent", "/r:\"cmd.exe /c mkdir C:\\after-failure\"");
+  Install(Product(), "run-after-success", "/silent", "/r:\"cmd.exe /c mkdir C:\\after-success\"");
+  for (int wait = 0; wait < 100 && !FileExists(prefix_->DriveC() + "/after-success"); ++wait) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  EXPECT_TRUE(FileExists(prefix_->DriveC() + "/after-success"));
+  EXPECT_FALSE(FileExists(prefix_->DriveC() + "/after-failure"));
+}
+
+TEST_F(InstallDriver, ProgramThatCannotStartIsReportedInTheLogAndOnStandardError) {
+  InstallerRecipe recipe = Product();
+  recipe.script.productFlagsLow |= format::product_flags_low::kKeepInstallLog;
+  RunResult run = Install(recipe, "run-missing", "/silent", "/r:\"C:\\missing dir\\nothing.exe\"");
+  EXPECT_EQ(run.exitCode, 1);
+  const std::string report = "Failed to launch command: C:\\missing dir\\nothing.exe\r\n";
+  EXPECT_NE(run.err.find(report), std::string::npos) << run.err;
+  std::string log = ReadFile(prefix_->DriveC() + "/Program Files/Palisade Test Product/Install.log");
+  size_t lastRun = log.rfind("Installation log for:");
+  EXPECT_NE(log.find(report, lastRun == std::string::npos ? 0 : lastRun), std::string::npos) << log;
 }
 
 struct ShownGate {
