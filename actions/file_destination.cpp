@@ -112,6 +112,11 @@ bool IsContainedRelativePath(const ts::WText& path) {
   return true;
 }
 
+bool KeepsPortableSharedOverride(const ts::WText& storedOverride) {
+  ts::WText override = WithBackslashes(storedOverride);
+  return override.find(L'\\') != ts::WText::npos && !IsAbsolute(override) && override.find(L'%') == ts::WText::npos;
+}
+
 Destination ResolveDestination(const ts::WText& storedName, uint32_t k, uint32_t flags, const ts::WText& storedOverride,
                                const DestinationFolders& folders) {
   ts::WText name = WithBackslashes(storedName);

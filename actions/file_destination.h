@@ -28,6 +28,13 @@ struct Destination {
 Destination ResolveDestination(const ts::WText& name, uint32_t kind, uint32_t flags, const ts::WText& override,
                                const DestinationFolders& folders);
 
+// In a portable installation whose script names a portable shared folder,
+// a shared file's override (as stored, before expansion) is kept only when
+// it is a relative path with a folder and no variable, so that the file
+// stays below that folder on the product's drive; any other override is
+// dropped and the file goes there under its own name.
+bool KeepsPortableSharedOverride(const ts::WText& storedOverride);
+
 // A relative path that stays below its folder: no drive, no root, no ".."
 // step, no device name, no stream name, no control character.
 bool IsContainedRelativePath(const ts::WText& path);

@@ -41,17 +41,6 @@ ts::WText LastComponent(const ts::WText& path) {
   return slash == ts::WText::npos ? path : path.substr(slash + 1);
 }
 
-// A relative shared folder lies below the common-files folder of the
-// product's bitness.
-ts::WText SharedFolder() {
-  ts::WText shared = ts::WideFromUtf8(g_installer.script.sharedPath);
-  Expand(shared);
-  bool absolute = shared.size() >= 2 && (shared[1] == L':' || (shared[0] == L'\\' && shared[1] == L'\\'));
-  if (absolute) return shared;
-  ts::FolderKind bitness = g_installer.script.bitness == 1 ? ts::FolderKind::k64Bit : ts::FolderKind::k32Bit;
-  return ts::CommonFilesFolder(bitness) + L"\\" + shared;
-}
-
 DestinationFolders RunFolders() {
   return {g_installer.installFolder, SharedFolder(), UninstallFolder(), ts::SystemFolder(),
           ts::SpecialFolder(ts::SpecialFolderId::kFonts)};
@@ -88,7 +77,7 @@ bool MakeFolder(const ts::WText& path, bool recorded) {
     return false;
   }
   if (recorded) {
-    for (const ts::WText& owned : OwnedFolders(folder, created, g_installer.installFolder)) {
+    for (const ts::WText& owned : OwnedFolders(folder, created, g_installer.installFolder, g_installer.productFolders)) {
       RecordForRemoval(owned, RemovalKind::kFolder);
     }
   }
@@ -102,6 +91,9 @@ class FilePhase {
   void Install(size_t index, const format::FileRecord& record) {
     SetProgress(kFilePhaseStart + static_cast<int>(kFilePhaseSpan * index / count_));
     ts::WText override = Wide(record.destinationOverride);
+    bool portableShared = record.kind == kind::kSharedFolder && g_installer.portable &&
+                          !g_installer.script.portableSharedFolder.empty();
+    if (portableShared && !KeepsPortableSharedOverride(override)) override.clear();
     if (override.find(L'\\') != ts::WText::npos) Expand(override);
     Destination destination = ResolveDestination(WideFromStoredText(record.name), record.kind, record.flags, override, folders_);
     if (destination.unknownKind) CorruptInstaller(format::Error::kUnknownDestination);

@@ -275,13 +275,14 @@ bool CreateFolderWithParents(const ts::WText& folder, std::vector<ts::WText>& cr
 }
 
 std::vector<ts::WText> OwnedFolders(const ts::WText& folder, const std::vector<ts::WText>& created,
-                                    const ts::WText& installFolder) {
+                                    const ts::WText& installFolder, const std::set<ts::WText>& productFolders) {
   std::vector<ts::WText> owned = created;
   ts::WText prefix = installFolder + L"\\";
-  if (folder.size() <= prefix.size() || _wcsnicmp(folder.c_str(), prefix.c_str(), prefix.size()) != 0) return owned;
-  for (size_t slash = folder.find(L'\\', prefix.size());; slash = folder.find(L'\\', slash + 1)) {
+  bool belowInstallFolder = folder.size() > prefix.size() && _wcsnicmp(folder.c_str(), prefix.c_str(), prefix.size()) == 0;
+  for (size_t slash = folder.find(L'\\');; slash = folder.find(L'\\', slash + 1)) {
     ts::WText step = folder.substr(0, slash);
-    if (std::find(owned.begin(), owned.end(), step) == owned.end()) owned.push_back(step);
+    bool ownedStep = (belowInstallFolder && step.size() >= prefix.size()) || productFolders.count(ts::AsciiLowerCase(step));
+    if (ownedStep && std::find(owned.begin(), owned.end(), step) == owned.end()) owned.push_back(step);
     if (slash == ts::WText::npos) break;
   }
   std::sort(owned.begin(), owned.end(), [](const ts::WText& a, const ts::WText& b) { return a.size() < b.size(); });

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <set>
 #include <span>
 #include <vector>
 
@@ -59,11 +60,14 @@ ts::WText ReadFileVersion(const ts::WText& path);
 // says why.
 bool CreateFolderWithParents(const ts::WText& folder, std::vector<ts::WText>& created, ts::WText& reason);
 
-// The folders that the product owns for a file in `folder`: those just
-// created, and, below the installation folder, every step down to the file's
-// folder even when an earlier installation made it, so that a reinstalled
-// product is removed as completely as a new one. Outermost first.
+// The folders that the product owns for a file in `folder`, outermost
+// first: those just created; below the installation folder, every step down
+// to `folder` even when an earlier installation made it; anywhere else, the
+// steps known to be the product's (`productFolders`, ASCII lower-cased: the
+// earlier installation's record, the shared folder's making). A folder that
+// was there before the first installation was never recorded, so no
+// reinstallation ever claims it.
 std::vector<ts::WText> OwnedFolders(const ts::WText& folder, const std::vector<ts::WText>& created,
-                                    const ts::WText& installFolder);
+                                    const ts::WText& installFolder, const std::set<ts::WText>& productFolders);
 
 }  // namespace palisade

@@ -48,7 +48,7 @@ RegistrationFacts Facts() {
   facts.uninstallName = ts::WideFromUtf8(g_installer.script.uninstallName);
   facts.installerPath = ts::ModuleFileName();
   facts.installFolder = g_installer.installFolder;
-  facts.sharedFolder = ts::WideFromUtf8(g_installer.script.sharedPath);
+  facts.sharedFolder = SharedFolder();
   facts.productFlags2 = g_installer.productFlags2;
   facts.installedBytes = g_installer.installedBytes;
   facts.installDate = Today();
@@ -133,18 +133,37 @@ void WriteWizardTexts(const std::vector<format::Bytes>& texts, const wchar_t* st
   }
 }
 
+// A folder of the product made before the files, with its parents; false,
+// with the failure logged after `failure`, when it cannot be made.
+bool MakeProductFolder(const ts::WText& folder, const wchar_t* failure, std::vector<ts::WText>& created) {
+  ts::WText reason;
+  if (CreateFolderWithParents(folder, created, reason)) return true;
+  LogWideConcat({failure, L" \"", folder, L"\": ", reason, L"\r\n"});
+  return false;
+}
+
+// The record and the log go into the uninstall data folder, so it is the
+// product's from the start.
 void CreateUninstallDataFolder() {
   if (g_installer.script.uninstallSubfolder.empty()) return;
   ts::WText folder = UninstallFolder();
   std::vector<ts::WText> created;
-  ts::WText reason;
-  if (!CreateFolderWithParents(folder, created, reason)) {
-    LogWideConcat({L"Failed to create uninstall data folder \"", folder, L"\": ", reason, L"\r\n"});
-    return;
-  }
-  for (const ts::WText& owned : OwnedFolders(folder, created, g_installer.installFolder)) {
+  if (!MakeProductFolder(folder, L"Failed to create uninstall data folder", created)) return;
+  for (const ts::WText& owned : OwnedFolders(folder, created, g_installer.installFolder, g_installer.productFolders)) {
     RecordForRemoval(owned, RemovalKind::kFolder);
   }
+}
+
+// The shared folder is made whenever the product has one: the file table,
+// read only in the file phase, cannot tell sooner whether files go there.
+// What is made here becomes the product's and is recorded with the first
+// file that goes there; a shared folder that stays empty is removed again
+// at the end of the run and never recorded.
+void CreateSharedFolder() {
+  ts::WText folder = SharedFolder();
+  std::vector<ts::WText> created;
+  if (folder.empty() || !MakeProductFolder(folder, L"Failed to create shared folder", created)) return;
+  for (const ts::WText& made : created) g_installer.productFolders.insert(ts::AsciiLowerCase(made));
 }
 
 void GrantRightsToInstallFolder() {
@@ -166,8 +185,13 @@ void GrantRightsToInstallFolder() {
 
 }  // namespace
 
+// The record of an earlier installation in this folder is read before the
+// new one overwrites it: a reinstallation knows from it alone which folders
+// outside the installation folder the product made.
 void CreateDataFolders() {
+  g_installer.productFolders = RecordedFolders(UninstallDataPath(UninstallFolder()));
   CreateUninstallDataFolder();
+  CreateSharedFolder();
   if (g_installer.script.productFlagsHigh & format::product_flags_high::kEveryoneFullAccess) GrantRightsToInstallFolder();
 }
 

@@ -272,6 +272,7 @@ void RemoveIfEmpty(const ts::WText& folder) {
 }
 
 void RemoveEmptyFolders() {
+  RemoveIfEmpty(SharedFolder());
   RemoveIfEmpty(UninstallFolder());
   RemoveIfEmpty(g_installer.installFolder);
 }

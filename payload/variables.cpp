@@ -82,7 +82,7 @@ constexpr InstallationVariable kVariables[] = {
     {L"%ProgramsDir%", [] { return ts::ProgramFilesFolder(ProductFolderKind()); }},
     {L"%ProgramsDir32%", [] { return ts::ProgramFilesFolder(ts::FolderKind::k32Bit); }},
     {L"%ProgramsDir64%", [] { return ts::ProgramFilesFolder(ts::FolderKind::k64Bit); }},
-    {L"%SharedDir%", [] { return FromUtf8(g_installer.script.sharedPath); }},
+    {L"%SharedDir%", [] { return SharedFolder(); }},
     {L"%SMProgramsAllDir%", [] { return ts::SpecialFolder(SpecialFolderId::kProgramsAll); }},
     {L"%SMProgramsDir%", [] { return ts::SpecialFolder(SpecialFolderId::kPrograms); }},
     {L"%StartMenuAllDir%", [] { return ts::SpecialFolder(SpecialFolderId::kStartMenuAll); }},
@@ -110,6 +110,19 @@ void ReplaceVariable(ts::WText& text, const InstallationVariable& variable) {
   ts::ReplaceIgnoringCase(text, variable.name, variable.value());
 }
 
+// Set while the shared path is expanded: a "%SharedDir%" in it would name
+// the folder being computed, and stays as written.
+bool g_expandingSharedPath = false;
+
+bool IsAbsoluteFolder(const ts::WText& folder) {
+  return folder.size() >= 2 && (folder[1] == L':' || (folder[0] == L'\\' && folder[1] == L'\\'));
+}
+
+ts::WText WithoutClosingBackslash(ts::WText folder) {
+  while (folder.size() > 3 && folder.back() == L'\\') folder.pop_back();
+  return folder;
+}
+
 }  // namespace
 
 void Expand(ts::WText& text) {
@@ -122,6 +135,22 @@ std::span<const InstallationVariable> InstallationVariables() { return kVariable
 ts::WText UninstallFolder() {
   const std::string& subfolder = g_installer.script.uninstallSubfolder;
   return subfolder.empty() ? g_installer.installFolder : g_installer.installFolder + L"\\" + FromUtf8(subfolder);
+}
+
+ts::WText SharedFolder() {
+  if (g_installer.portable) {
+    const std::string& portable = g_installer.script.portableSharedFolder;
+    return WithoutClosingBackslash(portable.empty() ? g_installer.installFolder
+                                                    : g_installer.installFolder + L"\\" + FromUtf8(portable));
+  }
+  if (g_expandingSharedPath) return L"%SharedDir%";
+  ts::WText shared = FromUtf8(g_installer.script.sharedPath);
+  g_expandingSharedPath = true;
+  Expand(shared);
+  g_expandingSharedPath = false;
+  if (shared.empty()) return {};
+  if (!IsAbsoluteFolder(shared)) shared = ts::CommonFilesFolder(ProductFolderKind()) + L"\\" + shared;
+  return WithoutClosingBackslash(shared);
 }
 
 }  // namespace palisade

@@ -26,4 +26,13 @@ std::span<const InstallationVariable> InstallationVariables();
 // joined with the uninstall sub-folder when the script names one.
 ts::WText UninstallFolder();
 
+// The product's shared folder, in full and without a closing backslash. In
+// a portable installation it is the portable shared folder joined to the
+// installation folder (the installation folder itself when the script
+// names none), so that the product travels with its drive; otherwise it is
+// `SharedPath` with its variables expanded, below the common-files folder
+// of the product's bitness when it is relative. `%SharedDir%`, the
+// `SharedPath` value and the files of the shared kind all take it from here.
+ts::WText SharedFolder();
+
 }  // namespace palisade

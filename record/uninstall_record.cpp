@@ -53,4 +53,15 @@ DWORD ReadUninstallData(const ts::WText& path, UninstallData& data) {
   return ERROR_SUCCESS;
 }
 
+std::set<ts::WText> RecordedFolders(const ts::WText& path) {
+  UninstallData data;
+  std::set<ts::WText> folders;
+  if (ReadUninstallData(path, data) != ERROR_SUCCESS) return folders;
+  for (const ts::Text& line : data.entries) {
+    RecordedEntry entry = ParseEntry(line);
+    if (entry.kind == RemovalKind::kFolder) folders.insert(ts::AsciiLowerCase(entry.text));
+  }
+  return folders;
+}
+
 }  // namespace palisade

@@ -4,6 +4,7 @@
 // undo. The record's text form is in record_text.h.
 #include <windows.h>
 
+#include <set>
 #include <string_view>
 
 #include "core/ts_text.h"
@@ -39,6 +40,10 @@ bool WriteUninstallData(const ts::WText& path, ts::Text& error);
 // Reads the file; ERROR_SUCCESS, or the system's error number with `data`
 // untouched.
 DWORD ReadUninstallData(const ts::WText& path, UninstallData& data);
+
+// The folders that the file at `path` lists, ASCII letters lower-cased;
+// none when it cannot be read.
+std::set<ts::WText> RecordedFolders(const ts::WText& path);
 
 
 }  // namespace palisade

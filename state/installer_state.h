@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <set>
 
 #include "core/ts_core.h"
 #include "format/setup_script.h"
@@ -56,6 +57,12 @@ struct InstallerState {
   bool replacesInstallation = false;
   // A file waits for the next restart to be replaced or deleted.
   bool restartRequired = false;
+  // Folders known to be the product's though not made by the step that uses
+  // them, ASCII letters lower-cased: those that the record of the
+  // installation in this folder lists (all that a reinstallation knows of
+  // what the product made earlier), and those made for the shared folder
+  // before the files. A file that goes into one records it.
+  std::set<ts::WText> productFolders;
   // The bytes of every file the file phase wrote.
   uint64_t installedBytes = 0;
   // What the file phase hands on to the steps after it.

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "actions/file_destination.h"
 #include "actions/installed_file.h"
 #include "format/file_record.h"
@@ -83,15 +85,42 @@ TEST(ResolveDestination, RefusalNamesTheOffendingText) {
 namespace palisade {
 namespace {
 
-TEST(OwnedFolders, EveryStepBelowTheInstallationFolderAndWhatWasCreated) {
+TEST(KeepsPortableSharedOverride, OnlyARelativePathWithAFolderAndNoVariable) {
+  const std::pair<const wchar_t*, bool> cases[] = {
+      {L"lib\\acme.dll", true},        {L"lib/acme.dll", true},    {L"lib\\", true},
+      {L"acme2.dll", false},            {L"", false},               {L"C:\\Outside\\acme.dll", false},
+      {L"\\\\server\\share\\", false}, {L"\\lib\\acme.dll", false}, {L"%CommonDir%\\Acme\\", false},
+  };
+  for (const auto& [override, kept] : cases) EXPECT_EQ(KeepsPortableSharedOverride(override), kept) << override;
+}
+
+struct OwnedCase {
+  const char* name;
+  ts::WText folder;
+  std::vector<ts::WText> created;
+  std::set<ts::WText> known;  // known to be the product's, ASCII lower-cased
+  std::vector<ts::WText> owned;
+};
+
+TEST(OwnedFolders, CreatedStepsBelowTheInstallationFolderAndThoseKnownToBeTheProducts) {
   const ts::WText install = L"C:\\Program Files\\Acme";
-  EXPECT_EQ(OwnedFolders(L"C:\\Program Files\\Acme\\a\\b", {}, install),
-            (std::vector<ts::WText>{L"C:\\Program Files\\Acme\\a", L"C:\\Program Files\\Acme\\a\\b"}));
-  EXPECT_EQ(OwnedFolders(L"C:\\Program Files\\ACME\\a", {}, install), (std::vector<ts::WText>{L"C:\\Program Files\\ACME\\a"}));
-  EXPECT_EQ(OwnedFolders(install, {}, install), std::vector<ts::WText>{});
-  EXPECT_EQ(OwnedFolders(L"D:\\Tools\\Acme", {L"D:\\Tools\\Acme"}, install), (std::vector<ts::WText>{L"D:\\Tools\\Acme"}));
-  EXPECT_EQ(OwnedFolders(L"D:\\Tools", {}, install), std::vector<ts::WText>{});
-  EXPECT_EQ(OwnedFolders(L"C:\\Program Files\\Acme Other", {}, install), std::vector<ts::WText>{});
+  const OwnedCase cases[] = {
+      {"below, made earlier", L"C:\\Program Files\\Acme\\a\\b", {}, {},
+       {L"C:\\Program Files\\Acme\\a", L"C:\\Program Files\\Acme\\a\\b"}},
+      {"below, other letter case", L"C:\\Program Files\\ACME\\a", {}, {}, {L"C:\\Program Files\\ACME\\a"}},
+      {"the installation folder itself", install, {}, {}, {}},
+      {"outside, created now", L"D:\\Tools\\Acme", {L"D:\\Tools\\Acme"}, {}, {L"D:\\Tools\\Acme"}},
+      {"outside, already there", L"D:\\Tools", {}, {}, {}},
+      {"a sibling with the same start", L"C:\\Program Files\\Acme Other", {}, {}, {}},
+      {"outside, made by the first installation", L"D:\\Tools\\Acme\\bin", {}, {L"d:\\tools\\acme", L"d:\\tools\\acme\\bin"},
+       {L"D:\\Tools\\Acme", L"D:\\Tools\\Acme\\bin"}},
+      {"outside, there before the first installation", L"D:\\Tools\\Acme\\bin", {}, {L"d:\\tools\\acme\\bin"},
+       {L"D:\\Tools\\Acme\\bin"}},
+      {"the earlier record's folders off the path", L"D:\\Data", {}, {L"d:\\tools", L"c:\\program files\\acme"}, {}},
+      {"the installation folder, recorded by the first installation", L"C:\\Program Files\\Acme\\a", {},
+       {L"c:\\program files\\acme"}, {L"C:\\Program Files\\Acme", L"C:\\Program Files\\Acme\\a"}},
+  };
+  for (const OwnedCase& c : cases) EXPECT_EQ(OwnedFolders(c.folder, c.created, install, c.known), c.owned) << c.name;
 }
 
 }  // namespace

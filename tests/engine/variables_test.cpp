@@ -148,7 +148,7 @@ TEST_F(VariablesTest, EveryVariableOnTheRunningSystem) {
       {L"%ProgramsDir%", [] { return Environment(L"ProgramFiles"); }},
       {L"%ProgramsDir32%", [] { return Environment(L"ProgramFiles"); }},
       {L"%ProgramsDir64%", [] { return CurrentVersionValue64(L"ProgramFilesDir"); }},
-      {L"%SharedDir%", [] { return L"Acme Shared"; }},
+      {L"%SharedDir%", [] { return Environment(L"CommonProgramFiles") + L"\\Acme Shared"; }},
       {L"%SMProgramsAllDir%", [] { return KnownFolder(FOLDERID_CommonPrograms); }},
       {L"%SMProgramsDir%", [] { return KnownFolder(FOLDERID_Programs); }},
       {L"%StartMenuAllDir%", [] { return KnownFolder(FOLDERID_CommonStartMenu); }},
@@ -332,6 +332,34 @@ TEST_F(VariablesTest, FoldersTakenFromTheInstallationFolder) {
     g_installer.installFolder = c.installFolder;
     g_installer.script.uninstallSubfolder = c.uninstallSubfolder;
     EXPECT_EQ(Expanded(L"%InstallDrive%|%UninstallDir%|%Portable%"), c.expected) << c.installFolder;
+  }
+}
+
+// One folder for the shared kind of file, the variable and the registration.
+TEST_F(VariablesTest, SharedFolder) {
+  struct Case {
+    const char* sharedPath;
+    bool portable;
+    const char* portableSharedFolder;
+    ts::WText expected;
+  };
+  const ts::WText commonFiles = Environment(L"CommonProgramFiles");
+  const Case cases[] = {
+      {"Acme Shared", false, "", commonFiles + L"\\Acme Shared"},
+      {"Acme\\Shared\\", false, "", commonFiles + L"\\Acme\\Shared"},
+      {"%InstallDir%\\Shared", false, "", L"D:\\Acme\\Notes\\Shared"},
+      {"E:\\Shared\\", false, "", L"E:\\Shared"},
+      {"\\\\server\\share\\Acme", false, "", L"\\\\server\\share\\Acme"},
+      {"E:\\%SharedDir%\\x", false, "", L"E:\\%SharedDir%\\x"},
+      {"Acme Shared", true, "Shared", L"D:\\Acme\\Notes\\Shared"},
+      {"Acme Shared", true, "", L"D:\\Acme\\Notes"},
+  };
+  for (const Case& c : cases) {
+    g_installer.script.sharedPath = c.sharedPath;
+    g_installer.portable = c.portable;
+    g_installer.script.portableSharedFolder = c.portableSharedFolder;
+    EXPECT_EQ(SharedFolder(), c.expected) << c.sharedPath << " " << c.portable;
+    EXPECT_EQ(Expanded(L"%SharedDir%"), c.expected) << c.sharedPath << " " << c.portable;
   }
 }
 

@@ -84,6 +84,17 @@ format::SetupScript MinimalScript() {
   return script;
 }
 
+InstallerRecipe ProductWithUninstaller() {
+  InstallerRecipe recipe;
+  recipe.script = MinimalScript();
+  recipe.script.productFlagsLow |= format::product_flags_low::kPreviousInstallation |
+                                   format::product_flags_low::kKeepInstallLog;
+  recipe.script.publisher = "Palisade Tests";
+  recipe.script.uninstallSubfolder = "uninstall";
+  recipe.script.uninstallerName = "Uninstall Test.exe";
+  return recipe;
+}
+
 Bytes BuildInstaller(const InstallerRecipe& recipe) {
   format::PayloadHeader header;
   header.productFlags2 = recipe.productFlags2 | (recipe.encipher ? format::product_flags2::kEnciphered : 0);

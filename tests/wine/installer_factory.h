@@ -53,6 +53,10 @@ struct InstallerRecipe {
 // with a message table of empty texts.
 format::SetupScript MinimalScript();
 
+// MinimalScript with an uninstaller: "Uninstall Test.exe" in the sub-folder
+// "uninstall", the log kept, the publisher "Palisade Tests"; no files.
+InstallerRecipe ProductWithUninstaller();
+
 Bytes BuildInstaller(const InstallerRecipe& recipe);
 
 // File offset of the payload header in a built installer.

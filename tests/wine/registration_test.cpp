@@ -20,15 +20,9 @@ constexpr char kUninstallFolder[] = "/Program Files/Palisade Test Product/uninst
 constexpr char kUninstallerWindowsPath[] = "C:\\Program Files\\Palisade Test Product\\uninstall\\Uninstall Test.exe";
 constexpr int kNoButton = 7;  // the system's IDNO
 
-InstallerRecipe ProductWithUninstaller() {
-  InstallerRecipe recipe;
-  recipe.script = MinimalScript();
-  recipe.script.productFlagsLow |= format::product_flags_low::kPreviousInstallation |
-                                   format::product_flags_low::kKeepInstallLog;
-  recipe.script.publisher = "Palisade Tests";
+InstallerRecipe VersionedProduct() {
+  InstallerRecipe recipe = ProductWithUninstaller();
   recipe.script.displayVersion = "2.5.1";
-  recipe.script.uninstallSubfolder = "uninstall";
-  recipe.script.uninstallerName = "Uninstall Test.exe";
   recipe.files = {{"app.txt", std::string(4096, 'a')}, {"sub\\b.txt", "b"}};
   return recipe;
 }
@@ -59,7 +53,7 @@ class Registration : public ::testing::Test {
 };
 
 TEST_F(Registration, UninstallKeyNamesTheUninstallerAndTheProduct) {
-  InstallSilently(ProductWithUninstaller());
+  InstallSilently(VersionedProduct());
   std::string key = QueryKey();
   for (const char* expected : {
            "UninstallString    REG_SZ    \"C:\\Program Files\\Palisade Test Product\\uninstall\\Uninstall Test.exe\" "
@@ -76,12 +70,12 @@ TEST_F(Registration, UninstallKeyNamesTheUninstallerAndTheProduct) {
 }
 
 TEST_F(Registration, UninstallerIsTheInstallerOrItsImageWithoutThePayload) {
-  InstallerRecipe whole = ProductWithUninstaller();
+  InstallerRecipe whole = VersionedProduct();
   InstallSilently(whole);
   std::string copy = ReadFile(Uninstaller());
   EXPECT_EQ(copy, ReadFile(prefix_->DriveC() + "/cases/setup.exe"));
 
-  InstallerRecipe stripped = ProductWithUninstaller();
+  InstallerRecipe stripped = VersionedProduct();
   stripped.productFlags2 |= format::product_flags2::kStripPayload;
   InstallSilently(stripped);
   std::string small = ReadFile(Uninstaller());
@@ -104,7 +98,7 @@ const UninstallerRoad kUninstallerRoads[] = {
 TEST_F(Registration, UninstallerCarriesTheScriptsTimeStamp) {
   constexpr int64_t kUninstallerUnixTime = 1683356889;  // 2023-05-06 07:08:09 UTC
   for (const UninstallerRoad& road : kUninstallerRoads) {
-    InstallerRecipe recipe = ProductWithUninstaller();
+    InstallerRecipe recipe = VersionedProduct();
     recipe.script.uninstallerTime = {2023, 5, 6, 7, 8, 9};
     road.shape(recipe);
     InstallSilently(recipe);
@@ -119,7 +113,7 @@ TEST_F(Registration, UninstallerCarriesTheScriptsTimeStamp) {
 TEST_F(Registration, UninstallerInUseIsReplacedAtTheNextRestart) {
   for (const UninstallerRoad& road : kUninstallerRoads) {
     prefix_ = std::make_unique<WinePrefix>();
-    InstallerRecipe recipe = ProductWithUninstaller();
+    InstallerRecipe recipe = VersionedProduct();
     recipe.script.productFlagsHigh |= format::product_flags_high::kAskRestartInAutomaticMode;
     recipe.script.messages[20][0] = u"Acme Restart";
     recipe.script.messages[37][0] = u"Restart now?";
@@ -148,7 +142,7 @@ TEST_F(Registration, UninstallerInUseIsReplacedAtTheNextRestart) {
 }
 
 TEST_F(Registration, RecordAndLogLieInTheUninstallFolder) {
-  RunResult run = InstallSilently(ProductWithUninstaller());
+  RunResult run = InstallSilently(VersionedProduct());
   EXPECT_EQ(run.err, "");
   std::string record = ReadFile(prefix_->DriveC() + kUninstallFolder + "/Uninstall.DAT");
   EXPECT_NE(record.find("C:\\Program Files\\Palisade Test Product\\app.txt\r\n"), std::string::npos) << record;
@@ -161,7 +155,7 @@ TEST_F(Registration, RecordAndLogLieInTheUninstallFolder) {
 // A name beyond the registry's 16,383 characters cannot be stored, on the
 // key itself or below it.
 TEST_F(Registration, ExtraValuesAreExpandedAndEachFailureIsReported) {
-  InstallerRecipe recipe = ProductWithUninstaller();
+  InstallerRecipe recipe = VersionedProduct();
   std::string tooLong(20000, 'n');
   recipe.script.registrationValues = {{"HelpFolder", 1, "%InstallDir%\\docs"},
                                       {"Tools\\Home", 2, "%InstallDir%\\bin"},
@@ -182,8 +176,8 @@ TEST_F(Registration, ExtraValuesAreExpandedAndEachFailureIsReported) {
 }
 
 TEST_F(Registration, ReinstallingAppendsASecondHeaderToTheLog) {
-  InstallSilently(ProductWithUninstaller());
-  InstallSilently(ProductWithUninstaller());
+  InstallSilently(VersionedProduct());
+  InstallSilently(VersionedProduct());
   std::string log = Log();
   size_t first = log.find("Installation log for:");
   ASSERT_NE(first, std::string::npos);
