@@ -31,11 +31,10 @@ bool TakesVersion(uint32_t k) { return k >= kind::kSystemShared && k <= kind::kV
 
 bool TakesShortcut(uint32_t k) { return k == kind::kInstallFolder || k == kind::kStartup; }
 
-// A destination that does not start below the kind's folder: a variable,
-// a drive or a network path.
-bool IsAbsoluteDestination(std::string_view to) {
-  return to.starts_with("%") || to.starts_with("\\\\") || (to.size() >= 2 && to[1] == ':');
-}
+// A destination that starts at a variable names its own place on the
+// target machine ('%AppDataAllDir%\\Acme'); any other lies below the
+// kind's folder.
+bool StartsAtVariable(std::string_view to) { return to.starts_with("%"); }
 
 std::string WindowsPath(std::string_view path) {
   std::string result(path);
@@ -45,10 +44,34 @@ std::string WindowsPath(std::string_view path) {
   return result == "." ? std::string() : result;
 }
 
+// A path (with backslashes) that the engine places below its folder: no
+// step that is empty, "." or "..", no drive or stream (":"), so no absolute,
+// network or root path either. The engine refuses any other at install time.
+bool StaysBelowItsFolder(std::string_view path) {
+  for (size_t start = 0; start <= path.size();) {
+    size_t end = std::min(path.find('\\', start), path.size());
+    std::string_view step = path.substr(start, end - start);
+    if (step.empty() || step == "." || step == ".." || step.find(':') != std::string_view::npos) return false;
+    start = end + 1;
+  }
+  return true;
+}
+
+// The `to` of a variable destination must not climb out of what the
+// variable names either.
+bool IsAcceptableTo(std::string_view to) {
+  if (to.empty()) return true;
+  if (!StartsAtVariable(to)) return StaysBelowItsFolder(to);
+  size_t slash = to.find('\\');
+  return slash == std::string_view::npos || StaysBelowItsFolder(to.substr(slash + 1));
+}
+
+std::string FolderOfKind(uint32_t k) { return k == kind::kSharedFolder ? "the shared folder" : "the installation folder"; }
+
 struct EntrySettings {
   format::FileRecord record;  // the fields shared by every file of the entry
   std::string to;
-  bool absoluteTo = false;
+  bool variableTo = false;
   std::string rename;
   bool keepTime = true;
 };
@@ -131,13 +154,20 @@ EntrySettings ReadEntrySettings(TableReader& entry) {
   }
   settings.keepTime = timestamp.value_or("mtime") != "none";
   settings.to = WindowsPath(entry.String("to", "."));
-  settings.absoluteTo = IsAbsoluteDestination(settings.to);
+  settings.variableTo = StartsAtVariable(settings.to);
   settings.rename = entry.String("rename", "");
   if (!settings.to.empty() && (HasFixedFolder(r.kind) || toUninstallFolder)) {
     entry.Report("to", "files of this kind always go to the same folder", "remove \"to\"");
+  } else if (!IsAcceptableTo(settings.to)) {
+    entry.Report("to", "\"to\" = " + Quoted(settings.to) + " would leave " + FolderOfKind(r.kind),
+                 "write a folder below it, such as \"bin\", or a destination that starts with a variable, such as "
+                 "'%AppDataAllDir%\\Acme'");
   }
   if (settings.rename.find_first_of("\\/") != std::string::npos) {
     entry.Report("rename", "\"rename\" takes a file name, not a path", "put the folder in \"to\"");
+  } else if (!settings.rename.empty() && !StaysBelowItsFolder(settings.rename)) {
+    entry.Report("rename", "\"rename\" = " + Quoted(settings.rename) + " would leave " + FolderOfKind(r.kind),
+                 "give a plain file name, without \":\"");
   }
   ReadKindFields(entry, settings);
   ReadShortcutFields(entry, settings);
@@ -146,6 +176,12 @@ EntrySettings ReadEntrySettings(TableReader& entry) {
 
 // The stored name and destination override of one matched file.
 bool PlaceFile(TableReader& entry, const EntrySettings& settings, std::string relative, format::FileRecord& record) {
+  // A name of this system may hold what Windows reads as a step or a drive.
+  if (!StaysBelowItsFolder(WindowsPath(relative))) {
+    entry.Report("from", "the file " + Quoted(relative) + " would be installed outside " + FolderOfKind(record.kind),
+                 "rename the file, or leave it out with \"exclude\"");
+    return false;
+  }
   if (!settings.rename.empty()) relative = relative.substr(0, relative.rfind('/') + 1) + settings.rename;
   std::string path = WindowsPath(relative);
   std::string folder = path.substr(0, path.rfind('\\') == std::string::npos ? 0 : path.rfind('\\'));
@@ -158,7 +194,7 @@ bool PlaceFile(TableReader& entry, const EntrySettings& settings, std::string re
   }
   std::string name = path;
   bool sharedSubfolder = record.kind == kind::kSharedFolder && !(settings.to.empty() && folder.empty());
-  if (settings.absoluteTo || sharedSubfolder) {
+  if (settings.variableTo || sharedSubfolder) {
     std::string target = settings.to;
     if (!folder.empty()) target += (target.empty() ? "" : "\\") + folder;
     record.destinationOverride = Utf8ToUtf16(target + "\\");

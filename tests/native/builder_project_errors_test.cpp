@@ -68,6 +68,40 @@ const BadProject kBadProjects[] = {
     {"UnknownKeyInFileShortcut",
      "[product]\nname = \"A\"\nversion = \"1\"\n[[files]]\nfrom = \"app/a.txt\"\nshortcut = { desktp = true }\n",
      ":6: unknown key \"desktp\" in the shortcut of [[files]]; did you mean \"desktop\"?"},
+    {"ToClimbsOut",
+     "[product]\nname = \"A\"\nversion = \"1\"\n[[files]]\nfrom = \"app/a.txt\"\nto = \"../../Windows\"\n",
+     ":6: \"to\" = \"..\\..\\Windows\" would leave the installation folder; write a folder below it, such as \"bin\", "
+     "or a destination that starts with a variable, such as '%AppDataAllDir%\\Acme'"},
+    {"ToOnADrive",
+     "[product]\nname = \"A\"\nversion = \"1\"\n[[files]]\nfrom = \"app/a.txt\"\nto = 'C:\\Windows'\n",
+     ":6: \"to\" = \"C:\\Windows\" would leave the installation folder; write a folder below it, such as \"bin\", "
+     "or a destination that starts with a variable, such as '%AppDataAllDir%\\Acme'"},
+    {"ToOnANetworkPath",
+     "[product]\nname = \"A\"\nversion = \"1\"\n[[files]]\nfrom = \"app/a.txt\"\nto = '\\\\server\\share'\n",
+     ":6: \"to\" = \"\\\\server\\share\" would leave the installation folder; write a folder below it, such as \"bin\", "
+     "or a destination that starts with a variable, such as '%AppDataAllDir%\\Acme'"},
+    {"ToFromTheRoot",
+     "[product]\nname = \"A\"\nversion = \"1\"\n[[files]]\nfrom = \"app/a.txt\"\nto = '\\Windows'\n",
+     ":6: \"to\" = \"\\Windows\" would leave the installation folder; write a folder below it, such as \"bin\", "
+     "or a destination that starts with a variable, such as '%AppDataAllDir%\\Acme'"},
+    {"ToClimbsOutOfItsVariable",
+     "[product]\nname = \"A\"\nversion = \"1\"\n[[files]]\nfrom = \"app/a.txt\"\nto = '%AppDataDir%\\..\\..\\Windows'\n",
+     ":6: \"to\" = \"%AppDataDir%\\..\\..\\Windows\" would leave the installation folder; write a folder below it, such as \"bin\", "
+     "or a destination that starts with a variable, such as '%AppDataAllDir%\\Acme'"},
+    {"SharedFileClimbsOut",
+     "[product]\nname = \"A\"\nversion = \"1\"\n[[files]]\nfrom = \"app/a.txt\"\nkind = \"shared-folder\"\nto = \"sub/../..\"\n",
+     ":7: \"to\" = \"sub\\..\\..\" would leave the shared folder; write a folder below it, such as \"bin\", "
+     "or a destination that starts with a variable, such as '%AppDataAllDir%\\Acme'"},
+    {"RenameClimbsOut",
+     "[product]\nname = \"A\"\nversion = \"1\"\n[[files]]\nfrom = \"app/a.txt\"\nrename = \"..\"\n",
+     ":6: \"rename\" = \"..\" would leave the installation folder; give a plain file name, without \":\""},
+    {"RenameOnADrive",
+     "[product]\nname = \"A\"\nversion = \"1\"\n[[files]]\nfrom = \"app/a.txt\"\nrename = \"C:evil.txt\"\n",
+     ":6: \"rename\" = \"C:evil.txt\" would leave the installation folder; give a plain file name, without \":\""},
+    {"MatchedNameClimbsOut",
+     "[product]\nname = \"A\"\nversion = \"1\"\n[[files]]\nfrom = \"odd/**\"\n",
+     ":5: the file \"..\\..\\evil.txt\" would be installed outside the installation folder; rename the file, or "
+     "leave it out with \"exclude\""},
     {"TomlSyntax", "[product]\nname = \"A\"\nversion =\n",
      ":3: Error while parsing key-value pair: expected value, saw '\\n'; the project file is TOML; check the syntax "
      "at column 10"},
@@ -78,6 +112,8 @@ class ProjectErrorTest : public BuilderTest, public ::testing::WithParamInterfac
 TEST_P(ProjectErrorTest, ReportsTheLineAndWritesNothing) {
   WriteText("app/a.txt", "a");
   WriteText("app/sub/b.txt", "b");
+  // One file name that Windows reads as two steps up.
+  WriteText("odd/..\\..\\evil.txt", "x");
   test_support::CommandResult result = Build(GetParam().project);
   EXPECT_EQ(result.status, 2);
   EXPECT_EQ(result.err, Path("palisade.toml").string() + GetParam().error + "\n");
