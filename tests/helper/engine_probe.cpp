@@ -7,10 +7,12 @@
 // ACTION: ok, retrycancel, yesnocancel (a notice with those buttons), ask,
 // two (two notices in a row), abort, hold-mutex (takes the installers'
 // mutex and keeps it while a notice is open), hold-file PATH (keeps the file
-// open, shared with no one, while a notice is open). Prints "result N" for
-// each box. deny-key SUBKEY and read-only-key SUBKEY give a key of
-// HKEY_LOCAL_MACHINE an access list that lets no one in, or lets everyone
-// only read it; they print "result 0" on success.
+// open, shared with no one, while a notice is open), load NAME (loads a DLL
+// by name the way any program does, without the engine's restriction of the
+// search; result 1 when it was loaded). Prints "result N" for each box.
+// deny-key SUBKEY and read-only-key SUBKEY give a key of HKEY_LOCAL_MACHINE
+// an access list that lets no one in, or lets everyone only read it; they
+// print "result 0" on success.
 #include <windows.h>
 #include <sddl.h>
 
@@ -90,6 +92,7 @@ int Run(const std::wstring& action, const wchar_t* argument) {
   if (action == L"hold-file" && argument) return HoldFile(argument);
   if (action == L"deny-key" && argument) return LockKey(argument, L"D:P");
   if (action == L"read-only-key" && argument) return LockKey(argument, L"D:P(A;;KR;;;WD)");
+  if (action == L"load" && argument) return LoadLibraryW(argument) ? 1 : 0;
   if (action == L"hold-mutex") {
     if (!AcquireSingleInstanceMutex()) return -1;
     return ShowMessage(L"Holding the mutex", L"Probe", MB_OK);

@@ -168,24 +168,46 @@ TEST(FatalBox, CaptionIsTheScriptsMessageWithItsTags) {
 const char* const kPlantedNames[] = {"winmm", "uxtheme", "dwmapi",  "cryptbase",
                                      "userenv", "profapi", "riched20", "dbghelp", "wininet", "propsys"};
 
-TEST(PlantedDlls, AreNeverLoadedFromTheInstallersFolder) {
-  WinePrefix prefix;
-  std::string downloads = prefix.DriveC() + "/users/Public/Downloads";
-  CopyFile(EnginePath(), downloads + "/setup.exe");
+class PlantedDlls : public ::testing::Test {
+ protected:
   // Wine normally prefers its own copy of a system DLL; asking for the
   // native one first makes it search the way Windows does.
-  std::string overrides = "WINEDLLOVERRIDES=mscoree,mshtml=";
-  for (const char* name : kPlantedNames) {
-    CopyFile(WindowsTestProgram("planted.dll"), downloads + "/" + name + ".dll");
-    overrides += std::string(";") + name + "=n,b";
+  void SetUp() override {
+    overrides_ = "WINEDLLOVERRIDES=mscoree,mshtml=";
+    for (const char* name : kPlantedNames) {
+      CopyFile(WindowsTestProgram("planted.dll"), downloads_ + "/" + name + ".dll");
+      overrides_ += std::string(";") + name + "=n,b";
+    }
   }
-  Started engine = prefix.Start({"C:\\users\\Public\\Downloads\\setup.exe"}, {overrides});
-  EXPECT_EQ(prefix.WindowHelper({"press", "1", "--caption", "Error"}).exitCode, 0);
-  RunResult run = prefix.Wait(engine);
+
+  WinePrefix prefix_;
+  std::string downloads_ = prefix_.DriveC() + "/users/Public/Downloads";
+  std::string overrides_;
+};
+
+// The control: a program in the same folder that loads the DLLs by name,
+// as programs do, gets every plant. So the engine's refusal below is its
+// own doing, not this Wine's.
+TEST_F(PlantedDlls, AreLoadedByAnyProgramInTheirFolder) {
+  CopyFile(WindowsTestProgram("engine_probe.exe"), downloads_ + "/probe.exe");
+  for (const char* name : kPlantedNames) {
+    RunResult run = prefix_.Run({"C:\\users\\Public\\Downloads\\probe.exe", "load", std::string(name) + ".dll"}, 60,
+                                {overrides_});
+    EXPECT_EQ(run.out, "result 1\n") << name;
+    EXPECT_NE(run.err.find("planted DLL loaded"), std::string::npos) << name;
+    EXPECT_TRUE(FileExists(downloads_ + "/" + name + ".dll.loaded")) << name;
+  }
+}
+
+TEST_F(PlantedDlls, AreNeverLoadedFromTheInstallersFolder) {
+  CopyFile(EnginePath(), downloads_ + "/setup.exe");
+  Started engine = prefix_.Start({"C:\\users\\Public\\Downloads\\setup.exe"}, {overrides_});
+  EXPECT_EQ(prefix_.WindowHelper({"press", "1", "--caption", "Error"}).exitCode, 0);
+  RunResult run = prefix_.Wait(engine);
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(run.err.find("planted DLL loaded"), std::string::npos) << run.err;
   for (const char* name : kPlantedNames) {
-    EXPECT_FALSE(FileExists(downloads + "/" + name + ".dll.loaded")) << name;
+    EXPECT_FALSE(FileExists(downloads_ + "/" + name + ".dll.loaded")) << name;
   }
 }
 
