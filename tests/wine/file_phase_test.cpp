@@ -123,6 +123,43 @@ TEST_F(FilePhase, FolderTakenByAFileSkipsOnlyTheFilesBelowIt) {
   EXPECT_EQ(ReadFile(Installed("other.txt")), "fine");
 }
 
+struct VersionCase {
+  const char* name;     // of the copy of the versioned DLL already in place
+  const char* version;  // the record's version text
+  const char* logged;   // after the file's path
+  bool replaced;
+};
+
+// The DLL in place says " 2,5,0,7 " in its version resource, which reads
+// as 2.5.0.7; the records are dated far ahead, so the version decides.
+TEST_F(FilePhase, VersionCheckedFileMeetsTheVersionResourceOfTheFileInPlace) {
+  const VersionCase cases[] = {
+      {"older.dll", "2.4", " was not installed because its version (2.4) is not newer than 2.5.0.7\r\n", false},
+      {"same.dll", "2.5.0.7", " was not installed because its version (2.5.0.7) is not newer than 2.5.0.7\r\n", false},
+      {"newer.dll", "2.5.0.10",
+       " needs replacement because its version (2.5.0.10) is newer than 2.5.0.7 and its date (2099/01/02 03:04:05) is "
+       "newer than ",
+       true},
+  };
+  std::filesystem::create_directories(Installed("lib"));
+  InstallerRecipe recipe;
+  recipe.script = MinimalScript();
+  recipe.script.productFlagsLow |= format::product_flags_low::kKeepInstallLog;
+  for (const VersionCase& c : cases) {
+    CopyFile(WindowsTestProgram("versioned.dll"), Installed(std::string("lib/") + c.name));
+    recipe.files.push_back({std::string("lib\\") + c.name, "new contents", {2099, 1, 2, 3, 4, 5}, 0xFFFFFFFF,
+                            format::destination_kind::kVersionChecked, mode::kAlways, u"", c.version});
+  }
+  InstallSilently(recipe);
+  std::string log = ReadFile(Installed("Install.log"));
+  std::string original = ReadFile(WindowsTestProgram("versioned.dll"));
+  for (const VersionCase& c : cases) {
+    std::string path = std::string("C:\\Program Files\\Palisade Test Product\\lib\\") + c.name;
+    EXPECT_NE(log.find(path + c.logged), std::string::npos) << c.name << "\n" << log;
+    EXPECT_EQ(ReadFile(Installed(std::string("lib/") + c.name)), c.replaced ? "new contents" : original) << c.name;
+  }
+}
+
 TEST_F(FilePhase, FileInUseIsReplacedAtTheNextRestart) {
   std::filesystem::create_directories(Installed(""));
   WriteBytes(Installed("busy.dll"), Bytes{'o', 'l', 'd'});

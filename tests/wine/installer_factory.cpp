@@ -46,6 +46,7 @@ Bytes BuildArchive(const InstallerRecipe& recipe, const format::ChunkCoding& cod
     record.kind = file.kind;
     record.flags = file.flags;
     record.destinationOverride = file.destinationOverride;
+    record.textA = file.textA;
     record.data = data;
     Bytes bytes;
     Require(format::WriteFileRecord(record, bytes), "file record refused");

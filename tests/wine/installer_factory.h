@@ -24,6 +24,7 @@ struct TestFile {
   uint32_t kind = format::destination_kind::kInstallFolder;
   uint32_t flags = 0;
   std::u16string destinationOverride;
+  std::string textA;  // stored form; the version text of the version-checked kinds
 };
 
 struct InstallerRecipe {
