@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <set>
+
 #include "actions/install_log.h"
 #include "actions/registration.h"
 #include "state/installer_state.h"
@@ -625,6 +627,14 @@ TEST_F(RecordFile, MissingFileGivesTheSystemsErrorNumber) {
   EXPECT_EQ(ReadUninstallData(folder_ + L"\\Uninstall.DAT", data), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
   EXPECT_EQ(ReadUninstallData(folder_ + L"\\missing\\Uninstall.DAT", data), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
   EXPECT_EQ(data.entries.Count(), 1);
+}
+
+// Only the folder entries count, in ASCII lower case; the "~" of the
+// [Strings] section's numbers is not an entry's.
+TEST_F(RecordFile, RecordedFoldersAreTheFolderEntries) {
+  EXPECT_EQ(RecordedFolders(FixturePath(L"uninstall_record.dat")),
+            (std::set<ts::WText>{L"c:\\program files\\palisade demo", L"c:\\program files\\palisade demo\\donn\u00e9es"}));
+  EXPECT_EQ(RecordedFolders(folder_ + L"\\Uninstall.DAT"), std::set<ts::WText>{});
 }
 
 TEST_F(RecordFile, InstallationWritesOnlyForAProductWithAnUninstaller) {
