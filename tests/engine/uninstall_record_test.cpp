@@ -632,9 +632,14 @@ TEST_F(RecordFile, MissingFileGivesTheSystemsErrorNumber) {
 // Only the folder entries count, in ASCII lower case; the "~" of the
 // [Strings] section's numbers is not an entry's.
 TEST_F(RecordFile, RecordedFoldersAreTheFolderEntries) {
-  EXPECT_EQ(RecordedFolders(FixturePath(L"uninstall_record.dat")),
+  ts::WText path = UninstallDataPath(folder_);
+  ts::File file;
+  ASSERT_TRUE(file.Create(path) && file.WriteBlock(kDemoRecord, static_cast<int>(sizeof kDemoRecord - 1)));
+  file.Close();
+  EXPECT_EQ(RecordedFolders(path),
             (std::set<ts::WText>{L"c:\\program files\\palisade demo", L"c:\\program files\\palisade demo\\donn\u00e9es"}));
-  EXPECT_EQ(RecordedFolders(folder_ + L"\\Uninstall.DAT"), std::set<ts::WText>{});
+  DeleteFileW(path.c_str());
+  EXPECT_EQ(RecordedFolders(path), std::set<ts::WText>{});
 }
 
 TEST_F(RecordFile, InstallationWritesOnlyForAProductWithAnUninstaller) {
