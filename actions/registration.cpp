@@ -16,6 +16,8 @@
 #include "payload/messages.h"
 #include "payload/payload_reader.h"
 #include "payload/variables.h"
+#include "ui/background_window.h"
+#include "ui/bitmap_file.h"
 #include "ui/progress.h"
 #include "record/uninstall_record.h"
 
@@ -56,6 +58,7 @@ RegistrationFacts Facts() {
     facts.sharedFiles += (facts.sharedFiles.empty() ? L"" : L";") + shared;
   }
   facts.fonts = g_installer.followUps.fontList;
+  facts.displayTitle = BackgroundTitle();
   return facts;
 }
 
@@ -109,7 +112,7 @@ void WriteBackgroundPicture() {
   ts::WText path = UninstallFolder() + L"\\Installer Background.bmp";
   SetStatusText(path);
   bool replacedAtRestart = false;
-  if (WriteInstalledFile(path, bitmap, {}, kLeaveAttributes, false, replacedAtRestart)) {
+  if (WriteInstalledFile(path, BitmapFileFromDib(bitmap), {}, kLeaveAttributes, false, replacedAtRestart)) {
     RecordForRemoval(path, RemovalKind::kFile);
   }
 }

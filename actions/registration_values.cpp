@@ -53,8 +53,10 @@ ts::WText ColourText(uint32_t colour) {
   return ts::Format(L"%02X%02X%02X", colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
 }
 
-void AddBackground(const format::SetupScript& s, ValueList& values) {
-  values.Text(L"DisplayTitle", Wide(s.displayTitle));
+// The title as the installer showed it, so that the uninstaller, which has
+// no message 0, shows the same.
+void AddBackground(const format::SetupScript& s, const ts::WText& title, ValueList& values) {
+  values.Text(L"DisplayTitle", title);
   values.Text(L"TitleFont", Wide(s.titleFont));
   values.Text(L"TaskbarText", Wide(s.taskbarText));
   values.Text(L"CopyrightText", Wide(s.copyrightText));
@@ -158,7 +160,7 @@ std::vector<UninstallKeyValue> UninstallKeyValues(const format::SetupScript& s, 
   values.Text(L"DesktopFolder", Wide(s.desktopFolder), true);
   uint64_t kib = facts.installedBytes / 1024;
   values.Number(L"EstimatedSize", kib > 0xFFFFFFFF ? 0 : static_cast<uint32_t>(kib), true);
-  AddBackground(s, values);
+  AddBackground(s, facts.displayTitle, values);
   AddExtraValues(s, expand, values, unknownType);
   values.Text(L"InstallLocation", facts.installFolder);
   values.Text(L"InstallDate", facts.installDate);

@@ -34,6 +34,7 @@ struct RegistrationFacts {
   ts::WText installDate;  // "yyyymmdd"
   ts::WText sharedFiles;  // ";"-separated
   ts::WText fonts;
+  ts::WText displayTitle;  // the title that the background window shows
 };
 
 // Replaces the installation variables in a text, in place.

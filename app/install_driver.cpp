@@ -28,6 +28,7 @@
 #include "payload/payload_reader.h"
 #include "payload/script_reader.h"
 #include "payload/variables.h"
+#include "ui/background_window.h"
 #include "ui/message_box.h"
 #include "ui/progress.h"
 #include "ui/wizard.h"
@@ -59,10 +60,16 @@ void EndUnless(bool accepted) {
   if (!accepted) OrderlyExit(1);
 }
 
+// The background window comes up once the whole script is read, where a
+// field-by-field reader would make it after the first six fields. Nothing
+// pumps window messages in between, so its first paint shows the same
+// settings either way; only a report of a damaged script now appears
+// without the background behind it.
 void ReadPayloadAndScript() {
   OpenPayload(g_payload);
   DecodeSetupScript(g_payload);
   ReadSetupScriptIntoState(g_payload.script, g_payload.header.productFlags2);
+  ShowInstallerBackground();
   SendStartNotification();
 }
 
@@ -70,6 +77,7 @@ void CheckStub() { CheckStubAndBuildUninstaller(g_payload, HighFlag(high::kVerif
 
 void ChooseLanguageAndTitle() {
   if (g_installer.script.languageNames.size() > 1 && !Automatic()) EndUnless(ChooseLanguage());
+  RepaintBackgroundWindow();
   ts::WText heading = MessageWithTags(kProductHeadingMessage);
   if (!heading.empty()) g_installer.script.productHeading = ts::Utf8FromWide(heading);
   ts::TraceRun(L"title " + MessageWithTags(kLanguageTitleMessage));

@@ -48,6 +48,11 @@ add_library(palisade_engine STATIC
   actions/registry.cpp
   actions/restore_point.cpp
   actions/shortcuts.cpp
+  ui/background_layout.cpp
+  ui/background_paint.cpp
+  ui/background_settings.cpp
+  ui/background_window.cpp
+  ui/bitmap_file.cpp
   ui/crash_report.cpp
   ui/message_box.cpp
   ui/progress.cpp

@@ -18,6 +18,7 @@
 #include "core/ts_tree.h"
 #include "format/product_flags.h"
 #include "payload/messages.h"
+#include "ui/background_window.h"
 #include "ui/message_box.h"
 #include "ui/progress.h"
 #include "ui/wizard.h"
@@ -426,6 +427,7 @@ bool End() {
 bool Uninstall(const ts::WText& productName) {
   Registration registration;
   if (!OpenRegistration(productName, registration)) return false;
+  ShowUninstallerBackground(registration.keyPath, registration.uninstallFolder);
   UninstallData data;
   if (!ReadRecord(registration, data)) return false;
   CloseApplicationsForUninstall(kCloseBeforeAsking);

@@ -7,9 +7,11 @@
 //   wintest press ID (--caption TEXT | --class NAME) [--timeout MS]
 //   wintest gone  (--caption TEXT | --class NAME) [--timeout MS]
 //   wintest list
+//   wintest capture FILE
 //
 // Output is UTF-8, one item per line, texts escaped so that each stays on
-// its line. Exit code 0 on success, 1 on failure or timeout, 2 on bad usage.
+// its line. `capture` writes what the screen shows to FILE as a 24-bit
+// bottom-up .bmp. Exit code 0 on success, 1 on failure or timeout, 2 on bad usage.
 #include <windows.h>
 
 #include <optional>
@@ -35,7 +37,8 @@ constexpr wchar_t kUsage[] =
     L"       wintest rects (--caption TEXT | --class NAME) [--timeout MS]\n"
     L"       wintest press ID (--caption TEXT | --class NAME) [--timeout MS]\n"
     L"       wintest gone (--caption TEXT | --class NAME) [--timeout MS]\n"
-    L"       wintest list\n";
+    L"       wintest list\n"
+    L"       wintest capture FILE\n";
 
 // Output -------------------------------------------------------------------
 
@@ -325,6 +328,55 @@ int List() {
   return kSuccess;
 }
 
+// Capturing the screen -----------------------------------------------------
+
+constexpr int kCaptureBits = 24;
+
+std::vector<BYTE> ScreenPixels(int width, int height, BITMAPINFOHEADER& header) {
+  header = {};
+  header.biSize = sizeof header;
+  header.biWidth = width;
+  header.biHeight = height;
+  header.biPlanes = 1;
+  header.biBitCount = kCaptureBits;
+  header.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HDC screen = GetDC(nullptr);
+  HBITMAP bitmap = CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS, &bits, nullptr, 0);
+  std::vector<BYTE> pixels;
+  if (bitmap) {
+    HDC memory = CreateCompatibleDC(screen);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+    GdiFlush();
+    const size_t stride = ((static_cast<size_t>(width) * kCaptureBits + 31) / 32) * 4;
+    pixels.assign(static_cast<BYTE*>(bits), static_cast<BYTE*>(bits) + stride * height);
+    SelectObject(memory, old);
+    DeleteDC(memory);
+    DeleteObject(bitmap);
+  }
+  ReleaseDC(nullptr, screen);
+  return pixels;
+}
+
+int Capture(const wchar_t* path) {
+  BITMAPINFOHEADER header;
+  std::vector<BYTE> pixels = ScreenPixels(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), header);
+  if (pixels.empty()) return Fail(L"could not read the screen");
+  BITMAPFILEHEADER file = {};
+  file.bfType = 0x4D42;  // "BM"
+  file.bfOffBits = sizeof file + sizeof header;
+  file.bfSize = file.bfOffBits + static_cast<DWORD>(pixels.size());
+  HANDLE out = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (out == INVALID_HANDLE_VALUE) return Fail(std::wstring(L"could not create ") + path);
+  DWORD written = 0;
+  bool complete = WriteFile(out, &file, sizeof file, &written, nullptr) &&
+                  WriteFile(out, &header, sizeof header, &written, nullptr) &&
+                  WriteFile(out, pixels.data(), static_cast<DWORD>(pixels.size()), &written, nullptr);
+  CloseHandle(out);
+  return complete ? kSuccess : Fail(std::wstring(L"could not write ") + path);
+}
+
 int RunWindowCommand(std::wstring_view command, int argc, wchar_t** argv) {
   if (command == L"press") {
     if (argc < 3) return BadUsage();
@@ -348,5 +400,6 @@ int wmain(int argc, wchar_t** argv) {
   if (argc < 2) return BadUsage();
   const std::wstring_view command = argv[1];
   if (command == L"list") return argc == 2 ? List() : BadUsage();
+  if (command == L"capture") return argc == 3 ? Capture(argv[2]) : BadUsage();
   return RunWindowCommand(command, argc, argv);
 }
