@@ -1,6 +1,7 @@
 #include "ui/background_window.h"
 
 #include "core/ts_registry.h"
+#include "core/ts_system.h"
 #include "format/product_flags.h"
 #include "payload/messages.h"
 #include "state/installer_state.h"
@@ -94,6 +95,7 @@ void ShowWithSettings() {
   bool turnedOff = g_installer.script.productFlagsLow & format::product_flags_low::kNoBackgroundWindow;
   if (g_installer.flags.silent || turnedOff) return;
   g_installer.backgroundWindow = CreateBackgroundWindow(g_settings, nullptr, g_installer.flags.minimised);
+  if (g_installer.backgroundWindow) ts::TraceRun(L"background window");
 }
 
 }  // namespace

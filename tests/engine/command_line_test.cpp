@@ -68,6 +68,14 @@ TEST(ParseCommandLine, SilentImpliesAutomatic) {
   EXPECT_TRUE(parsed.flags.minimised);
 }
 
+TEST(ParseCommandLine, MinimisedStartInEveryCaseAndNothingElse) {
+  for (const wchar_t* atom : {L"/MIN", L"/min", L"-Min"}) {
+    Parsed parsed = Parse(atom);
+    EXPECT_TRUE(parsed.ok && parsed.flags.minimised) << atom;
+    EXPECT_FALSE(parsed.flags.automatic || parsed.flags.silent) << atom;
+  }
+}
+
 struct FolderCase {
   const wchar_t* atom;
   const wchar_t* folder;

@@ -33,6 +33,7 @@ RegistrationFacts Facts() {
   facts.productFlags2 = 0x20;
   facts.installedBytes = 5000;
   facts.installDate = L"20261207";
+  facts.displayTitle = L"Acme Notes Setup";
   return facts;
 }
 
@@ -68,6 +69,7 @@ TEST(UninstallKeyValues, CommandLinesNamesAndNumbers) {
   EXPECT_EQ(values[L"|ProductFlags2"].text, L"32");
   EXPECT_EQ(values[L"|EstimatedSize"].number, 4u);
   EXPECT_EQ(values[L"|CopyrightColor"].text, L"4080C0");
+  EXPECT_EQ(values[L"|DisplayTitle"].text, L"Acme Notes Setup") << "the title as the background showed it";
   EXPECT_EQ(values[L"|BottomColor"].kind, Kind::kNumber);
   EXPECT_EQ(values[L"|MonoColor"].number, 0u);
   EXPECT_EQ(values[L"|InstallDate"].text, L"20261207");

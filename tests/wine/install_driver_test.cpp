@@ -39,9 +39,7 @@ InstallerRecipe Product() {
 class InstallDriver : public SharedPrefixTest {
  protected:
   std::string Place(const InstallerRecipe& recipe, const std::string& name) {
-    std::filesystem::create_directories(prefix_->DriveC() + "/cases");
-    WriteBytes(prefix_->DriveC() + "/cases/" + name + ".exe", BuildInstaller(recipe));
-    return "C:\\cases\\" + name + ".exe";
+    return PlaceInstaller(*prefix_, recipe, name);
   }
 
   RunResult Install(const InstallerRecipe& recipe, const std::string& name, const std::string& mode,

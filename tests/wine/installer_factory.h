@@ -72,4 +72,9 @@ uint32_t HeaderFieldValue(const Bytes& installer, HeaderField field);
 
 void WriteBytes(const std::string& path, const Bytes& bytes);
 
+class WinePrefix;
+// Builds the installer into the prefix as C:\cases\NAME.exe and returns
+// that path, as the programs in the prefix name it.
+std::string PlaceInstaller(const WinePrefix& prefix, const InstallerRecipe& recipe, const std::string& name);
+
 }  // namespace palisade::testing

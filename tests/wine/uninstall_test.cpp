@@ -186,12 +186,20 @@ TEST_F(Uninstaller, SearchPathEntryComesWithTheProductAndGoesWithIt) {
 TEST_F(Uninstaller, ProgramGroupAndExtraFilesGoWithTheProduct) {
   InstallerRecipe recipe = Product();
   recipe.script.startMenuFolder = "Acme\\Notes";
-  recipe.script.backgroundBitmap = {'B', 'M', 1, 2, 3};
+  // A 1x1 24-bit picture as the script carries it, without a file header.
+  const std::string dib = std::string("\x28\0\0\0\1\0\0\0\1\0\0\0\1\0\x18\0", 16) + std::string(24, '\0') +
+                          std::string("\x30\x20\x10\0", 4);
+  recipe.script.backgroundBitmap.assign(dib.begin(), dib.end());
   recipe.script.licenseTexts = {{'L', '1'}, {}, {'L', '3'}};
   recipe.script.readmeTexts = {{'R'}};
   recipe.script.productFlagsLow |= format::product_flags_low::kBackgroundPictureForUninstaller;
   Install(recipe);
-  EXPECT_EQ(ReadFile(Path("uninstall/Installer Background.bmp")), std::string("BM\1\2\3", 5));
+  EXPECT_EQ(ReadFile(Path("uninstall/Installer Background.bmp")),
+            std::string("BM", 2) +                         // the file's mark
+                std::string("\x3A\0\0\0", 4) +            // its size: 14 + 44
+                std::string("\0\0\0\0", 4) +              // two reserved words
+                std::string("\x36\0\0\0", 4) + dib)       // the pixels' offset: 14 + 40
+      << "the picture gets its bitmap file header in front";
   // The shortcut phase will fill the group; until then it is made by hand.
   std::string programs = UserPath("AppData/Roaming/Microsoft/Windows/Start Menu/Programs");
   ASSERT_TRUE(FileExists(programs));
