@@ -6,6 +6,7 @@
 //   wintest rects (--caption TEXT | --class NAME) [--timeout MS]
 //   wintest press ID (--caption TEXT | --class NAME) [--timeout MS]
 //   wintest gone  (--caption TEXT | --class NAME) [--timeout MS]
+//   wintest hide  (--caption TEXT | --class NAME) [--timeout MS]
 //   wintest list
 //   wintest capture FILE
 //
@@ -37,6 +38,7 @@ constexpr wchar_t kUsage[] =
     L"       wintest rects (--caption TEXT | --class NAME) [--timeout MS]\n"
     L"       wintest press ID (--caption TEXT | --class NAME) [--timeout MS]\n"
     L"       wintest gone (--caption TEXT | --class NAME) [--timeout MS]\n"
+    L"       wintest hide (--caption TEXT | --class NAME) [--timeout MS]\n"
     L"       wintest list\n"
     L"       wintest capture FILE\n";
 
@@ -319,6 +321,25 @@ int Gone(const Options& options) {
               std::to_wstring(options.timeoutMs) + L" ms");
 }
 
+constexpr DWORD kHiddenSettleMs = 1500;
+
+// Takes a window off the screen, such as a box in front of what is to be
+// captured; asynchronously, so that a hung owner cannot block the helper. A
+// dialog shows itself once more when its message queue first runs empty, so
+// it is hidden again whenever it reappears for a while after.
+int Hide(const Options& options) {
+  HWND window = WaitForVisible(options.target, options.timeoutMs);
+  if (!window) return Fail(NotAppeared(options.target, options.timeoutMs));
+  const DWORD start = GetTickCount();
+  while (GetTickCount() - start < kHiddenSettleMs) {
+    if (IsWindowVisible(window) && !ShowWindowAsync(window, SW_HIDE)) {
+      return Fail(L"could not hide window " + HandleText(window));
+    }
+    Sleep(kPollIntervalMs);
+  }
+  return kSuccess;
+}
+
 int List() {
   for (HWND window : TopLevelWindows()) {
     PrintLine(HandleText(window) + L"\t" + (IsWindowVisible(window) ? L"1" : L"0") + L"\t" +
@@ -391,6 +412,7 @@ int RunWindowCommand(std::wstring_view command, int argc, wchar_t** argv) {
   if (command == L"texts") return Texts(*options);
   if (command == L"rects") return Rects(*options);
   if (command == L"gone") return Gone(*options);
+  if (command == L"hide") return Hide(*options);
   return BadUsage();
 }
 
