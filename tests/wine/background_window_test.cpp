@@ -188,6 +188,18 @@ TEST_F(BackgroundWindow, GradientRunsDownAndThePictureLiesWhereItsFitPutsIt) {
   EXPECT_NE(screen.At(895, 766), kYellow) << "right of the picture";
 }
 
+TEST_F(BackgroundWindow, MinimisedStartShowsNoBackground) {
+  InstallerRecipe recipe = Refused([](format::SetupScript& s) { s.topColor = s.bottomColor = ColourRef(kTeal); });
+  Started run = prefix_->Start({Place(recipe, "minimised"), "/min"});
+  ASSERT_EQ(prefix_->WindowHelper({"wait", "--caption", "Background Test Refusal"}).exitCode, 0);
+  std::string rects = prefix_->WindowHelper({"rects", "--class", "SEA Window Class"}).out;
+  EXPECT_EQ(rects.rfind("window\t-32000\t-32000\t", 0), 0u) << "where the system parks a minimised window: " << rects;
+  prefix_->WindowHelper({"capture", "C:\\screen.bmp"});
+  EXPECT_NE(Screen(ReadFile(prefix_->DriveC() + "/screen.bmp")).At(100, 300), kTeal);
+  Answer("Background Test Refusal", IDOK);
+  EXPECT_EQ(prefix_->Wait(run).exitCode, 1);
+}
+
 // The uninstaller draws what the installation stored: its look in the
 // uninstall entry and its picture in "Installer Background.bmp".
 TEST_F(BackgroundWindow, UninstallerShowsTheStoredLookAndPicture) {
