@@ -373,6 +373,20 @@ restart = "if-locked"
   EXPECT_EQ(s.conditionalDeletes[0].flags, 0x4 | 0x2);
 }
 
+// The script carries a picture without its 14-byte file header; the engine
+// puts one back when it keeps the picture for the uninstaller.
+TEST_F(ProjectTest, BackgroundPictureIsStoredWithoutItsFileHeader) {
+  std::vector<uint8_t> dib = {40, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 24, 0};  // header size, 1 x 1, planes, bits
+  dib.resize(40, 0);
+  dib.insert(dib.end(), {0x30, 0x20, 0x10, 0});  // one pixel, padded
+  std::vector<uint8_t> file = {'B', 'M', 58, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0};  // mark, size, reserved, offset
+  file.insert(file.end(), dib.begin(), dib.end());
+  WriteBytes("art/picture.bmp", file);
+  Project project = Read(std::string(test_support::kMinimalProject) + "[background]\npicture = \"art/picture.bmp\"\n");
+  EXPECT_EQ(project.script.backgroundBitmap, dib);
+  EXPECT_EQ(project.script.bitmapSize, 100);
+}
+
 TEST_F(ProjectTest, SourceDateEpochClampsFileTimes) {
   Project late = Read(test_support::kMinimalProject, 86400);
   EXPECT_EQ(late.files[0].record.time, (format::TimeStamp{1970, 1, 2, 0, 0, 0}));
