@@ -88,7 +88,8 @@ GradientBands BandsFor(int clientHeight) {
 
 COLORREF BandColour(COLORREF top, COLORREF bottom, int band, int count) {
   if (count < 2) return top;
-  return RGB(Step(Channel(top, 0), Channel(bottom, 0), band, count), Step(Channel(top, 8), Channel(bottom, 8), band, count),
+  return RGB(Step(Channel(top, 0), Channel(bottom, 0), band, count),
+             Step(Channel(top, 8), Channel(bottom, 8), band, count),
              Step(Channel(top, 16), Channel(bottom, 16), band, count));
 }
 
@@ -134,7 +135,8 @@ int FittingPoints(int startPoints, int clientWidth, int horizontalMargin,
 }
 
 bool IsDrawnPosition(int position) {
-  return position >= static_cast<int>(TextPosition::kTopLeft) && position <= static_cast<int>(TextPosition::kBottomRight);
+  return position >= static_cast<int>(TextPosition::kTopLeft) &&
+         position <= static_cast<int>(TextPosition::kBottomRight);
 }
 
 int LineLeft(int position, int clientWidth, int horizontalMargin, int shadowOffset, int lineWidth) {

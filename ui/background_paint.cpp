@@ -41,9 +41,12 @@ void FillSolid(HDC dc, const RECT& rect, COLORREF colour) {
 }
 
 TRIVERTEX Vertex(LONG x, LONG y, COLORREF colour) {
-  return {x, y, static_cast<COLOR16>(GetRValue(colour) * kChannelToVertex),
+  return {x,
+          y,
+          static_cast<COLOR16>(GetRValue(colour) * kChannelToVertex),
           static_cast<COLOR16>(GetGValue(colour) * kChannelToVertex),
-          static_cast<COLOR16>(GetBValue(colour) * kChannelToVertex), 0};
+          static_cast<COLOR16>(GetBValue(colour) * kChannelToVertex),
+          0};
 }
 
 bool FillGradient(HDC dc, const RECT& client, COLORREF top, COLORREF bottom) {
@@ -134,7 +137,8 @@ DibBytes Premultiplied(const DibBytes& dib, const DibLayout& layout) {
   DibBytes pixels(dib.begin() + layout.pixelOffset, dib.begin() + layout.pixelOffset + layout.stride * layout.height);
   for (size_t i = 0; i + 3 < pixels.size(); i += 4) {
     unsigned alpha = pixels[i + 3];
-    for (size_t channel = i; channel < i + 3; ++channel) pixels[channel] = static_cast<uint8_t>(pixels[channel] * alpha / 255);
+    for (size_t channel = i; channel < i + 3; ++channel)
+      pixels[channel] = static_cast<uint8_t>(pixels[channel] * alpha / 255);
   }
   return pixels;
 }
@@ -222,7 +226,8 @@ void DrawLines(HDC dc, const RECT& client, const PlacedText& text, int offset, C
   SetTextColor(dc, colour);
   for (size_t i = 0; i < text.lines.size(); ++i) {
     const ts::WText& line = text.lines[i];
-    int left = client.left + LineLeft(text.position, Width(client), text.horizontalMargin, text.shadow, LineWidth(dc, line));
+    int left =
+        client.left + LineLeft(text.position, Width(client), text.horizontalMargin, text.shadow, LineWidth(dc, line));
     int y = text.top + static_cast<int>(i) * text.lineHeight;
     TextOutW(dc, left + offset, y + offset, line.c_str(), static_cast<int>(line.size()));
   }
@@ -264,10 +269,10 @@ PreparedPicture PreparePicture(const DibBytes& dib, int32_t transparentIndex) {
     picture.premultiplied = Premultiplied(dib, layout);
   } else if (IsPaletteEntry(transparentIndex, layout)) {
     uint32_t hole = static_cast<uint32_t>(transparentIndex);
-    picture.mask = WithColourTable(dib, layout, [hole](uint32_t i, COLORREF) {
-      return i == hole ? RGB(255, 255, 255) : RGB(0, 0, 0);
-    });
-    picture.holed = WithColourTable(dib, layout, [hole](uint32_t i, COLORREF own) { return i == hole ? RGB(0, 0, 0) : own; });
+    picture.mask = WithColourTable(
+        dib, layout, [hole](uint32_t i, COLORREF) { return i == hole ? RGB(255, 255, 255) : RGB(0, 0, 0); });
+    picture.holed =
+        WithColourTable(dib, layout, [hole](uint32_t i, COLORREF own) { return i == hole ? RGB(0, 0, 0) : own; });
   }
   return picture;
 }
@@ -291,11 +296,13 @@ void PaintGradientBands(HDC dc, const RECT& client, COLORREF top, COLORREF botto
 }
 
 void PaintBackgroundTexts(HDC dc, const RECT& client, const BackgroundSettings& settings) {
-  DrawBackgroundText(dc, client, {settings.title, settings.titleFont, StartingPoints(kTitlePoints, settings.titleSize),
-                                  settings.titleColor, settings.titlePosition, settings.titleShadow});
   DrawBackgroundText(dc, client,
-                     {settings.copyrightText, settings.copyrightFont, StartingPoints(kCopyrightPoints, settings.copyrightSize),
-                      settings.copyrightColor, settings.copyrightPosition, 0});
+                     {settings.title, settings.titleFont, StartingPoints(kTitlePoints, settings.titleSize),
+                      settings.titleColor, settings.titlePosition, settings.titleShadow});
+  DrawBackgroundText(
+      dc, client,
+      {settings.copyrightText, settings.copyrightFont, StartingPoints(kCopyrightPoints, settings.copyrightSize),
+       settings.copyrightColor, settings.copyrightPosition, 0});
 }
 
 }  // namespace palisade

@@ -126,7 +126,8 @@ void ShowUninstallerBackground(const ts::WText& uninstallKeyPath, const ts::WTex
   ts::RegistryKey key;
   key.Open(HKEY_LOCAL_MACHINE, uninstallKeyPath, KEY_READ);
   const format::SetupScript& script = g_installer.script;
-  g_settings = BackgroundSettingsFromUninstallKey(key, script.productFlagsLow, script.productFlagsHigh, uninstallFolder);
+  g_settings =
+      BackgroundSettingsFromUninstallKey(key, script.productFlagsLow, script.productFlagsHigh, uninstallFolder);
   ShowWithSettings();
 }
 

@@ -7,11 +7,11 @@
 namespace palisade {
 namespace {
 
-constexpr uint32_t kCoreHeaderSize = 12;  // BITMAPCOREHEADER: 16-bit sizes, 3-byte colours
-constexpr uint32_t kInfoHeaderSize = 40;  // BITMAPINFOHEADER; later headers extend it
+constexpr uint32_t kCoreHeaderSize = 12;      // BITMAPCOREHEADER: 16-bit sizes, 3-byte colours
+constexpr uint32_t kInfoHeaderSize = 40;      // BITMAPINFOHEADER; later headers extend it
 constexpr uint32_t kLargestHeaderSize = 124;  // BITMAPV5HEADER
-constexpr uint32_t kMaskOffset = 40;  // the colour masks, after a plain header or inside a later one
-constexpr uint32_t kAlphaBitfields = 6;  // BI_ALPHABITFIELDS: four masks after a plain header
+constexpr uint32_t kMaskOffset = 40;          // the colour masks, after a plain header or inside a later one
+constexpr uint32_t kAlphaBitfields = 6;       // BI_ALPHABITFIELDS: four masks after a plain header
 constexpr int kLargestSide = 32767;
 constexpr int kLargestPaletteBits = 8;
 
@@ -67,7 +67,8 @@ bool IsUncompressed(const DibLayout& layout) {
 bool ReadDibLayout(std::span<const uint8_t> dib, DibLayout& layout) {
   layout = DibLayout();
   if (!ReadHeader(dib, layout)) return false;
-  if (layout.width <= 0 || layout.height <= 0 || layout.width > kLargestSide || layout.height > kLargestSide) return false;
+  if (layout.width <= 0 || layout.height <= 0 || layout.width > kLargestSide || layout.height > kLargestSide)
+    return false;
   if (!IsDrawnBitCount(layout.bitCount) || !IsUncompressed(layout)) return false;
   if (layout.bitCount <= kLargestPaletteBits && layout.colourCount > (1u << layout.bitCount)) return false;
   if (layout.colourCount > 256) return false;

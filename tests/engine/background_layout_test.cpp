@@ -20,8 +20,8 @@ struct BandCase {
 TEST(BandsFor, HeightIsAFractionOfTheClientClampedToOneToThree) {
   const BandCase cases[] = {
       {1000, 3, 334},  // 1000 / 224 = 4, clamped to 3; the last band is cut short
-      {768, 3, 256},   {672, 3, 224}, {671, 2, 336}, {448, 2, 224}, {449, 2, 225},
-      {447, 1, 447},   {100, 1, 100}, {1, 1, 1},     {0, 1, 0},
+      {768, 3, 256},  {672, 3, 224}, {671, 2, 336}, {448, 2, 224}, {449, 2, 225},
+      {447, 1, 447},  {100, 1, 100}, {1, 1, 1},     {0, 1, 0},
   };
   for (const BandCase& c : cases) {
     GradientBands bands = BandsFor(c.clientHeight);
@@ -53,7 +53,12 @@ TEST(PictureArea, EachFitPlacesThePictureInItsShareOfTheClient) {
       {"whole multiple: 100x100 in 450x300 is drawn at 200x200", {450, 300}, {100, 100}, 100, 2, {125, 50, 325, 250}},
       {"whole multiple of a share", {1000, 800}, {100, 50}, 50, 2, {300, 300, 700, 500}},
       {"whole multiple at natural size", {150, 150}, {100, 100}, 100, 2, {25, 25, 125, 125}},
-      {"whole multiple of a picture too large fits like keep-aspect", {400, 300}, {800, 200}, 100, 2, {0, 100, 400, 200}},
+      {"whole multiple of a picture too large fits like keep-aspect",
+       {400, 300},
+       {800, 200},
+       100,
+       2,
+       {0, 100, 400, 200}},
       {"stretch keeps the share", {1000, 800}, {10, 10}, 50, 0, {250, 200, 750, 600}},
       {"stretch over the whole client", {640, 480}, {7, 3}, 100, 0, {0, 0, 640, 480}},
       {"keep aspect of a wide picture shrinks the height", {400, 400}, {200, 100}, 100, 1, {0, 100, 400, 300}},
@@ -143,8 +148,12 @@ TEST(TextPlacement, AlignedByColumnAndPlacedByRow) {
   // A 1000x800 client: margins 5 and 2; shadow 3; a 200-pixel line; 100 pixels of text.
   // The width to align in is 1000 - 2 * (3 + 5) = 984.
   const PlaceCase cases[] = {
-      {1, 5, 2}, {2, 5 + (984 - 200) / 2, 2}, {3, 5 + 984 - 200, 2},
-      {4, 5, 800 - 100 - 3 - 2}, {5, 5 + (984 - 200) / 2, 695}, {6, 5 + 984 - 200, 695},
+      {1, 5, 2},
+      {2, 5 + (984 - 200) / 2, 2},
+      {3, 5 + 984 - 200, 2},
+      {4, 5, 800 - 100 - 3 - 2},
+      {5, 5 + (984 - 200) / 2, 695},
+      {6, 5 + 984 - 200, 695},
   };
   for (const PlaceCase& c : cases) {
     EXPECT_TRUE(IsDrawnPosition(c.position));
@@ -164,12 +173,18 @@ struct ColourCase {
 
 TEST(ParseColourText, SixDigitsOrTheShortFormWithOrWithoutHash) {
   const ColourCase cases[] = {
-      {L"FF8000", true, RGB(255, 128, 0)}, {L"#0a0B0c", true, RGB(10, 11, 12)},
-      {L"F80", true, RGB(255, 136, 0)},    {L"#fff", true, RGB(255, 255, 255)},
-      {L"102", true, RGB(17, 0, 34)},      {L"", false, 0},
-      {L"#", false, 0},                    {L"12345", false, 0},
-      {L"1234567", false, 0},              {L"GG0000", false, 0},
-      {L"#12", false, 0},                  {L" FF8000", false, 0},
+      {L"FF8000", true, RGB(255, 128, 0)},
+      {L"#0a0B0c", true, RGB(10, 11, 12)},
+      {L"F80", true, RGB(255, 136, 0)},
+      {L"#fff", true, RGB(255, 255, 255)},
+      {L"102", true, RGB(17, 0, 34)},
+      {L"", false, 0},
+      {L"#", false, 0},
+      {L"12345", false, 0},
+      {L"1234567", false, 0},
+      {L"GG0000", false, 0},
+      {L"#12", false, 0},
+      {L" FF8000", false, 0},
       {L"##FFF", false, 0},
   };
   for (const ColourCase& c : cases) {

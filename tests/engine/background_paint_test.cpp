@@ -3,7 +3,6 @@
 // and where the texts land.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <vector>
 
 #include "ui/background_layout.h"
@@ -107,7 +106,8 @@ DibBytes Picture8(int width, const std::vector<COLORREF>& palette, const std::ve
 // A 32-bit picture of one row: each pixel a colour with its alpha.
 DibBytes Picture32(const std::vector<std::pair<COLORREF, uint8_t>>& row) {
   DibBytes dib = InfoHeader(static_cast<int>(row.size()), 1, 32, 0);
-  for (auto [colour, alpha] : row) dib.insert(dib.end(), {GetBValue(colour), GetGValue(colour), GetRValue(colour), alpha});
+  for (auto [colour, alpha] : row)
+    dib.insert(dib.end(), {GetBValue(colour), GetGValue(colour), GetRValue(colour), alpha});
   return dib;
 }
 
@@ -186,8 +186,18 @@ TEST(PaintBackground, PictureLiesWhereItsFitPutsIt) {
   // A 2x2 picture of four colours; the area of each case is in the comments.
   const FitCase cases[] = {
       // stretched over 50%: 100x50 at (50,25)
-      {"stretch", {200, 100}, 50, 0, {{50, 25, kRed}, {149, 25, kGreen}, {50, 74, kBlue}, {149, 74, kYellow},
-                                       {49, 25, kGrey}, {150, 74, kGrey}, {50, 24, kGrey}, {149, 75, kGrey}}},
+      {"stretch",
+       {200, 100},
+       50,
+       0,
+       {{50, 25, kRed},
+        {149, 25, kGreen},
+        {50, 74, kBlue},
+        {149, 74, kYellow},
+        {49, 25, kGrey},
+        {150, 74, kGrey},
+        {50, 24, kGrey},
+        {149, 75, kGrey}}},
       // keep aspect in 200x100: 100x100 at (50,0)
       {"keep aspect", {200, 100}, 100, 1, {{50, 0, kRed}, {149, 99, kYellow}, {49, 50, kGrey}, {150, 50, kGrey}}},
       // whole multiple in 9x7: factor 3 (6 < 7 on both axes), 6x6 at (1,0)

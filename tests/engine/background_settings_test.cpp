@@ -73,7 +73,8 @@ TEST(BackgroundSettingsFromScript, DerivedSettings) {
          EXPECT_EQ(s.title, L"Acme Notes Setup");
          EXPECT_TRUE(s.titleFollowsLanguage);
        }},
-      {"fixed title flag: message 0 stays", [](format::SetupScript& s) { s.productFlagsHigh |= high::kFixedBackgroundTitle; },
+      {"fixed title flag: message 0 stays",
+       [](format::SetupScript& s) { s.productFlagsHigh |= high::kFixedBackgroundTitle; },
        [](const BackgroundSettings& s) {
          EXPECT_EQ(s.title, L"Acme Notes Setup");
          EXPECT_FALSE(s.titleFollowsLanguage);
@@ -115,7 +116,8 @@ class UninstallEntry : public ::testing::Test {
     CreateDirectoryW(folder_.c_str(), nullptr);
   }
   void TearDown() override {
-    for (const wchar_t* name : {L"\\Installer Background.bmp", L"\\uninstall.ico"}) DeleteFileW((folder_ + name).c_str());
+    for (const wchar_t* name : {L"\\Installer Background.bmp", L"\\uninstall.ico"})
+      DeleteFileW((folder_ + name).c_str());
     RemoveDirectoryW(folder_.c_str());
     RegDeleteTreeW(HKEY_CURRENT_USER, kKey);
   }
@@ -201,11 +203,11 @@ TEST_F(UninstallEntry, StoredValuesAreRead) {
 
 // A bitmap file of a 1x1 24-bit picture: the file header, then the DIB.
 DibBytes OnePixelBitmapFile() {
-  return {'B', 'M', 58, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0,   // "BM", file size, reserved, pixel offset
-          40, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 24, 0,  // header size, width, height, planes, bits
-          0, 0, 0, 0, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,    // compression, image size, resolution
-          0, 0, 0, 0, 0, 0, 0, 0,                            // colours used, important colours
-          0x30, 0x20, 0x10, 0};                              // one pixel and its padding
+  return {'B',  'M',  58,   0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0,         // "BM", file size, reserved, pixel offset
+          40,   0,    0,    0, 1, 0, 0, 0, 1, 0, 0,  0, 1, 0, 24, 0,  // header size, width, height, planes, bits
+          0,    0,    0,    0, 4, 0, 0, 0, 0, 0, 0,  0, 0, 0, 0,  0,  // compression, image size, resolution
+          0,    0,    0,    0, 0, 0, 0, 0,                            // colours used, important colours
+          0x30, 0x20, 0x10, 0};                                       // one pixel and its padding
 }
 
 TEST_F(UninstallEntry, PictureAndItsValuesOnlyWithTheUninstallerPictureFlag) {
@@ -235,11 +237,12 @@ TEST_F(UninstallEntry, EntryWithoutBitmapSizeShowsNoPictureEvenWithTheFile) {
 
 // A 16x16 32-bit icon: directory, one entry, then the image.
 DibBytes IconFile() {
-  DibBytes bytes = {0, 0, 1, 0, 1, 0,                                // reserved, type icon, one image
-                    16, 16, 0, 0, 1, 0, 32, 0,                       // width, height, colours, reserved, planes, bits
-                    0x68, 0x04, 0, 0, 22, 0, 0, 0,                   // image size 1128, image offset 22
-                    40, 0, 0, 0, 16, 0, 0, 0, 32, 0, 0, 0, 1, 0, 32, 0,  // header, width, height of both masks, planes, bits
-                    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+  DibBytes bytes = {
+      0,    0,    1, 0, 1,  0,                                   // reserved, type icon, one image
+      16,   16,   0, 0, 1,  0, 32, 0,                            // width, height, colours, reserved, planes, bits
+      0x68, 0x04, 0, 0, 22, 0, 0,  0,                            // image size 1128, image offset 22
+      40,   0,    0, 0, 16, 0, 0,  0, 32, 0, 0, 0, 1, 0, 32, 0,  // header, width, height of both masks, planes, bits
+      0,    0,    0, 0, 0,  0, 0,  0, 0,  0, 0, 0, 0, 0, 0,  0, 0, 0, 0, 0, 0, 0, 0, 0};
   for (int pixel = 0; pixel < 16 * 16; ++pixel) bytes.insert(bytes.end(), {0, 0, 255, 255});
   bytes.insert(bytes.end(), 16 * 4, 0);  // the mask: every pixel drawn
   return bytes;

@@ -32,17 +32,17 @@ class Bytes {
 // 3 by 2 pixels, 8 bits, rows stored top first, two colours used.
 DibBytes TopDownPaletteDib() {
   return Bytes()
-      .U32(40)           // header size: BITMAPINFOHEADER
-      .U32(3)            // width
-      .U32(0xFFFFFFFE)   // height -2: rows stored top first
-      .U16(1)            // planes
-      .U16(8)            // bits per pixel
-      .U32(0)            // compression: BI_RGB
-      .U32(8)            // image size
-      .U32(2835)         // horizontal pixels per metre
-      .U32(2835)         // vertical pixels per metre
-      .U32(2)            // colours used: the table holds two entries
-      .U32(1)            // important colours
+      .U32(40)                     // header size: BITMAPINFOHEADER
+      .U32(3)                      // width
+      .U32(0xFFFFFFFE)             // height -2: rows stored top first
+      .U16(1)                      // planes
+      .U16(8)                      // bits per pixel
+      .U32(0)                      // compression: BI_RGB
+      .U32(8)                      // image size
+      .U32(2835)                   // horizontal pixels per metre
+      .U32(2835)                   // vertical pixels per metre
+      .U32(2)                      // colours used: the table holds two entries
+      .U32(1)                      // important colours
       .Raw({0x10, 0x20, 0x30, 0})  // colour 0: blue, green, red, reserved
       .Raw({0xA0, 0xB0, 0xC0, 0})  // colour 1
       .Raw({0, 1, 0, 0})           // top row: three indices and a byte of padding
@@ -53,13 +53,13 @@ DibBytes TopDownPaletteDib() {
 // 16 by 1 pixels, 1 bit, the old core header with three-byte colours.
 DibBytes CoreHeaderDib() {
   return Bytes()
-      .U32(12)  // header size: BITMAPCOREHEADER
-      .U16(16)  // width
-      .U16(1)   // height
-      .U16(1)   // planes
-      .U16(1)   // bits per pixel: two colours implied
-      .Raw({0, 0, 0})        // colour 0: blue, green, red
-      .Raw({255, 255, 255})  // colour 1
+      .U32(12)                  // header size: BITMAPCOREHEADER
+      .U16(16)                  // width
+      .U16(1)                   // height
+      .U16(1)                   // planes
+      .U16(1)                   // bits per pixel: two colours implied
+      .Raw({0, 0, 0})           // colour 0: blue, green, red
+      .Raw({255, 255, 255})     // colour 1
       .Raw({0xAA, 0x55, 0, 0})  // one row of 16 bits, padded to four bytes
       .Get();
 }
@@ -67,27 +67,28 @@ DibBytes CoreHeaderDib() {
 // 2 by 1 pixels, 32 bits with the three colour masks after a plain header.
 DibBytes MaskedDib(uint32_t redMask, uint8_t alpha) {
   return Bytes()
-      .U32(40)  // header size
-      .U32(2)   // width
-      .U32(1)   // height
-      .U16(1)   // planes
-      .U16(32)  // bits per pixel
-      .U32(3)   // compression: BI_BITFIELDS
-      .U32(8)   // image size
-      .U32(0)   // horizontal pixels per metre
-      .U32(0)   // vertical pixels per metre
-      .U32(0)   // colours used
-      .U32(0)   // important colours
-      .U32(redMask)  // red mask
-      .U32(0xFF00)   // green mask
-      .U32(0xFF)     // blue mask
+      .U32(40)                // header size
+      .U32(2)                 // width
+      .U32(1)                 // height
+      .U16(1)                 // planes
+      .U16(32)                // bits per pixel
+      .U32(3)                 // compression: BI_BITFIELDS
+      .U32(8)                 // image size
+      .U32(0)                 // horizontal pixels per metre
+      .U32(0)                 // vertical pixels per metre
+      .U32(0)                 // colours used
+      .U32(0)                 // important colours
+      .U32(redMask)           // red mask
+      .U32(0xFF00)            // green mask
+      .U32(0xFF)              // blue mask
       .Raw({1, 2, 3, 0})      // pixel: blue, green, red, alpha
       .Raw({4, 5, 6, alpha})  // pixel
       .Get();
 }
 
 uint32_t Le32(const DibBytes& bytes, size_t offset) {
-  return bytes[offset] | bytes[offset + 1] << 8 | bytes[offset + 2] << 16 | static_cast<uint32_t>(bytes[offset + 3]) << 24;
+  return bytes[offset] | bytes[offset + 1] << 8 | bytes[offset + 2] << 16 |
+         static_cast<uint32_t>(bytes[offset + 3]) << 24;
 }
 
 TEST(BitmapFileFromDib, PutsTheFileHeaderInFront) {
