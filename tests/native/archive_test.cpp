@@ -32,6 +32,16 @@ struct Coding {
   ChunkCoding coding;
 };
 
+// The archive holds the two records "abc" and "de" and nothing after them.
+void ExpectAbcThenDe(ArchiveReader& reader) {
+  std::vector<uint8_t> record;
+  ASSERT_EQ(reader.NextRecord(record), Error::kNone);
+  EXPECT_EQ(record, Bytes("abc"));
+  ASSERT_EQ(reader.NextRecord(record), Error::kNone);
+  EXPECT_EQ(record, Bytes("de"));
+  EXPECT_EQ(reader.Finish(), Error::kNone);
+}
+
 const Coding kCodings[] = {
     {"plain", {false, nullptr}},
     {"compressed", {true, nullptr}},
@@ -102,12 +112,7 @@ TEST(RecordStream, RecordLengthSplitAcrossChunks) {
   std::vector<uint8_t> archive;
   for (const std::vector<uint8_t>& chunk : chunks) ASSERT_TRUE(AppendChunk(chunk, archive));
   ArchiveReader reader(archive, {});
-  std::vector<uint8_t> record;
-  ASSERT_EQ(reader.NextRecord(record), Error::kNone);
-  EXPECT_EQ(record, Bytes("abc"));
-  ASSERT_EQ(reader.NextRecord(record), Error::kNone);
-  EXPECT_EQ(record, Bytes("de"));
-  EXPECT_EQ(reader.Finish(), Error::kNone);
+  ExpectAbcThenDe(reader);
 }
 
 TEST(ArchiveReader, LaterChunksAreDecodedOnlyWhenNeeded) {
@@ -141,12 +146,7 @@ std::vector<uint8_t> HandFramedArchive() {
 TEST(ArchiveLayout, ReaderTakesRecordsFromHandFramedChunks) {
   const std::vector<uint8_t> archive = HandFramedArchive();
   ArchiveReader reader(archive, {});
-  std::vector<uint8_t> record;
-  ASSERT_EQ(reader.NextRecord(record), Error::kNone);
-  EXPECT_EQ(record, Bytes("abc"));
-  ASSERT_EQ(reader.NextRecord(record), Error::kNone);
-  EXPECT_EQ(record, Bytes("de"));
-  EXPECT_EQ(reader.Finish(), Error::kNone);
+  ExpectAbcThenDe(reader);
 }
 
 TEST(ArchiveLayout, WriterFramesTheSameChunks) {
@@ -172,12 +172,7 @@ TEST(ArchiveLayout, CodedChunkIsFramedByItsStoredBytes) {
     EXPECT_EQ(BuildArchive({Bytes("abc"), Bytes("de")}, 1 << 20, c.coding), archive.bytes());
 
     ArchiveReader reader(archive.bytes(), c.coding);
-    std::vector<uint8_t> record;
-    ASSERT_EQ(reader.NextRecord(record), Error::kNone);
-    EXPECT_EQ(record, Bytes("abc"));
-    ASSERT_EQ(reader.NextRecord(record), Error::kNone);
-    EXPECT_EQ(record, Bytes("de"));
-    EXPECT_EQ(reader.Finish(), Error::kNone);
+    ExpectAbcThenDe(reader);
   }
 }
 
