@@ -16,6 +16,7 @@
 #include "actions/registry.h"
 #include "actions/restore_point.h"
 #include "actions/shortcuts.h"
+#include "actions/summary_choices.h"
 #include "app/exit.h"
 #include "app/gates.h"
 #include "state/installer_state.h"
@@ -145,6 +146,8 @@ void ResolveInstallFolder() {
 }
 
 void FolderPages() {
+  g_installer.requiredBytes = 0;
+  for (int32_t size : g_payload.header.entrySizes) g_installer.requiredBytes += static_cast<uint32_t>(size);
   bool masterRule = g_installer.installFolderSource == InstallFolderSource::kMaster;
   if (!Automatic() && LowFlag(low::kFolderPage) && !masterRule) EndUnless(ChooseInstallFolder());
   g_installer.portable = ts::IsPortableFolder(g_installer.installFolder);
@@ -344,7 +347,7 @@ constexpr Phase kPhases[] = {
     {36, L"exit batch", RunExitBatch},
     {37, L"empty folders", RemoveEmptyFolders},
     {38, L"restart", Restart},
-    {39, L"programs to start", StartRequestedProgram},
+    {39, L"programs to start", [] { StartRequestedProgram(); CarryOutSummaryChoices(); }},
 };
 
 }  // namespace

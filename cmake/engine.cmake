@@ -20,6 +20,7 @@ add_library(palisade_engine STATIC
   core/ts_texts.cpp
   core/ts_tree.cpp
   core/ts_vector.cpp
+  core/ts_window.cpp
   app/command_line.cpp
   app/entry.cpp
   app/exit.cpp
@@ -48,9 +49,14 @@ add_library(palisade_engine STATIC
   actions/registry.cpp
   actions/restore_point.cpp
   actions/shortcuts.cpp
+  actions/summary_choices.cpp
   ui/crash_report.cpp
+  ui/dialog_look.cpp
   ui/message_box.cpp
+  ui/page.cpp
+  ui/page_rules.cpp
   ui/progress.cpp
+  ui/summary.cpp
   ui/wizard.cpp
   uninstall/deferred.cpp
   uninstall/existing_install.cpp
