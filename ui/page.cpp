@@ -94,6 +94,13 @@ void FrameSidePicture(HWND page, uint32_t style) {
 
 Page* PageOf(HWND window) { return reinterpret_cast<Page*>(GetWindowLongPtrW(window, DWLP_USER)); }
 
+// Texts drawn transparent over a picture or the white panel wait for what
+// lies beneath them to be painted.
+void PaintAfterWhatLiesBeneath(HWND page, int control) {
+  HWND text = GetDlgItem(page, control);
+  if (text) SetWindowLongW(text, GWL_EXSTYLE, GetWindowLongW(text, GWL_EXSTYLE) | WS_EX_TRANSPARENT);
+}
+
 void Decorate(HWND window, const Page& page) {
   if (page.decorated && PaintsBanner(page.style)) {
     SetWindowTextW(window, page.bannerWindowCaption.c_str());
@@ -106,6 +113,11 @@ void Decorate(HWND window, const Page& page) {
   if (page.decorated && HasSidePicture(page.style)) {
     ShowPicture(window, kSidePicture, PageBitmap(kSidePictureBitmap));
     FrameSidePicture(window, page.style);
+  }
+  PaintAfterWhatLiesBeneath(window, kBannerCaption);
+  PaintAfterWhatLiesBeneath(window, kBannerTitle);
+  if (page.decorated && page.style == kWhiteStyle) {
+    for (int text : kTextsOnWhite) PaintAfterWhatLiesBeneath(window, text);
   }
   if (GetDlgItem(window, kWhitePanel)) {
     SetWindowPos(GetDlgItem(window, kWhitePanel), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
