@@ -6,6 +6,7 @@
 //   wintest rects (--caption TEXT | --class NAME) [--timeout MS]
 //   wintest press ID (--caption TEXT | --class NAME) [--timeout MS]
 //   wintest gone  (--caption TEXT | --class NAME) [--timeout MS]
+//   wintest close (--caption TEXT | --class NAME) [--timeout MS]
 //   wintest state ID (--caption TEXT | --class NAME) [--timeout MS]
 //   wintest settext ID TEXT (--caption TEXT | --class NAME) [--timeout MS]
 //   wintest select ID INDEX (--caption TEXT | --class NAME) [--timeout MS]
@@ -49,6 +50,7 @@ constexpr wchar_t kUsage[] =
     L"       wintest rects (--caption TEXT | --class NAME) [--timeout MS]\n"
     L"       wintest press ID (--caption TEXT | --class NAME) [--timeout MS]\n"
     L"       wintest gone (--caption TEXT | --class NAME) [--timeout MS]\n"
+    L"       wintest close (--caption TEXT | --class NAME) [--timeout MS]\n"
     L"       wintest state ID (--caption TEXT | --class NAME) [--timeout MS]\n"
     L"       wintest settext ID TEXT (--caption TEXT | --class NAME) [--timeout MS]\n"
     L"       wintest select ID INDEX (--caption TEXT | --class NAME) [--timeout MS]\n"
@@ -398,6 +400,14 @@ int Watch(int id, const Options& options) {
   return kSuccess;
 }
 
+// What the window's close box does.
+int Close(const Options& options) {
+  HWND window = WaitForVisible(options.target, options.timeoutMs);
+  if (!window) return Fail(NotAppeared(options.target, options.timeoutMs));
+  if (!PostMessageW(window, WM_CLOSE, 0, 0)) return Fail(L"could not post to window " + HandleText(window));
+  return kSuccess;
+}
+
 int Gone(const Options& options) {
   if (PollUntil(options.timeoutMs, [&] { return FindTopLevel(options.target, false) == nullptr; })) return kSuccess;
   return Fail(L"window with " + Describe(options.target) + L" still there after " +
@@ -447,6 +457,7 @@ int RunWindowCommand(std::wstring_view command, int argc, wchar_t** argv) {
   if (command == L"texts") return Texts(*options);
   if (command == L"rects") return Rects(*options);
   if (command == L"gone") return Gone(*options);
+  if (command == L"close") return Close(*options);
   return BadUsage();
 }
 

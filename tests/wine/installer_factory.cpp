@@ -1,5 +1,6 @@
 #include "installer_factory.h"
 
+#include <filesystem>
 #include <fstream>
 #include <stdexcept>
 
@@ -140,6 +141,12 @@ uint32_t HeaderFieldValue(const Bytes& installer, HeaderField field) {
 void WriteBytes(const std::string& path, const Bytes& bytes) {
   std::ofstream out(path, std::ios::binary);
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string PlaceInstaller(const WinePrefix& prefix, const InstallerRecipe& recipe, const std::string& name) {
+  std::filesystem::create_directories(prefix.DriveC() + "/cases");
+  WriteBytes(prefix.DriveC() + "/cases/" + name + ".exe", BuildInstaller(recipe));
+  return "C:\\cases\\" + name + ".exe";
 }
 
 }  // namespace palisade::testing

@@ -15,6 +15,8 @@ namespace palisade::testing {
 
 using Bytes = std::vector<uint8_t>;
 
+class WinePrefix;
+
 struct TestFile {
   std::string name;  // stored form: ASCII, or "|" and UTF-8
   std::string content;
@@ -62,5 +64,9 @@ void PatchHeaderField(Bytes& installer, HeaderField field, uint32_t value);
 uint32_t HeaderFieldValue(const Bytes& installer, HeaderField field);
 
 void WriteBytes(const std::string& path, const Bytes& bytes);
+
+// Builds the installer into the prefix's C:\cases folder as NAME.exe and
+// returns its Windows path.
+std::string PlaceInstaller(const WinePrefix& prefix, const InstallerRecipe& recipe, const std::string& name);
 
 }  // namespace palisade::testing

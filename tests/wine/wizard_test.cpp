@@ -1,0 +1,264 @@
+// The wizard, progress and summary pages of an interactive installation
+// under Wine, driven from outside with the window helper: each page's texts
+// read by control id against the message table, the buttons pressed, and
+// what the pages hand on checked in the installed result.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <sstream>
+#include <thread>
+
+#include "format/product_flags.h"
+#include "installer_factory.h"
+#include "wine_harness.h"
+
+namespace palisade::testing {
+namespace {
+
+namespace low = format::product_flags_low;
+namespace high = format::product_flags_high;
+namespace flags2 = format::product_flags2;
+
+using format::PageStyleIndex;
+
+constexpr char kRichReadme[] = "\xEF\xBB\xBF{\\rtf1\\ansi\\pard Rich readme for <product>.\\par}";
+
+// Sets message `number` of every language, each language's text marked with
+// its name ("Next (Deutsch)").
+void SetMessage(format::SetupScript& script, int number, const std::string& text) {
+  for (size_t language = 0; language < script.languageNames.size(); ++language) {
+    std::u16string name = script.languageNames[language];
+    std::string marked = text + " (" + std::string(name.begin(), name.end()) + ")";
+    script.messages[static_cast<size_t>(number)][language] = std::u16string(marked.begin(), marked.end());
+  }
+}
+
+// A product with the texts of every page in two languages, every page on.
+InstallerRecipe TwoLanguageProduct() {
+  InstallerRecipe recipe;
+  recipe.script = MinimalScript();
+  format::SetupScript& s = recipe.script;
+  s.languageNames = {u"English", u"Deutsch"};
+  for (auto& message : s.messages) message.resize(2);
+  const std::pair<int, const char*> texts[] = {
+      {1, "Welcome to <product>"}, {9, "Uninstall first"},     {11, "Choose the folder"}, {20, "Setup question"},
+      {21, "Setup error"},        {24, "Folder"},             {27, "Password:"},          {28, "Stop now?"},
+      {39, "Installing <product>"}, {42, "All done"},          {43, "Complete"},          {44, "Licence"},
+      {45, "Accept"},             {46, "Decline"},            {47, "Read the licence"},  {48, "Next"},
+      {49, "Cancel"},             {50, "Readme"},             {51, "Read this"},         {52, "Browse"},
+      {54, "Installing"},         {65, "Setup"},              {75, "Password"},          {76, "Enter the password"},
+      {82, "Choose a language"},  {84, "Start it"},           {88, "Choose the group"},  {89, "Start menu"},
+      {90, "Install"},            {94, "Language"},           {95, "Finish"},            {98, "Cancelled"},
+      {102, "Wrong password"},    {111, "Stopped"},
+  };
+  for (const auto& [number, text] : texts) SetMessage(s, number, text);
+  s.productFlagsLow |= low::kFolderPage | low::kPreviousInstallation | low::kKeepInstallLog;
+  s.productFlagsHigh |= high::kStartMenuPage | high::kProgressPage;
+  s.pageStyles = {1, 1, 2, 3, 0, 1, 2, 1};  // greeting, language, licence, readme, folder, start menu, progress, summary
+  s.password = "Pw";
+  s.licenseTexts = {format::Bytes{'L', 'i', 'c', 'e', 'n', 'c', 'e', ' ', 'o', 'f', ' ', '<', 'p', 'r', 'o', 'd', 'u', 'c', 't', '>'}};
+  s.readmeTexts = {format::Bytes(kRichReadme, kRichReadme + sizeof kRichReadme - 1)};
+  s.uninstallerName = "Uninstall.exe";
+  recipe.files = {{"app.txt", "app"}};
+  return recipe;
+}
+
+// Only the progress page: no greeting, no folder pages, no summary.
+InstallerRecipe ProgressOnlyProduct(int fileCount) {
+  InstallerRecipe recipe;
+  recipe.script = MinimalScript();
+  format::SetupScript& s = recipe.script;
+  for (const auto& [number, text] : {std::pair<int, const char*>{20, "Question"}, {28, "Stop now?"}, {49, "Cancel"},
+                                     {54, "Installing"}, {98, "Cancelled"}, {111, "Stopped"}}) {
+    s.messages[static_cast<size_t>(number)][0] = std::u16string(text, text + strlen(text));
+  }
+  s.productFlagsLow |= low::kNoSummary;
+  s.productFlagsHigh |= high::kNoGreeting | high::kProgressPage;
+  s.pageStyles[format::kProgressPage] = 1;
+  for (int i = 0; i < fileCount; ++i) recipe.files.push_back({"file" + std::to_string(i) + ".txt", "content"});
+  return recipe;
+}
+
+// A program started without waiting leaves its file a moment later.
+bool ShowsUp(const std::string& path) {
+  for (int tenth = 0; tenth < 100 && !FileExists(path); ++tenth) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  return FileExists(path);
+}
+
+class Wizard : public SharedPrefixTest {
+ protected:
+  Started Start(const InstallerRecipe& recipe, const std::string& name, std::vector<std::string> arguments = {}) {
+    arguments.insert(arguments.begin(), PlaceInstaller(*prefix_, recipe, name));
+    return prefix_->Start(arguments, {kDebugOutput});
+  }
+
+  // The texts of the window once they hold `expected`, or the last seen.
+  std::string TextsOnceShowing(const std::string& caption, const std::string& expected) {
+    std::string texts;
+    for (int attempt = 0; attempt < 100 && texts.find(expected) == std::string::npos; ++attempt) {
+      if (attempt) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      texts = prefix_->WindowHelper({"texts", "--caption", caption}).out;
+    }
+    return texts;
+  }
+
+  void ExpectShowing(const std::string& caption, const std::vector<std::string>& lines) {
+    std::string texts = TextsOnceShowing(caption, lines.front());
+    for (const std::string& line : lines) EXPECT_NE(texts.find(line + "\n"), std::string::npos) << line << "\n" << texts;
+  }
+
+  void Helper(std::vector<std::string> arguments, const std::string& caption) {
+    arguments.insert(arguments.end(), {"--caption", caption});
+    RunResult run = prefix_->WindowHelper(arguments);
+    EXPECT_EQ(run.exitCode, 0) << arguments.front() << " " << caption << ": " << run.err;
+  }
+
+  void Press(const std::string& caption, int id) { Helper({"press", std::to_string(id)}, caption); }
+  void Type(const std::string& caption, int id, const std::string& text) {
+    Helper({"settext", std::to_string(id), text}, caption);
+  }
+
+  std::string State(const std::string& caption, int id) {
+    return prefix_->WindowHelper({"state", std::to_string(id), "--caption", caption}).out;
+  }
+};
+
+TEST_F(Wizard, AnInteractiveInstallationGoesThroughEveryPage) {
+  InstallerRecipe recipe = TwoLanguageProduct();
+  recipe.script.launchProgram = "cmd.exe /c echo launched> C:\\launched.txt";
+  recipe.productFlags2 = flags2::kLaunchChecked;
+  Started run = Start(recipe, "wizard");
+
+  // The language page preselects English, then relabels itself in the language picked.
+  ExpectShowing("Language (English)", {"1009\tStatic\tChoose a language (English)", "1001\tButton\tNext (English)",
+                                       "1003\tButton\tCancel (English)"});
+  Helper({"select", "1017", "1"}, "Language (English)");
+  ExpectShowing("Language (Deutsch)", {"1009\tStatic\tChoose a language (Deutsch)", "1001\tButton\tNext (Deutsch)"});
+  Press("Language (Deutsch)", 1001);
+
+  ExpectShowing("Setup (Deutsch)", {"1009\tStatic\tWelcome to Palisade Test Product (Deutsch)"});
+  Press("Setup (Deutsch)", 1001);
+
+  // A wrong password keeps the page open behind an error; letter case counts.
+  ExpectShowing("Password (Deutsch)", {"1009\tStatic\tEnter the password (Deutsch)", "1039\tStatic\tPassword: (Deutsch)"});
+  Type("Password (Deutsch)", 1019, "pw");
+  Press("Password (Deutsch)", 1001);
+  ExpectShowing("Setup error (Deutsch)", {"65535\tStatic\tWrong password (Deutsch)"});
+  Press("Setup error (Deutsch)", 1);
+  Type("Password (Deutsch)", 1019, "Pw");
+  Press("Password (Deutsch)", 1001);
+
+  // Banner style: the window keeps the setup caption and the title moves into the banner.
+  ExpectShowing("Setup (Deutsch)", {"1035\tStatic\tLicence (Deutsch)", "1009\tStatic\tRead the licence (Deutsch)",
+                                    "1005\tEdit\tLicence of Palisade Test Product", "1001\tButton\tAccept (Deutsch)",
+                                    "1003\tButton\tDecline (Deutsch)"});
+  Press("Setup (Deutsch)", 1001);
+
+  // Rich text keeps its placeholder.
+  ExpectShowing("Readme (Deutsch)", {"1005\tRichEdit20W\tRich readme for <product>.", "1009\tStatic\tRead this (Deutsch)"});
+  Press("Readme (Deutsch)", 1001);
+
+  ExpectShowing("Folder (Deutsch)", {"1009\tStatic\tChoose the folder (Deutsch)",
+                                     "1015\tEdit\tC:\\\\Program Files\\\\Palisade Test Product",
+                                     "1013\tButton\tBrowse (Deutsch)", "1001\tButton\tNext (Deutsch)"});
+  Type("Folder (Deutsch)", 1015, "C:\\Chosen Folder");
+  Press("Folder (Deutsch)", 1001);
+
+  // An invalid name disables the forward button.
+  ExpectShowing("Start menu (Deutsch)", {"1009\tStatic\tChoose the group (Deutsch)", "1001\tButton\tInstall (Deutsch)"});
+  Type("Start menu (Deutsch)", 1015, "Bad;Name");
+  EXPECT_NE(State("Start menu (Deutsch)", 1001).find("enabled 0\n"), std::string::npos);
+  Type("Start menu (Deutsch)", 1015, "Acme\\Tools");
+  EXPECT_NE(State("Start menu (Deutsch)", 1001).find("enabled 1\n"), std::string::npos);
+  Press("Start menu (Deutsch)", 1001);
+
+  ExpectShowing("Complete (Deutsch)", {"1009\tStatic\tAll done (Deutsch)", "1025\tButton\tStart it (Deutsch)",
+                                       "1001\tButton\tFinish (Deutsch)"});
+  EXPECT_NE(State("Complete (Deutsch)", 1025).find("visible 1\nchecked 1\n"), std::string::npos);
+  EXPECT_NE(State("Complete (Deutsch)", 1023).find("visible 0\nchecked 0\n"), std::string::npos);
+  Press("Complete (Deutsch)", 1001);
+
+  RunResult result = prefix_->Wait(run, 60);
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(ReadFile(prefix_->DriveC() + "/Chosen Folder/app.txt"), "app");
+  std::string key = prefix_->Run({"reg", "query", "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
+                                                  "Palisade Test Product", "/v", "ProductStartMenu"}).out;
+  EXPECT_NE(key.find("Acme\\Tools"), std::string::npos) << key;
+  EXPECT_TRUE(ShowsUp(prefix_->DriveC() + "/launched.txt")) << "the checked program is started";
+}
+
+TEST_F(Wizard, DecliningTheLicenceEndsTheRunWithNothingCreated) {
+  InstallerRecipe recipe = TwoLanguageProduct();
+  recipe.script.languageNames = {u"English"};
+  for (auto& message : recipe.script.messages) message.resize(1);
+  recipe.script.password.clear();
+  recipe.script.productFlagsHigh |= high::kNoGreeting;
+  recipe.script.pageStyles[format::kLicensePage] = 1;
+  Started run = Start(recipe, "decline");
+  ExpectShowing("Licence (English)", {"1003\tButton\tDecline (English)"});
+  Press("Licence (English)", 1003);
+  RunResult result = prefix_->Wait(run, 60);
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_FALSE(FileExists(prefix_->DriveC() + "/Program Files/Palisade Test Product"));
+  std::vector<std::string> trace = EngineTrace(result.err);
+  EXPECT_EQ(std::count(trace.begin(), trace.end(), "phase 13 installation folder"), 0) << result.err;
+}
+
+TEST_F(Wizard, EscapeAndTheCloseBoxEndNoPage) {
+  InstallerRecipe recipe = TwoLanguageProduct();
+  recipe.script.password.clear();
+  Started run = Start(recipe, "escape");
+  ExpectShowing("Language (English)", {"1001\tButton\tNext (English)"});
+  Press("Language (English)", 2);
+  Helper({"close"}, "Language (English)");
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  ExpectShowing("Language (English)", {"1001\tButton\tNext (English)"});
+  Press("Language (English)", 1003);
+  EXPECT_EQ(prefix_->Wait(run, 60).exitCode, 1);
+}
+
+TEST_F(Wizard, ProgressBarTakesTheFileMilestones) {
+  InstallerRecipe recipe = ProgressOnlyProduct(10);
+  // Each file's status stays up a while, so that every position can be seen.
+  recipe.script.minimumStatusTime = 150;
+  Started run = Start(recipe, "progress");
+  RunResult watched = prefix_->WindowHelper({"watch", "1007", "--caption", "Installing"});
+  RunResult result = prefix_->Wait(run, 60);
+  EXPECT_EQ(result.exitCode, 1);
+  std::vector<int> positions;
+  std::istringstream lines(watched.out);
+  for (int position; lines >> position;) {
+    if (position >= 28 && position < 91) positions.push_back(position);
+  }
+  EXPECT_EQ(positions, (std::vector<int>{28, 34, 40, 46, 52, 59, 65, 71, 77, 83})) << watched.out;
+}
+
+TEST_F(Wizard, CancelOnTheProgressPageAsksAndYesEndsTheRun) {
+  InstallerRecipe recipe = ProgressOnlyProduct(3);
+  recipe.script.minimumStatusTime = 3000;
+  Started run = Start(recipe, "cancel");
+  ExpectShowing("Installing", {"1003\tButton\tCancel"});
+  EXPECT_NE(State("Installing", 1003).find("enabled 1\n"), std::string::npos);
+  Press("Installing", 1003);
+  ExpectShowing("Question", {"65535\tStatic\tStop now?"});
+  Press("Question", 6);
+  ExpectShowing("Stopped", {"65535\tStatic\tCancelled"});
+  Press("Stopped", 1);
+  RunResult result = prefix_->Wait(run, 60);
+  EXPECT_EQ(result.exitCode, 1);
+  std::vector<std::string> trace = EngineTrace(result.err);
+  EXPECT_EQ(std::count(trace.begin(), trace.end(), "phase 30 product registration"), 0) << result.err;
+}
+
+TEST_F(Wizard, CancelIsDisabledWhenTheScriptForbidsIt) {
+  InstallerRecipe recipe = ProgressOnlyProduct(2);
+  recipe.script.productFlagsLow |= low::kCancelForbidden;
+  recipe.script.minimumStatusTime = 500;
+  Started run = Start(recipe, "forbidden");
+  ExpectShowing("Installing", {"1003\tButton\tCancel"});
+  EXPECT_NE(State("Installing", 1003).find("enabled 0\n"), std::string::npos);
+  EXPECT_EQ(prefix_->Wait(run, 60).exitCode, 1);
+}
+
+}  // namespace
+}  // namespace palisade::testing
