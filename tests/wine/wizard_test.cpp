@@ -92,12 +92,13 @@ class Wizard : public SharedPrefixTest {
     return prefix_->Start(arguments, {kDebugOutput});
   }
 
-  // The texts of the window once they hold `expected`, or the last seen.
+  // The texts of the window once they hold `expected`, or the last seen
+  // when half a minute has passed.
   std::string TextsOnceShowing(const std::string& caption, const std::string& expected) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     std::string texts;
-    for (int attempt = 0; attempt < 100 && texts.find(expected) == std::string::npos; ++attempt) {
-      if (attempt) std::this_thread::sleep_for(std::chrono::milliseconds(100));
-      texts = prefix_->WindowHelper({"texts", "--caption", caption}).out;
+    while (texts.find(expected) == std::string::npos && std::chrono::steady_clock::now() < deadline) {
+      texts = prefix_->WindowHelper({"texts", "--caption", caption, "--timeout", "2000"}).out;
     }
     return texts;
   }
@@ -258,6 +259,62 @@ TEST_F(Wizard, CancelIsDisabledWhenTheScriptForbidsIt) {
   ExpectShowing("Installing", {"1003\tButton\tCancel"});
   EXPECT_NE(State("Installing", 1003).find("enabled 0\n"), std::string::npos);
   EXPECT_EQ(prefix_->Wait(run, 60).exitCode, 1);
+}
+
+// A product for the uninstaller's pages, under a name of its own.
+InstallerRecipe RemovableProduct() {
+  InstallerRecipe recipe;
+  recipe.script = MinimalScript();
+  format::SetupScript& s = recipe.script;
+  s.productName = "Palisade Removal Product";
+  for (const auto& [number, text] : {std::pair<int, const char*>{49, "Cancel"}, {53, "Remove it?"}, {55, "Removal"},
+                                     {71, "Removing <product>"}, {104, "Uninstall"}, {109, "We can help"},
+                                     {110, "Get help"}}) {
+    s.messages[static_cast<size_t>(number)][0] = std::u16string(text, text + strlen(text));
+  }
+  s.productFlagsLow |= low::kPreviousInstallation;
+  s.productFlagsHigh |= high::kProgressPage;
+  s.uninstallerName = "Uninstall.exe";
+  s.supportOffer = "https://support.example/";
+  recipe.files = {{"app.txt", "app"}};
+  return recipe;
+}
+
+constexpr char kRemovableFolder[] = "/Program Files/Palisade Removal Product";
+
+class UninstallerPages : public Wizard {
+ protected:
+  Started InstallAndStartUninstaller() {
+    // Not silent: a silent installation stores its flags without the progress page.
+    EXPECT_EQ(prefix_->Run({PlaceInstaller(*prefix_, RemovableProduct(), "removable"), "/a"}).exitCode, 1);
+    Started run = prefix_->Start({"C:\\Program Files\\Palisade Removal Product\\Uninstall.exe",
+                                  "/u:\"Palisade Removal Product\""});
+    ExpectShowing("Removal", {"65535\tStatic\tRemove it?"});
+    Press("Removal", 6);
+    ExpectShowing("Get help", {"1009\tStatic\tWe can help", "1001\tButton\tGet help", "1003\tButton\tUninstall"});
+    return run;
+  }
+};
+
+TEST_F(UninstallerPages, ProgressPageInTheBannerStyleWithCancelDisabled) {
+  Started run = InstallAndStartUninstaller();
+  Press("Get help", 1003);
+  ExpectShowing("Removal", {"1009\tStatic\tRemoving Palisade Removal Product", "1035\tStatic\tRemoval",
+                            "1003\tButton\tCancel"});
+  EXPECT_NE(State("Removal", 1003).find("enabled 0\n"), std::string::npos);
+  RunResult result = prefix_->Wait(run, 60);
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_FALSE(FileExists(prefix_->DriveC() + kRemovableFolder + "/app.txt"));
+}
+
+TEST_F(UninstallerPages, TakingTheSupportOfferLeavesTheProductInstalled) {
+  Started run = InstallAndStartUninstaller();
+  Press("Get help", 1001);
+  EXPECT_EQ(prefix_->Wait(run, 60).exitCode, 1);
+  EXPECT_TRUE(FileExists(prefix_->DriveC() + kRemovableFolder + "/app.txt"));
+  // Removed for the tests that share the prefix.
+  prefix_->Run({"C:\\Program Files\\Palisade Removal Product\\Uninstall.exe", "/u:\"Palisade Removal Product\"",
+                "/silent"});
 }
 
 }  // namespace
