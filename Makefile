@@ -1,12 +1,13 @@
 # make          build the engine and the builder into build/bin
 # make test     run every test (the engine's under Wine, on a virtual display)
 # make demo     the main job: build the demo and run it under Wine
+# make screenshots  every page in every style into docs/screenshots/
 JOBS ?= $(shell nproc)
 MAKEFLAGS += --no-print-directory
 NATIVE := build/native
 MINGW := build/mingw
 
-.PHONY: all bootstrap engine native test demo bench clean
+.PHONY: all bootstrap engine native test demo bench screenshots clean
 
 all: engine native
 
@@ -27,6 +28,9 @@ test: all
 
 demo: all
 	@tools/demo
+
+screenshots: all
+	@tools/screenshots
 
 bench: all
 	@bench/builder_vs_nsis $(BENCH_ARGS)

@@ -67,15 +67,21 @@ LRESULT CALLBACK PictureProcedure(HWND control, UINT message, WPARAM wParam, LPA
   return CallWindowProcW(original, control, message, wParam, lParam);
 }
 
-// The picture controls lie under the texts, so that a text drawn over them
-// is painted after them.
+// Pictures and the white panel lie under everything else and never paint
+// over a sibling; only the transparent texts above them (which siblings do
+// not clip) let them show through.
+void LayBeneath(HWND control) {
+  SetWindowLongW(control, GWL_STYLE, GetWindowLongW(control, GWL_STYLE) | WS_CLIPSIBLINGS);
+  SetWindowPos(control, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
 void ShowPicture(HWND page, int control, HBITMAP picture) {
   HWND area = GetDlgItem(page, control);
   if (!area || !picture || GetPropW(area, kPictureProperty)) return;
   SetPropW(area, kPictureProperty, picture);
   LONG_PTR original = SetWindowLongPtrW(area, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(PictureProcedure));
   SetPropW(area, kPictureProcedureProperty, reinterpret_cast<HANDLE>(original));
-  SetWindowPos(area, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  LayBeneath(area);
 }
 
 void FrameSidePicture(HWND page, uint32_t style) {
@@ -119,9 +125,7 @@ void Decorate(HWND window, const Page& page) {
   if (page.decorated && page.style == kWhiteStyle) {
     for (int text : kTextsOnWhite) PaintAfterWhatLiesBeneath(window, text);
   }
-  if (GetDlgItem(window, kWhitePanel)) {
-    SetWindowPos(GetDlgItem(window, kWhitePanel), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-  }
+  if (HWND panel = GetDlgItem(window, kWhitePanel)) LayBeneath(panel);
   InvalidateRect(window, nullptr, TRUE);
 }
 

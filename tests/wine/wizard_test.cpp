@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <map>
 #include <sstream>
 #include <thread>
 
@@ -60,6 +61,15 @@ InstallerRecipe TwoLanguageProduct() {
   s.readmeTexts = {format::Bytes(kRichReadme, kRichReadme + sizeof kRichReadme - 1)};
   s.uninstallerName = "Uninstall.exe";
   recipe.files = {{"app.txt", "app"}};
+  return recipe;
+}
+
+// One language, no password: the pages after the language page alone.
+InstallerRecipe OneLanguageProduct() {
+  InstallerRecipe recipe = TwoLanguageProduct();
+  recipe.script.languageNames = {u"English"};
+  for (auto& message : recipe.script.messages) message.resize(1);
+  recipe.script.password.clear();
   return recipe;
 }
 
@@ -189,10 +199,7 @@ TEST_F(Wizard, AnInteractiveInstallationGoesThroughEveryPage) {
 }
 
 TEST_F(Wizard, DecliningTheLicenceEndsTheRunWithNothingCreated) {
-  InstallerRecipe recipe = TwoLanguageProduct();
-  recipe.script.languageNames = {u"English"};
-  for (auto& message : recipe.script.messages) message.resize(1);
-  recipe.script.password.clear();
+  InstallerRecipe recipe = OneLanguageProduct();
   recipe.script.productFlagsHigh |= high::kNoGreeting;
   recipe.script.pageStyles[format::kLicensePage] = 1;
   Started run = Start(recipe, "decline");
@@ -203,6 +210,34 @@ TEST_F(Wizard, DecliningTheLicenceEndsTheRunWithNothingCreated) {
   EXPECT_FALSE(FileExists(prefix_->DriveC() + "/Program Files/Palisade Test Product"));
   std::vector<std::string> trace = EngineTrace(result.err);
   EXPECT_EQ(std::count(trace.begin(), trace.end(), "phase 13 installation folder"), 0) << result.err;
+}
+
+TEST_F(Wizard, APlainGreetingIsAMessageBoxWhoseCancelRefuses) {
+  InstallerRecipe recipe = OneLanguageProduct();
+  recipe.script.pageStyles[format::kGreetingPage] = 0;
+  Started run = Start(recipe, "plain-greeting");
+  ExpectShowing("Setup (English)", {"65535\tStatic\tWelcome to Palisade Test Product (English)", "1\tButton\tOK",
+                                    "2\tButton\tCancel (English)"});
+  Press("Setup (English)", 2);
+  EXPECT_EQ(prefix_->Wait(run, 60).exitCode, 1);
+  EXPECT_FALSE(FileExists(prefix_->DriveC() + "/Program Files/Palisade Test Product"));
+}
+
+TEST_F(Wizard, ClosingTheSummaryRunsNoneOfItsOptions) {
+  InstallerRecipe recipe = ProgressOnlyProduct(1);
+  recipe.script.productFlagsLow &= ~low::kNoSummary;
+  recipe.script.pageStyles[format::kSummaryPage] = 1;
+  for (const auto& [number, text] : {std::pair<int, const char*>{42, "All done"}, {43, "Complete"}, {84, "Start it"}}) {
+    recipe.script.messages[static_cast<size_t>(number)][0] = std::u16string(text, text + strlen(text));
+  }
+  recipe.script.launchProgram = "cmd.exe /c echo launched> C:\\closed-summary.txt";
+  recipe.productFlags2 = flags2::kLaunchChecked;
+  Started run = Start(recipe, "closed-summary");
+  ExpectShowing("Complete", {"1025\tButton\tStart it"});
+  EXPECT_NE(State("Complete", 1025).find("checked 1\n"), std::string::npos);
+  Helper({"close"}, "Complete");
+  EXPECT_EQ(prefix_->Wait(run, 60).exitCode, 1);
+  EXPECT_FALSE(ShowsUp(prefix_->DriveC() + "/closed-summary.txt"));
 }
 
 TEST_F(Wizard, EscapeAndTheCloseBoxEndNoPage) {
@@ -259,6 +294,33 @@ TEST_F(Wizard, CancelIsDisabledWhenTheScriptForbidsIt) {
   ExpectShowing("Installing", {"1003\tButton\tCancel"});
   EXPECT_NE(State("Installing", 1003).find("enabled 0\n"), std::string::npos);
   EXPECT_EQ(prefix_->Wait(run, 60).exitCode, 1);
+}
+
+// Dialog units follow the screen's resolution, so a page grows with it and
+// its buttons stay inside it, in their row.
+TEST(WizardResolution, PagesGrowWithTheScreensDotsPerInch) {
+  std::map<int, Rect> pages, next, cancel;
+  for (int dotsPerInch : {96, 144, 192}) {
+    WinePrefix prefix;
+    prefix.Run({"reg", "add", "HKCU\\Control Panel\\Desktop", "/v", "LogPixels", "/t", "REG_DWORD", "/d",
+                std::to_string(dotsPerInch), "/f"});
+    InstallerRecipe recipe = TwoLanguageProduct();
+    Started run = prefix.Start({PlaceInstaller(prefix, recipe, "resolution")});
+    std::map<std::string, Rect> rects = WindowRects(prefix.WindowHelper({"rects", "--caption", "Language (English)"}).out);
+    pages[dotsPerInch] = rects["window"];
+    next[dotsPerInch] = rects["1001"];
+    cancel[dotsPerInch] = rects["1003"];
+    prefix.WindowHelper({"press", "1003", "--caption", "Language (English)"});
+    prefix.Wait(run, 60);
+  }
+  auto width = [](const Rect& r) { return double(r.Width()); };
+  EXPECT_NEAR(width(pages[144]) / width(pages[96]), 1.5, 0.1);
+  EXPECT_NEAR(width(pages[192]) / width(pages[96]), 2.0, 0.12);
+  for (int dotsPerInch : {96, 144, 192}) {
+    EXPECT_LT(next[dotsPerInch].right, cancel[dotsPerInch].left) << dotsPerInch;
+    EXPECT_EQ(next[dotsPerInch].top, cancel[dotsPerInch].top) << dotsPerInch;
+    EXPECT_LE(cancel[dotsPerInch].right, pages[dotsPerInch].right) << dotsPerInch;
+  }
 }
 
 // A product for the uninstaller's pages, under a name of its own.
