@@ -90,10 +90,13 @@ add_custom_command(OUTPUT ${PALISADE_ART_BITMAPS}
   COMMAND "${PALISADE_ART_DIR}/make_art" "${PALISADE_ART_DIR}"
   DEPENDS ui/art/make_art.cpp
   COMMENT "Drawing the pages' pictures")
+add_custom_target(palisade_art DEPENDS ${PALISADE_ART_BITMAPS})
+set(PALISADE_PAGE_RESOURCES "${PALISADE_ART_BITMAPS};${CMAKE_SOURCE_DIR}/ui/pages.rc")
 set_source_files_properties(app/palisade-engine.rc PROPERTIES
-  OBJECT_DEPENDS "${PALISADE_ART_BITMAPS};${CMAKE_SOURCE_DIR}/ui/pages.rc;${CMAKE_SOURCE_DIR}/app/palisade-engine.manifest")
+  OBJECT_DEPENDS "${PALISADE_PAGE_RESOURCES};${CMAKE_SOURCE_DIR}/app/palisade-engine.manifest")
 
 add_executable(palisade-engine WIN32 app/main.cpp app/palisade-engine.rc)
+add_dependencies(palisade-engine palisade_art)
 target_include_directories(palisade-engine PRIVATE "${PALISADE_ART_DIR}")
 target_link_libraries(palisade-engine PRIVATE palisade_engine)
 target_link_options(palisade-engine PRIVATE -municode -s ${PALISADE_STATIC_LINK})

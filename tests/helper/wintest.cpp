@@ -7,6 +7,7 @@
 //   wintest press ID (--caption TEXT | --class NAME) [--timeout MS]
 //   wintest gone  (--caption TEXT | --class NAME) [--timeout MS]
 //   wintest close (--caption TEXT | --class NAME) [--timeout MS]
+//   wintest endsession (--caption TEXT | --class NAME) [--timeout MS]
 //   wintest state ID (--caption TEXT | --class NAME) [--timeout MS]
 //   wintest settext ID TEXT (--caption TEXT | --class NAME) [--timeout MS]
 //   wintest select ID INDEX (--caption TEXT | --class NAME) [--timeout MS]
@@ -17,7 +18,8 @@
 // and, for progress bars, "position", one "name value" a line. settext sets
 // an edit's text as typing would (the page hears of the change); select
 // picks a list's entry as a click would. watch prints every position that a
-// progress bar takes until its window is gone.
+// progress bar takes until its window is gone. endsession asks the window
+// whether Windows may log off ("answer 1") or not ("answer 0").
 //
 // Output is UTF-8, one item per line, texts escaped so that each stays on
 // its line. Exit code 0 on success, 1 on failure or timeout, 2 on bad usage.
@@ -51,6 +53,7 @@ constexpr wchar_t kUsage[] =
     L"       wintest press ID (--caption TEXT | --class NAME) [--timeout MS]\n"
     L"       wintest gone (--caption TEXT | --class NAME) [--timeout MS]\n"
     L"       wintest close (--caption TEXT | --class NAME) [--timeout MS]\n"
+    L"       wintest endsession (--caption TEXT | --class NAME) [--timeout MS]\n"
     L"       wintest state ID (--caption TEXT | --class NAME) [--timeout MS]\n"
     L"       wintest settext ID TEXT (--caption TEXT | --class NAME) [--timeout MS]\n"
     L"       wintest select ID INDEX (--caption TEXT | --class NAME) [--timeout MS]\n"
@@ -408,6 +411,15 @@ int Close(const Options& options) {
   return kSuccess;
 }
 
+int AskToEndSession(const Options& options) {
+  HWND window = WaitForVisible(options.target, options.timeoutMs);
+  if (!window) return Fail(NotAppeared(options.target, options.timeoutMs));
+  std::optional<LRESULT> answer = Ask(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF);
+  if (!answer) return Fail(L"the window did not answer");
+  PrintLine(L"answer " + std::to_wstring(*answer ? 1 : 0));
+  return kSuccess;
+}
+
 int Gone(const Options& options) {
   if (PollUntil(options.timeoutMs, [&] { return FindTopLevel(options.target, false) == nullptr; })) return kSuccess;
   return Fail(L"window with " + Describe(options.target) + L" still there after " +
@@ -458,6 +470,7 @@ int RunWindowCommand(std::wstring_view command, int argc, wchar_t** argv) {
   if (command == L"rects") return Rects(*options);
   if (command == L"gone") return Gone(*options);
   if (command == L"close") return Close(*options);
+  if (command == L"endsession") return AskToEndSession(*options);
   return BadUsage();
 }
 

@@ -286,6 +286,36 @@ TEST_F(Wizard, CancelOnTheProgressPageAsksAndYesEndsTheRun) {
   EXPECT_EQ(std::count(trace.begin(), trace.end(), "phase 30 product registration"), 0) << result.err;
 }
 
+TEST_F(Wizard, WindowsMayNotLogOffWhileTheProgressPageIsOpen) {
+  InstallerRecipe recipe = ProgressOnlyProduct(2);
+  recipe.script.minimumStatusTime = 500;
+  Started run = Start(recipe, "end-session");
+  ExpectShowing("Installing", {"1003\tButton\tCancel"});
+  EXPECT_EQ(prefix_->WindowHelper({"endsession", "--caption", "Installing"}).out, "answer 0\n");
+  EXPECT_EQ(prefix_->Wait(run, 60).exitCode, 1);
+}
+
+TEST_F(Wizard, MustUninstallConfirmation) {
+  const struct {
+    const char* how;
+    std::vector<std::string> helper;
+    const char* result;
+  } cases[] = {
+      {"Uninstall", {"press", "1001"}, "result 1001\n"},
+      {"Cancel", {"press", "1003"}, "result 1003\n"},
+      {"the close box", {"close"}, "result 1003\n"},
+  };
+  for (const auto& c : cases) {
+    Started probe = prefix_->Start({WindowsTestProgram("engine_probe.exe"), "--message", "21=Setup error", "--message",
+                                    "9=Remove the old one first", "--message", "104=Uninstall it", "--message",
+                                    "49=Keep it", "must-uninstall"});
+    ExpectShowing("Setup error", {"1009\tStatic\tRemove the old one first", "1001\tButton\tUninstall it",
+                                  "1003\tButton\tKeep it"});
+    Helper(c.helper, "Setup error");
+    EXPECT_EQ(prefix_->Wait(probe, 30).out, c.result) << c.how;
+  }
+}
+
 TEST_F(Wizard, CancelIsDisabledWhenTheScriptForbidsIt) {
   InstallerRecipe recipe = ProgressOnlyProduct(2);
   recipe.script.productFlagsLow |= low::kCancelForbidden;
