@@ -138,13 +138,11 @@ void SetUpPage(HWND window, Page& page) {
     CentreOnMainWindow(window);
   }
   if (page.setUp) page.setUp(window);
-  if (page.fitButtons) {
-    PutButtonImage(window, kForwardButton, kForwardImage);
-    PutButtonImage(window, kBackwardButton, kBackwardImage);
-    PutButtonImage(window, kBrowseButton, kBrowseImage);
-    FitButtonRow(window, {kForwardButton, kBackwardButton});
-    FitButtonRow(window, {kBrowseButton});
-  }
+  PutButtonImage(window, kForwardButton, kForwardImage);
+  PutButtonImage(window, kBackwardButton, kBackwardImage);
+  PutButtonImage(window, kBrowseButton, kBrowseImage);
+  FitButtonRow(window, {kForwardButton, kBackwardButton});
+  FitButtonRow(window, {kBrowseButton});
   Decorate(window, page);
 }
 

@@ -32,8 +32,6 @@ struct Page {
   std::function<bool(HWND page, UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result)> handle;
   // Places the page; centred on the main window unless the page says.
   std::function<void(HWND page)> place;
-  // Buttons whose captions were set: fitted and given their images.
-  bool fitButtons = true;
 };
 
 // Runs the page modally, owned by `owner` (the background window when

@@ -272,6 +272,7 @@ bool ShowRichDocument(HWND page, std::string_view rtf) {
   SendMessageW(rich, EM_SCROLL, SB_LINEUP, 0);
   g_richEdit = rich;
   SetTimer(page, kHideCaretTimer, kHideCaretInterval, nullptr);
+  SetTimer(page, kFocusTimer, kFocusDelay, nullptr);
   return true;
 }
 
@@ -326,7 +327,6 @@ bool ShowDocumentPage(const DocumentPageTexts& texts, std::string_view stored) {
   page.setUp = [&](HWND window) {
     SetTexts(window, {{kMainText, texts.prompt}, {kForwardButton, texts.forward}, {kBackwardButton, texts.backward}});
     ShowDocument(window, stored);
-    SetTimer(window, kFocusTimer, kFocusDelay, nullptr);
   };
   page.handle = HandleDocumentPage;
   return RunPage(page) != kBackwardButton;
