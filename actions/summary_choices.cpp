@@ -61,14 +61,16 @@ struct Held {
 // user and not with the installer's raised rights.
 bool StartThroughDesktop(const ts::WText& program, const ts::WText& arguments) {
   Held<IShellWindows> windows;
-  if (FAILED(CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER, IID_PPV_ARGS(&windows.p)))) return false;
+  if (FAILED(CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER, IID_PPV_ARGS(&windows.p))))
+    return false;
   VARIANT location = {};
   location.vt = VT_I4;
   location.lVal = CSIDL_DESKTOP;
   VARIANT empty = {};
   long handle = 0;
   Held<IDispatch> desktop;
-  if (windows.p->FindWindowSW(&location, &empty, SWC_DESKTOP, &handle, SWFO_NEEDDISPATCH, &desktop.p) != S_OK) return false;
+  if (windows.p->FindWindowSW(&location, &empty, SWC_DESKTOP, &handle, SWFO_NEEDDISPATCH, &desktop.p) != S_OK)
+    return false;
   Held<IServiceProvider> services;
   Held<IShellBrowser> browser;
   Held<IShellView> view;

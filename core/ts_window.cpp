@@ -49,14 +49,30 @@ RECT PlacedRect(const RECT& area, int width, int height, unsigned mode) {
   int marginX = areaWidth / kPlacementMarginDivisor, marginY = areaHeight / kPlacementMarginDivisor;
   int left = area.left + (areaWidth - width) / 2, top = area.top + (areaHeight - height) / 2;
   switch (mode) {
-    case kTopLeft: case kBottomLeft: left = area.left + marginX; break;
-    case kTopRight: case kBottomRight: left = area.right - marginX - width; break;
-    default: break;
+    case kTopLeft:
+    case kBottomLeft:
+      left = area.left + marginX;
+      break;
+    case kTopRight:
+    case kBottomRight:
+      left = area.right - marginX - width;
+      break;
+    default:
+      break;
   }
   switch (mode) {
-    case kTopCentre: case kTopLeft: case kTopRight: top = area.top + marginY; break;
-    case kBottomCentre: case kBottomLeft: case kBottomRight: top = area.bottom - marginY - height; break;
-    default: break;
+    case kTopCentre:
+    case kTopLeft:
+    case kTopRight:
+      top = area.top + marginY;
+      break;
+    case kBottomCentre:
+    case kBottomLeft:
+    case kBottomRight:
+      top = area.bottom - marginY - height;
+      break;
+    default:
+      break;
   }
   return {left, top, left + width, top + height};
 }
@@ -80,8 +96,9 @@ bool LoadCommonControls() {
   // Systems without the search flags refuse it; the system folder's copy is then loaded by path.
   if (!library) library = LoadSystemLibrary(L"comctl32.dll");
   using InitFunction = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
-  auto init = library ? reinterpret_cast<InitFunction>(reinterpret_cast<void*>(GetProcAddress(library, "InitCommonControlsEx")))
-                      : nullptr;
+  auto init =
+      library ? reinterpret_cast<InitFunction>(reinterpret_cast<void*>(GetProcAddress(library, "InitCommonControlsEx")))
+              : nullptr;
   INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_PROGRESS_CLASS | ICC_LINK_CLASS | ICC_STANDARD_CLASSES};
   loaded = init && init(&classes);
   return loaded;

@@ -54,7 +54,8 @@ std::vector<ButtonPlace> ButtonRow(HWND window, std::initializer_list<int> butto
     MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&rect), 2);
     row.push_back({button, rect});
   }
-  std::sort(row.begin(), row.end(), [](const ButtonPlace& a, const ButtonPlace& b) { return a.rect.left < b.rect.left; });
+  std::sort(row.begin(), row.end(),
+            [](const ButtonPlace& a, const ButtonPlace& b) { return a.rect.left < b.rect.left; });
   return row;
 }
 
@@ -78,7 +79,8 @@ void PutButtonImage(HWND dialog, int button, int image) {
   if (!(g_installer.productFlags2 & format::product_flags2::kButtonImages)) return;
   HWND control = GetDlgItem(dialog, button);
   int size = ts::DialogUnitsToPixelsY(dialog, kImageSizeUnits);
-  HANDLE bitmap = LoadImageW(g_installer.instance, MAKEINTRESOURCEW(image), IMAGE_BITMAP, size, size, LR_CREATEDIBSECTION);
+  HANDLE bitmap =
+      LoadImageW(g_installer.instance, MAKEINTRESOURCEW(image), IMAGE_BITMAP, size, size, LR_CREATEDIBSECTION);
   if (!control || !bitmap) return;
   wchar_t caption[256] = {};
   GetWindowTextW(control, caption, 255);
@@ -111,7 +113,8 @@ void FitButtonRow(HWND window, std::initializer_list<int> buttons) {
   int left = centre - total / 2;
   for (size_t i = 0; i < row.size(); ++i) {
     const RECT& rect = row[i].rect;
-    SetWindowPos(row[i].window, nullptr, left, rect.top, widths[i], rect.bottom - rect.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(row[i].window, nullptr, left, rect.top, widths[i], rect.bottom - rect.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
     left += widths[i] + gap;
   }
 }

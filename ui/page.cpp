@@ -25,7 +25,8 @@ HBITMAP PageBitmap(int resource) {
   static HBITMAP side = nullptr, banner = nullptr;
   HBITMAP& kept = resource == kSidePictureBitmap ? side : banner;
   if (!kept) {
-    kept = static_cast<HBITMAP>(LoadImageW(g_installer.instance, MAKEINTRESOURCEW(resource), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    kept = static_cast<HBITMAP>(
+        LoadImageW(g_installer.instance, MAKEINTRESOURCEW(resource), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
   }
   return kept;
 }
@@ -93,9 +94,9 @@ void FrameSidePicture(HWND page, uint32_t style) {
   } else {
     SetWindowLongW(area, GWL_STYLE, GetWindowLongW(area, GWL_STYLE) | WS_BORDER);
   }
-  SetWindowPos(area, nullptr, 0, 0, 0, 0,
-               SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED | SWP_NOCOPYBITS |
-                   SWP_NOOWNERZORDER);
+  SetWindowPos(
+      area, nullptr, 0, 0, 0, 0,
+      SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED | SWP_NOCOPYBITS | SWP_NOOWNERZORDER);
 }
 
 Page* PageOf(HWND window) { return reinterpret_cast<Page*>(GetWindowLongPtrW(window, DWLP_USER)); }

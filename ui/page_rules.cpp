@@ -28,10 +28,14 @@ bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
 ts::WText PageTemplateName(std::wstring_view family, uint32_t style) {
   ts::WText name(family);
   switch (style) {
-    case kSidePictureStyle: return name;
-    case kPlainStyle: return name + L"2";
-    case kWhiteStyle: return name + L"4";
-    default: return name + L"3";
+    case kSidePictureStyle:
+      return name;
+    case kPlainStyle:
+      return name + L"2";
+    case kWhiteStyle:
+      return name + L"4";
+    default:
+      return name + L"3";
   }
 }
 
@@ -41,10 +45,14 @@ bool HasSidePicture(uint32_t style) { return style == kSidePictureStyle || style
 
 PictureFrame SidePictureFrame(uint8_t frameValue, uint32_t style) {
   switch (frameValue) {
-    case 1: return PictureFrame::kClientEdge;
-    case 2: return PictureFrame::kBorder;
-    case 3: return style == kWhiteStyle ? PictureFrame::kNone : PictureFrame::kClientEdge;
-    default: return PictureFrame::kNone;
+    case 1:
+      return PictureFrame::kClientEdge;
+    case 2:
+      return PictureFrame::kBorder;
+    case 3:
+      return style == kWhiteStyle ? PictureFrame::kNone : PictureFrame::kClientEdge;
+    default:
+      return PictureFrame::kNone;
   }
 }
 

@@ -155,7 +155,8 @@ void DrawLanguageItem(const DRAWITEMSTRUCT& item) {
   SetTextColor(dc, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
   SetBkMode(dc, TRANSPARENT);
   ts::WText name(static_cast<size_t>(SendMessageW(item.hwndItem, LB_GETTEXTLEN, item.itemID, 0)) + 1, L'\0');
-  name.resize(static_cast<size_t>(SendMessageW(item.hwndItem, LB_GETTEXT, item.itemID, reinterpret_cast<LPARAM>(name.data()))));
+  name.resize(
+      static_cast<size_t>(SendMessageW(item.hwndItem, LB_GETTEXT, item.itemID, reinterpret_cast<LPARAM>(name.data()))));
   TEXTMETRICW metrics = {};
   GetTextMetricsW(dc, &metrics);
   RECT text = item.rcItem;
@@ -285,7 +286,8 @@ void ShowDocument(HWND page, std::string_view stored) {
 void OpenClickedLink(const ENLINK& link) {
   ts::WText address(static_cast<size_t>(link.chrg.cpMax - link.chrg.cpMin) + 1, L'\0');
   TEXTRANGEW range = {link.chrg, address.data()};
-  address.resize(static_cast<size_t>(SendMessageW(link.nmhdr.hwndFrom, EM_GETTEXTRANGE, 0, reinterpret_cast<LPARAM>(&range))));
+  address.resize(
+      static_cast<size_t>(SendMessageW(link.nmhdr.hwndFrom, EM_GETTEXTRANGE, 0, reinterpret_cast<LPARAM>(&range))));
   ShellExecuteW(nullptr, L"open", address.c_str(), nullptr, nullptr, SW_SHOW);
 }
 
@@ -336,7 +338,8 @@ bool ShowDocumentPages(const DocumentPageTexts& texts, const std::vector<format:
   ts::WText own = MessageText(texts.ownText);
   if (!own.empty() && !ShowDocumentPage(texts, format::EncodeNarrowForm(ts::Utf8FromWide(own)))) return false;
   for (const format::Bytes& text : scriptTexts) {
-    if (!ShowDocumentPage(texts, std::string_view(reinterpret_cast<const char*>(text.data()), text.size()))) return false;
+    if (!ShowDocumentPage(texts, std::string_view(reinterpret_cast<const char*>(text.data()), text.size())))
+      return false;
   }
   return true;
 }
@@ -403,8 +406,8 @@ void BrowseInstallFolder(HWND page) {
   bool fromComputer = HighFlag(high::kBrowseFromComputer);
   DWORD flags = fromComputer ? kBrowseOnlyFolders : kBrowseOnlyFolders | BIF_SHAREABLE;
   ts::WText chosen;
-  if (BrowseForFolder(page, MessageWithTags(11), fromComputer ? CSIDL_DRIVES : -1, flags, ControlText(page, kFolderEdit),
-                      chosen)) {
+  if (BrowseForFolder(page, MessageWithTags(11), fromComputer ? CSIDL_DRIVES : -1, flags,
+                      ControlText(page, kFolderEdit), chosen)) {
     ShowFolderInEdit(page, chosen);
   }
   SetFocus(GetDlgItem(page, kFolderEdit));
@@ -431,9 +434,7 @@ bool HandleInstallFolderPage(HWND window, uint32_t style, UINT message, WPARAM w
   return false;
 }
 
-int ProgramsFolderId() {
-  return g_installer.script.shortcutMode == 1 ? CSIDL_COMMON_PROGRAMS : CSIDL_PROGRAMS;
-}
+int ProgramsFolderId() { return g_installer.script.shortcutMode == 1 ? CSIDL_COMMON_PROGRAMS : CSIDL_PROGRAMS; }
 
 void BrowseStartMenuFolder(HWND page) {
   wchar_t root[MAX_PATH] = {};
@@ -500,8 +501,8 @@ bool ShowGreeting() {
   if (style == kPlainStyle) {
     return ShowMessage(MessageWithTags(1), MessageWithTags(kCaptionMessage), MB_OKCANCEL) == IDOK;
   }
-  Page page = WizardPage(L"GreetingDlg", format::kGreetingPage,
-                         MessageWithTags(style == kBannerStyle ? 103 : kCaptionMessage));
+  Page page =
+      WizardPage(L"GreetingDlg", format::kGreetingPage, MessageWithTags(style == kBannerStyle ? 103 : kCaptionMessage));
   page.setUp = [style](HWND window) { SetUpGreeting(window, style); };
   page.handle = [](HWND window, UINT message, WPARAM wParam, LPARAM lParam, INT_PTR&) {
     if (message == WM_NOTIFY) {
@@ -554,7 +555,9 @@ bool ChooseInstallFolder() {
   Page page = WizardPage(L"ChooseDirDlg", format::kChooseDirPage, MessageWithTags(24));
   page.setUp = [](HWND window) {
     int forward = HighFlag(high::kStartMenuPage) ? kNextMessage : kInstallMessage;
-    SetTexts(window, {{kMainText, 11}, {kBrowseButton, kBrowseMessage}, {kForwardButton, forward},
+    SetTexts(window, {{kMainText, 11},
+                      {kBrowseButton, kBrowseMessage},
+                      {kForwardButton, forward},
                       {kBackwardButton, kCancelMessage}});
     ShowFolderInEdit(window, g_installer.installFolder);
     PostCommand(window, kRecomputeDiskSpace);
@@ -570,7 +573,9 @@ bool ChooseInstallFolder() {
 bool ChooseStartMenuFolder() {
   Page page = WizardPage(L"StartMenuDlg", format::kStartMenuPage, MessageWithTags(89));
   page.setUp = [](HWND window) {
-    SetTexts(window, {{kMainText, 88}, {kBrowseButton, kBrowseMessage}, {kForwardButton, kInstallMessage},
+    SetTexts(window, {{kMainText, 88},
+                      {kBrowseButton, kBrowseMessage},
+                      {kForwardButton, kInstallMessage},
                       {kBackwardButton, kCancelMessage}});
     ShowFolderInEdit(window, ts::WideFromUtf8(g_installer.script.startMenuFolder));
   };

@@ -42,11 +42,12 @@ struct FrameCase {
 
 TEST(PageRules, SidePictureFrame) {
   const FrameCase cases[] = {
-      {0, 1, PictureFrame::kNone},       {1, 1, PictureFrame::kClientEdge}, {1, 3, PictureFrame::kClientEdge},
-      {2, 1, PictureFrame::kBorder},     {2, 3, PictureFrame::kBorder},     {3, 1, PictureFrame::kClientEdge},
-      {3, 3, PictureFrame::kNone},       {9, 1, PictureFrame::kNone},
+      {0, 1, PictureFrame::kNone},   {1, 1, PictureFrame::kClientEdge}, {1, 3, PictureFrame::kClientEdge},
+      {2, 1, PictureFrame::kBorder}, {2, 3, PictureFrame::kBorder},     {3, 1, PictureFrame::kClientEdge},
+      {3, 3, PictureFrame::kNone},   {9, 1, PictureFrame::kNone},
   };
-  for (const FrameCase& c : cases) EXPECT_EQ(SidePictureFrame(c.value, c.style), c.frame) << int(c.value) << "/" << c.style;
+  for (const FrameCase& c : cases)
+    EXPECT_EQ(SidePictureFrame(c.value, c.style), c.frame) << int(c.value) << "/" << c.style;
 }
 
 struct NameCase {
@@ -56,20 +57,11 @@ struct NameCase {
 
 TEST(PageRules, StartMenuFolderNames) {
   const NameCase cases[] = {
-      {L"Acme Notes", true},
-      {L"Acme\\Notes", true},
-      {L"", true},
-      {L"\\Acme", false},
-      {L"Acme\\\\Notes", false},
-      {L"Acme:Notes", false},
-      {L"Acme;Notes", false},
-      {L"Acme/Notes", false},
-      {L"Acme \"Notes\"", false},
-      {L"<Acme>", false},
-      {L"Acme|Notes", false},
-      {L"Acme*", false},
-      {L"Acme?", false},
-      {L"Acme\\", true},
+      {L"Acme Notes", true},  {L"Acme\\Notes", true},    {L"", true},
+      {L"\\Acme", false},     {L"Acme\\\\Notes", false}, {L"Acme:Notes", false},
+      {L"Acme;Notes", false}, {L"Acme/Notes", false},    {L"Acme \"Notes\"", false},
+      {L"<Acme>", false},     {L"Acme|Notes", false},    {L"Acme*", false},
+      {L"Acme?", false},      {L"Acme\\", true},
   };
   for (const NameCase& c : cases) EXPECT_EQ(IsValidStartMenuFolder(c.name), c.valid) << c.name;
 }
@@ -124,14 +116,24 @@ struct RowsCase {
 
 TEST(PageRules, SummaryRows) {
   const RowsCase cases[] = {
-      {"plain, two offered, centred", 0, {true, false, false, true}, {{kLaunchCheckBox, 78}, {kViewLogCheckBox, 92}}, 12},
-      {"plain, all four", 0, {true, true, true, true},
-       {{kLaunchCheckBox, 64}, {kOpenDocumentCheckBox, 78}, {kOpenSecondCheckBox, 92}, {kViewLogCheckBox, 106}}, 12},
+      {"plain, two offered, centred",
+       0,
+       {true, false, false, true},
+       {{kLaunchCheckBox, 78}, {kViewLogCheckBox, 92}},
+       12},
+      {"plain, all four",
+       0,
+       {true, true, true, true},
+       {{kLaunchCheckBox, 64}, {kOpenDocumentCheckBox, 78}, {kOpenSecondCheckBox, 92}, {kViewLogCheckBox, 106}},
+       12},
       {"side picture", 1, {false, true, true, false}, {{kOpenDocumentCheckBox, 72}, {kOpenSecondCheckBox, 86}}, 98},
       {"white", 3, {true, false, false, false}, {{kLaunchCheckBox, 72}}, 98},
       {"banner", 2, {false, false, false, true}, {{kViewLogCheckBox, 98}}, 20},
-      {"any other style as the banner", 9, {true, true, false, false},
-       {{kLaunchCheckBox, 98}, {kOpenDocumentCheckBox, 112}}, 20},
+      {"any other style as the banner",
+       9,
+       {true, true, false, false},
+       {{kLaunchCheckBox, 98}, {kOpenDocumentCheckBox, 112}},
+       20},
   };
   for (const RowsCase& c : cases) {
     std::vector<SummaryRow> rows = SummaryRows(c.style, c.offer);
@@ -154,8 +156,8 @@ struct PlacementCase {
 TEST(PageRules, ProgressPagePlacementWithinTheArea) {
   const RECT area = {0, 40, 800, 640};  // margins of 20 and 15
   const PlacementCase cases[] = {
-      {0, {300, 290, 500, 390}}, {1, {300, 55, 500, 155}},  {2, {300, 525, 500, 625}}, {3, {20, 55, 220, 155}},
-      {4, {580, 55, 780, 155}},  {5, {20, 525, 220, 625}},  {6, {580, 525, 780, 625}}, {7, {300, 290, 500, 390}},
+      {0, {300, 290, 500, 390}}, {1, {300, 55, 500, 155}}, {2, {300, 525, 500, 625}}, {3, {20, 55, 220, 155}},
+      {4, {580, 55, 780, 155}},  {5, {20, 525, 220, 625}}, {6, {580, 525, 780, 625}}, {7, {300, 290, 500, 390}},
   };
   for (const PlacementCase& c : cases) {
     RECT placed = ts::PlacedRect(area, 200, 100, c.mode);

@@ -42,22 +42,49 @@ InstallerRecipe TwoLanguageProduct() {
   s.languageNames = {u"English", u"Deutsch"};
   for (auto& message : s.messages) message.resize(2);
   const std::pair<int, const char*> texts[] = {
-      {1, "Welcome to <product>"}, {9, "Uninstall first"},     {11, "Choose the folder"}, {20, "Setup question"},
-      {21, "Setup error"},        {24, "Folder"},             {27, "Password:"},          {28, "Stop now?"},
-      {39, "Installing <product>"}, {42, "All done"},          {43, "Complete"},          {44, "Licence"},
-      {45, "Accept"},             {46, "Decline"},            {47, "Read the licence"},  {48, "Next"},
-      {49, "Cancel"},             {50, "Readme"},             {51, "Read this"},         {52, "Browse"},
-      {54, "Installing"},         {65, "Setup"},              {75, "Password"},          {76, "Enter the password"},
-      {82, "Choose a language"},  {84, "Start it"},           {88, "Choose the group"},  {89, "Start menu"},
-      {90, "Install"},            {94, "Language"},           {95, "Finish"},            {98, "Cancelled"},
-      {102, "Wrong password"},    {111, "Stopped"},
+      {1, "Welcome to <product>"},
+      {9, "Uninstall first"},
+      {11, "Choose the folder"},
+      {20, "Setup question"},
+      {21, "Setup error"},
+      {24, "Folder"},
+      {27, "Password:"},
+      {28, "Stop now?"},
+      {39, "Installing <product>"},
+      {42, "All done"},
+      {43, "Complete"},
+      {44, "Licence"},
+      {45, "Accept"},
+      {46, "Decline"},
+      {47, "Read the licence"},
+      {48, "Next"},
+      {49, "Cancel"},
+      {50, "Readme"},
+      {51, "Read this"},
+      {52, "Browse"},
+      {54, "Installing"},
+      {65, "Setup"},
+      {75, "Password"},
+      {76, "Enter the password"},
+      {82, "Choose a language"},
+      {84, "Start it"},
+      {88, "Choose the group"},
+      {89, "Start menu"},
+      {90, "Install"},
+      {94, "Language"},
+      {95, "Finish"},
+      {98, "Cancelled"},
+      {102, "Wrong password"},
+      {111, "Stopped"},
   };
   for (const auto& [number, text] : texts) SetMessage(s, number, text);
   s.productFlagsLow |= low::kFolderPage | low::kPreviousInstallation | low::kKeepInstallLog;
   s.productFlagsHigh |= high::kStartMenuPage | high::kProgressPage;
-  s.pageStyles = {1, 1, 2, 3, 0, 1, 2, 1};  // greeting, language, licence, readme, folder, start menu, progress, summary
+  s.pageStyles = {1, 1, 2, 3,
+                  0, 1, 2, 1};  // greeting, language, licence, readme, folder, start menu, progress, summary
   s.password = "Pw";
-  s.licenseTexts = {format::Bytes{'L', 'i', 'c', 'e', 'n', 'c', 'e', ' ', 'o', 'f', ' ', '<', 'p', 'r', 'o', 'd', 'u', 'c', 't', '>'}};
+  s.licenseTexts = {format::Bytes{'L', 'i', 'c', 'e', 'n', 'c', 'e', ' ', 'o', 'f',
+                                  ' ', '<', 'p', 'r', 'o', 'd', 'u', 'c', 't', '>'}};
   s.readmeTexts = {format::Bytes(kRichReadme, kRichReadme + sizeof kRichReadme - 1)};
   s.uninstallerName = "Uninstall.exe";
   recipe.files = {{"app.txt", "app"}};
@@ -78,8 +105,12 @@ InstallerRecipe ProgressOnlyProduct(int fileCount) {
   InstallerRecipe recipe;
   recipe.script = MinimalScript();
   format::SetupScript& s = recipe.script;
-  for (const auto& [number, text] : {std::pair<int, const char*>{20, "Question"}, {28, "Stop now?"}, {49, "Cancel"},
-                                     {54, "Installing"}, {98, "Cancelled"}, {111, "Stopped"}}) {
+  for (const auto& [number, text] : {std::pair<int, const char*>{20, "Question"},
+                                     {28, "Stop now?"},
+                                     {49, "Cancel"},
+                                     {54, "Installing"},
+                                     {98, "Cancelled"},
+                                     {111, "Stopped"}}) {
     s.messages[static_cast<size_t>(number)][0] = std::u16string(text, text + strlen(text));
   }
   s.productFlagsLow |= low::kNoSummary;
@@ -91,7 +122,8 @@ InstallerRecipe ProgressOnlyProduct(int fileCount) {
 
 // A program started without waiting leaves its file a moment later.
 bool ShowsUp(const std::string& path) {
-  for (int tenth = 0; tenth < 100 && !FileExists(path); ++tenth) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  for (int tenth = 0; tenth < 100 && !FileExists(path); ++tenth)
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
   return FileExists(path);
 }
 
@@ -115,7 +147,8 @@ class Wizard : public SharedPrefixTest {
 
   void ExpectShowing(const std::string& caption, const std::vector<std::string>& lines) {
     std::string texts = TextsOnceShowing(caption, lines.front());
-    for (const std::string& line : lines) EXPECT_NE(texts.find(line + "\n"), std::string::npos) << line << "\n" << texts;
+    for (const std::string& line : lines)
+      EXPECT_NE(texts.find(line + "\n"), std::string::npos) << line << "\n" << texts;
   }
 
   void Helper(std::vector<std::string> arguments, const std::string& caption) {
@@ -151,7 +184,8 @@ TEST_F(Wizard, AnInteractiveInstallationGoesThroughEveryPage) {
   Press("Setup (Deutsch)", 1001);
 
   // A wrong password keeps the page open behind an error; letter case counts.
-  ExpectShowing("Password (Deutsch)", {"1009\tStatic\tEnter the password (Deutsch)", "1039\tStatic\tPassword: (Deutsch)"});
+  ExpectShowing("Password (Deutsch)",
+                {"1009\tStatic\tEnter the password (Deutsch)", "1039\tStatic\tPassword: (Deutsch)"});
   Type("Password (Deutsch)", 1019, "pw");
   Press("Password (Deutsch)", 1001);
   ExpectShowing("Setup error (Deutsch)", {"65535\tStatic\tWrong password (Deutsch)"});
@@ -166,7 +200,8 @@ TEST_F(Wizard, AnInteractiveInstallationGoesThroughEveryPage) {
   Press("Setup (Deutsch)", 1001);
 
   // Rich text keeps its placeholder.
-  ExpectShowing("Readme (Deutsch)", {"1005\tRichEdit20W\tRich readme for <product>.", "1009\tStatic\tRead this (Deutsch)"});
+  ExpectShowing("Readme (Deutsch)",
+                {"1005\tRichEdit20W\tRich readme for <product>.", "1009\tStatic\tRead this (Deutsch)"});
   Press("Readme (Deutsch)", 1001);
 
   ExpectShowing("Folder (Deutsch)", {"1009\tStatic\tChoose the folder (Deutsch)",
@@ -176,7 +211,8 @@ TEST_F(Wizard, AnInteractiveInstallationGoesThroughEveryPage) {
   Press("Folder (Deutsch)", 1001);
 
   // An invalid name disables the forward button.
-  ExpectShowing("Start menu (Deutsch)", {"1009\tStatic\tChoose the group (Deutsch)", "1001\tButton\tInstall (Deutsch)"});
+  ExpectShowing("Start menu (Deutsch)",
+                {"1009\tStatic\tChoose the group (Deutsch)", "1001\tButton\tInstall (Deutsch)"});
   Type("Start menu (Deutsch)", 1015, "Bad;Name");
   EXPECT_NE(State("Start menu (Deutsch)", 1001).find("enabled 0\n"), std::string::npos);
   Type("Start menu (Deutsch)", 1015, "Acme\\Tools");
@@ -192,8 +228,12 @@ TEST_F(Wizard, AnInteractiveInstallationGoesThroughEveryPage) {
   RunResult result = prefix_->Wait(run, 60);
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_EQ(ReadFile(prefix_->DriveC() + "/Chosen Folder/app.txt"), "app");
-  std::string key = prefix_->Run({"reg", "query", "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
-                                                  "Palisade Test Product", "/v", "ProductStartMenu"}).out;
+  std::string key = prefix_
+                        ->Run({"reg", "query",
+                               "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
+                               "Palisade Test Product",
+                               "/v", "ProductStartMenu"})
+                        .out;
   EXPECT_NE(key.find("Acme\\Tools"), std::string::npos) << key;
   EXPECT_TRUE(ShowsUp(prefix_->DriveC() + "/launched.txt")) << "the checked program is started";
 }
@@ -309,8 +349,8 @@ TEST_F(Wizard, MustUninstallConfirmation) {
     Started probe = prefix_->Start({WindowsTestProgram("engine_probe.exe"), "--message", "21=Setup error", "--message",
                                     "9=Remove the old one first", "--message", "104=Uninstall it", "--message",
                                     "49=Keep it", "must-uninstall"});
-    ExpectShowing("Setup error", {"1009\tStatic\tRemove the old one first", "1001\tButton\tUninstall it",
-                                  "1003\tButton\tKeep it"});
+    ExpectShowing("Setup error",
+                  {"1009\tStatic\tRemove the old one first", "1001\tButton\tUninstall it", "1003\tButton\tKeep it"});
     Helper(c.helper, "Setup error");
     EXPECT_EQ(prefix_->Wait(probe, 30).out, c.result) << c.how;
   }
@@ -336,7 +376,8 @@ TEST(WizardResolution, PagesGrowWithTheScreensDotsPerInch) {
                 std::to_string(dotsPerInch), "/f"});
     InstallerRecipe recipe = TwoLanguageProduct();
     Started run = prefix.Start({PlaceInstaller(prefix, recipe, "resolution")});
-    std::map<std::string, Rect> rects = WindowRects(prefix.WindowHelper({"rects", "--caption", "Language (English)"}).out);
+    std::map<std::string, Rect> rects =
+        WindowRects(prefix.WindowHelper({"rects", "--caption", "Language (English)"}).out);
     pages[dotsPerInch] = rects["window"];
     next[dotsPerInch] = rects["1001"];
     cancel[dotsPerInch] = rects["1003"];
@@ -359,8 +400,12 @@ InstallerRecipe RemovableProduct() {
   recipe.script = MinimalScript();
   format::SetupScript& s = recipe.script;
   s.productName = "Palisade Removal Product";
-  for (const auto& [number, text] : {std::pair<int, const char*>{49, "Cancel"}, {53, "Remove it?"}, {55, "Removal"},
-                                     {71, "Removing <product>"}, {104, "Uninstall"}, {109, "We can help"},
+  for (const auto& [number, text] : {std::pair<int, const char*>{49, "Cancel"},
+                                     {53, "Remove it?"},
+                                     {55, "Removal"},
+                                     {71, "Removing <product>"},
+                                     {104, "Uninstall"},
+                                     {109, "We can help"},
                                      {110, "Get help"}}) {
     s.messages[static_cast<size_t>(number)][0] = std::u16string(text, text + strlen(text));
   }
@@ -379,8 +424,8 @@ class UninstallerPages : public Wizard {
   Started InstallAndStartUninstaller() {
     // Not silent: a silent installation stores its flags without the progress page.
     EXPECT_EQ(prefix_->Run({PlaceInstaller(*prefix_, RemovableProduct(), "removable"), "/a"}).exitCode, 1);
-    Started run = prefix_->Start({"C:\\Program Files\\Palisade Removal Product\\Uninstall.exe",
-                                  "/u:\"Palisade Removal Product\""});
+    Started run = prefix_->Start(
+        {"C:\\Program Files\\Palisade Removal Product\\Uninstall.exe", "/u:\"Palisade Removal Product\""});
     ExpectShowing("Removal", {"65535\tStatic\tRemove it?"});
     Press("Removal", 6);
     ExpectShowing("Get help", {"1009\tStatic\tWe can help", "1001\tButton\tGet help", "1003\tButton\tUninstall"});
@@ -391,8 +436,8 @@ class UninstallerPages : public Wizard {
 TEST_F(UninstallerPages, ProgressPageInTheBannerStyleWithCancelDisabled) {
   Started run = InstallAndStartUninstaller();
   Press("Get help", 1003);
-  ExpectShowing("Removal", {"1009\tStatic\tRemoving Palisade Removal Product", "1035\tStatic\tRemoval",
-                            "1003\tButton\tCancel"});
+  ExpectShowing("Removal",
+                {"1009\tStatic\tRemoving Palisade Removal Product", "1035\tStatic\tRemoval", "1003\tButton\tCancel"});
   EXPECT_NE(State("Removal", 1003).find("enabled 0\n"), std::string::npos);
   RunResult result = prefix_->Wait(run, 60);
   EXPECT_EQ(result.exitCode, 0) << result.err;
@@ -405,8 +450,8 @@ TEST_F(UninstallerPages, TakingTheSupportOfferLeavesTheProductInstalled) {
   EXPECT_EQ(prefix_->Wait(run, 60).exitCode, 1);
   EXPECT_TRUE(FileExists(prefix_->DriveC() + kRemovableFolder + "/app.txt"));
   // Removed for the tests that share the prefix.
-  prefix_->Run({"C:\\Program Files\\Palisade Removal Product\\Uninstall.exe", "/u:\"Palisade Removal Product\"",
-                "/silent"});
+  prefix_->Run(
+      {"C:\\Program Files\\Palisade Removal Product\\Uninstall.exe", "/u:\"Palisade Removal Product\"", "/silent"});
 }
 
 }  // namespace

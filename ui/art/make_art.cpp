@@ -69,8 +69,14 @@ class Canvas {
     const int stride = (width_ * bytesPerPixel + 3) & ~3;
     const uint32_t pixelBytes = uint32_t(stride) * height_;
     std::vector<uint8_t> file;
-    auto u16 = [&](uint32_t v) { file.push_back(v & 0xFF); file.push_back((v >> 8) & 0xFF); };
-    auto u32 = [&](uint32_t v) { u16(v & 0xFFFF); u16(v >> 16); };
+    auto u16 = [&](uint32_t v) {
+      file.push_back(v & 0xFF);
+      file.push_back((v >> 8) & 0xFF);
+    };
+    auto u32 = [&](uint32_t v) {
+      u16(v & 0xFFFF);
+      u16(v >> 16);
+    };
     file.push_back('B');  // file header
     file.push_back('M');
     u32(14 + 40 + pixelBytes);
@@ -142,7 +148,9 @@ void DrawPalisade(Canvas& canvas, const Colour& colour, double left, double righ
   }
   for (double rail : {0.35, 0.75}) {
     double y = ground - baseHeight * rail;
-    canvas.Fill(colour, [=](double px, double py) { return px >= left && px <= right && std::abs(py - y) <= stakeWidth * 0.16; });
+    canvas.Fill(colour, [=](double px, double py) {
+      return px >= left && px <= right && std::abs(py - y) <= stakeWidth * 0.16;
+    });
   }
 }
 
@@ -236,9 +244,8 @@ int main(int argc, char** argv) {
     bool alpha;
   };
   const Output outputs[] = {
-      {"side.bmp", SidePicture(), false},     {"banner.bmp", BannerPicture(), false},
-      {"tick.bmp", Tick(), true},             {"no_entry.bmp", NoEntry(), true},
-      {"folder_search.bmp", FolderSearch(), true}, {"retry.bmp", Retry(), true},
+      {"side.bmp", SidePicture(), false}, {"banner.bmp", BannerPicture(), false},      {"tick.bmp", Tick(), true},
+      {"no_entry.bmp", NoEntry(), true},  {"folder_search.bmp", FolderSearch(), true}, {"retry.bmp", Retry(), true},
   };
   for (const Output& output : outputs) {
     if (!output.canvas.WriteBmp(folder + "/" + output.name, output.alpha)) {
