@@ -17,6 +17,15 @@ struct Relabel {
 };
 constexpr Relabel kRelabels[] = {{IDYES, 79}, {IDNO, 80}, {IDCANCEL, 49}, {IDRETRY, 100}};
 
+// The pictures the buttons carry when the script asks for button images.
+struct ButtonImage {
+  int control;
+  int bitmap;
+};
+constexpr ButtonImage kButtonImages[] = {{IDOK, kForwardImage},      {IDYES, kForwardImage},
+                                         {IDNO, kBackwardImage},     {IDCANCEL, kBackwardImage},
+                                         {IDRETRY, kRetryImage}};
+
 HHOOK g_hook = nullptr;
 
 HWND MessageOwner() { return g_installer.openPage ? g_installer.openPage : g_installer.backgroundWindow; }
@@ -38,6 +47,7 @@ LRESULT CALLBACK FitWhenShown(HWND box, UINT message, WPARAM wParam, LPARAM lPar
   auto original = reinterpret_cast<WNDPROC>(GetPropW(box, kOriginalProcedure));
   if (message == kFitToInstaller) {
     RelabelButtons(box);
+    for (const ButtonImage& image : kButtonImages) PutButtonImage(box, image.control, image.bitmap);
     FitButtonRow(box, {IDOK, IDYES, IDNO, IDCANCEL, IDRETRY});
     CentreOnMainWindow(box);
     return 0;
