@@ -71,6 +71,8 @@ InstallerRecipe TwoLanguageProduct() {
       {88, "Choose the group"},
       {89, "Start menu"},
       {90, "Install"},
+      {92, "Required:"},
+      {93, "Available:"},
       {94, "Language"},
       {95, "Finish"},
       {98, "Cancelled"},
@@ -170,7 +172,7 @@ class Wizard : public SharedPrefixTest {
 TEST_F(Wizard, AnInteractiveInstallationGoesThroughEveryPage) {
   InstallerRecipe recipe = TwoLanguageProduct();
   recipe.script.launchProgram = "cmd.exe /c echo launched> C:\\launched.txt";
-  recipe.productFlags2 = flags2::kLaunchChecked;
+  recipe.productFlags2 = flags2::kLaunchChecked | flags2::kShowDiskSpace;
   Started run = Start(recipe, "wizard");
 
   // The language page preselects English, then relabels itself in the language picked.
@@ -206,7 +208,10 @@ TEST_F(Wizard, AnInteractiveInstallationGoesThroughEveryPage) {
 
   ExpectShowing("Folder (Deutsch)", {"1009\tStatic\tChoose the folder (Deutsch)",
                                      "1015\tEdit\tC:\\\\Program Files\\\\Palisade Test Product",
-                                     "1013\tButton\tBrowse (Deutsch)", "1001\tButton\tNext (Deutsch)"});
+                                     "1013\tButton\tBrowse (Deutsch)", "1001\tButton\tNext (Deutsch)",
+                                     "1036\tStatic\tRequired: (Deutsch) 3 bytes"});
+  const std::string available = "1037\tStatic\tAvailable: (Deutsch) ";
+  EXPECT_NE(TextsOnceShowing("Folder (Deutsch)", available).find(available), std::string::npos);
   Type("Folder (Deutsch)", 1015, "C:\\Chosen Folder");
   Press("Folder (Deutsch)", 1001);
 
@@ -278,6 +283,18 @@ TEST_F(Wizard, ClosingTheSummaryRunsNoneOfItsOptions) {
   Helper({"close"}, "Complete");
   EXPECT_EQ(prefix_->Wait(run, 60).exitCode, 1);
   EXPECT_FALSE(ShowsUp(prefix_->DriveC() + "/closed-summary.txt"));
+}
+
+// Any style but the four loads the banner template and paints no banner:
+// the page's title stays the window's caption.
+TEST_F(Wizard, AnUnknownStyleShowsTheBannerTemplateWithoutTheBanner) {
+  InstallerRecipe recipe = OneLanguageProduct();
+  recipe.script.productFlagsHigh |= high::kNoGreeting;
+  recipe.script.pageStyles[format::kLicensePage] = 7;
+  Started run = Start(recipe, "unknown-style");
+  ExpectShowing("Licence (English)", {"1032\tStatic\t", "1034\tStatic\t", "1035\tStatic\t"});
+  Press("Licence (English)", 1003);
+  EXPECT_EQ(prefix_->Wait(run, 60).exitCode, 1);
 }
 
 TEST_F(Wizard, EscapeAndTheCloseBoxEndNoPage) {
