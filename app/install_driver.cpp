@@ -67,8 +67,21 @@ void ReadPayloadAndScript() {
 
 void CheckStub() { CheckStubAndBuildUninstaller(g_payload, HighFlag(high::kVerifyStub)); }
 
+PageFacts Facts() {
+  PageFacts facts;
+  facts.automatic = Automatic();
+  facts.languageCount = g_installer.script.languageNames.size();
+  facts.productFlagsLow = g_installer.script.productFlagsLow;
+  facts.productFlagsHigh = g_installer.script.productFlagsHigh;
+  facts.productFlags2 = g_installer.productFlags2;
+  facts.hasPassword = !g_installer.script.password.empty();
+  facts.masterFolderRule = g_installer.installFolderSource == InstallFolderSource::kMaster;
+  facts.portable = g_installer.portable;
+  return facts;
+}
+
 void ChooseLanguageAndTitle() {
-  if (g_installer.script.languageNames.size() > 1 && !Automatic()) EndUnless(ChooseLanguage());
+  if (ShowsPage(WizardPage::kLanguage, Facts())) EndUnless(ChooseLanguage());
   ts::WText heading = MessageWithTags(kProductHeadingMessage);
   if (!heading.empty()) g_installer.script.productHeading = ts::Utf8FromWide(heading);
   ts::TraceRun(L"title " + MessageWithTags(kLanguageTitleMessage));
@@ -110,16 +123,15 @@ void PlayGreetingSound() {
 
 void Greeting() {
   PlayGreetingSound();
-  bool shown = LowFlag(low::kGreetingInAutomaticMode) || (!Automatic() && !HighFlag(high::kNoGreeting));
-  if (shown) EndUnless(ShowGreeting());
+  if (ShowsPage(WizardPage::kGreeting, Facts())) EndUnless(ShowGreeting());
 }
 
 void Password() {
-  if (!g_installer.script.password.empty()) EndUnless(AskPassword());
+  if (ShowsPage(WizardPage::kPassword, Facts())) EndUnless(AskPassword());
 }
 
 void LicenseReadmeAndRunningApplications() {
-  if (!Automatic()) {
+  if (ShowsPage(WizardPage::kLicenseAndReadme, Facts())) {
     EndUnless(ShowLicensePage());
     EndUnless(ShowReadmePage());
   }
@@ -148,11 +160,9 @@ void ResolveInstallFolder() {
 void FolderPages() {
   g_installer.requiredBytes = 0;
   for (int32_t size : g_payload.header.entrySizes) g_installer.requiredBytes += static_cast<uint32_t>(size);
-  bool masterRule = g_installer.installFolderSource == InstallFolderSource::kMaster;
-  if (!Automatic() && LowFlag(low::kFolderPage) && !masterRule) EndUnless(ChooseInstallFolder());
+  if (ShowsPage(WizardPage::kInstallFolder, Facts())) EndUnless(ChooseInstallFolder());
   g_installer.portable = ts::IsPortableFolder(g_installer.installFolder);
-  bool skipStartMenu = g_installer.portable && (g_installer.productFlags2 & flags2::kNoStartMenuPageWhenPortable);
-  if (!Automatic() && HighFlag(high::kStartMenuPage) && !skipStartMenu) EndUnless(ChooseStartMenuFolder());
+  if (ShowsPage(WizardPage::kStartMenu, Facts())) EndUnless(ChooseStartMenuFolder());
 }
 
 void BeginWork() {
