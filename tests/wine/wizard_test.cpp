@@ -373,6 +373,27 @@ TEST_F(Wizard, MustUninstallConfirmation) {
   }
 }
 
+// Without a background window pages are centred on the work area, and the
+// progress page stands where the script places it; the virtual display is
+// 1024 by 768 and Wine keeps no taskbar on it.
+TEST_F(Wizard, PagesAreCentredAndTheProgressPageIsPlaced) {
+  Started run = Start(OneLanguageProduct(), "centred");
+  Rect page = WindowRects(prefix_->WindowHelper({"rects", "--caption", "Setup (English)"}).out)["window"];
+  EXPECT_NEAR(page.CentreX(), 512, 2);
+  EXPECT_NEAR(page.CentreY(), 384, 2);
+  Press("Setup (English)", 1003);
+  EXPECT_EQ(prefix_->Wait(run, 60).exitCode, 1);
+
+  InstallerRecipe recipe = ProgressOnlyProduct(2);
+  recipe.script.minimumStatusTime = 500;
+  recipe.script.progressPlacement = 6;  // bottom right, a fortieth of the screen from its edges
+  run = Start(recipe, "placed");
+  Rect progress = WindowRects(prefix_->WindowHelper({"rects", "--caption", "Installing"}).out)["window"];
+  EXPECT_EQ(progress.right, 1024 - 1024 / 40);
+  EXPECT_EQ(progress.bottom, 768 - 768 / 40);
+  EXPECT_EQ(prefix_->Wait(run, 60).exitCode, 1);
+}
+
 TEST_F(Wizard, CancelIsDisabledWhenTheScriptForbidsIt) {
   InstallerRecipe recipe = ProgressOnlyProduct(2);
   recipe.script.productFlagsLow |= low::kCancelForbidden;
