@@ -160,7 +160,12 @@ void ResolveInstallFolder() {
 void FolderPages() {
   g_installer.requiredBytes = 0;
   for (int32_t size : g_payload.header.entrySizes) g_installer.requiredBytes += static_cast<uint32_t>(size);
-  if (ShowsPage(WizardPage::kInstallFolder, Facts())) EndUnless(ChooseInstallFolder());
+  if (ShowsPage(WizardPage::kInstallFolder, Facts())) {
+    // The page comes back until a folder is chosen.
+    do {
+      EndUnless(ChooseInstallFolder());
+    } while (g_installer.installFolder.empty());
+  }
   g_installer.portable = ts::IsPortableFolder(g_installer.installFolder);
   if (ShowsPage(WizardPage::kStartMenu, Facts())) EndUnless(ChooseStartMenuFolder());
 }

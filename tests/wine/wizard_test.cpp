@@ -297,6 +297,26 @@ TEST_F(Wizard, AnUnknownStyleShowsTheBannerTemplateWithoutTheBanner) {
   EXPECT_EQ(prefix_->Wait(run, 60).exitCode, 1);
 }
 
+TEST_F(Wizard, TheFolderPageComesBackUntilAFolderIsChosen) {
+  InstallerRecipe recipe = OneLanguageProduct();
+  recipe.script.productFlagsHigh |= high::kNoGreeting;
+  recipe.script.productFlagsHigh &= ~high::kStartMenuPage;
+  recipe.script.licenseTexts.clear();
+  recipe.script.readmeTexts.clear();
+  Started run = Start(recipe, "empty-folder");
+  ExpectShowing("Folder (English)", {"1015\tEdit\tC:\\\\Program Files\\\\Palisade Test Product"});
+  Type("Folder (English)", 1015, "");
+  Press("Folder (English)", 1001);
+  ExpectShowing("Folder (English)", {"1015\tEdit\t"});
+  Type("Folder (English)", 1015, "C:\\Second Choice");
+  Press("Folder (English)", 1001);
+  // Nothing to offer on a summary: the completion notice instead.
+  ExpectShowing("Complete (English)", {"65535\tStatic\tAll done (English)"});
+  Press("Complete (English)", 1);
+  EXPECT_EQ(prefix_->Wait(run, 60).exitCode, 1);
+  EXPECT_EQ(ReadFile(prefix_->DriveC() + "/Second Choice/app.txt"), "app");
+}
+
 TEST_F(Wizard, EscapeAndTheCloseBoxEndNoPage) {
   InstallerRecipe recipe = TwoLanguageProduct();
   recipe.script.password.clear();
