@@ -28,4 +28,28 @@ int RefusedBitness(Bitness product, bool system64) {
   return 0;
 }
 
+bool ShowsPage(WizardPage page, const PageFacts& facts) {
+  namespace low = format::product_flags_low;
+  namespace high = format::product_flags_high;
+  bool interactive = !facts.automatic;
+  switch (page) {
+    case WizardPage::kLanguage:
+      return facts.languageCount > 1 && interactive;
+    case WizardPage::kGreeting:
+      return (facts.productFlagsLow & low::kGreetingInAutomaticMode) ||
+             (interactive && !(facts.productFlagsHigh & high::kNoGreeting));
+    case WizardPage::kPassword:
+      return facts.hasPassword;
+    case WizardPage::kLicenseAndReadme:
+      return interactive;
+    case WizardPage::kInstallFolder:
+      return interactive && (facts.productFlagsLow & low::kFolderPage) && !facts.masterFolderRule;
+    case WizardPage::kStartMenu: {
+      bool skipped = facts.portable && (facts.productFlags2 & format::product_flags2::kNoStartMenuPageWhenPortable);
+      return interactive && (facts.productFlagsHigh & high::kStartMenuPage) && !skipped;
+    }
+  }
+  return false;
+}
+
 }  // namespace palisade

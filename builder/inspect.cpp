@@ -121,7 +121,7 @@ toml::table WizardTable(const format::SetupScript& s) {
                      {"banner-text-color", ColorText(s.bannerTextColor)},
                      {"side-picture-frame", Word(kSidePictureFrames, s.sidePictureFrame)},
                      {"minimum-status-time", s.minimumStatusTime},
-                     {"progress-placement", s.progressPlacement},
+                     {"progress-placement", Word(kProgressPlacements, s.progressPlacement)},
                      {"greeting-link", s.greetingLinkText},
                      {"greeting-sound-bytes", static_cast<int64_t>(s.greetingSound.size())},
                      {"password", !s.password.empty()},

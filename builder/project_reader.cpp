@@ -199,7 +199,7 @@ void ReadWizard(ProjectContext& context, std::vector<std::string>& languages) {
   s.bannerTextColor = wizard.Color("banner-text-color").value_or(kBlack);
   s.sidePictureFrame = static_cast<uint8_t>(wizard.Word("side-picture-frame", kSidePictureFrames).value_or(3));
   s.minimumStatusTime = static_cast<uint16_t>(wizard.Integer("minimum-status-time", 0, 9999).value_or(0));
-  s.progressPlacement = static_cast<uint32_t>(wizard.Integer("progress-placement", 0, UINT32_MAX).value_or(0));
+  s.progressPlacement = wizard.Word("progress-placement", kProgressPlacements).value_or(0);
   s.greetingLinkText = LimitedText(wizard, "greeting-link", kMidStringLimit);
   if (wizard.Node("greeting-sound") != nullptr) {
     std::optional<format::Bytes> sound = context.ReadFile(wizard, "greeting-sound");

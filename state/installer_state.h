@@ -38,6 +38,15 @@ enum class InstallFolderSource {
   kMaster,    // the master product's folder, found by the master-product check
 };
 
+// What the user checked on the summary page, carried out at the end of the
+// run; all false unless the page set them.
+struct SummaryChoices {
+  bool openDocument = false;
+  bool launchProgram = false;
+  bool viewLog = false;
+  bool openSecond = false;
+};
+
 struct InstallerState {
   ts::WText defaultCaption;
   ts::Text defaultCaptionNarrow;
@@ -65,11 +74,14 @@ struct InstallerState {
   std::set<ts::WText> productFolders;
   // The bytes of every file the file phase wrote.
   uint64_t installedBytes = 0;
+  // The bytes that the product's files take, shown on the folder page.
+  uint64_t requiredBytes = 0;
   // What the file phase hands on to the steps after it.
   FileFollowUps followUps;
   InstallFolderSource installFolderSource = InstallFolderSource::kFolder;
   // The installation folder is on a removable disk, a CD-ROM or a RAM disk.
   bool portable = false;
+  SummaryChoices summaryChoices;
   HWND backgroundWindow = nullptr;
   HWND openPage = nullptr;
 };

@@ -6,7 +6,8 @@
 //
 // ACTION: ok, retrycancel, yesnocancel (a notice with those buttons), ask,
 // two (two notices in a row), abort, hold-mutex (takes the installers'
-// mutex and keeps it while a notice is open), hold-file PATH (keeps the file
+// mutex and keeps it while a notice is open), must-uninstall (the
+// must-uninstall confirmation: 1001 or 1003), hold-file PATH (keeps the file
 // open, shared with no one, while a notice is open), load NAME (loads a DLL
 // by name the way any program does, without the engine's restriction of the
 // search; result 1 when it was loaded). Prints "result N" for each box.
@@ -25,6 +26,7 @@
 #include "app/gates.h"
 #include "state/installer_state.h"
 #include "ui/message_box.h"
+#include "ui/wizard.h"
 
 namespace palisade {
 namespace {
@@ -89,6 +91,7 @@ int Run(const std::wstring& action, const wchar_t* argument) {
     return ShowMessage(L"Second", L"Probe", MB_RETRYCANCEL);
   }
   if (action == L"abort") Abort();
+  if (action == L"must-uninstall") return ConfirmMustUninstall() ? 1001 : 1003;
   if (action == L"hold-file" && argument) return HoldFile(argument);
   if (action == L"deny-key" && argument) return LockKey(argument, L"D:P");
   if (action == L"read-only-key" && argument) return LockKey(argument, L"D:P(A;;KR;;;WD)");
@@ -107,6 +110,7 @@ int wmain(int argc, wchar_t** argv) {
   using namespace palisade;
   _setmode(_fileno(stdout), _O_BINARY);  // lines end in "\n" as the tests expect
   g_installer.defaultCaption = L"Palisade Setup";
+  g_installer.instance = GetModuleHandleW(nullptr);
   g_installer.script.languageNames = {u"English"};
   g_installer.script.messages.assign(kMessageCount, std::vector<std::u16string>(1));
   for (int i = 1; i < argc; ++i) {

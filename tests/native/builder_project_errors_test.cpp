@@ -25,6 +25,9 @@ const BadProject kBadProjects[] = {
      ": missing table [product]; add [product] with a name and a version"},
     {"BadWord", "[product]\nname = \"A\"\nversion = \"1\"\nbitness = \"63\"\n",
      ":4: bad value \"63\" for \"bitness\" in [product]; did you mean \"64\"?"},
+    {"BadProgressPlacement", "[product]\nname = \"A\"\nversion = \"1\"\n[wizard]\nprogress-placement = \"top\"\n",
+     ":5: bad value \"top\" for \"progress-placement\" in [wizard]; expected one of \"center\", \"top-center\", "
+     "\"bottom-center\", \"top-left\", \"top-right\", \"bottom-left\", \"bottom-right\""},
     {"WrongType", "[product]\nname = \"A\"\nversion = \"1\"\nsingle-instance = \"yes\"\n",
      ":4: \"single-instance\" in [product] must be true or false; found a text"},
     {"VersionAsNumber", "[product]\nname = \"A\"\nversion = 2.1\n",

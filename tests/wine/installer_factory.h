@@ -16,6 +16,8 @@ namespace palisade::testing {
 
 using Bytes = std::vector<uint8_t>;
 
+class WinePrefix;
+
 struct TestFile {
   std::string name;  // stored form: ASCII, or "|" and UTF-8
   std::string content;

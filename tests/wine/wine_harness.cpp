@@ -195,6 +195,21 @@ std::vector<std::string> EngineTrace(const std::string& standardError) {
   return lines;
 }
 
+std::map<std::string, Rect> WindowRects(const std::string& output) {
+  std::map<std::string, Rect> rects;
+  std::istringstream lines(output);
+  for (std::string line; std::getline(lines, line);) {
+    std::istringstream fields(line);
+    std::string id, kind;
+    Rect rect;
+    fields >> id;
+    if (id != "window") fields >> kind;
+    fields >> rect.left >> rect.top >> rect.right >> rect.bottom;
+    rects[id] = rect;
+  }
+  return rects;
+}
+
 std::string CommandOutput(const std::string& command) {
   std::string output;
   FILE* pipe = popen(command.c_str(), "r");
