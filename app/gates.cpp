@@ -52,4 +52,11 @@ bool ShowsPage(WizardPage page, const PageFacts& facts) {
   return false;
 }
 
+bool IsChosenFolder(std::wstring_view folder) {
+  auto isLetter = [](wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); };
+  bool drive = folder.size() >= 3 && isLetter(folder[0]) && folder[1] == L':' && folder[2] == L'\\';
+  bool network = folder.size() > 2 && folder.substr(0, 2) == L"\\\\" && folder[2] != L'\\';
+  return drive || network;
+}
+
 }  // namespace palisade

@@ -2,6 +2,7 @@
 // Checks that refuse an installation before anything is changed.
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 #include "state/installer_state.h"
 
@@ -45,5 +46,10 @@ struct PageFacts {
 // script asks for them (not for the master's folder, and no start-menu page
 // for a portable installation when the script says so).
 bool ShowsPage(WizardPage page, const PageFacts& facts);
+
+// A folder typed on the folder page is taken only when it is a whole path:
+// a drive letter, a colon and a backslash, or a network path. Anything else
+// would put the product below whatever folder the installer runs in.
+bool IsChosenFolder(std::wstring_view folder);
 
 }  // namespace palisade

@@ -174,7 +174,7 @@ void FolderPages() {
     // The page comes back until a folder is chosen.
     do {
       EndUnless(ChooseInstallFolder());
-    } while (g_installer.installFolder.empty());
+    } while (!IsChosenFolder(g_installer.installFolder));
   }
   g_installer.portable = ts::IsPortableFolder(g_installer.installFolder);
   if (ShowsPage(WizardPage::kStartMenu, Facts())) EndUnless(ChooseStartMenuFolder());

@@ -74,6 +74,27 @@ TEST(ShowsPage, PagesOfAnInstallationInTheirOrder) {
   for (const PagesCase& c : cases) EXPECT_EQ(PagesShown(c.facts), c.shown) << c.name;
 }
 
+struct FolderCase {
+  const wchar_t* folder;
+  bool chosen;
+};
+
+TEST(IsChosenFolder, OnlyAWholePath) {
+  const FolderCase cases[] = {
+      {L"C:\\Program Files\\Acme", true},
+      {L"d:\\", true},
+      {L"\\\\server\\share\\Acme", true},
+      {L"", false},
+      {L"Acme", false},
+      {L"C:Acme", false},
+      {L"\\Acme", false},
+      {L"\\\\\\Acme", false},
+      {L"1:\\Acme", false},
+      {L"\u00E9:\\Acme", false},
+  };
+  for (const FolderCase& c : cases) EXPECT_EQ(IsChosenFolder(c.folder), c.chosen) << c.folder;
+}
+
 TEST(SingleInstanceMutex, ASecondInstallerIsRefusedWhileTheFirstHoldsIt) {
   ASSERT_TRUE(AcquireSingleInstanceMutex());
   bool secondGotIt = true;

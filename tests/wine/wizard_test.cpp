@@ -297,7 +297,7 @@ TEST_F(Wizard, AnUnknownStyleShowsTheBannerTemplateWithoutTheBanner) {
   EXPECT_EQ(prefix_->Wait(run, 60).exitCode, 1);
 }
 
-TEST_F(Wizard, TheFolderPageComesBackUntilAFolderIsChosen) {
+TEST_F(Wizard, TheFolderPageComesBackUntilAWholePathIsChosen) {
   InstallerRecipe recipe = OneLanguageProduct();
   recipe.script.productFlagsHigh |= high::kNoGreeting;
   recipe.script.productFlagsHigh &= ~high::kStartMenuPage;
@@ -308,6 +308,9 @@ TEST_F(Wizard, TheFolderPageComesBackUntilAFolderIsChosen) {
   Type("Folder (English)", 1015, "");
   Press("Folder (English)", 1001);
   ExpectShowing("Folder (English)", {"1015\tEdit\t"});
+  Type("Folder (English)", 1015, "Relative");
+  Press("Folder (English)", 1001);
+  ExpectShowing("Folder (English)", {"1015\tEdit\tRelative"});
   Type("Folder (English)", 1015, "C:\\Second Choice");
   Press("Folder (English)", 1001);
   // Nothing to offer on a summary: the completion notice instead.
