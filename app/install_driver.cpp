@@ -175,7 +175,8 @@ void ReadAndVerifyArchive() {
   SetProgress(21);
   SetStatus(54);
   SetProgress(26);
-  HandlePendingOperations();
+  // Files that the script wants gone go before the new ones come.
+  RunConditionalDeletion(ConditionalPhase::kInstallation);
   SetProgress(27);
 }
 

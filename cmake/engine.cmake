@@ -18,6 +18,7 @@ add_library(palisade_engine STATIC
   core/ts_system.cpp
   core/ts_text.cpp
   core/ts_texts.cpp
+  core/ts_deferred.cpp
   core/ts_tree.cpp
   core/ts_vector.cpp
   app/command_line.cpp

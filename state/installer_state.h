@@ -76,4 +76,8 @@ struct InstallerState {
 
 extern InstallerState g_installer;
 
+// A file waits for the next restart: an installation ends with the restart
+// question as if the script had asked for it, an uninstallation with its own.
+void RequireRestart();
+
 }  // namespace palisade
