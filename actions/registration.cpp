@@ -52,9 +52,9 @@ RegistrationFacts Facts() {
   facts.productFlags2 = g_installer.productFlags2;
   facts.installedBytes = g_installer.installedBytes;
   facts.installDate = Today();
-  for (const ts::WText& shared : g_installer.followUps.sharedFiles) {
-    facts.sharedFiles += (facts.sharedFiles.empty() ? L"" : L";") + shared;
-  }
+  // Stored as the system's ANSI interface would store the narrow list, and
+  // read back through the same code page.
+  facts.sharedFiles = ts::WideFromAnsi(g_installer.sharedFileList);
   facts.fonts = g_installer.followUps.fontList;
   return facts;
 }

@@ -28,6 +28,8 @@ void TraceRun(const WText& line);
 
 // Enables a privilege in the process token; false when it could not be had.
 bool EnablePrivilege(const wchar_t* name);
+// Disables it again once the step that needed it is done.
+bool DisablePrivilege(const wchar_t* name);
 
 // A function of a DLL that the process has loaded already, looked up at run
 // time so that the installer still starts on systems that lack it; null there.
@@ -51,6 +53,11 @@ WText ProgramFolderOf(const WText& commandLine);
 // error in GetLastError, when it could not be started. An empty working
 // folder leaves the caller's.
 bool StartProcess(const WText& commandLine, const WText& workingFolder);
+
+// Runs a command line with a hidden window and waits for it to end. False,
+// with the system's error in GetLastError, when it could not be started;
+// otherwise `exitCode` receives its exit code.
+bool RunHiddenAndWait(const WText& commandLine, const WText& workingFolder, DWORD& exitCode);
 
 // Tells the shell that what a folder holds has changed, so that a window
 // showing it (the desktop) shows the change.

@@ -67,6 +67,10 @@ struct InstallerState {
   uint64_t installedBytes = 0;
   // What the file phase hands on to the steps after it.
   FileFollowUps followUps;
+  // `SharedFiles`: the shared files this product counts as a user of, as
+  // the earlier installation left the list and as this run extends it;
+  // quoted items in the stored form, ";" between them.
+  ts::Text sharedFileList;
   InstallFolderSource installFolderSource = InstallFolderSource::kFolder;
   // The installation folder is on a removable disk, a CD-ROM or a RAM disk.
   bool portable = false;
