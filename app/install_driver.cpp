@@ -138,7 +138,7 @@ void ReadFolderFromRegistry() {
     Refuse(L"Installation path \"" + folder + L"\" obtained from \"" + setting + L"\" does not exist.");
   }
   g_installer.installFolder = folder;
-  g_installer.installFolderSource = InstallFolderSource::kFolder;
+  g_installer.installFolderFixed = true;
 }
 
 void ResolveInstallFolder() {
@@ -148,7 +148,8 @@ void ResolveInstallFolder() {
 
 void FolderPages() {
   bool masterRule = g_installer.installFolderSource == InstallFolderSource::kMaster;
-  if (!Automatic() && LowFlag(low::kFolderPage) && !masterRule) EndUnless(ChooseInstallFolder());
+  bool choosable = !masterRule && !g_installer.installFolderFixed;
+  if (!Automatic() && LowFlag(low::kFolderPage) && choosable) EndUnless(ChooseInstallFolder());
   g_installer.portable = ts::IsPortableFolder(g_installer.installFolder);
   bool skipStartMenu = g_installer.portable && (g_installer.productFlags2 & flags2::kNoStartMenuPageWhenPortable);
   if (!Automatic() && HighFlag(high::kStartMenuPage) && !skipStartMenu) EndUnless(ChooseStartMenuFolder());

@@ -117,13 +117,17 @@ INT_PTR OpenWithShell(const WText& file, const wchar_t* verb) {
   return reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, verb, file.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
 }
 
-WText ProgramFolderOf(const WText& commandLine) {
+WText ProgramOf(const WText& commandLine) {
   size_t start = commandLine.find_first_not_of(L" \t");
   if (start == WText::npos) return {};
   bool quoted = commandLine[start] == L'"';
   if (quoted) ++start;
   size_t end = commandLine.find_first_of(quoted ? L"\"" : L" \t", start);
-  WText program = commandLine.substr(start, end == WText::npos ? WText::npos : end - start);
+  return commandLine.substr(start, end == WText::npos ? WText::npos : end - start);
+}
+
+WText ProgramFolderOf(const WText& commandLine) {
+  WText program = ProgramOf(commandLine);
   size_t slash = program.find_last_of(L'\\');
   if (slash == WText::npos) return {};
   // "C:" alone would name the drive's current folder, not its root.

@@ -48,6 +48,8 @@ INT_PTR OpenWithShell(const WText& file, const wchar_t* verb);
 // double-quoted stretch, or the text up to the first blank) up to its last
 // backslash; empty when the program is named without a folder.
 WText ProgramFolderOf(const WText& commandLine);
+// The program that a command line starts: its first token, without quotes.
+WText ProgramOf(const WText& commandLine);
 
 // Starts a command line and does not wait for it; false, with the system's
 // error in GetLastError, when it could not be started. An empty working

@@ -9,6 +9,7 @@ bool ShowLicensePage() { return true; }
 bool ShowReadmePage() { return true; }
 bool ChooseInstallFolder() { return true; }
 bool ChooseStartMenuFolder() { return true; }
+bool ConfirmUninstallFirst() { return true; }
 bool TakeSupportOffer(const ts::WText&) { return false; }
 
 }  // namespace palisade

@@ -19,6 +19,9 @@ bool ShowReadmePage();
 bool ChooseInstallFolder();
 // The start-menu page; sets the start-menu folder.
 bool ChooseStartMenuFolder();
+// The must-uninstall page: true when the user chooses to run the earlier
+// installation's uninstaller first.
+bool ConfirmUninstallFirst();
 // The uninstaller's support offer for the address; true when the user takes
 // it (the uninstallation then stops with nothing removed).
 bool TakeSupportOffer(const ts::WText& address);

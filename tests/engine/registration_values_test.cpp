@@ -21,6 +21,7 @@ format::SetupScript Script() {
   script.topColor = 0x112233;
   script.bottomColor = 0x445566;
   script.copyrightColor = 0x00C08040;
+  script.noDowngradeBelow = "7.0";
   return script;
 }
 
@@ -71,6 +72,7 @@ TEST(UninstallKeyValues, CommandLinesNamesAndNumbers) {
   EXPECT_EQ(values[L"|BottomColor"].kind, Kind::kNumber);
   EXPECT_EQ(values[L"|MonoColor"].number, 0u);
   EXPECT_EQ(values[L"|InstallDate"].text, L"20261207");
+  EXPECT_EQ(values[L"|NoDowngradeBelow"].text, L"7.0");
 }
 
 TEST(UninstallKeyValues, FirstAndLastInTheirOrder) {
@@ -96,6 +98,7 @@ TEST(UninstallKeyValues, EmptyTextsAndZeroNumbersAreDeleted) {
       {"shortcuts for one user", [](format::SetupScript& s, auto&) { s.shortcutMode = 0; }, L"|ShortcutMode"},
       {"one colour", [](format::SetupScript& s, auto&) { s.bottomColor = s.topColor; }, L"|BottomColor"},
       {"no bitmap", [](auto&, auto&) {}, L"|BitmapTPI"},
+      {"no downgrade floor", [](format::SetupScript& s, auto&) { s.noDowngradeBelow.clear(); }, L"|NoDowngradeBelow"},
   };
   for (const DeletionCase& c : cases) {
     format::SetupScript script = Script();
