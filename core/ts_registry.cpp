@@ -89,6 +89,12 @@ bool RegistryKey::ReadText(const WText& name, WText& text) const {
   return key_ && ReadRegistryText(key_, L"", name, text);
 }
 
+WText RegistryKey::Text(const WText& name) const {
+  WText text;
+  ReadText(name, text);
+  return text;
+}
+
 bool RegistryKey::ReadTexts(const WText& name, std::vector<WText>& texts) const {
   DWORD size = 0;
   if (!key_ || RegGetValueW(key_, nullptr, name.c_str(), RRF_RT_REG_MULTI_SZ, nullptr, nullptr, &size) != ERROR_SUCCESS) {

@@ -40,6 +40,8 @@ class RegistryKey {
   // Missing already counts as deleted.
   LONG DeleteValue(const WText& name);
   bool ReadText(const WText& name, WText& text) const;
+  // The text, or empty when the value is missing or not a text.
+  WText Text(const WText& name) const;
   bool ReadNumber(const WText& name, DWORD& number) const;
   // A multi-string value as its list of texts; false when it is missing or
   // of another type.

@@ -39,12 +39,6 @@ EarlierInstallation g_earlier;
 bool LowFlag(uint32_t bit) { return (g_installer.script.productFlagsLow & bit) != 0; }
 bool HighFlag(uint32_t bit) { return (g_installer.script.productFlagsHigh & bit) != 0; }
 
-ts::WText Text(const ts::RegistryKey& key, const wchar_t* name) {
-  ts::WText text;
-  key.ReadText(name, text);
-  return text;
-}
-
 ts::WText Trimmed(const ts::WText& text) {
   size_t first = text.find_first_not_of(kBlanks);
   if (first == ts::WText::npos) return {};
@@ -70,8 +64,8 @@ bool IsUsableFolder(const ts::WText& folder) {
 ts::WText EarlierUninstallCommand() {
   ts::RegistryKey key;
   if (key.Open(HKEY_LOCAL_MACHINE, ProductKeyPath(), kReadAccess) != ERROR_SUCCESS) return {};
-  ts::WText command = Text(key, L"QuietUninstallString");
-  if (command.empty()) command = Text(key, L"UninstallString");
+  ts::WText command = key.Text(L"QuietUninstallString");
+  if (command.empty()) command = key.Text(L"UninstallString");
   ts::WText program = ts::ProgramOf(command);
   DWORD attributes = GetFileAttributesW(program.c_str());
   bool runnable = IsPlainLocalPath(program) && attributes != INVALID_FILE_ATTRIBUTES &&
@@ -118,9 +112,9 @@ void TakeOverEarlierInstallation(InstallationType type) {
 bool FindInstalledProduct(const ts::WText& uninstallName, InstalledProduct& product) {
   ts::RegistryKey key;
   if (key.Open(HKEY_LOCAL_MACHINE, kUninstallKey + uninstallName, kReadAccess) != ERROR_SUCCESS) return false;
-  bool hasUninstaller = !Text(key, L"UninstallString").empty() || !Text(key, L"QuietUninstallString").empty();
-  product.location = Text(key, L"InstallLocation");
-  product.version = Text(key, L"DisplayVersion");
+  bool hasUninstaller = !key.Text(L"UninstallString").empty() || !key.Text(L"QuietUninstallString").empty();
+  product.location = key.Text(L"InstallLocation");
+  product.version = key.Text(L"DisplayVersion");
   return hasUninstaller;
 }
 
@@ -177,17 +171,17 @@ void ReadEarlierInstallation() {
   ts::RegistryKey key;
   if (key.Open(HKEY_LOCAL_MACHINE, ProductKeyPath(), kKeyAccess) != ERROR_SUCCESS) return;
   EarlierInstallation& earlier = g_earlier;
-  earlier.location = Text(key, L"InstallLocation");
+  earlier.location = key.Text(L"InstallLocation");
   const std::string& folderValue = g_installer.script.installFolderValue;
   if (earlier.location.empty() && !folderValue.empty()) {
     ts::ReadRegistryValuePath(ts::WideFromUtf8(folderValue), earlier.location);
   }
-  earlier.version = Text(key, L"DisplayVersion");
-  earlier.programGroup = Text(key, L"ProductStartMenu");
-  earlier.downgradeFloor = Trimmed(Text(key, L"NoDowngradeBelow"));
+  earlier.version = key.Text(L"DisplayVersion");
+  earlier.programGroup = key.Text(L"ProductStartMenu");
+  earlier.downgradeFloor = Trimmed(key.Text(L"NoDowngradeBelow"));
   earlier.locationExists = !earlier.location.empty() && IsUsableFolder(earlier.location);
   // Stored through the ANSI interface: read back through the same code page.
-  g_installer.sharedFileList = ts::AnsiFromWide(Text(key, L"SharedFiles"));
+  g_installer.sharedFileList = ts::AnsiFromWide(key.Text(L"SharedFiles"));
 }
 
 void ExamineExistingInstallation() {
