@@ -135,6 +135,7 @@ std::vector<UninstallKeyValue> UninstallKeyValues(const format::SetupScript& s, 
   values.Number(L"Bitness", s.bitness);
   values.Text(L"DisplayVersion", version, true);
   values.Text(L"NoDowngradeBelow", Wide(s.noDowngradeBelow), true);
+  values.Text(L"DisplayIcon", facts.displayIcon, true);
   uint32_t major = 0, minor = 0;
   if (VersionParts(version, major, minor)) {
     values.Number(L"VersionMajor", major);

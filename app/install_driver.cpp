@@ -199,6 +199,7 @@ void SharedFiles() {
 
 void Components() {
   RegisterComponents();
+  WriteUninstallerIcon();
   SetStatus(26);
   SetProgress(95);
 }

@@ -13,6 +13,7 @@
 #include "builder/time_stamps.h"
 #include "builder/words.h"
 #include "format/checks.h"
+#include "format/icon_file.h"
 #include "format/narrow_text.h"
 
 namespace palisade::builder {
@@ -92,14 +93,12 @@ std::string SettingText(TableReader& reader, std::string_view key) {
   return text;
 }
 
-// An .ico file: its header says "icon" and counts at least one image.
+// An .ico file whose pictures the engine can make the uninstaller's icon.
 std::optional<format::Bytes> ReadIcon(ProjectContext& context, TableReader& reader, std::string_view key) {
   std::optional<format::Bytes> file = context.ReadFile(reader, key);
   if (!file) return std::nullopt;
-  constexpr std::size_t kIconHeaderSize = 6;
-  bool icon = file->size() > kIconHeaderSize && (*file)[0] == 0 && (*file)[1] == 0 && (*file)[2] == 1 &&
-              (*file)[3] == 0 && ((*file)[4] != 0 || (*file)[5] != 0);
-  if (!icon) {
+  format::IconResources resources;
+  if (!format::IconResourcesOf(*file, 1, resources)) {
     reader.Report(key, Quoted(key) + " in " + reader.label() + " is not an icon file", "save the icon as .ico");
     return std::nullopt;
   }

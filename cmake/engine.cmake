@@ -14,6 +14,7 @@ add_library(palisade_engine STATIC
   core/ts_format.cpp
   core/ts_memory.cpp
   core/ts_registry.cpp
+  core/ts_resources.cpp
   core/ts_security.cpp
   core/ts_system.cpp
   core/ts_text.cpp

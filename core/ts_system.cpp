@@ -92,6 +92,14 @@ bool Start(const WText& commandLine, const WText& workingFolder, WORD show, PROC
 bool EnablePrivilege(const wchar_t* name) { return AdjustPrivilege(name, SE_PRIVILEGE_ENABLED); }
 bool DisablePrivilege(const wchar_t* name) { return AdjustPrivilege(name, 0); }
 
+bool RestartWindows(bool force, DWORD reason) {
+  constexpr wchar_t kShutdownPrivilege[] = L"SeShutdownPrivilege";
+  if (!EnablePrivilege(kShutdownPrivilege)) return false;
+  bool requested = ExitWindowsEx(EWX_REBOOT | (force ? EWX_FORCE : EWX_FORCEIFHUNG), reason) != 0;
+  DisablePrivilege(kShutdownPrivilege);
+  return requested;
+}
+
 bool RunHiddenAndWait(const WText& commandLine, const WText& workingFolder, DWORD& exitCode) {
   PROCESS_INFORMATION process = {};
   if (!Start(commandLine, workingFolder, SW_HIDE, process)) return false;

@@ -26,6 +26,16 @@ HMODULE LoadSystemLibrary(const wchar_t* name);
 // a log viewer or the tests can follow what a run does.
 void TraceRun(const WText& line);
 
+// The reason given for a restart that an installation asks for: planned,
+// by an application, for its installation.
+inline constexpr DWORD kPlannedInstallationReason = 0x80040002;
+
+// Asks Windows to restart, with the shutdown privilege held for the request
+// only. Without `force` a program that does not answer is closed, one that
+// asks to wait is waited for. False when the privilege or the request is
+// refused.
+bool RestartWindows(bool force, DWORD reason);
+
 // Enables a privilege in the process token; false when it could not be had.
 bool EnablePrivilege(const wchar_t* name);
 // Disables it again once the step that needed it is done.

@@ -34,6 +34,7 @@ RegistrationFacts Facts() {
   facts.productFlags2 = 0x20;
   facts.installedBytes = 5000;
   facts.installDate = L"20261207";
+  facts.displayIcon = L"C:\\Program Files\\Acme\\uninstall\\product.ico";
   return facts;
 }
 
@@ -73,6 +74,7 @@ TEST(UninstallKeyValues, CommandLinesNamesAndNumbers) {
   EXPECT_EQ(values[L"|MonoColor"].number, 0u);
   EXPECT_EQ(values[L"|InstallDate"].text, L"20261207");
   EXPECT_EQ(values[L"|NoDowngradeBelow"].text, L"7.0");
+  EXPECT_EQ(values[L"|DisplayIcon"].text, L"C:\\Program Files\\Acme\\uninstall\\product.ico");
 }
 
 TEST(UninstallKeyValues, FirstAndLastInTheirOrder) {
@@ -98,6 +100,7 @@ TEST(UninstallKeyValues, EmptyTextsAndZeroNumbersAreDeleted) {
       {"shortcuts for one user", [](format::SetupScript& s, auto&) { s.shortcutMode = 0; }, L"|ShortcutMode"},
       {"one colour", [](format::SetupScript& s, auto&) { s.bottomColor = s.topColor; }, L"|BottomColor"},
       {"no bitmap", [](auto&, auto&) {}, L"|BitmapTPI"},
+      {"no product icon written", [](auto&, RegistrationFacts& f) { f.displayIcon.clear(); }, L"|DisplayIcon"},
       {"no downgrade floor", [](format::SetupScript& s, auto&) { s.noDowngradeBelow.clear(); }, L"|NoDowngradeBelow"},
   };
   for (const DeletionCase& c : cases) {

@@ -374,7 +374,9 @@ restart = "if-locked"
 }
 
 TEST_F(ProjectTest, UpgradeSettingsIconsAndMarkerGoIntoTheScript) {
-  const std::string productIcon("\0\0\1\0\1\0product", 13), uninstallerIcon("\0\0\1\0\2\0remover", 13);
+  // One picture of one byte each, right after the directory.
+  const std::string productIcon("\0\0\1\0\1\0" "\x10\x10\0\0\1\0\x20\0" "\1\0\0\0" "\x16\0\0\0" "P", 23);
+  const std::string uninstallerIcon("\0\0\1\0\1\0" "\x20\x20\0\0\1\0\x20\0" "\1\0\0\0" "\x16\0\0\0" "U", 23);
   WriteText("art/product.ico", productIcon);
   WriteText("art/uninstall.ico", uninstallerIcon);
   Project project = Read(R"(
