@@ -30,6 +30,29 @@ TEST(InstallationType, FromTheVersions) {
   }
 }
 
+struct BatchCase {
+  InstallationType type;
+  uint32_t productFlags2;
+  bool upgradeBatch;
+  bool reinstallBatch;
+};
+
+TEST(InstallationType, SelectsTheBatchesBeforeTheFiles) {
+  using enum InstallationType;
+  constexpr uint32_t kOnlySameVersion = format::product_flags2::kReinstallBatchOnlySameVersion;
+  const BatchCase cases[] = {
+      {kFirst, 0, false, false},          {kReinstall, 0, false, true},    {kReinstall, kOnlySameVersion, false, true},
+      {kUpgrade, 0, true, true},          {kUpgrade, kOnlySameVersion, true, false},
+      {kDowngrade, 0, false, true},       {kDowngrade, kOnlySameVersion, false, false},
+      {kOverExisting, 0, false, true},    {kOverExisting, kOnlySameVersion, false, false},
+  };
+  for (const BatchCase& c : cases) {
+    EXPECT_EQ(RunsUpgradeBatch(c.type), c.upgradeBatch) << static_cast<int>(c.type) << " " << c.productFlags2;
+    EXPECT_EQ(RunsReinstallBatch(c.type, c.productFlags2), c.reinstallBatch)
+        << static_cast<int>(c.type) << " " << c.productFlags2;
+  }
+}
+
 struct LimitCase {
   const wchar_t* version;
   const wchar_t* limit;
