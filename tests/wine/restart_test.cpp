@@ -76,7 +76,7 @@ TEST_F(Restart, AFileInUseWaitsWithItsTemporaryFileUntilTheRestartPutsItInPlace)
   // While the holder keeps Wine's session going, nothing has restarted.
   std::string pending = PendingOperations();
   std::smatch temporary;
-  ASSERT_TRUE(std::regex_search(pending, temporary, std::regex(R"(\\\?\?\\C:\\Program Files\\Palisade Test Product\\(TST[0-9A-F]+\.tmp))")))
+  ASSERT_TRUE(std::regex_search(pending, temporary, std::regex(R"(\\\?\?\\C:\\Program Files\\Palisade Test Product\\(TST[0-9A-Fa-f]+\.tmp))")))
       << pending;
   EXPECT_NE(pending.find("!\\??\\C:\\Program Files\\Palisade Test Product\\app.dll"), std::string::npos) << pending;
   const std::string waiting = prefix_.DriveC() + kFolder + "/" + temporary[1].str();
