@@ -12,9 +12,14 @@ void CreateDataFolders();
 // The product's folder added to the system search path, when the script
 // asks for it.
 void WriteExtraFiles();
-// The uninstaller: the installer itself, or its image without the payload.
+// "uninstall.ico" beside the uninstaller, for its shortcuts.
+void WriteUninstallerIcon();
+// The uninstaller: the installer itself, or its image without the payload,
+// which gets the script's uninstaller icon.
 void WriteUninstaller(const Payload& payload);
-// The product's uninstall key and its values.
+// The product's uninstall key and its values with "product.ico", the
+// registry value that keeps the installation folder, and the restart marker
+// "reboot.dat", each when the script asks for it.
 void RegisterProduct();
 // The installation's last word on the record: written into the uninstall
 // data folder when the product has an uninstaller; a failure goes to the

@@ -136,7 +136,8 @@ std::vector<UninstallKeyValue> UninstallKeyValues(const format::SetupScript& s, 
   values.Text(L"Publisher", Wide(s.publisher), true);
   values.Number(L"Bitness", s.bitness);
   values.Text(L"DisplayVersion", version, true);
-  values.Delete(L"NoDowngradeBelow");
+  values.Text(L"NoDowngradeBelow", Wide(s.noDowngradeBelow), true);
+  values.Text(L"DisplayIcon", facts.displayIcon, true);
   uint32_t major = 0, minor = 0;
   if (VersionParts(version, major, minor)) {
     values.Number(L"VersionMajor", major);

@@ -33,6 +33,7 @@ struct RegistrationFacts {
   uint64_t installedBytes = 0;
   ts::WText installDate;  // "yyyymmdd"
   ts::WText sharedFiles;  // ";"-separated
+  ts::WText displayIcon;  // "product.ico" when it was written
   ts::WText fonts;
   ts::WText displayTitle;  // the title that the background window shows
 };

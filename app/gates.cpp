@@ -43,7 +43,7 @@ bool ShowsPage(WizardPage page, const PageFacts& facts) {
     case WizardPage::kLicenseAndReadme:
       return interactive;
     case WizardPage::kInstallFolder:
-      return interactive && (facts.productFlagsLow & low::kFolderPage) && !facts.masterFolderRule;
+      return interactive && (facts.productFlagsLow & low::kFolderPage) && !facts.masterFolderRule && !facts.folderFixed;
     case WizardPage::kStartMenu: {
       bool skipped = facts.portable && (facts.productFlags2 & format::product_flags2::kNoStartMenuPageWhenPortable);
       return interactive && (facts.productFlagsHigh & high::kStartMenuPage) && !skipped;

@@ -36,6 +36,7 @@ struct PageFacts {
   uint32_t productFlags2 = 0;
   bool hasPassword = false;
   bool masterFolderRule = false;  // the folder is the master product's
+  bool folderFixed = false;       // an earlier installation decided the folder
   bool portable = false;          // the folder is on a removable disk
 };
 
@@ -43,8 +44,9 @@ struct PageFacts {
 // one language; the greeting unless the script turns it off, even in
 // automatic mode when the script asks; the password page for a password;
 // the others only when the run is not automatic, the folder pages when the
-// script asks for them (not for the master's folder, and no start-menu page
-// for a portable installation when the script says so).
+// script asks for them (no folder page for the master's folder nor for one
+// that an earlier installation decided, and no start-menu page for a
+// portable installation when the script says so).
 bool ShowsPage(WizardPage page, const PageFacts& facts);
 
 // A folder typed on the folder page is taken only when it is a whole path:

@@ -85,6 +85,7 @@ PageFacts Facts() {
   facts.productFlags2 = g_installer.productFlags2;
   facts.hasPassword = !g_installer.script.password.empty();
   facts.masterFolderRule = g_installer.installFolderSource == InstallFolderSource::kMaster;
+  facts.folderFixed = g_installer.installFolderFixed;
   facts.portable = g_installer.portable;
   return facts;
 }
@@ -159,7 +160,7 @@ void ReadFolderFromRegistry() {
     Refuse(L"Installation path \"" + folder + L"\" obtained from \"" + setting + L"\" does not exist.");
   }
   g_installer.installFolder = folder;
-  g_installer.installFolderSource = InstallFolderSource::kFolder;
+  g_installer.installFolderFixed = true;
 }
 
 void ResolveInstallFolder() {
@@ -201,7 +202,8 @@ void ReadAndVerifyArchive() {
   SetProgress(21);
   SetStatus(54);
   SetProgress(26);
-  HandlePendingOperations();
+  // Files that the script wants gone go before the new ones come.
+  RunConditionalDeletion(ConditionalPhase::kInstallation);
   SetProgress(27);
 }
 
@@ -223,6 +225,7 @@ void SharedFiles() {
 
 void Components() {
   RegisterComponents();
+  WriteUninstallerIcon();
   SetStatus(26);
   SetProgress(95);
 }

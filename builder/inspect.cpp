@@ -95,6 +95,12 @@ toml::table ProductTable(const format::SetupScript& s) {
                      {"start-menu-folder", s.startMenuFolder},
                      {"shared-folder", s.sharedPath},
                      {"registry-key", s.productRegistry},
+                     {"install-folder-value", s.installFolderValue},
+                     {"icon-bytes", static_cast<int64_t>(s.productIcon.size())},
+                     {"no-downgrade-below", s.noDowngradeBelow},
+                     {"must-uninstall-below", s.mustUninstallBelow},
+                     {"upgrade-warning-below", s.upgradeWarningBelow},
+                     {"reboot-marker", s.rebootMarker},
                      {"excluded-systems", Words(WordsOfMask(kSystems, s.excludedSystems))},
                      {"shortcuts-for", Word(kShortcutModes, s.shortcutMode)},
                      {"add-to-path", s.addToPathSubfolder},
@@ -109,6 +115,7 @@ toml::table UninstallerTable(const format::SetupScript& s) {
       {"subfolder", s.uninstallSubfolder},
       {"registry-name", s.uninstallName},
       {"support-offer", s.supportOffer},
+      {"icon-bytes", static_cast<int64_t>(s.uninstallerIcon.size())},
       {"time", TimeText(s.uninstallerTime)},
       {"master-product", toml::array{s.masterRegistryName, s.masterDisplayName, s.masterMinimumVersion}}};
 }

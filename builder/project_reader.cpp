@@ -13,6 +13,7 @@
 #include "builder/time_stamps.h"
 #include "builder/words.h"
 #include "format/checks.h"
+#include "format/icon_file.h"
 #include "format/narrow_text.h"
 
 namespace palisade::builder {
@@ -61,6 +62,49 @@ std::string LimitedText(TableReader& reader, std::string_view key, std::size_t l
 
 bool IsFolderName(std::string_view name) { return name.find_first_of("\\/:*?\"<>|") == std::string_view::npos; }
 
+// A registry value as the engine reads and writes it: a root it knows, a
+// key and a value name ("HKLM\Software\Acme\Folder").
+bool IsRegistryValuePath(std::string_view path) {
+  if (path.starts_with("\\")) path.remove_prefix(1);
+  std::size_t rootEnd = path.find('\\'), valueStart = path.rfind('\\');
+  if (rootEnd == std::string_view::npos || valueStart == rootEnd || valueStart + 1 == path.size()) return false;
+  std::string root(path.substr(0, rootEnd));
+  std::transform(root.begin(), root.end(), root.begin(), [](unsigned char c) { return std::toupper(c); });
+  return root == "HKLM" || root == "HKCU" || root == "HKCR" || root == "HKU" || root == "HKCC";
+}
+
+std::string RegistryValuePath(TableReader& reader, std::string_view key) {
+  std::string path = reader.String(key, "");
+  if (!path.empty() && !IsRegistryValuePath(path)) {
+    reader.Report(key, "bad registry value " + Quoted(path) + " for " + Quoted(key) + " in " + reader.label(),
+                  "write the root, the key and the value name, such as 'HKLM\\Software\\Acme\\InstallDir'");
+    return {};
+  }
+  return path;
+}
+
+// A text that travels as one line of the script's settings.
+std::string SettingText(TableReader& reader, std::string_view key) {
+  std::string text = reader.String(key, "");
+  if (text.find_first_of("\r\n") != std::string::npos) {
+    reader.Report(key, Quoted(key) + " in " + reader.label() + " holds a line break", "write it on one line");
+    return {};
+  }
+  return text;
+}
+
+// An .ico file whose pictures the engine can make the uninstaller's icon.
+std::optional<format::Bytes> ReadIcon(ProjectContext& context, TableReader& reader, std::string_view key) {
+  std::optional<format::Bytes> file = context.ReadFile(reader, key);
+  if (!file) return std::nullopt;
+  format::IconResources resources;
+  if (!format::IconResourcesOf(*file, 1, resources)) {
+    reader.Report(key, Quoted(key) + " in " + reader.label() + " is not an icon file", "save the icon as .ico");
+    return std::nullopt;
+  }
+  return file;
+}
+
 void ReadProduct(ProjectContext& context) {
   TableReader& product = context.Section("product");
   format::SetupScript& s = context.project.script;
@@ -77,6 +121,8 @@ void ReadProduct(ProjectContext& context) {
   s.startMenuFolder = product.String("start-menu-folder", "");
   s.sharedPath = product.String("shared-folder", "");
   s.productRegistry = product.String("registry-key", "");
+  s.installFolderValue = RegistryValuePath(product, "install-folder-value");
+  if (product.Node("icon") != nullptr) s.productIcon = ReadIcon(context, product, "icon").value_or(format::Bytes());
   s.excludedSystems = product.WordMask("excluded-systems", kSystems).value_or(0);
   s.shortcutMode = static_cast<uint8_t>(product.Word("shortcuts-for", kShortcutModes).value_or(1));
   bool addToPath = false, desktopFolder = false;
@@ -105,6 +151,15 @@ void ReadInstaller(ProjectContext& context) {
   format::SetupScript& s = context.project.script;
   s.automaticModeRequest = static_cast<uint8_t>(installer.Word("automatic-mode", kAutomaticModeRequests).value_or(0));
   s.archiveFromFile = static_cast<uint8_t>(installer.Word("archive-source", kArchiveSources).value_or(0));
+  s.rebootMarker = installer.Bool("reboot-marker", false);
+}
+
+void ReadUpgrade(ProjectContext& context) {
+  TableReader& upgrade = context.Section("upgrade");
+  format::SetupScript& s = context.project.script;
+  s.noDowngradeBelow = SettingText(upgrade, "no-downgrade-below");
+  s.mustUninstallBelow = SettingText(upgrade, "must-uninstall-below");
+  s.upgradeWarningBelow = SettingText(upgrade, "upgrade-warning-below");
 }
 
 void ReadUninstaller(ProjectContext& context) {
@@ -118,6 +173,9 @@ void ReadUninstaller(ProjectContext& context) {
   s.uninstallSubfolder = uninstaller.String("subfolder", "");
   s.uninstallName = uninstaller.String("registry-name", "");
   s.supportOffer = LimitedText(uninstaller, "support-offer", kMidStringLimit);
+  if (uninstaller.Node("icon") != nullptr) {
+    s.uninstallerIcon = ReadIcon(context, uninstaller, "icon").value_or(format::Bytes());
+  }
   if (context.options.sourceDateEpoch) s.uninstallerTime = TimeStampFromUnix(*context.options.sourceDateEpoch);
 }
 
@@ -400,9 +458,8 @@ void ReadAdvanced(ProjectContext& context) {
   TableReader& options = context.Section("advanced.page-options");
   s.pageOptions[0] = static_cast<uint32_t>(options.Integer("first", 0, UINT32_MAX).value_or(0));
   s.pageOptions[1] = static_cast<uint32_t>(options.Integer("second", 0, UINT32_MAX).value_or(0));
-  for (auto [key, blob] : {std::pair{"data-block-46", &s.dataBlock46}, std::pair{"data-block-63", &s.dataBlock63},
-                           std::pair{"optional-blob", &s.optionalBlob}}) {
-    if (advanced.Node(key) != nullptr) *blob = context.ReadFile(advanced, key).value_or(format::Bytes());
+  if (advanced.Node("optional-blob") != nullptr) {
+    s.optionalBlob = context.ReadFile(advanced, "optional-blob").value_or(format::Bytes());
   }
   FlagWords set, clear;
   ReadFlagWords(context.Section("advanced.set-flags"), set);
@@ -480,6 +537,7 @@ void ReadProject(const fs::path& path, const ReadOptions& options, Project& proj
   ReadProduct(context);
   ReadMasterProduct(context);
   ReadInstaller(context);
+  ReadUpgrade(context);
   ReadUninstaller(context);
   ReadWizard(context, languages);
   ReadSummary(context);

@@ -14,10 +14,12 @@ add_library(palisade_engine STATIC
   core/ts_format.cpp
   core/ts_memory.cpp
   core/ts_registry.cpp
+  core/ts_resources.cpp
   core/ts_security.cpp
   core/ts_system.cpp
   core/ts_text.cpp
   core/ts_texts.cpp
+  core/ts_deferred.cpp
   core/ts_tree.cpp
   core/ts_vector.cpp
   core/ts_window.cpp

@@ -1,5 +1,7 @@
 #include "core/ts_registry.h"
 
+#include <algorithm>
+
 namespace ts {
 namespace {
 
@@ -85,6 +87,43 @@ bool RegistryKey::ReadNumber(const WText& name, DWORD& number) const {
 
 bool RegistryKey::ReadText(const WText& name, WText& text) const {
   return key_ && ReadRegistryText(key_, L"", name, text);
+}
+
+WText RegistryKey::Text(const WText& name) const {
+  WText text;
+  ReadText(name, text);
+  return text;
+}
+
+bool RegistryKey::ReadTexts(const WText& name, std::vector<WText>& texts) const {
+  DWORD size = 0;
+  if (!key_ || RegGetValueW(key_, nullptr, name.c_str(), RRF_RT_REG_MULTI_SZ, nullptr, nullptr, &size) != ERROR_SUCCESS) {
+    return false;
+  }
+  WText buffer(size / sizeof(wchar_t) + 2, L'\0');
+  size = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
+  if (RegGetValueW(key_, nullptr, name.c_str(), RRF_RT_REG_MULTI_SZ, nullptr, buffer.data(), &size) != ERROR_SUCCESS) {
+    return false;
+  }
+  buffer.resize(size / sizeof(wchar_t));
+  // Each text ends with a NUL and the list with one more; empty texts may
+  // stand inside the list (the system's pending deletions have them).
+  if (!buffer.empty() && buffer.back() == L'\0') buffer.pop_back();
+  texts.clear();
+  for (size_t start = 0; start < buffer.size();) {
+    size_t end = std::min(buffer.find(L'\0', start), buffer.size());
+    texts.push_back(buffer.substr(start, end - start));
+    start = end + 1;
+  }
+  return true;
+}
+
+LONG RegistryKey::SetTexts(const WText& name, const std::vector<WText>& texts) {
+  WText data;
+  for (const WText& text : texts) data += text + L'\0';
+  data += L'\0';
+  return RegSetValueExW(key_, name.c_str(), 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                        static_cast<DWORD>(data.size() * sizeof(wchar_t)));
 }
 
 }  // namespace ts

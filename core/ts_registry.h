@@ -3,6 +3,8 @@
 // "HKCR", "HKU", "HKCC") and a path.
 #include <windows.h>
 
+#include <vector>
+
 #include "core/ts_text.h"
 
 namespace ts {
@@ -38,7 +40,13 @@ class RegistryKey {
   // Missing already counts as deleted.
   LONG DeleteValue(const WText& name);
   bool ReadText(const WText& name, WText& text) const;
+  // The text, or empty when the value is missing or not a text.
+  WText Text(const WText& name) const;
   bool ReadNumber(const WText& name, DWORD& number) const;
+  // A multi-string value as its list of texts; false when it is missing or
+  // of another type.
+  bool ReadTexts(const WText& name, std::vector<WText>& texts) const;
+  LONG SetTexts(const WText& name, const std::vector<WText>& texts);
 
  private:
   void Close();

@@ -135,7 +135,9 @@ struct SetupScript {
   std::string masterMinimumVersion;
   Bytes greetingSound;  // WAV data
   std::string desktopFolder;
-  Bytes dataBlock46;
+  // Field 46: icons as .ico file bytes; empty when the script carries none.
+  Bytes productIcon;      // "product.ico", shown in the list of installed programs
+  Bytes uninstallerIcon;  // "uninstall.ico", and the stripped uninstaller's own icon
   std::array<std::string, kBatchCount> batches;
   std::array<uint8_t, 20> block48{};
   uint32_t excludedSystems = 0;  // mask of system bits
@@ -166,7 +168,12 @@ struct SetupScript {
   std::u16string pinName;
   std::vector<RegistrationValue> registrationValues;
   std::string supportOffer;
-  Bytes dataBlock63;
+  // Field 63: settings that have no field of their own.
+  std::string noDowngradeBelow;     // `NoDowngradeBelow`: the lowest version that may replace this one
+  std::string mustUninstallBelow;   // an earlier version below it must be uninstalled first; empty: any
+  std::string upgradeWarningBelow;  // the upgrade warning is for earlier versions below it; empty: any
+  std::string installFolderValue;   // a registry value path (HKLM\Software\Acme\Folder) that receives the folder
+  bool rebootMarker = false;        // "reboot.dat" waits in the folder until the next restart
   std::vector<CloseRule> closeRules;
   std::vector<std::u16string> languageNames;
   // messages[number][language]

@@ -596,7 +596,10 @@ bool TakeSupportOffer(const ts::WText& address) {
   return true;
 }
 
+// A silent run shows no window at all: it takes the dialog's default, as
+// every question of a silent run does.
 bool ConfirmMustUninstall() {
+  if (g_installer.flags.silent) return true;
   Page page = ConfirmationPage(L"MustUninstall", MessageWithTags(kErrorCaptionMessage));
   page.setUp = [](HWND window) {
     SetTexts(window, {{kMainText, 9}, {kForwardButton, kUninstallMessage}, {kBackwardButton, kCancelMessage}});

@@ -417,8 +417,7 @@ bool End() {
       (g_installer.flags.automatic || Ask(MessageWithTags(74), MessageWithTags(20)))) {
     RestartMachine();
   }
-  const ts::WText& program = g_installer.commandLine.runAfterInstall;
-  if (!program.empty()) ts::StartProcess(program, ts::ProgramFolderOf(program));
+  // The program of /r: starts when the uninstaller has gone (app/entry.cpp).
   return true;
 }
 

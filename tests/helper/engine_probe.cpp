@@ -13,7 +13,8 @@
 // search; result 1 when it was loaded). Prints "result N" for each box.
 // deny-key SUBKEY and read-only-key SUBKEY give a key of HKEY_LOCAL_MACHINE
 // an access list that lets no one in, or lets everyone only read it; they
-// print "result 0" on success.
+// print "result 0" on success. icon-group PATH gives the size of the icon
+// group 1 of the executable at PATH (0 when it has none).
 #include <windows.h>
 #include <sddl.h>
 
@@ -81,6 +82,15 @@ int LockKey(const std::wstring& subkey, const wchar_t* accessList) {
   return static_cast<int>(error);
 }
 
+int IconGroupSize(const std::wstring& path) {
+  HMODULE image = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  if (!image) return -1;
+  HRSRC group = FindResourceW(image, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(14));
+  int size = group ? static_cast<int>(SizeofResource(image, group)) : 0;
+  FreeLibrary(image);
+  return size;
+}
+
 int Run(const std::wstring& action, const wchar_t* argument) {
   if (action == L"ok") return ShowMessage(L"Probe text", L"Probe", MB_OK);
   if (action == L"retrycancel") return ShowMessage(L"Probe text", L"Probe", MB_RETRYCANCEL | MB_ICONWARNING);
@@ -96,6 +106,7 @@ int Run(const std::wstring& action, const wchar_t* argument) {
   if (action == L"deny-key" && argument) return LockKey(argument, L"D:P");
   if (action == L"read-only-key" && argument) return LockKey(argument, L"D:P(A;;KR;;;WD)");
   if (action == L"load" && argument) return LoadLibraryW(argument) ? 1 : 0;
+  if (action == L"icon-group" && argument) return IconGroupSize(argument);
   if (action == L"hold-mutex") {
     if (!AcquireSingleInstanceMutex()) return -1;
     return ShowMessage(L"Holding the mutex", L"Probe", MB_OK);

@@ -105,6 +105,19 @@ const BadProject kBadProjects[] = {
      "[product]\nname = \"A\"\nversion = \"1\"\n[[files]]\nfrom = \"odd/**\"\n",
      ":5: the file \"..\\..\\evil.txt\" would be installed outside the installation folder; rename the file, or "
      "leave it out with \"exclude\""},
+    {"InstallFolderValueWithoutValueName",
+     "[product]\nname = \"A\"\nversion = \"1\"\ninstall-folder-value = 'HKLM\\Software'\n",
+     ":4: bad registry value \"HKLM\\Software\" for \"install-folder-value\" in [product]; write the root, the key "
+     "and the value name, such as 'HKLM\\Software\\Acme\\InstallDir'"},
+    {"InstallFolderValueWithUnknownRoot",
+     "[product]\nname = \"A\"\nversion = \"1\"\ninstall-folder-value = 'HKXX\\Software\\Acme\\Dir'\n",
+     ":4: bad registry value \"HKXX\\Software\\Acme\\Dir\" for \"install-folder-value\" in [product]; write the "
+     "root, the key and the value name, such as 'HKLM\\Software\\Acme\\InstallDir'"},
+    {"IconThatIsNoIcon", "[product]\nname = \"A\"\nversion = \"1\"\n[uninstaller]\nicon = \"app/a.txt\"\n",
+     ":5: \"icon\" in [uninstaller] is not an icon file; save the icon as .ico"},
+    {"VersionSettingOnTwoLines",
+     "[product]\nname = \"A\"\nversion = \"1\"\n[upgrade]\nno-downgrade-below = \"2.0\\nRebootMarker=1\"\n",
+     ":5: \"no-downgrade-below\" in [upgrade] holds a line break; write it on one line"},
     {"TomlSyntax", "[product]\nname = \"A\"\nversion =\n",
      ":3: Error while parsing key-value pair: expected value, saw '\\n'; the project file is TOML; check the syntax "
      "at column 10"},

@@ -34,7 +34,7 @@ std::vector<std::string> WineEnvironment(const std::string& prefix, const std::v
   for (char** variable = environ; *variable; ++variable) {
     std::string entry = *variable;
     if (entry.rfind("WINEPREFIX=", 0) == 0 || entry.rfind("WINEDEBUG=", 0) == 0 ||
-        entry.rfind("WINEDLLOVERRIDES=", 0) == 0) {
+        entry.rfind("WINEDLLOVERRIDES=", 0) == 0 || entry.rfind("XDG_DATA_HOME=", 0) == 0) {
       continue;
     }
     environment.push_back(entry);
@@ -45,6 +45,9 @@ std::vector<std::string> WineEnvironment(const std::string& prefix, const std::v
   };
   environment.insert(environment.end(), extra.begin(), extra.end());
   if (!given("WINEDEBUG=")) environment.push_back("WINEDEBUG=-all");
+  // Wine's recycle bin is the desktop's trash below XDG_DATA_HOME: kept in
+  // the prefix, so that nothing a test recycles reaches the home folder.
+  if (!given("XDG_DATA_HOME=")) environment.push_back("XDG_DATA_HOME=" + prefix + "/xdg-data");
   // Keeps Wine from offering to download its Mono and Gecko add-ons.
   if (!given("WINEDLLOVERRIDES=")) environment.push_back("WINEDLLOVERRIDES=mscoree,mshtml=");
   return environment;
