@@ -86,13 +86,25 @@ INT_PTR OpenWithShell(const WText& file, const wchar_t* verb) {
   return reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, verb, file.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
 }
 
-WText ProgramFolderOf(const WText& commandLine) {
+void SplitCommandLine(const WText& commandLine, WText& program, WText& arguments) {
+  program.clear();
+  arguments.clear();
   size_t start = commandLine.find_first_not_of(L" \t");
-  if (start == WText::npos) return {};
+  if (start == WText::npos) return;
   bool quoted = commandLine[start] == L'"';
   if (quoted) ++start;
   size_t end = commandLine.find_first_of(quoted ? L"\"" : L" \t", start);
-  WText program = commandLine.substr(start, end == WText::npos ? WText::npos : end - start);
+  program = commandLine.substr(start, end == WText::npos ? WText::npos : end - start);
+  if (end == WText::npos) return;
+  size_t rest = commandLine.find_first_not_of(L" \t", end + 1);
+  if (rest == WText::npos) return;
+  size_t last = commandLine.find_last_not_of(L" \t");
+  arguments = commandLine.substr(rest, last + 1 - rest);
+}
+
+WText ProgramFolderOf(const WText& commandLine) {
+  WText program, arguments;
+  SplitCommandLine(commandLine, program, arguments);
   size_t slash = program.find_last_of(L'\\');
   if (slash == WText::npos) return {};
   // "C:" alone would name the drive's current folder, not its root.
@@ -111,6 +123,49 @@ bool StartProcess(const WText& commandLine, const WText& workingFolder) {
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
   return true;
+}
+
+namespace {
+
+void PumpMessages() {
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+}
+
+}  // namespace
+
+bool RunAndWait(const WText& commandLine, const WText& workingFolder, bool hidden) {
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  if (hidden) {
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+  }
+  PROCESS_INFORMATION process = {};
+  WText command = commandLine;  // the system may write into it
+  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, hidden ? CREATE_NO_WINDOW : 0, nullptr,
+                      workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup, &process)) {
+    return false;
+  }
+  CloseHandle(process.hThread);
+  while (MsgWaitForMultipleObjects(1, &process.hProcess, FALSE, INFINITE, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
+    PumpMessages();
+  }
+  CloseHandle(process.hProcess);
+  return true;
+}
+
+WText ShortPath(const WText& path) {
+  DWORD length = GetShortPathNameW(path.c_str(), nullptr, 0);
+  if (!length) return path;
+  WText shortPath(length, L'\0');
+  length = GetShortPathNameW(path.c_str(), shortPath.data(), length);
+  if (!length || length >= shortPath.size()) return path;
+  shortPath.resize(length);
+  return shortPath;
 }
 
 void NotifyFolderChanged(const WText& folder) {

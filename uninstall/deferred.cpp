@@ -22,4 +22,8 @@ bool ReplaceAtRestart(const ts::WText& temporary, const ts::WText& destination) 
   return MoveFileExW(temporary.c_str(), destination.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
 }
 
+bool DeleteAtRestart(const ts::WText& path) {
+  return MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
+}
+
 }  // namespace palisade

@@ -25,4 +25,8 @@ ts::WText MakeTemporaryFile(const ts::WText& folder);
 // restart. False, with the system's error in GetLastError, when it refuses.
 bool ReplaceAtRestart(const ts::WText& temporary, const ts::WText& destination);
 
+// Asks the system to delete `path` at the next restart. False, with the
+// system's error in GetLastError, when it refuses.
+bool DeleteAtRestart(const ts::WText& path);
+
 }  // namespace palisade
