@@ -87,5 +87,28 @@ TEST(IsRemovableRegistryKey, ProductKeysOnly) {
   EXPECT_FALSE(IsRemovableRegistryKey(L"\\HKLM"));
 }
 
+struct KeyCase {
+  const wchar_t* path;
+  bool removable;
+};
+
+TEST(IsRemovableRegistryKey, NeitherSharedKeysNorEmptyStepsNorAUsersWholeHive) {
+  const KeyCase cases[] = {
+      {L"\\HKLM\\Software\\Microsoft", false},
+      {L"\\HKCU\\software\\classes", false},
+      {L"\\HKLM\\Software\\Policies", false},
+      {L"\\HKLM\\Software\\Wow6432Node", false},
+      {L"\\HKLM\\Software\\Microsoft\\Acme", true},
+      {L"\\HKLM\\Software\\Classes\\.acme", true},
+      {L"\\HKLM\\Software\\\\Acme", false},
+      {L"\\HKLM\\Software\\Acme\\", false},
+      {L"\\HKU\\S-1-5-21-0-0-0-1000\\Software", false},
+      {L"\\HKU\\S-1-5-21-0-0-0-1000\\Software\\Microsoft", false},
+      {L"\\HKU\\S-1-5-21-0-0-0-1000\\Software\\Acme", true},
+      {L"\\HKU\\.DEFAULT\\Software\\Acme", true},
+  };
+  for (const KeyCase& c : cases) EXPECT_EQ(IsRemovableRegistryKey(c.path), c.removable) << ts::Utf8FromWide(c.path);
+}
+
 }  // namespace
 }  // namespace palisade
