@@ -10,12 +10,16 @@ void HandlePendingOperations() {}
 void RemovePendingOperations(const std::set<ts::WText>&) {}
 void RunConditionalDeletion(ConditionalPhase) {}
 
-ts::WText MakeTemporaryFile(const ts::WText& folder) {
+ts::WText MakeTemporaryFile(const ts::WText& folder, const wchar_t* extension) {
   ts::WText where = folder.empty() ? ts::TempFolder() : folder;
   wchar_t name[MAX_PATH + 16] = {};
   if (GetFileAttributesW(where.c_str()) == INVALID_FILE_ATTRIBUTES) return {};
   if (!GetTempFileNameW(where.c_str(), L"TST", 0, name)) return {};
-  return name;
+  if (!extension) return name;
+  ts::WText named = ts::WText(name).substr(0, ts::WText(name).rfind(L'.') + 1) + extension;
+  if (MoveFileW(name, named.c_str())) return named;
+  DeleteFileW(name);
+  return {};
 }
 
 bool ReplaceAtRestart(const ts::WText& temporary, const ts::WText& destination) {

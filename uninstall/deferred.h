@@ -18,8 +18,9 @@ enum class ConditionalPhase { kInstallation = 4, kUninstallation = 8 };
 void RunConditionalDeletion(ConditionalPhase phase);
 
 // A new, empty file with a unique name in `folder` (the system's temporary
-// folder when empty); empty when none could be made.
-ts::WText MakeTemporaryFile(const ts::WText& folder);
+// folder when empty), with the extension when one is given; empty when none
+// could be made.
+ts::WText MakeTemporaryFile(const ts::WText& folder, const wchar_t* extension = nullptr);
 
 // Asks the system to move `temporary` over `destination` at the next
 // restart. False, with the system's error in GetLastError, when it refuses.

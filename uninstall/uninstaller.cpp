@@ -197,13 +197,7 @@ void RemoveRegistryValue(const ts::WText& path) {
 void RemoveRegistryKey(const ts::WText& path, REGSAM view) {
   ts::WText rest;
   HKEY root = ts::RootKeyOf(path, rest);
-  if (!root || !IsRemovableRegistryKey(path)) return;
-  RegDeleteKeyExW(root, rest.c_str(), view, 0);
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(root, rest.c_str(), 0, KEY_ALL_ACCESS | view, &key) != ERROR_SUCCESS) return;
-  RegDeleteTreeW(key, nullptr);
-  RegCloseKey(key);
-  RegDeleteKeyExW(root, rest.c_str(), view, 0);
+  if (root && IsRemovableRegistryKey(path)) ts::DeleteKeyTree(root, rest, view);
 }
 
 void ProcessEntries(const UninstallData& data, std::vector<ts::WText>& folders, std::set<ts::WText>& deleted) {
@@ -343,7 +337,7 @@ void UndoRegistrationsBeforeFiles(const Registration& registration, const Uninst
   if (!HighFlag(high::kKeepLogOnUninstall)) DeleteFileW(InstallLogPath(registration.uninstallFolder).c_str());
   ReleaseSharedFiles(registration.sharedFiles, g_installer.portable);
   DeleteUninstallValue(registration, L"SharedFiles");
-  UnpinFromTaskbar();
+  UnpinFromTaskbar(data.entries);
   HoldStatus(kPause);
   if (!data.packages.Empty()) {
     SetStatus(108);
@@ -356,8 +350,11 @@ void UndoRegistrationsBeforeFiles(const Registration& registration, const Uninst
 void UndoRegistrationsAfterFiles(const Registration& registration, const UninstallData& data) {
   SetStatus(69);
   SetProgress(95);
-  if (!registration.productRegistry.empty()) RemoveProductKey(registration.productRegistry);
-  if (!data.mergeText.empty()) RemoveMergeLines(data.mergeText);
+  if (!registration.productRegistry.empty()) {
+    RemoveProductKey(registration.productRegistry, registration.product64);
+    DeleteUninstallValue(registration, L"ProductRegistry");
+  }
+  if (!data.mergeText.empty()) RemoveMergeLines(data.mergeText, registration.product64);
   SetProgress(96);
   if (!data.firewall.Empty()) RemoveFirewallExceptions(data.firewall);
   SetProgress(97);
