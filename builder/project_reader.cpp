@@ -13,6 +13,7 @@
 #include "builder/time_stamps.h"
 #include "builder/words.h"
 #include "format/checks.h"
+#include "format/icon_block.h"
 #include "format/narrow_text.h"
 
 namespace palisade::builder {
@@ -61,6 +62,25 @@ std::string LimitedText(TableReader& reader, std::string_view key, std::size_t l
 
 bool IsFolderName(std::string_view name) { return name.find_first_of("\\/:*?\"<>|") == std::string_view::npos; }
 
+bool IsIconFile(const format::Bytes& file) {
+  static constexpr uint8_t kIconHeader[] = {0, 0, 1, 0};
+  return file.size() > sizeof kIconHeader && std::equal(std::begin(kIconHeader), std::end(kIconHeader), file.begin());
+}
+
+void ReadDesktopFolderIcon(ProjectContext& context, TableReader& product, bool desktopFolder) {
+  if (product.Node("desktop-folder-icon") == nullptr) return;
+  std::optional<format::Bytes> icon = context.ReadFile(product, "desktop-folder-icon");
+  if (!icon) return;
+  if (!IsIconFile(*icon)) {
+    product.Report("desktop-folder-icon", "the desktop folder's icon is not an icon file", "save it as .ico");
+  } else if (!desktopFolder) {
+    product.Report("desktop-folder-icon", "a desktop folder icon without a desktop folder",
+                   "add desktop-folder = true or a folder name");
+  } else {
+    context.project.script.dataBlock46 = format::IconBlock({{format::icon_kind::kDesktopFolder, std::move(*icon)}});
+  }
+}
+
 void ReadProduct(ProjectContext& context) {
   TableReader& product = context.Section("product");
   format::SetupScript& s = context.project.script;
@@ -84,6 +104,7 @@ void ReadProduct(ProjectContext& context) {
   SwitchOrText(product, "desktop-folder", desktopFolder, s.desktopFolder);
   SetOption(context.flags, FindOption("product", "add-to-path"), addToPath);
   SetOption(context.flags, FindOption("product", "desktop-folder"), desktopFolder && s.desktopFolder.empty());
+  ReadDesktopFolderIcon(context, product, desktopFolder);
   if (s.installFolderRule.empty() && !IsFolderName(s.productName)) {
     product.Report("name", "the product name " + Quoted(s.productName) + " cannot name the installation folder",
                    "set install-folder to a folder name without \\ / : * ? \" < > |");
@@ -400,6 +421,10 @@ void ReadAdvanced(ProjectContext& context) {
   TableReader& options = context.Section("advanced.page-options");
   s.pageOptions[0] = static_cast<uint32_t>(options.Integer("first", 0, UINT32_MAX).value_or(0));
   s.pageOptions[1] = static_cast<uint32_t>(options.Integer("second", 0, UINT32_MAX).value_or(0));
+  if (advanced.Node("data-block-46") != nullptr && !s.dataBlock46.empty()) {
+    advanced.Report("data-block-46", "\"data-block-46\" would replace the desktop folder's icon",
+                    "leave out one of data-block-46 and desktop-folder-icon");
+  }
   for (auto [key, blob] : {std::pair{"data-block-46", &s.dataBlock46}, std::pair{"data-block-63", &s.dataBlock63},
                            std::pair{"optional-blob", &s.optionalBlob}}) {
     if (advanced.Node(key) != nullptr) *blob = context.ReadFile(advanced, key).value_or(format::Bytes());

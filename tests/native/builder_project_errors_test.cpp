@@ -102,6 +102,12 @@ const BadProject kBadProjects[] = {
      "[product]\nname = \"A\"\nversion = \"1\"\n[[files]]\nfrom = \"odd/**\"\n",
      ":5: the file \"..\\..\\evil.txt\" would be installed outside the installation folder; rename the file, or "
      "leave it out with \"exclude\""},
+    {"DesktopFolderIconNotAnIcon",
+     "[product]\nname = \"A\"\nversion = \"1\"\ndesktop-folder = true\ndesktop-folder-icon = \"app/a.txt\"\n",
+     ":5: the desktop folder's icon is not an icon file; save it as .ico"},
+    {"DesktopFolderIconWithoutFolder",
+     "[product]\nname = \"A\"\nversion = \"1\"\ndesktop-folder-icon = \"folder.ico\"\n",
+     ":4: a desktop folder icon without a desktop folder; add desktop-folder = true or a folder name"},
     {"TomlSyntax", "[product]\nname = \"A\"\nversion =\n",
      ":3: Error while parsing key-value pair: expected value, saw '\\n'; the project file is TOML; check the syntax "
      "at column 10"},
@@ -114,6 +120,7 @@ TEST_P(ProjectErrorTest, ReportsTheLineAndWritesNothing) {
   WriteText("app/sub/b.txt", "b");
   // One file name that Windows reads as two steps up.
   WriteText("odd/..\\..\\evil.txt", "x");
+  WriteText("folder.ico", std::string("\0\0\1\0icon", 8));
   test_support::CommandResult result = Build(GetParam().project);
   EXPECT_EQ(result.status, 2);
   EXPECT_EQ(result.err, Path("palisade.toml").string() + GetParam().error + "\n");

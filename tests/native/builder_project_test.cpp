@@ -373,6 +373,15 @@ restart = "if-locked"
   EXPECT_EQ(s.conditionalDeletes[0].flags, 0x4 | 0x2);
 }
 
+TEST_F(ProjectTest, DesktopFolderIconGoesIntoTheIconBlock) {
+  WriteText("art/folder.ico", std::string("\0\0\1\0ICON", 8));
+  std::string project = test_support::kMinimalProject;
+  project.insert(project.find("[product]") + 10, "desktop-folder = \"Acme\"\ndesktop-folder-icon = \"art/folder.ico\"\n");
+  const format::SetupScript s = Read(project).script;
+  EXPECT_EQ(s.desktopFolder, "Acme");
+  EXPECT_EQ(s.dataBlock46, (format::Bytes{3, 8, 0, 0, 0, 0, 0, 1, 0, 'I', 'C', 'O', 'N'}));
+}
+
 TEST_F(ProjectTest, SourceDateEpochClampsFileTimes) {
   Project late = Read(test_support::kMinimalProject, 86400);
   EXPECT_EQ(late.files[0].record.time, (format::TimeStamp{1970, 1, 2, 0, 0, 0}));
