@@ -27,15 +27,6 @@ constexpr wchar_t kEnvironmentKey[] = L"SYSTEM\\CurrentControlSet\\Control\\Sess
 constexpr wchar_t kDefaultUninstallerName[] = L"uninstall.exe";
 constexpr REGSAM kRegistrationAccess = KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_ENUMERATE_SUB_KEYS;
 
-bool HasUninstaller() {
-  return (g_installer.script.productFlagsLow & format::product_flags_low::kPreviousInstallation) != 0;
-}
-
-ts::WText UninstallerPath() {
-  ts::WText name = ts::WideFromUtf8(g_installer.script.uninstallerName);
-  return UninstallFolder() + L"\\" + (name.empty() ? kDefaultUninstallerName : name);
-}
-
 ts::WText Today() {
   SYSTEMTIME now;
   GetLocalTime(&now);
@@ -184,6 +175,19 @@ void GrantRightsToInstallFolder() {
 }
 
 }  // namespace
+
+bool HasUninstaller() {
+  return (g_installer.script.productFlagsLow & format::product_flags_low::kPreviousInstallation) != 0;
+}
+
+ts::WText UninstallerPath() {
+  ts::WText name = ts::WideFromUtf8(g_installer.script.uninstallerName);
+  return UninstallFolder() + L"\\" + (name.empty() ? kDefaultUninstallerName : name);
+}
+
+ts::WText UninstallerArgumentsOfProduct() {
+  return UninstallerArguments(ts::WideFromUtf8(g_installer.script.uninstallName));
+}
 
 // The record of an earlier installation in this folder is read before the
 // new one overwrites it: a reinstallation knows from it alone which folders

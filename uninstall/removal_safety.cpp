@@ -68,6 +68,15 @@ bool IsRemovableFile(const ts::WText& path, const std::vector<ts::WText>& machin
   return windowsFolder.empty() || !IsSameOrAncestor(Folded(windowsFolder), Folded(path));
 }
 
+bool IsPortableRootShortcut(const ts::WText& path, const ts::WText& installFolder, bool portable) {
+  constexpr std::wstring_view kLinkExtension = L".lnk";
+  bool inRoot = IsPlainLocalPath(path) && path.find(L'\\', 3) == ts::WText::npos;
+  bool sameDrive = installFolder.size() >= 2 && _wcsnicmp(path.c_str(), installFolder.c_str(), 2) == 0;
+  bool link = path.size() > 3 + kLinkExtension.size() &&
+              _wcsicmp(path.c_str() + path.size() - kLinkExtension.size(), kLinkExtension.data()) == 0;
+  return portable && inRoot && sameDrive && link;
+}
+
 bool GoesThroughLink(const ts::WText& path) {
   // Each folder below the drive root, then the path itself.
   for (size_t end = path.find(L'\\', 3);; end = path.find(L'\\', end + 1)) {

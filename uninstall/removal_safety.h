@@ -27,6 +27,12 @@ bool IsProtectedFolder(const ts::WText& folder, const std::vector<ts::WText>& pr
 bool IsRemovableFile(const ts::WText& path, const std::vector<ts::WText>& machineFolders,
                      const ts::WText& windowsFolder);
 
+// The shortcut that a portable installation keeps in its drive's root
+// folder: a link file directly in the root of the installation folder's
+// drive, when that installation is portable. No other file in a drive root
+// is ever removed.
+bool IsPortableRootShortcut(const ts::WText& path, const ts::WText& installFolder, bool portable);
+
 // True when the path, or a folder on the way to it, is a symbolic link or a
 // junction: deleting through it would reach whatever the link points at.
 bool GoesThroughLink(const ts::WText& path);

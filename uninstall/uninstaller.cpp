@@ -163,7 +163,9 @@ void ReportLeftOver(const ts::WText& path) {
 // recorded for the next run.
 // True when the file was deleted now.
 bool RemoveFile(const ts::WText& path, const std::vector<ts::WText>& machineFolders) {
-  if (!IsRemovableFile(path, machineFolders, ts::WindowsFolder()) || GoesThroughLink(path)) {
+  bool allowed = IsRemovableFile(path, machineFolders, ts::WindowsFolder()) ||
+                 IsPortableRootShortcut(path, g_installer.installFolder, g_installer.portable);
+  if (!allowed || GoesThroughLink(path)) {
     AddToFailureSummary(L"Not removed, because the record names it in a way that is not allowed: " + path + L"\r\n");
     return false;
   }

@@ -87,6 +87,29 @@ TEST(IsRemovableRegistryKey, ProductKeysOnly) {
   EXPECT_FALSE(IsRemovableRegistryKey(L"\\HKLM"));
 }
 
+struct RootShortcutCase {
+  const wchar_t* path;
+  bool portable;
+  bool removable;
+};
+
+TEST(IsPortableRootShortcut, OnlyALinkInThePortableDrivesRoot) {
+  const RootShortcutCase cases[] = {
+      {L"E:\\Acme Notes.lnk", true, true},
+      {L"e:\\Acme Notes.LNK", true, true},
+      {L"E:\\Acme Notes.lnk", false, false},
+      {L"C:\\Acme Notes.lnk", true, false},
+      {L"E:\\boot.ini", true, false},
+      {L"E:\\.lnk", true, false},
+      {L"E:\\Tools\\Acme.lnk", true, false},
+      {L"E:\\..\\Acme.lnk", true, false},
+      {L"E:Acme.lnk", true, false},
+  };
+  for (const RootShortcutCase& c : cases) {
+    EXPECT_EQ(IsPortableRootShortcut(c.path, L"E:\\Acme", c.portable), c.removable) << ts::Utf8FromWide(c.path);
+  }
+}
+
 struct KeyCase {
   const wchar_t* path;
   bool removable;

@@ -72,7 +72,7 @@ TEST_F(InstallDriver, MilestonesComeInTheirOrder) {
   const std::vector<std::string> expected = {
       "status 113", "progress 1",  "status 8",    "progress 2",  "status 62",   "progress 21", "status 54",
       "progress 26", "progress 27", "status 29",   "progress 28", "progress 59", "progress 91", "status 54",   "progress 92",
-      "progress 93", "status 26",   "progress 95", "progress 97", "progress 98", "progress 99", "status 36",
+      "progress 93", "status 26",   "progress 95", "status 78",   "progress 97", "progress 98", "progress 99", "status 36",
       "progress 100"};
   EXPECT_EQ(milestones, expected);
 }
