@@ -43,14 +43,10 @@ class Batches : public ::testing::Test {
   void SetUp() override {
     prefix_ = std::make_unique<WinePrefix>();
     std::filesystem::create_directories(prefix_->DriveC() + "/batches");
-    std::filesystem::create_directories(prefix_->DriveC() + "/cases");
   }
 
   RunResult Install(const InstallerRecipe& recipe, const std::vector<std::string>& options = {"/silent"}) {
-    WriteBytes(prefix_->DriveC() + "/cases/setup.exe", BuildInstaller(recipe));
-    std::vector<std::string> command = {"C:\\cases\\setup.exe"};
-    command.insert(command.end(), options.begin(), options.end());
-    return prefix_->Run(command, 90);
+    return RunInstaller(*prefix_, recipe, options);
   }
   RunResult Uninstall() { return prefix_->Run({kUninstaller, kUninstallSwitch, "/silent"}, 90); }
 

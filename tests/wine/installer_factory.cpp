@@ -1,5 +1,6 @@
 #include "installer_factory.h"
 
+#include <filesystem>
 #include <fstream>
 #include <stdexcept>
 
@@ -160,6 +161,14 @@ uint32_t HeaderFieldValue(const Bytes& installer, HeaderField field) {
 void WriteBytes(const std::string& path, const Bytes& bytes) {
   std::ofstream out(path, std::ios::binary);
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+RunResult RunInstaller(WinePrefix& prefix, const InstallerRecipe& recipe, const std::vector<std::string>& options) {
+  std::filesystem::create_directories(prefix.DriveC() + "/cases");
+  WriteBytes(prefix.DriveC() + "/cases/setup.exe", BuildInstaller(recipe));
+  std::vector<std::string> command = {"C:\\cases\\setup.exe"};
+  command.insert(command.end(), options.begin(), options.end());
+  return prefix.Run(command, 90);
 }
 
 }  // namespace palisade::testing

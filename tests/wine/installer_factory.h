@@ -11,6 +11,7 @@
 #include "format/file_record.h"
 #include "format/payload_header.h"
 #include "format/setup_script.h"
+#include "wine_harness.h"
 
 namespace palisade::testing {
 
@@ -71,5 +72,10 @@ void PatchHeaderField(Bytes& installer, HeaderField field, uint32_t value);
 uint32_t HeaderFieldValue(const Bytes& installer, HeaderField field);
 
 void WriteBytes(const std::string& path, const Bytes& bytes);
+
+// Builds the installer into the prefix as C:\cases\setup.exe and runs it
+// with the options.
+RunResult RunInstaller(WinePrefix& prefix, const InstallerRecipe& recipe,
+                       const std::vector<std::string>& options = {"/silent"});
 
 }  // namespace palisade::testing

@@ -53,14 +53,10 @@ class RegistryEntries : public ::testing::Test {
  protected:
   void SetUp() override {
     prefix_ = std::make_unique<WinePrefix>(PrefixBits());
-    std::filesystem::create_directories(prefix_->DriveC() + "/cases");
   }
   virtual int PrefixBits() const { return 32; }
 
-  RunResult Install(const InstallerRecipe& recipe) {
-    WriteBytes(prefix_->DriveC() + "/cases/setup.exe", BuildInstaller(recipe));
-    return prefix_->Run({"C:\\cases\\setup.exe", "/silent"}, 90);
-  }
+  RunResult Install(const InstallerRecipe& recipe) { return RunInstaller(*prefix_, recipe); }
   RunResult Uninstall(const std::string& programFiles = "C:\\Program Files") {
     return prefix_->Run({programFiles + kUninstaller, kUninstallSwitch, "/silent"}, 90);
   }

@@ -60,14 +60,10 @@ class Shortcuts : public ::testing::Test {
  protected:
   void SetUp() override {
     prefix_ = std::make_unique<WinePrefix>();
-    std::filesystem::create_directories(prefix_->DriveC() + "/cases");
   }
 
   RunResult Install(const InstallerRecipe& recipe, const std::vector<std::string>& options = {"/silent"}) {
-    WriteBytes(prefix_->DriveC() + "/cases/setup.exe", BuildInstaller(recipe));
-    std::vector<std::string> command = {"C:\\cases\\setup.exe"};
-    command.insert(command.end(), options.begin(), options.end());
-    return prefix_->Run(command, 90);
+    return RunInstaller(*prefix_, recipe, options);
   }
   RunResult Uninstall(const std::string& installFolder = kInstall) {
     return prefix_->Run({installFolder + "\\uninstall\\Uninstall Test.exe", kUninstallSwitch, "/silent"}, 90);
