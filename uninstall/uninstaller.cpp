@@ -40,10 +40,6 @@ constexpr REGSAM kKeyAccess = 0x2000F;
 constexpr int kMaxParentSteps = 50;
 constexpr int kMaxProgramGroupSteps = 20;
 constexpr unsigned kPause = 700;
-// When-mask bits of the close rules: before the confirmation, and the rules
-// that ask the user, after it.
-constexpr uint8_t kCloseBeforeAsking = 2;
-constexpr uint8_t kCloseAfterAsking = 4;
 constexpr int kEntriesProgressStart = 11;
 constexpr int kEntriesProgressSpan = 81;
 
@@ -427,12 +423,12 @@ bool Uninstall(const ts::WText& productName) {
   if (!OpenRegistration(productName, registration)) return false;
   UninstallData data;
   if (!ReadRecord(registration, data)) return false;
-  CloseApplicationsForUninstall(kCloseBeforeAsking);
+  CloseApplicationsForUninstall(format::close_when::kUninstall);
   if (!g_installer.flags.automatic && !Ask(MessageWithTags(53), MessageWithTags(55))) Abort();
   if (!g_installer.flags.automatic && !registration.supportOffer.empty() && TakeSupportOffer(registration.supportOffer)) {
     return false;
   }
-  CloseApplicationsForUninstall(kCloseAfterAsking);
+  CloseApplicationsForUninstall(format::close_when::kUninstallAsking);
   Remove(registration, data);
   return End();
 }

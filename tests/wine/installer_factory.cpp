@@ -163,10 +163,14 @@ void WriteBytes(const std::string& path, const Bytes& bytes) {
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
-RunResult RunInstaller(WinePrefix& prefix, const InstallerRecipe& recipe, const std::vector<std::string>& options) {
+std::string PlaceInstaller(WinePrefix& prefix, const InstallerRecipe& recipe) {
   std::filesystem::create_directories(prefix.DriveC() + "/cases");
   WriteBytes(prefix.DriveC() + "/cases/setup.exe", BuildInstaller(recipe));
-  std::vector<std::string> command = {"C:\\cases\\setup.exe"};
+  return "C:\\cases\\setup.exe";
+}
+
+RunResult RunInstaller(WinePrefix& prefix, const InstallerRecipe& recipe, const std::vector<std::string>& options) {
+  std::vector<std::string> command = {PlaceInstaller(prefix, recipe)};
   command.insert(command.end(), options.begin(), options.end());
   return prefix.Run(command, 90);
 }

@@ -73,8 +73,10 @@ uint32_t HeaderFieldValue(const Bytes& installer, HeaderField field);
 
 void WriteBytes(const std::string& path, const Bytes& bytes);
 
-// Builds the installer into the prefix as C:\cases\setup.exe and runs it
-// with the options.
+// Builds the installer into the prefix as C:\cases\setup.exe; returns that
+// path.
+std::string PlaceInstaller(WinePrefix& prefix, const InstallerRecipe& recipe);
+// Places the installer and runs it with the options.
 RunResult RunInstaller(WinePrefix& prefix, const InstallerRecipe& recipe,
                        const std::vector<std::string>& options = {"/silent"});
 
