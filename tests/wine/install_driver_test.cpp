@@ -281,5 +281,37 @@ TEST_F(InstallDriver, DemoProductRunsThroughEveryPhase) {
   }
 }
 
+// The example with shortcuts, registry entries and batches, from its
+// project file to its removal.
+TEST_F(InstallDriver, NotesExampleLeavesItsShortcutsSettingsAndBatchOutputAndTakesThemAway) {
+  std::string setup = prefix_->DriveC() + "/cases/notes.exe";
+  std::filesystem::create_directories(prefix_->DriveC() + "/cases");
+  std::string build = std::string(PALISADE_BIN_DIR) + "/palisade build '" + SourcePath("examples/notes/palisade.toml") +
+                      "' -o '" + setup + "' --quiet 2>&1";
+  ASSERT_EQ(CommandOutput(build), "");
+  ASSERT_EQ(prefix_->Run({"C:\\cases\\notes.exe", "/silent"}, 90).exitCode, 1);
+  std::string user = prefix_->DriveC() + "/users/" + (getenv("USER") ? getenv("USER") : "root");
+  std::string product = prefix_->DriveC() + "/Program Files/Palisade Notes";
+  std::string desktopFolder = user + "/Desktop/Palisade Notes";
+  std::string group = user + "/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Palisade";
+  EXPECT_TRUE(FileExists(desktopFolder + "/Palisade Notes.LNK"));
+  EXPECT_TRUE(FileExists(group + "/Notes/Help/User Guide.LNK"));
+  EXPECT_TRUE(FileExists(product + "/installed-on.txt"));
+  EXPECT_NE(ReadFile(product + "/uninstall/Install.log").find("\r\nRunning Post-Installation Batch...\r\n"
+                                                             "Palisade Notes 2.0.0 is in C:\\Program Files\\Palisade Notes\r\n"),
+            std::string::npos);
+  EXPECT_EQ(prefix_->Run({"reg", "query", "HKCU\\Software\\Palisade\\Notes", "/v", "Theme"}).exitCode, 0);
+
+  RunResult uninstall = prefix_->Run(
+      {"C:\\Program Files\\Palisade Notes\\uninstall\\Uninstall Palisade Notes.exe", "/u:\"Palisade Notes\"", "/silent"}, 90);
+  EXPECT_EQ(uninstall.exitCode, 0) << uninstall.err;
+  for (const std::string& gone : {desktopFolder, group, product + "/installed-on.txt"}) {
+    EXPECT_FALSE(FileExists(gone)) << gone;
+  }
+  for (const char* key : {"HKLM\\Software\\Palisade", "HKCU\\Software\\Palisade"}) {
+    EXPECT_NE(prefix_->Run({"reg", "query", key}).exitCode, 0) << key;
+  }
+}
+
 }  // namespace
 }  // namespace palisade::testing
