@@ -37,15 +37,6 @@ constexpr REGSAM kRegistrationAccess = KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_CRE
 constexpr uint16_t kIconGroupId = 1;
 constexpr uint16_t kFirstIconImageId = 1;
 
-bool HasUninstaller() {
-  return (g_installer.script.productFlagsLow & format::product_flags_low::kPreviousInstallation) != 0;
-}
-
-ts::WText UninstallerPath() {
-  ts::WText name = ts::WideFromUtf8(g_installer.script.uninstallerName);
-  return UninstallFolder() + L"\\" + (name.empty() ? kDefaultUninstallerName : name);
-}
-
 ts::WText Today() {
   SYSTEMTIME now;
   GetLocalTime(&now);
@@ -272,6 +263,19 @@ void WriteRegistration() {
 }
 
 }  // namespace
+
+bool HasUninstaller() {
+  return (g_installer.script.productFlagsLow & format::product_flags_low::kPreviousInstallation) != 0;
+}
+
+ts::WText UninstallerPath() {
+  ts::WText name = ts::WideFromUtf8(g_installer.script.uninstallerName);
+  return UninstallFolder() + L"\\" + (name.empty() ? kDefaultUninstallerName : name);
+}
+
+ts::WText UninstallerArgumentsOfProduct() {
+  return UninstallerArguments(ts::WideFromUtf8(g_installer.script.uninstallName));
+}
 
 // The record of an earlier installation in this folder is read before the
 // new one overwrites it: a reinstallation knows from it alone which folders

@@ -7,6 +7,13 @@ namespace palisade {
 
 struct Payload;
 
+// The product has an uninstaller, a registration and an uninstall record.
+bool HasUninstaller();
+// Where the uninstaller goes, and the arguments that make it remove this
+// product.
+ts::WText UninstallerPath();
+ts::WText UninstallerArgumentsOfProduct();
+
 // The uninstall data folder, before the files are installed.
 void CreateDataFolders();
 // The product's folder added to the system search path, when the script

@@ -116,12 +116,14 @@ void AddExtraValues(const format::SetupScript& s, TextExpander expand, ValueList
 
 }  // namespace
 
+ts::WText UninstallerArguments(const ts::WText& uninstallName) { return L"/u:\"" + uninstallName + L"\""; }
+
 ts::WText UninstallString(const RegistrationFacts& facts) {
-  return L"\"" + facts.uninstallerPath + L"\" /u:\"" + facts.uninstallName + L"\"";
+  return L"\"" + facts.uninstallerPath + L"\" " + UninstallerArguments(facts.uninstallName);
 }
 
 ts::WText QuietUninstallString(const RegistrationFacts& facts) {
-  return L"\"" + facts.uninstallerPath + L"\" /a /u:\"" + facts.uninstallName + L"\"";
+  return L"\"" + facts.uninstallerPath + L"\" /a " + UninstallerArguments(facts.uninstallName);
 }
 
 std::vector<UninstallKeyValue> UninstallKeyValues(const format::SetupScript& s, const RegistrationFacts& facts,

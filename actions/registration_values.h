@@ -51,6 +51,8 @@ std::vector<UninstallKeyValue> UninstallKeyValues(const format::SetupScript& scr
 // sub-key included.
 ts::WText ExtraValueName(const UninstallKeyValue& value);
 
+// The uninstaller's arguments that name the product to remove.
+ts::WText UninstallerArguments(const ts::WText& uninstallName);
 // The command lines that start the uninstaller for this product.
 ts::WText UninstallString(const RegistrationFacts& facts);
 ts::WText QuietUninstallString(const RegistrationFacts& facts);

@@ -93,7 +93,7 @@ std::string SettingText(TableReader& reader, std::string_view key) {
   return text;
 }
 
-// An .ico file whose pictures the engine can make the uninstaller's icon.
+// An .ico file whose pictures the engine can turn into icon resources.
 std::optional<format::Bytes> ReadIcon(ProjectContext& context, TableReader& reader, std::string_view key) {
   std::optional<format::Bytes> file = context.ReadFile(reader, key);
   if (!file) return std::nullopt;
@@ -103,6 +103,18 @@ std::optional<format::Bytes> ReadIcon(ProjectContext& context, TableReader& read
     return std::nullopt;
   }
   return file;
+}
+
+void ReadDesktopFolderIcon(ProjectContext& context, TableReader& product, bool desktopFolder) {
+  if (product.Node("desktop-folder-icon") == nullptr) return;
+  std::optional<format::Bytes> icon = ReadIcon(context, product, "desktop-folder-icon");
+  if (!icon) return;
+  if (!desktopFolder) {
+    product.Report("desktop-folder-icon", "a desktop folder icon without a desktop folder",
+                   "add desktop-folder = true or a folder name");
+    return;
+  }
+  context.project.script.desktopFolderIcon = std::move(*icon);
 }
 
 void ReadProduct(ProjectContext& context) {
@@ -130,6 +142,7 @@ void ReadProduct(ProjectContext& context) {
   SwitchOrText(product, "desktop-folder", desktopFolder, s.desktopFolder);
   SetOption(context.flags, FindOption("product", "add-to-path"), addToPath);
   SetOption(context.flags, FindOption("product", "desktop-folder"), desktopFolder && s.desktopFolder.empty());
+  ReadDesktopFolderIcon(context, product, desktopFolder);
   if (s.installFolderRule.empty() && !IsFolderName(s.productName)) {
     product.Report("name", "the product name " + Quoted(s.productName) + " cannot name the installation folder",
                    "set install-folder to a folder name without \\ / : * ? \" < > |");

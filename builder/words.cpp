@@ -83,8 +83,12 @@ constexpr Word kRegistryActionWords[] = {
     {"delete-now-and-at-uninstall", 5},
     {"delete-at-uninstall", 2},
 };
-constexpr Word kCloseActionWords[] = {{"close", 0}, {"quit", 1}, {"ask", 2}, {"end-process", 3}};
-constexpr Word kCloseWhenWords[] = {{"install", 0x1}, {"uninstall", 0x2}};
+constexpr Word kCloseActionWords[] = {{"close", format::close_action::kClose},
+                                      {"quit", format::close_action::kQuit},
+                                      {"ask", format::close_action::kAsk},
+                                      {"end-process", format::close_action::kEndProcess}};
+constexpr Word kCloseWhenWords[] = {{"install", format::close_when::kInstall},
+                                    {"uninstall", format::close_when::kUninstall}};
 constexpr Word kDeleteConditionWords[] = {
     {"always", 0},      {"version-equals", 1}, {"version-at-least", 2}, {"version-at-most", 3},
     {"size-equals", 4}, {"size-at-least", 5},  {"size-at-most", 6},

@@ -11,7 +11,7 @@ struct Root {
 };
 
 const Root kRoots[] = {{L"HKLM", HKEY_LOCAL_MACHINE}, {L"HKCU", HKEY_CURRENT_USER}, {L"HKCR", HKEY_CLASSES_ROOT},
-                       {L"HKU", HKEY_USERS},          {L"HKCC", HKEY_CURRENT_CONFIG}};
+                       {L"HKU", HKEY_USERS},          {L"HKCC", HKEY_CURRENT_CONFIG}, {L"HKDD", HKEY_DYN_DATA}};
 
 }  // namespace
 
@@ -25,6 +25,11 @@ HKEY RootKeyOf(const WText& path, WText& rest) {
     return candidate.key;
   }
   return nullptr;
+}
+
+HKEY RegistryPathRoot(const WText& path, WText& subkey) {
+  if (path.empty() || path[0] != L'\\') return nullptr;
+  return RootKeyOf(path, subkey);
 }
 
 bool ReadRegistryValuePath(const WText& path, WText& text) {
@@ -48,6 +53,44 @@ bool ReadRegistryText(HKEY root, const WText& key, const WText& value, WText& te
   return true;
 }
 
+LONG DeleteKeyTree(HKEY root, const WText& subkey, REGSAM view) {
+  HKEY key = nullptr;
+  LONG error = RegOpenKeyExW(root, subkey.c_str(), 0, KEY_ALL_ACCESS | view, &key);
+  if (error == ERROR_FILE_NOT_FOUND) return ERROR_SUCCESS;
+  if (error != ERROR_SUCCESS) return error;
+  error = RegDeleteTreeW(key, nullptr);
+  RegCloseKey(key);
+  if (error != ERROR_SUCCESS) return error;
+  error = RegDeleteKeyExW(root, subkey.c_str(), view, 0);
+  return error == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : error;
+}
+
+LONG DeleteEmptyKey(HKEY root, const WText& subkey, REGSAM view) {
+  HKEY key = nullptr;
+  LONG error = RegOpenKeyExW(root, subkey.c_str(), 0, KEY_QUERY_VALUE | view, &key);
+  if (error != ERROR_SUCCESS) return error;
+  DWORD subkeys = 0, values = 0;
+  error = RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr, nullptr,
+                           nullptr, nullptr);
+  RegCloseKey(key);
+  if (error != ERROR_SUCCESS) return error;
+  if (subkeys || values) return ERROR_DIR_NOT_EMPTY;
+  return RegDeleteKeyExW(root, subkey.c_str(), view, 0);
+}
+
+std::vector<WText> SubkeyNames(HKEY root, const WText& subkey) {
+  std::vector<WText> names;
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(root, subkey.c_str(), 0, KEY_ENUMERATE_SUB_KEYS, &key) != ERROR_SUCCESS) return names;
+  wchar_t name[256];
+  for (DWORD index = 0;; ++index) {
+    DWORD length = 256;
+    if (RegEnumKeyExW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    names.emplace_back(name, length);
+  }
+  RegCloseKey(key);
+  return names;
+}
 
 RegistryKey::~RegistryKey() { Close(); }
 
@@ -73,6 +116,14 @@ LONG RegistryKey::SetText(const WText& name, const WText& text, DWORD type) {
 
 LONG RegistryKey::SetNumber(const WText& name, DWORD number) {
   return RegSetValueExW(key_, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
+}
+
+LONG RegistryKey::SetData(const WText& name, DWORD type, const std::vector<uint8_t>& data) {
+  return RegSetValueExW(key_, name.c_str(), 0, type, data.data(), static_cast<DWORD>(data.size()));
+}
+
+bool RegistryKey::HasValue(const WText& name) const {
+  return key_ && RegQueryValueExW(key_, name.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
 }
 
 LONG RegistryKey::DeleteValue(const WText& name) {

@@ -100,16 +100,6 @@ bool RestartWindows(bool force, DWORD reason) {
   return requested;
 }
 
-bool RunHiddenAndWait(const WText& commandLine, const WText& workingFolder, DWORD& exitCode) {
-  PROCESS_INFORMATION process = {};
-  if (!Start(commandLine, workingFolder, SW_HIDE, process)) return false;
-  CloseHandle(process.hThread);
-  WaitForSingleObject(process.hProcess, INFINITE);
-  bool known = GetExitCodeProcess(process.hProcess, &exitCode) != 0;
-  CloseHandle(process.hProcess);
-  return known;
-}
-
 bool ExpandEnvironmentText(const WText& text, WText& expanded) {
   constexpr DWORD kBufferLength = 32000;
   WText buffer(kBufferLength, L'\0');
@@ -125,13 +115,26 @@ INT_PTR OpenWithShell(const WText& file, const wchar_t* verb) {
   return reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, verb, file.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
 }
 
-WText ProgramOf(const WText& commandLine) {
+void SplitCommandLine(const WText& commandLine, WText& program, WText& arguments) {
+  program.clear();
+  arguments.clear();
   size_t start = commandLine.find_first_not_of(L" \t");
-  if (start == WText::npos) return {};
+  if (start == WText::npos) return;
   bool quoted = commandLine[start] == L'"';
   if (quoted) ++start;
   size_t end = commandLine.find_first_of(quoted ? L"\"" : L" \t", start);
-  return commandLine.substr(start, end == WText::npos ? WText::npos : end - start);
+  program = commandLine.substr(start, end == WText::npos ? WText::npos : end - start);
+  if (end == WText::npos) return;
+  size_t rest = commandLine.find_first_not_of(L" \t", end + 1);
+  if (rest == WText::npos) return;
+  size_t last = commandLine.find_last_not_of(L" \t");
+  arguments = commandLine.substr(rest, last + 1 - rest);
+}
+
+WText ProgramOf(const WText& commandLine) {
+  WText program, arguments;
+  SplitCommandLine(commandLine, program, arguments);
+  return program;
 }
 
 WText ProgramFolderOf(const WText& commandLine) {
@@ -148,6 +151,50 @@ bool StartProcess(const WText& commandLine, const WText& workingFolder) {
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
   return true;
+}
+
+namespace {
+
+void PumpMessages() {
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+}
+
+}  // namespace
+
+bool RunAndWait(const WText& commandLine, const WText& workingFolder, bool hidden, DWORD* exitCode) {
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  if (hidden) {
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+  }
+  PROCESS_INFORMATION process = {};
+  WText command = commandLine;  // the system may write into it
+  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, hidden ? CREATE_NO_WINDOW : 0, nullptr,
+                      workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup, &process)) {
+    return false;
+  }
+  CloseHandle(process.hThread);
+  while (MsgWaitForMultipleObjects(1, &process.hProcess, FALSE, INFINITE, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
+    PumpMessages();
+  }
+  if (exitCode && !GetExitCodeProcess(process.hProcess, exitCode)) *exitCode = static_cast<DWORD>(-1);
+  CloseHandle(process.hProcess);
+  return true;
+}
+
+WText ShortPath(const WText& path) {
+  DWORD length = GetShortPathNameW(path.c_str(), nullptr, 0);
+  if (!length) return path;
+  WText shortPath(length, L'\0');
+  length = GetShortPathNameW(path.c_str(), shortPath.data(), length);
+  if (!length || length >= shortPath.size()) return path;
+  shortPath.resize(length);
+  return shortPath;
 }
 
 void NotifyFolderChanged(const WText& folder) {

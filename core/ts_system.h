@@ -54,9 +54,13 @@ Function LoadedFunction(const wchar_t* module, const char* name) {
 // the user lacks the right, which the verb "runas" may overcome.
 INT_PTR OpenWithShell(const WText& file, const wchar_t* verb);
 
-// The folder of the program that a command line starts: its first token (a
-// double-quoted stretch, or the text up to the first blank) up to its last
-// backslash; empty when the program is named without a folder.
+// A command line's program, its first token (a double-quoted stretch
+// without its quotes, or the text up to the first blank), and the rest,
+// without the blanks around it.
+void SplitCommandLine(const WText& commandLine, WText& program, WText& arguments);
+
+// The folder of the program that a command line starts: its first token up
+// to its last backslash; empty when the program is named without a folder.
 WText ProgramFolderOf(const WText& commandLine);
 // The program that a command line starts: its first token, without quotes.
 WText ProgramOf(const WText& commandLine);
@@ -66,10 +70,16 @@ WText ProgramOf(const WText& commandLine);
 // folder leaves the caller's.
 bool StartProcess(const WText& commandLine, const WText& workingFolder);
 
-// Runs a command line with a hidden window and waits for it to end. False,
-// with the system's error in GetLastError, when it could not be started;
-// otherwise `exitCode` receives its exit code.
-bool RunHiddenAndWait(const WText& commandLine, const WText& workingFolder, DWORD& exitCode);
+// Starts a command line and waits for it to end, handling the thread's
+// window messages meanwhile so that the installer's windows stay
+// responsive; `hidden` gives it no visible window. False, with the system's
+// error in GetLastError, when it could not be started; otherwise
+// `exitCode`, when given, receives its exit code.
+bool RunAndWait(const WText& commandLine, const WText& workingFolder, bool hidden, DWORD* exitCode = nullptr);
+
+// The short (8.3) form of an existing path, which a command interpreter
+// takes without quotes; the path itself when the system has none.
+WText ShortPath(const WText& path);
 
 // Tells the shell that what a folder holds has changed, so that a window
 // showing it (the desktop) shows the change.

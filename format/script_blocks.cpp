@@ -81,6 +81,7 @@ bool WriteSettingsBlock(const SetupScript& script, Bytes& block) {
 void ReadIconBlock(std::span<const uint8_t> block, SetupScript& script) {
   script.productIcon.clear();
   script.uninstallerIcon.clear();
+  script.desktopFolderIcon.clear();
   ByteReader reader(block);
   while (reader.remaining() >= kIconRecordHead) {
     uint8_t kind = reader.Byte();
@@ -89,6 +90,7 @@ void ReadIconBlock(std::span<const uint8_t> block, SetupScript& script) {
     std::span<const uint8_t> icon = reader.View(length);
     if (kind == kProductIconRecord) script.productIcon.assign(icon.begin(), icon.end());
     if (kind == kUninstallerIconRecord) script.uninstallerIcon.assign(icon.begin(), icon.end());
+    if (kind == kDesktopFolderIconRecord) script.desktopFolderIcon.assign(icon.begin(), icon.end());
   }
 }
 
@@ -97,6 +99,7 @@ Bytes IconBlock(const SetupScript& script) {
   ByteWriter writer(block);
   AppendIcon(writer, kProductIconRecord, script.productIcon);
   AppendIcon(writer, kUninstallerIconRecord, script.uninstallerIcon);
+  AppendIcon(writer, kDesktopFolderIconRecord, script.desktopFolderIcon);
   return block;
 }
 

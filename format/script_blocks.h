@@ -12,6 +12,9 @@ namespace palisade::format {
 
 inline constexpr uint8_t kProductIconRecord = 1;
 inline constexpr uint8_t kUninstallerIconRecord = 2;
+// Beyond the two kinds every engine reads: the icon of the product's folder
+// on the desktop; an engine that does not know the kind passes it over.
+inline constexpr uint8_t kDesktopFolderIconRecord = 3;
 
 // Unknown names and lines without "=" are passed over, so that an older
 // engine reads a newer script; an empty block sets nothing.

@@ -49,7 +49,7 @@ bool StripTrailing(std::string_view& text, char marker) {
 void UnregisterComServer(const ts::WText& path) {
   ts::WText command = L"\"" + ts::SystemFolder() + L"\\regsvr32.exe\" /s /u \"" + path + L"\"";
   DWORD exitCode = 1;
-  if (ts::RunHiddenAndWait(command, ts::SystemFolder(), exitCode) && exitCode == 0) return;
+  if (ts::RunAndWait(command, ts::SystemFolder(), true, &exitCode) && exitCode == 0) return;
   HMODULE server = LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
   if (!server) return;
   using UnregisterFunction = HRESULT(STDAPICALLTYPE*)();

@@ -14,7 +14,9 @@
 // deny-key SUBKEY and read-only-key SUBKEY give a key of HKEY_LOCAL_MACHINE
 // an access list that lets no one in, or lets everyone only read it; they
 // print "result 0" on success. icon-group PATH gives the size of the icon
-// group 1 of the executable at PATH (0 when it has none).
+// group 1 of the executable at PATH (0 when it has none). end-class CLASS
+// applies a close rule that ends the process of every window of that class,
+// and prints "result 0" once it is back.
 #include <windows.h>
 #include <sddl.h>
 
@@ -24,6 +26,7 @@
 #include <cstdio>
 #include <string>
 
+#include "actions/close_apps.h"
 #include "app/gates.h"
 #include "state/installer_state.h"
 #include "ui/message_box.h"
@@ -107,6 +110,12 @@ int Run(const std::wstring& action, const wchar_t* argument) {
   if (action == L"read-only-key" && argument) return LockKey(argument, L"D:P(A;;KR;;;WD)");
   if (action == L"load" && argument) return LoadLibraryW(argument) ? 1 : 0;
   if (action == L"icon-group" && argument) return IconGroupSize(argument);
+  if (action == L"end-class" && argument) {
+    g_installer.script.closeRules = {{ts::Utf8FromWide(argument), "", "", format::close_action::kEndProcess,
+                                      format::close_when::kInstall}};
+    CloseRunningApplications();
+    return 0;
+  }
   if (action == L"hold-mutex") {
     if (!AcquireSingleInstanceMutex()) return -1;
     return ShowMessage(L"Holding the mutex", L"Probe", MB_OK);

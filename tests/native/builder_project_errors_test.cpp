@@ -118,6 +118,12 @@ const BadProject kBadProjects[] = {
     {"VersionSettingOnTwoLines",
      "[product]\nname = \"A\"\nversion = \"1\"\n[upgrade]\nno-downgrade-below = \"2.0\\nRebootMarker=1\"\n",
      ":5: \"no-downgrade-below\" in [upgrade] holds a line break; write it on one line"},
+    {"DesktopFolderIconNotAnIcon",
+     "[product]\nname = \"A\"\nversion = \"1\"\ndesktop-folder = true\ndesktop-folder-icon = \"app/a.txt\"\n",
+     ":5: \"desktop-folder-icon\" in [product] is not an icon file; save the icon as .ico"},
+    {"DesktopFolderIconWithoutFolder",
+     "[product]\nname = \"A\"\nversion = \"1\"\ndesktop-folder-icon = \"folder.ico\"\n",
+     ":4: a desktop folder icon without a desktop folder; add desktop-folder = true or a folder name"},
     {"TomlSyntax", "[product]\nname = \"A\"\nversion =\n",
      ":3: Error while parsing key-value pair: expected value, saw '\\n'; the project file is TOML; check the syntax "
      "at column 10"},
@@ -130,6 +136,8 @@ TEST_P(ProjectErrorTest, ReportsTheLineAndWritesNothing) {
   WriteText("app/sub/b.txt", "b");
   // One file name that Windows reads as two steps up.
   WriteText("odd/..\\..\\evil.txt", "x");
+  // One picture of one byte, right after the directory.
+  WriteText("folder.ico", std::string("\0\0\1\0\1\0" "\x10\x10\0\0\1\0\x20\0" "\1\0\0\0" "\x16\0\0\0" "F", 23));
   test_support::CommandResult result = Build(GetParam().project);
   EXPECT_EQ(result.status, 2);
   EXPECT_EQ(result.err, Path("palisade.toml").string() + GetParam().error + "\n");

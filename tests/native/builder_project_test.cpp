@@ -424,6 +424,17 @@ from = "app/**"
   EXPECT_EQ(s.uninstallerIcon, format::Bytes(uninstallerIcon.begin(), uninstallerIcon.end()));
 }
 
+TEST_F(ProjectTest, DesktopFolderIconGoesIntoTheScript) {
+  // One picture of one byte, right after the directory.
+  const std::string icon("\0\0\1\0\1\0" "\x10\x10\0\0\1\0\x20\0" "\1\0\0\0" "\x16\0\0\0" "F", 23);
+  WriteText("art/folder.ico", icon);
+  std::string project = test_support::kMinimalProject;
+  project.insert(project.find("[product]") + 10, "desktop-folder = \"Acme\"\ndesktop-folder-icon = \"art/folder.ico\"\n");
+  const format::SetupScript s = Read(project).script;
+  EXPECT_EQ(s.desktopFolder, "Acme");
+  EXPECT_EQ(s.desktopFolderIcon, format::Bytes(icon.begin(), icon.end()));
+}
+
 TEST_F(ProjectTest, SourceDateEpochClampsFileTimes) {
   Project late = Read(test_support::kMinimalProject, 86400);
   EXPECT_EQ(late.files[0].record.time, (format::TimeStamp{1970, 1, 2, 0, 0, 0}));

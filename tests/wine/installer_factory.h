@@ -11,6 +11,7 @@
 #include "format/file_record.h"
 #include "format/payload_header.h"
 #include "format/setup_script.h"
+#include "wine_harness.h"
 
 namespace palisade::testing {
 
@@ -78,5 +79,8 @@ class WinePrefix;
 // Builds the installer into the prefix as C:\cases\NAME.exe and returns
 // that path, as the programs in the prefix name it.
 std::string PlaceInstaller(const WinePrefix& prefix, const InstallerRecipe& recipe, const std::string& name);
+// Places the installer as C:\cases\setup.exe and runs it with the options.
+RunResult RunInstaller(WinePrefix& prefix, const InstallerRecipe& recipe,
+                       const std::vector<std::string>& options = {"/silent"});
 
 }  // namespace palisade::testing

@@ -137,6 +137,16 @@ RunResult WinePrefix::Wait(Started& started, int timeoutSeconds) {
   return result;
 }
 
+std::string WinePrefix::MakeRemovableDrive(char letter) {
+  std::string root = path_ + "/removable-" + letter;
+  std::string drive = std::string(1, letter) + ":";
+  std::filesystem::create_directories(root);
+  std::filesystem::create_directory_symlink(root, path_ + "/dosdevices/" + drive);
+  Run({"reg", "add", "HKLM\\Software\\Wine\\Drives", "/v", drive, "/d", "floppy", "/f"});
+  CommandOutput("WINEPREFIX='" + path_ + "' wineserver -k 2>&1");
+  return root;
+}
+
 RunResult WinePrefix::Run(const std::vector<std::string>& command, int timeoutSeconds,
                           const std::vector<std::string>& extraEnvironment) {
   Started started = Start(command, extraEnvironment);

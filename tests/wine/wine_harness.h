@@ -41,6 +41,11 @@ class WinePrefix {
   // Runs the window helper (wait, texts, press, gone, list) in this prefix.
   RunResult WindowHelper(const std::vector<std::string>& arguments);
 
+  // Drive `letter` becomes a removable disk whose root is a new folder of
+  // the prefix, which makes every installation on it portable; returns
+  // that folder. Wine reads its drive types when its server starts.
+  std::string MakeRemovableDrive(char letter);
+
   const std::string& Path() const { return path_; }
   std::string DriveC() const { return path_ + "/drive_c"; }
 
