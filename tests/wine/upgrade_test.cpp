@@ -132,8 +132,8 @@ TEST_F(Upgrades, AnotherProductIsAFirstInstallationBesideIt) {
   other.script.productName = "Other Product";
   other.script.productFlagsLow |= low::kNoSummary;
   other.files = {{"other.txt", "other"}};
-  // Interactive: a question would hold the run until the time limit.
-  RunResult run = prefix_.Run({Place(other, "other")}, 30, {kDebugOutput});
+  // No installation type is traced for a first installation.
+  RunResult run = Automatic(other, "other");
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(TypeTrace(run), "");
   EXPECT_EQ(ReadFile(prefix_.DriveC() + "/Program Files/Other Product/other.txt"), "other");
