@@ -92,7 +92,7 @@ void Release(ts::RegistryKey& counts, const SharedFile& file) {
   if (!counts.ReadNumber(file.path, stored)) return;
   CountRelease release = ReleaseCount(static_cast<int32_t>(stored));
   if (release.writeCount) counts.SetNumber(file.path, release.count);
-  if (release.lastUser && stored > 0) counts.DeleteValue(file.path);
+  if (release.deleteCount) counts.DeleteValue(file.path);
   if (release.lastUser) RemoveUnusedFile(file);
 }
 
@@ -131,9 +131,9 @@ ts::Text WithSharedFileItem(const ts::Text& list, const ts::Text& item) {
 }
 
 CountRelease ReleaseCount(int32_t count) {
-  if (count <= 0) return {true, false, 0};
+  if (count <= 0) return {true, false, false, 0};
   uint32_t left = static_cast<uint32_t>(count) - 1;
-  return {left == 0, left > 0, left};
+  return {left == 0, left > 0, left == 0, left};
 }
 
 void CountSharedFiles() {

@@ -38,7 +38,8 @@ ts::Text WithSharedFileItem(const ts::Text& list, const ts::Text& item);
 // nothing is written and the file counts as unused.
 struct CountRelease {
   bool lastUser = false;
-  bool writeCount = false;
+  bool writeCount = false;   // `count` is written back
+  bool deleteCount = false;  // the count value goes
   uint32_t count = 0;
 };
 CountRelease ReleaseCount(int32_t count);

@@ -70,15 +70,21 @@ struct ReleaseCase {
   int32_t count;
   bool lastUser;
   bool writeCount;
+  bool deleteCount;
   uint32_t written;
 };
 
 TEST(SharedFileCount, ReleaseStepsDown) {
-  const ReleaseCase cases[] = {{3, false, true, 2}, {1, true, false, 0}, {0, true, false, 0}, {-1, true, false, 0}};
+  const ReleaseCase cases[] = {{3, false, true, false, 2},
+                               {1, true, false, true, 0},
+                               {0, true, false, false, 0},
+                               {-1, true, false, false, 0},
+                               {INT32_MIN, true, false, false, 0}};
   for (const ReleaseCase& c : cases) {
     CountRelease release = ReleaseCount(c.count);
     EXPECT_EQ(release.lastUser, c.lastUser) << c.count;
     EXPECT_EQ(release.writeCount, c.writeCount) << c.count;
+    EXPECT_EQ(release.deleteCount, c.deleteCount) << c.count;
     if (c.writeCount) EXPECT_EQ(release.count, c.written) << c.count;
   }
 }
@@ -154,14 +160,15 @@ TEST_F(SharedCounts, APortableInstallationOrOneWithoutUninstallerCountsNothing) 
 
 TEST_F(SharedCounts, TheLastUserDeletesTheFileUnlessItIsKept) {
   ts::WText stillUsed = Write(L"used.dll"), unused = Write(L"unused.dll"), kept = Write(L"kept.dll");
-  ts::WText uncounted = Write(L"uncounted.dll"), zero = Write(L"zero.dll");
+  ts::WText uncounted = Write(L"uncounted.dll"), zero = Write(L"zero.dll"), negative = Write(L"negative.dll");
   SetCount(stillUsed, 2);
   SetCount(unused, 1);
   SetCount(kept, 1);
   SetCount(zero, 0);
+  SetCount(negative, 0x80000000);
   auto item = [](const ts::WText& path, const char* marker) { return "\"" + ts::Utf8FromWide(path) + marker + "\""; };
   ts::Text list = item(stillUsed, "") + ";" + item(unused, "") + ";" + item(kept, " ") + ";" + item(uncounted, "") +
-                  ";" + item(zero, "");
+                  ";" + item(zero, "") + ";" + item(negative, "");
 
   ReleaseSharedFiles(ts::WideFromAnsi(list), false);
 
@@ -174,6 +181,8 @@ TEST_F(SharedCounts, TheLastUserDeletesTheFileUnlessItIsKept) {
   EXPECT_TRUE(Exists(uncounted)) << "a file whose count is gone is left alone";
   EXPECT_EQ(Count(zero), 0) << "a count of 0 is not written";
   EXPECT_FALSE(Exists(zero));
+  EXPECT_EQ(Count(negative), 0x80000000) << "a count below 0 is not written";
+  EXPECT_FALSE(Exists(negative));
 }
 
 TEST_F(SharedCounts, ACountsKeyThatCannotBeOpenedIsReported) {

@@ -31,6 +31,7 @@ InstallerRecipe Acme(const std::string& version, const std::string& contents) {
   s.productFlagsHigh |= high::kCompareVersions;
   for (auto [number, text] : {std::pair{2, kTypeCaption}, {3, "Over an earlier installation"}, {4, "Reinstallation"},
                               {5, "Upgrade"}, {6, "Downgrade"}, {7, "Go on?"}, {9, "No uninstaller"},
+                              {20, "Acme Warning"}, {72, "Upgrading from an old version"},
                               {106, "Versions below %s may not be installed"}}) {
     s.messages[static_cast<size_t>(number)][0] = std::u16string(text, text + std::char_traits<char>::length(text));
   }
@@ -172,6 +173,32 @@ TEST_F(Upgrades, AnEarlierVersionThatMustGoFirstIsUninstalledAndTheInstallerStar
   // 2.0 over 2.0 is no longer below the limit: it installs without a hand-over.
   RunResult again = Automatic(two, "two");
   EXPECT_EQ(TypeTrace(again), "4");
+}
+
+TEST_F(Upgrades, DecliningTheUpgradeWarningLeavesTheEarlierVersion) {
+  ASSERT_EQ(Automatic(Acme("1.0", "one"), "one").exitCode, 1);
+  InstallerRecipe two = Acme("2.0", "two");
+  two.script.productFlagsLow |= low::kNoInstallationTypeQuestion;
+  two.script.productFlagsHigh |= high::kWarnWhenUpgrading;
+  two.script.upgradeWarningBelow = "1.5";
+  Started run = prefix_.Start({Place(two, "two")});
+  std::string warning = prefix_.WindowHelper({"texts", "--caption", "Acme Warning"}).out;
+  prefix_.WindowHelper({"press", "7", "--caption", "Acme Warning"});
+  EXPECT_EQ(prefix_.Wait(run).exitCode, 1);
+  EXPECT_NE(warning.find("Upgrading from an old version"), std::string::npos) << warning;
+  EXPECT_EQ(Value("DisplayVersion"), "1.0");
+  EXPECT_EQ(Contents(), "one");
+}
+
+TEST_F(Upgrades, AnEarlierVersionWithoutItsUninstallerCannotGoFirst) {
+  ASSERT_EQ(Automatic(Acme("1.0", "one"), "one").exitCode, 1);
+  std::filesystem::remove(prefix_.DriveC() + kFolder + "/uninstall/Uninstall Test.exe");
+  InstallerRecipe two = Acme("2.0", "two");
+  two.script.productFlagsLow |= low::kMustUninstallFirst;
+  RunResult refused = prefix_.Run({Place(two, "two"), "/silent"});
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_NE(refused.err.find("No uninstaller"), std::string::npos) << refused.err;
+  EXPECT_EQ(Value("DisplayVersion"), "1.0");
 }
 
 TEST_F(Upgrades, AFolderNamedByARegistryValueIsTakenAsItIs) {
