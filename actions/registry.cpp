@@ -19,7 +19,7 @@ namespace {
 constexpr wchar_t kAllUsersPrefix[] = L"\\HKAU\\";
 constexpr size_t kAllUsersPrefixLength = 6;
 constexpr wchar_t kProfileList[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
-constexpr REGSAM kReadWrite = KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_ENUMERATE_SUB_KEYS;
+constexpr REGSAM kReadWrite = READ_CONTROL | KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_ENUMERATE_SUB_KEYS;
 constexpr uint32_t kTextType = 1;
 constexpr uint32_t kExpandableTextType = 2;
 constexpr uint32_t kBinaryType = 3;

@@ -385,13 +385,25 @@ ts::ShellLinkFields LinkFields(const ShortcutEntry& entry) {
   return fields;
 }
 
+namespace {
+
+// The script's entries, then the file records', then the installer's own.
+std::vector<ShortcutEntry> ShortcutList() {
+  std::vector<ShortcutEntry> entries;
+  for (const format::ShortcutRecord& record : g_installer.script.shortcuts) entries.push_back(ScriptShortcutEntry(record));
+  for (const ShortcutEntry& entry : g_installer.followUps.shortcuts) entries.push_back(entry);
+  for (ShortcutEntry& entry : InstallerShortcutEntries(InstallerFacts())) entries.push_back(std::move(entry));
+  return entries;
+}
+
+}  // namespace
+
 void CreateShortcuts() {
-  ShortcutPass pass;
-  for (const format::ShortcutRecord& record : g_installer.script.shortcuts) {
-    CreateEntryShortcuts(ScriptShortcutEntry(record), pass);
+  std::vector<ShortcutEntry> entries = ShortcutList();
+  if (!entries.empty()) {
+    ShortcutPass pass;
+    for (const ShortcutEntry& entry : entries) CreateEntryShortcuts(entry, pass);
   }
-  for (const ShortcutEntry& entry : g_installer.followUps.shortcuts) CreateEntryShortcuts(entry, pass);
-  for (const ShortcutEntry& entry : InstallerShortcutEntries(InstallerFacts())) CreateEntryShortcuts(entry, pass);
   CreateRootShortcut();
   PinToTaskbar();
   SetStatus(kShortcutsDoneMessage);
