@@ -9,6 +9,8 @@
 
 namespace palisade::builder {
 
+inline constexpr char kBuilderVersion[] = PALISADE_BUILDER_VERSION;
+
 struct Environment {
   std::filesystem::path selfPath;  // the running `palisade`, beside which the engine lies
   std::optional<std::string> sourceDateEpoch;

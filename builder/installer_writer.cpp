@@ -232,7 +232,8 @@ std::array<uint8_t, format::kPayloadKeySize> DerivedKey(std::span<const uint8_t>
   return key;
 }
 
-bool WriteInstaller(const Project& project, const WriteOptions& options, std::string& problem) {
+bool WriteInstaller(const Project& project, const WriteOptions& options, WrittenInstaller& written,
+                    std::string& problem) {
   std::vector<uint8_t> engine;
   if (!ReadEngine(options.engine, engine, problem)) return false;
   format::PayloadHeader header;
@@ -253,8 +254,13 @@ bool WriteInstaller(const Project& project, const WriteOptions& options, std::st
     return false;
   }
   format::InstallerSeal seal(std::move(layout));
-  return SealInstaller(seal, header, spool.get(), problem) &&
-         WriteOutput(seal, spool.get(), SpoolSize(header), options.output, problem);
+  if (!SealInstaller(seal, header, spool.get(), problem) ||
+      !WriteOutput(seal, spool.get(), SpoolSize(header), options.output, problem)) {
+    return false;
+  }
+  written.size = seal.stub().size() + seal.header().size() + SpoolSize(header) + seal.padding();
+  written.archiveLength = static_cast<uint64_t>(header.archiveLength);
+  return true;
 }
 
 }  // namespace palisade::builder

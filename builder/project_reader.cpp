@@ -11,6 +11,7 @@
 #include "builder/project_context.h"
 #include "builder/text_encoding.h"
 #include "builder/time_stamps.h"
+#include "builder/windows_names.h"
 #include "builder/words.h"
 #include "format/checks.h"
 #include "format/narrow_text.h"
@@ -59,7 +60,7 @@ std::string LimitedText(TableReader& reader, std::string_view key, std::size_t l
   return text;
 }
 
-bool IsFolderName(std::string_view name) { return name.find_first_of("\\/:*?\"<>|") == std::string_view::npos; }
+bool IsFolderName(std::string_view name) { return !WindowsNameProblem(name); }
 
 void ReadProduct(ProjectContext& context) {
   TableReader& product = context.Section("product");
@@ -70,6 +71,7 @@ void ReadProduct(ProjectContext& context) {
   }
   s.productName = product.Required("name", "name = \"Acme Notes\"");
   s.displayVersion = product.Required("version", "version = \"1.0.0\"");
+  product.CheckVersion("version", s.displayVersion);
   s.publisher = product.String("publisher", "");
   s.description = product.String("description", "");
   s.bitness = static_cast<uint8_t>(product.Word("bitness", kBitness).value_or(0));
@@ -84,7 +86,7 @@ void ReadProduct(ProjectContext& context) {
   SwitchOrText(product, "desktop-folder", desktopFolder, s.desktopFolder);
   SetOption(context.flags, FindOption("product", "add-to-path"), addToPath);
   SetOption(context.flags, FindOption("product", "desktop-folder"), desktopFolder && s.desktopFolder.empty());
-  if (s.installFolderRule.empty() && !IsFolderName(s.productName)) {
+  if (s.installFolderRule.empty() && !s.productName.empty() && !IsFolderName(s.productName)) {
     product.Report("name", "the product name " + Quoted(s.productName) + " cannot name the installation folder",
                    "set install-folder to a folder name without \\ / : * ? \" < > |");
   }
@@ -97,7 +99,7 @@ void ReadMasterProduct(ProjectContext& context) {
   SetOption(context.flags, FindOption("master-product", ""), true);
   s.masterRegistryName = master.Required("registry-name", "registry-name = \"Acme Suite\"");
   s.masterDisplayName = master.String("display-name", "");
-  s.masterMinimumVersion = master.String("minimum-version", "");
+  s.masterMinimumVersion = master.Version("minimum-version");
 }
 
 void ReadInstaller(ProjectContext& context) {

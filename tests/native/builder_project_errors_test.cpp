@@ -39,7 +39,8 @@ const BadProject kBadProjects[] = {
     {"FileInstalledTwice",
      "[product]\nname = \"A\"\nversion = \"1\"\n[[files]]\nfrom = \"app/a.txt\"\n[[files]]\nfrom = \"app/sub/b.txt\"\n"
      "rename = \"A.TXT\"\n",
-     ":7: \"A.TXT\" is installed twice; the [[files]] entry at line 4 installs the same file"},
+     ":7: \"A.TXT\" is installed twice; the [[files]] entry at line 4 installs the same file; leave it out of one of "
+     "them with \"exclude\""},
     {"FontWithoutFaceName",
      "[product]\nname = \"A\"\nversion = \"1\"\n[[files]]\nfrom = \"app/a.txt\"\nkind = \"font\"\n",
      ":6: a font needs its face name; add font-name = \"Acme Sans\""},
@@ -100,8 +101,62 @@ const BadProject kBadProjects[] = {
      ":6: \"rename\" = \"C:evil.txt\" would leave the installation folder; give a plain file name, without \":\""},
     {"MatchedNameClimbsOut",
      "[product]\nname = \"A\"\nversion = \"1\"\n[[files]]\nfrom = \"odd/**\"\n",
-     ":5: the file \"..\\..\\evil.txt\" would be installed outside the installation folder; rename the file, or "
+     ":5: the file \"..\\..\\evil.txt\" cannot be installed on Windows: \"\\\" is not allowed in a name; rename "
+     "the file, or leave it out with \"exclude\""},
+    {"NameWithAColon", "[product]\nname = \"A\"\nversion = \"1\"\n[[files]]\nfrom = \"names/colon/**\"\n",
+     ":5: the file \"notes:v2.txt\" cannot be installed on Windows: \":\" is not allowed in a name; rename the file, "
+     "or leave it out with \"exclude\""},
+    {"NameOfTheConsole", "[product]\nname = \"A\"\nversion = \"1\"\n[[files]]\nfrom = \"names/console/**\"\n",
+     ":5: the file \"con.txt\" cannot be installed on Windows: \"con\" is the name of a device; rename the file, or "
      "leave it out with \"exclude\""},
+    {"NameOfADeviceInASubfolder",
+     "[product]\nname = \"A\"\nversion = \"1\"\n\n[[files]]\nfrom = \"names/device/**\"\n",
+     ":6: the file \"sub/AUX.txt\" cannot be installed on Windows: \"aux\" is the name of a device; rename the file, "
+     "or leave it out with \"exclude\""},
+    {"NameWithAQuestionMark", "[product]\nname = \"A\"\nversion = \"1\"\n[[files]]\nfrom = \"names/question/**\"\n",
+     ":5: the file \"q?.txt\" cannot be installed on Windows: \"?\" is not allowed in a name; rename the file, or "
+     "leave it out with \"exclude\""},
+    {"NameEndingInADot", "[product]\nname = \"A\"\nversion = \"1\"\n[[files]]\nfrom = \"names/dot/**\"\n",
+     ":5: the file \"trail.\" cannot be installed on Windows: a name cannot end in a dot or a blank; rename the file, "
+     "or leave it out with \"exclude\""},
+    {"NameWithABackslash", "[product]\nname = \"A\"\nversion = \"1\"\n[[files]]\nfrom = \"names/backslash/**\"\n",
+     ":5: the file \"a\\b.txt\" cannot be installed on Windows: \"\\\" is not allowed in a name; rename the file, or "
+     "leave it out with \"exclude\""},
+    {"NameThatIsNotUtf8", "[product]\nname = \"A\"\nversion = \"1\"\n[[files]]\nfrom = \"names/latin1/**\"\n",
+     ":5: the file name \"caf\\xE9.txt\" is not UTF-8; rename the file, or leave it out with \"exclude\""},
+    {"RenameToADevice",
+     "[product]\nname = \"A\"\nversion = \"1\"\n[[files]]\nfrom = \"app/a.txt\"\nrename = \"nul\"\n",
+     ":6: \"rename\" = \"nul\" cannot be a file name on Windows: \"nul\" is the name of a device; give another file "
+     "name"},
+    {"ToWithAFolderWindowsRefuses",
+     "[product]\nname = \"A\"\nversion = \"1\"\n[[files]]\nfrom = \"app/a.txt\"\nto = '%AppDataDir%\\Acme<1>'\n",
+     ":6: \"to\" = \"%AppDataDir%\\Acme<1>\" cannot be a folder on Windows: \"<\" is not allowed in a name; give "
+     "other folder names"},
+    {"VersionInWords", "[product]\nname = \"A\"\nversion = \"two point one\"\n",
+     ":3: \"version\" in [product] is \"two point one\", a version the installer cannot order; write one to four "
+     "numbers from 0 to 65535 separated by dots, optionally followed by one letter, such as \"2.1.0\" or \"2.1b\""},
+    {"VersionWithAPrefix", "[product]\nname = \"A\"\nversion = \"v2\"\n",
+     ":3: \"version\" in [product] is \"v2\", a version the installer cannot order; write one to four numbers from 0 "
+     "to 65535 separated by dots, optionally followed by one letter, such as \"2.1.0\" or \"2.1b\""},
+    {"VersionOfSevenNumbers", "[product]\nname = \"A\"\nversion = \"1.2.3.4.5.6.7\"\n",
+     ":3: \"version\" in [product] is \"1.2.3.4.5.6.7\", a version the installer cannot order; write one to four "
+     "numbers from 0 to 65535 separated by dots, optionally followed by one letter, such as \"2.1.0\" or \"2.1b\""},
+    {"MasterVersionWithASuffixWord",
+     "[product]\nname = \"A\"\nversion = \"1\"\n[master-product]\nregistry-name = \"S\"\nminimum-version = \"3.0-rc\"\n",
+     ":6: \"minimum-version\" in [master-product] is \"3.0-rc\", a version the installer cannot order; write one to "
+     "four numbers from 0 to 65535 separated by dots, optionally followed by one letter, such as \"2.1.0\" or "
+     "\"2.1b\""},
+    {"FileVersionTooLarge",
+     "[product]\nname = \"A\"\nversion = \"1\"\n[[files]]\nfrom = \"app/a.txt\"\nkind = \"version-checked\"\n"
+     "version = \"1.70000\"\n",
+     ":7: \"version\" in [[files]] is \"1.70000\", a version the installer cannot order; write one to four numbers "
+     "from 0 to 65535 separated by dots, optionally followed by one letter, such as \"2.1.0\" or \"2.1b\""},
+    {"DeletionVersionWithLetters",
+     "[product]\nname = \"A\"\nversion = \"1\"\n[[conditional-delete]]\npattern = \"old.dll\"\n"
+     "condition = \"version-at-most\"\nvalue = \"1.9beta\"\n",
+     ":7: \"value\" in [[conditional-delete]] is \"1.9beta\", a version the installer cannot order; write one to "
+     "four numbers from 0 to 65535 separated by dots, optionally followed by one letter, such as \"2.1.0\" or "
+     "\"2.1b\""},
     {"TomlSyntax", "[product]\nname = \"A\"\nversion =\n",
      ":3: Error while parsing key-value pair: expected value, saw '\\n'; the project file is TOML; check the syntax "
      "at column 10"},
@@ -112,8 +167,16 @@ class ProjectErrorTest : public BuilderTest, public ::testing::WithParamInterfac
 TEST_P(ProjectErrorTest, ReportsTheLineAndWritesNothing) {
   WriteText("app/a.txt", "a");
   WriteText("app/sub/b.txt", "b");
-  // One file name that Windows reads as two steps up.
+  // One file name that Windows reads as two steps up, and names Windows
+  // refuses, each in a folder of its own.
   WriteText("odd/..\\..\\evil.txt", "x");
+  WriteText("names/colon/notes:v2.txt", "x");
+  WriteText("names/console/con.txt", "x");
+  WriteText("names/device/sub/AUX.txt", "x");
+  WriteText("names/question/q?.txt", "x");
+  WriteText("names/dot/trail.", "x");
+  WriteText("names/backslash/a\\b.txt", "x");
+  WriteText("names/latin1/caf\xE9.txt", "x");
   test_support::CommandResult result = Build(GetParam().project);
   EXPECT_EQ(result.status, 2);
   EXPECT_EQ(result.err, Path("palisade.toml").string() + GetParam().error + "\n");

@@ -254,6 +254,48 @@ TEST_F(ProjectTest, FilesArePlacedByKindAndDestination) {
   }
 }
 
+// The file names of the project's files in installation order, each with
+// its record's flags.
+std::vector<std::pair<std::string, uint32_t>> NamesAndFlags(const Project& project) {
+  std::vector<std::pair<std::string, uint32_t>> names;
+  for (const FileSource& file : project.files) names.emplace_back(file.record.name, file.record.flags);
+  return names;
+}
+
+struct Overlap {
+  const char* entries;
+  std::vector<std::pair<std::string, uint32_t>> files;
+};
+
+TEST_F(ProjectTest, AnEntryThatNamesAFileTakesItOverFromAPattern) {
+  const Overlap overlaps[] = {
+      {"[[files]]\nfrom = \"app/**\"\n[[files]]\nfrom = \"app/a.txt\"\nshortcut = { desktop = true }\n",
+       {{"sub\\b.txt", 0}, {"a.txt", 0x1}}},
+      {"[[files]]\nfrom = \"app/a.txt\"\nshortcut = { desktop = true }\n[[files]]\nfrom = \"app/**\"\n",
+       {{"a.txt", 0x1}, {"sub\\b.txt", 0}}},
+      {"[[files]]\nfrom = \"app\"\n[[files]]\nfrom = \"app/a.txt\"\nto = \"backup\"\n",
+       {{"sub\\b.txt", 0}, {"backup\\a.txt", 0}}},
+  };
+  for (const Overlap& overlap : overlaps) {
+    Project project = Read(std::string("[product]\nname = \"A\"\nversion = \"1\"\n") + overlap.entries);
+    EXPECT_EQ(NamesAndFlags(project), overlap.files) << overlap.entries;
+  }
+}
+
+TEST_F(ProjectTest, VersionControlFoldersAreLeftOutUnlessNamed) {
+  WriteText("app/.git/config", "[core]");
+  WriteText("app/sub/.svn/entries", "12");
+  WriteText("app/.gitignore", "*.o");
+  Project project = Read("[product]\nname = \"A\"\nversion = \"1\"\n[[files]]\nfrom = \"app/**\"\n");
+  std::vector<std::string> names;
+  for (const FileSource& file : project.files) names.push_back(file.record.name);
+  EXPECT_EQ(names, (std::vector<std::string>{".gitignore", "a.txt", "sub\\b.txt"}));
+  for (const char* pattern : {"app/.git/**", "app/**/.svn/*", "app/.git/config"}) {
+    Project named = Read(std::string("[product]\nname = \"A\"\nversion = \"1\"\n[[files]]\nfrom = \"") + pattern + "\"\n");
+    EXPECT_EQ(named.files.size(), 1u) << pattern;
+  }
+}
+
 TEST_F(ProjectTest, FileRecordFieldsFollowTheEntry) {
   WriteText("fonts/Acme Sans.ttf", "font");
   Project project = Read(R"(
