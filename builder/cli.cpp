@@ -226,7 +226,8 @@ int Build(const CommandSpec& command, const Arguments& args, const Environment& 
   std::optional<unsigned> jobs = JobCount(args.Value("--jobs"));
   if (!jobs) return Usage(err, "--jobs takes a number from 1 to 256", command.help);
   bool validEpoch = true;
-  ReadOptions options{ParseSourceDateEpoch(environment.sourceDateEpoch.value_or(""), validEpoch)};
+  ReadOptions options{ParseSourceDateEpoch(environment.sourceDateEpoch.value_or(""), validEpoch),
+                      environment.variables};
   if (!validEpoch) return Usage(err, "SOURCE_DATE_EPOCH must be a number of seconds", command.help);
   auto started = std::chrono::steady_clock::now();
   Project project;

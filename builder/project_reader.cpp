@@ -8,13 +8,16 @@
 
 #include "builder/default_messages.h"
 #include "builder/messages.h"
+#include "builder/pe_resources.h"
 #include "builder/project_context.h"
 #include "builder/text_encoding.h"
 #include "builder/time_stamps.h"
+#include "builder/version_resource.h"
 #include "builder/windows_names.h"
 #include "builder/words.h"
 #include "format/checks.h"
 #include "format/narrow_text.h"
+#include "format/version_order.h"
 
 namespace palisade::builder {
 namespace {
@@ -62,6 +65,71 @@ std::string LimitedText(TableReader& reader, std::string_view key, std::size_t l
 
 bool IsFolderName(std::string_view name) { return !WindowsNameProblem(name); }
 
+// The FileVersion of an executable's version resource, read when the
+// project says version = { from = "dist/AcmeNotes.exe" }.
+std::string VersionOfExecutable(ProjectContext& context, TableReader& from) {
+  std::string relative = from.Required("from", "from = \"dist/AcmeNotes.exe\"");
+  std::optional<format::Bytes> image = relative.empty() ? std::nullopt : context.ReadFile(from, "from");
+  if (!image) return {};
+  std::vector<Resource> resources;
+  std::string problem;
+  if (!ReadResources(*image, resources, problem)) {
+    from.Report("from", "cannot read the version of " + Quoted(relative) + ": " + problem,
+                "name a Windows program or library");
+    return {};
+  }
+  auto resource = std::find_if(resources.begin(), resources.end(), [](const Resource& r) {
+    return r.type == ResourceId{resource_type::kVersion, {}};
+  });
+  std::optional<std::string> version =
+      resource == resources.end() ? std::nullopt : FileVersionText(resource->data);
+  if (!version || version->empty()) {
+    from.Report("from", Quoted(relative) + " has no file version", "give the version as a text instead");
+    return {};
+  }
+  if (!format::IsOrderableVersion(*version)) {
+    from.Report("from", "the file version " + Quoted(*version) + " of " + Quoted(relative) +
+                            " is a version the installer cannot order",
+                "give the version as a text instead");
+    return {};
+  }
+  return *version;
+}
+
+// A text, or a table that names the executable whose version it is.
+std::string ReadProductVersion(ProjectContext& context, TableReader& product) {
+  const toml::node* node = product.Node("version");
+  if (node == nullptr || !node->is_table()) {
+    std::string version = product.Required("version", "version = \"1.0.0\"");
+    product.CheckVersion("version", version);
+    return version;
+  }
+  TableReader from(node->as_table(), "the version of [product]", LineOf(*node), context.diagnostics);
+  std::string version = VersionOfExecutable(context, from);
+  from.Finish();
+  return version;
+}
+
+// The icon and the texts of the setup executable's own resources.
+void ReadSetupIdentity(ProjectContext& context) {
+  TableReader& product = context.Section("product");
+  const format::SetupScript& s = context.project.script;
+  SetupIdentity& identity = context.project.identity;
+  identity.productName = s.productName;
+  identity.version = s.displayVersion;
+  identity.publisher = s.publisher;
+  identity.copyright = product.String("copyright", "");
+  if (product.Node("icon") == nullptr) return;
+  std::optional<format::Bytes> icon = context.ReadFile(product, "icon");
+  std::string problem = icon ? IconProblem(*icon) : std::string();
+  if (!problem.empty()) {
+    product.Report("icon", Quoted(product.String("icon", "")) + " is not an icon file: " + problem,
+                   "save the icon as .ico");
+  } else if (icon) {
+    identity.icon = std::move(*icon);
+  }
+}
+
 void ReadProduct(ProjectContext& context) {
   TableReader& product = context.Section("product");
   format::SetupScript& s = context.project.script;
@@ -70,8 +138,7 @@ void ReadProduct(ProjectContext& context) {
     return;
   }
   s.productName = product.Required("name", "name = \"Acme Notes\"");
-  s.displayVersion = product.Required("version", "version = \"1.0.0\"");
-  product.CheckVersion("version", s.displayVersion);
+  s.displayVersion = ReadProductVersion(context, product);
   s.publisher = product.String("publisher", "");
   s.description = product.String("description", "");
   s.bitness = static_cast<uint8_t>(product.Word("bitness", kBitness).value_or(0));
@@ -476,10 +543,12 @@ void ReadProject(const fs::path& path, const ReadOptions& options, Project& proj
         "the project file is TOML; check the syntax at column " + std::to_string(error.source().begin.column));
     return;
   }
+  ExpandEnvironmentVariables(root, options.environment, diagnostics);
   ProjectContext context(root, path.parent_path(), options, project, diagnostics);
   std::vector<std::string> languages;
   ReadFlagOptions(context);
   ReadProduct(context);
+  ReadSetupIdentity(context);
   ReadMasterProduct(context);
   ReadInstaller(context);
   ReadUninstaller(context);

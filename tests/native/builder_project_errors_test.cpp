@@ -2,6 +2,8 @@
 // editors understand, exit status 2, and no output file.
 #include <gtest/gtest.h>
 
+#include <regex>
+
 #include "builder_test_support.h"
 
 namespace palisade::builder {
@@ -12,7 +14,7 @@ using test_support::BuilderTest;
 struct BadProject {
   const char* name;
   const char* project;  // line 1 is the first line of the text
-  const char* error;    // what follows "FILE"
+  const char* error;    // what follows "FILE"; a further line starts with "PROJECT"
 };
 
 const BadProject kBadProjects[] = {
@@ -157,6 +159,18 @@ const BadProject kBadProjects[] = {
      ":7: \"value\" in [[conditional-delete]] is \"1.9beta\", a version the installer cannot order; write one to "
      "four numbers from 0 to 65535 separated by dots, optionally followed by one letter, such as \"2.1.0\" or "
      "\"2.1b\""},
+    {"VersionFromAFileThatIsNoProgram", "[product]\nname = \"A\"\nversion = { from = \"app/a.txt\" }\n",
+     ":3: cannot read the version of \"app/a.txt\": not a Windows executable; name a Windows program or library"},
+    {"VersionFromAProgramWithoutOne", "[product]\nname = \"A\"\nversion = { from = \"engine.exe\" }\n",
+     ":3: \"engine.exe\" has no file version; give the version as a text instead"},
+    {"VersionFromNothing", "[product]\nname = \"A\"\nversion = { form = \"engine.exe\" }\n",
+     ":3: missing key \"from\" in the version of [product]; add from = \"dist/AcmeNotes.exe\"\n"
+     "PROJECT:3: unknown key \"form\" in the version of [product]; did you mean \"from\"?"},
+    {"UnsetEnvironmentVariable", "[product]\nname = \"A\"\nversion = \"1\"\npublisher = \"${PUBLISHER} Inc.\"\n",
+     ":4: the environment variable PUBLISHER is not set; set it for the build, or write $${ for a literal ${"},
+    {"EnvironmentReferenceWithoutAName", "[product]\nname = \"A ${1}\"\nversion = \"1\"\n",
+     ":2: \"${\" without a variable name in \"A ${1}\"; write ${NAME} for an environment variable, or $${ for a "
+     "literal ${"},
     {"TomlSyntax", "[product]\nname = \"A\"\nversion =\n",
      ":3: Error while parsing key-value pair: expected value, saw '\\n'; the project file is TOML; check the syntax "
      "at column 10"},
@@ -179,7 +193,8 @@ TEST_P(ProjectErrorTest, ReportsTheLineAndWritesNothing) {
   WriteText("names/latin1/caf\xE9.txt", "x");
   test_support::CommandResult result = Build(GetParam().project);
   EXPECT_EQ(result.status, 2);
-  EXPECT_EQ(result.err, Path("palisade.toml").string() + GetParam().error + "\n");
+  std::string file = Path("palisade.toml").string();
+  EXPECT_EQ(result.err, file + std::regex_replace(GetParam().error, std::regex("PROJECT"), file) + "\n");
   for (const auto& entry : std::filesystem::directory_iterator(dir_)) {
     EXPECT_EQ(entry.path().filename().string().find("setup.exe"), std::string::npos) << entry.path();
   }

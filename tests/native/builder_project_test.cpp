@@ -27,7 +27,7 @@ class ProjectTest : public BuilderTest {
     WriteText("palisade.toml", text);
     Project project;
     Diagnostics diagnostics("palisade.toml");
-    ReadProject(Path("palisade.toml"), ReadOptions{sourceDateEpoch}, project, diagnostics);
+    ReadProject(Path("palisade.toml"), ReadOptions{sourceDateEpoch, Variables()}, project, diagnostics);
     std::ostringstream problems;
     diagnostics.Print(problems);
     EXPECT_TRUE(diagnostics.empty()) << problems.str();
@@ -294,6 +294,29 @@ TEST_F(ProjectTest, VersionControlFoldersAreLeftOutUnlessNamed) {
     Project named = Read(std::string("[product]\nname = \"A\"\nversion = \"1\"\n[[files]]\nfrom = \"") + pattern + "\"\n");
     EXPECT_EQ(named.files.size(), 1u) << pattern;
   }
+}
+
+TEST_F(ProjectTest, EnvironmentVariablesFillTexts) {
+  variables_ = {{"VERSION", "2.3.1"}, {"DIST", "app"}, {"EMPTY", ""}};
+  WriteText("app/sub/${KEPT}.txt", "kept");
+  Project project = Read(R"(
+[product]
+name = "Acme${EMPTY} Notes"
+version = "${VERSION}"
+publisher = "Cost: $${NOT_A_VARIABLE} and $5"
+
+[wizard]
+languages = ["English", "${EMPTY}Deutsch"]
+
+[[files]]
+from = "${DIST}/sub/$${KEPT}.txt"
+)");
+  EXPECT_EQ(project.script.productName, "Acme Notes");
+  EXPECT_EQ(project.script.displayVersion, "2.3.1");
+  EXPECT_EQ(project.script.publisher, "Cost: ${NOT_A_VARIABLE} and $5");
+  EXPECT_EQ(Utf16ToUtf8(project.script.languageNames.at(1)), "Deutsch");
+  ASSERT_EQ(project.files.size(), 1u);
+  EXPECT_EQ(project.files[0].record.name, "${KEPT}.txt");
 }
 
 TEST_F(ProjectTest, FileRecordFieldsFollowTheEntry) {
