@@ -28,7 +28,7 @@ constexpr char kUsageText[] =
     "usage: palisade COMMAND [ARGS]\n"
     "\n"
     "commands:\n"
-    "  build PROJECT.toml -o SETUP.exe [--engine PATH] [--jobs N] [--quiet]\n"
+    "  build PROJECT.toml -o SETUP.exe [--engine PATH] [--jobs N] [--quiet] [--deny-warnings]\n"
     "                 write an installer from a project file\n"
     "  inspect SETUP.exe [--json]\n"
     "                 show every setting an installer carries and check it\n"
@@ -56,8 +56,9 @@ struct CommandSpec {
   const char* help;
 };
 
-constexpr OptionSpec kBuildOptions[] = {
-    {"--output", "-o", true}, {"--engine", "", true}, {"--jobs", "-j", true}, {"--quiet", "-q", false}, kHelp};
+constexpr OptionSpec kBuildOptions[] = {{"--output", "-o", true}, {"--engine", "", true},
+                                        {"--jobs", "-j", true},   {"--quiet", "-q", false},
+                                        {"--deny-warnings", "", false}, kHelp};
 constexpr OptionSpec kInspectOptions[] = {{"--json", "", false}, kHelp};
 constexpr OptionSpec kExtractOptions[] = {{"--output", "-o", true}, kHelp};
 constexpr OptionSpec kPlainOptions[] = {kHelp};
@@ -67,7 +68,8 @@ constexpr CommandSpec kCommands[] = {
      "usage: palisade build PROJECT.toml -o SETUP.exe [OPTIONS]\n"
      "\n"
      "Writes an installer from a project file (docs/project-file.md). Mistakes in\n"
-     "the project are reported as FILE:LINE: message; hint, with status 2.\n"
+     "the project are reported as FILE:LINE: message; hint, with status 2;\n"
+     "warnings as FILE:LINE: warning: message; hint, and the build goes on.\n"
      "\n"
      "options:\n"
      "  -o, --output SETUP.exe  the installer to write; never one of the build's inputs\n"
@@ -76,6 +78,8 @@ constexpr CommandSpec kCommands[] = {
      "  -j, --jobs N            threads compressing the files, 1 to 256 (default: one\n"
      "                          per core); the output does not depend on it\n"
      "  -q, --quiet             no progress bar and no summary line\n"
+     "  --deny-warnings         stop with status 2, writing nothing, when the project\n"
+     "                          has a warning\n"
      "  -h, --help              show this text\n"},
     {"inspect", kInspectOptions,
      "usage: palisade inspect SETUP.exe [--json]\n"
@@ -233,10 +237,8 @@ int Build(const CommandSpec& command, const Arguments& args, const Environment& 
   Project project;
   Diagnostics diagnostics(args.positional[0]);
   ReadProject(args.positional[0], options, project, diagnostics);
-  if (!diagnostics.empty()) {
-    diagnostics.Print(err);
-    return kUsage;
-  }
+  diagnostics.Print(err);
+  if (diagnostics.HasErrors() || (args.Has("--deny-warnings") && diagnostics.HasWarnings())) return kUsage;
   fs::path engine = args.Value("--engine").value_or((environment.selfPath.parent_path() / kEngineFileName).string());
   std::string overwritten = OverwrittenInput(*output, args.positional[0], engine, project);
   if (!overwritten.empty()) {

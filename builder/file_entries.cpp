@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cctype>
+#include <fstream>
 #include <map>
 #include <set>
 
@@ -14,12 +16,19 @@
 #include "builder/words.h"
 #include "format/checks.h"
 #include "format/narrow_text.h"
+#include "format/xz.h"
 
 namespace palisade::builder {
 namespace {
 
 namespace fs = std::filesystem;
 namespace kind = format::destination_kind;
+
+// Files from this size on are tried for compression, on a sample of this
+// size, and warned of when it does not shrink below this per cent.
+constexpr uint64_t kCompressionCheckSize = 1 << 20;
+constexpr std::size_t kCompressionSample = 256 * 1024;
+constexpr std::size_t kShrinkPercent = 98;
 
 // The kinds whose folder is the system's: their files cannot go elsewhere
 // and cannot lie in subfolders.
@@ -72,6 +81,13 @@ bool IsAcceptableTo(std::string_view to) {
 std::optional<std::string> FolderNamesProblem(std::string_view to) {
   if (StartsAtVariable(to)) to = to.find('\\') == std::string_view::npos ? "" : to.substr(to.find('\\') + 1);
   return to.empty() ? std::nullopt : WindowsPathProblem(to, '\\');
+}
+
+// A variable destination that still lies in the product's own folders.
+bool IsBelowTheInstallationFolder(std::string_view to) {
+  std::string variable(to.substr(0, to.find('\\')));
+  std::transform(variable.begin(), variable.end(), variable.begin(), [](unsigned char c) { return std::tolower(c); });
+  return variable == "%installdir%" || variable == "%uninstalldir%";
 }
 
 std::string FolderOfKind(uint32_t k) { return k == kind::kSharedFolder ? "the shared folder" : "the installation folder"; }
@@ -177,6 +193,10 @@ EntrySettings ReadEntrySettings(TableReader& entry) {
   }
   std::optional<std::string> renameProblem =
       settings.rename.empty() ? std::nullopt : WindowsNameProblem(settings.rename);
+  if (settings.variableTo && !IsBelowTheInstallationFolder(settings.to)) {
+    entry.Warn("to", "the files of this entry go outside the installation folder, to " + Quoted(settings.to),
+               "make sure they belong there: other programs may use that folder too");
+  }
   if (settings.rename.find_first_of("\\/") != std::string::npos) {
     entry.Report("rename", "\"rename\" takes a file name, not a path", "put the folder in \"to\"");
   } else if (!settings.rename.empty() && !StaysBelowItsFolder(settings.rename)) {
@@ -250,7 +270,6 @@ struct Candidate {
   std::string source;  // the matched file's path, made canonical
   bool named = false;  // the entry names this file itself, without wildcards
   int entryLine = 0;
-  int fromLine = 0;
 };
 
 std::string CanonicalSource(const fs::path& path) {
@@ -298,7 +317,7 @@ class EntryCollector {
       auto [earlier, inserted] = placed.emplace(DestinationKey(record), candidate.entryLine);
       if (!inserted) {
         std::string destination = Utf16ToUtf8(record.destinationOverride) + format::DecodeNarrowForm(record.name).text;
-        context_.diagnostics.Report(candidate.fromLine, Quoted(destination) + " is installed twice",
+        context_.diagnostics.Report(candidate.file.line, Quoted(destination) + " is installed twice",
                                     "the [[files]] entry at line " + std::to_string(earlier->second) +
                                         " installs the same file; leave it out of one of them with \"exclude\"");
         continue;
@@ -321,7 +340,7 @@ class EntryCollector {
   }
 
   void Add(TableReader& entry, const EntrySettings& settings, const GlobMatch& match) {
-    FileSource file{match.source, 0, settings.record};
+    FileSource file{match.source, 0, settings.record, entry.LineOf("from")};
     if (!PlaceFile(entry, settings, match.relative, file.record)) return;
     std::error_code error;
     file.size = fs::file_size(match.source, error);
@@ -335,12 +354,24 @@ class EntryCollector {
     if (settings.keepTime)
       file.record.time = TimeStampFromUnix(std::min(*mtime, context_.options.sourceDateEpoch.value_or(*mtime)));
     candidates_.push_back(
-        {std::move(file), CanonicalSource(match.source), match.named, entry.line(), entry.LineOf("from")});
+        {std::move(file), CanonicalSource(match.source), match.named, entry.line()});
   }
 
   ProjectContext& context_;
   std::vector<Candidate> candidates_;
 };
+
+// Whether the start of a file shrinks under the fastest xz preset: a file
+// that is compressed already (an archive, a picture, a video) does not.
+bool Compresses(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::vector<uint8_t> sample(kCompressionSample);
+  in.read(reinterpret_cast<char*>(sample.data()), static_cast<std::streamsize>(sample.size()));
+  sample.resize(static_cast<std::size_t>(in.gcount()));
+  std::vector<uint8_t> packed;
+  format::XzEncodeOptions fastest{0, false, format::XzCheck::kNone};
+  return !format::XzEncode(sample, fastest, packed) || packed.size() * 100 < sample.size() * kShrinkPercent;
+}
 
 }  // namespace
 
@@ -348,6 +379,19 @@ void ReadFileEntries(ProjectContext& context) {
   EntryCollector collector(context);
   ForEachEntry(context, "files", SIZE_MAX, [&](TableReader& entry) { collector.Collect(entry); });
   collector.Finish();
+}
+
+void WarnAboutTheFiles(ProjectContext& context) {
+  if (context.project.files.empty()) {
+    context.diagnostics.Warn(0, "the installer installs no files", "add a [[files]] entry");
+  }
+  if (!OptionValue(context.flags, FindOption("compression", "enabled"))) return;
+  for (const FileSource& file : context.project.files) {
+    if (file.size < kCompressionCheckSize || Compresses(file.source)) continue;
+    context.diagnostics.Warn(file.line, Quoted(file.source.filename().string()) + " does not compress",
+                             "files that are compressed already only cost build time; that is expected of .zip, "
+                             ".jpg, .mp4 and the like");
+  }
 }
 
 }  // namespace palisade::builder

@@ -21,6 +21,7 @@ struct FileSource {
   std::filesystem::path source;
   uint64_t size = 0;
   format::FileRecord record;  // every field but the data
+  int line = 0;               // of the [[files]] entry's "from", for messages
 };
 
 struct Project {

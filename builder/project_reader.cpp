@@ -570,6 +570,7 @@ void ReadProject(const fs::path& path, const ReadOptions& options, Project& proj
   ReadUninstallValues(context);
   ReadFileEntries(context);
   ReadAdvanced(context);
+  WarnAboutTheFiles(context);
   context.FinishSections();
   project.script.productFlagsLow = context.flags.low;
   project.script.productFlagsHigh = context.flags.high;

@@ -59,6 +59,10 @@ void TableReader::Report(std::string_view key, std::string message, std::string 
   diagnostics_.Report(LineOf(key), std::move(message), std::move(hint));
 }
 
+void TableReader::Warn(std::string_view key, std::string message, std::string hint) {
+  diagnostics_.Warn(LineOf(key), std::move(message), std::move(hint));
+}
+
 void TableReader::ReportType(std::string_view key, std::string_view expected) {
   const toml::node* node = table_ != nullptr ? table_->get(key) : nullptr;
   Report(key, Quoted(key) + " in " + label_ + " must be " + std::string(expected),

@@ -55,6 +55,7 @@ class TableReader {
   const std::string& label() const { return label_; }
   Diagnostics& diagnostics() { return diagnostics_; }
   void Report(std::string_view key, std::string message, std::string hint);
+  void Warn(std::string_view key, std::string message, std::string hint);
   // A value of the wrong kind: "must be <expected>".
   void ReportType(std::string_view key, std::string_view expected);
 

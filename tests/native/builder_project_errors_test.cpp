@@ -5,6 +5,7 @@
 #include <regex>
 
 #include "builder_test_support.h"
+#include "test_bytes.h"
 
 namespace palisade::builder {
 namespace {
@@ -202,6 +203,58 @@ TEST_P(ProjectErrorTest, ReportsTheLineAndWritesNothing) {
 
 INSTANTIATE_TEST_SUITE_P(BadProjects, ProjectErrorTest, ::testing::ValuesIn(kBadProjects),
                          [](const ::testing::TestParamInfo<BadProject>& info) { return info.param.name; });
+
+struct Warning {
+  const char* name;
+  const char* project;
+  const char* warning;  // what follows "FILE"
+};
+
+const Warning kWarnings[] = {
+    {"EmptyInstallation", "[product]\nname = \"A\"\nversion = \"1\"\n",
+     ": warning: the installer installs no files; add a [[files]] entry"},
+    {"FileThatDoesNotCompress",
+     "[product]\nname = \"A\"\nversion = \"1\"\n\n[[files]]\nfrom = \"media/**\"\n[compression]\nlevel = 0\n",
+     ":6: warning: \"noise.bin\" does not compress; files that are compressed already only cost build time; that is "
+     "expected of .zip, .jpg, .mp4 and the like"},
+    {"DestinationOutsideTheInstallationFolder",
+     "[product]\nname = \"A\"\nversion = \"1\"\n[[files]]\nfrom = \"app/a.txt\"\nto = '%AppDataAllDir%\\Acme'\n",
+     ":6: warning: the files of this entry go outside the installation folder, to \"%AppDataAllDir%\\Acme\"; make sure "
+     "they belong there: other programs may use that folder too"},
+};
+
+class ProjectWarningTest : public BuilderTest, public ::testing::WithParamInterface<Warning> {
+ protected:
+  void SetUp() override {
+    BuilderTest::SetUp();
+    WriteText("app/a.txt", "a");
+    WriteBytes("media/noise.bin", format::test_bytes::Noise(2 << 20, 11));
+    WriteText("media/text.txt", std::string(2 << 20, 'x'));
+  }
+};
+
+TEST_P(ProjectWarningTest, IsPrintedAndTheBuildGoesOnUnlessWarningsAreDenied) {
+  std::string expected = Path("palisade.toml").string() + GetParam().warning + "\n";
+  test_support::CommandResult built = Build(GetParam().project, "setup.exe", {"--quiet"});
+  EXPECT_EQ(built.status, 0);
+  EXPECT_EQ(built.err, expected);
+  EXPECT_TRUE(std::filesystem::exists(Path("setup.exe")));
+  test_support::CommandResult denied = Build(GetParam().project, "denied.exe", {"--deny-warnings"});
+  EXPECT_EQ(denied.status, 2);
+  EXPECT_EQ(denied.err, expected);
+  EXPECT_EQ(denied.out, "");
+  EXPECT_FALSE(std::filesystem::exists(Path("denied.exe")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Warnings, ProjectWarningTest, ::testing::ValuesIn(kWarnings),
+                         [](const ::testing::TestParamInfo<Warning>& info) { return info.param.name; });
+
+TEST_F(BuilderTest, WarningsWaitUntilTheErrorsAreMended) {
+  test_support::CommandResult result = Build("[product]\nname = \"A\"\nversion = \"1\"\nbitnes = \"64\"\n");
+  EXPECT_EQ(result.status, 2);
+  EXPECT_EQ(result.err, Path("palisade.toml").string() + ":4: unknown key \"bitnes\" in [product]; did you mean "
+                                                         "\"bitness\"?\n");
+}
 
 TEST_F(BuilderTest, EveryMistakeOfOneFileIsReported) {
   test_support::CommandResult result =
