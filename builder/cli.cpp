@@ -1,6 +1,10 @@
 #include "builder/cli.h"
 
+#include <algorithm>
 #include <charconv>
+#include <chrono>
+#include <cstdio>
+#include <span>
 #include <thread>
 
 #include "builder/extract.h"
@@ -24,52 +28,138 @@ constexpr char kUsageText[] =
     "usage: palisade COMMAND [ARGS]\n"
     "\n"
     "commands:\n"
-    "  build PROJECT.toml -o SETUP.exe [--engine PATH] [--quiet] [--jobs N]\n"
+    "  build PROJECT.toml -o SETUP.exe [--engine PATH] [--jobs N] [--quiet] [--deny-warnings]\n"
     "                 write an installer from a project file\n"
     "  inspect SETUP.exe [--json]\n"
-    "                 show what an installer carries and check it\n"
+    "                 show every setting an installer carries and check it\n"
     "  extract SETUP.exe -o FOLDER\n"
     "                 write an installer's files into a folder\n"
-    "  version        print the engine version this builder writes for\n"
-    "  help           show this text\n";
+    "  version        print the builder's version and the engine version it writes for\n"
+    "  help           show this text\n"
+    "\n"
+    "`palisade COMMAND --help` describes a command's options. An option's value\n"
+    "follows it (--jobs 2) or joins it with \"=\" (--jobs=2).\n";
 
 constexpr char kEngineFileName[] = "palisade-engine.exe";
 
-struct Arguments {
-  std::vector<std::string> positional;
-  std::optional<std::string> output;
-  std::optional<std::string> engine;
-  std::optional<std::string> jobs;
-  bool quiet = false;
-  bool json = false;
+struct OptionSpec {
+  std::string_view name;   // "--output"
+  std::string_view alias;  // "-o", or empty
+  bool takesValue;
 };
 
-// Options with a value take it from the next argument.
-bool ParseArguments(const std::vector<std::string>& args, Arguments& parsed, std::string& problem) {
+constexpr OptionSpec kHelp = {"--help", "-h", false};
+
+struct CommandSpec {
+  std::string_view name;
+  std::span<const OptionSpec> options;
+  const char* help;
+};
+
+constexpr OptionSpec kBuildOptions[] = {{"--output", "-o", true}, {"--engine", "", true},
+                                        {"--jobs", "-j", true},   {"--quiet", "-q", false},
+                                        {"--deny-warnings", "", false}, kHelp};
+constexpr OptionSpec kInspectOptions[] = {{"--json", "", false}, kHelp};
+constexpr OptionSpec kExtractOptions[] = {{"--output", "-o", true}, kHelp};
+constexpr OptionSpec kPlainOptions[] = {kHelp};
+
+constexpr CommandSpec kCommands[] = {
+    {"build", kBuildOptions,
+     "usage: palisade build PROJECT.toml -o SETUP.exe [OPTIONS]\n"
+     "\n"
+     "Writes an installer from a project file (docs/project-file.md). Mistakes in\n"
+     "the project are reported as FILE:LINE: message; hint, with status 2;\n"
+     "warnings as FILE:LINE: warning: message; hint, and the build goes on.\n"
+     "\n"
+     "options:\n"
+     "  -o, --output SETUP.exe  the installer to write; never one of the build's inputs\n"
+     "  --engine PATH           the engine to build on (default: palisade-engine.exe\n"
+     "                          beside palisade)\n"
+     "  -j, --jobs N            threads compressing the files, 1 to 256 (default: one\n"
+     "                          per core); the output does not depend on it\n"
+     "  -q, --quiet             no progress bar and no summary line\n"
+     "  --deny-warnings         stop with status 2, writing nothing, when the project\n"
+     "                          has a warning\n"
+     "  -h, --help              show this text\n"},
+    {"inspect", kInspectOptions,
+     "usage: palisade inspect SETUP.exe [--json]\n"
+     "\n"
+     "Shows every setting an installer carries under the project file's names,\n"
+     "and its files, testing every checksum on the way.\n"
+     "\n"
+     "options:\n"
+     "  --json      print one JSON object with the project file's key names\n"
+     "  -h, --help  show this text\n"},
+    {"extract", kExtractOptions,
+     "usage: palisade extract SETUP.exe -o FOLDER\n"
+     "\n"
+     "Writes an installer's files into a folder, with their time stamps, without\n"
+     "running anything.\n"
+     "\n"
+     "options:\n"
+     "  -o, --output FOLDER  the folder to write (made when missing)\n"
+     "  -h, --help           show this text\n"},
+    {"version", kPlainOptions,
+     "usage: palisade version\n"
+     "\n"
+     "Prints the builder's version and the engine version its installers are for.\n"},
+    {"help", kPlainOptions, "usage: palisade help\n\nLists the commands.\n"},
+};
+
+struct Arguments {
+  std::vector<std::string> positional;
+  std::vector<std::pair<std::string_view, std::string>> values;  // option name, value
+  std::vector<std::string_view> switches;
+
+  std::optional<std::string> Value(std::string_view name) const {
+    for (const auto& [option, value] : values) {
+      if (option == name) return value;
+    }
+    return std::nullopt;
+  }
+  bool Has(std::string_view name) const { return std::find(switches.begin(), switches.end(), name) != switches.end(); }
+};
+
+const OptionSpec* FindOption(const CommandSpec& command, std::string_view name) {
+  for (const OptionSpec& option : command.options) {
+    if (option.name == name || (!option.alias.empty() && option.alias == name)) return &option;
+  }
+  return nullptr;
+}
+
+// "--name value", "--name=value" and "-o value" are one option; a lone "-"
+// is a positional argument (a file name).
+bool ParseArguments(const CommandSpec& command, const std::vector<std::string>& args, Arguments& parsed,
+                    std::string& problem) {
   for (std::size_t i = 1; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    std::optional<std::string>* valued = arg == "-o" || arg == "--output" ? &parsed.output
-                                         : arg == "--engine"              ? &parsed.engine
-                                         : arg == "--jobs" || arg == "-j" ? &parsed.jobs
-                                                                          : nullptr;
-    if (valued != nullptr) {
-      if (i + 1 == args.size()) return problem = arg + " needs a value", false;
-      *valued = args[++i];
-    } else if (arg == "--quiet" || arg == "-q") {
-      parsed.quiet = true;
-    } else if (arg == "--json") {
-      parsed.json = true;
-    } else if (arg.starts_with("-") && arg.size() > 1) {
-      return problem = "unknown option " + arg, false;
-    } else {
+    if (!arg.starts_with("-") || arg == "-") {
       parsed.positional.push_back(arg);
+      continue;
+    }
+    std::size_t equals = arg.starts_with("--") ? arg.find('=') : std::string::npos;
+    std::string name = arg.substr(0, equals);
+    const OptionSpec* option = FindOption(command, name);
+    if (option == nullptr) {
+      problem = "unknown option " + name + " for " + std::string(command.name);
+      return false;
+    }
+    if (!option->takesValue) {
+      if (equals != std::string::npos) return problem = std::string(option->name) + " takes no value", false;
+      parsed.switches.push_back(option->name);
+    } else if (equals != std::string::npos) {
+      parsed.values.emplace_back(option->name, arg.substr(equals + 1));
+    } else if (i + 1 < args.size()) {
+      parsed.values.emplace_back(option->name, args[++i]);
+    } else {
+      return problem = name + " needs a value", false;
     }
   }
   return true;
 }
 
-int Usage(std::ostream& err, const std::string& problem) {
-  err << "palisade: " << problem << "\n\n" << kUsageText;
+int Usage(std::ostream& err, const std::string& problem, const char* usage = kUsageText) {
+  err << "palisade: " << problem << "\n\n" << usage;
   return kUsage;
 }
 
@@ -87,29 +177,109 @@ uint64_t TotalSize(const Project& project) {
   return total;
 }
 
-int Build(const Arguments& args, const Environment& environment, std::ostream& err) {
-  if (args.positional.size() != 1 || !args.output) return Usage(err, "build takes one project file and -o SETUP.exe");
-  std::optional<unsigned> jobs = JobCount(args.jobs);
-  if (!jobs) return Usage(err, "--jobs takes a number from 1 to 256");
+bool SameFile(const fs::path& a, const fs::path& b) {
+  std::error_code error;
+  return fs::equivalent(a, b, error) && !error;
+}
+
+// Why writing `output` would destroy one of the build's own inputs; empty
+// when it would not.
+std::string OverwrittenInput(const fs::path& output, const fs::path& projectFile, const fs::path& engine,
+                             const Project& project) {
+  if (SameFile(output, projectFile)) return "the project file";
+  if (SameFile(output, engine)) return "the engine";
+  for (const FileSource& file : project.files) {
+    if (SameFile(output, file.source)) return "\"" + file.source.string() + "\", a file the project packs";
+  }
+  return {};
+}
+
+std::string SizeText(uint64_t bytes) {
+  if (bytes < 1024) return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
+  const char* units[] = {"KiB", "MiB", "GiB"};
+  double size = static_cast<double>(bytes) / 1024;
+  std::size_t unit = 0;
+  for (; size >= 1024 && unit + 1 < std::size(units); ++unit) size /= 1024;
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f %s", size, units[unit]);
+  return text;
+}
+
+// "wrote setup.exe: 1.2 MiB, 245 files of 32.1 MiB compressed to 38%, in 4.2 s"
+std::string SummaryLine(const std::string& output, const WrittenInstaller& written, const Project& project,
+                        double seconds) {
+  uint64_t plain = TotalSize(project);
+  std::size_t count = project.files.size();
+  std::string line = "wrote " + output + ": " + SizeText(written.size) + ", " + std::to_string(count) +
+                     (count == 1 ? " file" : " files");
+  if (plain > 0) {
+    line += " of " + SizeText(plain) + " compressed to " +
+            std::to_string((written.archiveLength * 100 + plain / 2) / plain) + "%";
+  }
+  char time[32];
+  std::snprintf(time, sizeof time, ", in %.1f s", seconds);
+  return line + time;
+}
+
+int Build(const CommandSpec& command, const Arguments& args, const Environment& environment, std::ostream& out,
+          std::ostream& err) {
+  std::optional<std::string> output = args.Value("--output");
+  if (args.positional.size() != 1 || !output) {
+    return Usage(err, "build takes one project file and -o SETUP.exe", command.help);
+  }
+  std::optional<unsigned> jobs = JobCount(args.Value("--jobs"));
+  if (!jobs) return Usage(err, "--jobs takes a number from 1 to 256", command.help);
   bool validEpoch = true;
-  ReadOptions options{ParseSourceDateEpoch(environment.sourceDateEpoch.value_or(""), validEpoch)};
-  if (!validEpoch) return Usage(err, "SOURCE_DATE_EPOCH must be a number of seconds");
+  ReadOptions options{ParseSourceDateEpoch(environment.sourceDateEpoch.value_or(""), validEpoch),
+                      environment.variables};
+  if (!validEpoch) return Usage(err, "SOURCE_DATE_EPOCH must be a number of seconds", command.help);
+  auto started = std::chrono::steady_clock::now();
   Project project;
   Diagnostics diagnostics(args.positional[0]);
   ReadProject(args.positional[0], options, project, diagnostics);
-  if (!diagnostics.empty()) {
-    diagnostics.Print(err);
+  diagnostics.Print(err);
+  if (diagnostics.HasErrors() || (args.Has("--deny-warnings") && diagnostics.HasWarnings())) return kUsage;
+  fs::path engine = args.Value("--engine").value_or((environment.selfPath.parent_path() / kEngineFileName).string());
+  std::string overwritten = OverwrittenInput(*output, args.positional[0], engine, project);
+  if (!overwritten.empty()) {
+    err << "palisade: the output " << *output << " is " << overwritten << "; write the installer elsewhere\n";
     return kUsage;
   }
-  ProgressBar progress(environment.terminal && !args.quiet, TotalSize(project));
-  WriteOptions write{args.engine ? fs::path(*args.engine) : environment.selfPath.parent_path() / kEngineFileName,
-                     *args.output, *jobs, [&](uint64_t bytes) { progress.Advance(bytes); }};
+  bool quiet = args.Has("--quiet");
+  ProgressBar progress(environment.terminal && !quiet, TotalSize(project));
+  WriteOptions write{engine, *output, *jobs, [&](uint64_t bytes) { progress.Advance(bytes); }};
+  WrittenInstaller written;
   std::string problem;
-  bool written = WriteInstaller(project, write, problem);
+  bool done = WriteInstaller(project, write, written, problem);
   progress.Done();
-  if (!written) {
+  if (!done) {
     err << "palisade: " << problem << '\n';
     return kFailure;
+  }
+  std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - started;
+  if (!quiet) out << SummaryLine(*output, written, project, seconds.count()) << '\n';
+  return kSuccess;
+}
+
+int RunParsed(const CommandSpec& command, const Arguments& args, const Environment& environment, std::ostream& out,
+              std::ostream& err) {
+  if (command.name == "build") return Build(command, args, environment, out, err);
+  if (command.name == "inspect") {
+    if (args.positional.size() != 1) return Usage(err, "inspect takes one installer", command.help);
+    return Inspect(args.positional[0], args.Has("--json"), out, err);
+  }
+  if (command.name == "extract") {
+    std::optional<std::string> folder = args.Value("--output");
+    if (args.positional.size() != 1 || !folder) {
+      return Usage(err, "extract takes one installer and -o FOLDER", command.help);
+    }
+    return Extract(args.positional[0], *folder, err);
+  }
+  if (!args.positional.empty()) return Usage(err, std::string(command.name) + " takes no arguments", command.help);
+  if (command.name == "version") {
+    out << "palisade " << kBuilderVersion << " (engine " << format::kEngineVersion << ")\n";
+  } else {
+    out << kUsageText;
   }
   return kSuccess;
 }
@@ -119,28 +289,20 @@ int Build(const Arguments& args, const Environment& environment, std::ostream& e
 int RunCommand(const std::vector<std::string>& args, const Environment& environment, std::ostream& out,
                std::ostream& err) {
   if (args.empty()) return Usage(err, "no command given");
-  const std::string& command = args[0];
-  if (command == "version" || command == "--version") {
-    out << "palisade " << format::kEngineVersion << '\n';
-    return kSuccess;
-  }
-  if (command == "help" || command == "--help" || command == "-h") {
-    out << kUsageText;
-    return kSuccess;
-  }
+  std::string name = args[0];
+  if (name == "--version") name = "version";
+  if (name == "--help" || name == "-h") name = "help";
+  auto command = std::find_if(std::begin(kCommands), std::end(kCommands),
+                              [&](const CommandSpec& spec) { return spec.name == name; });
+  if (command == std::end(kCommands)) return Usage(err, "unknown command \"" + name + "\"");
   Arguments parsed;
   std::string problem;
-  if (!ParseArguments(args, parsed, problem)) return Usage(err, problem);
-  if (command == "build") return Build(parsed, environment, err);
-  if (command == "inspect") {
-    if (parsed.positional.size() != 1) return Usage(err, "inspect takes one installer");
-    return Inspect(parsed.positional[0], parsed.json, out, err);
+  if (!ParseArguments(*command, args, parsed, problem)) return Usage(err, problem, command->help);
+  if (parsed.Has("--help")) {
+    out << command->help;
+    return kSuccess;
   }
-  if (command == "extract") {
-    if (parsed.positional.size() != 1 || !parsed.output) return Usage(err, "extract takes one installer and -o FOLDER");
-    return Extract(parsed.positional[0], *parsed.output, err);
-  }
-  return Usage(err, "unknown command \"" + command + "\"");
+  return RunParsed(*command, parsed, environment, out, err);
 }
 
 }  // namespace palisade::builder

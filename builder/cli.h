@@ -7,12 +7,17 @@
 #include <string>
 #include <vector>
 
+#include "builder/environment_variables.h"
+
 namespace palisade::builder {
+
+inline constexpr char kBuilderVersion[] = PALISADE_BUILDER_VERSION;
 
 struct Environment {
   std::filesystem::path selfPath;  // the running `palisade`, beside which the engine lies
   std::optional<std::string> sourceDateEpoch;
   bool terminal = false;  // standard error is a terminal: show progress
+  VariableLookup variables;  // the environment, for "${NAME}" in project files
 };
 
 // Exit status: 0 success; 1 a failure while working (unreadable or damaged

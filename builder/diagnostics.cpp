@@ -1,6 +1,7 @@
 #include "builder/diagnostics.h"
 
 #include <algorithm>
+#include <iterator>
 #include <numeric>
 
 namespace palisade::builder {
@@ -26,17 +27,32 @@ std::size_t EditDistance(std::string_view a, std::string_view b) {
 std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
 
 void Diagnostics::Report(int line, std::string message, std::string hint) {
-  list_.push_back({line, std::move(message), std::move(hint)});
+  list_.push_back({line, std::move(message), std::move(hint), false});
+}
+
+void Diagnostics::Warn(int line, std::string message, std::string hint) {
+  list_.push_back({line, std::move(message), std::move(hint), true});
+}
+
+bool Diagnostics::HasErrors() const {
+  return std::any_of(list_.begin(), list_.end(), [](const Diagnostic& d) { return !d.warning; });
+}
+
+bool Diagnostics::HasWarnings() const {
+  return std::any_of(list_.begin(), list_.end(), [](const Diagnostic& d) { return d.warning; });
 }
 
 void Diagnostics::Print(std::ostream& out) const {
-  std::vector<Diagnostic> sorted = list_;
+  bool warnings = !HasErrors();
+  std::vector<Diagnostic> sorted;
+  std::copy_if(list_.begin(), list_.end(), std::back_inserter(sorted),
+               [&](const Diagnostic& d) { return d.warning == warnings; });
   std::stable_sort(sorted.begin(), sorted.end(),
                    [](const Diagnostic& a, const Diagnostic& b) { return a.line < b.line; });
   for (const Diagnostic& d : sorted) {
     out << file_;
     if (d.line > 0) out << ':' << d.line;
-    out << ": " << d.message;
+    out << ": " << (d.warning ? "warning: " : "") << d.message;
     if (!d.hint.empty()) out << "; " << d.hint;
     out << '\n';
   }

@@ -13,18 +13,25 @@ struct Diagnostic {
   int line = 0;  // 0: the file as a whole
   std::string message;
   std::string hint;
+  bool warning = false;  // the build can go on
 };
 
 class Diagnostics {
  public:
   explicit Diagnostics(std::string file) : file_(std::move(file)) {}
 
+  // A mistake: the build stops.
   void Report(int line, std::string message, std::string hint);
-  bool empty() const { return list_.empty(); }
+  // Something the author may not have meant; printed as
+  // "FILE:LINE: warning: message; hint".
+  void Warn(int line, std::string message, std::string hint);
+  bool HasErrors() const;
+  bool HasWarnings() const;
   const std::vector<Diagnostic>& list() const { return list_; }
   const std::string& file() const { return file_; }
 
-  // In line order, one per line of output.
+  // In line order, one per line of output: the errors when there are any
+  // (warnings would bury them), else the warnings.
   void Print(std::ostream& out) const;
 
  private:

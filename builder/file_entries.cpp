@@ -3,21 +3,32 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cctype>
+#include <fstream>
 #include <map>
+#include <set>
 
 #include "builder/glob.h"
 #include "builder/project_context.h"
 #include "builder/text_encoding.h"
 #include "builder/time_stamps.h"
+#include "builder/windows_names.h"
 #include "builder/words.h"
 #include "format/checks.h"
 #include "format/narrow_text.h"
+#include "format/xz.h"
 
 namespace palisade::builder {
 namespace {
 
 namespace fs = std::filesystem;
 namespace kind = format::destination_kind;
+
+// Files from this size on are tried for compression, on a sample of this
+// size, and warned of when it does not shrink below this per cent.
+constexpr uint64_t kCompressionCheckSize = 1 << 20;
+constexpr std::size_t kCompressionSample = 256 * 1024;
+constexpr std::size_t kShrinkPercent = 98;
 
 // The kinds whose folder is the system's: their files cannot go elsewhere
 // and cannot lie in subfolders.
@@ -66,6 +77,19 @@ bool IsAcceptableTo(std::string_view to) {
   return slash == std::string_view::npos || StaysBelowItsFolder(to.substr(slash + 1));
 }
 
+// The folder names that `to` adds below its kind's folder or its variable.
+std::optional<std::string> FolderNamesProblem(std::string_view to) {
+  if (StartsAtVariable(to)) to = to.find('\\') == std::string_view::npos ? "" : to.substr(to.find('\\') + 1);
+  return to.empty() ? std::nullopt : WindowsPathProblem(to, '\\');
+}
+
+// A variable destination that still lies in the product's own folders.
+bool IsBelowTheInstallationFolder(std::string_view to) {
+  std::string variable(to.substr(0, to.find('\\')));
+  std::transform(variable.begin(), variable.end(), variable.begin(), [](unsigned char c) { return std::tolower(c); });
+  return variable == "%installdir%" || variable == "%uninstalldir%";
+}
+
 std::string FolderOfKind(uint32_t k) { return k == kind::kSharedFolder ? "the shared folder" : "the installation folder"; }
 
 struct EntrySettings {
@@ -102,6 +126,7 @@ void ReadShortcutFields(TableReader& entry, EntrySettings& settings) {
 void ReadKindFields(TableReader& entry, EntrySettings& settings) {
   format::FileRecord& r = settings.record;
   std::optional<std::string> version = entry.String("version");
+  if (version) entry.CheckVersion("version", *version);
   std::optional<std::string> font = entry.String("font-name");
   if (version && !TakesVersion(r.kind))
     entry.Report("version", "only system and version-checked files take a version", "remove \"version\"");
@@ -162,12 +187,24 @@ EntrySettings ReadEntrySettings(TableReader& entry) {
     entry.Report("to", "\"to\" = " + Quoted(settings.to) + " would leave " + FolderOfKind(r.kind),
                  "write a folder below it, such as \"bin\", or a destination that starts with a variable, such as "
                  "'%AppDataAllDir%\\Acme'");
+  } else if (std::optional<std::string> problem = FolderNamesProblem(settings.to)) {
+    entry.Report("to", "\"to\" = " + Quoted(settings.to) + " cannot be a folder on Windows: " + *problem,
+                 "give other folder names");
+  }
+  std::optional<std::string> renameProblem =
+      settings.rename.empty() ? std::nullopt : WindowsNameProblem(settings.rename);
+  if (settings.variableTo && !IsBelowTheInstallationFolder(settings.to)) {
+    entry.Warn("to", "the files of this entry go outside the installation folder, to " + Quoted(settings.to),
+               "make sure they belong there: other programs may use that folder too");
   }
   if (settings.rename.find_first_of("\\/") != std::string::npos) {
     entry.Report("rename", "\"rename\" takes a file name, not a path", "put the folder in \"to\"");
   } else if (!settings.rename.empty() && !StaysBelowItsFolder(settings.rename)) {
     entry.Report("rename", "\"rename\" = " + Quoted(settings.rename) + " would leave " + FolderOfKind(r.kind),
                  "give a plain file name, without \":\"");
+  } else if (renameProblem) {
+    entry.Report("rename", "\"rename\" = " + Quoted(settings.rename) + " cannot be a file name on Windows: " +
+                 *renameProblem, "give another file name");
   }
   ReadKindFields(entry, settings);
   ReadShortcutFields(entry, settings);
@@ -176,9 +213,15 @@ EntrySettings ReadEntrySettings(TableReader& entry) {
 
 // The stored name and destination override of one matched file.
 bool PlaceFile(TableReader& entry, const EntrySettings& settings, std::string relative, format::FileRecord& record) {
-  // A name of this system may hold what Windows reads as a step or a drive.
-  if (!StaysBelowItsFolder(WindowsPath(relative))) {
-    entry.Report("from", "the file " + Quoted(relative) + " would be installed outside " + FolderOfKind(record.kind),
+  // A name of this system may hold what Windows reads as a step, a drive
+  // or a device, or bytes that are no text at all.
+  if (!IsValidUtf8(relative)) {
+    entry.Report("from", "the file name " + Quoted(EscapeInvalidUtf8(relative)) + " is not UTF-8",
+                 "rename the file, or leave it out with \"exclude\"");
+    return false;
+  }
+  if (std::optional<std::string> problem = WindowsPathProblem(relative, '/')) {
+    entry.Report("from", "the file " + Quoted(relative) + " cannot be installed on Windows: " + *problem,
                  "rename the file, or leave it out with \"exclude\"");
     return false;
   }
@@ -220,6 +263,21 @@ std::string DestinationKey(const format::FileRecord& record) {
   return key;
 }
 
+// A file that an entry matched, before the entries are weighed against
+// each other.
+struct Candidate {
+  FileSource file;
+  std::string source;  // the matched file's path, made canonical
+  bool named = false;  // the entry names this file itself, without wildcards
+  int entryLine = 0;
+};
+
+std::string CanonicalSource(const fs::path& path) {
+  std::error_code error;
+  fs::path canonical = fs::weakly_canonical(path, error);
+  return (error ? path.lexically_normal() : canonical).string();
+}
+
 class EntryCollector {
  public:
   explicit EntryCollector(ProjectContext& context) : context_(context) {}
@@ -232,15 +290,39 @@ class EntryCollector {
       if (!entry.Node("from")) entry.Report("from", "missing key \"from\" in [[files]]", "add from = \"dist/**\"");
       return;
     }
-    std::size_t before = context_.project.files.size();
+    std::size_t before = candidates_.size();
     for (const std::string& pattern : *patterns) CollectPattern(entry, settings, pattern, excludes);
-    std::size_t added = context_.project.files.size() - before;
+    std::size_t added = candidates_.size() - before;
     if (added > 1 && !settings.rename.empty())
       entry.Report("rename", "\"rename\" needs an entry that matches one file",
                    "this entry matches " + std::to_string(added));
     if (added > 1 && !settings.record.textA.empty() && TakesShortcut(settings.record.kind)) {
       entry.Report("shortcut", "a shortcut name given to " + std::to_string(added) + " files",
                    "name each shortcut in an entry of its own");
+    }
+  }
+
+  // A file that one entry names and another's pattern matches is installed
+  // once, as the entry that names it says; any other file placed twice is
+  // an error.
+  void Finish() {
+    std::set<std::string> namedSources;
+    for (const Candidate& candidate : candidates_) {
+      if (candidate.named) namedSources.insert(candidate.source);
+    }
+    std::map<std::string, int> placed;  // destination, line of its entry
+    for (Candidate& candidate : candidates_) {
+      if (!candidate.named && namedSources.count(candidate.source) != 0) continue;
+      const format::FileRecord& record = candidate.file.record;
+      auto [earlier, inserted] = placed.emplace(DestinationKey(record), candidate.entryLine);
+      if (!inserted) {
+        std::string destination = Utf16ToUtf8(record.destinationOverride) + format::DecodeNarrowForm(record.name).text;
+        context_.diagnostics.Report(candidate.file.line, Quoted(destination) + " is installed twice",
+                                    "the [[files]] entry at line " + std::to_string(earlier->second) +
+                                        " installs the same file; leave it out of one of them with \"exclude\"");
+        continue;
+      }
+      context_.project.files.push_back(std::move(candidate.file));
     }
   }
 
@@ -258,7 +340,7 @@ class EntryCollector {
   }
 
   void Add(TableReader& entry, const EntrySettings& settings, const GlobMatch& match) {
-    FileSource file{match.source, 0, settings.record};
+    FileSource file{match.source, 0, settings.record, entry.LineOf("from")};
     if (!PlaceFile(entry, settings, match.relative, file.record)) return;
     std::error_code error;
     file.size = fs::file_size(match.source, error);
@@ -271,25 +353,45 @@ class EntryCollector {
     }
     if (settings.keepTime)
       file.record.time = TimeStampFromUnix(std::min(*mtime, context_.options.sourceDateEpoch.value_or(*mtime)));
-    auto [earlier, inserted] = placed_.emplace(DestinationKey(file.record), entry.line());
-    if (!inserted) {
-      std::string destination =
-          Utf16ToUtf8(file.record.destinationOverride) + format::DecodeNarrowForm(file.record.name).text;
-      return entry.Report("from", Quoted(destination) + " is installed twice",
-                          "the [[files]] entry at line " + std::to_string(earlier->second) + " installs the same file");
-    }
-    context_.project.files.push_back(std::move(file));
+    candidates_.push_back(
+        {std::move(file), CanonicalSource(match.source), match.named, entry.line()});
   }
 
   ProjectContext& context_;
-  std::map<std::string, int> placed_;  // destination, line of its entry
+  std::vector<Candidate> candidates_;
 };
+
+// Whether the start of a file shrinks under the fastest xz preset: a file
+// that is compressed already (an archive, a picture, a video) does not.
+bool Compresses(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::vector<uint8_t> sample(kCompressionSample);
+  in.read(reinterpret_cast<char*>(sample.data()), static_cast<std::streamsize>(sample.size()));
+  sample.resize(static_cast<std::size_t>(in.gcount()));
+  std::vector<uint8_t> packed;
+  format::XzEncodeOptions fastest{0, false, format::XzCheck::kNone};
+  return !format::XzEncode(sample, fastest, packed) || packed.size() * 100 < sample.size() * kShrinkPercent;
+}
 
 }  // namespace
 
 void ReadFileEntries(ProjectContext& context) {
   EntryCollector collector(context);
   ForEachEntry(context, "files", SIZE_MAX, [&](TableReader& entry) { collector.Collect(entry); });
+  collector.Finish();
+}
+
+void WarnAboutTheFiles(ProjectContext& context) {
+  if (context.project.files.empty()) {
+    context.diagnostics.Warn(0, "the installer installs no files", "add a [[files]] entry");
+  }
+  if (!OptionValue(context.flags, FindOption("compression", "enabled"))) return;
+  for (const FileSource& file : context.project.files) {
+    if (file.size < kCompressionCheckSize || Compresses(file.source)) continue;
+    context.diagnostics.Warn(file.line, Quoted(file.source.filename().string()) + " does not compress",
+                             "files that are compressed already only cost build time; that is expected of .zip, "
+                             ".jpg, .mp4 and the like");
+  }
 }
 
 }  // namespace palisade::builder

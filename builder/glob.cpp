@@ -21,6 +21,13 @@ std::vector<std::string_view> Components(std::string_view path) {
   return parts;
 }
 
+constexpr std::string_view kVersionControlFolders[] = {".git", ".hg", ".svn", ".bzr", "CVS", "_darcs"};
+
+bool IsVersionControlFolder(std::string_view name) {
+  return std::find(std::begin(kVersionControlFolders), std::end(kVersionControlFolders), name) !=
+         std::end(kVersionControlFolders);
+}
+
 bool HasWildcard(std::string_view text) { return text.find_first_of("*?") != std::string_view::npos; }
 
 bool MatchComponent(std::string_view pattern, std::string_view name) {
@@ -78,13 +85,22 @@ bool ExpandGlob(const fs::path& root, std::string_view pattern, const std::vecto
   fs::path base = root / (pattern.starts_with("/") ? "/" : "") / JoinComponents(std::span(parts).first(baseLength));
   std::error_code error;
   if (rest.empty() && fs::is_regular_file(base, error)) {
-    matches.push_back({base, base.filename().generic_string()});
+    matches.push_back({base, base.filename().generic_string(), true});
     return true;
   }
   if (rest.empty()) rest = "**";
   if (!fs::is_directory(base, error)) return true;
   fs::recursive_directory_iterator walk(base, error), end;
+  std::vector<std::string_view> restParts = Components(rest);
+  auto named = [&](std::string_view folder) {
+    return std::find(restParts.begin(), restParts.end(), folder) != restParts.end();
+  };
   for (; !error && walk != end; walk.increment(error)) {
+    std::string name = walk->path().filename().string();
+    if (IsVersionControlFolder(name) && walk->is_directory(error) && !named(name)) {
+      walk.disable_recursion_pending();
+      continue;
+    }
     if (!walk->is_regular_file(error)) continue;
     // Lexically: a symbolic link installs under its own name, not its target's.
     std::string relative = walk->path().lexically_relative(base).generic_string();

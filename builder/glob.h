@@ -12,6 +12,7 @@ namespace palisade::builder {
 struct GlobMatch {
   std::filesystem::path source;
   std::string relative;  // "/"-separated, below the pattern's base
+  bool named = false;    // the pattern names this one file, without wildcards
 };
 
 // True when `path` ("/"-separated) matches `pattern` component by component.
@@ -21,8 +22,9 @@ bool GlobMatches(std::string_view pattern, std::string_view path);
 // names, without those that an exclusion matches, sorted by relative name.
 // A pattern without wildcards names one file, or every file below a folder.
 // An exclusion without "/" is matched against file names at any depth,
-// one with "/" against the relative name. False, with a reason, when the
-// folder walk fails.
+// one with "/" against the relative name. Version-control folders (".git",
+// ".svn", ...) are left out unless the pattern names them. False, with a
+// reason, when the folder walk fails.
 bool ExpandGlob(const std::filesystem::path& root, std::string_view pattern, const std::vector<std::string>& excludes,
                 std::vector<GlobMatch>& matches, std::string& problem);
 

@@ -14,6 +14,7 @@
 #include "builder/chunk_pipeline.h"
 #include "builder/mapped_file.h"
 #include "builder/record_stream.h"
+#include "builder/setup_resources.h"
 #include "format/archive.h"
 #include "format/byte_order.h"
 #include "format/checksum.h"
@@ -232,9 +233,14 @@ std::array<uint8_t, format::kPayloadKeySize> DerivedKey(std::span<const uint8_t>
   return key;
 }
 
-bool WriteInstaller(const Project& project, const WriteOptions& options, std::string& problem) {
-  std::vector<uint8_t> engine;
-  if (!ReadEngine(options.engine, engine, problem)) return false;
+bool WriteInstaller(const Project& project, const WriteOptions& options, WrittenInstaller& written,
+                    std::string& problem) {
+  std::vector<uint8_t> bare, engine;
+  if (!ReadEngine(options.engine, bare, problem)) return false;
+  if (!DressEngine(bare, project.identity, engine, problem)) {
+    problem = "the engine \"" + options.engine.string() + "\" cannot carry the product's resources: " + problem;
+    return false;
+  }
   format::PayloadHeader header;
   header.productFlags2 = project.productFlags2;
   for (const FileSource& file : project.files) header.entrySizes.push_back(static_cast<int32_t>(file.size));
@@ -253,8 +259,13 @@ bool WriteInstaller(const Project& project, const WriteOptions& options, std::st
     return false;
   }
   format::InstallerSeal seal(std::move(layout));
-  return SealInstaller(seal, header, spool.get(), problem) &&
-         WriteOutput(seal, spool.get(), SpoolSize(header), options.output, problem);
+  if (!SealInstaller(seal, header, spool.get(), problem) ||
+      !WriteOutput(seal, spool.get(), SpoolSize(header), options.output, problem)) {
+    return false;
+  }
+  written.size = seal.stub().size() + seal.header().size() + SpoolSize(header) + seal.padding();
+  written.archiveLength = static_cast<uint64_t>(header.archiveLength);
+  return true;
 }
 
 }  // namespace palisade::builder

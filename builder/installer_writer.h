@@ -23,9 +23,15 @@ struct WriteOptions {
   std::function<void(uint64_t)> progress;
 };
 
+struct WrittenInstaller {
+  uint64_t size = 0;           // of the whole executable
+  uint64_t archiveLength = 0;  // the files as stored: compressed, framed
+};
+
 // False with a reason when the installer cannot be written; the output
 // file then does not exist.
-bool WriteInstaller(const Project& project, const WriteOptions& options, std::string& problem);
+bool WriteInstaller(const Project& project, const WriteOptions& options, WrittenInstaller& written,
+                    std::string& problem);
 
 // The key of an enciphered installer whose project gives none: a hash of
 // the script and the file list, so that the same inputs give the same key.

@@ -12,6 +12,10 @@ int main(int argc, char** argv) {
   if (error) environment.selfPath = argv[0];
   if (const char* epoch = std::getenv("SOURCE_DATE_EPOCH")) environment.sourceDateEpoch = epoch;
   environment.terminal = palisade::builder::StandardErrorIsTerminal();
+  environment.variables = [](const std::string& name) -> std::optional<std::string> {
+    const char* value = std::getenv(name.c_str());
+    return value != nullptr ? std::optional<std::string>(value) : std::nullopt;
+  };
   std::vector<std::string> args(argv + 1, argv + argc);
   return palisade::builder::RunCommand(args, environment, std::cout, std::cerr);
 }

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "builder/diagnostics.h"
+#include "builder/environment_variables.h"
+#include "builder/setup_resources.h"
 #include "format/file_record.h"
 #include "format/payload_cipher.h"
 #include "format/setup_script.h"
@@ -19,6 +21,7 @@ struct FileSource {
   std::filesystem::path source;
   uint64_t size = 0;
   format::FileRecord record;  // every field but the data
+  int line = 0;               // of the [[files]] entry's "from", for messages
 };
 
 struct Project {
@@ -29,11 +32,14 @@ struct Project {
   std::size_t chunkSize = 1 << 20;  // plain bytes per archive chunk
   // Set by the project; otherwise an enciphered installer derives its key.
   std::optional<std::array<uint8_t, format::kPayloadKeySize>> key;
+  SetupIdentity identity;  // the setup executable's icon and version resource
 };
 
 struct ReadOptions {
   // Newer file times are clamped to it, for reproducible builds.
   std::optional<int64_t> sourceDateEpoch;
+  // For the "${NAME}" references in the project's texts.
+  VariableLookup environment;
 };
 
 // Reads `path` and every file it names. Every problem goes to

@@ -49,6 +49,9 @@ void ReadFirewall(ProjectContext& context);
 void ReadCloseRules(ProjectContext& context);
 void ReadConditionalDeletes(ProjectContext& context);
 void ReadUninstallValues(ProjectContext& context);
+// Once the options are final: warns of an installation without files and of
+// large files that do not compress.
+void WarnAboutTheFiles(ProjectContext& context);
 
 // Calls `read` with a reader for each table of the array `key`, labelled
 // "[[key]]"; reports arrays longer than `limit`.

@@ -195,12 +195,6 @@ format::CloseRule ReadCloseRule(TableReader& reader) {
   return rule;
 }
 
-bool IsVersionText(std::string_view text) {
-  return !text.empty() && std::isdigit(static_cast<unsigned char>(text.front())) &&
-         std::all_of(text.begin(), text.end(),
-                     [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '.'; });
-}
-
 format::ConditionalDeleteRule ReadConditionalDelete(TableReader& reader) {
   format::ConditionalDeleteRule rule;
   rule.pattern = reader.Required("pattern", "pattern = \"%InstallDir%\\\\old\\\\*.dll\"");
@@ -208,7 +202,9 @@ format::ConditionalDeleteRule ReadConditionalDelete(TableReader& reader) {
   rule.value = reader.String("value", "");
   bool byVersion = rule.conditionKind >= 1 && rule.conditionKind <= 3;
   bool bySize = rule.conditionKind >= 4 && rule.conditionKind <= 6;
-  if ((byVersion && !IsVersionText(rule.value)) || (bySize && !IsDecimal(rule.value))) {
+  if (byVersion && !rule.value.empty()) {
+    reader.CheckVersion("value", rule.value);
+  } else if (byVersion || (bySize && !IsDecimal(rule.value))) {
     reader.Report(reader.Node("value") ? "value" : "condition",
                   "bad \"value\" " + Quoted(rule.value) + " for this condition",
                   byVersion ? "give a version such as \"2.1.0\"" : "give a size in bytes such as \"4096\"");

@@ -8,13 +8,17 @@
 
 #include "builder/default_messages.h"
 #include "builder/messages.h"
+#include "builder/pe_resources.h"
 #include "builder/project_context.h"
 #include "builder/text_encoding.h"
 #include "builder/time_stamps.h"
+#include "builder/version_resource.h"
+#include "builder/windows_names.h"
 #include "builder/words.h"
 #include "format/checks.h"
 #include "format/icon_file.h"
 #include "format/narrow_text.h"
+#include "format/version_order.h"
 
 namespace palisade::builder {
 namespace {
@@ -60,7 +64,66 @@ std::string LimitedText(TableReader& reader, std::string_view key, std::size_t l
   return text;
 }
 
-bool IsFolderName(std::string_view name) { return name.find_first_of("\\/:*?\"<>|") == std::string_view::npos; }
+bool IsFolderName(std::string_view name) { return !WindowsNameProblem(name); }
+
+// The FileVersion of an executable's version resource, read when the
+// project says version = { from = "dist/AcmeNotes.exe" }.
+std::string VersionOfExecutable(ProjectContext& context, TableReader& from) {
+  std::string relative = from.Required("from", "from = \"dist/AcmeNotes.exe\"");
+  std::optional<format::Bytes> image = relative.empty() ? std::nullopt : context.ReadFile(from, "from");
+  if (!image) return {};
+  std::vector<Resource> resources;
+  std::string problem;
+  if (!ReadResources(*image, resources, problem)) {
+    from.Report("from", "cannot read the version of " + Quoted(relative) + ": " + problem,
+                "name a Windows program or library");
+    return {};
+  }
+  auto resource = std::find_if(resources.begin(), resources.end(), [](const Resource& r) {
+    return r.type == ResourceId{resource_type::kVersion, {}};
+  });
+  std::optional<std::string> version =
+      resource == resources.end() ? std::nullopt : FileVersionText(resource->data);
+  if (!version || version->empty()) {
+    from.Report("from", Quoted(relative) + " has no file version", "give the version as a text instead");
+    return {};
+  }
+  if (!format::IsOrderableVersion(*version)) {
+    from.Report("from", "the file version " + Quoted(*version) + " of " + Quoted(relative) +
+                            " is a version the installer cannot order",
+                "give the version as a text instead");
+    return {};
+  }
+  return *version;
+}
+
+// A text, or a table that names the executable whose version it is.
+std::string ReadProductVersion(ProjectContext& context, TableReader& product) {
+  const toml::node* node = product.Node("version");
+  if (node == nullptr || !node->is_table()) {
+    std::string version = product.Required("version", "version = \"1.0.0\"");
+    product.CheckVersion("version", version);
+    return version;
+  }
+  TableReader from(node->as_table(), "the version of [product]", LineOf(*node), context.diagnostics);
+  std::string version = VersionOfExecutable(context, from);
+  from.Finish();
+  return version;
+}
+
+// The icon and the texts of the setup executable's own resources.
+void ReadSetupIdentity(ProjectContext& context) {
+  TableReader& product = context.Section("product");
+  const format::SetupScript& s = context.project.script;
+  SetupIdentity& identity = context.project.identity;
+  identity.productName = s.productName;
+  identity.version = s.displayVersion;
+  identity.publisher = s.publisher;
+  identity.copyright = product.String("copyright", "");
+  // The same .ico the list of installed programs shows, read and checked once.
+  identity.icon = s.productIcon;
+}
+}
 
 // A registry value as the engine reads and writes it: a root it knows, a
 // key and a value name ("HKLM\Software\Acme\Folder").
@@ -125,7 +188,7 @@ void ReadProduct(ProjectContext& context) {
     return;
   }
   s.productName = product.Required("name", "name = \"Acme Notes\"");
-  s.displayVersion = product.Required("version", "version = \"1.0.0\"");
+  s.displayVersion = ReadProductVersion(context, product);
   s.publisher = product.String("publisher", "");
   s.description = product.String("description", "");
   s.bitness = static_cast<uint8_t>(product.Word("bitness", kBitness).value_or(0));
@@ -144,6 +207,7 @@ void ReadProduct(ProjectContext& context) {
   SetOption(context.flags, FindOption("product", "desktop-folder"), desktopFolder && s.desktopFolder.empty());
   ReadDesktopFolderIcon(context, product, desktopFolder);
   if (s.installFolderRule.empty() && !IsFolderName(s.productName)) {
+  if (s.installFolderRule.empty() && !s.productName.empty() && !IsFolderName(s.productName)) {
     product.Report("name", "the product name " + Quoted(s.productName) + " cannot name the installation folder",
                    "set install-folder to a folder name without \\ / : * ? \" < > |");
   }
@@ -156,7 +220,7 @@ void ReadMasterProduct(ProjectContext& context) {
   SetOption(context.flags, FindOption("master-product", ""), true);
   s.masterRegistryName = master.Required("registry-name", "registry-name = \"Acme Suite\"");
   s.masterDisplayName = master.String("display-name", "");
-  s.masterMinimumVersion = master.String("minimum-version", "");
+  s.masterMinimumVersion = master.Version("minimum-version");
 }
 
 void ReadInstaller(ProjectContext& context) {
@@ -544,10 +608,12 @@ void ReadProject(const fs::path& path, const ReadOptions& options, Project& proj
         "the project file is TOML; check the syntax at column " + std::to_string(error.source().begin.column));
     return;
   }
+  ExpandEnvironmentVariables(root, options.environment, diagnostics);
   ProjectContext context(root, path.parent_path(), options, project, diagnostics);
   std::vector<std::string> languages;
   ReadFlagOptions(context);
   ReadProduct(context);
+  ReadSetupIdentity(context);
   ReadMasterProduct(context);
   ReadInstaller(context);
   ReadUpgrade(context);
@@ -570,6 +636,7 @@ void ReadProject(const fs::path& path, const ReadOptions& options, Project& proj
   ReadUninstallValues(context);
   ReadFileEntries(context);
   ReadAdvanced(context);
+  WarnAboutTheFiles(context);
   context.FinishSections();
   project.script.productFlagsLow = context.flags.low;
   project.script.productFlagsHigh = context.flags.high;

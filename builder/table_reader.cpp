@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "format/version_order.h"
+
 namespace palisade::builder {
 namespace {
 
@@ -55,6 +57,10 @@ int TableReader::LineOf(std::string_view key) const {
 
 void TableReader::Report(std::string_view key, std::string message, std::string hint) {
   diagnostics_.Report(LineOf(key), std::move(message), std::move(hint));
+}
+
+void TableReader::Warn(std::string_view key, std::string message, std::string hint) {
+  diagnostics_.Warn(LineOf(key), std::move(message), std::move(hint));
 }
 
 void TableReader::ReportType(std::string_view key, std::string_view expected) {
@@ -191,6 +197,19 @@ std::optional<uint32_t> TableReader::Color(std::string_view key) {
            "write a colour as \"#RRGGBB\", for example \"#1E3A5F\"");
   }
   return color;
+}
+
+std::string TableReader::Version(std::string_view key) {
+  std::string text = String(key, "");
+  return CheckVersion(key, text) ? text : std::string();
+}
+
+bool TableReader::CheckVersion(std::string_view key, std::string_view text) {
+  if (text.empty() || format::IsOrderableVersion(text)) return true;
+  Report(key, Quoted(key) + " in " + label_ + " is " + Quoted(text) + ", a version the installer cannot order",
+         "write one to four numbers from 0 to 65535 separated by dots, optionally followed by one letter, such as "
+         "\"2.1.0\" or \"2.1b\"");
+  return false;
 }
 
 const toml::table* TableReader::Table(std::string_view key) {

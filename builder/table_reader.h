@@ -37,6 +37,12 @@ class TableReader {
   std::optional<std::vector<std::string>> StringList(std::string_view key);
   // "#RRGGBB" as a Windows colour value (0x00BBGGRR).
   std::optional<uint32_t> Color(std::string_view key);
+  // A version the installer can order ("2.1.0"); empty when absent, and
+  // reported and empty when it cannot be ordered.
+  std::string Version(std::string_view key);
+  // Reports `text`, the value of `key`, unless it is empty or a version the
+  // installer can order.
+  bool CheckVersion(std::string_view key, std::string_view text);
   const toml::node* Node(std::string_view key);
   // Null when absent or not a table (reported).
   const toml::table* Table(std::string_view key);
@@ -49,6 +55,7 @@ class TableReader {
   const std::string& label() const { return label_; }
   Diagnostics& diagnostics() { return diagnostics_; }
   void Report(std::string_view key, std::string message, std::string hint);
+  void Warn(std::string_view key, std::string message, std::string hint);
   // A value of the wrong kind: "must be <expected>".
   void ReportType(std::string_view key, std::string_view expected);
 

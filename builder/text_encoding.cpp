@@ -72,6 +72,21 @@ bool IsValidUtf8(std::string_view text) {
   return true;
 }
 
+std::string EscapeInvalidUtf8(std::string_view text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size();) {
+    std::size_t start = i;
+    if (NextCodePoint(text, i)) {
+      out += text.substr(start, i - start);
+    } else {
+      static constexpr char kDigits[] = "0123456789ABCDEF";
+      uint8_t byte = static_cast<uint8_t>(text[i++]);
+      out += std::string("\\x") + kDigits[byte >> 4] + kDigits[byte & 0xF];
+    }
+  }
+  return out;
+}
+
 std::u16string Utf8ToUtf16(std::string_view utf8) {
   std::u16string out;
   for (char32_t code : CodePoints(utf8)) {

@@ -10,6 +10,10 @@ namespace palisade::builder {
 
 bool IsValidUtf8(std::string_view text);
 
+// `text` with every byte that is not part of a valid UTF-8 sequence written
+// as "\xHH", for messages that name what could not be read.
+std::string EscapeInvalidUtf8(std::string_view text);
+
 // Both expect valid input (checked with IsValidUtf8 at the project's edge).
 std::u16string Utf8ToUtf16(std::string_view utf8);
 std::string Utf16ToUtf8(std::u16string_view utf16);

@@ -102,10 +102,10 @@ bool CheckRoom(std::span<const uint8_t> image, uint32_t pe, const SectionsExtent
   return true;
 }
 
-void AddSectionEntry(std::vector<uint8_t>& stub, const SectionLocation& section) {
+void AddSectionEntry(std::vector<uint8_t>& stub, std::string_view name, const SectionLocation& section) {
   uint8_t* entry = stub.data() + SectionTable(stub, section.peHeader) + section.index * kSectionEntrySize;
   std::memset(entry, 0, kSectionEntrySize);
-  std::memcpy(entry, kPayloadSectionName, sizeof kPayloadSectionName - 1);
+  std::memcpy(entry, name.data(), std::min<std::size_t>(name.size(), 8));
   StoreLe32(entry + kVirtualSizeField, section.rawSize);
   StoreLe32(entry + kVirtualAddressField, section.virtualAddress);
   StoreLe32(entry + kRawSizeField, section.rawSize);
@@ -147,8 +147,8 @@ SectionSearch FindPayloadSection(std::span<const uint8_t> image) {
   return search;
 }
 
-bool LayOutPayloadSection(std::span<const uint8_t> image, uint64_t payloadSize, PayloadLayout& layout,
-                          std::string& problem) {
+bool LayOutSection(std::span<const uint8_t> image, std::string_view name, uint64_t size, PayloadLayout& layout,
+                   std::string& problem) {
   if (!CheckExtendable(image, problem)) return false;
   uint32_t pe = LoadLe32(image.data() + kPeHeaderField);
   SectionsExtent extent = MeasureSections(image, pe);
@@ -157,28 +157,38 @@ bool LayOutPayloadSection(std::span<const uint8_t> image, uint64_t payloadSize, 
   uint32_t sectionAlignment = LoadLe32(image.data() + pe + kSectionAlignmentField);
   // Padding the raw size to the section alignment too lets the uninstaller
   // image subtract it from the image size and stay a valid executable.
-  uint64_t rawSize = AlignUp(payloadSize, std::max(fileAlignment, sectionAlignment));
+  uint64_t rawSize = AlignUp(size, std::max(fileAlignment, sectionAlignment));
   uint64_t rawOffset = AlignUp(extent.fileEnd, fileAlignment);
   uint64_t virtualAddress = AlignUp(extent.imageEnd, sectionAlignment);
   if (std::max(rawOffset, virtualAddress) + rawSize > UINT32_MAX) {
-    return problem = "the payload is larger than an executable can address", false;
+    return problem = "the section is larger than an executable can address", false;
   }
   layout.section = {pe, LoadLe16(image.data() + pe + kSectionCountField), static_cast<uint32_t>(virtualAddress),
                     static_cast<uint32_t>(rawSize), static_cast<uint32_t>(rawOffset)};
   layout.stub.assign(image.begin(), image.end());
   layout.stub.resize(layout.section.rawOffset, 0);
-  AddSectionEntry(layout.stub, layout.section);
+  AddSectionEntry(layout.stub, name, layout.section);
   return true;
+}
+
+bool AddSection(std::span<const uint8_t> image, std::string_view name, std::span<const uint8_t> data,
+                std::vector<uint8_t>& out, std::string& problem) {
+  PayloadLayout layout;
+  if (!LayOutSection(image, name, data.size(), layout, problem)) return false;
+  out = std::move(layout.stub);
+  out.insert(out.end(), data.begin(), data.end());
+  out.resize(static_cast<size_t>(layout.section.rawOffset) + layout.section.rawSize, 0);
+  return true;
+}
+
+bool LayOutPayloadSection(std::span<const uint8_t> image, uint64_t payloadSize, PayloadLayout& layout,
+                          std::string& problem) {
+  return LayOutSection(image, kPayloadSectionName, payloadSize, layout, problem);
 }
 
 bool AddPayloadSection(std::span<const uint8_t> image, std::span<const uint8_t> payload, std::vector<uint8_t>& out,
                        std::string& problem) {
-  PayloadLayout layout;
-  if (!LayOutPayloadSection(image, payload.size(), layout, problem)) return false;
-  out = std::move(layout.stub);
-  out.insert(out.end(), payload.begin(), payload.end());
-  out.resize(static_cast<size_t>(layout.section.rawOffset) + layout.section.rawSize, 0);
-  return true;
+  return AddSection(image, kPayloadSectionName, payload, out, problem);
 }
 
 std::vector<uint8_t> StripPayloadSection(std::span<const uint8_t> stub, std::span<const uint8_t> trailer,

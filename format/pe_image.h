@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "format/errors.h"
@@ -41,11 +42,18 @@ struct PayloadLayout {
   SectionLocation section;
 };
 
-// Lays out a ".setup" section of `payloadSize` bytes after every other
-// section, its raw size padded to the section alignment so that the
-// uninstaller image can later subtract it from the image size. Fails with a
-// reason when the image is not a 32-bit executable, has no room for one
-// more section header or cannot address that much payload.
+// Lays out a section `name` of `size` bytes of initialised, read-only data
+// after every other section, its raw size padded to the section alignment
+// so that the uninstaller image can later subtract it from the image size.
+// Fails with a reason when the image is not a 32-bit executable, has no
+// room for one more section header or cannot address that much data.
+bool LayOutSection(std::span<const uint8_t> image, std::string_view name, uint64_t size, PayloadLayout& layout,
+                   std::string& problem);
+// The same with the section's bytes.
+bool AddSection(std::span<const uint8_t> image, std::string_view name, std::span<const uint8_t> data,
+                std::vector<uint8_t>& out, std::string& problem);
+
+// The ".setup" section laid out as above.
 bool LayOutPayloadSection(std::span<const uint8_t> image, uint64_t payloadSize, PayloadLayout& layout,
                           std::string& problem);
 

@@ -48,6 +48,12 @@ class Assembly {
     return U16(0);
   }
 
+  // Zeros up to the next multiple of `alignment` bytes from the start.
+  Assembly& AlignTo(std::size_t alignment) {
+    bytes_.resize((bytes_.size() + alignment - 1) / alignment * alignment, 0);
+    return *this;
+  }
+
   const std::vector<uint8_t>& bytes() const { return bytes_; }
   std::size_t size() const { return bytes_.size(); }
 

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include "builder/installer_reader.h"
+#include "builder/setup_resources.h"
 #include "builder_test_support.h"
 #include "format/checksum.h"
 #include "format/payload_header.h"
@@ -49,6 +50,15 @@ std::vector<uint8_t> Stripped(std::span<const uint8_t> image, const format::Sect
                                      section);
 }
 
+// The engine as the minimal project's installer carries it, with the
+// product's version resource.
+std::vector<uint8_t> DressedEngine(const std::vector<uint8_t>& engine) {
+  std::vector<uint8_t> dressed;
+  std::string problem;
+  EXPECT_TRUE(DressEngine(engine, SetupIdentity{"Acme Notes", "2.1.0", "", "", {}}, dressed, problem)) << problem;
+  return dressed;
+}
+
 struct Coding {
   const char* name;
   const char* settings;
@@ -88,7 +98,7 @@ TEST_F(BuildTest, SameInputsGiveTheSameBytes) {
 TEST_F(BuildTest, TheExecutableStaysValid) {
   ASSERT_EQ(Build(Project("")).status, 0);
   std::vector<uint8_t> image = ReadBytes("setup.exe");
-  std::vector<uint8_t> engine = ReadBytes("engine.exe");
+  std::vector<uint8_t> engine = DressedEngine(ReadBytes("engine.exe"));
   format::SectionSearch search = format::FindPayloadSection(image);
   ASSERT_EQ(search.error, format::Error::kNone);
   ASSERT_TRUE(search.found);
@@ -99,8 +109,9 @@ TEST_F(BuildTest, TheExecutableStaysValid) {
                                                                     image[checksumAt + 2] << 16 |
                                                                     static_cast<uint32_t>(image[checksumAt + 3]) << 24);
 
-  // Without its payload the installer is the engine again, down to the
-  // image size and the section table; only the PE checksum differs.
+  // Without its payload the installer is the engine with the product's
+  // resources again, down to the image size and the section table; only the
+  // PE checksum differs.
   std::vector<uint8_t> stripped = Stripped(image, search.section);
   ASSERT_EQ(stripped.size(), engine.size());
   for (std::size_t i = checksumAt; i < checksumAt + 4; ++i) stripped[i] = engine[i];
@@ -207,7 +218,7 @@ TEST_F(BuildTest, RealEngineCarriesThePayload) {
   format::SectionSearch search = format::FindPayloadSection(image);
   ASSERT_TRUE(search.found);
   std::vector<uint8_t> stripped = Stripped(image, search.section);
-  EXPECT_EQ(stripped.size(), std::filesystem::file_size(engine));
+  EXPECT_EQ(stripped.size(), DressedEngine(ReadBytes(engine.string())).size());
   EXPECT_EQ(Run({"extract", Path("setup.exe").string(), "-o", Path("out").string()}).status, 0);
   ExpectExtractedCopy("out");
 }

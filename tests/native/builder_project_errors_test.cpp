@@ -2,7 +2,10 @@
 // editors understand, exit status 2, and no output file.
 #include <gtest/gtest.h>
 
+#include <regex>
+
 #include "builder_test_support.h"
+#include "test_bytes.h"
 
 namespace palisade::builder {
 namespace {
@@ -12,7 +15,7 @@ using test_support::BuilderTest;
 struct BadProject {
   const char* name;
   const char* project;  // line 1 is the first line of the text
-  const char* error;    // what follows "FILE"
+  const char* error;    // what follows "FILE"; a further line starts with "PROJECT"
 };
 
 const BadProject kBadProjects[] = {
@@ -42,7 +45,8 @@ const BadProject kBadProjects[] = {
     {"FileInstalledTwice",
      "[product]\nname = \"A\"\nversion = \"1\"\n[[files]]\nfrom = \"app/a.txt\"\n[[files]]\nfrom = \"app/sub/b.txt\"\n"
      "rename = \"A.TXT\"\n",
-     ":7: \"A.TXT\" is installed twice; the [[files]] entry at line 4 installs the same file"},
+     ":7: \"A.TXT\" is installed twice; the [[files]] entry at line 4 installs the same file; leave it out of one of "
+     "them with \"exclude\""},
     {"FontWithoutFaceName",
      "[product]\nname = \"A\"\nversion = \"1\"\n[[files]]\nfrom = \"app/a.txt\"\nkind = \"font\"\n",
      ":6: a font needs its face name; add font-name = \"Acme Sans\""},
@@ -103,7 +107,26 @@ const BadProject kBadProjects[] = {
      ":6: \"rename\" = \"C:evil.txt\" would leave the installation folder; give a plain file name, without \":\""},
     {"MatchedNameClimbsOut",
      "[product]\nname = \"A\"\nversion = \"1\"\n[[files]]\nfrom = \"odd/**\"\n",
-     ":5: the file \"..\\..\\evil.txt\" would be installed outside the installation folder; rename the file, or "
+     ":5: the file \"..\\..\\evil.txt\" cannot be installed on Windows: \"\\\" is not allowed in a name; rename "
+     "the file, or leave it out with \"exclude\""},
+    {"NameWithAColon", "[product]\nname = \"A\"\nversion = \"1\"\n[[files]]\nfrom = \"names/colon/**\"\n",
+     ":5: the file \"notes:v2.txt\" cannot be installed on Windows: \":\" is not allowed in a name; rename the file, "
+     "or leave it out with \"exclude\""},
+    {"NameOfTheConsole", "[product]\nname = \"A\"\nversion = \"1\"\n[[files]]\nfrom = \"names/console/**\"\n",
+     ":5: the file \"con.txt\" cannot be installed on Windows: \"con\" is the name of a device; rename the file, or "
+     "leave it out with \"exclude\""},
+    {"NameOfADeviceInASubfolder",
+     "[product]\nname = \"A\"\nversion = \"1\"\n\n[[files]]\nfrom = \"names/device/**\"\n",
+     ":6: the file \"sub/AUX.txt\" cannot be installed on Windows: \"aux\" is the name of a device; rename the file, "
+     "or leave it out with \"exclude\""},
+    {"NameWithAQuestionMark", "[product]\nname = \"A\"\nversion = \"1\"\n[[files]]\nfrom = \"names/question/**\"\n",
+     ":5: the file \"q?.txt\" cannot be installed on Windows: \"?\" is not allowed in a name; rename the file, or "
+     "leave it out with \"exclude\""},
+    {"NameEndingInADot", "[product]\nname = \"A\"\nversion = \"1\"\n[[files]]\nfrom = \"names/dot/**\"\n",
+     ":5: the file \"trail.\" cannot be installed on Windows: a name cannot end in a dot or a blank; rename the file, "
+     "or leave it out with \"exclude\""},
+    {"NameWithABackslash", "[product]\nname = \"A\"\nversion = \"1\"\n[[files]]\nfrom = \"names/backslash/**\"\n",
+     ":5: the file \"a\\b.txt\" cannot be installed on Windows: \"\\\" is not allowed in a name; rename the file, or "
      "leave it out with \"exclude\""},
     {"InstallFolderValueWithoutValueName",
      "[product]\nname = \"A\"\nversion = \"1\"\ninstall-folder-value = 'HKLM\\Software'\n",
@@ -124,6 +147,53 @@ const BadProject kBadProjects[] = {
     {"DesktopFolderIconWithoutFolder",
      "[product]\nname = \"A\"\nversion = \"1\"\ndesktop-folder-icon = \"folder.ico\"\n",
      ":4: a desktop folder icon without a desktop folder; add desktop-folder = true or a folder name"},
+    {"NameThatIsNotUtf8", "[product]\nname = \"A\"\nversion = \"1\"\n[[files]]\nfrom = \"names/latin1/**\"\n",
+     ":5: the file name \"caf\\xE9.txt\" is not UTF-8; rename the file, or leave it out with \"exclude\""},
+    {"RenameToADevice",
+     "[product]\nname = \"A\"\nversion = \"1\"\n[[files]]\nfrom = \"app/a.txt\"\nrename = \"nul\"\n",
+     ":6: \"rename\" = \"nul\" cannot be a file name on Windows: \"nul\" is the name of a device; give another file "
+     "name"},
+    {"ToWithAFolderWindowsRefuses",
+     "[product]\nname = \"A\"\nversion = \"1\"\n[[files]]\nfrom = \"app/a.txt\"\nto = '%AppDataDir%\\Acme<1>'\n",
+     ":6: \"to\" = \"%AppDataDir%\\Acme<1>\" cannot be a folder on Windows: \"<\" is not allowed in a name; give "
+     "other folder names"},
+    {"VersionInWords", "[product]\nname = \"A\"\nversion = \"two point one\"\n",
+     ":3: \"version\" in [product] is \"two point one\", a version the installer cannot order; write one to four "
+     "numbers from 0 to 65535 separated by dots, optionally followed by one letter, such as \"2.1.0\" or \"2.1b\""},
+    {"VersionWithAPrefix", "[product]\nname = \"A\"\nversion = \"v2\"\n",
+     ":3: \"version\" in [product] is \"v2\", a version the installer cannot order; write one to four numbers from 0 "
+     "to 65535 separated by dots, optionally followed by one letter, such as \"2.1.0\" or \"2.1b\""},
+    {"VersionOfSevenNumbers", "[product]\nname = \"A\"\nversion = \"1.2.3.4.5.6.7\"\n",
+     ":3: \"version\" in [product] is \"1.2.3.4.5.6.7\", a version the installer cannot order; write one to four "
+     "numbers from 0 to 65535 separated by dots, optionally followed by one letter, such as \"2.1.0\" or \"2.1b\""},
+    {"MasterVersionWithASuffixWord",
+     "[product]\nname = \"A\"\nversion = \"1\"\n[master-product]\nregistry-name = \"S\"\nminimum-version = \"3.0-rc\"\n",
+     ":6: \"minimum-version\" in [master-product] is \"3.0-rc\", a version the installer cannot order; write one to "
+     "four numbers from 0 to 65535 separated by dots, optionally followed by one letter, such as \"2.1.0\" or "
+     "\"2.1b\""},
+    {"FileVersionTooLarge",
+     "[product]\nname = \"A\"\nversion = \"1\"\n[[files]]\nfrom = \"app/a.txt\"\nkind = \"version-checked\"\n"
+     "version = \"1.70000\"\n",
+     ":7: \"version\" in [[files]] is \"1.70000\", a version the installer cannot order; write one to four numbers "
+     "from 0 to 65535 separated by dots, optionally followed by one letter, such as \"2.1.0\" or \"2.1b\""},
+    {"DeletionVersionWithLetters",
+     "[product]\nname = \"A\"\nversion = \"1\"\n[[conditional-delete]]\npattern = \"old.dll\"\n"
+     "condition = \"version-at-most\"\nvalue = \"1.9beta\"\n",
+     ":7: \"value\" in [[conditional-delete]] is \"1.9beta\", a version the installer cannot order; write one to "
+     "four numbers from 0 to 65535 separated by dots, optionally followed by one letter, such as \"2.1.0\" or "
+     "\"2.1b\""},
+    {"VersionFromAFileThatIsNoProgram", "[product]\nname = \"A\"\nversion = { from = \"app/a.txt\" }\n",
+     ":3: cannot read the version of \"app/a.txt\": not a Windows executable; name a Windows program or library"},
+    {"VersionFromAProgramWithoutOne", "[product]\nname = \"A\"\nversion = { from = \"engine.exe\" }\n",
+     ":3: \"engine.exe\" has no file version; give the version as a text instead"},
+    {"VersionFromNothing", "[product]\nname = \"A\"\nversion = { form = \"engine.exe\" }\n",
+     ":3: missing key \"from\" in the version of [product]; add from = \"dist/AcmeNotes.exe\"\n"
+     "PROJECT:3: unknown key \"form\" in the version of [product]; did you mean \"from\"?"},
+    {"UnsetEnvironmentVariable", "[product]\nname = \"A\"\nversion = \"1\"\npublisher = \"${PUBLISHER} Inc.\"\n",
+     ":4: the environment variable PUBLISHER is not set; set it for the build, or write $${ for a literal ${"},
+    {"EnvironmentReferenceWithoutAName", "[product]\nname = \"A ${1}\"\nversion = \"1\"\n",
+     ":2: \"${\" without a variable name in \"A ${1}\"; write ${NAME} for an environment variable, or $${ for a "
+     "literal ${"},
     {"TomlSyntax", "[product]\nname = \"A\"\nversion =\n",
      ":3: Error while parsing key-value pair: expected value, saw '\\n'; the project file is TOML; check the syntax "
      "at column 10"},
@@ -134,13 +204,22 @@ class ProjectErrorTest : public BuilderTest, public ::testing::WithParamInterfac
 TEST_P(ProjectErrorTest, ReportsTheLineAndWritesNothing) {
   WriteText("app/a.txt", "a");
   WriteText("app/sub/b.txt", "b");
-  // One file name that Windows reads as two steps up.
+  // One file name that Windows reads as two steps up, and names Windows
+  // refuses, each in a folder of its own.
   WriteText("odd/..\\..\\evil.txt", "x");
   // One picture of one byte, right after the directory.
   WriteText("folder.ico", std::string("\0\0\1\0\1\0" "\x10\x10\0\0\1\0\x20\0" "\1\0\0\0" "\x16\0\0\0" "F", 23));
+  WriteText("names/colon/notes:v2.txt", "x");
+  WriteText("names/console/con.txt", "x");
+  WriteText("names/device/sub/AUX.txt", "x");
+  WriteText("names/question/q?.txt", "x");
+  WriteText("names/dot/trail.", "x");
+  WriteText("names/backslash/a\\b.txt", "x");
+  WriteText("names/latin1/caf\xE9.txt", "x");
   test_support::CommandResult result = Build(GetParam().project);
   EXPECT_EQ(result.status, 2);
-  EXPECT_EQ(result.err, Path("palisade.toml").string() + GetParam().error + "\n");
+  std::string file = Path("palisade.toml").string();
+  EXPECT_EQ(result.err, file + std::regex_replace(GetParam().error, std::regex("PROJECT"), file) + "\n");
   for (const auto& entry : std::filesystem::directory_iterator(dir_)) {
     EXPECT_EQ(entry.path().filename().string().find("setup.exe"), std::string::npos) << entry.path();
   }
@@ -148,6 +227,58 @@ TEST_P(ProjectErrorTest, ReportsTheLineAndWritesNothing) {
 
 INSTANTIATE_TEST_SUITE_P(BadProjects, ProjectErrorTest, ::testing::ValuesIn(kBadProjects),
                          [](const ::testing::TestParamInfo<BadProject>& info) { return info.param.name; });
+
+struct Warning {
+  const char* name;
+  const char* project;
+  const char* warning;  // what follows "FILE"
+};
+
+const Warning kWarnings[] = {
+    {"EmptyInstallation", "[product]\nname = \"A\"\nversion = \"1\"\n",
+     ": warning: the installer installs no files; add a [[files]] entry"},
+    {"FileThatDoesNotCompress",
+     "[product]\nname = \"A\"\nversion = \"1\"\n\n[[files]]\nfrom = \"media/**\"\n[compression]\nlevel = 0\n",
+     ":6: warning: \"noise.bin\" does not compress; files that are compressed already only cost build time; that is "
+     "expected of .zip, .jpg, .mp4 and the like"},
+    {"DestinationOutsideTheInstallationFolder",
+     "[product]\nname = \"A\"\nversion = \"1\"\n[[files]]\nfrom = \"app/a.txt\"\nto = '%AppDataAllDir%\\Acme'\n",
+     ":6: warning: the files of this entry go outside the installation folder, to \"%AppDataAllDir%\\Acme\"; make sure "
+     "they belong there: other programs may use that folder too"},
+};
+
+class ProjectWarningTest : public BuilderTest, public ::testing::WithParamInterface<Warning> {
+ protected:
+  void SetUp() override {
+    BuilderTest::SetUp();
+    WriteText("app/a.txt", "a");
+    WriteBytes("media/noise.bin", format::test_bytes::Noise(2 << 20, 11));
+    WriteText("media/text.txt", std::string(2 << 20, 'x'));
+  }
+};
+
+TEST_P(ProjectWarningTest, IsPrintedAndTheBuildGoesOnUnlessWarningsAreDenied) {
+  std::string expected = Path("palisade.toml").string() + GetParam().warning + "\n";
+  test_support::CommandResult built = Build(GetParam().project, "setup.exe", {"--quiet"});
+  EXPECT_EQ(built.status, 0);
+  EXPECT_EQ(built.err, expected);
+  EXPECT_TRUE(std::filesystem::exists(Path("setup.exe")));
+  test_support::CommandResult denied = Build(GetParam().project, "denied.exe", {"--deny-warnings"});
+  EXPECT_EQ(denied.status, 2);
+  EXPECT_EQ(denied.err, expected);
+  EXPECT_EQ(denied.out, "");
+  EXPECT_FALSE(std::filesystem::exists(Path("denied.exe")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Warnings, ProjectWarningTest, ::testing::ValuesIn(kWarnings),
+                         [](const ::testing::TestParamInfo<Warning>& info) { return info.param.name; });
+
+TEST_F(BuilderTest, WarningsWaitUntilTheErrorsAreMended) {
+  test_support::CommandResult result = Build("[product]\nname = \"A\"\nversion = \"1\"\nbitnes = \"64\"\n");
+  EXPECT_EQ(result.status, 2);
+  EXPECT_EQ(result.err, Path("palisade.toml").string() + ":4: unknown key \"bitnes\" in [product]; did you mean "
+                                                         "\"bitness\"?\n");
+}
 
 TEST_F(BuilderTest, EveryMistakeOfOneFileIsReported) {
   test_support::CommandResult result =

@@ -22,15 +22,15 @@ class ProjectTest : public BuilderTest {
     WriteText("app/sub/b.txt", "beta");
   }
 
-  // Reads `text` as palisade.toml; fails the test on any diagnostic.
+  // Reads `text` as palisade.toml; fails the test on any error.
   Project Read(std::string_view text, std::optional<int64_t> sourceDateEpoch = std::nullopt) {
     WriteText("palisade.toml", text);
     Project project;
     Diagnostics diagnostics("palisade.toml");
-    ReadProject(Path("palisade.toml"), ReadOptions{sourceDateEpoch}, project, diagnostics);
+    ReadProject(Path("palisade.toml"), ReadOptions{sourceDateEpoch, Variables()}, project, diagnostics);
     std::ostringstream problems;
     diagnostics.Print(problems);
-    EXPECT_TRUE(diagnostics.empty()) << problems.str();
+    EXPECT_FALSE(diagnostics.HasErrors()) << problems.str();
     return project;
   }
 };
@@ -252,6 +252,71 @@ TEST_F(ProjectTest, FilesArePlacedByKindAndDestination) {
     EXPECT_EQ(project.files[0].record.name, placement.name) << placement.entry;
     EXPECT_EQ(Utf16ToUtf8(project.files[0].record.destinationOverride), placement.destination) << placement.entry;
   }
+}
+
+// The file names of the project's files in installation order, each with
+// its record's flags.
+std::vector<std::pair<std::string, uint32_t>> NamesAndFlags(const Project& project) {
+  std::vector<std::pair<std::string, uint32_t>> names;
+  for (const FileSource& file : project.files) names.emplace_back(file.record.name, file.record.flags);
+  return names;
+}
+
+struct Overlap {
+  const char* entries;
+  std::vector<std::pair<std::string, uint32_t>> files;
+};
+
+TEST_F(ProjectTest, AnEntryThatNamesAFileTakesItOverFromAPattern) {
+  const Overlap overlaps[] = {
+      {"[[files]]\nfrom = \"app/**\"\n[[files]]\nfrom = \"app/a.txt\"\nshortcut = { desktop = true }\n",
+       {{"sub\\b.txt", 0}, {"a.txt", 0x1}}},
+      {"[[files]]\nfrom = \"app/a.txt\"\nshortcut = { desktop = true }\n[[files]]\nfrom = \"app/**\"\n",
+       {{"a.txt", 0x1}, {"sub\\b.txt", 0}}},
+      {"[[files]]\nfrom = \"app\"\n[[files]]\nfrom = \"app/a.txt\"\nto = \"backup\"\n",
+       {{"sub\\b.txt", 0}, {"backup\\a.txt", 0}}},
+  };
+  for (const Overlap& overlap : overlaps) {
+    Project project = Read(std::string("[product]\nname = \"A\"\nversion = \"1\"\n") + overlap.entries);
+    EXPECT_EQ(NamesAndFlags(project), overlap.files) << overlap.entries;
+  }
+}
+
+TEST_F(ProjectTest, VersionControlFoldersAreLeftOutUnlessNamed) {
+  WriteText("app/.git/config", "[core]");
+  WriteText("app/sub/.svn/entries", "12");
+  WriteText("app/.gitignore", "*.o");
+  Project project = Read("[product]\nname = \"A\"\nversion = \"1\"\n[[files]]\nfrom = \"app/**\"\n");
+  std::vector<std::string> names;
+  for (const FileSource& file : project.files) names.push_back(file.record.name);
+  EXPECT_EQ(names, (std::vector<std::string>{".gitignore", "a.txt", "sub\\b.txt"}));
+  for (const char* pattern : {"app/.git/**", "app/**/.svn/*", "app/.git/config"}) {
+    Project named = Read(std::string("[product]\nname = \"A\"\nversion = \"1\"\n[[files]]\nfrom = \"") + pattern + "\"\n");
+    EXPECT_EQ(named.files.size(), 1u) << pattern;
+  }
+}
+
+TEST_F(ProjectTest, EnvironmentVariablesFillTexts) {
+  variables_ = {{"VERSION", "2.3.1"}, {"DIST", "app"}, {"EMPTY", ""}};
+  WriteText("app/sub/${KEPT}.txt", "kept");
+  Project project = Read(R"(
+[product]
+name = "Acme${EMPTY} Notes"
+version = "${VERSION}"
+publisher = "Cost: $${NOT_A_VARIABLE} and $5"
+
+[wizard]
+languages = ["English", "${EMPTY}Deutsch"]
+
+[[files]]
+from = "${DIST}/sub/$${KEPT}.txt"
+)");
+  EXPECT_EQ(project.script.productName, "Acme Notes");
+  EXPECT_EQ(project.script.displayVersion, "2.3.1");
+  EXPECT_EQ(project.script.publisher, "Cost: ${NOT_A_VARIABLE} and $5");
+  EXPECT_EQ(Utf16ToUtf8(project.script.languageNames.at(1)), "Deutsch");
+  ASSERT_EQ(project.files.size(), 1u);
+  EXPECT_EQ(project.files[0].record.name, "${KEPT}.txt");
 }
 
 TEST_F(ProjectTest, FileRecordFieldsFollowTheEntry) {

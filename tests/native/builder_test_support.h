@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -105,7 +106,7 @@ class BuilderTest : public ::testing::Test {
 
   CommandResult Run(const std::vector<std::string>& args, std::optional<std::string> sourceDateEpoch = std::nullopt) {
     std::ostringstream out, err;
-    Environment environment{Path("palisade"), sourceDateEpoch, false};
+    Environment environment{Path("palisade"), sourceDateEpoch, false, Variables()};
     int status = RunCommand(args, environment, out, err);
     return {status, out.str(), err.str()};
   }
@@ -120,7 +121,16 @@ class BuilderTest : public ::testing::Test {
     return Run(args, "1700000000");
   }
 
+  // The environment variables that commands and project readers see.
+  VariableLookup Variables() const {
+    return [this](const std::string& name) -> std::optional<std::string> {
+      auto found = variables_.find(name);
+      return found != variables_.end() ? std::optional<std::string>(found->second) : std::nullopt;
+    };
+  }
+
   fs::path dir_;
+  std::map<std::string, std::string> variables_;
 };
 
 // A project that names a product and packs the folder "app".

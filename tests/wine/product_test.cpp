@@ -11,6 +11,7 @@
 
 #include "format/product_flags.h"
 #include "hand_script.h"
+#include "icon_file.h"
 #include "installer_factory.h"
 #include "wine_harness.h"
 
@@ -21,6 +22,8 @@ constexpr char kProject[] = R"([product]
 name = "Acme Notes"
 version = "2.1.0"
 publisher = "Acme Software"
+copyright = "(c) Acme Software"
+icon = "art/acme.ico"
 
 [uninstaller]
 file = "Uninstall Acme Notes.exe"
@@ -82,6 +85,8 @@ class Product : public ::testing::Test {
     WriteFileAt("flags/read-only.txt", "locked");
     WriteFileAt("flags/hidden.txt", "hidden");
     WriteFileAt("lib/acme.dll", "library");
+    Bytes icon = format::test_bytes::IconFile();
+    WriteFileAt("art/acme.ico", std::string(icon.begin(), icon.end()));
     std::string build = std::string(PALISADE_BIN_DIR) + "/palisade build '" + project_ + "/palisade.toml' -o '" +
                         prefix_->DriveC() + "/AcmeSetup.exe' --quiet 2>&1";
     ASSERT_EQ(CommandOutput(build), "");
@@ -107,6 +112,16 @@ TEST_F(Product, InstallsEverythingItRecordsAndUninstallsWithoutATrace) {
   RunResult install = prefix_->Run({"C:\\AcmeSetup.exe", "/silent"});
   ASSERT_EQ(install.exitCode, 1);
   ASSERT_EQ(install.err, "");
+
+  // The installer and the uninstaller it leaves show the product's icon and
+  // name, not the engine's.
+  for (std::string program : {prefix_->DriveC() + "/AcmeSetup.exe", Installed("uninstall/Uninstall Acme Notes.exe")}) {
+    EXPECT_EQ(CommandOutput("wrestool -l '" + program + "' | grep -c 'type=group_icon\\|type=version'"), "2\n")
+        << program;
+    std::string version = CommandOutput("wrestool -x --raw --type=16 '" + program + "' | iconv -c -f UTF-16LE -t UTF-8 2>/dev/null | tr -c '[:print:]' ' '");
+    EXPECT_NE(version.find("Acme Notes Setup"), std::string::npos) << version;
+    EXPECT_NE(version.find("(c) Acme Software"), std::string::npos) << version;
+  }
 
   struct FileCase {
     const char* path;

@@ -1,0 +1,31 @@
+#pragma once
+// What the setup executable says about itself, so that Explorer and the
+// elevation prompt show the product rather than the engine: the product's
+// icon and a version resource made from the project.
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace palisade::builder {
+
+struct SetupIdentity {
+  std::string productName;
+  std::string version;  // orderable
+  std::string publisher;
+  std::string copyright;
+  std::vector<uint8_t> icon;  // an .ico file; empty keeps the engine's icon
+};
+
+// Why `icon` is not an .ico file that the executable can carry: a header
+// that counts its images, and each image inside the file. Empty for a good
+// one.
+std::string IconProblem(std::span<const uint8_t> icon);
+
+// `engine` with the product's version resource in place of any it had, and
+// the product's icon in place of its first icon group (the one Explorer
+// shows); other resources stay as they are.
+bool DressEngine(std::span<const uint8_t> engine, const SetupIdentity& identity, std::vector<uint8_t>& out,
+                 std::string& problem);
+
+}  // namespace palisade::builder

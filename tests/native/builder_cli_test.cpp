@@ -1,0 +1,128 @@
+// The `palisade` command line: help for every command, options written
+// either way, the version, the summary of a build, and outputs that would
+// destroy an input.
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "builder/cli.h"
+#include "builder_test_support.h"
+#include "format/version.h"
+
+namespace palisade::builder {
+namespace {
+
+using test_support::BuilderTest;
+using test_support::CommandResult;
+
+class CliTest : public BuilderTest {
+ protected:
+  void SetUp() override {
+    BuilderTest::SetUp();
+    WriteText("app/a.txt", "alpha");
+    WriteText("palisade.toml", test_support::kMinimalProject);
+  }
+
+  // `palisade build palisade.toml` with the stand-in engine and `options`.
+  CommandResult BuildWith(const std::vector<std::string>& options) {
+    std::vector<std::string> args = {"build", Path("palisade.toml").string(), "--engine", Path("engine.exe").string()};
+    args.insert(args.end(), options.begin(), options.end());
+    return Run(args, "1700000000");
+  }
+};
+
+TEST_F(CliTest, EveryCommandHasHelp) {
+  for (const char* command : {"build", "inspect", "extract", "version", "help"}) {
+    for (const char* option : {"--help", "-h"}) {
+      CommandResult result = Run({command, option});
+      EXPECT_EQ(result.status, 0) << command << ' ' << option << ": " << result.err;
+      EXPECT_TRUE(result.out.starts_with(std::string("usage: palisade ") + command)) << result.out;
+      EXPECT_EQ(result.err, "");
+    }
+  }
+  CommandResult general = Run({"--help"});
+  EXPECT_EQ(general.status, 0);
+  EXPECT_NE(general.out.find("commands:"), std::string::npos) << general.out;
+}
+
+TEST_F(CliTest, OptionValuesFollowTheOptionOrJoinItWithAnEqualsSign) {
+  ASSERT_EQ(BuildWith({"-o", Path("spaced.exe").string(), "--jobs", "2", "--quiet"}).status, 0);
+  CommandResult joined = BuildWith({"--output=" + Path("joined.exe").string(), "--jobs=2", "--quiet"});
+  ASSERT_EQ(joined.status, 0) << joined.err;
+  EXPECT_EQ(ReadBytes("joined.exe"), ReadBytes("spaced.exe"));
+  CommandResult extract = Run({"extract", Path("joined.exe").string(), "--output=" + Path("out").string()});
+  EXPECT_EQ(extract.status, 0) << extract.err;
+  EXPECT_EQ(test_support::ReadText(Path("out/a.txt")), "alpha");
+}
+
+struct BadArguments {
+  std::vector<std::string> args;
+  const char* problem;  // the first line on standard error
+};
+
+TEST_F(CliTest, BadArgumentsAreUsageErrors) {
+  const BadArguments cases[] = {
+      {{"build", "palisade.toml", "-o", "x.exe", "--quiet=yes"}, "palisade: --quiet takes no value"},
+      {{"build", "palisade.toml", "-o", "x.exe", "--json"}, "palisade: unknown option --json for build"},
+      {{"inspect", "setup.exe", "--output=x"}, "palisade: unknown option --output for inspect"},
+      {{"build", "palisade.toml", "-o"}, "palisade: -o needs a value"},
+      {{"build", "palisade.toml", "-o", "x.exe", "--jobs=0"}, "palisade: --jobs takes a number from 1 to 256"},
+      {{"version", "extra"}, "palisade: version takes no arguments"},
+      {{"bulid"}, "palisade: unknown command \"bulid\""},
+  };
+  for (const BadArguments& c : cases) {
+    CommandResult result = Run(c.args);
+    EXPECT_EQ(result.status, 2) << c.problem;
+    EXPECT_EQ(result.err.substr(0, result.err.find('\n')), c.problem);
+    EXPECT_EQ(result.out, "");
+  }
+}
+
+TEST_F(CliTest, VersionNamesTheBuilderAndTheEngine) {
+  std::string expected = std::string("palisade ") + kBuilderVersion + " (engine " + format::kEngineVersion + ")\n";
+  for (const char* command : {"version", "--version"}) {
+    CommandResult result = Run({command});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out, expected) << command;
+  }
+  EXPECT_STRNE(kBuilderVersion, "");
+}
+
+TEST_F(CliTest, ABuildEndsWithOneSummaryLineUnlessQuiet) {
+  WriteText("app/sub/zeros.bin", std::string(100000, '\0'));
+  CommandResult build = BuildWith({"-o", Path("setup.exe").string()});
+  ASSERT_EQ(build.status, 0) << build.err;
+  std::smatch parts;
+  std::regex line("wrote (.*): ([0-9.]+) KiB, 2 files of 97\\.7 KiB compressed to ([0-9]+)%, in [0-9]+\\.[0-9] s\n");
+  ASSERT_TRUE(std::regex_match(build.out, parts, line)) << build.out;
+  EXPECT_EQ(parts[1], Path("setup.exe").string());
+  EXPECT_NEAR(std::stod(parts[2]) * 1024, static_cast<double>(std::filesystem::file_size(Path("setup.exe"))), 52);
+  EXPECT_LT(std::stoi(parts[3]), 5);  // zeros compress to almost nothing
+  EXPECT_EQ(build.err, "");
+  CommandResult quiet = BuildWith({"-o", Path("quiet.exe").string(), "-q"});
+  EXPECT_EQ(quiet.status, 0);
+  EXPECT_EQ(quiet.out, "");
+  EXPECT_EQ(quiet.err, "");
+}
+
+TEST_F(CliTest, AnOutputThatIsOneOfTheInputsIsRefused) {
+  struct Case {
+    const char* output;
+    const char* what;
+  };
+  const Case cases[] = {{"palisade.toml", "the project file"},
+                        {"engine.exe", "the engine"},
+                        {"app/a.txt", "\"APP\", a file the project packs"}};
+  for (const Case& c : cases) {
+    std::vector<uint8_t> before = ReadBytes(c.output);
+    CommandResult result = BuildWith({"-o", Path(c.output).string()});
+    std::string what = std::regex_replace(c.what, std::regex("APP"), Path("app").string() + "/a.txt");
+    EXPECT_EQ(result.status, 2) << c.output;
+    EXPECT_EQ(result.err, "palisade: the output " + Path(c.output).string() + " is " + what +
+                              "; write the installer elsewhere\n");
+    EXPECT_EQ(ReadBytes(c.output), before) << c.output;
+  }
+}
+
+}  // namespace
+}  // namespace palisade::builder
