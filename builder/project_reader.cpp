@@ -123,7 +123,6 @@ void ReadSetupIdentity(ProjectContext& context) {
   // The same .ico the list of installed programs shows, read and checked once.
   identity.icon = s.productIcon;
 }
-}
 
 // A registry value as the engine reads and writes it: a root it knows, a
 // key and a value name ("HKLM\Software\Acme\Folder").
