@@ -9,6 +9,7 @@
 #include "core/ts_system.h"
 #include "format/product_flags.h"
 #include "payload/variables.h"
+#include "state/installation_type.h"
 #include "state/installer_state.h"
 #include "ui/message_box.h"
 #include "core/ts_deferred.h"
@@ -242,7 +243,15 @@ void RunScriptBatch(format::BatchIndex batch) {
   }
 }
 
-void RunPreInstallBatches() { RunScriptBatch(format::kPreInstallBatch); }
+// The kind of installation picks the batches that follow the
+// pre-installation batch: the upgrade batch, then the reinstall batch.
+void RunPreInstallBatches() {
+  RunScriptBatch(format::kPreInstallBatch);
+  if (RunsUpgradeBatch(g_installer.installationType)) RunScriptBatch(format::kUpgradeBatch);
+  if (RunsReinstallBatch(g_installer.installationType, g_installer.productFlags2)) {
+    RunScriptBatch(format::kReinstallBatch);
+  }
+}
 void RunPostInstallBatch() { RunScriptBatch(format::kPostInstallBatch); }
 void RunExitBatch() { RunScriptBatch(format::kExitBatch); }
 

@@ -127,6 +127,22 @@ TEST_F(Upgrades, EachInstallationTakesItsKindAndAsksWithItsMessage) {
   EXPECT_EQ(Contents(), "one");
 }
 
+// A first installation runs neither batch; a reinstallation the reinstall
+// batch; an upgrade the upgrade batch and then, as the script does not keep
+// it to the same version, the reinstall batch.
+TEST_F(Upgrades, EachKindRunsItsBatches) {
+  auto withBatches = [](InstallerRecipe recipe) {
+    recipe.script.batches[format::kUpgradeBatch] = "echo upgrade>>C:\\kinds.txt";
+    recipe.script.batches[format::kReinstallBatch] = "echo reinstall>>C:\\kinds.txt";
+    return recipe;
+  };
+  ASSERT_EQ(Automatic(withBatches(Acme("1.0", "one")), "one").exitCode, 1);
+  EXPECT_EQ(ReadFile(prefix_.DriveC() + "/kinds.txt"), "");
+  ASSERT_EQ(Automatic(withBatches(Acme("1.0", "one")), "one").exitCode, 1);
+  ASSERT_EQ(Automatic(withBatches(Acme("2.0", "two")), "two").exitCode, 1);
+  EXPECT_EQ(ReadFile(prefix_.DriveC() + "/kinds.txt"), "reinstall\r\nupgrade\r\nreinstall\r\n");
+}
+
 TEST_F(Upgrades, AnotherProductIsAFirstInstallationBesideIt) {
   ASSERT_EQ(Automatic(Acme("1.0", "one"), "one").exitCode, 1);
   InstallerRecipe other = ProductWithUninstaller();
