@@ -205,7 +205,6 @@ void ReadProduct(ProjectContext& context) {
   SetOption(context.flags, FindOption("product", "add-to-path"), addToPath);
   SetOption(context.flags, FindOption("product", "desktop-folder"), desktopFolder && s.desktopFolder.empty());
   ReadDesktopFolderIcon(context, product, desktopFolder);
-  if (s.installFolderRule.empty() && !IsFolderName(s.productName)) {
   if (s.installFolderRule.empty() && !s.productName.empty() && !IsFolderName(s.productName)) {
     product.Report("name", "the product name " + Quoted(s.productName) + " cannot name the installation folder",
                    "set install-folder to a folder name without \\ / : * ? \" < > |");
