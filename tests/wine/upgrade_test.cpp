@@ -195,7 +195,8 @@ TEST_F(Upgrades, DecliningTheUpgradeWarningLeavesTheEarlierVersion) {
   ASSERT_EQ(Automatic(Acme("1.0", "one"), "one").exitCode, 1);
   InstallerRecipe two = Acme("2.0", "two");
   two.script.productFlagsLow |= low::kNoInstallationTypeQuestion;
-  two.script.productFlagsHigh |= high::kWarnWhenUpgrading;
+  // No greeting: the warning is the first window the run shows.
+  two.script.productFlagsHigh |= high::kWarnWhenUpgrading | high::kNoGreeting;
   two.script.upgradeWarningBelow = "1.5";
   Started run = prefix_.Start({Place(two, "two")});
   std::string warning = prefix_.WindowHelper({"texts", "--caption", "Acme Warning"}).out;
