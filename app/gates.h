@@ -36,8 +36,8 @@ struct PageFacts {
   uint32_t productFlags2 = 0;
   bool hasPassword = false;
   bool masterFolderRule = false;  // the folder is the master product's
-  bool folderFixed = false;       // an earlier installation decided the folder
   bool portable = false;          // the folder is on a removable disk
+  bool folderFixed = false;       // an earlier installation decided the folder
 };
 
 // Whether the installation shows the page: the language page for more than
