@@ -28,7 +28,9 @@ InstallerRecipe Acme(const std::string& version, const std::string& contents) {
   s.productName = "Acme Upgrades";
   s.displayVersion = version;
   s.productFlagsLow |= low::kNoSummary;
-  s.productFlagsHigh |= high::kCompareVersions;
+  // No greeting: the installation type's question and the warnings are the
+  // first windows an interactive run shows.
+  s.productFlagsHigh |= high::kCompareVersions | high::kNoGreeting;
   for (auto [number, text] : {std::pair{2, kTypeCaption}, {3, "Over an earlier installation"}, {4, "Reinstallation"},
                               {5, "Upgrade"}, {6, "Downgrade"}, {7, "Go on?"}, {9, "No uninstaller"},
                               {20, "Acme Warning"}, {72, "Upgrading from an old version"},
@@ -195,8 +197,7 @@ TEST_F(Upgrades, DecliningTheUpgradeWarningLeavesTheEarlierVersion) {
   ASSERT_EQ(Automatic(Acme("1.0", "one"), "one").exitCode, 1);
   InstallerRecipe two = Acme("2.0", "two");
   two.script.productFlagsLow |= low::kNoInstallationTypeQuestion;
-  // No greeting: the warning is the first window the run shows.
-  two.script.productFlagsHigh |= high::kWarnWhenUpgrading | high::kNoGreeting;
+  two.script.productFlagsHigh |= high::kWarnWhenUpgrading;
   two.script.upgradeWarningBelow = "1.5";
   Started run = prefix_.Start({Place(two, "two")});
   std::string warning = prefix_.WindowHelper({"texts", "--caption", "Acme Warning"}).out;
