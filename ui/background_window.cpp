@@ -6,6 +6,7 @@
 #include "payload/messages.h"
 #include "state/installer_state.h"
 #include "ui/background_paint.h"
+#include "ui/dialog_look.h"
 
 namespace palisade {
 namespace {
@@ -84,11 +85,6 @@ HWND CreateWithEitherClass(const RECT& rect, DWORD style, HWND owner) {
   return window;
 }
 
-void SetIcons(HWND window, const ProductIcons& icons) {
-  if (icons.small) SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icons.small));
-  if (icons.big) SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icons.big));
-}
-
 // The main window of the run, with the settings just read, unless the run
 // is silent or the product turns the window off.
 void ShowWithSettings() {
@@ -137,5 +133,7 @@ void RepaintBackgroundWindow() {
 }
 
 const ts::WText& BackgroundTitle() { return g_settings.title; }
+
+const ProductIcons& RunIcons() { return g_settings.icons; }
 
 }  // namespace palisade

@@ -32,4 +32,9 @@ void RepaintBackgroundWindow();
 // The title that the background shows, or would show without a window.
 const ts::WText& BackgroundTitle();
 
+// The product's icons of this run, shown by the main window and, when the
+// script asks, by the pages and message boxes: the setup executable's own
+// icon, or the uninstaller's "uninstall.ico".
+const ProductIcons& RunIcons();
+
 }  // namespace palisade

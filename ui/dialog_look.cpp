@@ -6,6 +6,7 @@
 #include "core/ts_window.h"
 #include "format/product_flags.h"
 #include "state/installer_state.h"
+#include "ui/background_window.h"
 
 namespace palisade {
 namespace {
@@ -61,12 +62,14 @@ std::vector<ButtonPlace> ButtonRow(HWND window, std::initializer_list<int> butto
 
 }  // namespace
 
+void SetIcons(HWND window, const ProductIcons& icons) {
+  if (icons.small) SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icons.small));
+  if (icons.big) SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icons.big));
+}
+
 void SetProductIcons(HWND window) {
   if (!(g_installer.script.productFlagsHigh & format::product_flags_high::kIconsOnDialogs)) return;
-  HICON icon = LoadIconW(g_installer.instance, MAKEINTRESOURCEW(1));
-  if (!icon) return;
-  SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
-  SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+  SetIcons(window, RunIcons());
 }
 
 void CentreOnMainWindow(HWND window) {

@@ -6,6 +6,8 @@
 
 #include <initializer_list>
 
+#include "ui/background_settings.h"
+
 namespace palisade {
 
 // The bitmaps of the button images.
@@ -14,7 +16,9 @@ inline constexpr int kBackwardImage = 5;  // Cancel, No: a no-entry sign
 inline constexpr int kBrowseImage = 6;    // a folder with a magnifier
 inline constexpr int kRetryImage = 7;     // two circling arrows
 
-// The product's small and big icons, when the script puts them on dialogs.
+// Gives the window the small and the big icon, those that exist.
+void SetIcons(HWND window, const ProductIcons& icons);
+// The run's product icons, when the script puts them on dialogs.
 void SetProductIcons(HWND window);
 
 // Puts the centre of `window` on the centre of the main (background)

@@ -7,7 +7,11 @@
 
 #include "core/ts_file.h"
 #include "format/product_flags.h"
+#include "icon_file.h"
+#include "state/installer_state.h"
 #include "ui/background_settings.h"
+#include "ui/background_window.h"
+#include "ui/dialog_look.h"
 
 namespace palisade {
 namespace {
@@ -235,24 +239,32 @@ TEST_F(UninstallEntry, EntryWithoutBitmapSizeShowsNoPictureEvenWithTheFile) {
   EXPECT_EQ(s.bitmapSize, 0) << "a size of 0 draws no picture";
 }
 
-// A 16x16 32-bit icon: directory, one entry, then the image.
-DibBytes IconFile() {
-  DibBytes bytes = {
-      0,    0,    1, 0, 1,  0,                                   // reserved, type icon, one image
-      16,   16,   0, 0, 1,  0, 32, 0,                            // width, height, colours, reserved, planes, bits
-      0x68, 0x04, 0, 0, 22, 0, 0,  0,                            // image size 1128, image offset 22
-      40,   0,    0, 0, 16, 0, 0,  0, 32, 0, 0, 0, 1, 0, 32, 0,  // header, width, height of both masks, planes, bits
-      0,    0,    0, 0, 0,  0, 0,  0, 0,  0, 0, 0, 0, 0, 0,  0, 0, 0, 0, 0, 0, 0, 0, 0};
-  for (int pixel = 0; pixel < 16 * 16; ++pixel) bytes.insert(bytes.end(), {0, 0, 255, 255});
-  bytes.insert(bytes.end(), 16 * 4, 0);  // the mask: every pixel drawn
-  return bytes;
-}
-
 TEST_F(UninstallEntry, UninstallerIconFromItsFolder) {
-  WriteFile(L"uninstall.ico", IconFile());
+  WriteFile(L"uninstall.ico", format::test_bytes::IconFile());
   BackgroundSettings s = Read();
   EXPECT_NE(s.icons.small, nullptr);
   EXPECT_NE(s.icons.big, nullptr);
+}
+
+// The uninstaller's pages and message boxes wear "uninstall.ico" from
+// beside it, when the product puts its icons on dialogs.
+TEST_F(UninstallEntry, TheUninstallersDialogsWearItsIconWhenTheProductAsks) {
+  WriteFile(L"uninstall.ico", format::test_bytes::IconFile());
+  for (bool onDialogs : {true, false}) {
+    g_installer = InstallerState{};
+    g_installer.flags.silent = true;  // the settings are read, no window is shown
+    g_installer.script.productFlagsHigh = onDialogs ? high::kIconsOnDialogs : 0;
+    ShowUninstallerBackground(kKey, folder_);
+    HWND dialog = CreateWindowExW(0, L"#32770", L"", WS_POPUP | WS_CAPTION, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(dialog, nullptr);
+    SetProductIcons(dialog);
+    auto icon = [&](WPARAM which) { return reinterpret_cast<HICON>(SendMessageW(dialog, WM_GETICON, which, 0)); };
+    EXPECT_EQ(icon(ICON_SMALL), onDialogs ? RunIcons().small : nullptr);
+    EXPECT_EQ(icon(ICON_BIG), onDialogs ? RunIcons().big : nullptr);
+    EXPECT_NE(RunIcons().small, nullptr);
+    DestroyWindow(dialog);
+  }
+  g_installer = InstallerState{};
 }
 
 }  // namespace

@@ -340,7 +340,11 @@ int Press(int id, const Options& options) {
 
 std::optional<LRESULT> Ask(HWND control, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
   DWORD_PTR answer = 0;
-  if (!SendMessageTimeoutW(control, message, wParam, lParam, SMTO_ABORTIFHUNG, kSendTimeoutMs, &answer)) {
+  // Wine returns the message's own result here, so a zero is a failure only
+  // when an error was set.
+  SetLastError(ERROR_SUCCESS);
+  if (!SendMessageTimeoutW(control, message, wParam, lParam, SMTO_ABORTIFHUNG, kSendTimeoutMs, &answer) &&
+      GetLastError() != ERROR_SUCCESS) {
     return std::nullopt;
   }
   return static_cast<LRESULT>(answer);
