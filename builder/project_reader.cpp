@@ -203,22 +203,10 @@ std::optional<format::Bytes> ReadBitmap(ProjectContext& context, TableReader& re
 // Plain texts travel in the narrow form; rich text as it is.
 std::optional<format::Bytes> ReadDocument(ProjectContext& context, TableReader& reader, std::string_view key,
                                           const std::string& relative) {
-  std::ifstream in(context.Resolve(relative), std::ios::binary);
-  if (!in) {
-    reader.Report(key, "cannot read " + Quoted(relative) + " for " + Quoted(key) + " in " + reader.label(),
-                  "paths are relative to the project file's folder");
-    return std::nullopt;
-  }
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  std::string_view body = text;
-  bool bom = body.starts_with("\xEF\xBB\xBF");
-  if (body.substr(bom ? 3 : 0).starts_with("{\\rtf")) return format::Bytes(text.begin(), text.end());
-  if (bom) body.remove_prefix(3);
-  if (!IsValidUtf8(body)) {
-    reader.Report(key, Quoted(relative) + " is neither UTF-8 text nor rich text", "save it as UTF-8 or as .rtf");
-    return std::nullopt;
-  }
-  std::string stored = format::EncodeNarrowForm(body);
+  bool rich = false;
+  std::optional<std::string> text = context.ReadDocumentText(reader, key, relative, rich);
+  if (!text) return std::nullopt;
+  std::string stored = rich ? *text : format::EncodeNarrowForm(*text);
   return format::Bytes(stored.begin(), stored.end());
 }
 
@@ -374,41 +362,6 @@ void ReadNotifications(ProjectContext& context) {
   for (const Word& address : kNotifications) *targets[address.value] = notify.String(address.word, "");
 }
 
-void ReadLanguageTexts(ProjectContext& context, TableReader& reader, LanguageTexts& texts) {
-  const toml::node* node = context.Section("messages").Node(texts.language);
-  if (node == nullptr || !node->is_table()) return;
-  for (const auto& [key, value] : *node->as_table()) {
-    int number = -1;
-    std::string_view digits = key.str();
-    std::from_chars(digits.data(), digits.data() + digits.size(), number);
-    std::optional<std::string> text = reader.String(key.str());
-    if (number < 0 || number > format::kMessageCountRule.max - 1 || std::to_string(number) != digits) {
-      reader.Report(key.str(), "bad message number " + Quoted(digits) + " in " + reader.label(),
-                    "message numbers are whole numbers from 0 to 9999");
-    } else if (text) {
-      if (std::optional<std::string> problem = CheckMessageText(number, *text)) {
-        reader.Report(key.str(), *problem, "use %% for a percent sign");
-      } else {
-        texts.texts.emplace_back(number, *text);
-      }
-    }
-  }
-}
-
-void ReadMessages(ProjectContext& context, const std::vector<std::string>& languages) {
-  std::vector<LanguageTexts> texts;
-  std::vector<std::string> named = languages;
-  if (std::find(named.begin(), named.end(), kDefaultLanguage) == named.end()) named.push_back(kDefaultLanguage);
-  for (const std::string& language : named) {
-    LanguageTexts entry{language, {}};
-    ReadLanguageTexts(context, context.Section("messages." + language), entry);
-    texts.push_back(std::move(entry));
-  }
-  MessageTable table = BuildMessageTable(languages, texts);
-  context.project.script.languageNames = std::move(table.languageNames);
-  context.project.script.messages = std::move(table.messages);
-}
-
 void ReadCompression(ProjectContext& context) {
   TableReader& compression = context.Section("compression");
   context.project.xz.preset = static_cast<uint32_t>(compression.Integer("level", 0, 9).value_or(6));
@@ -527,6 +480,26 @@ std::optional<format::Bytes> ProjectContext::ReadFile(TableReader& reader, std::
   return format::Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
+std::optional<std::string> ProjectContext::ReadDocumentText(TableReader& reader, std::string_view key,
+                                                            const std::string& relative, bool& rich) {
+  std::ifstream in(Resolve(relative), std::ios::binary);
+  if (!in) {
+    reader.Report(key, "cannot read " + Quoted(relative) + " for " + Quoted(key) + " in " + reader.label(),
+                  "paths are relative to the project file's folder");
+    return std::nullopt;
+  }
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  bool bom = text.starts_with("\xEF\xBB\xBF");
+  rich = std::string_view(text).substr(bom ? 3 : 0).starts_with("{\\rtf");
+  if (rich) return text;
+  if (bom) text.erase(0, 3);
+  if (!IsValidUtf8(text)) {
+    reader.Report(key, Quoted(relative) + " is neither UTF-8 text nor rich text", "save it as UTF-8 or as .rtf");
+    return std::nullopt;
+  }
+  return text;
+}
+
 void ReadProject(const fs::path& path, const ReadOptions& options, Project& project, Diagnostics& diagnostics) {
   std::ifstream in(path, std::ios::binary);
   std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -558,7 +531,7 @@ void ReadProject(const fs::path& path, const ReadOptions& options, Project& proj
   ReadPortable(context);
   ReadBatches(context);
   ReadNotifications(context);
-  ReadMessages(context, languages);
+  ReadMessages(context, languages, context.Section("wizard").LineOf("languages"));
   ReadCompression(context);
   ReadEncryption(context);
   ReadShortcuts(context);

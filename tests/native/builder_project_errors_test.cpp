@@ -55,7 +55,31 @@ const BadProject kBadProjects[] = {
      "[product]\nname = \"A\"\nversion = \"1\"\n[messages.English]\n81 = \"Needs %s bits\"\n",
      ":5: message 81 is formatted with %d, but the text has %s; use %% for a percent sign"},
     {"MessageNumberOutOfRange", "[product]\nname = \"A\"\nversion = \"1\"\n[messages.English]\n10000 = \"x\"\n",
-     ":5: bad message number \"10000\" in [messages.English]; message numbers are whole numbers from 0 to 9999"},
+     ":5: \"10000\" in [messages.English] is not a message number of the installer; the messages and their numbers "
+     "are listed in docs/project-file.md"},
+    {"MessageNumberBeyondTheTable", "[product]\nname = \"A\"\nversion = \"1\"\n[messages.English]\n200 = \"x\"\n",
+     ":5: \"200\" in [messages.English] is not a message number of the installer; the messages and their numbers are "
+     "listed in docs/project-file.md"},
+    {"MessageNumberTheInstallerDoesNotUse",
+     "[product]\nname = \"A\"\nversion = \"1\"\n[messages.English]\n14 = \"x\"\n",
+     ":5: \"14\" in [messages.English] is not a message number of the installer; the messages and their numbers are "
+     "listed in docs/project-file.md"},
+    {"UnknownLanguage", "[product]\nname = \"A\"\nversion = \"1\"\n[wizard]\nlanguages = [\"English\", \"Deutch\"]\n",
+     ":5: unknown language \"Deutch\" in [wizard] languages; did you mean \"Deutsch\"?; or give its texts in a table "
+     "file with file = \"...\" in [messages.Deutch]"},
+    {"TableFileWithAMessageTheInstallerDoesNotHave",
+     "[product]\nname = \"A\"\nversion = \"1\"\n[wizard]\nlanguages = [\"Svenska\"]\n"
+     "[messages.Svenska]\nfile = \"lang/sv.toml\"\n",
+     ":7: lang/sv.toml:2: \"420\" in lang/sv.toml is not a message number of the installer; the messages and their "
+     "numbers are listed in docs/project-file.md"},
+    {"TableFileThatIsNotToml",
+     "[product]\nname = \"A\"\nversion = \"1\"\n[wizard]\nlanguages = [\"Svenska\"]\n"
+     "[messages.Svenska]\nfile = \"app/a.txt\"\n",
+     ":7: app/a.txt:1: Error while parsing key-value pair: encountered end-of-file; a table file holds lines such as "
+     "42 = \"...\""},
+    {"LicenceTwice",
+     "[product]\nname = \"A\"\nversion = \"1\"\n[messages.English]\n63 = \"x\"\nlicense = \"app/a.txt\"\n",
+     ":6: \"license\" and message 63 in [messages.English] give the same text; keep one of them"},
     {"UnlistedLanguage",
      "[product]\nname = \"A\"\nversion = \"1\"\n[wizard]\nlanguages = [\"English\", \"Deutsch\"]\n"
      "[messages.Deutch]\n42 = \"Fertig\"\n",
@@ -192,6 +216,7 @@ TEST_P(ProjectErrorTest, ReportsTheLineAndWritesNothing) {
   WriteText("names/dot/trail.", "x");
   WriteText("names/backslash/a\\b.txt", "x");
   WriteText("names/latin1/caf\xE9.txt", "x");
+  WriteText("lang/sv.toml", "42 = \"Klart\"\n420 = \"x\"\n");
   test_support::CommandResult result = Build(GetParam().project);
   EXPECT_EQ(result.status, 2);
   std::string file = Path("palisade.toml").string();
@@ -221,6 +246,11 @@ const Warning kWarnings[] = {
      "[product]\nname = \"A\"\nversion = \"1\"\n[[files]]\nfrom = \"app/a.txt\"\nto = '%AppDataAllDir%\\Acme'\n",
      ":6: warning: the files of this entry go outside the installation folder, to \"%AppDataAllDir%\\Acme\"; make sure "
      "they belong there: other programs may use that folder too"},
+    {"LanguageWithoutALicence",
+     "[product]\nname = \"A\"\nversion = \"1\"\n[wizard]\nlanguages = [\"English\", \"Deutsch\"]\n"
+     "[messages.English]\nlicense = \"app/a.txt\"\n[[files]]\nfrom = \"app/a.txt\"\n",
+     ":5: warning: the language \"Deutsch\" has no licence text, but \"English\" has one; add license = \"...\" to "
+     "[messages.Deutsch]"},
 };
 
 class ProjectWarningTest : public BuilderTest, public ::testing::WithParamInterface<Warning> {
