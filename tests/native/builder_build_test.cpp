@@ -194,16 +194,6 @@ TEST_F(BuildTest, TheBareEngineIsNotAnInstaller) {
   EXPECT_NE(inspect.err.find("carries no installation data"), std::string::npos) << inspect.err;
 }
 
-TEST_F(BuildTest, InspectNamesTheOptions) {
-  ASSERT_EQ(Build(Project("[wizard]\nallow-cancel = false\n[installer]\nrestore-point = true\n")).status, 0);
-  CommandResult inspect = Run({"inspect", Path("setup.exe").string()});
-  ASSERT_EQ(inspect.status, 0) << inspect.err;
-  for (const char* line : {"'wizard.allow-cancel' = false", "'installer.restore-point' = true",
-                           "'compression.enabled' = true", "name = 'Acme Notes'"}) {
-    EXPECT_NE(inspect.out.find(line), std::string::npos) << line;
-  }
-}
-
 // The engine this tree builds, when it has been built: the payload must
 // fit its section table as well as the stand-in's.
 TEST_F(BuildTest, RealEngineCarriesThePayload) {
