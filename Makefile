@@ -1,7 +1,7 @@
 # make          build the engine and the builder into build/bin
 # make test     run every test (the engine's under Wine, on a virtual display)
 # make demo     the main job: build the demo and run it under Wine
-# make screenshots  the background window in each picture fit, into docs/screenshots
+# make screenshots  every page in every style and the background window in each picture fit, into docs/screenshots
 JOBS ?= $(shell nproc)
 MAKEFLAGS += --no-print-directory
 NATIVE := build/native
@@ -31,7 +31,8 @@ demo: all
 
 screenshots: all
 	@tools/bootstrap screenshots
-	@tools/screenshots
+	@tools/screenshots-background
+	@tools/screenshots-pages
 
 bench: all
 	@bench/builder_vs_nsis $(BENCH_ARGS)

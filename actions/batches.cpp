@@ -1,10 +1,260 @@
 #include "actions/batches.h"
 
-namespace palisade {
+#include <windows.h>
 
-void RunPreInstallBatches() {}
-void RunPostInstallBatch() {}
-void RunExitBatch() {}
-void RunUninstallBatch(const ts::WText&, bool) {}
+#include "actions/install_log.h"
+#include "core/system_facts.h"
+#include "core/ts_file.h"
+#include "core/ts_format.h"
+#include "core/ts_system.h"
+#include "format/product_flags.h"
+#include "payload/variables.h"
+#include "state/installation_type.h"
+#include "state/installer_state.h"
+#include "ui/message_box.h"
+#include "core/ts_deferred.h"
+
+namespace palisade {
+namespace {
+
+namespace low = format::product_flags_low;
+namespace high = format::product_flags_high;
+namespace flags2 = format::product_flags2;
+
+constexpr wchar_t kBatchFileName[] = L"\\SETUPBAT.BAT";
+constexpr wchar_t kCaptureFileName[] = L"\\cs_batch.log";
+constexpr wchar_t kErrorCaption[] = L"Error";
+
+struct BatchVariable {
+  const wchar_t* name;
+  bool quoted;  // texts are quoted whole, so that blanks and "&" in them stay in the value
+};
+
+constexpr BatchVariable kBatchVariables[] = {
+    {L"InstallDir", true},     {L"Bits", true},           {L"UninstallDir", true},     {L"SharedDir", true},
+    {L"InstallerFilepath", true}, {L"InstallerDir", true}, {L"InstallerFilename", true}, {L"InstallerDrive", true},
+    {L"SystemDir", true},      {L"DeviceDir", true},      {L"MediaDir", true},         {L"FavoritesDir", true},
+    {L"FavoritesAllDir", true}, {L"FontDir", true},       {L"DesktopDir", true},       {L"DesktopAllDir", true},
+    {L"DesktopShortcuts", true}, {L"DocumentDir", true},  {L"DocumentAllDir", true},   {L"ProductName", true},
+    {L"CompanyName", true},    {L"ProgramsDir", true},    {L"ProgramsDir32", true},    {L"ProgramsDir64", true},
+    {L"StartMenuAllDir", true}, {L"StartMenuChosen", true}, {L"StartMenuDir", true},   {L"SMProgramsDir", true},
+    {L"SMProgramsAllDir", true}, {L"StartupDir", true},   {L"StartupAllDir", true},    {L"CommonDir", true},
+    {L"CommonDir32", true},    {L"CommonDir64", true},    {L"Inetpub", true},          {L"AppDataDir", true},
+    {L"AppDataAllDir", true},  {L"InstallDrive", false},  {L"BootDrive", false},       {L"Version", false},
+    {L"OldVersion", false},    {L"Portable", false},      {L"OldVersionMajor", false}, {L"OldVersionMinor", false},
+    {L"OS", false},            {L"OSMajor", false},       {L"OSMinor", false},         {L"OSName", false},
+    {L"OSDescription", false}, {L"OSServer", false},
+};
+
+// How each installation batch runs: the bit that hides its window and the
+// bit that copies its output into the log, under the name the log gives it.
+struct ScriptBatch {
+  format::BatchIndex batch;
+  bool hiddenInHighWord;
+  uint32_t hiddenBit;
+  uint32_t captureBit;  // of `ProductFlags2`; 0: never captured
+  const wchar_t* logName;
+  int addition;  // the /b1: to /b3: commands appended; -1 for none
+};
+
+constexpr ScriptBatch kScriptBatches[] = {
+    {format::kPreInstallBatch, false, low::kPreInstallBatchHidden, flags2::kCapturePreInstallBatch,
+     L"Pre-Installation Batch", 0},
+    {format::kUpgradeBatch, true, high::kUpgradeBatchHidden, flags2::kCaptureUpgradeBatch, L"Upgrade Batch", -1},
+    {format::kReinstallBatch, true, high::kReinstallBatchHidden, flags2::kCaptureReinstallBatch, L"Reinstall Batch",
+     -1},
+    {format::kPostInstallBatch, false, low::kPostInstallBatchHidden, flags2::kCapturePostInstallBatch,
+     L"Post-Installation Batch", 1},
+    {format::kExitBatch, false, low::kExitBatchHidden, 0, L"Installation-Exit Batch", 2},
+};
+
+bool IsBlank(std::wstring_view text) { return text.find_first_not_of(L" \t\r\n") == std::wstring_view::npos; }
+
+bool IsPauseLine(std::wstring_view line) {
+  size_t start = line.find_first_not_of(L" \t");
+  if (start == std::wstring_view::npos) return false;
+  if (line[start] == L'@') ++start;
+  size_t end = line.find_last_not_of(L" \t\r");
+  std::wstring_view word = line.substr(start, end + 1 - start);
+  return word.size() == 5 && _wcsnicmp(word.data(), L"PAUSE", 5) == 0;
+}
+
+ts::WText WithoutPauseLines(const ts::WText& commands) {
+  ts::WText kept;
+  for (size_t start = 0; start < commands.size();) {
+    size_t end = commands.find(L'\n', start);
+    end = end == ts::WText::npos ? commands.size() : end + 1;
+    std::wstring_view line(commands.data() + start, end - start);
+    if (!IsPauseLine(line.substr(0, line.find(L'\n')))) kept += line;
+    start = end;
+  }
+  return kept;
+}
+
+bool IsAscii(std::wstring_view text) {
+  for (wchar_t c : text) {
+    if (c >= 0x80) return false;
+  }
+  return true;
+}
+
+bool Windows7OrLater() {
+  const ts::SystemRecord& system = ts::System();
+  return system.platform == ts::kPlatformNt && (system.major > 6 || (system.major == 6 && system.minor >= 1));
+}
+
+ts::WText VariableValueByName(std::wstring_view name) {
+  for (const InstallationVariable& variable : InstallationVariables()) {
+    if (name == variable.name) return variable.value();
+  }
+  return {};
+}
+
+ts::WText CommandInterpreter() {
+  wchar_t buffer[MAX_PATH] = {};
+  DWORD length = ExpandEnvironmentStringsW(L"%comspec%", buffer, MAX_PATH);
+  ts::WText comspec = length && length <= MAX_PATH ? ts::WText(buffer) : ts::WText();
+  if (!comspec.empty() && comspec != L"%comspec%") return comspec;
+  if (ts::System().platform == ts::kPlatform9x) return ts::WindowsFolder() + L"\\command.com";
+  return ts::SystemFolder() + L"\\cmd.exe";
+}
+
+bool Exists(const ts::WText& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// The installation folder keeps the batch beside the product; before it
+// exists (or after the uninstaller removed it) the temporary folder serves.
+ts::WText BatchFolder() {
+  const ts::WText& folder = g_installer.installFolder;
+  return !folder.empty() && Exists(folder) ? folder : ts::TempFolder();
+}
+
+void ReportBatchFailure(const wchar_t* format, const ts::WText& path, const ts::WText& reason) {
+  ts::WText text = ts::Format(format, path.c_str(), reason.c_str());
+  if (!g_installer.flags.automatic) ShowMessage(text, kErrorCaption, MB_ICONERROR | MB_SETFOREGROUND);
+  LogWideConcat({text, L"\r\n\r\n"});
+}
+
+bool WriteBatchFile(const ts::WText& path, const ts::Text& bytes) {
+  ts::File file;
+  if (file.Create(path) && file.WriteBlock(bytes.data(), static_cast<int>(bytes.size()))) return true;
+  ReportBatchFailure(L"Unable to create batch file \"%s\".\r\n\r\n%s", path, ts::WideFromUtf8(file.LastError()));
+  return false;
+}
+
+// An empty capture file, or empty when none can be made (the run goes on
+// without its output).
+ts::WText CreateCaptureFile(const ts::WText& folder) {
+  ts::WText path = folder + kCaptureFileName;
+  ts::File file;
+  if (file.Create(path)) return path;
+  LogWideConcat({L"Failed to create batch output capture file.  ", ts::WideFromUtf8(file.LastError()), L"\r\n"});
+  return {};
+}
+
+// The interpreter writes in the code page that the batch set, so the
+// output is read in that same code page.
+void LogCapturedOutput(const ts::WText& path, bool utf8) {
+  ts::File file;
+  ts::Text output;
+  if (!file.OpenForReading(path) || !file.ReadWhole(output)) return;
+  size_t end = output.find_last_not_of(" \t\r\n");
+  if (end == ts::Text::npos) return;
+  output.resize(end + 1);
+  output += "\r\n\r\n";
+  if (utf8) {
+    LogRaw(output);
+  } else {
+    LogText(output);
+  }
+}
+
+// The capture file may still be held by a process the batch left running.
+void DeleteCaptureFile(const ts::WText& path) {
+  if (!DeleteFileW(path.c_str()) && Exists(path)) ts::DeleteAtRestart(path);
+}
+
+bool HighFlag(uint32_t bit) { return (g_installer.script.productFlagsHigh & bit) != 0; }
+bool LowFlag(uint32_t bit) { return (g_installer.script.productFlagsLow & bit) != 0; }
+
+}  // namespace
+
+ts::WText BatchWithAdditions(const ts::WText& script, const ts::WText& additions) {
+  if (additions.empty()) return script;
+  bool endsWithBreak = !script.empty() && (script.back() == L'\n' || script.back() == L'\r');
+  return script + (endsWithBreak ? L"" : L"\r\n") + additions;
+}
+
+ts::WText BatchVariableLines(const VariableValue& value) {
+  ts::WText lines;
+  for (const BatchVariable& variable : kBatchVariables) {
+    ts::WText text = value(L"%" + ts::WText(variable.name) + L"%");
+    lines += variable.quoted ? ts::Format(L"SET \"%s=%s\"\r\n", variable.name, text.c_str())
+                             : ts::Format(L"SET %s=%s\r\n", variable.name, text.c_str());
+  }
+  return lines;
+}
+
+ts::Text BatchFileBytes(const ts::WText& variableLines, const ts::WText& commands, bool utf8Allowed,
+                        bool dropPauseLines, bool& utf8) {
+  ts::WText body = L"@echo off\r\n" + variableLines + (dropPauseLines ? WithoutPauseLines(commands) : commands);
+  utf8 = utf8Allowed && !IsAscii(body);
+  if (utf8) return "@chcp 65001 >nul\r\n" + ts::Utf8FromWide(body);
+  return "@chcp 1252 >nul\r\n" + ts::CodePage1252FromWide(body);
+}
+
+bool RunBatch(const ts::WText& commands, bool hidden, const wchar_t* logName) {
+  if (IsBlank(commands)) return true;
+  hidden = hidden || g_installer.flags.silent;
+  if (logName) LogWideConcat({L"\r\nRunning ", logName, L"...\r\n"});
+  ts::WText interpreter = CommandInterpreter();
+  if (!Exists(interpreter)) {
+    LogWideConcat({L"The CLI ", interpreter, L" does not exist!\r\n"});
+    return false;
+  }
+  ts::WText folder = BatchFolder();
+  ts::WText path = folder + kBatchFileName;
+  bool utf8 = false;
+  ts::Text bytes = BatchFileBytes(BatchVariableLines(VariableValueByName), commands, Windows7OrLater(),
+                                  hidden || g_installer.flags.automatic, utf8);
+  if (!WriteBatchFile(path, bytes)) return false;
+  ts::WText command = ts::ShortPath(path);
+  ts::WText capture = logName ? CreateCaptureFile(folder) : ts::WText();
+  if (!capture.empty()) command += L" > " + ts::ShortPath(capture);
+  bool ran = ts::RunAndWait(ts::Format(L"\"%s\" /c %s", interpreter.c_str(), command.c_str()), folder, hidden);
+  if (!ran) {
+    ReportBatchFailure(L"Unable to launch batch file \"%s\".\r\n\r\n%s", path, ts::SystemErrorTextW(GetLastError()));
+  }
+  if (ran && !capture.empty()) LogCapturedOutput(capture, utf8);
+  if (!capture.empty()) DeleteCaptureFile(capture);
+  DeleteFileW(path.c_str());
+  return ran;
+}
+
+void RunScriptBatch(format::BatchIndex batch) {
+  for (const ScriptBatch& entry : kScriptBatches) {
+    if (entry.batch != batch) continue;
+    ts::WText commands = ts::WideFromUtf8(g_installer.script.batches[batch]);
+    if (entry.addition >= 0) {
+      commands = BatchWithAdditions(commands, ts::WideFromAnsi(g_installer.commandLine.batchAdditions[entry.addition]));
+    }
+    bool hidden = entry.hiddenInHighWord ? HighFlag(entry.hiddenBit) : LowFlag(entry.hiddenBit);
+    bool capture = (g_installer.productFlags2 & entry.captureBit) != 0;
+    RunBatch(commands, hidden, capture ? entry.logName : nullptr);
+  }
+}
+
+// The kind of installation picks the batches that follow the
+// pre-installation batch: the upgrade batch, then the reinstall batch.
+void RunPreInstallBatches() {
+  RunScriptBatch(format::kPreInstallBatch);
+  if (RunsUpgradeBatch(g_installer.installationType)) RunScriptBatch(format::kUpgradeBatch);
+  if (RunsReinstallBatch(g_installer.installationType, g_installer.productFlags2)) {
+    RunScriptBatch(format::kReinstallBatch);
+  }
+}
+void RunPostInstallBatch() { RunScriptBatch(format::kPostInstallBatch); }
+void RunExitBatch() { RunScriptBatch(format::kExitBatch); }
+
+void RunUninstallBatch(const ts::WText& commands, bool hidden) { RunBatch(commands, hidden, nullptr); }
 
 }  // namespace palisade

@@ -1,18 +1,52 @@
 #pragma once
-// The script's batch files, with the command line's additions.
+// Batch files: command-interpreter commands of the product run at fixed
+// moments, behind lines that hand them the installation variables.
+#include <functional>
+#include <string_view>
 
 #include "core/ts_text.h"
+#include "format/setup_script.h"
 
 namespace palisade {
 
-// The pre-installation batch, then the upgrade or reinstall batch.
+// Writes `commands` into a batch file behind the variable lines, runs it
+// with the command interpreter and waits for it. With a log name the run is
+// logged under that name and its output is copied into the log. True when
+// there was nothing to run or it ran; false, logged (and shown unless the
+// run is automatic), when it could not be written or started. What the
+// commands themselves do is not judged.
+bool RunBatch(const ts::WText& commands, bool hidden, const wchar_t* logName);
+
+// One of the script's installation batches, with the command line's
+// additions, its window and its output as the product's flags say.
+void RunScriptBatch(format::BatchIndex batch);
+
+// The batches before the files. The upgrade and reinstall batches follow
+// through RunScriptBatch where the existing installation is judged.
 void RunPreInstallBatches();
-// The post-installation batch.
 void RunPostInstallBatch();
-// The installation-exit batch.
 void RunExitBatch();
 // An uninstall batch (the first before anything is removed, the second at
 // the end), with a hidden window when asked.
 void RunUninstallBatch(const ts::WText& commands, bool hidden);
+
+// The pure parts, for the tests.
+
+// The script's text followed by the command line's additions on lines of
+// their own.
+ts::WText BatchWithAdditions(const ts::WText& script, const ts::WText& additions);
+
+// The SET lines of the installation variables in the batch's order; `value`
+// gives a variable's value by its name with the percent signs.
+using VariableValue = std::function<ts::WText(std::wstring_view name)>;
+ts::WText BatchVariableLines(const VariableValue& value);
+
+// The bytes of the batch file: the code-page line, "@echo off", the
+// variable lines and the commands. The file is UTF-8 when the system takes
+// that code page (Windows 7 and later) and the text needs it, else code
+// page 1252; `utf8` tells which. Lines that only say PAUSE are left out
+// when nobody could answer them.
+ts::Text BatchFileBytes(const ts::WText& variableLines, const ts::WText& commands, bool utf8Allowed,
+                        bool dropPauseLines, bool& utf8);
 
 }  // namespace palisade

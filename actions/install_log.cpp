@@ -15,6 +15,7 @@
 #include "payload/variables.h"
 #include "ui/message_box.h"
 #include "ui/progress.h"
+#include "ui/summary.h"
 
 namespace palisade {
 namespace {

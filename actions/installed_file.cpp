@@ -8,12 +8,12 @@
 #include "actions/install_log.h"
 #include "actions/overwrite_rules.h"
 #include "state/installer_state.h"
+#include "core/ts_deferred.h"
 #include "core/ts_format.h"
 #include "core/ts_security.h"
 #include "core/ts_system.h"
 #include "format/product_flags.h"
 #include "payload/messages.h"
-#include "uninstall/deferred.h"
 
 namespace palisade {
 namespace {
@@ -153,7 +153,9 @@ void StampTimeAndAttributes(const ts::WText& path, const format::TimeStamp& time
 RestartReplacement ReplaceAtNextRestart(const ts::WText& path, const TemporaryFiller& fill,
                                         const format::TimeStamp& time) {
   RestartReplacement replacement;
-  ts::WText temporary = MakeTemporaryFile(FolderOf(path));
+  // Beside the file: a move at the restart cannot cross to another volume.
+  constexpr bool kOnlyInTheFolder = true;
+  ts::WText temporary = ts::MakeTemporaryFileName(FolderOf(path), L"", kOnlyInTheFolder);
   DWORD error = GetLastError();
   if (!temporary.empty()) {
     OpenToEveryone(temporary);
@@ -169,15 +171,13 @@ RestartReplacement ReplaceAtNextRestart(const ts::WText& path, const TemporaryFi
   }
   OpenToEveryone(temporary);
   StampTimeAndAttributes(temporary, time, kLeaveAttributes);
-  if (!ReplaceAtRestart(temporary, path)) {
+  if (!ts::ReplaceAtRestart(temporary, path)) {
     replacement.failure = ts::Format(L"Failed to register '%s' for replacement with temporary file '%s'\r\n%s\r\n\r\n",
                                      path.c_str(), temporary.c_str(), ts::SystemErrorTextW(GetLastError()).c_str());
     DeleteFileW(temporary.c_str());
     return replacement;
   }
-  // The run ends with the restart question, as if the script had asked.
-  g_installer.restartRequired = true;
-  g_installer.script.productFlagsLow |= format::product_flags_low::kRestartQuestion;
+  RequireRestart();
   LogWideFormat(L"\"%s\" was successfully registered for replacement.\r\nTemporary file is \"%s\"\r\nReboot will be required.\r\n\r\n",
                 path.c_str(), temporary.c_str());
   replacement.scheduled = true;

@@ -8,10 +8,14 @@
 #include "state/installer_state.h"
 #include "core/system_facts.h"
 #include "core/ts_format.h"
+#include "core/ts_deferred.h"
+#include "core/ts_file.h"
 #include "core/ts_registry.h"
+#include "core/ts_resources.h"
 #include "core/ts_security.h"
 #include "core/ts_system.h"
 #include "core/ts_texts.h"
+#include "format/icon_file.h"
 #include "format/product_flags.h"
 #include "payload/messages.h"
 #include "payload/payload_reader.h"
@@ -29,19 +33,35 @@ constexpr wchar_t kEnvironmentKey[] = L"SYSTEM\\CurrentControlSet\\Control\\Sess
 constexpr wchar_t kDefaultUninstallerName[] = L"uninstall.exe";
 constexpr REGSAM kRegistrationAccess = KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_ENUMERATE_SUB_KEYS;
 
-bool HasUninstaller() {
-  return (g_installer.script.productFlagsLow & format::product_flags_low::kPreviousInstallation) != 0;
-}
-
-ts::WText UninstallerPath() {
-  ts::WText name = ts::WideFromUtf8(g_installer.script.uninstallerName);
-  return UninstallFolder() + L"\\" + (name.empty() ? kDefaultUninstallerName : name);
-}
+// The icon group that the stripped uninstaller gets, and its first image.
+constexpr uint16_t kIconGroupId = 1;
+constexpr uint16_t kFirstIconImageId = 1;
 
 ts::WText Today() {
   SYSTEMTIME now;
   GetLocalTime(&now);
   return ts::WideFromUtf8(ts::DateText(now, "yymmdd"));
+}
+
+// A small file of the installer's own (an icon, a marker) written whole;
+// false with the system's reason in `error`.
+bool WriteWholeFile(const ts::WText& path, std::span<const uint8_t> bytes, ts::Text& error) {
+  ts::File file;
+  if (file.Create(path) && file.WriteBlock(bytes.data(), static_cast<int>(bytes.size()))) return true;
+  error = file.LastError();
+  return false;
+}
+
+// "product.ico" beside the uninstaller, named by `DisplayIcon` only once it
+// is there.
+ts::WText WriteProductIcon() {
+  const format::Bytes& icon = g_installer.script.productIcon;
+  if (icon.empty()) return {};
+  ts::WText path = UninstallFolder() + L"\\product.ico";
+  ts::Text error;
+  if (!WriteWholeFile(path, icon, error)) return {};
+  RecordForRemoval(path, RemovalKind::kFile);
+  return path;
 }
 
 RegistrationFacts Facts() {
@@ -54,11 +74,12 @@ RegistrationFacts Facts() {
   facts.productFlags2 = g_installer.productFlags2;
   facts.installedBytes = g_installer.installedBytes;
   facts.installDate = Today();
-  for (const ts::WText& shared : g_installer.followUps.sharedFiles) {
-    facts.sharedFiles += (facts.sharedFiles.empty() ? L"" : L";") + shared;
-  }
+  // Stored as the system's ANSI interface would store the narrow list, and
+  // read back through the same code page.
+  facts.sharedFiles = ts::WideFromAnsi(g_installer.sharedFileList);
   facts.fonts = g_installer.followUps.fontList;
   facts.displayTitle = BackgroundTitle();
+  facts.displayIcon = WriteProductIcon();
   return facts;
 }
 
@@ -186,7 +207,75 @@ void GrantRightsToInstallFolder() {
   }
 }
 
+// Only the stripped image is the installer's to change: a full copy keeps
+// the installer's own signature and icon.
+void GiveUninstallerItsIcon(const ts::WText& path) {
+  const format::Bytes& icon = g_installer.script.uninstallerIcon;
+  if (icon.empty()) return;
+  format::IconResources resources;
+  if (!format::IconResourcesOf(icon, kFirstIconImageId, resources)) {
+    LogText("Failed to replace uninstaller icon.\r\n");
+    return;
+  }
+  switch (ts::ReplaceIcon(path, kIconGroupId, resources.group, resources.images, kFirstIconImageId)) {
+    case ts::ResourceUpdate::kDone: return;
+    case ts::ResourceUpdate::kCannotOpen: LogText("Failed to open uninstaller for icon replacement.\r\n"); return;
+    case ts::ResourceUpdate::kFailed: LogText("Failed to replace uninstaller icon.\r\n"); return;
+  }
+}
+
+// A later installation finds the folder there when the product's
+// registration does not say it.
+void WriteInstallFolderValue() {
+  ts::WText setting = ts::WideFromUtf8(g_installer.script.installFolderValue);
+  ts::WText rest;
+  HKEY root = ts::RootKeyOf(setting, rest);
+  size_t slash = rest.rfind(L'\\');
+  if (!root || slash == ts::WText::npos) return;
+  ts::RegistryKey key;
+  if (key.Create(root, rest.substr(0, slash), KEY_SET_VALUE) != ERROR_SUCCESS) return;
+  if (key.SetText(rest.substr(slash + 1), g_installer.installFolder) != ERROR_SUCCESS) return;
+  if (g_installer.productFlags2 & format::product_flags2::kRemoveInstallFolderValue) {
+    RecordForRemoval(setting[0] == L'\\' ? setting : L"\\" + setting, RemovalKind::kRegistryValue);
+  }
+}
+
+// An empty "reboot.dat" that the next start of Windows deletes: the product
+// can tell from it that a restart is still pending. The uninstaller takes
+// it if Windows has not.
+void WriteRebootMarker() {
+  ts::WText path = g_installer.installFolder + L"\\reboot.dat";
+  ts::Text error;
+  if (!WriteWholeFile(path, {}, error)) return;
+  RecordForRemoval(path, RemovalKind::kFile);
+  ts::DeleteFileWithOptions(path, ts::delete_file::kAtRestart);
+}
+
+void WriteRegistration() {
+  RegistrationFacts facts = Facts();
+  ts::WText keyPath = kUninstallKey + facts.uninstallName;
+  ts::WText errorText;
+  if (WriteUninstallKey(keyPath, facts, errorText)) return;
+  ts::WText report;
+  if (!errorText.empty()) report = L"System error: " + errorText + L"\r\n\r\n";
+  AddToFailureSummary(report +
+                      L"Unable to save the uninstall information to the registry.  Uninstall will not work properly.\r\n\r\n");
+}
+
 }  // namespace
+
+bool HasUninstaller() {
+  return (g_installer.script.productFlagsLow & format::product_flags_low::kPreviousInstallation) != 0;
+}
+
+ts::WText UninstallerPath() {
+  ts::WText name = ts::WideFromUtf8(g_installer.script.uninstallerName);
+  return UninstallFolder() + L"\\" + (name.empty() ? kDefaultUninstallerName : name);
+}
+
+ts::WText UninstallerArgumentsOfProduct() {
+  return UninstallerArguments(ts::WideFromUtf8(g_installer.script.uninstallName));
+}
 
 // The record of an earlier installation in this folder is read before the
 // new one overwrites it: a reinstallation knows from it alone which folders
@@ -241,7 +330,9 @@ void WriteUninstaller(const Payload& payload) {
   if (!payload.strippedUninstaller.empty()) {
     bool replacedAtRestart = false;
     bool present = GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-    WriteInstalledFile(path, payload.strippedUninstaller, time, kNoAttributes, present, replacedAtRestart);
+    if (WriteInstalledFile(path, payload.strippedUninstaller, time, kNoAttributes, present, replacedAtRestart)) {
+      GiveUninstallerItsIcon(path);
+    }
     return;
   }
   std::vector<ts::WText> created;
@@ -258,16 +349,22 @@ void WriteUninstaller(const Payload& payload) {
   if (!replacement.scheduled) AddToFailureSummary(replacement.failure);
 }
 
+void WriteUninstallerIcon() {
+  const format::Bytes& icon = g_installer.script.uninstallerIcon;
+  if (icon.empty() || !HasUninstaller()) return;
+  ts::WText path = UninstallFolder() + L"\\uninstall.ico";
+  ts::Text error;
+  if (WriteWholeFile(path, icon, error)) {
+    RecordForRemoval(path, RemovalKind::kFile);
+    return;
+  }
+  LogWideFormat(L"Failed to install uninstaller icon to %s\r\n%s\r\n", path.c_str(), ts::WideFromUtf8(error).c_str());
+}
+
 void RegisterProduct() {
-  if (!HasUninstaller()) return;
-  RegistrationFacts facts = Facts();
-  ts::WText keyPath = kUninstallKey + facts.uninstallName;
-  ts::WText errorText;
-  if (WriteUninstallKey(keyPath, facts, errorText)) return;
-  ts::WText report;
-  if (!errorText.empty()) report = L"System error: " + errorText + L"\r\n\r\n";
-  AddToFailureSummary(report +
-                      L"Unable to save the uninstall information to the registry.  Uninstall will not work properly.\r\n\r\n");
+  if (HasUninstaller()) WriteRegistration();
+  if (!g_installer.script.installFolderValue.empty()) WriteInstallFolderValue();
+  if (g_installer.script.rebootMarker) WriteRebootMarker();
 }
 
 void WriteUninstallRecord() {

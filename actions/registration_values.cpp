@@ -116,12 +116,14 @@ void AddExtraValues(const format::SetupScript& s, TextExpander expand, ValueList
 
 }  // namespace
 
+ts::WText UninstallerArguments(const ts::WText& uninstallName) { return L"/u:\"" + uninstallName + L"\""; }
+
 ts::WText UninstallString(const RegistrationFacts& facts) {
-  return L"\"" + facts.uninstallerPath + L"\" /u:\"" + facts.uninstallName + L"\"";
+  return L"\"" + facts.uninstallerPath + L"\" " + UninstallerArguments(facts.uninstallName);
 }
 
 ts::WText QuietUninstallString(const RegistrationFacts& facts) {
-  return L"\"" + facts.uninstallerPath + L"\" /a /u:\"" + facts.uninstallName + L"\"";
+  return L"\"" + facts.uninstallerPath + L"\" /a " + UninstallerArguments(facts.uninstallName);
 }
 
 std::vector<UninstallKeyValue> UninstallKeyValues(const format::SetupScript& s, const RegistrationFacts& facts,
@@ -136,7 +138,8 @@ std::vector<UninstallKeyValue> UninstallKeyValues(const format::SetupScript& s, 
   values.Text(L"Publisher", Wide(s.publisher), true);
   values.Number(L"Bitness", s.bitness);
   values.Text(L"DisplayVersion", version, true);
-  values.Delete(L"NoDowngradeBelow");
+  values.Text(L"NoDowngradeBelow", Wide(s.noDowngradeBelow), true);
+  values.Text(L"DisplayIcon", facts.displayIcon, true);
   uint32_t major = 0, minor = 0;
   if (VersionParts(version, major, minor)) {
     values.Number(L"VersionMajor", major);

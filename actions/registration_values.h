@@ -33,6 +33,7 @@ struct RegistrationFacts {
   uint64_t installedBytes = 0;
   ts::WText installDate;  // "yyyymmdd"
   ts::WText sharedFiles;  // ";"-separated
+  ts::WText displayIcon;  // "product.ico" when it was written
   ts::WText fonts;
   ts::WText displayTitle;  // the title that the background window shows
 };
@@ -50,6 +51,8 @@ std::vector<UninstallKeyValue> UninstallKeyValues(const format::SetupScript& scr
 // sub-key included.
 ts::WText ExtraValueName(const UninstallKeyValue& value);
 
+// The uninstaller's arguments that name the product to remove.
+ts::WText UninstallerArguments(const ts::WText& uninstallName);
 // The command lines that start the uninstaller for this product.
 ts::WText UninstallString(const RegistrationFacts& facts);
 ts::WText QuietUninstallString(const RegistrationFacts& facts);

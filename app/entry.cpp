@@ -45,16 +45,26 @@ void ReadCommandLine() {
   if (!ParseCommandLine(GetCommandLineW(), g_installer.flags, g_installer.commandLine, reason)) UsageError(reason);
 }
 
+void StartRequestedProgram(const ts::WText& program) {
+  if (!program.empty()) ts::StartProcess(program, ts::ProgramFolderOf(program));
+}
+
 // Only the uninstaller in the product's own folder removes itself: an
-// installer started with /u: from anywhere else is the user's file.
-void RemoveRunningUninstaller() {
+// installer started with /u: from anywhere else is the user's file. The
+// program of /r: starts once the uninstaller and its folders are gone: it
+// may be the installer that had this version uninstalled first, installing
+// into the same folder, whose new uninstaller the batch must not meet.
+void RemoveRunningUninstallerThenStart(const ts::WText& program) {
   ts::WText self = ts::ModuleFileName();
   ts::WText subfolder = ts::WideFromUtf8(g_installer.script.uninstallSubfolder);
   ts::WText folder = g_installer.installFolder + (subfolder.empty() ? L"" : L"\\" + subfolder);
   ts::WText ownFolder = self.substr(0, self.find_last_of(L'\\'));
-  if (CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, ownFolder.c_str(), -1, folder.c_str(), -1) != CSTR_EQUAL) return;
+  if (CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, ownFolder.c_str(), -1, folder.c_str(), -1) != CSTR_EQUAL) {
+    StartRequestedProgram(program);
+    return;
+  }
   bool wholeFolder = g_installer.script.productFlagsLow & format::product_flags_low::kDeleteInstallFolderOnUninstall;
-  DeleteUninstaller(self, g_installer.installFolder, subfolder, wholeFolder);
+  if (!DeleteUninstaller(self, g_installer.installFolder, subfolder, wholeFolder, program)) StartRequestedProgram(program);
 }
 
 [[noreturn]] void RunUninstallation() {
@@ -63,7 +73,7 @@ void RemoveRunningUninstaller() {
   // A run that left anything behind says so through its exit code, so that
   // a deployment script can tell it from one that removed everything.
   if (!Uninstall(name)) OrderlyExit(1);
-  RemoveRunningUninstaller();
+  RemoveRunningUninstallerThenStart(g_installer.commandLine.runAfterInstall);
   OrderlyExit(0);
 }
 

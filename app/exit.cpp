@@ -2,20 +2,10 @@
 
 #include <ole2.h>
 
+#include "core/ts_window.h"
 #include "state/installer_state.h"
 
 namespace palisade {
-namespace {
-
-void PumpPendingMessages() {
-  MSG message;
-  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&message);
-    DispatchMessageW(&message);
-  }
-}
-
-}  // namespace
 
 void OrderlyExit(int exitCode) {
   if (g_installer.openPage) {
@@ -27,7 +17,7 @@ void OrderlyExit(int exitCode) {
     DestroyWindow(g_installer.backgroundWindow);
     g_installer.backgroundWindow = nullptr;
   }
-  PumpPendingMessages();
+  ts::DrainMessageQueue();
   OleUninitialize();
   ExitProcess(static_cast<UINT>(exitCode));
 }

@@ -16,6 +16,7 @@
 #include "actions/registry.h"
 #include "actions/restore_point.h"
 #include "actions/shortcuts.h"
+#include "actions/summary_choices.h"
 #include "app/exit.h"
 #include "app/gates.h"
 #include "state/installer_state.h"
@@ -75,8 +76,22 @@ void ReadPayloadAndScript() {
 
 void CheckStub() { CheckStubAndBuildUninstaller(g_payload, HighFlag(high::kVerifyStub)); }
 
+PageFacts Facts() {
+  PageFacts facts;
+  facts.automatic = Automatic();
+  facts.languageCount = g_installer.script.languageNames.size();
+  facts.productFlagsLow = g_installer.script.productFlagsLow;
+  facts.productFlagsHigh = g_installer.script.productFlagsHigh;
+  facts.productFlags2 = g_installer.productFlags2;
+  facts.hasPassword = !g_installer.script.password.empty();
+  facts.masterFolderRule = g_installer.installFolderSource == InstallFolderSource::kMaster;
+  facts.folderFixed = g_installer.installFolderFixed;
+  facts.portable = g_installer.portable;
+  return facts;
+}
+
 void ChooseLanguageAndTitle() {
-  if (g_installer.script.languageNames.size() > 1 && !Automatic()) EndUnless(ChooseLanguage());
+  if (ShowsPage(WizardPage::kLanguage, Facts())) EndUnless(ChooseLanguage());
   RepaintBackgroundWindow();
   ts::WText heading = MessageWithTags(kProductHeadingMessage);
   if (!heading.empty()) g_installer.script.productHeading = ts::Utf8FromWide(heading);
@@ -119,16 +134,15 @@ void PlayGreetingSound() {
 
 void Greeting() {
   PlayGreetingSound();
-  bool shown = LowFlag(low::kGreetingInAutomaticMode) || (!Automatic() && !HighFlag(high::kNoGreeting));
-  if (shown) EndUnless(ShowGreeting());
+  if (ShowsPage(WizardPage::kGreeting, Facts())) EndUnless(ShowGreeting());
 }
 
 void Password() {
-  if (!g_installer.script.password.empty()) EndUnless(AskPassword());
+  if (ShowsPage(WizardPage::kPassword, Facts())) EndUnless(AskPassword());
 }
 
 void LicenseReadmeAndRunningApplications() {
-  if (!Automatic()) {
+  if (ShowsPage(WizardPage::kLicenseAndReadme, Facts())) {
     EndUnless(ShowLicensePage());
     EndUnless(ShowReadmePage());
   }
@@ -146,7 +160,7 @@ void ReadFolderFromRegistry() {
     Refuse(L"Installation path \"" + folder + L"\" obtained from \"" + setting + L"\" does not exist.");
   }
   g_installer.installFolder = folder;
-  g_installer.installFolderSource = InstallFolderSource::kFolder;
+  g_installer.installFolderFixed = true;
 }
 
 void ResolveInstallFolder() {
@@ -155,11 +169,16 @@ void ResolveInstallFolder() {
 }
 
 void FolderPages() {
-  bool masterRule = g_installer.installFolderSource == InstallFolderSource::kMaster;
-  if (!Automatic() && LowFlag(low::kFolderPage) && !masterRule) EndUnless(ChooseInstallFolder());
+  g_installer.requiredBytes = 0;
+  for (int32_t size : g_payload.header.entrySizes) g_installer.requiredBytes += static_cast<uint32_t>(size);
+  if (ShowsPage(WizardPage::kInstallFolder, Facts())) {
+    // The page comes back until a folder is chosen.
+    do {
+      EndUnless(ChooseInstallFolder());
+    } while (!IsChosenFolder(g_installer.installFolder));
+  }
   g_installer.portable = ts::IsPortableFolder(g_installer.installFolder);
-  bool skipStartMenu = g_installer.portable && (g_installer.productFlags2 & flags2::kNoStartMenuPageWhenPortable);
-  if (!Automatic() && HighFlag(high::kStartMenuPage) && !skipStartMenu) EndUnless(ChooseStartMenuFolder());
+  if (ShowsPage(WizardPage::kStartMenu, Facts())) EndUnless(ChooseStartMenuFolder());
 }
 
 void BeginWork() {
@@ -183,7 +202,8 @@ void ReadAndVerifyArchive() {
   SetProgress(21);
   SetStatus(54);
   SetProgress(26);
-  HandlePendingOperations();
+  // Files that the script wants gone go before the new ones come.
+  RunConditionalDeletion(ConditionalPhase::kInstallation);
   SetProgress(27);
 }
 
@@ -205,6 +225,7 @@ void SharedFiles() {
 
 void Components() {
   RegisterComponents();
+  WriteUninstallerIcon();
   SetStatus(26);
   SetProgress(95);
 }
@@ -349,7 +370,7 @@ constexpr Phase kPhases[] = {
     {36, L"exit batch", RunExitBatch},
     {37, L"empty folders", RemoveEmptyFolders},
     {38, L"restart", Restart},
-    {39, L"programs to start", StartRequestedProgram},
+    {39, L"programs to start", [] { StartRequestedProgram(); CarryOutSummaryChoices(); }},
 };
 
 }  // namespace

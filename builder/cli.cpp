@@ -42,28 +42,28 @@ constexpr char kUsageText[] =
 
 constexpr char kEngineFileName[] = "palisade-engine.exe";
 
-struct OptionSpec {
+struct OptionShape {
   std::string_view name;   // "--output"
   std::string_view alias;  // "-o", or empty
   bool takesValue;
 };
 
-constexpr OptionSpec kHelp = {"--help", "-h", false};
+constexpr OptionShape kHelp = {"--help", "-h", false};
 
-struct CommandSpec {
+struct CommandShape {
   std::string_view name;
-  std::span<const OptionSpec> options;
+  std::span<const OptionShape> options;
   const char* help;
 };
 
-constexpr OptionSpec kBuildOptions[] = {{"--output", "-o", true}, {"--engine", "", true},
+constexpr OptionShape kBuildOptions[] = {{"--output", "-o", true}, {"--engine", "", true},
                                         {"--jobs", "-j", true},   {"--quiet", "-q", false},
                                         {"--deny-warnings", "", false}, kHelp};
-constexpr OptionSpec kInspectOptions[] = {{"--json", "", false}, kHelp};
-constexpr OptionSpec kExtractOptions[] = {{"--output", "-o", true}, kHelp};
-constexpr OptionSpec kPlainOptions[] = {kHelp};
+constexpr OptionShape kInspectOptions[] = {{"--json", "", false}, kHelp};
+constexpr OptionShape kExtractOptions[] = {{"--output", "-o", true}, kHelp};
+constexpr OptionShape kPlainOptions[] = {kHelp};
 
-constexpr CommandSpec kCommands[] = {
+constexpr CommandShape kCommands[] = {
     {"build", kBuildOptions,
      "usage: palisade build PROJECT.toml -o SETUP.exe [OPTIONS]\n"
      "\n"
@@ -120,8 +120,8 @@ struct Arguments {
   bool Has(std::string_view name) const { return std::find(switches.begin(), switches.end(), name) != switches.end(); }
 };
 
-const OptionSpec* FindOption(const CommandSpec& command, std::string_view name) {
-  for (const OptionSpec& option : command.options) {
+const OptionShape* FindOption(const CommandShape& command, std::string_view name) {
+  for (const OptionShape& option : command.options) {
     if (option.name == name || (!option.alias.empty() && option.alias == name)) return &option;
   }
   return nullptr;
@@ -129,7 +129,7 @@ const OptionSpec* FindOption(const CommandSpec& command, std::string_view name) 
 
 // "--name value", "--name=value" and "-o value" are one option; a lone "-"
 // is a positional argument (a file name).
-bool ParseArguments(const CommandSpec& command, const std::vector<std::string>& args, Arguments& parsed,
+bool ParseArguments(const CommandShape& command, const std::vector<std::string>& args, Arguments& parsed,
                     std::string& problem) {
   for (std::size_t i = 1; i < args.size(); ++i) {
     const std::string& arg = args[i];
@@ -139,7 +139,7 @@ bool ParseArguments(const CommandSpec& command, const std::vector<std::string>& 
     }
     std::size_t equals = arg.starts_with("--") ? arg.find('=') : std::string::npos;
     std::string name = arg.substr(0, equals);
-    const OptionSpec* option = FindOption(command, name);
+    const OptionShape* option = FindOption(command, name);
     if (option == nullptr) {
       problem = "unknown option " + name + " for " + std::string(command.name);
       return false;
@@ -221,7 +221,7 @@ std::string SummaryLine(const std::string& output, const WrittenInstaller& writt
   return line + time;
 }
 
-int Build(const CommandSpec& command, const Arguments& args, const Environment& environment, std::ostream& out,
+int Build(const CommandShape& command, const Arguments& args, const Environment& environment, std::ostream& out,
           std::ostream& err) {
   std::optional<std::string> output = args.Value("--output");
   if (args.positional.size() != 1 || !output) {
@@ -261,7 +261,7 @@ int Build(const CommandSpec& command, const Arguments& args, const Environment& 
   return kSuccess;
 }
 
-int RunParsed(const CommandSpec& command, const Arguments& args, const Environment& environment, std::ostream& out,
+int RunParsed(const CommandShape& command, const Arguments& args, const Environment& environment, std::ostream& out,
               std::ostream& err) {
   if (command.name == "build") return Build(command, args, environment, out, err);
   if (command.name == "inspect") {
@@ -293,7 +293,7 @@ int RunCommand(const std::vector<std::string>& args, const Environment& environm
   if (name == "--version") name = "version";
   if (name == "--help" || name == "-h") name = "help";
   auto command = std::find_if(std::begin(kCommands), std::end(kCommands),
-                              [&](const CommandSpec& spec) { return spec.name == name; });
+                              [&](const CommandShape& shape) { return shape.name == name; });
   if (command == std::end(kCommands)) return Usage(err, "unknown command \"" + name + "\"");
   Arguments parsed;
   std::string problem;

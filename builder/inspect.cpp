@@ -130,12 +130,15 @@ void PutProduct(toml::table& root, const format::SetupScript& s, const FlagWords
   product.insert("start-menu-folder", s.startMenuFolder);
   product.insert("shared-folder", s.sharedPath);
   product.insert("registry-key", s.productRegistry);
+  product.insert("install-folder-value", s.installFolderValue);
+  if (!s.productIcon.empty()) product.insert("icon", Stored(s.productIcon.size()));
   product.insert("excluded-systems", Words(WordsOfMask(kSystems, s.excludedSystems)));
   product.insert("shortcuts-for", Word(kShortcutModes, s.shortcutMode));
   PutSwitchOrText(product, "add-to-path", OptionValue(words, FindOption("product", "add-to-path")),
                   s.addToPathSubfolder);
   PutSwitchOrText(product, "desktop-folder", OptionValue(words, FindOption("product", "desktop-folder")),
                   s.desktopFolder);
+  if (!s.desktopFolderIcon.empty()) product.insert("desktop-folder-icon", Stored(s.desktopFolderIcon.size()));
   if (OptionValue(words, FindOption("master-product", ""))) {
     root.insert("master-product", toml::table{{"registry-name", s.masterRegistryName},
                                               {"display-name", s.masterDisplayName},
@@ -143,7 +146,7 @@ void PutProduct(toml::table& root, const format::SetupScript& s, const FlagWords
   }
 }
 
-// The icon and the version texts that the setup executable shows Windows.
+// The version texts that the setup executable shows Windows.
 void PutSetupIdentity(toml::table& root, std::span<const uint8_t> image) {
   std::vector<Resource> resources;
   std::string problem;
@@ -154,19 +157,22 @@ void PutSetupIdentity(toml::table& root, std::span<const uint8_t> image) {
       if (copyright) Put(root, "product", "copyright", *copyright);
     }
   }
-  if (std::optional<std::vector<uint8_t>> icon = FirstIconFile(resources)) {
-    Put(root, "product", "icon", Stored(icon->size()));
-  }
 }
 
 void PutInstaller(toml::table& root, const format::SetupScript& s) {
   Put(root, "installer", "automatic-mode", Word(kAutomaticModeRequests, s.automaticModeRequest));
   Put(root, "installer", "archive-source", Word(kArchiveSources, s.archiveFromFile));
+  Put(root, "installer", "reboot-marker", s.rebootMarker);
+  toml::table& upgrade = TableAt(root, "upgrade");
+  upgrade.insert("no-downgrade-below", s.noDowngradeBelow);
+  upgrade.insert("must-uninstall-below", s.mustUninstallBelow);
+  upgrade.insert("upgrade-warning-below", s.upgradeWarningBelow);
   toml::table& uninstaller = TableAt(root, "uninstaller");
   uninstaller.insert("file", s.uninstallerName);
   uninstaller.insert("subfolder", s.uninstallSubfolder);
   uninstaller.insert("registry-name", s.uninstallName);
   uninstaller.insert("support-offer", s.supportOffer);
+  if (!s.uninstallerIcon.empty()) uninstaller.insert("icon", Stored(s.uninstallerIcon.size()));
 }
 
 // The style most pages share, and the pages that differ from it.
@@ -201,7 +207,7 @@ void PutWizard(toml::table& root, const format::SetupScript& s) {
   wizard.insert("banner-text-color", ColorText(s.bannerTextColor));
   wizard.insert("side-picture-frame", Word(kSidePictureFrames, s.sidePictureFrame));
   wizard.insert("minimum-status-time", s.minimumStatusTime);
-  wizard.insert("progress-placement", s.progressPlacement);
+  wizard.insert("progress-placement", Word(kProgressPlacements, s.progressPlacement));
   wizard.insert("greeting-link", s.greetingLinkText);
   if (!s.greetingSound.empty()) wizard.insert("greeting-sound", Stored(s.greetingSound.size()));
   wizard.insert("password", s.password);
@@ -411,10 +417,7 @@ void PutAdvanced(toml::table& root, const format::SetupScript& s) {
   advanced.insert("text-54", s.text54);
   advanced.insert("greeting-page-text", s.greetingText);
   advanced.insert("block-48", HexText(s.block48));
-  for (auto [key, blob] : {std::pair{"data-block-46", &s.dataBlock46}, std::pair{"data-block-63", &s.dataBlock63},
-                           std::pair{"optional-blob", &s.optionalBlob}}) {
-    if (!blob->empty()) advanced.insert(key, Stored(blob->size()));
-  }
+  if (!s.optionalBlob.empty()) advanced.insert("optional-blob", Stored(s.optionalBlob.size()));
   advanced.insert("page-options", toml::table{{"first", Hex(s.pageOptions[0])}, {"second", Hex(s.pageOptions[1])}});
 }
 

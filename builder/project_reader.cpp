@@ -16,6 +16,7 @@
 #include "builder/windows_names.h"
 #include "builder/words.h"
 #include "format/checks.h"
+#include "format/icon_file.h"
 #include "format/narrow_text.h"
 #include "format/version_order.h"
 
@@ -119,15 +120,63 @@ void ReadSetupIdentity(ProjectContext& context) {
   identity.version = s.displayVersion;
   identity.publisher = s.publisher;
   identity.copyright = product.String("copyright", "");
-  if (product.Node("icon") == nullptr) return;
-  std::optional<format::Bytes> icon = context.ReadFile(product, "icon");
-  std::string problem = icon ? IconProblem(*icon) : std::string();
-  if (!problem.empty()) {
-    product.Report("icon", Quoted(product.String("icon", "")) + " is not an icon file: " + problem,
-                   "save the icon as .ico");
-  } else if (icon) {
-    identity.icon = std::move(*icon);
+  // The same .ico the list of installed programs shows, read and checked once.
+  identity.icon = s.productIcon;
+}
+
+// A registry value as the engine reads and writes it: a root it knows, a
+// key and a value name ("HKLM\Software\Acme\Folder").
+bool IsRegistryValuePath(std::string_view path) {
+  if (path.starts_with("\\")) path.remove_prefix(1);
+  std::size_t rootEnd = path.find('\\'), valueStart = path.rfind('\\');
+  if (rootEnd == std::string_view::npos || valueStart == rootEnd || valueStart + 1 == path.size()) return false;
+  std::string root(path.substr(0, rootEnd));
+  std::transform(root.begin(), root.end(), root.begin(), [](unsigned char c) { return std::toupper(c); });
+  return root == "HKLM" || root == "HKCU" || root == "HKCR" || root == "HKU" || root == "HKCC";
+}
+
+std::string RegistryValuePath(TableReader& reader, std::string_view key) {
+  std::string path = reader.String(key, "");
+  if (!path.empty() && !IsRegistryValuePath(path)) {
+    reader.Report(key, "bad registry value " + Quoted(path) + " for " + Quoted(key) + " in " + reader.label(),
+                  "write the root, the key and the value name, such as 'HKLM\\Software\\Acme\\InstallDir'");
+    return {};
   }
+  return path;
+}
+
+// A text that travels as one line of the script's settings.
+std::string SettingText(TableReader& reader, std::string_view key) {
+  std::string text = reader.String(key, "");
+  if (text.find_first_of("\r\n") != std::string::npos) {
+    reader.Report(key, Quoted(key) + " in " + reader.label() + " holds a line break", "write it on one line");
+    return {};
+  }
+  return text;
+}
+
+// An .ico file whose pictures the engine can turn into icon resources.
+std::optional<format::Bytes> ReadIcon(ProjectContext& context, TableReader& reader, std::string_view key) {
+  std::optional<format::Bytes> file = context.ReadFile(reader, key);
+  if (!file) return std::nullopt;
+  format::IconResources resources;
+  if (!format::IconResourcesOf(*file, 1, resources)) {
+    reader.Report(key, Quoted(key) + " in " + reader.label() + " is not an icon file", "save the icon as .ico");
+    return std::nullopt;
+  }
+  return file;
+}
+
+void ReadDesktopFolderIcon(ProjectContext& context, TableReader& product, bool desktopFolder) {
+  if (product.Node("desktop-folder-icon") == nullptr) return;
+  std::optional<format::Bytes> icon = ReadIcon(context, product, "desktop-folder-icon");
+  if (!icon) return;
+  if (!desktopFolder) {
+    product.Report("desktop-folder-icon", "a desktop folder icon without a desktop folder",
+                   "add desktop-folder = true or a folder name");
+    return;
+  }
+  context.project.script.desktopFolderIcon = std::move(*icon);
 }
 
 void ReadProduct(ProjectContext& context) {
@@ -146,6 +195,8 @@ void ReadProduct(ProjectContext& context) {
   s.startMenuFolder = product.String("start-menu-folder", "");
   s.sharedPath = product.String("shared-folder", "");
   s.productRegistry = product.String("registry-key", "");
+  s.installFolderValue = RegistryValuePath(product, "install-folder-value");
+  if (product.Node("icon") != nullptr) s.productIcon = ReadIcon(context, product, "icon").value_or(format::Bytes());
   s.excludedSystems = product.WordMask("excluded-systems", kSystems).value_or(0);
   s.shortcutMode = static_cast<uint8_t>(product.Word("shortcuts-for", kShortcutModes).value_or(1));
   bool addToPath = false, desktopFolder = false;
@@ -153,6 +204,7 @@ void ReadProduct(ProjectContext& context) {
   SwitchOrText(product, "desktop-folder", desktopFolder, s.desktopFolder);
   SetOption(context.flags, FindOption("product", "add-to-path"), addToPath);
   SetOption(context.flags, FindOption("product", "desktop-folder"), desktopFolder && s.desktopFolder.empty());
+  ReadDesktopFolderIcon(context, product, desktopFolder);
   if (s.installFolderRule.empty() && !s.productName.empty() && !IsFolderName(s.productName)) {
     product.Report("name", "the product name " + Quoted(s.productName) + " cannot name the installation folder",
                    "set install-folder to a folder name without \\ / : * ? \" < > |");
@@ -174,6 +226,15 @@ void ReadInstaller(ProjectContext& context) {
   format::SetupScript& s = context.project.script;
   s.automaticModeRequest = static_cast<uint8_t>(installer.Word("automatic-mode", kAutomaticModeRequests).value_or(0));
   s.archiveFromFile = static_cast<uint8_t>(installer.Word("archive-source", kArchiveSources).value_or(0));
+  s.rebootMarker = installer.Bool("reboot-marker", false);
+}
+
+void ReadUpgrade(ProjectContext& context) {
+  TableReader& upgrade = context.Section("upgrade");
+  format::SetupScript& s = context.project.script;
+  s.noDowngradeBelow = SettingText(upgrade, "no-downgrade-below");
+  s.mustUninstallBelow = SettingText(upgrade, "must-uninstall-below");
+  s.upgradeWarningBelow = SettingText(upgrade, "upgrade-warning-below");
 }
 
 void ReadUninstaller(ProjectContext& context) {
@@ -187,6 +248,9 @@ void ReadUninstaller(ProjectContext& context) {
   s.uninstallSubfolder = uninstaller.String("subfolder", "");
   s.uninstallName = uninstaller.String("registry-name", "");
   s.supportOffer = LimitedText(uninstaller, "support-offer", kMidStringLimit);
+  if (uninstaller.Node("icon") != nullptr) {
+    s.uninstallerIcon = ReadIcon(context, uninstaller, "icon").value_or(format::Bytes());
+  }
   if (context.options.sourceDateEpoch) s.uninstallerTime = TimeStampFromUnix(*context.options.sourceDateEpoch);
 }
 
@@ -256,7 +320,7 @@ void ReadWizard(ProjectContext& context, std::vector<std::string>& languages) {
   s.bannerTextColor = wizard.Color("banner-text-color").value_or(kBlack);
   s.sidePictureFrame = static_cast<uint8_t>(wizard.Word("side-picture-frame", kSidePictureFrames).value_or(3));
   s.minimumStatusTime = static_cast<uint16_t>(wizard.Integer("minimum-status-time", 0, 9999).value_or(0));
-  s.progressPlacement = static_cast<uint32_t>(wizard.Integer("progress-placement", 0, UINT32_MAX).value_or(0));
+  s.progressPlacement = wizard.Word("progress-placement", kProgressPlacements).value_or(0);
   s.greetingLinkText = LimitedText(wizard, "greeting-link", kMidStringLimit);
   if (wizard.Node("greeting-sound") != nullptr) {
     std::optional<format::Bytes> sound = context.ReadFile(wizard, "greeting-sound");
@@ -422,9 +486,8 @@ void ReadAdvanced(ProjectContext& context) {
   TableReader& options = context.Section("advanced.page-options");
   s.pageOptions[0] = static_cast<uint32_t>(options.Integer("first", 0, UINT32_MAX).value_or(0));
   s.pageOptions[1] = static_cast<uint32_t>(options.Integer("second", 0, UINT32_MAX).value_or(0));
-  for (auto [key, blob] : {std::pair{"data-block-46", &s.dataBlock46}, std::pair{"data-block-63", &s.dataBlock63},
-                           std::pair{"optional-blob", &s.optionalBlob}}) {
-    if (advanced.Node(key) != nullptr) *blob = context.ReadFile(advanced, key).value_or(format::Bytes());
+  if (advanced.Node("optional-blob") != nullptr) {
+    s.optionalBlob = context.ReadFile(advanced, "optional-blob").value_or(format::Bytes());
   }
   FlagWords set, clear;
   ReadFlagWords(context.Section("advanced.set-flags"), set);
@@ -524,6 +587,7 @@ void ReadProject(const fs::path& path, const ReadOptions& options, Project& proj
   ReadSetupIdentity(context);
   ReadMasterProduct(context);
   ReadInstaller(context);
+  ReadUpgrade(context);
   ReadUninstaller(context);
   ReadWizard(context, languages);
   ReadSummary(context);

@@ -23,11 +23,6 @@ void Append16(std::vector<uint8_t>& out, uint16_t value) {
   out.push_back(static_cast<uint8_t>(value >> 8));
 }
 
-void Append32(std::vector<uint8_t>& out, uint32_t value) {
-  Append16(out, static_cast<uint16_t>(value));
-  Append16(out, static_cast<uint16_t>(value >> 16));
-}
-
 bool IsOfType(const Resource& resource, uint16_t type) { return resource.type == ResourceId{type, {}}; }
 
 // The image numbers an icon group refers to.
@@ -98,31 +93,6 @@ void AddVersion(std::vector<Resource>& resources, const SetupIdentity& identity)
 }
 
 }  // namespace
-
-std::optional<std::vector<uint8_t>> FirstIconFile(const std::vector<Resource>& resources) {
-  auto group = std::find_if(resources.begin(), resources.end(),
-                            [](const Resource& r) { return IsOfType(r, resource_type::kGroupIcon); });
-  if (group == resources.end() || group->data.size() < kIconHeaderSize) return std::nullopt;
-  std::vector<uint16_t> numbers = GroupImages(*group);
-  std::vector<uint8_t> icon(group->data.begin(), group->data.begin() + kIconHeaderSize);
-  icon[4] = static_cast<uint8_t>(numbers.size());
-  icon[5] = static_cast<uint8_t>(numbers.size() >> 8);
-  std::vector<uint8_t> images;
-  uint32_t offset = static_cast<uint32_t>(kIconHeaderSize + numbers.size() * kIconEntrySize);
-  for (std::size_t i = 0; i < numbers.size(); ++i) {
-    const Resource* image = nullptr;
-    for (const Resource& r : resources) {
-      if (IsOfType(r, resource_type::kIcon) && r.name == ResourceId{numbers[i], {}}) image = &r;
-    }
-    if (image == nullptr) return std::nullopt;
-    std::span<const uint8_t> entry(group->data.data() + kIconHeaderSize + i * kGroupEntrySize, 12);
-    icon.insert(icon.end(), entry.begin(), entry.end());
-    Append32(icon, offset + static_cast<uint32_t>(images.size()));
-    images.insert(images.end(), image->data.begin(), image->data.end());
-  }
-  icon.insert(icon.end(), images.begin(), images.end());
-  return icon;
-}
 
 std::string IconProblem(std::span<const uint8_t> icon) {
   if (icon.size() < kIconHeaderSize || Load16(icon, 0) != 0 || Load16(icon, 2) != 1 || Load16(icon, 4) == 0) {

@@ -3,7 +3,6 @@
 // elevation prompt show the product rather than the engine: the product's
 // icon and a version resource made from the project.
 #include <cstdint>
-#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -24,12 +23,6 @@ struct SetupIdentity {
 // that counts its images, and each image inside the file. Empty for a good
 // one.
 std::string IconProblem(std::span<const uint8_t> icon);
-
-// The .ico file of the first icon group among `resources` (the icon
-// Explorer shows): the group's entries with the image offsets in place of
-// the image numbers, then the images. Nothing without an icon group or
-// when an image is missing.
-std::optional<std::vector<uint8_t>> FirstIconFile(const std::vector<Resource>& resources);
 
 // `engine` with the product's version resource in place of any it had, and
 // the product's icon in place of its first icon group (the one Explorer

@@ -44,6 +44,9 @@ constexpr Word kPageNameWords[] = {
 constexpr Word kSidePictureFrameWords[] = {{"none", 0}, {"sunken", 1}, {"border", 2}, {"sunken-unless-white", 3}};
 constexpr Word kTextPositionWords[] = {{"none", 0},        {"top-left", 1},      {"top-center", 2},  {"top-right", 3},
                                        {"bottom-left", 4}, {"bottom-center", 5}, {"bottom-right", 6}};
+// Where the progress page stands within the screen's work area.
+constexpr Word kProgressPlacementWords[] = {{"center", 0},      {"top-center", 1},  {"bottom-center", 2}, {"top-left", 3},
+                                            {"top-right", 4},   {"bottom-left", 5}, {"bottom-right", 6}};
 constexpr Word kPictureFitWords[] = {{"stretch", 0}, {"fit", 1}, {"whole-multiple", 2}, {"tile", 3}};
 constexpr Word kSystemWords[] = {
     {"other", 0x1},
@@ -80,8 +83,12 @@ constexpr Word kRegistryActionWords[] = {
     {"delete-now-and-at-uninstall", 5},
     {"delete-at-uninstall", 2},
 };
-constexpr Word kCloseActionWords[] = {{"close", 0}, {"quit", 1}, {"ask", 2}, {"end-process", 3}};
-constexpr Word kCloseWhenWords[] = {{"install", 0x1}, {"uninstall", 0x2}};
+constexpr Word kCloseActionWords[] = {{"close", format::close_action::kClose},
+                                      {"quit", format::close_action::kQuit},
+                                      {"ask", format::close_action::kAsk},
+                                      {"end-process", format::close_action::kEndProcess}};
+constexpr Word kCloseWhenWords[] = {{"install", format::close_when::kInstall},
+                                    {"uninstall", format::close_when::kUninstall}};
 constexpr Word kDeleteConditionWords[] = {
     {"always", 0},      {"version-equals", 1}, {"version-at-least", 2}, {"version-at-most", 3},
     {"size-equals", 4}, {"size-at-least", 5},  {"size-at-most", 6},
@@ -115,6 +122,7 @@ const WordTable kPageStyles = kPageStyleWords;
 const WordTable kPageNames = kPageNameWords;
 const WordTable kSidePictureFrames = kSidePictureFrameWords;
 const WordTable kTextPositions = kTextPositionWords;
+const WordTable kProgressPlacements = kProgressPlacementWords;
 const WordTable kPictureFits = kPictureFitWords;
 const WordTable kSystems = kSystemWords;
 const WordTable kArchiveSources = kArchiveSourceWords;

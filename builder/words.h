@@ -32,6 +32,7 @@ extern const WordTable kPageStyles;
 extern const WordTable kPageNames;  // index into SetupScript::pageStyles
 extern const WordTable kSidePictureFrames;
 extern const WordTable kTextPositions;
+extern const WordTable kProgressPlacements;
 extern const WordTable kPictureFits;
 extern const WordTable kSystems;  // bits of the excluded-systems mask
 extern const WordTable kArchiveSources;

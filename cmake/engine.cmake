@@ -14,12 +14,16 @@ add_library(palisade_engine STATIC
   core/ts_format.cpp
   core/ts_memory.cpp
   core/ts_registry.cpp
+  core/ts_resources.cpp
   core/ts_security.cpp
+  core/ts_shortcut.cpp
   core/ts_system.cpp
   core/ts_text.cpp
   core/ts_texts.cpp
+  core/ts_deferred.cpp
   core/ts_tree.cpp
   core/ts_vector.cpp
+  core/ts_window.cpp
   app/command_line.cpp
   app/entry.cpp
   app/exit.cpp
@@ -48,14 +52,19 @@ add_library(palisade_engine STATIC
   actions/registry.cpp
   actions/restore_point.cpp
   actions/shortcuts.cpp
+  actions/summary_choices.cpp
   ui/background_layout.cpp
   ui/background_paint.cpp
   ui/background_settings.cpp
   ui/background_window.cpp
   ui/bitmap_file.cpp
   ui/crash_report.cpp
+  ui/dialog_look.cpp
   ui/message_box.cpp
+  ui/page.cpp
+  ui/page_rules.cpp
   ui/progress.cpp
+  ui/summary.cpp
   ui/wizard.cpp
   uninstall/deferred.cpp
   uninstall/existing_install.cpp
@@ -77,7 +86,26 @@ target_compile_options(palisade_engine PRIVATE ${PALISADE_SIZE_FLAGS} -Wall -Wex
 target_link_libraries(palisade_engine PUBLIC palisade_format
   ole32 oleaut32 shell32 shlwapi advapi32 user32 gdi32 kernel32)
 
+# The pages' pictures are drawn by a small program built for this machine,
+# so that every bitmap in the engine comes from source.
+find_program(PALISADE_HOST_CXX NAMES g++ c++ REQUIRED)
+set(PALISADE_ART_DIR "${CMAKE_BINARY_DIR}/art")
+set(PALISADE_ART_BITMAPS side.bmp banner.bmp tick.bmp no_entry.bmp folder_search.bmp retry.bmp)
+list(TRANSFORM PALISADE_ART_BITMAPS PREPEND "${PALISADE_ART_DIR}/")
+add_custom_command(OUTPUT ${PALISADE_ART_BITMAPS}
+  COMMAND ${CMAKE_COMMAND} -E make_directory "${PALISADE_ART_DIR}"
+  COMMAND ${PALISADE_HOST_CXX} -std=c++17 -O2 -o "${PALISADE_ART_DIR}/make_art" "${CMAKE_SOURCE_DIR}/ui/art/make_art.cpp"
+  COMMAND "${PALISADE_ART_DIR}/make_art" "${PALISADE_ART_DIR}"
+  DEPENDS ui/art/make_art.cpp
+  COMMENT "Drawing the pages' pictures")
+add_custom_target(palisade_art DEPENDS ${PALISADE_ART_BITMAPS})
+set(PALISADE_PAGE_RESOURCES "${PALISADE_ART_BITMAPS};${CMAKE_SOURCE_DIR}/ui/pages.rc")
+set_source_files_properties(app/palisade-engine.rc PROPERTIES
+  OBJECT_DEPENDS "${PALISADE_PAGE_RESOURCES};${CMAKE_SOURCE_DIR}/app/palisade-engine.manifest")
+
 add_executable(palisade-engine WIN32 app/main.cpp app/palisade-engine.rc)
+add_dependencies(palisade-engine palisade_art)
+target_include_directories(palisade-engine PRIVATE "${PALISADE_ART_DIR}")
 target_link_libraries(palisade-engine PRIVATE palisade_engine)
 target_link_options(palisade-engine PRIVATE -municode -s ${PALISADE_STATIC_LINK})
 set_target_properties(palisade-engine PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${PALISADE_BIN_DIR}")

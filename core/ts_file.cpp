@@ -155,4 +155,8 @@ int64_t File::Size() {
   return size.QuadPart;
 }
 
+bool WriteIniValue(const WText& path, const wchar_t* section, const wchar_t* key, const WText& value) {
+  return WritePrivateProfileStringW(section, key, value.c_str(), path.c_str()) != 0;
+}
+
 }  // namespace ts

@@ -63,4 +63,8 @@ class File {
   DWORD lastErrorCode_ = 0;
 };
 
+// Sets one key of an ".ini" file such as a folder's "Desktop.ini",
+// creating the file and the section when needed.
+bool WriteIniValue(const WText& path, const wchar_t* section, const wchar_t* key, const WText& value);
+
 }  // namespace ts

@@ -1,7 +1,10 @@
 #pragma once
 // Registry access in the notation the script uses: a root ("HKLM", "HKCU",
-// "HKCR", "HKU", "HKCC") and a path.
+// "HKCR", "HKU", "HKCC", "HKDD") and a path.
 #include <windows.h>
+
+#include <cstdint>
+#include <vector>
 
 #include "core/ts_text.h"
 
@@ -12,6 +15,10 @@ namespace ts {
 // Null for an unknown root.
 HKEY RootKeyOf(const WText& path, WText& rest);
 
+// The root of a key path written "\ROOT\sub-key", or "\ROOT" for the root
+// itself, with `subkey` set to what follows; null for any other text.
+HKEY RegistryPathRoot(const WText& path, WText& subkey);
+
 // Reads a text value named by "ROOT\key\...\value"; false when the root is
 // unknown, the value is missing or it is not a text.
 bool ReadRegistryValuePath(const WText& path, WText& text);
@@ -20,6 +27,15 @@ bool ReadRegistryValuePath(const WText& path, WText& text);
 // when the value is missing or it is not a text.
 bool ReadRegistryText(HKEY root, const WText& key, const WText& value, WText& text);
 
+// Deletes the key with all its sub-keys, in the view given (0 or a
+// KEY_WOW64_ flag). A key that is not there counts as deleted.
+LONG DeleteKeyTree(HKEY root, const WText& subkey, REGSAM view);
+// Deletes the key only when it holds neither values nor sub-keys;
+// ERROR_DIR_NOT_EMPTY otherwise.
+LONG DeleteEmptyKey(HKEY root, const WText& subkey, REGSAM view);
+
+// The names of a key's sub-keys; none when it cannot be opened.
+std::vector<WText> SubkeyNames(HKEY root, const WText& subkey);
 
 // An open registry key, closed with the object.
 class RegistryKey {
@@ -35,10 +51,18 @@ class RegistryKey {
 
   LONG SetText(const WText& name, const WText& text, DWORD type = REG_SZ);
   LONG SetNumber(const WText& name, DWORD number);
+  LONG SetData(const WText& name, DWORD type, const std::vector<uint8_t>& data);
+  bool HasValue(const WText& name) const;
   // Missing already counts as deleted.
   LONG DeleteValue(const WText& name);
   bool ReadText(const WText& name, WText& text) const;
+  // The text, or empty when the value is missing or not a text.
+  WText Text(const WText& name) const;
   bool ReadNumber(const WText& name, DWORD& number) const;
+  // A multi-string value as its list of texts; false when it is missing or
+  // of another type.
+  bool ReadTexts(const WText& name, std::vector<WText>& texts) const;
+  LONG SetTexts(const WText& name, const std::vector<WText>& texts);
 
  private:
   void Close();

@@ -59,16 +59,45 @@ HMODULE LoadSystemLibrary(const wchar_t* name) {
 // debugger-less listeners.
 void TraceRun(const WText& line) { OutputDebugStringA(("Palisade: " + Utf8FromWide(line) + "\n").c_str()); }
 
-bool EnablePrivilege(const wchar_t* name) {
+namespace {
+
+bool AdjustPrivilege(const wchar_t* name, DWORD attributes) {
   HANDLE token = nullptr;
   if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) return false;
   TOKEN_PRIVILEGES privileges = {};
   privileges.PrivilegeCount = 1;
-  privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+  privileges.Privileges[0].Attributes = attributes;
   bool ok = LookupPrivilegeValueW(nullptr, name, &privileges.Privileges[0].Luid) &&
             AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr) && GetLastError() == ERROR_SUCCESS;
   CloseHandle(token);
   return ok;
+}
+
+// An empty working folder leaves the caller's; SW_SHOWDEFAULT leaves the
+// window as the program opens it.
+bool Start(const WText& commandLine, const WText& workingFolder, WORD show, PROCESS_INFORMATION& process) {
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  if (show != SW_SHOWDEFAULT) {
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = show;
+  }
+  WText command = commandLine;  // the system may write into it
+  return CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup, &process) != 0;
+}
+
+}  // namespace
+
+bool EnablePrivilege(const wchar_t* name) { return AdjustPrivilege(name, SE_PRIVILEGE_ENABLED); }
+bool DisablePrivilege(const wchar_t* name) { return AdjustPrivilege(name, 0); }
+
+bool RestartWindows(bool force, DWORD reason) {
+  constexpr wchar_t kShutdownPrivilege[] = L"SeShutdownPrivilege";
+  if (!EnablePrivilege(kShutdownPrivilege)) return false;
+  bool requested = ExitWindowsEx(EWX_REBOOT | (force ? EWX_FORCE : EWX_FORCEIFHUNG), reason) != 0;
+  DisablePrivilege(kShutdownPrivilege);
+  return requested;
 }
 
 bool ExpandEnvironmentText(const WText& text, WText& expanded) {
@@ -86,13 +115,30 @@ INT_PTR OpenWithShell(const WText& file, const wchar_t* verb) {
   return reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, verb, file.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
 }
 
-WText ProgramFolderOf(const WText& commandLine) {
+void SplitCommandLine(const WText& commandLine, WText& program, WText& arguments) {
+  program.clear();
+  arguments.clear();
   size_t start = commandLine.find_first_not_of(L" \t");
-  if (start == WText::npos) return {};
+  if (start == WText::npos) return;
   bool quoted = commandLine[start] == L'"';
   if (quoted) ++start;
   size_t end = commandLine.find_first_of(quoted ? L"\"" : L" \t", start);
-  WText program = commandLine.substr(start, end == WText::npos ? WText::npos : end - start);
+  program = commandLine.substr(start, end == WText::npos ? WText::npos : end - start);
+  if (end == WText::npos) return;
+  size_t rest = commandLine.find_first_not_of(L" \t", end + 1);
+  if (rest == WText::npos) return;
+  size_t last = commandLine.find_last_not_of(L" \t");
+  arguments = commandLine.substr(rest, last + 1 - rest);
+}
+
+WText ProgramOf(const WText& commandLine) {
+  WText program, arguments;
+  SplitCommandLine(commandLine, program, arguments);
+  return program;
+}
+
+WText ProgramFolderOf(const WText& commandLine) {
+  WText program = ProgramOf(commandLine);
   size_t slash = program.find_last_of(L'\\');
   if (slash == WText::npos) return {};
   // "C:" alone would name the drive's current folder, not its root.
@@ -100,17 +146,55 @@ WText ProgramFolderOf(const WText& commandLine) {
 }
 
 bool StartProcess(const WText& commandLine, const WText& workingFolder) {
+  PROCESS_INFORMATION process = {};
+  if (!Start(commandLine, workingFolder, SW_SHOWDEFAULT, process)) return false;
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return true;
+}
+
+namespace {
+
+void PumpMessages() {
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+}
+
+}  // namespace
+
+bool RunAndWait(const WText& commandLine, const WText& workingFolder, bool hidden, DWORD* exitCode) {
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
+  if (hidden) {
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+  }
   PROCESS_INFORMATION process = {};
   WText command = commandLine;  // the system may write into it
-  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, hidden ? CREATE_NO_WINDOW : 0, nullptr,
                       workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup, &process)) {
     return false;
   }
   CloseHandle(process.hThread);
+  while (MsgWaitForMultipleObjects(1, &process.hProcess, FALSE, INFINITE, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
+    PumpMessages();
+  }
+  if (exitCode && !GetExitCodeProcess(process.hProcess, exitCode)) *exitCode = static_cast<DWORD>(-1);
   CloseHandle(process.hProcess);
   return true;
+}
+
+WText ShortPath(const WText& path) {
+  DWORD length = GetShortPathNameW(path.c_str(), nullptr, 0);
+  if (!length) return path;
+  WText shortPath(length, L'\0');
+  length = GetShortPathNameW(path.c_str(), shortPath.data(), length);
+  if (!length || length >= shortPath.size()) return path;
+  shortPath.resize(length);
+  return shortPath;
 }
 
 void NotifyFolderChanged(const WText& folder) {

@@ -26,8 +26,20 @@ HMODULE LoadSystemLibrary(const wchar_t* name);
 // a log viewer or the tests can follow what a run does.
 void TraceRun(const WText& line);
 
+// The reason given for a restart that an installation asks for: planned,
+// by an application, for its installation.
+inline constexpr DWORD kPlannedInstallationReason = 0x80040002;
+
+// Asks Windows to restart, with the shutdown privilege held for the request
+// only. Without `force` a program that does not answer is closed, one that
+// asks to wait is waited for. False when the privilege or the request is
+// refused.
+bool RestartWindows(bool force, DWORD reason);
+
 // Enables a privilege in the process token; false when it could not be had.
 bool EnablePrivilege(const wchar_t* name);
+// Disables it again once the step that needed it is done.
+bool DisablePrivilege(const wchar_t* name);
 
 // A function of a DLL that the process has loaded already, looked up at run
 // time so that the installer still starts on systems that lack it; null there.
@@ -42,15 +54,32 @@ Function LoadedFunction(const wchar_t* module, const char* name) {
 // the user lacks the right, which the verb "runas" may overcome.
 INT_PTR OpenWithShell(const WText& file, const wchar_t* verb);
 
-// The folder of the program that a command line starts: its first token (a
-// double-quoted stretch, or the text up to the first blank) up to its last
-// backslash; empty when the program is named without a folder.
+// A command line's program, its first token (a double-quoted stretch
+// without its quotes, or the text up to the first blank), and the rest,
+// without the blanks around it.
+void SplitCommandLine(const WText& commandLine, WText& program, WText& arguments);
+
+// The folder of the program that a command line starts: its first token up
+// to its last backslash; empty when the program is named without a folder.
 WText ProgramFolderOf(const WText& commandLine);
+// The program that a command line starts: its first token, without quotes.
+WText ProgramOf(const WText& commandLine);
 
 // Starts a command line and does not wait for it; false, with the system's
 // error in GetLastError, when it could not be started. An empty working
 // folder leaves the caller's.
 bool StartProcess(const WText& commandLine, const WText& workingFolder);
+
+// Starts a command line and waits for it to end, handling the thread's
+// window messages meanwhile so that the installer's windows stay
+// responsive; `hidden` gives it no visible window. False, with the system's
+// error in GetLastError, when it could not be started; otherwise
+// `exitCode`, when given, receives its exit code.
+bool RunAndWait(const WText& commandLine, const WText& workingFolder, bool hidden, DWORD* exitCode = nullptr);
+
+// The short (8.3) form of an existing path, which a command interpreter
+// takes without quotes; the path itself when the system has none.
+WText ShortPath(const WText& path);
 
 // Tells the shell that what a folder holds has changed, so that a window
 // showing it (the desktop) shows the change.

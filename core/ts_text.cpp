@@ -45,6 +45,8 @@ WText WideFromCodePage1252(std::string_view text) {
   return wide;
 }
 
+Text CodePage1252FromWide(std::wstring_view wide) { return CodePageFromWide(1252, wide); }
+
 WText WithCrLf(std::wstring_view text) {
   WText result;
   result.reserve(text.size() + 2);

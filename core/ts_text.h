@@ -21,6 +21,8 @@ Text AnsiFromWide(std::wstring_view wide);
 // Code page 1252 (Western European), the same on every machine whatever its
 // ANSI code page; the five bytes it leaves undefined keep their values.
 WText WideFromCodePage1252(std::string_view text);
+// Characters that code page 1252 lacks become "?".
+Text CodePage1252FromWide(std::wstring_view wide);
 
 // Turns every lone line feed into CR LF, leaving existing CR LF pairs alone.
 WText WithCrLf(std::wstring_view text);

@@ -88,4 +88,18 @@ bool DeleteTree(const WText& folder, const std::vector<WText>& keep) {
   return DeleteTreeKeeping(LongPath(folder), kept, holdsKept);
 }
 
+std::vector<WText> MatchingFiles(const WText& pattern) {
+  std::vector<WText> files;
+  size_t slash = pattern.find_last_of(L'\\');
+  if (slash == WText::npos) return files;
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW(pattern.c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return files;
+  do {
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) files.push_back(pattern.substr(0, slash + 1) + found.cFileName);
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  return files;
+}
+
 }  // namespace ts

@@ -1,5 +1,6 @@
 #pragma once
-// Deleting a folder with everything in it.
+// Folders and what they hold: deleting a folder whole, listing the files
+// that a pattern names.
 #include <vector>
 
 #include "core/ts_text.h"
@@ -15,5 +16,9 @@ namespace ts {
 // seconds. False when anything other than the kept files and their folders
 // stayed.
 bool DeleteTree(const WText& folder, const std::vector<WText>& keep = {});
+
+// The files that `pattern` names: a full path whose last step may hold the
+// wildcards "*" and "?". Folders are not listed.
+std::vector<WText> MatchingFiles(const WText& pattern);
 
 }  // namespace ts

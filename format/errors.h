@@ -65,6 +65,7 @@ enum class Error : int32_t {
 
   // Other script lists.
   kBadFirewallLine = 90,          // a firewall line does not have exactly four fields
+  kBadConditionalVersion = 65,    // a conditional-delete rule of a version kind holds no version text
   kBadRegistrationValueType = 200,  // an extra registration value has an unknown type code
 };
 

@@ -3,6 +3,7 @@
 #include "format/checks.h"
 #include "format/narrow_text.h"
 #include "format/product_flags.h"
+#include "format/script_blocks.h"
 
 namespace palisade::format {
 namespace {
@@ -162,7 +163,7 @@ void WriteAppearance(const SetupScript& s, ScriptWriter& w) {
   }
   w.CompactBytes(s.greetingSound, "greeting sound");
   w.Compact(s.desktopFolder, "desktop folder");
-  w.Blob(s.dataBlock46, "data block 46");
+  w.Blob(IconBlock(s), "icons");
 }
 
 void WriteBehaviour(const SetupScript& s, ScriptWriter& w) {
@@ -235,7 +236,9 @@ void WriteLists(const SetupScript& s, ScriptWriter& w) {
   }
 
   w.Mid(s.supportOffer, "support offer");
-  w.Blob(s.dataBlock63, "data block 63");
+  Bytes settings;
+  w.Require(WriteSettingsBlock(s, settings), "settings: a value with a line break");
+  w.Blob(settings, "settings");
 
   w.Require(s.closeRules.size() <= static_cast<size_t>(kCloseRuleListRule.max), "close rules");
   for (const CloseRule& rule : s.closeRules) {
@@ -341,7 +344,7 @@ void ReadAppearance(ScriptReader& r, SetupScript& s) {
   }
   s.greetingSound = r.CompactBytes();
   s.desktopFolder = r.Compact();
-  s.dataBlock46 = r.Blob();
+  ReadIconBlock(r.Blob(), s);
 }
 
 void ReadBehaviour(ScriptReader& r, SetupScript& s) {
@@ -427,7 +430,7 @@ Error ReadRegistrationValues(ScriptReader& r, SetupScript& s) {
     value.data = r.Compact();
   }
   s.supportOffer = r.Mid();
-  s.dataBlock63 = r.Blob();
+  ReadSettingsBlock(r.Blob(), s);
   return Error::kNone;
 }
 

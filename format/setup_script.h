@@ -72,12 +72,30 @@ struct RegistrationValue {
   std::string data;
 };
 
+// What a close rule does with a window it names.
+namespace close_action {
+inline constexpr uint8_t kClose = 0;
+inline constexpr uint8_t kQuit = 1;
+inline constexpr uint8_t kAsk = 2;  // the user is asked to close it
+inline constexpr uint8_t kEndProcess = 3;
+}  // namespace close_action
+
+// The bits of a close rule's when-mask.
+namespace close_when {
+inline constexpr uint8_t kInstall = 0x1;
+// Kept for the uninstaller, which applies it before it asks to go on.
+inline constexpr uint8_t kUninstall = 0x2;
+// Only the uninstaller sets it, on the rules that ask: those wait until
+// the user has said to go on.
+inline constexpr uint8_t kUninstallAsking = 0x4;
+}  // namespace close_when
+
 struct CloseRule {
   std::string windowClass;
   std::string windowTitle;
   std::string applicationName;
-  uint8_t action = 0;
-  uint8_t options = 0;
+  uint8_t action = 0;   // close_action
+  uint8_t options = 0;  // close_when bits
 };
 
 struct SetupScript {
@@ -135,7 +153,10 @@ struct SetupScript {
   std::string masterMinimumVersion;
   Bytes greetingSound;  // WAV data
   std::string desktopFolder;
-  Bytes dataBlock46;
+  // Field 46: icons as .ico file bytes; empty when the script carries none.
+  Bytes productIcon;      // "product.ico", shown in the list of installed programs
+  Bytes uninstallerIcon;  // "uninstall.ico", and the stripped uninstaller's own icon
+  Bytes desktopFolderIcon;  // the icon of the product's folder on the desktop
   std::array<std::string, kBatchCount> batches;
   std::array<uint8_t, 20> block48{};
   uint32_t excludedSystems = 0;  // mask of system bits
@@ -166,7 +187,12 @@ struct SetupScript {
   std::u16string pinName;
   std::vector<RegistrationValue> registrationValues;
   std::string supportOffer;
-  Bytes dataBlock63;
+  // Field 63: settings that have no field of their own.
+  std::string noDowngradeBelow;     // `NoDowngradeBelow`: the lowest version that may replace this one
+  std::string mustUninstallBelow;   // an earlier version below it must be uninstalled first; empty: any
+  std::string upgradeWarningBelow;  // the upgrade warning is for earlier versions below it; empty: any
+  std::string installFolderValue;   // a registry value path (HKLM\Software\Acme\Folder) that receives the folder
+  bool rebootMarker = false;        // "reboot.dat" waits in the folder until the next restart
   std::vector<CloseRule> closeRules;
   std::vector<std::u16string> languageNames;
   // messages[number][language]

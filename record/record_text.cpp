@@ -24,12 +24,6 @@ constexpr char kAssociationSeparator[] = "~!~";
 constexpr int kAssociationFields = 4;
 constexpr int kMaxMessageNumber = 1000;
 constexpr uint8_t kConditionalDeleteAtUninstall = 0x8;
-constexpr uint8_t kCloseRuleAsk = 2;
-// When-masks of the rules the uninstaller reads back: its first pass, before
-// the user confirms, closes windows; the rules that ask the user wait for
-// the second pass, after the confirmation.
-constexpr uint8_t kCloseFirstPass = 2;
-constexpr uint8_t kCloseSecondPass = 4;
 
 enum class Section {
   kEntries,
@@ -344,7 +338,10 @@ class DataReader {
     rule.windowClass = Utf8FromStoredText(fields[0]);
     rule.windowTitle = Utf8FromStoredText(fields[1]);
     rule.applicationName = Utf8FromStoredText(fields[2]);
-    rule.options = rule.action == kCloseRuleAsk ? kCloseSecondPass : kCloseFirstPass;
+    // The uninstaller's first pass, before the user confirms, closes
+    // windows; the rules that ask the user wait for the second.
+    rule.options = rule.action == format::close_action::kAsk ? format::close_when::kUninstallAsking
+                                                             : format::close_when::kUninstall;
     data_.closeRules.Add(std::move(rule));
   }
 

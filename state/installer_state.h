@@ -8,6 +8,7 @@
 #include "core/ts_core.h"
 #include "format/setup_script.h"
 #include "state/follow_ups.h"
+#include "state/installation_type.h"
 
 namespace palisade {
 
@@ -34,8 +35,17 @@ struct CommandLineValues {
 // Where the installation folder comes from once the script is read.
 enum class InstallFolderSource {
   kFolder,    // installFolder holds it
-  kRegistry,  // installFolder names a registry value, read at the folder phase
+  kRegistry,  // a registry value names it: installFolder holds the value's path until the folder phase reads it
   kMaster,    // the master product's folder, found by the master-product check
+};
+
+// What the user checked on the summary page, carried out at the end of the
+// run; all false unless the page set them.
+struct SummaryChoices {
+  bool openDocument = false;
+  bool launchProgram = false;
+  bool viewLog = false;
+  bool openSecond = false;
 };
 
 struct InstallerState {
@@ -55,6 +65,7 @@ struct InstallerState {
   // An existing installation is being replaced (reinstallation, upgrade or
   // downgrade), as the existing-installation check found.
   bool replacesInstallation = false;
+  InstallationType installationType = InstallationType::kFirst;
   // A file waits for the next restart to be replaced or deleted.
   bool restartRequired = false;
   // Folders known to be the product's though not made by the step that uses
@@ -65,15 +76,29 @@ struct InstallerState {
   std::set<ts::WText> productFolders;
   // The bytes of every file the file phase wrote.
   uint64_t installedBytes = 0;
+  // The bytes that the product's files take, shown on the folder page.
+  uint64_t requiredBytes = 0;
   // What the file phase hands on to the steps after it.
   FileFollowUps followUps;
+  // `SharedFiles`: the shared files this product counts as a user of, as
+  // the earlier installation left the list and as this run extends it;
+  // quoted items in the stored form, ";" between them.
+  ts::Text sharedFileList;
   InstallFolderSource installFolderSource = InstallFolderSource::kFolder;
+  // The folder page may not change the folder: it is the master product's,
+  // the one a registry value names, or the earlier installation's.
+  bool installFolderFixed = false;
   // The installation folder is on a removable disk, a CD-ROM or a RAM disk.
   bool portable = false;
+  SummaryChoices summaryChoices;
   HWND backgroundWindow = nullptr;
   HWND openPage = nullptr;
 };
 
 extern InstallerState g_installer;
+
+// A file waits for the next restart: an installation ends with the restart
+// question as if the script had asked for it, an uninstallation with its own.
+void RequireRestart();
 
 }  // namespace palisade

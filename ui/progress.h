@@ -4,13 +4,20 @@
 // page shows them while it is open. Every change is also written to the
 // debugger output ("Palisade: status 62", "Palisade: progress 21"), where
 // tests and support can follow a run.
+#include <windows.h>
+
 #include "core/ts_text.h"
 
 namespace palisade {
 
+// Opens the modeless progress page, unless the run is silent or the script
+// asks for no progress page. Its Cancel asks whether to stop and, on Yes,
+// aborts the run; it is disabled while uninstalling and when the script
+// forbids cancelling. While it is open Windows may not log off or shut down.
 void OpenProgressPage();
 void CloseProgressPage();
-void ShowSummaryPage();
+// The open progress page, or null.
+HWND ProgressPage();
 
 // Shows message `number` as the status. Unless the run is automatic, the
 // previous status first stays up for the script's minimum status time,

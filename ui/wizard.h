@@ -9,11 +9,13 @@ namespace palisade {
 bool ChooseLanguage();
 // The greeting: message 1 under the caption of message 65.
 bool ShowGreeting();
-// The password page, for a script that sets a password.
+// The password page, for a script that sets a password. A wrong password
+// keeps the page open.
 bool AskPassword();
-// The license text of the chosen language, to be accepted.
+// The licence pages: the language's own text, then each licence text of
+// the script; false as soon as one is declined.
 bool ShowLicensePage();
-// The readme text of the chosen language.
+// The readme pages, in the same way.
 bool ShowReadmePage();
 // The folder page; sets the installation folder.
 bool ChooseInstallFolder();
@@ -22,5 +24,8 @@ bool ChooseStartMenuFolder();
 // The uninstaller's support offer for the address; true when the user takes
 // it (the uninstallation then stops with nothing removed).
 bool TakeSupportOffer(const ts::WText& address);
+// The must-uninstall confirmation of an earlier installation; true when the
+// user chose to uninstall it.
+bool ConfirmMustUninstall();
 
 }  // namespace palisade

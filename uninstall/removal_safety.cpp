@@ -40,6 +40,9 @@ ts::WText ProfilesFolder() {
 }
 
 const wchar_t* const kSystemHives[] = {L"SYSTEM", L"SAM", L"SECURITY", L"HARDWARE", L"BCD00000000"};
+// Keys below Software that hold every program's settings, never one
+// product's own.
+const wchar_t* const kSharedSoftwareKeys[] = {L"Microsoft", L"Classes", L"Policies", L"Wow6432Node"};
 
 }  // namespace
 
@@ -63,6 +66,15 @@ bool IsRemovableFile(const ts::WText& path, const std::vector<ts::WText>& machin
   ts::WText folder = path.substr(0, path.find_last_of(L'\\'));
   if (IsProtectedFolder(folder, machineFolders)) return false;
   return windowsFolder.empty() || !IsSameOrAncestor(Folded(windowsFolder), Folded(path));
+}
+
+bool IsPortableRootShortcut(const ts::WText& path, const ts::WText& installFolder, bool portable) {
+  constexpr std::wstring_view kLinkExtension = L".lnk";
+  bool inRoot = IsPlainLocalPath(path) && path.find(L'\\', 3) == ts::WText::npos;
+  bool sameDrive = installFolder.size() >= 2 && _wcsnicmp(path.c_str(), installFolder.c_str(), 2) == 0;
+  bool link = path.size() > 3 + kLinkExtension.size() &&
+              _wcsicmp(path.c_str() + path.size() - kLinkExtension.size(), kLinkExtension.data()) == 0;
+  return portable && inRoot && sameDrive && link;
 }
 
 bool GoesThroughLink(const ts::WText& path) {
@@ -111,12 +123,30 @@ std::vector<ts::WText> ProtectedFolders() {
 
 bool IsRemovableRegistryKey(const ts::WText& path) {
   ts::WText rest;
-  if (!ts::RootKeyOf(path, rest)) return false;
-  size_t firstStep = rest.find(L'\\');
-  if (firstStep == ts::WText::npos || firstStep + 1 >= rest.size()) return false;
-  ts::WText hive = rest.substr(0, firstStep);
+  HKEY root = ts::RootKeyOf(path, rest);
+  if (!root) return false;
+  // Below HKEY_USERS the first step is a user's whole hive.
+  if (root == HKEY_USERS) {
+    size_t hive = rest.find(L'\\');
+    rest = hive == ts::WText::npos ? ts::WText() : rest.substr(hive + 1);
+  }
+  std::vector<ts::WText> steps;
+  for (size_t start = 0;;) {
+    size_t end = rest.find(L'\\', start);
+    steps.push_back(rest.substr(start, end == ts::WText::npos ? ts::WText::npos : end - start));
+    if (end == ts::WText::npos) break;
+    start = end + 1;
+  }
+  if (steps.size() < 2) return false;
+  for (const ts::WText& step : steps) {
+    if (step.empty()) return false;
+  }
   for (const wchar_t* system : kSystemHives) {
-    if (_wcsicmp(hive.c_str(), system) == 0) return false;
+    if (_wcsicmp(steps[0].c_str(), system) == 0) return false;
+  }
+  bool sharedKey = steps.size() == 2 && _wcsicmp(steps[0].c_str(), L"Software") == 0;
+  for (const wchar_t* shared : kSharedSoftwareKeys) {
+    if (sharedKey && _wcsicmp(steps[1].c_str(), shared) == 0) return false;
   }
   return true;
 }

@@ -27,6 +27,12 @@ bool IsProtectedFolder(const ts::WText& folder, const std::vector<ts::WText>& pr
 bool IsRemovableFile(const ts::WText& path, const std::vector<ts::WText>& machineFolders,
                      const ts::WText& windowsFolder);
 
+// The shortcut that a portable installation keeps in its drive's root
+// folder: a link file directly in the root of the installation folder's
+// drive, when that installation is portable. No other file in a drive root
+// is ever removed.
+bool IsPortableRootShortcut(const ts::WText& path, const ts::WText& installFolder, bool portable);
+
 // True when the path, or a folder on the way to it, is a symbolic link or a
 // junction: deleting through it would reach whatever the link points at.
 bool GoesThroughLink(const ts::WText& path);
@@ -46,7 +52,9 @@ std::vector<ts::WText> MachineFolders();
 std::vector<ts::WText> ProtectedFolders();
 
 // A registry key that an uninstaller may delete: at least two steps below
-// its root, and not in the hives that hold the machine's configuration.
+// its root (below a user's hive in HKEY_USERS), without an empty step, not
+// in the hives that hold the machine's configuration, and not one of the
+// keys below Software that every program shares.
 bool IsRemovableRegistryKey(const ts::WText& path);
 
 }  // namespace palisade

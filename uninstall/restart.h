@@ -1,9 +1,11 @@
 #pragma once
-// Restarting the machine when the installation needs it.
+// Restarting the machine when the run needs it.
 
 namespace palisade {
 
-// Restarts with the reason of a planned application installation.
+// Asks Windows to restart, with the reason of a planned application
+// installation; programs that do not answer are closed. A request that
+// Windows refuses is not reported: the run ends as it would have.
 void RestartMachine();
 
 }  // namespace palisade

@@ -69,8 +69,24 @@ bool StartHidden(const ts::WText& batch) {
 
 }  // namespace
 
+ts::WText BatchCommandLine(const ts::WText& commandLine) {
+  ts::WText line;
+  bool quoted = false;
+  for (wchar_t c : commandLine) {
+    if (c == L'"') quoted = !quoted;
+    if (c == L'%') {
+      line += L'%';
+    } else if (!quoted && (c == L'^' || c == L'&' || c == L'|' || c == L'<' || c == L'>')) {
+      line += L'^';
+    }
+    line += c;
+  }
+  return line;
+}
+
 ts::WText SelfDeletionCommands(const ts::WText& uninstaller, const ts::WText& installFolder,
-                               const ts::WText& uninstallSubfolder, const ts::WText& batch, bool wholeInstallFolder) {
+                               const ts::WText& uninstallSubfolder, const ts::WText& batch, bool wholeInstallFolder,
+                               const ts::WText& thenStart) {
   ts::WText commands = ts::Format(L":Repeat\r\ndel \"%s\"\r\nif exist \"%s\" goto Repeat\r\nCHOICE /T 3 /D Y\r\n",
                                   uninstaller.c_str(), uninstaller.c_str());
   ts::WText subfolder = uninstallSubfolder;
@@ -81,15 +97,19 @@ ts::WText SelfDeletionCommands(const ts::WText& uninstaller, const ts::WText& in
     subfolder = slash == ts::WText::npos ? ts::WText() : subfolder.substr(0, slash);
   }
   commands += (wholeInstallFolder ? L"rd /s /q \"" : L"rd \"") + installFolder + L"\"\r\n";
+  if (!thenStart.empty()) {
+    ts::WText folder = ts::ProgramFolderOf(thenStart);
+    commands += L"start \"\" " + (folder.empty() ? L"" : L"/D \"" + folder + L"\" ") + BatchCommandLine(thenStart) + L"\r\n";
+  }
   commands += L"del \"" + batch + L"\"\r\n";
   return commands;
 }
 
 bool DeleteUninstaller(const ts::WText& uninstaller, const ts::WText& installFolder,
-                       const ts::WText& uninstallSubfolder, bool wholeInstallFolder) {
+                       const ts::WText& uninstallSubfolder, bool wholeInstallFolder, const ts::WText& thenStart) {
   ts::WText batch = ts::TempFolder() + L"\\" + kBatchName;
   bool whole = wholeInstallFolder && IsRemovableFolder(installFolder, ProtectedFolders());
-  ts::WText commands = SelfDeletionCommands(uninstaller, installFolder, uninstallSubfolder, batch, whole);
+  ts::WText commands = SelfDeletionCommands(uninstaller, installFolder, uninstallSubfolder, batch, whole, thenStart);
   return WriteBatch(batch, EncodedBatch(commands)) && StartHidden(batch);
 }
 

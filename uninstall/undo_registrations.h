@@ -10,10 +10,16 @@ namespace palisade {
 
 void RemoveAssociations(const ts::Vector<RecordedAssociation>& associations);
 void RemoveFonts(const ts::WText& productFonts);
-void UnpinFromTaskbar();
+// The entries of the record that are taskbar pins, unpinned by the shell.
+void UnpinFromTaskbar(const ts::Vector<ts::Text>& entries);
 void RemovePackages(const ts::Vector<ts::Text>& packages);
-void RemoveProductKey(const ts::WText& productRegistry);
-void RemoveMergeLines(const ts::WText& mergeText);
+// The product's key below Software, in the machine's hive and in every
+// user's, with its sub-keys, then its parents while they are empty. The
+// 64-bit view for a 64-bit product.
+void RemoveProductKey(const ts::WText& productRegistry, bool product64);
+// The values of the [Registry2] lines whose action removes them, then the
+// keys that the lines name when nothing is left in them, deepest first.
+void RemoveMergeLines(const ts::WText& mergeText, bool product64);
 void RemoveFirewallExceptions(const ts::Vector<ts::Text>& firewall);
 void RemoveDrivers(const ts::Vector<ts::Text>& drivers);
 

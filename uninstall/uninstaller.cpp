@@ -41,10 +41,6 @@ constexpr REGSAM kKeyAccess = 0x2000F;
 constexpr int kMaxParentSteps = 50;
 constexpr int kMaxProgramGroupSteps = 20;
 constexpr unsigned kPause = 700;
-// When-mask bits of the close rules: before the confirmation, and the rules
-// that ask the user, after it.
-constexpr uint8_t kCloseBeforeAsking = 2;
-constexpr uint8_t kCloseAfterAsking = 4;
 constexpr int kEntriesProgressStart = 11;
 constexpr int kEntriesProgressSpan = 81;
 
@@ -164,7 +160,9 @@ void ReportLeftOver(const ts::WText& path) {
 // recorded for the next run.
 // True when the file was deleted now.
 bool RemoveFile(const ts::WText& path, const std::vector<ts::WText>& machineFolders) {
-  if (!IsRemovableFile(path, machineFolders, ts::WindowsFolder()) || GoesThroughLink(path)) {
+  bool allowed = IsRemovableFile(path, machineFolders, ts::WindowsFolder()) ||
+                 IsPortableRootShortcut(path, g_installer.installFolder, g_installer.portable);
+  if (!allowed || GoesThroughLink(path)) {
     AddToFailureSummary(L"Not removed, because the record names it in a way that is not allowed: " + path + L"\r\n");
     return false;
   }
@@ -198,13 +196,7 @@ void RemoveRegistryValue(const ts::WText& path) {
 void RemoveRegistryKey(const ts::WText& path, REGSAM view) {
   ts::WText rest;
   HKEY root = ts::RootKeyOf(path, rest);
-  if (!root || !IsRemovableRegistryKey(path)) return;
-  RegDeleteKeyExW(root, rest.c_str(), view, 0);
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(root, rest.c_str(), 0, KEY_ALL_ACCESS | view, &key) != ERROR_SUCCESS) return;
-  RegDeleteTreeW(key, nullptr);
-  RegCloseKey(key);
-  RegDeleteKeyExW(root, rest.c_str(), view, 0);
+  if (root && IsRemovableRegistryKey(path)) ts::DeleteKeyTree(root, rest, view);
 }
 
 void ProcessEntries(const UninstallData& data, std::vector<ts::WText>& folders, std::set<ts::WText>& deleted) {
@@ -344,7 +336,7 @@ void UndoRegistrationsBeforeFiles(const Registration& registration, const Uninst
   if (!HighFlag(high::kKeepLogOnUninstall)) DeleteFileW(InstallLogPath(registration.uninstallFolder).c_str());
   ReleaseSharedFiles(registration.sharedFiles, g_installer.portable);
   DeleteUninstallValue(registration, L"SharedFiles");
-  UnpinFromTaskbar();
+  UnpinFromTaskbar(data.entries);
   HoldStatus(kPause);
   if (!data.packages.Empty()) {
     SetStatus(108);
@@ -357,8 +349,11 @@ void UndoRegistrationsBeforeFiles(const Registration& registration, const Uninst
 void UndoRegistrationsAfterFiles(const Registration& registration, const UninstallData& data) {
   SetStatus(69);
   SetProgress(95);
-  if (!registration.productRegistry.empty()) RemoveProductKey(registration.productRegistry);
-  if (!data.mergeText.empty()) RemoveMergeLines(data.mergeText);
+  if (!registration.productRegistry.empty()) {
+    RemoveProductKey(registration.productRegistry, registration.product64);
+    DeleteUninstallValue(registration, L"ProductRegistry");
+  }
+  if (!data.mergeText.empty()) RemoveMergeLines(data.mergeText, registration.product64);
   SetProgress(96);
   if (!data.firewall.Empty()) RemoveFirewallExceptions(data.firewall);
   SetProgress(97);
@@ -417,8 +412,7 @@ bool End() {
       (g_installer.flags.automatic || Ask(MessageWithTags(74), MessageWithTags(20)))) {
     RestartMachine();
   }
-  const ts::WText& program = g_installer.commandLine.runAfterInstall;
-  if (!program.empty()) ts::StartProcess(program, ts::ProgramFolderOf(program));
+  // The program of /r: starts when the uninstaller has gone (app/entry.cpp).
   return true;
 }
 
@@ -430,12 +424,12 @@ bool Uninstall(const ts::WText& productName) {
   ShowUninstallerBackground(registration.keyPath, registration.uninstallFolder);
   UninstallData data;
   if (!ReadRecord(registration, data)) return false;
-  CloseApplicationsForUninstall(kCloseBeforeAsking);
+  CloseApplicationsForUninstall(format::close_when::kUninstall);
   if (!g_installer.flags.automatic && !Ask(MessageWithTags(53), MessageWithTags(55))) Abort();
   if (!g_installer.flags.automatic && !registration.supportOffer.empty() && TakeSupportOffer(registration.supportOffer)) {
     return false;
   }
-  CloseApplicationsForUninstall(kCloseAfterAsking);
+  CloseApplicationsForUninstall(format::close_when::kUninstallAsking);
   Remove(registration, data);
   return End();
 }

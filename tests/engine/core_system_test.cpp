@@ -28,6 +28,30 @@ TEST(ProgramFolderOf, FolderOfTheFirstToken) {
   for (const ProgramCase& c : cases) EXPECT_EQ(ts::ProgramFolderOf(c.commandLine), c.folder) << c.commandLine;
 }
 
+struct SplitCase {
+  const wchar_t* commandLine;
+  const wchar_t* program;
+  const wchar_t* arguments;
+};
+
+TEST(SplitCommandLine, ProgramAndTheRest) {
+  const SplitCase cases[] = {
+      {L"C:\\Tools\\viewer.exe /open  a.txt ", L"C:\\Tools\\viewer.exe", L"/open  a.txt"},
+      {L" \"C:\\Program Files\\Acme\\notes.exe\" \"C:\\My Files\\a.txt\"", L"C:\\Program Files\\Acme\\notes.exe",
+       L"\"C:\\My Files\\a.txt\""},
+      {L"\"C:\\Program Files\\Acme\\notes.exe\"", L"C:\\Program Files\\Acme\\notes.exe", L""},
+      {L"\"C:\\Program Files\\unclosed.exe --x", L"C:\\Program Files\\unclosed.exe --x", L""},
+      {L"notes.exe\t-v", L"notes.exe", L"-v"},
+      {L"   ", L"", L""},
+  };
+  for (const SplitCase& c : cases) {
+    ts::WText program = L"stale", arguments = L"stale";
+    ts::SplitCommandLine(c.commandLine, program, arguments);
+    EXPECT_EQ(program, c.program) << ts::Utf8FromWide(c.commandLine);
+    EXPECT_EQ(arguments, c.arguments) << ts::Utf8FromWide(c.commandLine);
+  }
+}
+
 // The machine field of a PE file: 0x14C for 32-bit, 0x8664 for 64-bit x86.
 WORD MachineOf(const ts::WText& path) {
   ts::File file;

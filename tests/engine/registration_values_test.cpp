@@ -21,6 +21,7 @@ format::SetupScript Script() {
   script.topColor = 0x112233;
   script.bottomColor = 0x445566;
   script.copyrightColor = 0x00C08040;
+  script.noDowngradeBelow = "7.0";
   return script;
 }
 
@@ -34,6 +35,7 @@ RegistrationFacts Facts() {
   facts.installedBytes = 5000;
   facts.installDate = L"20261207";
   facts.displayTitle = L"Acme Notes Setup";
+  facts.displayIcon = L"C:\\Program Files\\Acme\\uninstall\\product.ico";
   return facts;
 }
 
@@ -73,6 +75,8 @@ TEST(UninstallKeyValues, CommandLinesNamesAndNumbers) {
   EXPECT_EQ(values[L"|BottomColor"].kind, Kind::kNumber);
   EXPECT_EQ(values[L"|MonoColor"].number, 0u);
   EXPECT_EQ(values[L"|InstallDate"].text, L"20261207");
+  EXPECT_EQ(values[L"|NoDowngradeBelow"].text, L"7.0");
+  EXPECT_EQ(values[L"|DisplayIcon"].text, L"C:\\Program Files\\Acme\\uninstall\\product.ico");
 }
 
 TEST(UninstallKeyValues, FirstAndLastInTheirOrder) {
@@ -98,6 +102,8 @@ TEST(UninstallKeyValues, EmptyTextsAndZeroNumbersAreDeleted) {
       {"shortcuts for one user", [](format::SetupScript& s, auto&) { s.shortcutMode = 0; }, L"|ShortcutMode"},
       {"one colour", [](format::SetupScript& s, auto&) { s.bottomColor = s.topColor; }, L"|BottomColor"},
       {"no bitmap", [](auto&, auto&) {}, L"|BitmapTPI"},
+      {"no product icon written", [](auto&, RegistrationFacts& f) { f.displayIcon.clear(); }, L"|DisplayIcon"},
+      {"no downgrade floor", [](format::SetupScript& s, auto&) { s.noDowngradeBelow.clear(); }, L"|NoDowngradeBelow"},
   };
   for (const DeletionCase& c : cases) {
     format::SetupScript script = Script();

@@ -87,5 +87,51 @@ TEST(IsRemovableRegistryKey, ProductKeysOnly) {
   EXPECT_FALSE(IsRemovableRegistryKey(L"\\HKLM"));
 }
 
+struct RootShortcutCase {
+  const wchar_t* path;
+  bool portable;
+  bool removable;
+};
+
+TEST(IsPortableRootShortcut, OnlyALinkInThePortableDrivesRoot) {
+  const RootShortcutCase cases[] = {
+      {L"E:\\Acme Notes.lnk", true, true},
+      {L"e:\\Acme Notes.LNK", true, true},
+      {L"E:\\Acme Notes.lnk", false, false},
+      {L"C:\\Acme Notes.lnk", true, false},
+      {L"E:\\boot.ini", true, false},
+      {L"E:\\.lnk", true, false},
+      {L"E:\\Tools\\Acme.lnk", true, false},
+      {L"E:\\..\\Acme.lnk", true, false},
+      {L"E:Acme.lnk", true, false},
+  };
+  for (const RootShortcutCase& c : cases) {
+    EXPECT_EQ(IsPortableRootShortcut(c.path, L"E:\\Acme", c.portable), c.removable) << ts::Utf8FromWide(c.path);
+  }
+}
+
+struct KeyCase {
+  const wchar_t* path;
+  bool removable;
+};
+
+TEST(IsRemovableRegistryKey, NeitherSharedKeysNorEmptyStepsNorAUsersWholeHive) {
+  const KeyCase cases[] = {
+      {L"\\HKLM\\Software\\Microsoft", false},
+      {L"\\HKCU\\software\\classes", false},
+      {L"\\HKLM\\Software\\Policies", false},
+      {L"\\HKLM\\Software\\Wow6432Node", false},
+      {L"\\HKLM\\Software\\Microsoft\\Acme", true},
+      {L"\\HKLM\\Software\\Classes\\.acme", true},
+      {L"\\HKLM\\Software\\\\Acme", false},
+      {L"\\HKLM\\Software\\Acme\\", false},
+      {L"\\HKU\\S-1-5-21-0-0-0-1000\\Software", false},
+      {L"\\HKU\\S-1-5-21-0-0-0-1000\\Software\\Microsoft", false},
+      {L"\\HKU\\S-1-5-21-0-0-0-1000\\Software\\Acme", true},
+      {L"\\HKU\\.DEFAULT\\Software\\Acme", true},
+  };
+  for (const KeyCase& c : cases) EXPECT_EQ(IsRemovableRegistryKey(c.path), c.removable) << ts::Utf8FromWide(c.path);
+}
+
 }  // namespace
 }  // namespace palisade

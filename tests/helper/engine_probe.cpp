@@ -6,13 +6,17 @@
 //
 // ACTION: ok, retrycancel, yesnocancel (a notice with those buttons), ask,
 // two (two notices in a row), abort, hold-mutex (takes the installers'
-// mutex and keeps it while a notice is open), hold-file PATH (keeps the file
+// mutex and keeps it while a notice is open), must-uninstall (the
+// must-uninstall confirmation: 1001 or 1003), hold-file PATH (keeps the file
 // open, shared with no one, while a notice is open), load NAME (loads a DLL
 // by name the way any program does, without the engine's restriction of the
 // search; result 1 when it was loaded). Prints "result N" for each box.
 // deny-key SUBKEY and read-only-key SUBKEY give a key of HKEY_LOCAL_MACHINE
 // an access list that lets no one in, or lets everyone only read it; they
-// print "result 0" on success.
+// print "result 0" on success. icon-group PATH gives the size of the icon
+// group 1 of the executable at PATH (0 when it has none). end-class CLASS
+// applies a close rule that ends the process of every window of that class,
+// and prints "result 0" once it is back.
 #include <windows.h>
 #include <sddl.h>
 
@@ -22,9 +26,11 @@
 #include <cstdio>
 #include <string>
 
+#include "actions/close_apps.h"
 #include "app/gates.h"
 #include "state/installer_state.h"
 #include "ui/message_box.h"
+#include "ui/wizard.h"
 
 namespace palisade {
 namespace {
@@ -79,6 +85,15 @@ int LockKey(const std::wstring& subkey, const wchar_t* accessList) {
   return static_cast<int>(error);
 }
 
+int IconGroupSize(const std::wstring& path) {
+  HMODULE image = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  if (!image) return -1;
+  HRSRC group = FindResourceW(image, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(14));
+  int size = group ? static_cast<int>(SizeofResource(image, group)) : 0;
+  FreeLibrary(image);
+  return size;
+}
+
 int Run(const std::wstring& action, const wchar_t* argument) {
   if (action == L"ok") return ShowMessage(L"Probe text", L"Probe", MB_OK);
   if (action == L"retrycancel") return ShowMessage(L"Probe text", L"Probe", MB_RETRYCANCEL | MB_ICONWARNING);
@@ -89,10 +104,18 @@ int Run(const std::wstring& action, const wchar_t* argument) {
     return ShowMessage(L"Second", L"Probe", MB_RETRYCANCEL);
   }
   if (action == L"abort") Abort();
+  if (action == L"must-uninstall") return ConfirmMustUninstall() ? 1001 : 1003;
   if (action == L"hold-file" && argument) return HoldFile(argument);
   if (action == L"deny-key" && argument) return LockKey(argument, L"D:P");
   if (action == L"read-only-key" && argument) return LockKey(argument, L"D:P(A;;KR;;;WD)");
   if (action == L"load" && argument) return LoadLibraryW(argument) ? 1 : 0;
+  if (action == L"icon-group" && argument) return IconGroupSize(argument);
+  if (action == L"end-class" && argument) {
+    g_installer.script.closeRules = {{ts::Utf8FromWide(argument), "", "", format::close_action::kEndProcess,
+                                      format::close_when::kInstall}};
+    CloseRunningApplications();
+    return 0;
+  }
   if (action == L"hold-mutex") {
     if (!AcquireSingleInstanceMutex()) return -1;
     return ShowMessage(L"Holding the mutex", L"Probe", MB_OK);
@@ -107,6 +130,7 @@ int wmain(int argc, wchar_t** argv) {
   using namespace palisade;
   _setmode(_fileno(stdout), _O_BINARY);  // lines end in "\n" as the tests expect
   g_installer.defaultCaption = L"Palisade Setup";
+  g_installer.instance = GetModuleHandleW(nullptr);
   g_installer.script.languageNames = {u"English"};
   g_installer.script.messages.assign(kMessageCount, std::vector<std::u16string>(1));
   for (int i = 1; i < argc; ++i) {

@@ -7,13 +7,27 @@
 //   wintest press ID (--caption TEXT | --class NAME) [--timeout MS]
 //   wintest gone  (--caption TEXT | --class NAME) [--timeout MS]
 //   wintest hide  (--caption TEXT | --class NAME) [--timeout MS]
+//   wintest close (--caption TEXT | --class NAME) [--timeout MS]
+//   wintest endsession (--caption TEXT | --class NAME) [--timeout MS]
+//   wintest state ID (--caption TEXT | --class NAME) [--timeout MS]
+//   wintest settext ID TEXT (--caption TEXT | --class NAME) [--timeout MS]
+//   wintest select ID INDEX (--caption TEXT | --class NAME) [--timeout MS]
+//   wintest watch ID (--caption TEXT | --class NAME) [--timeout MS]
 //   wintest list
 //   wintest capture FILE
+//
+// state prints a control's "enabled", "visible" and, for buttons, "checked"
+// and, for progress bars, "position", one "name value" a line. settext sets
+// an edit's text as typing would (the page hears of the change); select
+// picks a list's entry as a click would. watch prints every position that a
+// progress bar takes until its window is gone. endsession asks the window
+// whether Windows may log off ("answer 1") or not ("answer 0").
 //
 // Output is UTF-8, one item per line, texts escaped so that each stays on
 // its line. `capture` writes what the screen shows to FILE as a 24-bit
 // bottom-up .bmp. Exit code 0 on success, 1 on failure or timeout, 2 on bad usage.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <optional>
 #include <string>
@@ -24,6 +38,9 @@ namespace {
 
 constexpr DWORD kDefaultTimeoutMs = 20000;
 constexpr DWORD kPollIntervalMs = 50;
+// Fine enough to see every position of a bar that holds each for a tenth of
+// a second or more.
+constexpr DWORD kWatchIntervalMs = 5;
 // A hung engine must fail the test, not hang it.
 constexpr UINT kSendTimeoutMs = 2000;
 constexpr int kMaxClassNameLength = 256;
@@ -39,6 +56,12 @@ constexpr wchar_t kUsage[] =
     L"       wintest press ID (--caption TEXT | --class NAME) [--timeout MS]\n"
     L"       wintest gone (--caption TEXT | --class NAME) [--timeout MS]\n"
     L"       wintest hide (--caption TEXT | --class NAME) [--timeout MS]\n"
+    L"       wintest close (--caption TEXT | --class NAME) [--timeout MS]\n"
+    L"       wintest endsession (--caption TEXT | --class NAME) [--timeout MS]\n"
+    L"       wintest state ID (--caption TEXT | --class NAME) [--timeout MS]\n"
+    L"       wintest settext ID TEXT (--caption TEXT | --class NAME) [--timeout MS]\n"
+    L"       wintest select ID INDEX (--caption TEXT | --class NAME) [--timeout MS]\n"
+    L"       wintest watch ID (--caption TEXT | --class NAME) [--timeout MS]\n"
     L"       wintest list\n"
     L"       wintest capture FILE\n";
 
@@ -292,13 +315,13 @@ int Rects(const Options& options) {
   return kSuccess;
 }
 
-bool IsButton(HWND window) { return lstrcmpiW(ClassName(window).c_str(), L"Button") == 0; }
+bool IsClass(HWND window, const wchar_t* name) { return lstrcmpiW(ClassName(window).c_str(), name) == 0; }
 
 // Several pages may reuse an id; the one the user can see is the one meant.
-HWND FindButton(HWND window, int id) {
+HWND FindControl(HWND window, int id, const wchar_t* className = nullptr) {
   HWND hidden = nullptr;
   for (HWND child : ChildWindows(window)) {
-    if (GetDlgCtrlID(child) != id || !IsButton(child)) continue;
+    if (GetDlgCtrlID(child) != id || (className && !IsClass(child, className))) continue;
     if (IsWindowVisible(child)) return child;
     if (!hidden) hidden = child;
   }
@@ -308,10 +331,97 @@ HWND FindButton(HWND window, int id) {
 int Press(int id, const Options& options) {
   HWND window = WaitForVisible(options.target, options.timeoutMs);
   if (!window) return Fail(NotAppeared(options.target, options.timeoutMs));
-  HWND button = FindButton(window, id);
+  HWND button = FindControl(window, id, L"Button");
   const bool posted = button ? PostMessageW(button, BM_CLICK, 0, 0)
                              : PostMessageW(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
   if (!posted) return Fail(L"could not post to window " + HandleText(button ? button : window));
+  return kSuccess;
+}
+
+std::optional<LRESULT> Ask(HWND control, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
+  DWORD_PTR answer = 0;
+  if (!SendMessageTimeoutW(control, message, wParam, lParam, SMTO_ABORTIFHUNG, kSendTimeoutMs, &answer)) {
+    return std::nullopt;
+  }
+  return static_cast<LRESULT>(answer);
+}
+
+// Waits for the window, then for its control.
+HWND WaitForControl(const Options& options, int id, std::wstring& problem) {
+  HWND window = WaitForVisible(options.target, options.timeoutMs);
+  if (!window) {
+    problem = NotAppeared(options.target, options.timeoutMs);
+    return nullptr;
+  }
+  HWND control = FindControl(window, id);
+  if (!control) problem = L"no control " + std::to_wstring(id) + L" in the window with " + Describe(options.target);
+  return control;
+}
+
+int State(int id, const Options& options) {
+  std::wstring problem;
+  HWND control = WaitForControl(options, id, problem);
+  if (!control) return Fail(problem);
+  PrintLine(L"enabled " + std::to_wstring(IsWindowEnabled(control) ? 1 : 0));
+  PrintLine(L"visible " + std::to_wstring(IsWindowVisible(control) ? 1 : 0));
+  if (IsClass(control, L"Button")) PrintLine(L"checked " + std::to_wstring(Ask(control, BM_GETCHECK).value_or(-1)));
+  if (IsClass(control, L"msctls_progress32")) {
+    PrintLine(L"position " + std::to_wstring(Ask(control, PBM_GETPOS).value_or(-1)));
+  }
+  return kSuccess;
+}
+
+int SetText(int id, const std::wstring& text, const Options& options) {
+  std::wstring problem;
+  HWND control = WaitForControl(options, id, problem);
+  if (!control) return Fail(problem);
+  if (!Ask(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()))) return Fail(L"the control did not answer");
+  return kSuccess;
+}
+
+int Select(int id, int index, const Options& options) {
+  std::wstring problem;
+  HWND list = WaitForControl(options, id, problem);
+  if (!list) return Fail(problem);
+  if (Ask(list, LB_SETCURSEL, static_cast<WPARAM>(index)).value_or(LB_ERR) == LB_ERR) {
+    return Fail(L"the list has no entry " + std::to_wstring(index));
+  }
+  PostMessageW(GetParent(list), WM_COMMAND, MAKEWPARAM(id, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+  return kSuccess;
+}
+
+// Each position once, in the order the bar takes them.
+int Watch(int id, const Options& options) {
+  std::wstring problem;
+  HWND bar = WaitForControl(options, id, problem);
+  if (!bar) return Fail(problem);
+  LRESULT last = -1;
+  const DWORD start = GetTickCount();
+  while (IsWindow(bar) && GetTickCount() - start < options.timeoutMs) {
+    std::optional<LRESULT> position = Ask(bar, PBM_GETPOS);
+    if (position && *position != last) {
+      PrintLine(std::to_wstring(*position));
+      last = *position;
+    }
+    Sleep(kWatchIntervalMs);
+  }
+  return kSuccess;
+}
+
+// What the window's close box does.
+int Close(const Options& options) {
+  HWND window = WaitForVisible(options.target, options.timeoutMs);
+  if (!window) return Fail(NotAppeared(options.target, options.timeoutMs));
+  if (!PostMessageW(window, WM_CLOSE, 0, 0)) return Fail(L"could not post to window " + HandleText(window));
+  return kSuccess;
+}
+
+int AskToEndSession(const Options& options) {
+  HWND window = WaitForVisible(options.target, options.timeoutMs);
+  if (!window) return Fail(NotAppeared(options.target, options.timeoutMs));
+  std::optional<LRESULT> answer = Ask(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF);
+  if (!answer) return Fail(L"the window did not answer");
+  PrintLine(L"answer " + std::to_wstring(*answer ? 1 : 0));
   return kSuccess;
 }
 
@@ -398,7 +508,27 @@ int Capture(const wchar_t* path) {
   return complete ? kSuccess : Fail(std::wstring(L"could not write ") + path);
 }
 
+// Commands of the form: command ID [VALUE] options.
+int RunControlCommand(std::wstring_view command, int argc, wchar_t** argv) {
+  const bool withValue = command == L"settext" || command == L"select";
+  const int first = withValue ? 4 : 3;
+  if (argc < first) return BadUsage();
+  const std::optional<DWORD> id = ParseDecimal(argv[2], 0xFFFF);
+  const std::optional<Options> options = ParseOptions(argc, argv, first);
+  if (!id || !options) return BadUsage();
+  const int control = static_cast<int>(*id);
+  if (command == L"state") return State(control, *options);
+  if (command == L"watch") return Watch(control, *options);
+  if (command == L"settext") return SetText(control, argv[3], *options);
+  const std::optional<DWORD> index = ParseDecimal(argv[3], 0xFFFF);
+  if (!index) return BadUsage();
+  return Select(control, static_cast<int>(*index), *options);
+}
+
 int RunWindowCommand(std::wstring_view command, int argc, wchar_t** argv) {
+  if (command == L"state" || command == L"settext" || command == L"select" || command == L"watch") {
+    return RunControlCommand(command, argc, argv);
+  }
   if (command == L"press") {
     if (argc < 3) return BadUsage();
     const std::optional<DWORD> id = ParseDecimal(argv[2], 0xFFFF);
@@ -413,6 +543,8 @@ int RunWindowCommand(std::wstring_view command, int argc, wchar_t** argv) {
   if (command == L"rects") return Rects(*options);
   if (command == L"gone") return Gone(*options);
   if (command == L"hide") return Hide(*options);
+  if (command == L"close") return Close(*options);
+  if (command == L"endsession") return AskToEndSession(*options);
   return BadUsage();
 }
 

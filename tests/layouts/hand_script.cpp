@@ -65,7 +65,13 @@ HandScript::HandScript() {
   f[43].Compact("3.0");                         //   minimum version
   f[44].CompactU32(kHandGreetingSound);             // greeting sound, 255 bytes: FF FF FF000000
   f[45].Compact("Acme");                        // DesktopFolder
-  f[46].Blob("\x01\x04\x00\x00\x00ICON"sv);     // data block: a product icon record
+  f[46].I32(22);                                // data block of icons, 22 bytes
+  f[46].U8(1);                                  //   record kind: product icon
+  f[46].U32(6);                                 //   its length
+  f[46].Raw("\x00\x00\x01\x00P1"sv);            //   its .ico bytes
+  f[46].U8(2);                                  //   record kind: uninstaller icon
+  f[46].U32(6);                                 //   its length
+  f[46].Raw("\x00\x00\x01\x00U2"sv);            //   its .ico bytes
   f[47].Compact("echo pre");                    // Pre-Installation Batch
   f[47].Compact("echo post");                   //   Post-Installation Batch
   f[47].Compact("echo exit");                   //   Installation-Exit Batch
@@ -167,7 +173,8 @@ HandScript::HandScript() {
   f[61].U8(4);                                  //   type: number
   f[61].Compact("3");                           //   data
   f[62].Mid("support");                         // SupportOffer
-  f[63].Blob("NoDowngradeBelow=2.0\r\nRebootMarker=1"); // data block
+  f[63].I32(static_cast<int32_t>(kHandSettings.size())); // data block of settings, one "Name=Value" line each
+  f[63].Raw(kHandSettings);                     //   (the lines: kHandSettings)
   f[64].Narrow("AcmeNotesMain");                // close rule 1: window class
   f[64].Narrow("*Acme");                        //   window title
   f[64].Narrow("Acme Notes");                   //   application name

@@ -19,6 +19,14 @@ inline const std::string kHandMergeFileText = "[HKEY_CURRENT_USER\\Software\\Acm
 // 255 bytes, whose low length byte 0xFF asks for FF FF and a u32 length
 // (field 44).
 inline const std::string kHandGreetingSound = "RIFF" + std::string(251, '\x7F');
+// The settings block (field 63): UTF-8 lines, CR LF between them, none after
+// the last.
+inline const std::string kHandSettings =
+    "NoDowngradeBelow=2.0\r\n"                           // NoDowngradeBelow
+    "MustUninstallBelow=1.5\r\n"                         // MustUninstallBelow
+    "UpgradeWarningBelow=1.2\r\n"                        // UpgradeWarningBelow
+    "InstallFolderValue=HKLM\\Software\\Acme\\Folder\r\n"  // InstallFolderValue
+    "RebootMarker=1";                                    // RebootMarker
 
 class HandScript {
  public:

@@ -43,9 +43,9 @@ std::vector<Example> TomlExamples(const std::string& document) {
 }
 
 // Keys whose texts name files of the project.
-const std::set<std::string> kFileKeys = {"from",          "license",       "readme",        "picture",
-                                         "greeting-sound", "icon",          "file",          "data-block-46",
-                                         "data-block-63", "optional-blob"};
+const std::set<std::string> kFileKeys = {"from", "license",       "readme",         "picture",
+                                         "icon", "greeting-sound", "file",           "optional-blob",
+                                         "desktop-folder-icon"};
 
 std::vector<uint8_t> StandIn(const fs::path& path) {
   std::string extension = path.extension().string();

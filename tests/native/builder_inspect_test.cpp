@@ -28,9 +28,11 @@ install-folder = "Acme\\Notes"
 start-menu-folder = "Acme"
 shared-folder = "Acme Shared"
 registry-key = "Acme\\Notes"
+install-folder-value = 'HKCU\Software\Acme\Notes\Folder'
 excluded-systems = ["xp", "vista"]
 shortcuts-for = "current-user"
 desktop-folder = "Acme Tools"
+desktop-folder-icon = "art/folder.ico"
 add-to-path = "bin"
 single-instance = true
 everyone-full-access = true
@@ -51,12 +53,16 @@ verify-written-files = true
 clear-attributes-in-the-way = true
 replace-new-files-at-restart = true
 archive-source = "file"
+reboot-marker = true
 
 [upgrade]
 compare-versions = false
 ask-installation-type = false
 must-uninstall-first = true
 warn-when-upgrading = true
+no-downgrade-below = "1.5"
+must-uninstall-below = "1.0"
+upgrade-warning-below = "2.0"
 
 [uninstaller]
 enabled = true
@@ -76,6 +82,7 @@ shortcut-in-uninstall-folder = true
 shortcut-in-install-folder = true
 remove-install-folder-value = true
 support-offer = "https://acme.example/help"
+icon = "art/remove.ico"
 
 [log]
 keep = false
@@ -106,7 +113,7 @@ heading = "Acme Notes 2"
 banner-text-color = "#102030"
 side-picture-frame = "border"
 minimum-status-time = 250
-progress-placement = 3
+progress-placement = "top-left"
 
 [wizard.page-styles]
 greeting = "white"
@@ -323,8 +330,6 @@ text-53 = "t53"
 text-54 = "t54"
 greeting-page-text = "more greeting"
 block-48 = "000102030405060708090a0b0c0d0e0f10111213"
-data-block-46 = "blocks/46.bin"
-data-block-63 = "blocks/63.bin"
 optional-blob = "blocks/blob.bin"
 
 [advanced.page-options]
@@ -351,9 +356,9 @@ const std::set<std::string> kNotStored = {
 
 // Keys that name a file of the project: the installer keeps its bytes,
 // and inspect says how many.
-const std::set<std::string> kFiles = {"product.icon",          "wizard.greeting-sound",  "wizard.license",
-                                      "wizard.readme",         "background.picture",     "registry-merge.file",
-                                      "advanced.data-block-46", "advanced.data-block-63", "advanced.optional-blob"};
+const std::set<std::string> kFiles = {"product.icon",       "product.desktop-folder-icon", "uninstaller.icon",
+                                      "wizard.greeting-sound", "wizard.license",              "wizard.readme",
+                                      "background.picture", "registry-merge.file",         "advanced.optional-blob"};
 
 std::string Json(const toml::node& node) {
   std::ostringstream text;
@@ -407,7 +412,7 @@ class InspectTest : public BuilderTest {
     BuilderTest::SetUp();
     for (const char* file : {"app/AcmeNotes.exe", "app/acmecore.dll", "fonts/AcmeSans.ttf", "app/setup.msi",
                              "app/panel.cpl", "app/notes.txt", "legal/LICENSE.txt", "docs/README.txt",
-                             "blocks/46.bin", "blocks/63.bin", "blocks/blob.bin"}) {
+                             "blocks/blob.bin"}) {
       WriteText(file, std::string("contents of ") + file);
     }
     WriteText("docs/CHANGES.rtf", "{\\rtf1 changes}");
@@ -415,7 +420,7 @@ class InspectTest : public BuilderTest {
     WriteText("art/background.bmp", "BM" + std::string(60, '\x01'));
     WriteText("registry/defaults.reg", "Windows Registry Editor Version 5.00\r\n");
     std::vector<uint8_t> icon = format::test_bytes::IconFile();
-    WriteBytes("art/acme.ico", icon);
+    for (const char* file : {"art/acme.ico", "art/folder.ico", "art/remove.ico"}) WriteBytes(file, icon);
   }
 
   toml::table Inspected() {

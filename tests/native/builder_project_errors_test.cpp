@@ -28,6 +28,9 @@ const BadProject kBadProjects[] = {
      ": missing table [product]; add [product] with a name and a version"},
     {"BadWord", "[product]\nname = \"A\"\nversion = \"1\"\nbitness = \"63\"\n",
      ":4: bad value \"63\" for \"bitness\" in [product]; did you mean \"64\"?"},
+    {"BadProgressPlacement", "[product]\nname = \"A\"\nversion = \"1\"\n[wizard]\nprogress-placement = \"top\"\n",
+     ":5: bad value \"top\" for \"progress-placement\" in [wizard]; expected one of \"center\", \"top-center\", "
+     "\"bottom-center\", \"top-left\", \"top-right\", \"bottom-left\", \"bottom-right\""},
     {"WrongType", "[product]\nname = \"A\"\nversion = \"1\"\nsingle-instance = \"yes\"\n",
      ":4: \"single-instance\" in [product] must be true or false; found a text"},
     {"VersionAsNumber", "[product]\nname = \"A\"\nversion = 2.1\n",
@@ -149,6 +152,25 @@ const BadProject kBadProjects[] = {
     {"NameWithABackslash", "[product]\nname = \"A\"\nversion = \"1\"\n[[files]]\nfrom = \"names/backslash/**\"\n",
      ":5: the file \"a\\b.txt\" cannot be installed on Windows: \"\\\" is not allowed in a name; rename the file, or "
      "leave it out with \"exclude\""},
+    {"InstallFolderValueWithoutValueName",
+     "[product]\nname = \"A\"\nversion = \"1\"\ninstall-folder-value = 'HKLM\\Software'\n",
+     ":4: bad registry value \"HKLM\\Software\" for \"install-folder-value\" in [product]; write the root, the key "
+     "and the value name, such as 'HKLM\\Software\\Acme\\InstallDir'"},
+    {"InstallFolderValueWithUnknownRoot",
+     "[product]\nname = \"A\"\nversion = \"1\"\ninstall-folder-value = 'HKXX\\Software\\Acme\\Dir'\n",
+     ":4: bad registry value \"HKXX\\Software\\Acme\\Dir\" for \"install-folder-value\" in [product]; write the "
+     "root, the key and the value name, such as 'HKLM\\Software\\Acme\\InstallDir'"},
+    {"IconThatIsNoIcon", "[product]\nname = \"A\"\nversion = \"1\"\n[uninstaller]\nicon = \"app/a.txt\"\n",
+     ":5: \"icon\" in [uninstaller] is not an icon file; save the icon as .ico"},
+    {"VersionSettingOnTwoLines",
+     "[product]\nname = \"A\"\nversion = \"1\"\n[upgrade]\nno-downgrade-below = \"2.0\\nRebootMarker=1\"\n",
+     ":5: \"no-downgrade-below\" in [upgrade] holds a line break; write it on one line"},
+    {"DesktopFolderIconNotAnIcon",
+     "[product]\nname = \"A\"\nversion = \"1\"\ndesktop-folder = true\ndesktop-folder-icon = \"app/a.txt\"\n",
+     ":5: \"desktop-folder-icon\" in [product] is not an icon file; save the icon as .ico"},
+    {"DesktopFolderIconWithoutFolder",
+     "[product]\nname = \"A\"\nversion = \"1\"\ndesktop-folder-icon = \"folder.ico\"\n",
+     ":4: a desktop folder icon without a desktop folder; add desktop-folder = true or a folder name"},
     {"NameThatIsNotUtf8", "[product]\nname = \"A\"\nversion = \"1\"\n[[files]]\nfrom = \"names/latin1/**\"\n",
      ":5: the file name \"caf\\xE9.txt\" is not UTF-8; rename the file, or leave it out with \"exclude\""},
     {"RenameToADevice",
@@ -209,6 +231,8 @@ TEST_P(ProjectErrorTest, ReportsTheLineAndWritesNothing) {
   // One file name that Windows reads as two steps up, and names Windows
   // refuses, each in a folder of its own.
   WriteText("odd/..\\..\\evil.txt", "x");
+  // One picture of one byte, right after the directory.
+  WriteText("folder.ico", std::string("\0\0\1\0\1\0" "\x10\x10\0\0\1\0\x20\0" "\1\0\0\0" "\x16\0\0\0" "F", 23));
   WriteText("names/colon/notes:v2.txt", "x");
   WriteText("names/console/con.txt", "x");
   WriteText("names/device/sub/AUX.txt", "x");

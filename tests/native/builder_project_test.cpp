@@ -509,6 +509,54 @@ TEST_F(ProjectTest, BackgroundPictureIsStoredWithoutItsFileHeader) {
   EXPECT_EQ(project.script.bitmapSize, 100);
 }
 
+TEST_F(ProjectTest, UpgradeSettingsIconsAndMarkerGoIntoTheScript) {
+  // One picture of one byte each, right after the directory.
+  const std::string productIcon("\0\0\1\0\1\0" "\x10\x10\0\0\1\0\x20\0" "\1\0\0\0" "\x16\0\0\0" "P", 23);
+  const std::string uninstallerIcon("\0\0\1\0\1\0" "\x20\x20\0\0\1\0\x20\0" "\1\0\0\0" "\x16\0\0\0" "U", 23);
+  WriteText("art/product.ico", productIcon);
+  WriteText("art/uninstall.ico", uninstallerIcon);
+  Project project = Read(R"(
+[product]
+name = "Acme Notes"
+version = "2.1.0"
+install-folder-value = 'HKLM\Software\Acme\Notes\InstallDir'
+icon = "art/product.ico"
+
+[installer]
+reboot-marker = true
+
+[upgrade]
+no-downgrade-below = "2.0"
+must-uninstall-below = "1.5"
+upgrade-warning-below = "1.9"
+
+[uninstaller]
+icon = "art/uninstall.ico"
+
+[[files]]
+from = "app/**"
+)");
+  const format::SetupScript& s = project.script;
+  EXPECT_EQ(s.installFolderValue, "HKLM\\Software\\Acme\\Notes\\InstallDir");
+  EXPECT_EQ(s.noDowngradeBelow, "2.0");
+  EXPECT_EQ(s.mustUninstallBelow, "1.5");
+  EXPECT_EQ(s.upgradeWarningBelow, "1.9");
+  EXPECT_TRUE(s.rebootMarker);
+  EXPECT_EQ(s.productIcon, format::Bytes(productIcon.begin(), productIcon.end()));
+  EXPECT_EQ(s.uninstallerIcon, format::Bytes(uninstallerIcon.begin(), uninstallerIcon.end()));
+}
+
+TEST_F(ProjectTest, DesktopFolderIconGoesIntoTheScript) {
+  // One picture of one byte, right after the directory.
+  const std::string icon("\0\0\1\0\1\0" "\x10\x10\0\0\1\0\x20\0" "\1\0\0\0" "\x16\0\0\0" "F", 23);
+  WriteText("art/folder.ico", icon);
+  std::string project = test_support::kMinimalProject;
+  project.insert(project.find("[product]") + 10, "desktop-folder = \"Acme\"\ndesktop-folder-icon = \"art/folder.ico\"\n");
+  const format::SetupScript s = Read(project).script;
+  EXPECT_EQ(s.desktopFolder, "Acme");
+  EXPECT_EQ(s.desktopFolderIcon, format::Bytes(icon.begin(), icon.end()));
+}
+
 TEST_F(ProjectTest, SourceDateEpochClampsFileTimes) {
   Project late = Read(test_support::kMinimalProject, 86400);
   EXPECT_EQ(late.files[0].record.time, (format::TimeStamp{1970, 1, 2, 0, 0, 0}));

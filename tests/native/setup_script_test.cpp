@@ -96,7 +96,8 @@ SetupScript EveryFieldSet() {
   s.masterMinimumVersion = "3.0";
   s.greetingSound = test_bytes::Bytes(kHandGreetingSound);
   s.desktopFolder = "Acme";
-  s.dataBlock46 = test_bytes::Bytes("\x01\x04\x00\x00\x00ICON"sv);
+  s.productIcon = test_bytes::Bytes("\x00\x00\x01\x00P1"sv);
+  s.uninstallerIcon = test_bytes::Bytes("\x00\x00\x01\x00U2"sv);
   s.batches = {"echo pre", "echo post", "echo exit", "echo uninstall 1", "echo uninstall 2", "echo upgrade",
                "echo reinstall"};
   for (size_t i = 0; i < s.block48.size(); ++i) s.block48[i] = static_cast<uint8_t>(i + 1);
@@ -133,7 +134,11 @@ SetupScript EveryFieldSet() {
   s.pinName = u"Notes \u00E9";
   s.registrationValues = {{"HelpLink", 1, "https://example.invalid/help"}, {"Sub\\Count", 4, "3"}};
   s.supportOffer = "support";
-  s.dataBlock63 = test_bytes::Bytes("NoDowngradeBelow=2.0\r\nRebootMarker=1");
+  s.noDowngradeBelow = "2.0";
+  s.mustUninstallBelow = "1.5";
+  s.upgradeWarningBelow = "1.2";
+  s.installFolderValue = "HKLM\\Software\\Acme\\Folder";
+  s.rebootMarker = true;
   s.closeRules = {{"AcmeNotesMain", "*Acme", "Acme Notes", 2, 3}, {"", "Acme Helper", "Acme Helfer \xC3\xA4", 3, 1}};
   s.languageNames = {u"Deutsch", u"English"};
   s.messages = {{u"Titel", u"Title"}, {u"", u"line\r\nbreak"}, {u"%d <product>", u"\u4E2D"}};
@@ -215,7 +220,8 @@ std::string Fields(const SetupScript& s) {
   Line(o, "master product", std::make_tuple(s.masterRegistryName, s.masterDisplayName, s.masterMinimumVersion));
   Line(o, "greeting sound", s.greetingSound);
   Line(o, "DesktopFolder", s.desktopFolder);
-  Line(o, "data block 46", s.dataBlock46);
+  Line(o, "product icon", s.productIcon);
+  Line(o, "uninstaller icon", s.uninstallerIcon);
   Line(o, "batches", s.batches);
   Line(o, "block 48", s.block48);
   Line(o, "excluded systems", s.excludedSystems);
@@ -245,7 +251,11 @@ std::string Fields(const SetupScript& s) {
     Line(o, "registration value", std::make_tuple(r.name, r.type, r.data));
   }
   Line(o, "SupportOffer", s.supportOffer);
-  Line(o, "data block 63", s.dataBlock63);
+  Line(o, "NoDowngradeBelow", s.noDowngradeBelow);
+  Line(o, "MustUninstallBelow", s.mustUninstallBelow);
+  Line(o, "UpgradeWarningBelow", s.upgradeWarningBelow);
+  Line(o, "InstallFolderValue", s.installFolderValue);
+  Line(o, "RebootMarker", s.rebootMarker);
   for (const CloseRule& r : s.closeRules) {
     Line(o, "close rule", std::make_tuple(r.windowClass, r.windowTitle, r.applicationName, r.action, r.options));
   }
@@ -277,6 +287,83 @@ TEST(SetupScriptLayout, WriterProducesTheHandAssembledBytes) {
   ASSERT_TRUE(WriteSetupScript(EveryFieldSet(), written, problem)) << problem;
   EXPECT_EQ(written.size(), expected.size());
   EXPECT_EQ(FirstDifference(written, expected), expected.size()) << "first differing byte";
+}
+
+// The hand-assembled script with the settings block replaced, read back.
+SetupScript WithSettingsBlock(std::string_view block) {
+  HandScript hand;
+  hand.Field(63) = test_bytes::Assembly().Blob(block);
+  SetupScript read;
+  EXPECT_EQ(ReadSetupScript(hand.Bytes(), Identity, read), Error::kNone);
+  return read;
+}
+
+struct SettingsCase {
+  const char* name;
+  std::string_view block;
+  const char* noDowngradeBelow;
+  const char* installFolderValue;
+  bool rebootMarker;
+};
+
+TEST(SetupScriptSettings, BlockLinesSetWhatTheyNameAndNothingElse) {
+  const SettingsCase cases[] = {
+      {"empty block", "", "", "", false},
+      {"unknown name", "Colour=blue\r\nNoDowngradeBelow=3.0", "3.0", "", false},
+      {"line without equals sign", "NoDowngradeBelow 3.0\r\nRebootMarker=1", "", "", true},
+      {"name in another letter case", "nodowngradebelow=3.1", "3.1", "", false},
+      {"reboot marker other than 1", "RebootMarker=yes", "", "", false},
+      {"value holding an equals sign", "InstallFolderValue=HKCU\\Software\\A=B\\Dir", "", "HKCU\\Software\\A=B\\Dir",
+       false},
+      {"bare line feeds and a closing line break", "RebootMarker=1\nNoDowngradeBelow=4\n", "4", "", true},
+      {"empty value", "NoDowngradeBelow=", "", "", false},
+  };
+  for (const SettingsCase& c : cases) {
+    SetupScript read = WithSettingsBlock(c.block);
+    EXPECT_EQ(read.noDowngradeBelow, c.noDowngradeBelow) << c.name;
+    EXPECT_EQ(read.installFolderValue, c.installFolderValue) << c.name;
+    EXPECT_EQ(read.rebootMarker, c.rebootMarker) << c.name;
+    EXPECT_EQ(read.mustUninstallBelow, "") << c.name;
+    EXPECT_EQ(read.supportOffer, "support") << c.name << ": the field before";
+    EXPECT_EQ(read.closeRules.size(), 2u) << c.name << ": the field after";
+  }
+}
+
+TEST(SetupScriptSettings, WriterRefusesAValueWithALineBreak) {
+  SetupScript script = EveryFieldSet();
+  script.upgradeWarningBelow = "1.0\r\nRebootMarker=1";
+  Bytes bytes;
+  std::string problem;
+  EXPECT_FALSE(WriteSetupScript(script, bytes, problem));
+  EXPECT_EQ(problem, "settings: a value with a line break");
+}
+
+struct IconCase {
+  const char* name;
+  std::string_view block;
+  std::string_view productIcon;
+  std::string_view uninstallerIcon;
+};
+
+TEST(SetupScriptIcons, RecordsOfTheBlockByKind) {
+  const IconCase cases[] = {
+      {"empty block", "", "", ""},
+      {"uninstaller icon first", "\x02\x01\x00\x00\x00U\x01\x02\x00\x00\x00PP"sv, "PP", "U"},
+      {"unknown kind skipped", "\x07\x03\x00\x00\x00xyz\x01\x01\x00\x00\x00P"sv, "P", ""},
+      {"length past the end ends the list", "\x01\x01\x00\x00\x00P\x02\x09\x00\x00\x00UU"sv, "P", ""},
+      {"a record head cut short", "\x01\x01\x00\x00\x00P\x02\x01\x00"sv, "P", ""},
+      {"empty icon", "\x01\x00\x00\x00\x00\x02\x01\x00\x00\x00U"sv, "", "U"},
+  };
+  for (const IconCase& c : cases) {
+    HandScript hand;
+    hand.Field(46) = test_bytes::Assembly().Blob(c.block);
+    SetupScript read;
+    ASSERT_EQ(ReadSetupScript(hand.Bytes(), Identity, read), Error::kNone) << c.name;
+    EXPECT_EQ(read.productIcon, test_bytes::Bytes(c.productIcon)) << c.name;
+    EXPECT_EQ(read.uninstallerIcon, test_bytes::Bytes(c.uninstallerIcon)) << c.name;
+    EXPECT_EQ(read.desktopFolder, "Acme") << c.name << ": the field before";
+    EXPECT_EQ(read.batches[0], "echo pre") << c.name << ": the field after";
+  }
 }
 
 TEST(SetupScript, EveryFieldRoundTrips) {

@@ -194,8 +194,10 @@ TEST_F(BackgroundWindow, MinimisedStartShowsNoBackground) {
   ASSERT_EQ(prefix_->WindowHelper({"wait", "--caption", "Background Test Refusal"}).exitCode, 0);
   std::string rects = prefix_->WindowHelper({"rects", "--class", "SEA Window Class"}).out;
   EXPECT_EQ(rects.rfind("window\t-32000\t-32000\t", 0), 0u) << "where the system parks a minimised window: " << rects;
-  prefix_->WindowHelper({"capture", "C:\\screen.bmp"});
-  EXPECT_NE(Screen(ReadFile(prefix_->DriveC() + "/screen.bmp")).At(100, 300), kTeal);
+  // The screen is not read back here: the window is shown before it is
+  // minimised, and with no window manager on the virtual display what it
+  // painted in that moment can stay in the frame buffer; where the system
+  // parks it is what tells.
   Answer("Background Test Refusal", IDOK);
   EXPECT_EQ(prefix_->Wait(run).exitCode, 1);
 }

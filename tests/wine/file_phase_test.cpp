@@ -169,8 +169,16 @@ TEST_F(FilePhase, FileInUseIsReplacedAtTheNextRestart) {
   InstallerRecipe recipe;
   recipe.script = MinimalScript();
   recipe.script.productFlagsLow |= format::product_flags_low::kKeepInstallLog;
+  // The restart that the run then asks for is declined: a restart would
+  // put the file in place at once.
+  recipe.script.productFlagsHigh |= format::product_flags_high::kAskRestartInAutomaticMode;
+  recipe.script.messages[20][0] = u"Acme Restart";
   recipe.files = {{"busy.dll", "new contents", kStamp}};
-  RunResult run = InstallSilently(recipe);
+  std::filesystem::create_directories(prefix_->DriveC() + "/cases");
+  WriteBytes(prefix_->DriveC() + "/cases/setup.exe", BuildInstaller(recipe));
+  Started run = prefix_->Start({"C:\\cases\\setup.exe", "/a"});
+  EXPECT_EQ(prefix_->WindowHelper({"press", "7", "--caption", "Acme Restart"}).exitCode, 0);
+  prefix_->Wait(run);
   prefix_->WindowHelper({"press", "1", "--caption", "Probe"});
   prefix_->Wait(holder);
 

@@ -49,17 +49,6 @@ class ProductFolders : public ::testing::Test {
   std::string Log() { return ReadFile(prefix_->DriveC() + kUninstallFolder + "/Install.log"); }
   std::string Record() { return ReadFile(prefix_->DriveC() + kUninstallFolder + "/Uninstall.DAT"); }
 
-  // Drive E: of the prefix becomes a removable disk, which makes every
-  // installation on it portable. Wine reads its drive types when it starts.
-  std::string MakeRemovableDriveE() {
-    std::string root = prefix_->Path() + "/removable";
-    std::filesystem::create_directories(root);
-    std::filesystem::create_directory_symlink(root, prefix_->Path() + "/dosdevices/e:");
-    prefix_->Run({"reg", "add", "HKLM\\Software\\Wine\\Drives", "/v", "e:", "/d", "floppy", "/f"});
-    CommandOutput("WINEPREFIX='" + prefix_->Path() + "' wineserver -k 2>&1");
-    return root;
-  }
-
   std::unique_ptr<WinePrefix> prefix_;
 };
 
@@ -107,7 +96,7 @@ TEST_F(ProductFolders, SharedFolderLeftEmptyIsRemovedAtTheEnd) {
 // recorded for removal rather than counted with other products'. An
 // override that would lead elsewhere is dropped.
 TEST_F(ProductFolders, PortableProductKeepsItsSharedFilesOnItsDrive) {
-  std::string drive = MakeRemovableDriveE();
+  std::string drive = prefix_->MakeRemovableDrive('e');
   InstallerRecipe recipe = Product();
   recipe.script.portableSharedFolder = "Shared";
   recipe.files.push_back(SharedFile("lib.dll"));

@@ -70,7 +70,7 @@ TEST_F(InstallDriver, MilestonesComeInTheirOrder) {
   const std::vector<std::string> expected = {
       "status 113", "progress 1",  "status 8",    "progress 2",  "status 62",   "progress 21", "status 54",
       "progress 26", "progress 27", "status 29",   "progress 28", "progress 59", "progress 91", "status 54",   "progress 92",
-      "progress 93", "status 26",   "progress 95", "progress 97", "progress 98", "progress 99", "status 36",
+      "progress 93", "status 26",   "progress 95", "status 78",   "progress 97", "progress 98", "progress 99", "status 36",
       "progress 100"};
   EXPECT_EQ(milestones, expected);
 }
@@ -276,6 +276,38 @@ TEST_F(InstallDriver, DemoProductRunsThroughEveryPhase) {
     EXPECT_EQ(run.exitCode, 1) << mode;
     EXPECT_EQ(run.err.find("Error code"), std::string::npos) << run.err;
     EXPECT_EQ(Phases(EngineTrace(run.err)), Numbers(2, 39)) << mode;
+  }
+}
+
+// The example with shortcuts, registry entries and batches, from its
+// project file to its removal.
+TEST_F(InstallDriver, NotesExampleLeavesItsShortcutsSettingsAndBatchOutputAndTakesThemAway) {
+  std::string setup = prefix_->DriveC() + "/cases/notes.exe";
+  std::filesystem::create_directories(prefix_->DriveC() + "/cases");
+  std::string build = std::string(PALISADE_BIN_DIR) + "/palisade build '" + SourcePath("examples/notes/palisade.toml") +
+                      "' -o '" + setup + "' --quiet 2>&1";
+  ASSERT_EQ(CommandOutput(build), "");
+  ASSERT_EQ(prefix_->Run({"C:\\cases\\notes.exe", "/silent"}, 90).exitCode, 1);
+  std::string user = prefix_->DriveC() + "/users/" + (getenv("USER") ? getenv("USER") : "root");
+  std::string product = prefix_->DriveC() + "/Program Files/Palisade Notes";
+  std::string desktopFolder = user + "/Desktop/Palisade Notes";
+  std::string group = user + "/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Palisade";
+  EXPECT_TRUE(FileExists(desktopFolder + "/Palisade Notes.LNK"));
+  EXPECT_TRUE(FileExists(group + "/Notes/Help/User Guide.LNK"));
+  EXPECT_TRUE(FileExists(product + "/installed-on.txt"));
+  EXPECT_NE(ReadFile(product + "/uninstall/Install.log").find("\r\nRunning Post-Installation Batch...\r\n"
+                                                             "Palisade Notes 2.0.0 is in C:\\Program Files\\Palisade Notes\r\n"),
+            std::string::npos);
+  EXPECT_EQ(prefix_->Run({"reg", "query", "HKCU\\Software\\Palisade\\Notes", "/v", "Theme"}).exitCode, 0);
+
+  RunResult uninstall = prefix_->Run(
+      {"C:\\Program Files\\Palisade Notes\\uninstall\\Uninstall Palisade Notes.exe", "/u:\"Palisade Notes\"", "/silent"}, 90);
+  EXPECT_EQ(uninstall.exitCode, 0) << uninstall.err;
+  for (const std::string& gone : {desktopFolder, group, product + "/installed-on.txt"}) {
+    EXPECT_FALSE(FileExists(gone)) << gone;
+  }
+  for (const char* key : {"HKLM\\Software\\Palisade", "HKCU\\Software\\Palisade"}) {
+    EXPECT_NE(prefix_->Run({"reg", "query", key}).exitCode, 0) << key;
   }
 }
 

@@ -169,4 +169,10 @@ std::string PlaceInstaller(const WinePrefix& prefix, const InstallerRecipe& reci
   return "C:\\cases\\" + name + ".exe";
 }
 
+RunResult RunInstaller(WinePrefix& prefix, const InstallerRecipe& recipe, const std::vector<std::string>& options) {
+  std::vector<std::string> command = {PlaceInstaller(prefix, recipe, "setup")};
+  command.insert(command.end(), options.begin(), options.end());
+  return prefix.Run(command, 90);
+}
+
 }  // namespace palisade::testing

@@ -11,10 +11,13 @@
 #include "format/file_record.h"
 #include "format/payload_header.h"
 #include "format/setup_script.h"
+#include "wine_harness.h"
 
 namespace palisade::testing {
 
 using Bytes = std::vector<uint8_t>;
+
+class WinePrefix;
 
 struct TestFile {
   std::string name;  // stored form: ASCII, or "|" and UTF-8
@@ -76,5 +79,8 @@ class WinePrefix;
 // Builds the installer into the prefix as C:\cases\NAME.exe and returns
 // that path, as the programs in the prefix name it.
 std::string PlaceInstaller(const WinePrefix& prefix, const InstallerRecipe& recipe, const std::string& name);
+// Places the installer as C:\cases\setup.exe and runs it with the options.
+RunResult RunInstaller(WinePrefix& prefix, const InstallerRecipe& recipe,
+                       const std::vector<std::string>& options = {"/silent"});
 
 }  // namespace palisade::testing

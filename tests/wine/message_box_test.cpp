@@ -13,29 +13,6 @@
 namespace palisade::testing {
 namespace {
 
-struct Rect {
-  int left = 0, top = 0, right = 0, bottom = 0;
-  int Width() const { return right - left; }
-  int CentreX() const { return (left + right) / 2; }
-  int CentreY() const { return (top + bottom) / 2; }
-};
-
-// "window" for the box itself, else the control id.
-std::map<std::string, Rect> ParseRects(const std::string& output) {
-  std::map<std::string, Rect> rects;
-  std::istringstream lines(output);
-  for (std::string line; std::getline(lines, line);) {
-    std::istringstream fields(line);
-    std::string id, kind;
-    Rect rect;
-    fields >> id;
-    if (id != "window") fields >> kind;
-    fields >> rect.left >> rect.top >> rect.right >> rect.bottom;
-    rects[id] = rect;
-  }
-  return rects;
-}
-
 std::vector<std::string> ProbeCommand(std::vector<std::string> arguments) {
   arguments.insert(arguments.begin(), WindowsTestProgram("engine_probe.exe"));
   return arguments;
@@ -61,7 +38,7 @@ class MessageBoxes : public SharedPrefixTest {
     std::map<std::string, Rect> rects;
     int width = -1;
     for (int attempt = 0; attempt < 20; ++attempt) {
-      rects = ParseRects(prefix_->WindowHelper({"rects", "--caption", "Probe"}).out);
+      rects = WindowRects(prefix_->WindowHelper({"rects", "--caption", "Probe"}).out);
       if (rects[widest].Width() == width) break;
       width = rects[widest].Width();
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -109,7 +86,7 @@ TEST_F(MessageBoxes, YesNoCancelAreRelabelledAndOkKeepsItsCaption) {
 TEST_F(MessageBoxes, CentredOnTheMainWindowOrElseOnTheWorkArea) {
   Started probe = prefix_->Start(ProbeCommand({"--main-window", "ok"}));
   Rect box = SettledRects("1")["window"];
-  Rect main = ParseRects(prefix_->WindowHelper({"rects", "--caption", "Probe main window"}).out)["window"];
+  Rect main = WindowRects(prefix_->WindowHelper({"rects", "--caption", "Probe main window"}).out)["window"];
   EXPECT_NEAR(box.CentreX(), main.CentreX(), 2);
   EXPECT_NEAR(box.CentreY(), main.CentreY(), 2);
   Press(1);

@@ -65,7 +65,9 @@ constexpr char kRecordEntries[] =
     "C:\\Program Files\\Acme Notes\\read-only.txt\r\n"
     "C:\\Program Files\\Acme Notes\\hidden.txt\r\n"
     "~C:\\Program Files\\Acme Notes\\lib\r\n"
-    "C:\\Program Files\\Acme Notes\\lib\\acme.dll\r\n";
+    "C:\\Program Files\\Acme Notes\\lib\\acme.dll\r\n"
+    // The project's icon, shown for the product in the list of installed programs.
+    "C:\\Program Files\\Acme Notes\\uninstall\\product.ico\r\n";
 
 constexpr char kLogLines[] =
     "notes.exe >>> C:\\Program Files\\Acme Notes\\notes.exe\r\n"

@@ -34,7 +34,7 @@ std::vector<std::string> WineEnvironment(const std::string& prefix, const std::v
   for (char** variable = environ; *variable; ++variable) {
     std::string entry = *variable;
     if (entry.rfind("WINEPREFIX=", 0) == 0 || entry.rfind("WINEDEBUG=", 0) == 0 ||
-        entry.rfind("WINEDLLOVERRIDES=", 0) == 0) {
+        entry.rfind("WINEDLLOVERRIDES=", 0) == 0 || entry.rfind("XDG_DATA_HOME=", 0) == 0) {
       continue;
     }
     environment.push_back(entry);
@@ -45,6 +45,9 @@ std::vector<std::string> WineEnvironment(const std::string& prefix, const std::v
   };
   environment.insert(environment.end(), extra.begin(), extra.end());
   if (!given("WINEDEBUG=")) environment.push_back("WINEDEBUG=-all");
+  // Wine's recycle bin is the desktop's trash below XDG_DATA_HOME: kept in
+  // the prefix, so that nothing a test recycles reaches the home folder.
+  if (!given("XDG_DATA_HOME=")) environment.push_back("XDG_DATA_HOME=" + prefix + "/xdg-data");
   // Keeps Wine from offering to download its Mono and Gecko add-ons.
   if (!given("WINEDLLOVERRIDES=")) environment.push_back("WINEDLLOVERRIDES=mscoree,mshtml=");
   return environment;
@@ -134,6 +137,16 @@ RunResult WinePrefix::Wait(Started& started, int timeoutSeconds) {
   return result;
 }
 
+std::string WinePrefix::MakeRemovableDrive(char letter) {
+  std::string root = path_ + "/removable-" + letter;
+  std::string drive = std::string(1, letter) + ":";
+  std::filesystem::create_directories(root);
+  std::filesystem::create_directory_symlink(root, path_ + "/dosdevices/" + drive);
+  Run({"reg", "add", "HKLM\\Software\\Wine\\Drives", "/v", drive, "/d", "floppy", "/f"});
+  CommandOutput("WINEPREFIX='" + path_ + "' wineserver -k 2>&1");
+  return root;
+}
+
 RunResult WinePrefix::Run(const std::vector<std::string>& command, int timeoutSeconds,
                           const std::vector<std::string>& extraEnvironment) {
   Started started = Start(command, extraEnvironment);
@@ -193,6 +206,21 @@ std::vector<std::string> EngineTrace(const std::string& standardError) {
     lines.push_back(end == std::string::npos ? text : text.substr(0, end));
   }
   return lines;
+}
+
+std::map<std::string, Rect> WindowRects(const std::string& output) {
+  std::map<std::string, Rect> rects;
+  std::istringstream lines(output);
+  for (std::string line; std::getline(lines, line);) {
+    std::istringstream fields(line);
+    std::string id, kind;
+    Rect rect;
+    fields >> id;
+    if (id != "window") fields >> kind;
+    fields >> rect.left >> rect.top >> rect.right >> rect.bottom;
+    rects[id] = rect;
+  }
+  return rects;
 }
 
 std::string CommandOutput(const std::string& command) {

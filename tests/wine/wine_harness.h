@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <sys/types.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,11 @@ class WinePrefix {
   // Runs the window helper (wait, texts, press, gone, list) in this prefix.
   RunResult WindowHelper(const std::vector<std::string>& arguments);
 
+  // Drive `letter` becomes a removable disk whose root is a new folder of
+  // the prefix, which makes every installation on it portable; returns
+  // that folder. Wine reads its drive types when its server starts.
+  std::string MakeRemovableDrive(char letter);
+
   const std::string& Path() const { return path_; }
   std::string DriveC() const { return path_ + "/drive_c"; }
 
@@ -73,6 +79,18 @@ void CopyFile(const std::string& from, const std::string& to);
 // from the standard error of a run with kDebugOutput in its environment.
 inline constexpr char kDebugOutput[] = "WINEDEBUG=-all,+debugstr";
 std::vector<std::string> EngineTrace(const std::string& standardError);
+
+// A screen rectangle as the window helper's "rects" prints it.
+struct Rect {
+  int left = 0, top = 0, right = 0, bottom = 0;
+  int Width() const { return right - left; }
+  int CentreX() const { return (left + right) / 2; }
+  int CentreY() const { return (top + bottom) / 2; }
+};
+
+// The rectangles of "rects" output: "window" for the window itself, else
+// each control's id.
+std::map<std::string, Rect> WindowRects(const std::string& output);
 
 // Output of a Linux command (for tools such as the MinGW objdump).
 std::string CommandOutput(const std::string& command);

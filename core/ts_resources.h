@@ -1,0 +1,20 @@
+#pragma once
+// Changing the resources of an executable file on disk.
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "core/ts_text.h"
+
+namespace ts {
+
+enum class ResourceUpdate { kDone, kCannotOpen, kFailed };
+
+// Gives the executable the icon group `groupId` (RT_GROUP_ICON data that
+// names its images by id) and the icon images with the ids `firstImageId`
+// onwards, in the neutral language. Nothing changes unless every resource
+// could be set.
+ResourceUpdate ReplaceIcon(const WText& executable, uint16_t groupId, std::span<const uint8_t> group,
+                           const std::vector<std::vector<uint8_t>>& images, uint16_t firstImageId);
+
+}  // namespace ts
