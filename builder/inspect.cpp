@@ -146,7 +146,8 @@ void PutProduct(toml::table& root, const format::SetupScript& s, const FlagWords
   }
 }
 
-// The version texts that the setup executable shows Windows.
+// The version texts that the setup executable shows Windows, and the
+// pictures its pages show: the project's, or the engine's own.
 void PutSetupIdentity(toml::table& root, std::span<const uint8_t> image) {
   std::vector<Resource> resources;
   std::string problem;
@@ -155,6 +156,12 @@ void PutSetupIdentity(toml::table& root, std::span<const uint8_t> image) {
     if (resource.type == ResourceId{resource_type::kVersion, {}}) {
       std::optional<std::string> copyright = VersionString(resource.data, u"LegalCopyright");
       if (copyright) Put(root, "product", "copyright", *copyright);
+    }
+    for (auto [number, key] : {std::pair{kSidePictureBitmap, "side-picture"},
+                               std::pair{kBannerPictureBitmap, "banner-picture"}}) {
+      if (resource.type == ResourceId{resource_type::kBitmap, {}} && resource.name == ResourceId{number, {}}) {
+        Put(root, "wizard", key, Stored(resource.data.size()));
+      }
     }
   }
 }

@@ -16,6 +16,7 @@
 #include "builder/windows_names.h"
 #include "builder/words.h"
 #include "format/checks.h"
+#include "format/dib_layout.h"
 #include "format/icon_file.h"
 #include "format/narrow_text.h"
 #include "format/version_order.h"
@@ -37,7 +38,6 @@ constexpr std::size_t kMidStringLimit = 0xFFFF;
 // neighbours (a third smaller than 1 MiB pieces on a corpus of DLLs), and
 // the engine still holds only one piece at a time.
 constexpr int64_t kDefaultChunkKib = 8192;
-constexpr std::size_t kBitmapFileHeaderSize = 14;
 
 // A key that is either a switch or a text that switches it on: a boolean
 // sets `on`, a text sets both.
@@ -254,14 +254,32 @@ void ReadUninstaller(ProjectContext& context) {
   if (context.options.sourceDateEpoch) s.uninstallerTime = TimeStampFromUnix(*context.options.sourceDateEpoch);
 }
 
+// A .bmp picture as the engine carries and draws it: a DIB whose pixels
+// follow its colour table.
 std::optional<format::Bytes> ReadBitmap(ProjectContext& context, TableReader& reader, std::string_view key) {
   std::optional<format::Bytes> file = context.ReadFile(reader, key);
   if (!file) return std::nullopt;
-  if (file->size() <= kBitmapFileHeaderSize || (*file)[0] != 'B' || (*file)[1] != 'M') {
-    reader.Report(key, Quoted(key) + " in " + reader.label() + " is not a BMP picture", "save the picture as .bmp");
+  std::string named = Quoted(key) + " in " + reader.label();
+  format::Bytes dib;
+  format::DibLayout layout;
+  if (!format::DibFromBitmapFile(*file, dib)) {
+    reader.Report(key, named + " is not a BMP picture", "save the picture as .bmp");
     return std::nullopt;
   }
-  return format::Bytes(file->begin() + kBitmapFileHeaderSize, file->end());
+  switch (format::CheckDib(dib, layout)) {
+    case format::DibFault::kNone:
+      return dib;
+    case format::DibFault::kNotDrawn:
+      reader.Report(key,
+                    named + " has " + std::to_string(layout.bitCount) + " bits per pixel" +
+                        (layout.compression == format::kDibUncompressed ? "" : " and is compressed"),
+                    "save it uncompressed with 1, 4, 8, 16, 24 or 32 bits per pixel");
+      return std::nullopt;
+    case format::DibFault::kMalformed:
+      break;
+  }
+  reader.Report(key, named + " is a damaged BMP picture", "save the picture as .bmp again");
+  return std::nullopt;
 }
 
 // Plain texts travel in the narrow form; rich text as it is.
@@ -311,11 +329,22 @@ void ReadPageStyles(ProjectContext& context, TableReader& wizard) {
   for (const Word& page : kPageNames) s.pageStyles[page.value] = pages.Word(page.word, kPageStyles).value_or(style);
 }
 
+// The pictures travel as the setup executable's own bitmaps in place of the
+// engine's.
+void ReadWizardPictures(ProjectContext& context, TableReader& wizard) {
+  SetupIdentity& identity = context.project.identity;
+  for (auto [key, picture] : {std::pair{"side-picture", &identity.sidePicture},
+                              std::pair{"banner-picture", &identity.bannerPicture}}) {
+    if (wizard.Node(key) != nullptr) *picture = ReadBitmap(context, wizard, key).value_or(format::Bytes());
+  }
+}
+
 void ReadWizard(ProjectContext& context, std::vector<std::string>& languages) {
   TableReader& wizard = context.Section("wizard");
   format::SetupScript& s = context.project.script;
   languages = ReadLanguages(wizard);
   ReadPageStyles(context, wizard);
+  ReadWizardPictures(context, wizard);
   s.productHeading = wizard.String("heading", "<product> Setup");
   s.bannerTextColor = wizard.Color("banner-text-color").value_or(kBlack);
   s.sidePictureFrame = static_cast<uint8_t>(wizard.Word("side-picture-frame", kSidePictureFrames).value_or(3));

@@ -76,6 +76,19 @@ void AddIcon(std::vector<Resource>& resources, std::span<const uint8_t> icon) {
   resources.push_back({{resource_type::kGroupIcon, {}}, groupName, language, 0, std::move(group)});
 }
 
+// In the place, and with the language, of the engine's own bitmap.
+void ReplaceBitmap(std::vector<Resource>& resources, uint16_t number, const std::vector<uint8_t>& dib) {
+  if (dib.empty()) return;
+  auto bitmap = std::find_if(resources.begin(), resources.end(), [&](const Resource& r) {
+    return IsOfType(r, resource_type::kBitmap) && r.name == ResourceId{number, {}};
+  });
+  if (bitmap == resources.end()) {
+    resources.push_back({{resource_type::kBitmap, {}}, {number, {}}, kUsEnglish, 0, dib});
+  } else {
+    bitmap->data = dib;
+  }
+}
+
 void AddVersion(std::vector<Resource>& resources, const SetupIdentity& identity) {
   std::erase_if(resources, [](const Resource& r) { return IsOfType(r, resource_type::kVersion); });
   VersionInfo info;
@@ -114,6 +127,8 @@ bool DressEngine(std::span<const uint8_t> engine, const SetupIdentity& identity,
   if (!ReadResources(engine, resources, problem)) return false;
   if (!identity.icon.empty()) AddIcon(resources, identity.icon);
   AddVersion(resources, identity);
+  ReplaceBitmap(resources, kSidePictureBitmap, identity.sidePicture);
+  ReplaceBitmap(resources, kBannerPictureBitmap, identity.bannerPicture);
   return ReplaceResources(engine, resources, out, problem);
 }
 

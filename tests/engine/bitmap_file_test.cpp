@@ -116,21 +116,21 @@ TEST(DibPixelOffset, HeaderMasksAndColourTable) {
       {"masks after a plain header", MaskedDib(0xFF0000, 0), 40 + 12},
       {"bytes that are no DIB", {'B', 'M', 1}, 3},
   };
-  for (const OffsetCase& c : cases) EXPECT_EQ(DibPixelOffset(c.dib), c.pixelOffset) << c.name;
+  for (const OffsetCase& c : cases) EXPECT_EQ(format::DibPixelOffset(c.dib), c.pixelOffset) << c.name;
 }
 
 TEST(DibFromBitmapFile, TakesTheBytesAfterTheFileHeader) {
   DibBytes dib = TopDownPaletteDib();
   DibBytes read;
-  ASSERT_TRUE(DibFromBitmapFile(BitmapFileFromDib(dib), read));
+  ASSERT_TRUE(format::DibFromBitmapFile(BitmapFileFromDib(dib), read));
   EXPECT_EQ(read, dib);
-  EXPECT_FALSE(DibFromBitmapFile(DibBytes(20, 0), read)) << "no \"BM\"";
-  EXPECT_FALSE(DibFromBitmapFile(DibBytes({'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}), read)) << "nothing after it";
+  EXPECT_FALSE(format::DibFromBitmapFile(DibBytes(20, 0), read)) << "no \"BM\"";
+  EXPECT_FALSE(format::DibFromBitmapFile(DibBytes({'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}), read)) << "nothing after it";
 }
 
 TEST(ReadDibLayout, WhereThePartsLie) {
-  DibLayout layout;
-  ASSERT_TRUE(ReadDibLayout(TopDownPaletteDib(), layout));
+  format::DibLayout layout;
+  ASSERT_TRUE(format::ReadDibLayout(TopDownPaletteDib(), layout));
   EXPECT_EQ(layout.width, 3);
   EXPECT_EQ(layout.height, 2);
   EXPECT_TRUE(layout.topDown);
@@ -140,13 +140,13 @@ TEST(ReadDibLayout, WhereThePartsLie) {
   EXPECT_EQ(layout.pixelOffset, 48u);
   EXPECT_EQ(layout.stride, 4u);
 
-  ASSERT_TRUE(ReadDibLayout(CoreHeaderDib(), layout));
+  ASSERT_TRUE(format::ReadDibLayout(CoreHeaderDib(), layout));
   EXPECT_EQ(layout.width, 16);
   EXPECT_FALSE(layout.topDown);
   EXPECT_EQ(layout.colourEntrySize, 3u);
   EXPECT_EQ(layout.pixelOffset, 18u);
 
-  ASSERT_TRUE(ReadDibLayout(MaskedDib(0xFF0000, 0), layout));
+  ASSERT_TRUE(format::ReadDibLayout(MaskedDib(0xFF0000, 0), layout));
   EXPECT_EQ(layout.colourTableOffset, 52u);
   EXPECT_EQ(layout.colourCount, 0u);
   EXPECT_EQ(layout.stride, 8u);
@@ -173,35 +173,35 @@ TEST(ReadDibLayout, RefusesWhatCouldBeReadBeyondItsEnd) {
   for (const RefusedCase& c : cases) {
     DibBytes dib = TopDownPaletteDib();
     for (int i = 0; i < 4; ++i) dib[c.offset + i] = static_cast<uint8_t>(c.value >> (8 * i));
-    DibLayout layout;
-    EXPECT_FALSE(ReadDibLayout(dib, layout)) << c.name;
+    format::DibLayout layout;
+    EXPECT_FALSE(format::ReadDibLayout(dib, layout)) << c.name;
   }
   DibBytes bits = TopDownPaletteDib();
   bits[14] = 7;
-  DibLayout layout;
-  EXPECT_FALSE(ReadDibLayout(bits, layout)) << "7 bits per pixel";
+  format::DibLayout layout;
+  EXPECT_FALSE(format::ReadDibLayout(bits, layout)) << "7 bits per pixel";
   DibBytes cut = TopDownPaletteDib();
   cut.pop_back();
-  EXPECT_FALSE(ReadDibLayout(cut, layout)) << "last row short by its padding";
-  EXPECT_FALSE(ReadDibLayout(DibBytes(), layout));
+  EXPECT_FALSE(format::ReadDibLayout(cut, layout)) << "last row short by its padding";
+  EXPECT_FALSE(format::ReadDibLayout(DibBytes(), layout));
 }
 
 TEST(HasAlphaChannel, ThirtyTwoBitsWithStandardMasksAndSomeAlpha) {
-  DibLayout layout;
+  format::DibLayout layout;
   DibBytes blended = MaskedDib(0xFF0000, 0x80);
-  ASSERT_TRUE(ReadDibLayout(blended, layout));
+  ASSERT_TRUE(format::ReadDibLayout(blended, layout));
   EXPECT_TRUE(HasAlphaChannel(blended, layout));
 
   DibBytes noAlpha = MaskedDib(0xFF0000, 0);
-  ASSERT_TRUE(ReadDibLayout(noAlpha, layout));
+  ASSERT_TRUE(format::ReadDibLayout(noAlpha, layout));
   EXPECT_FALSE(HasAlphaChannel(noAlpha, layout)) << "every alpha byte zero: an opaque picture";
 
   DibBytes otherMasks = MaskedDib(0xFF000000, 0x80);
-  ASSERT_TRUE(ReadDibLayout(otherMasks, layout));
+  ASSERT_TRUE(format::ReadDibLayout(otherMasks, layout));
   EXPECT_FALSE(HasAlphaChannel(otherMasks, layout)) << "the fourth byte is not alpha";
 
   DibBytes palette = TopDownPaletteDib();
-  ASSERT_TRUE(ReadDibLayout(palette, layout));
+  ASSERT_TRUE(format::ReadDibLayout(palette, layout));
   EXPECT_FALSE(HasAlphaChannel(palette, layout));
 }
 

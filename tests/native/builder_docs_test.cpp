@@ -5,6 +5,7 @@
 
 #include <set>
 
+#include "bitmap_file.h"
 #include "builder_test_support.h"
 #include "icon_file.h"
 
@@ -45,13 +46,13 @@ std::vector<Example> TomlExamples(const std::string& document) {
 // Keys whose texts name files of the project.
 const std::set<std::string> kFileKeys = {"from", "license",       "readme",         "picture",
                                          "icon", "greeting-sound", "file",           "optional-blob",
-                                         "desktop-folder-icon"};
+                                         "desktop-folder-icon", "side-picture", "banner-picture"};
 
 std::vector<uint8_t> StandIn(const fs::path& path) {
   std::string extension = path.extension().string();
   std::string text = "stand-in for " + path.generic_string() + "\n";
   if (extension == ".ico") return format::test_bytes::IconFile();
-  if (extension == ".bmp") text = "BM" + std::string(64, '\x10');
+  if (extension == ".bmp") return format::test_bytes::BitmapFile({});
   if (extension == ".wav") text = std::string("RIFF\x04\0\0\0WAVEfmt ", 16);
   if (extension == ".rtf") text = "{\\rtf1 stand-in}";
   if (extension == ".toml") text = "42 = \"stand-in\"\n";

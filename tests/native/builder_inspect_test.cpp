@@ -6,6 +6,7 @@
 
 #include <set>
 
+#include "bitmap_file.h"
 #include "builder_test_support.h"
 #include "icon_file.h"
 
@@ -114,6 +115,8 @@ banner-text-color = "#102030"
 side-picture-frame = "border"
 minimum-status-time = 250
 progress-placement = "top-left"
+side-picture = "art/side.bmp"
+banner-picture = "art/banner.bmp"
 
 [wizard.page-styles]
 greeting = "white"
@@ -358,7 +361,8 @@ const std::set<std::string> kNotStored = {
 // and inspect says how many.
 const std::set<std::string> kFiles = {"product.icon",       "product.desktop-folder-icon", "uninstaller.icon",
                                       "wizard.greeting-sound", "wizard.license",              "wizard.readme",
-                                      "background.picture", "registry-merge.file",         "advanced.optional-blob"};
+                                      "wizard.side-picture",  "wizard.banner-picture",       "background.picture",
+                                      "registry-merge.file",  "advanced.optional-blob"};
 
 std::string Json(const toml::node& node) {
   std::ostringstream text;
@@ -417,7 +421,9 @@ class InspectTest : public BuilderTest {
     }
     WriteText("docs/CHANGES.rtf", "{\\rtf1 changes}");
     WriteText("art/hello.wav", std::string("RIFF\x04\0\0\0WAVEfmt ", 16));
-    WriteText("art/background.bmp", "BM" + std::string(60, '\x01'));
+    for (const char* picture : {"art/background.bmp", "art/side.bmp", "art/banner.bmp"}) {
+      WriteBytes(picture, format::test_bytes::BitmapFile({}));
+    }
     WriteText("registry/defaults.reg", "Windows Registry Editor Version 5.00\r\n");
     std::vector<uint8_t> icon = format::test_bytes::IconFile();
     for (const char* file : {"art/acme.ico", "art/folder.ico", "art/remove.ico"}) WriteBytes(file, icon);

@@ -4,6 +4,7 @@
 
 #include <regex>
 
+#include "bitmap_file.h"
 #include "builder_test_support.h"
 #include "test_bytes.h"
 
@@ -218,12 +219,45 @@ const BadProject kBadProjects[] = {
     {"EnvironmentReferenceWithoutAName", "[product]\nname = \"A ${1}\"\nversion = \"1\"\n",
      ":2: \"${\" without a variable name in \"A ${1}\"; write ${NAME} for an environment variable, or $${ for a "
      "literal ${"},
+    {"PictureThatIsNoBitmap", "[product]\nname = \"A\"\nversion = \"1\"\n[wizard]\nside-picture = \"app/a.txt\"\n",
+     ":5: \"side-picture\" in [wizard] is not a BMP picture; save the picture as .bmp"},
+    {"PictureWithPixelsBeyondItsEnd",
+     "[product]\nname = \"A\"\nversion = \"1\"\n[wizard]\nbanner-picture = \"pictures/far.bmp\"\n",
+     ":5: \"banner-picture\" in [wizard] is not a BMP picture; save the picture as .bmp"},
+    {"PictureOfTwoBitsPerPixel",
+     "[product]\nname = \"A\"\nversion = \"1\"\n[wizard]\nside-picture = \"pictures/two-bits.bmp\"\n",
+     ":5: \"side-picture\" in [wizard] has 2 bits per pixel; save it uncompressed with 1, 4, 8, 16, 24 or 32 bits "
+     "per pixel"},
+    {"CompressedPicture",
+     "[product]\nname = \"A\"\nversion = \"1\"\n[wizard]\nbanner-picture = \"pictures/run-length.bmp\"\n",
+     ":5: \"banner-picture\" in [wizard] has 8 bits per pixel and is compressed; save it uncompressed with 1, 4, 8, "
+     "16, 24 or 32 bits per pixel"},
+    {"CutPicture", "[product]\nname = \"A\"\nversion = \"1\"\n[background]\npicture = \"pictures/cut.bmp\"\n",
+     ":5: \"picture\" in [background] is a damaged BMP picture; save the picture as .bmp again"},
+    {"BackgroundPictureOfTwoBitsPerPixel",
+     "[product]\nname = \"A\"\nversion = \"1\"\n[background]\npicture = \"pictures/two-bits.bmp\"\n",
+     ":5: \"picture\" in [background] has 2 bits per pixel; save it uncompressed with 1, 4, 8, 16, 24 or 32 bits "
+     "per pixel"},
     {"TomlSyntax", "[product]\nname = \"A\"\nversion =\n",
      ":3: Error while parsing key-value pair: expected value, saw '\\n'; the project file is TOML; check the syntax "
      "at column 10"},
 };
 
-class ProjectErrorTest : public BuilderTest, public ::testing::WithParamInterface<BadProject> {};
+class ProjectErrorTest : public BuilderTest, public ::testing::WithParamInterface<BadProject> {
+ protected:
+  // Pictures the engine would not show, each wrong in one way.
+  void WriteBitmaps() {
+    using format::test_bytes::BitmapFile;
+    std::vector<uint8_t> far = BitmapFile({});
+    far[10] = static_cast<uint8_t>(far.size() + 1);  // the pixels' offset, one past the end
+    WriteBytes("pictures/far.bmp", far);
+    WriteBytes("pictures/two-bits.bmp", BitmapFile({.bitsPerPixel = 2, .colours = 4}));
+    WriteBytes("pictures/run-length.bmp", BitmapFile({.bitsPerPixel = 8, .compression = 1, .colours = 2}));
+    std::vector<uint8_t> cut = BitmapFile({});
+    cut.pop_back();  // the last row short by a byte
+    WriteBytes("pictures/cut.bmp", cut);
+  }
+};
 
 TEST_P(ProjectErrorTest, ReportsTheLineAndWritesNothing) {
   WriteText("app/a.txt", "a");
@@ -241,6 +275,7 @@ TEST_P(ProjectErrorTest, ReportsTheLineAndWritesNothing) {
   WriteText("names/backslash/a\\b.txt", "x");
   WriteText("names/latin1/caf\xE9.txt", "x");
   WriteText("lang/sv.toml", "42 = \"Klart\"\n420 = \"x\"\n");
+  WriteBitmaps();
   test_support::CommandResult result = Build(GetParam().project);
   EXPECT_EQ(result.status, 2);
   std::string file = Path("palisade.toml").string();

@@ -7,6 +7,7 @@
 #include "builder/project.h"
 #include "builder/text_encoding.h"
 #include "builder/translations.h"
+#include "bitmap_file.h"
 #include "builder_test_support.h"
 #include "format/narrow_text.h"
 
@@ -495,18 +496,25 @@ restart = "if-locked"
   EXPECT_EQ(s.conditionalDeletes[0].flags, 0x4 | 0x2);
 }
 
-// The script carries a picture without its 14-byte file header; the engine
-// puts one back when it keeps the picture for the uninstaller.
-TEST_F(ProjectTest, BackgroundPictureIsStoredWithoutItsFileHeader) {
-  std::vector<uint8_t> dib = {40, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 24, 0};  // header size, 1 x 1, planes, bits
-  dib.resize(40, 0);
-  dib.insert(dib.end(), {0x30, 0x20, 0x10, 0});  // one pixel, padded
-  std::vector<uint8_t> file = {'B', 'M', 58, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0};  // mark, size, reserved, offset
-  file.insert(file.end(), dib.begin(), dib.end());
-  WriteBytes("art/picture.bmp", file);
-  Project project = Read(std::string(test_support::kMinimalProject) + "[background]\npicture = \"art/picture.bmp\"\n");
-  EXPECT_EQ(project.script.backgroundBitmap, dib);
-  EXPECT_EQ(project.script.bitmapSize, 100);
+// The script carries a picture without its 14-byte file header, its pixels
+// right after its header; the engine puts a file header back when it keeps
+// the picture for the uninstaller.
+TEST_F(ProjectTest, BackgroundPictureIsStoredAsAPackedDib) {
+  struct Case {
+    const char* name;
+    format::test_bytes::BitmapShape shape;
+  };
+  const Case cases[] = {
+      {"pixels right after the header", {.width = 1, .height = 1}},
+      {"a gap before the pixels", {.gap = 6}},
+      {"a later header and a gap", {.headerSize = 124, .bitsPerPixel = 32, .gap = 16}},
+  };
+  for (const Case& c : cases) {
+    WriteBytes("art/picture.bmp", format::test_bytes::BitmapFile(c.shape));
+    Project project = Read(std::string(test_support::kMinimalProject) + "[background]\npicture = \"art/picture.bmp\"\n");
+    EXPECT_EQ(project.script.backgroundBitmap, format::test_bytes::PackedDib(c.shape)) << c.name;
+    EXPECT_EQ(project.script.bitmapSize, 100) << c.name;
+  }
 }
 
 TEST_F(ProjectTest, UpgradeSettingsIconsAndMarkerGoIntoTheScript) {
