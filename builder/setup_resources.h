@@ -27,11 +27,6 @@ struct SetupIdentity {
 inline constexpr uint16_t kSidePictureBitmap = 2;
 inline constexpr uint16_t kBannerPictureBitmap = 3;
 
-// Why `icon` is not an .ico file that the executable can carry: a header
-// that counts its images, and each image inside the file. Empty for a good
-// one.
-std::string IconProblem(std::span<const uint8_t> icon);
-
 // `engine` with the product's version resource in place of any it had, the
 // product's icon in place of its first icon group (the one Explorer shows)
 // and the product's pictures in place of the engine's; other resources stay

@@ -6,6 +6,7 @@
 
 #include "bitmap_file.h"
 #include "builder_test_support.h"
+#include "icon_file.h"
 #include "test_bytes.h"
 
 namespace palisade::builder {
@@ -219,6 +220,10 @@ const BadProject kBadProjects[] = {
     {"EnvironmentReferenceWithoutAName", "[product]\nname = \"A ${1}\"\nversion = \"1\"\n",
      ":2: \"${\" without a variable name in \"A ${1}\"; write ${NAME} for an environment variable, or $${ for a "
      "literal ${"},
+    {"IconCutShort", "[product]\nname = \"A\"\nversion = \"1\"\nicon = \"pictures/cut.ico\"\n",
+     ":4: \"icon\" in [product] is not an icon file; save the icon as .ico"},
+    {"IconThatIsABitmap", "[product]\nname = \"A\"\nversion = \"1\"\nicon = \"pictures/cut.bmp\"\n",
+     ":4: \"icon\" in [product] is not an icon file; save the icon as .ico"},
     {"PictureThatIsNoBitmap", "[product]\nname = \"A\"\nversion = \"1\"\n[wizard]\nside-picture = \"app/a.txt\"\n",
      ":5: \"side-picture\" in [wizard] is not a BMP picture; save the picture as .bmp"},
     {"PictureWithPixelsBeyondItsEnd",
@@ -245,8 +250,8 @@ const BadProject kBadProjects[] = {
 
 class ProjectErrorTest : public BuilderTest, public ::testing::WithParamInterface<BadProject> {
  protected:
-  // Pictures the engine would not show, each wrong in one way.
-  void WriteBitmaps() {
+  // Pictures and an icon the engine would not show, each wrong in one way.
+  void WritePictures() {
     using format::test_bytes::BitmapFile;
     std::vector<uint8_t> far = BitmapFile({});
     far[10] = static_cast<uint8_t>(far.size() + 1);  // the pixels' offset, one past the end
@@ -256,6 +261,9 @@ class ProjectErrorTest : public BuilderTest, public ::testing::WithParamInterfac
     std::vector<uint8_t> cut = BitmapFile({});
     cut.pop_back();  // the last row short by a byte
     WriteBytes("pictures/cut.bmp", cut);
+    std::vector<uint8_t> icon = format::test_bytes::IconFile();
+    icon.resize(500);  // the image runs past the end
+    WriteBytes("pictures/cut.ico", icon);
   }
 };
 
@@ -275,7 +283,7 @@ TEST_P(ProjectErrorTest, ReportsTheLineAndWritesNothing) {
   WriteText("names/backslash/a\\b.txt", "x");
   WriteText("names/latin1/caf\xE9.txt", "x");
   WriteText("lang/sv.toml", "42 = \"Klart\"\n420 = \"x\"\n");
-  WriteBitmaps();
+  WritePictures();
   test_support::CommandResult result = Build(GetParam().project);
   EXPECT_EQ(result.status, 2);
   std::string file = Path("palisade.toml").string();

@@ -227,13 +227,17 @@ TEST(SetupResources, ThePicturesTakeTheEnginesBitmaps) {
   }
 }
 
-TEST(SetupResources, IconFilesAreChecked) {
+TEST(SetupResources, WhatIsNoIconFileIsRefused) {
   std::vector<uint8_t> cut = IconFile();
-  cut.resize(500);
-  std::vector<uint8_t> bitmap = format::test_bytes::Bytes("BM not an icon");
-  EXPECT_EQ(IconProblem(IconFile()), "");
-  EXPECT_EQ(IconProblem(cut), "image 1 lies outside the file");
-  EXPECT_EQ(IconProblem(bitmap), "it does not start with the header of an .ico file");
+  cut.resize(500);  // the image runs past the end
+  std::vector<uint8_t> engine = WithResourceSection(test_support::StandInEngine(), EngineResources()), dressed;
+  for (const std::vector<uint8_t>& icon : {cut, format::test_bytes::Bytes("BM not an icon")}) {
+    SetupIdentity identity = kAcme;
+    identity.icon = icon;
+    std::string problem;
+    EXPECT_FALSE(DressEngine(engine, identity, dressed, problem));
+    EXPECT_EQ(problem, "the product's icon is not an icon file");
+  }
 }
 
 class BuiltResources : public BuilderTest {
