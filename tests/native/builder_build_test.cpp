@@ -55,7 +55,8 @@ std::vector<uint8_t> Stripped(std::span<const uint8_t> image, const format::Sect
 std::vector<uint8_t> DressedEngine(const std::vector<uint8_t>& engine) {
   std::vector<uint8_t> dressed;
   std::string problem;
-  EXPECT_TRUE(DressEngine(engine, SetupIdentity{"Acme Notes", "2.1.0", "", "", {}, {}, {}}, dressed, problem)) << problem;
+  SetupIdentity identity{"Acme Notes", "2.1.0", "", "", {}, {}, {}};
+  EXPECT_TRUE(DressEngine(engine, identity, dressed, problem)) << problem;
   return dressed;
 }
 

@@ -511,7 +511,8 @@ TEST_F(ProjectTest, BackgroundPictureIsStoredAsAPackedDib) {
   };
   for (const Case& c : cases) {
     WriteBytes("art/picture.bmp", format::test_bytes::BitmapFile(c.shape));
-    Project project = Read(std::string(test_support::kMinimalProject) + "[background]\npicture = \"art/picture.bmp\"\n");
+    Project project =
+        Read(std::string(test_support::kMinimalProject) + "[background]\npicture = \"art/picture.bmp\"\n");
     EXPECT_EQ(project.script.backgroundBitmap, format::test_bytes::PackedDib(c.shape)) << c.name;
     EXPECT_EQ(project.script.bitmapSize, 100) << c.name;
   }

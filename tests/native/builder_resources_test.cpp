@@ -216,10 +216,10 @@ TEST(SetupResources, ThePicturesTakeTheEnginesBitmaps) {
     std::vector<uint8_t> dib;
   };
   for (const Picture& picture : {Picture{2, later.sidePicture}, Picture{3, identity.bannerPicture}}) {
-    EXPECT_EQ(std::count_if(resources.begin(), resources.end(),
-                            [&](const Resource& r) { return r.type == ResourceId{2, {}} && r.name == ResourceId{picture.number, {}}; }),
-              1)
-        << picture.number;
+    auto isPicture = [&](const Resource& r) {
+      return r.type == ResourceId{2, {}} && r.name == ResourceId{picture.number, {}};
+    };
+    EXPECT_EQ(std::count_if(resources.begin(), resources.end(), isPicture), 1) << picture.number;
     const Resource* bitmap = Find(resources, {2, {}}, {picture.number, {}});
     ASSERT_NE(bitmap, nullptr) << picture.number;
     EXPECT_EQ(bitmap->data, picture.dib) << picture.number;
