@@ -121,6 +121,10 @@ constexpr DefaultMessage kMessages[] = {
     {61, "<product> cannot be installed on %s.", "s"},
     // Status while the archive is checked.
     {62, "Checking the installation data...", ""},
+    // The language's own licence and readme texts, each shown on a page of
+    // its own before the project's licence and readme files; empty: none.
+    {63, "", ""},
+    {64, "", ""},
     // Greeting caption, window caption of banner pages and caption of the
     // close-the-program question.
     {65, "<product> Setup", ""},

@@ -4,6 +4,7 @@
 
 #include "builder/default_messages.h"
 #include "builder/text_encoding.h"
+#include "builder/translations.h"
 
 namespace palisade::builder {
 namespace {
@@ -38,34 +39,49 @@ std::string Describe(std::string_view arguments) {
 const std::string* FindText(const std::vector<LanguageTexts>& texts, std::string_view language, int number) {
   for (const LanguageTexts& entry : texts) {
     if (entry.language != language) continue;
-    for (const auto& [textNumber, text] : entry.texts) {
-      if (textNumber == number) return &text;
-    }
+    auto found = entry.texts.find(number);
+    return found != entry.texts.end() ? &found->second : nullptr;
   }
   return nullptr;
+}
+
+std::optional<std::string_view> BuiltInText(std::string_view language, int number) {
+  const BuiltInLanguage* builtIn = FindBuiltInLanguage(language);
+  if (builtIn == nullptr) return std::nullopt;
+  for (const TranslatedMessage& message : builtIn->messages) {
+    if (message.number == number) return message.text;
+  }
+  return std::nullopt;
 }
 
 }  // namespace
 
 MessageTable BuildMessageTable(const std::vector<std::string>& languages, const std::vector<LanguageTexts>& texts) {
-  int count = DefaultMessageCount();
-  for (const LanguageTexts& entry : texts) {
-    for (const auto& [number, text] : entry.texts) count = std::max(count, number + 1);
-  }
   MessageTable table;
   for (const std::string& language : languages) table.languageNames.push_back(Utf8ToUtf16(language));
-  std::vector<std::string> defaults(static_cast<std::size_t>(count));
+  std::vector<std::string> defaults(static_cast<std::size_t>(DefaultMessageCount()));
   for (const DefaultMessage& message : DefaultMessages()) defaults[message.number] = std::string(message.text);
-  for (int number = 0; number < count; ++number) {
+  for (int number = 0; number < DefaultMessageCount(); ++number) {
     const std::string* english = FindText(texts, kDefaultLanguage, number);
     std::vector<std::u16string> row;
     for (const std::string& language : languages) {
       const std::string* own = FindText(texts, language, number);
-      row.push_back(Utf8ToUtf16(own ? *own : english ? *english : defaults[number]));
+      std::optional<std::string_view> builtIn = BuiltInText(language, number);
+      row.push_back(Utf8ToUtf16(own       ? *own
+                                : builtIn ? std::string(*builtIn)
+                                : english ? *english
+                                          : defaults[number]));
     }
     table.messages.push_back(std::move(row));
   }
   return table;
+}
+
+bool IsMessageNumber(int number) {
+  for (const DefaultMessage& message : DefaultMessages()) {
+    if (message.number == number) return true;
+  }
+  return false;
 }
 
 std::optional<std::string> CheckMessageText(int number, std::string_view text) {

@@ -1,7 +1,9 @@
 #pragma once
 // The message table an installer carries: the default English texts, the
-// project's replacements, and further languages that fall back to English
-// for every message they leave out.
+// built-in tables of other languages, the project's replacements, and
+// further languages that fall back to English for every message they leave
+// out.
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,7 +15,7 @@ inline constexpr char kDefaultLanguage[] = "English";
 
 struct LanguageTexts {
   std::string language;
-  std::vector<std::pair<int, std::string>> texts;  // message number, UTF-8 text
+  std::map<int, std::string> texts;  // message number, UTF-8 text
 };
 
 struct MessageTable {
@@ -22,8 +24,12 @@ struct MessageTable {
 };
 
 // `languages` in the order the language page lists them. A language's text
-// wins, then the project's English text, then the default English text.
+// from the project wins, then its built-in text, then the project's English
+// text, then the default English text.
 MessageTable BuildMessageTable(const std::vector<std::string>& languages, const std::vector<LanguageTexts>& texts);
+
+// A number that the installer has a message for.
+bool IsMessageNumber(int number);
 
 // Why `text` cannot replace message `number`: the engine formats some
 // messages with printf arguments, so a replacement must keep them.

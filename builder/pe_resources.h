@@ -11,6 +11,7 @@
 namespace palisade::builder {
 
 namespace resource_type {
+inline constexpr uint16_t kBitmap = 2;
 inline constexpr uint16_t kIcon = 3;
 inline constexpr uint16_t kGroupIcon = 14;
 inline constexpr uint16_t kVersion = 16;

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "builder/diagnostics.h"
 #include "builder/flag_options.h"
@@ -28,6 +29,11 @@ class ProjectContext {
   // The bytes of a file named by `key`, relative to the project folder.
   std::optional<format::Bytes> ReadFile(TableReader& reader, std::string_view key);
   std::filesystem::path Resolve(std::string_view relative) const;
+  // A licence or readme file named by `key`: rich text (set `rich`) as it
+  // is, or UTF-8 text without its byte-order mark. Anything else is
+  // reported.
+  std::optional<std::string> ReadDocumentText(TableReader& reader, std::string_view key, const std::string& relative,
+                                              bool& rich);
 
   Project& project;
   FlagWords flags;
@@ -49,6 +55,9 @@ void ReadFirewall(ProjectContext& context);
 void ReadCloseRules(ProjectContext& context);
 void ReadConditionalDeletes(ProjectContext& context);
 void ReadUninstallValues(ProjectContext& context);
+// The message tables of `languages` (the [wizard] list, read at
+// `languagesLine`) from Palisade's built-in ones and the project's.
+void ReadMessages(ProjectContext& context, const std::vector<std::string>& languages, int languagesLine);
 // Once the options are final: warns of an installation without files and of
 // large files that do not compress.
 void WarnAboutTheFiles(ProjectContext& context);

@@ -16,6 +16,7 @@
 #include "builder/windows_names.h"
 #include "builder/words.h"
 #include "format/checks.h"
+#include "format/dib_layout.h"
 #include "format/icon_file.h"
 #include "format/narrow_text.h"
 #include "format/version_order.h"
@@ -37,7 +38,6 @@ constexpr std::size_t kMidStringLimit = 0xFFFF;
 // neighbours (a third smaller than 1 MiB pieces on a corpus of DLLs), and
 // the engine still holds only one piece at a time.
 constexpr int64_t kDefaultChunkKib = 8192;
-constexpr std::size_t kBitmapFileHeaderSize = 14;
 
 // A key that is either a switch or a text that switches it on: a boolean
 // sets `on`, a text sets both.
@@ -254,35 +254,41 @@ void ReadUninstaller(ProjectContext& context) {
   if (context.options.sourceDateEpoch) s.uninstallerTime = TimeStampFromUnix(*context.options.sourceDateEpoch);
 }
 
+// A .bmp picture as the engine carries and draws it: a DIB whose pixels
+// follow its colour table.
 std::optional<format::Bytes> ReadBitmap(ProjectContext& context, TableReader& reader, std::string_view key) {
   std::optional<format::Bytes> file = context.ReadFile(reader, key);
   if (!file) return std::nullopt;
-  if (file->size() <= kBitmapFileHeaderSize || (*file)[0] != 'B' || (*file)[1] != 'M') {
-    reader.Report(key, Quoted(key) + " in " + reader.label() + " is not a BMP picture", "save the picture as .bmp");
+  std::string named = Quoted(key) + " in " + reader.label();
+  format::Bytes dib;
+  format::DibLayout layout;
+  if (!format::DibFromBitmapFile(*file, dib)) {
+    reader.Report(key, named + " is not a BMP picture", "save the picture as .bmp");
     return std::nullopt;
   }
-  return format::Bytes(file->begin() + kBitmapFileHeaderSize, file->end());
+  switch (format::CheckDib(dib, layout)) {
+    case format::DibFault::kNone:
+      return dib;
+    case format::DibFault::kNotDrawn:
+      reader.Report(key,
+                    named + " has " + std::to_string(layout.bitCount) + " bits per pixel" +
+                        (layout.compression == format::kDibUncompressed ? "" : " and is compressed"),
+                    "save it uncompressed with 1, 4, 8, 16, 24 or 32 bits per pixel");
+      return std::nullopt;
+    case format::DibFault::kMalformed:
+      break;
+  }
+  reader.Report(key, named + " is a damaged BMP picture", "save the picture as .bmp again");
+  return std::nullopt;
 }
 
 // Plain texts travel in the narrow form; rich text as it is.
 std::optional<format::Bytes> ReadDocument(ProjectContext& context, TableReader& reader, std::string_view key,
                                           const std::string& relative) {
-  std::ifstream in(context.Resolve(relative), std::ios::binary);
-  if (!in) {
-    reader.Report(key, "cannot read " + Quoted(relative) + " for " + Quoted(key) + " in " + reader.label(),
-                  "paths are relative to the project file's folder");
-    return std::nullopt;
-  }
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  std::string_view body = text;
-  bool bom = body.starts_with("\xEF\xBB\xBF");
-  if (body.substr(bom ? 3 : 0).starts_with("{\\rtf")) return format::Bytes(text.begin(), text.end());
-  if (bom) body.remove_prefix(3);
-  if (!IsValidUtf8(body)) {
-    reader.Report(key, Quoted(relative) + " is neither UTF-8 text nor rich text", "save it as UTF-8 or as .rtf");
-    return std::nullopt;
-  }
-  std::string stored = format::EncodeNarrowForm(body);
+  bool rich = false;
+  std::optional<std::string> text = context.ReadDocumentText(reader, key, relative, rich);
+  if (!text) return std::nullopt;
+  std::string stored = rich ? *text : format::EncodeNarrowForm(*text);
   return format::Bytes(stored.begin(), stored.end());
 }
 
@@ -323,11 +329,22 @@ void ReadPageStyles(ProjectContext& context, TableReader& wizard) {
   for (const Word& page : kPageNames) s.pageStyles[page.value] = pages.Word(page.word, kPageStyles).value_or(style);
 }
 
+// The pictures travel as the setup executable's own bitmaps in place of the
+// engine's.
+void ReadWizardPictures(ProjectContext& context, TableReader& wizard) {
+  SetupIdentity& identity = context.project.identity;
+  for (auto [key, picture] : {std::pair{"side-picture", &identity.sidePicture},
+                              std::pair{"banner-picture", &identity.bannerPicture}}) {
+    if (wizard.Node(key) != nullptr) *picture = ReadBitmap(context, wizard, key).value_or(format::Bytes());
+  }
+}
+
 void ReadWizard(ProjectContext& context, std::vector<std::string>& languages) {
   TableReader& wizard = context.Section("wizard");
   format::SetupScript& s = context.project.script;
   languages = ReadLanguages(wizard);
   ReadPageStyles(context, wizard);
+  ReadWizardPictures(context, wizard);
   s.productHeading = wizard.String("heading", "<product> Setup");
   s.bannerTextColor = wizard.Color("banner-text-color").value_or(kBlack);
   s.sidePictureFrame = static_cast<uint8_t>(wizard.Word("side-picture-frame", kSidePictureFrames).value_or(3));
@@ -436,41 +453,6 @@ void ReadNotifications(ProjectContext& context) {
                             &s.closingNotifyUrls[1], &s.closingNotifyUrls[2], &s.closingNotifyUrls[3],
                             &s.uninstallNotifyUrl};
   for (const Word& address : kNotifications) *targets[address.value] = notify.String(address.word, "");
-}
-
-void ReadLanguageTexts(ProjectContext& context, TableReader& reader, LanguageTexts& texts) {
-  const toml::node* node = context.Section("messages").Node(texts.language);
-  if (node == nullptr || !node->is_table()) return;
-  for (const auto& [key, value] : *node->as_table()) {
-    int number = -1;
-    std::string_view digits = key.str();
-    std::from_chars(digits.data(), digits.data() + digits.size(), number);
-    std::optional<std::string> text = reader.String(key.str());
-    if (number < 0 || number > format::kMessageCountRule.max - 1 || std::to_string(number) != digits) {
-      reader.Report(key.str(), "bad message number " + Quoted(digits) + " in " + reader.label(),
-                    "message numbers are whole numbers from 0 to 9999");
-    } else if (text) {
-      if (std::optional<std::string> problem = CheckMessageText(number, *text)) {
-        reader.Report(key.str(), *problem, "use %% for a percent sign");
-      } else {
-        texts.texts.emplace_back(number, *text);
-      }
-    }
-  }
-}
-
-void ReadMessages(ProjectContext& context, const std::vector<std::string>& languages) {
-  std::vector<LanguageTexts> texts;
-  std::vector<std::string> named = languages;
-  if (std::find(named.begin(), named.end(), kDefaultLanguage) == named.end()) named.push_back(kDefaultLanguage);
-  for (const std::string& language : named) {
-    LanguageTexts entry{language, {}};
-    ReadLanguageTexts(context, context.Section("messages." + language), entry);
-    texts.push_back(std::move(entry));
-  }
-  MessageTable table = BuildMessageTable(languages, texts);
-  context.project.script.languageNames = std::move(table.languageNames);
-  context.project.script.messages = std::move(table.messages);
 }
 
 void ReadCompression(ProjectContext& context) {
@@ -590,6 +572,26 @@ std::optional<format::Bytes> ProjectContext::ReadFile(TableReader& reader, std::
   return format::Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
+std::optional<std::string> ProjectContext::ReadDocumentText(TableReader& reader, std::string_view key,
+                                                            const std::string& relative, bool& rich) {
+  std::ifstream in(Resolve(relative), std::ios::binary);
+  if (!in) {
+    reader.Report(key, "cannot read " + Quoted(relative) + " for " + Quoted(key) + " in " + reader.label(),
+                  "paths are relative to the project file's folder");
+    return std::nullopt;
+  }
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  bool bom = text.starts_with("\xEF\xBB\xBF");
+  rich = std::string_view(text).substr(bom ? 3 : 0).starts_with("{\\rtf");
+  if (rich) return text;
+  if (bom) text.erase(0, 3);
+  if (!IsValidUtf8(text)) {
+    reader.Report(key, Quoted(relative) + " is neither UTF-8 text nor rich text", "save it as UTF-8 or as .rtf");
+    return std::nullopt;
+  }
+  return text;
+}
+
 void ReadProject(const fs::path& path, const ReadOptions& options, Project& project, Diagnostics& diagnostics) {
   std::ifstream in(path, std::ios::binary);
   std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -622,7 +624,7 @@ void ReadProject(const fs::path& path, const ReadOptions& options, Project& proj
   ReadPortable(context);
   ReadBatches(context);
   ReadNotifications(context);
-  ReadMessages(context, languages);
+  ReadMessages(context, languages, context.Section("wizard").LineOf("languages"));
   ReadCompression(context);
   ReadEncryption(context);
   ReadShortcuts(context);

@@ -125,16 +125,23 @@ std::u16string TextOf(const Block& block) {
   return text;
 }
 
-std::optional<std::u16string> FileVersionString(const Block& root) {
+std::optional<std::u16string> StringOf(const Block& root, std::u16string_view key) {
   for (const Block& info : root.children) {
     if (info.key != u"StringFileInfo") continue;
     for (const Block& table : info.children) {
       for (const Block& entry : table.children) {
-        if (entry.key == u"FileVersion") return TextOf(entry);
+        if (entry.key == key) return TextOf(entry);
       }
     }
   }
   return std::nullopt;
+}
+
+std::optional<Block> ParseRoot(std::span<const uint8_t> resource) {
+  Block root;
+  std::size_t length = 0;
+  if (!ParseBlock(resource, 0, root, length) || root.key != u"VS_VERSION_INFO") return std::nullopt;
+  return root;
 }
 
 std::string Comparable(std::string text) {
@@ -161,16 +168,22 @@ std::vector<uint8_t> VersionResource(const VersionInfo& info) {
 }
 
 std::optional<std::string> FileVersionText(std::span<const uint8_t> resource) {
-  Block root;
-  std::size_t length = 0;
-  if (!ParseBlock(resource, 0, root, length) || root.key != u"VS_VERSION_INFO") return std::nullopt;
-  if (std::optional<std::u16string> text = FileVersionString(root)) return Comparable(Utf16ToUtf8(*text));
-  if (root.value.size() < kFixedInfoSize || format::LoadLe32(root.value.data()) != kFixedInfoSignature) {
+  std::optional<Block> root = ParseRoot(resource);
+  if (!root) return std::nullopt;
+  if (std::optional<std::u16string> text = StringOf(*root, u"FileVersion")) return Comparable(Utf16ToUtf8(*text));
+  if (root->value.size() < kFixedInfoSize || format::LoadLe32(root->value.data()) != kFixedInfoSignature) {
     return std::nullopt;
   }
-  uint32_t high = format::LoadLe32(root.value.data() + 8), low = format::LoadLe32(root.value.data() + 12);
+  uint32_t high = format::LoadLe32(root->value.data() + 8), low = format::LoadLe32(root->value.data() + 12);
   return std::to_string(high >> 16) + "." + std::to_string(high & 0xFFFF) + "." + std::to_string(low >> 16) + "." +
          std::to_string(low & 0xFFFF);
+}
+
+std::optional<std::string> VersionString(std::span<const uint8_t> resource, std::u16string_view key) {
+  std::optional<Block> root = ParseRoot(resource);
+  if (!root) return std::nullopt;
+  std::optional<std::u16string> text = StringOf(*root, key);
+  return text ? std::optional<std::string>(Utf16ToUtf8(*text)) : std::nullopt;
 }
 
 std::array<uint16_t, 4> VersionNumbers(std::string_view version) {

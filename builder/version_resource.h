@@ -32,6 +32,10 @@ std::vector<uint8_t> VersionResource(const VersionInfo& info);
 // not a version resource.
 std::optional<std::string> FileVersionText(std::span<const uint8_t> resource);
 
+// The text of `key` ("LegalCopyright") in the first string table that has
+// it; nothing when there is none or the data is not a version resource.
+std::optional<std::string> VersionString(std::span<const uint8_t> resource, std::u16string_view key);
+
 // The numbers of an orderable version ("2.1b" gives 2, 1, 0, 0).
 std::array<uint16_t, 4> VersionNumbers(std::string_view version);
 

@@ -57,7 +57,7 @@ bool FillGradient(HDC dc, const RECT& client, COLORREF top, COLORREF bottom) {
   return gradientFill(dc, vertices, 2, &rect, 1, GRADIENT_FILL_RECT_V) != 0;
 }
 
-void StretchDib(HDC dc, const DibBytes& dib, const DibLayout& layout, const RECT& to, DWORD operation) {
+void StretchDib(HDC dc, const DibBytes& dib, const format::DibLayout& layout, const RECT& to, DWORD operation) {
   StretchDIBits(dc, to.left, to.top, Width(to), Height(to), 0, 0, layout.width, layout.height,
                 dib.data() + layout.pixelOffset, reinterpret_cast<const BITMAPINFO*>(dib.data()), DIB_RGB_COLORS,
                 operation);
@@ -66,7 +66,7 @@ void StretchDib(HDC dc, const DibBytes& dib, const DibLayout& layout, const RECT
 bool Blend(HDC dc, const RECT& to, const PreparedPicture& picture) {
   static AlphaBlendFunction alphaBlend = ImagingFunction<AlphaBlendFunction>("AlphaBlend");
   if (!alphaBlend) return false;
-  const DibLayout& layout = picture.layout;
+  const format::DibLayout& layout = picture.layout;
   BITMAPINFO info = {};
   info.bmiHeader.biSize = sizeof info.bmiHeader;
   info.bmiHeader.biWidth = layout.width;
@@ -121,7 +121,7 @@ void DrawPicture(HDC dc, const RECT& client, const BackgroundSettings& settings,
 
 // The DIB with its colour table rewritten; entries are blue, green, red.
 template <typename EntryColour>
-DibBytes WithColourTable(const DibBytes& dib, const DibLayout& layout, EntryColour colourOf) {
+DibBytes WithColourTable(const DibBytes& dib, const format::DibLayout& layout, EntryColour colourOf) {
   DibBytes copy = dib;
   for (uint32_t i = 0; i < layout.colourCount; ++i) {
     uint8_t* entry = &copy[layout.colourTableOffset + i * layout.colourEntrySize];
@@ -133,7 +133,7 @@ DibBytes WithColourTable(const DibBytes& dib, const DibLayout& layout, EntryColo
   return copy;
 }
 
-DibBytes Premultiplied(const DibBytes& dib, const DibLayout& layout) {
+DibBytes Premultiplied(const DibBytes& dib, const format::DibLayout& layout) {
   DibBytes pixels(dib.begin() + layout.pixelOffset, dib.begin() + layout.pixelOffset + layout.stride * layout.height);
   for (size_t i = 0; i + 3 < pixels.size(); i += 4) {
     unsigned alpha = pixels[i + 3];
@@ -143,7 +143,7 @@ DibBytes Premultiplied(const DibBytes& dib, const DibLayout& layout) {
   return pixels;
 }
 
-bool IsPaletteEntry(int32_t index, const DibLayout& layout) {
+bool IsPaletteEntry(int32_t index, const format::DibLayout& layout) {
   return layout.bitCount <= 8 && index >= 0 && static_cast<uint32_t>(index) < layout.colourCount;
 }
 
@@ -262,9 +262,9 @@ void DrawBackgroundText(HDC dc, const RECT& client, const BackgroundText& text) 
 
 PreparedPicture PreparePicture(const DibBytes& dib, int32_t transparentIndex) {
   PreparedPicture picture;
-  if (!ReadDibLayout(dib, picture.layout)) return picture;
+  if (!format::ReadDibLayout(dib, picture.layout)) return picture;
   picture.dib = dib;
-  const DibLayout& layout = picture.layout;
+  const format::DibLayout& layout = picture.layout;
   if (HasAlphaChannel(dib, layout)) {
     picture.premultiplied = Premultiplied(dib, layout);
   } else if (IsPaletteEntry(transparentIndex, layout)) {

@@ -13,7 +13,7 @@ namespace palisade {
 // The picture made ready once, as it is drawn on every paint.
 struct PreparedPicture {
   DibBytes dib;  // empty: nothing to draw
-  DibLayout layout;
+  format::DibLayout layout;
   // A palette picture with a transparent entry: the mask has that entry
   // white and every other black, the holed copy has that entry black.
   DibBytes mask;

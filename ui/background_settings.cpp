@@ -54,7 +54,7 @@ DibBytes PictureFromFile(const ts::WText& path) {
   ts::Text bytes;
   DibBytes dib;
   if (!file.OpenForReading(path) || !file.ReadWhole(bytes)) return dib;
-  DibFromBitmapFile(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), dib);
+  format::DibFromBitmapFile(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), dib);
   return dib;
 }
 

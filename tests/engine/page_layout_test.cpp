@@ -1,7 +1,8 @@
 // Every page in every style, opened with the texts that installers carry
-// unless a project replaces them: no text is cut off by its control, and
-// each page is as large as its picture in docs/screenshots, so that the
-// pictures the documentation shows are those of today's pages.
+// unless a project replaces them, in every language Palisade carries: no
+// text is cut off by its control, and each page is as large as its picture
+// in docs/screenshots, so that the pictures the documentation shows are
+// those of today's pages.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "builder/messages.h"
+#include "builder/translations.h"
 #include "core/ts_file.h"
 #include "core/ts_text.h"
 #include "core/ts_window.h"
@@ -143,7 +145,8 @@ Look LookAt(HWND page) {
 // moment (pages post themselves work when they open), and the look ends it.
 Look g_look;
 int g_ticksShown = 0;
-constexpr int kTicksBeforeLooking = 4;
+constexpr int kTicksBeforeLooking = 2;
+constexpr UINT kTickMs = 50;
 
 BOOL CALLBACK FindShownDialog(HWND window, LPARAM found) {
   if (!IsWindowVisible(window) || ClassOf(window) != L"#32770") return TRUE;
@@ -162,7 +165,7 @@ void CALLBACK LookAtShownPage(HWND, UINT, UINT_PTR, DWORD) {
 Look LookAtModalPage(const std::function<void()>& show) {
   g_look = {};
   g_ticksShown = 0;
-  UINT_PTR timer = SetTimer(nullptr, 0, 100, LookAtShownPage);
+  UINT_PTR timer = SetTimer(nullptr, 0, kTickMs, LookAtShownPage);
   show();
   KillTimer(nullptr, timer);
   return g_look;
@@ -173,19 +176,27 @@ Look LookAtProgressPage() {
   SetStatus(54);
   for (int tick = 0; tick < kTicksBeforeLooking; ++tick) {
     ts::DrainMessageQueue();
-    Sleep(100);
+    Sleep(kTickMs);
   }
   Look look = ProgressPage() ? LookAt(ProgressPage()) : Look{};
   CloseProgressPage();
   return look;
 }
 
-// The project the screenshots are made from, with the default English texts.
-void SetUpShowcaseProduct() {
+// English first, then every language that Palisade carries a table for.
+std::vector<std::string> AllLanguages() {
+  std::vector<std::string> names = {builder::kDefaultLanguage};
+  for (const builder::BuiltInLanguage& language : builder::BuiltInLanguages()) names.emplace_back(language.name);
+  return names;
+}
+
+// The project the screenshots are made from, in every language.
+void SetUpShowcaseProduct(int language) {
+  static const builder::MessageTable table = builder::BuildMessageTable(AllLanguages(), {});
   g_installer = InstallerState{};
   g_installer.instance = GetModuleHandleW(nullptr);
+  g_installer.language = language;
   format::SetupScript& s = g_installer.script;
-  builder::MessageTable table = builder::BuildMessageTable({builder::kDefaultLanguage}, {});
   s.languageNames = table.languageNames;
   s.messages = table.messages;
   s.productName = "Acme Notes";
@@ -194,8 +205,8 @@ void SetUpShowcaseProduct() {
   s.greetingLinkText = "https://acme.example/";
   const std::string license = "Acme Notes License\r\n\r\nYou may use <product> on any number of computers.";
   const std::string readme = "{\\rtf1\\ansi\\pard {\\b What is new}\\par Faster search.\\par}";
-  s.licenseTexts = {format::Bytes(license.begin(), license.end())};
-  s.readmeTexts = {format::Bytes(readme.begin(), readme.end())};
+  s.licenseTexts.assign(table.languageNames.size(), format::Bytes(license.begin(), license.end()));
+  s.readmeTexts.assign(table.languageNames.size(), format::Bytes(readme.begin(), readme.end()));
   s.startMenuFolder = "Acme Notes";
   s.launchProgram = "notepad.exe";
   s.openDocument = "notes.txt";
@@ -240,18 +251,38 @@ std::optional<SIZE> PictureSize(const std::string& name) {
   return SIZE{bigEndian(16), bigEndian(20)};
 }
 
-TEST(PageLayout, NoTextIsCutOffAndEveryPageIsTheSizeOfItsPicture) {
+std::string PageName(const PageCase& page, uint32_t style) {
+  std::string name = page.picture ? page.picture : "confirmation";
+  return page.styled ? std::string(kStyleNames[style]) + "-" + name : name;
+}
+
+TEST(PageLayout, NoTextIsCutOffInAnyLanguage) {
+  const std::vector<std::string> languages = AllLanguages();
+  for (size_t language = 0; language < languages.size(); ++language) {
+    for (uint32_t style = kPlainStyle; style <= kWhiteStyle; ++style) {
+      for (const PageCase& page : kPages) {
+        if (!page.styled && style != kPlainStyle) continue;
+        SetUpShowcaseProduct(static_cast<int>(language));
+        g_installer.script.pageStyles.fill(style);
+        std::string name = languages[language] + " " + PageName(page, style);
+        Look look = page.look();
+        ASSERT_TRUE(look.seen) << name << " was not shown";
+        for (const std::wstring& cut : look.cutTexts) ADD_FAILURE() << name << ": " << ts::Utf8FromWide(cut);
+      }
+    }
+  }
+  g_installer = InstallerState{};
+}
+
+TEST(PageLayout, EveryPageIsTheSizeOfItsPicture) {
   for (uint32_t style = kPlainStyle; style <= kWhiteStyle; ++style) {
     for (const PageCase& page : kPages) {
-      if (!page.styled && style != kPlainStyle) continue;
-      SetUpShowcaseProduct();
+      if (!page.picture || (!page.styled && style != kPlainStyle)) continue;
+      SetUpShowcaseProduct(0);
       g_installer.script.pageStyles.fill(style);
-      std::string name = page.picture ? page.picture : "confirmation";
-      if (page.styled) name = std::string(kStyleNames[style]) + "-" + name;
+      std::string name = PageName(page, style);
       Look look = page.look();
       ASSERT_TRUE(look.seen) << name << " was not shown";
-      for (const std::wstring& cut : look.cutTexts) ADD_FAILURE() << name << ": " << ts::Utf8FromWide(cut);
-      if (!page.picture) continue;
       std::optional<SIZE> picture = PictureSize(name);
       ASSERT_TRUE(picture) << "docs/screenshots/" << name << ".png is missing: make screenshots";
       EXPECT_EQ(look.size.cx, picture->cx) << name << ": the picture is out of date (make screenshots)";

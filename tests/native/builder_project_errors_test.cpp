@@ -4,7 +4,9 @@
 
 #include <regex>
 
+#include "bitmap_file.h"
 #include "builder_test_support.h"
+#include "icon_file.h"
 #include "test_bytes.h"
 
 namespace palisade::builder {
@@ -58,7 +60,31 @@ const BadProject kBadProjects[] = {
      "[product]\nname = \"A\"\nversion = \"1\"\n[messages.English]\n81 = \"Needs %s bits\"\n",
      ":5: message 81 is formatted with %d, but the text has %s; use %% for a percent sign"},
     {"MessageNumberOutOfRange", "[product]\nname = \"A\"\nversion = \"1\"\n[messages.English]\n10000 = \"x\"\n",
-     ":5: bad message number \"10000\" in [messages.English]; message numbers are whole numbers from 0 to 9999"},
+     ":5: \"10000\" in [messages.English] is not a message number of the installer; the messages and their numbers "
+     "are listed in docs/project-file.md"},
+    {"MessageNumberBeyondTheTable", "[product]\nname = \"A\"\nversion = \"1\"\n[messages.English]\n200 = \"x\"\n",
+     ":5: \"200\" in [messages.English] is not a message number of the installer; the messages and their numbers are "
+     "listed in docs/project-file.md"},
+    {"MessageNumberTheInstallerDoesNotUse",
+     "[product]\nname = \"A\"\nversion = \"1\"\n[messages.English]\n14 = \"x\"\n",
+     ":5: \"14\" in [messages.English] is not a message number of the installer; the messages and their numbers are "
+     "listed in docs/project-file.md"},
+    {"UnknownLanguage", "[product]\nname = \"A\"\nversion = \"1\"\n[wizard]\nlanguages = [\"English\", \"Deutch\"]\n",
+     ":5: unknown language \"Deutch\" in [wizard] languages; did you mean \"Deutsch\"?; or give its texts in a table "
+     "file with file = \"...\" in [messages.Deutch]"},
+    {"TableFileWithAMessageTheInstallerDoesNotHave",
+     "[product]\nname = \"A\"\nversion = \"1\"\n[wizard]\nlanguages = [\"Svenska\"]\n"
+     "[messages.Svenska]\nfile = \"lang/sv.toml\"\n",
+     ":7: lang/sv.toml:2: \"420\" in lang/sv.toml is not a message number of the installer; the messages and their "
+     "numbers are listed in docs/project-file.md"},
+    {"TableFileThatIsNotToml",
+     "[product]\nname = \"A\"\nversion = \"1\"\n[wizard]\nlanguages = [\"Svenska\"]\n"
+     "[messages.Svenska]\nfile = \"app/a.txt\"\n",
+     ":7: app/a.txt:1: Error while parsing key-value pair: encountered end-of-file; a table file holds lines such as "
+     "42 = \"...\""},
+    {"LicenceTwice",
+     "[product]\nname = \"A\"\nversion = \"1\"\n[messages.English]\n63 = \"x\"\nlicense = \"app/a.txt\"\n",
+     ":6: \"license\" and message 63 in [messages.English] give the same text; keep one of them"},
     {"UnlistedLanguage",
      "[product]\nname = \"A\"\nversion = \"1\"\n[wizard]\nlanguages = [\"English\", \"Deutsch\"]\n"
      "[messages.Deutch]\n42 = \"Fertig\"\n",
@@ -194,12 +220,52 @@ const BadProject kBadProjects[] = {
     {"EnvironmentReferenceWithoutAName", "[product]\nname = \"A ${1}\"\nversion = \"1\"\n",
      ":2: \"${\" without a variable name in \"A ${1}\"; write ${NAME} for an environment variable, or $${ for a "
      "literal ${"},
+    {"IconCutShort", "[product]\nname = \"A\"\nversion = \"1\"\nicon = \"pictures/cut.ico\"\n",
+     ":4: \"icon\" in [product] is not an icon file; save the icon as .ico"},
+    {"IconThatIsABitmap", "[product]\nname = \"A\"\nversion = \"1\"\nicon = \"pictures/cut.bmp\"\n",
+     ":4: \"icon\" in [product] is not an icon file; save the icon as .ico"},
+    {"PictureThatIsNoBitmap", "[product]\nname = \"A\"\nversion = \"1\"\n[wizard]\nside-picture = \"app/a.txt\"\n",
+     ":5: \"side-picture\" in [wizard] is not a BMP picture; save the picture as .bmp"},
+    {"PictureWithPixelsBeyondItsEnd",
+     "[product]\nname = \"A\"\nversion = \"1\"\n[wizard]\nbanner-picture = \"pictures/far.bmp\"\n",
+     ":5: \"banner-picture\" in [wizard] is not a BMP picture; save the picture as .bmp"},
+    {"PictureOfTwoBitsPerPixel",
+     "[product]\nname = \"A\"\nversion = \"1\"\n[wizard]\nside-picture = \"pictures/two-bits.bmp\"\n",
+     ":5: \"side-picture\" in [wizard] has 2 bits per pixel; save it uncompressed with 1, 4, 8, 16, 24 or 32 bits "
+     "per pixel"},
+    {"CompressedPicture",
+     "[product]\nname = \"A\"\nversion = \"1\"\n[wizard]\nbanner-picture = \"pictures/run-length.bmp\"\n",
+     ":5: \"banner-picture\" in [wizard] has 8 bits per pixel and is compressed; save it uncompressed with 1, 4, 8, "
+     "16, 24 or 32 bits per pixel"},
+    {"CutPicture", "[product]\nname = \"A\"\nversion = \"1\"\n[background]\npicture = \"pictures/cut.bmp\"\n",
+     ":5: \"picture\" in [background] is a damaged BMP picture; save the picture as .bmp again"},
+    {"BackgroundPictureOfTwoBitsPerPixel",
+     "[product]\nname = \"A\"\nversion = \"1\"\n[background]\npicture = \"pictures/two-bits.bmp\"\n",
+     ":5: \"picture\" in [background] has 2 bits per pixel; save it uncompressed with 1, 4, 8, 16, 24 or 32 bits "
+     "per pixel"},
     {"TomlSyntax", "[product]\nname = \"A\"\nversion =\n",
      ":3: Error while parsing key-value pair: expected value, saw '\\n'; the project file is TOML; check the syntax "
      "at column 10"},
 };
 
-class ProjectErrorTest : public BuilderTest, public ::testing::WithParamInterface<BadProject> {};
+class ProjectErrorTest : public BuilderTest, public ::testing::WithParamInterface<BadProject> {
+ protected:
+  // Pictures and an icon the engine would not show, each wrong in one way.
+  void WritePictures() {
+    using format::test_bytes::BitmapFile;
+    std::vector<uint8_t> far = BitmapFile({});
+    far[10] = static_cast<uint8_t>(far.size() + 1);  // the pixels' offset, one past the end
+    WriteBytes("pictures/far.bmp", far);
+    WriteBytes("pictures/two-bits.bmp", BitmapFile({.bitsPerPixel = 2, .colours = 4}));
+    WriteBytes("pictures/run-length.bmp", BitmapFile({.bitsPerPixel = 8, .compression = 1, .colours = 2}));
+    std::vector<uint8_t> cut = BitmapFile({});
+    cut.pop_back();  // the last row short by a byte
+    WriteBytes("pictures/cut.bmp", cut);
+    std::vector<uint8_t> icon = format::test_bytes::IconFile();
+    icon.resize(500);  // the image runs past the end
+    WriteBytes("pictures/cut.ico", icon);
+  }
+};
 
 TEST_P(ProjectErrorTest, ReportsTheLineAndWritesNothing) {
   WriteText("app/a.txt", "a");
@@ -216,6 +282,8 @@ TEST_P(ProjectErrorTest, ReportsTheLineAndWritesNothing) {
   WriteText("names/dot/trail.", "x");
   WriteText("names/backslash/a\\b.txt", "x");
   WriteText("names/latin1/caf\xE9.txt", "x");
+  WriteText("lang/sv.toml", "42 = \"Klart\"\n420 = \"x\"\n");
+  WritePictures();
   test_support::CommandResult result = Build(GetParam().project);
   EXPECT_EQ(result.status, 2);
   std::string file = Path("palisade.toml").string();
@@ -245,6 +313,11 @@ const Warning kWarnings[] = {
      "[product]\nname = \"A\"\nversion = \"1\"\n[[files]]\nfrom = \"app/a.txt\"\nto = '%AppDataAllDir%\\Acme'\n",
      ":6: warning: the files of this entry go outside the installation folder, to \"%AppDataAllDir%\\Acme\"; make sure "
      "they belong there: other programs may use that folder too"},
+    {"LanguageWithoutALicence",
+     "[product]\nname = \"A\"\nversion = \"1\"\n[wizard]\nlanguages = [\"English\", \"Deutsch\"]\n"
+     "[messages.English]\nlicense = \"app/a.txt\"\n[[files]]\nfrom = \"app/a.txt\"\n",
+     ":5: warning: the language \"Deutsch\" has no licence text, but \"English\" has one; add license = \"...\" to "
+     "[messages.Deutsch]"},
 };
 
 class ProjectWarningTest : public BuilderTest, public ::testing::WithParamInterface<Warning> {

@@ -6,6 +6,8 @@
 #include "builder/messages.h"
 #include "builder/project.h"
 #include "builder/text_encoding.h"
+#include "builder/translations.h"
+#include "bitmap_file.h"
 #include "builder_test_support.h"
 #include "format/narrow_text.h"
 
@@ -177,31 +179,38 @@ INSTANTIATE_TEST_SUITE_P(EveryOption, NamedOptionTest, ::testing::ValuesIn(kName
                            return name + "_" + std::to_string(info.index);
                          });
 
-TEST_F(ProjectTest, LanguagesFallBackToTheProjectsEnglish) {
+TEST_F(ProjectTest, MessagesComeFromTheLanguageThenItsBuiltInTableThenEnglish) {
+  WriteText("lang/tlh.toml", "42 = \"Qapla'!\"\n44 = \"from the table file\"\n");
+  WriteText("legal/LICENSE.de.txt", "\xEF\xBB\xBFLizenz");
   Project project = Read(std::string(test_support::kMinimalProject) + R"(
 [wizard]
-languages = ["English", "Deutsch"]
+languages = ["English", "Deutsch", "tlhIngan Hol"]
 
 [messages.English]
-42 = "Ready."
 43 = "Done"
 
 [messages.Deutsch]
 42 = "Fertig."
+license = "legal/LICENSE.de.txt"
+
+[messages."tlhIngan Hol"]
+file = "lang/tlh.toml"
+44 = "inline"
 )");
   const format::SetupScript& s = project.script;
-  ASSERT_EQ(s.languageNames.size(), 2u);
-  EXPECT_EQ(Message(s, 42, 0), "Ready.");
-  EXPECT_EQ(Message(s, 42, 1), "Fertig.");
-  EXPECT_EQ(Message(s, 43, 1), "Done");               // the project's English
-  EXPECT_EQ(Message(s, 44, 1), "License Agreement");  // the default English
-  EXPECT_EQ(Message(s, 14, 1), "");                   // a number the engine does not use
-}
-
-TEST_F(ProjectTest, MessagesBeyondTheDefaultsGrowTheTable) {
-  Project project = Read(std::string(test_support::kMinimalProject) + "[messages.English]\n200 = \"Extra\"\n");
-  ASSERT_EQ(project.script.messages.size(), 201u);
-  EXPECT_EQ(Message(project.script, 200), "Extra");
+  ASSERT_EQ(s.languageNames.size(), 3u);
+  EXPECT_EQ(Message(s, 42, 0), "<product> is installed and ready to use.");  // the default English
+  EXPECT_EQ(Message(s, 43, 0), "Done");                                      // the project's English
+  EXPECT_EQ(Message(s, 42, 1), "Fertig.");                                   // the project's German
+  EXPECT_EQ(Message(s, 43, 1), "Installation abgeschlossen");                // the built-in German
+  EXPECT_EQ(Message(s, 63, 1), "Lizenz");                                    // its licence, without the mark
+  EXPECT_EQ(Message(s, 63, 0), "");
+  EXPECT_EQ(Message(s, 42, 2), "Qapla'!");                                   // the table file
+  EXPECT_EQ(Message(s, 44, 2), "inline");                                    // the project over its table file
+  EXPECT_EQ(Message(s, 43, 2), "Done");                                      // then the project's English
+  EXPECT_EQ(Message(s, 45, 2), "I &Accept");                                 // then the default English
+  EXPECT_EQ(Message(s, 14, 2), "");                                          // a number the engine does not use
+  EXPECT_EQ(s.messages.size(), static_cast<std::size_t>(DefaultMessageCount()));
 }
 
 struct MessageCheck {
@@ -226,6 +235,55 @@ TEST(MessageTextTest, FormattedMessagesKeepTheirArguments) {
 TEST(DefaultMessagesTest, EveryFormattedTextHasItsConversions) {
   for (const DefaultMessage& message : DefaultMessages()) {
     EXPECT_FALSE(CheckMessageText(message.number, message.text).has_value()) << message.number;
+  }
+}
+
+// "<product>", "<a>" and every other tag of a text, in order.
+std::vector<std::string> Tags(std::string_view text) {
+  std::vector<std::string> tags;
+  for (std::size_t open = text.find('<'); open != std::string_view::npos; open = text.find('<', open + 1)) {
+    std::size_t close = text.find('>', open);
+    if (close != std::string_view::npos) tags.emplace_back(text.substr(open, close - open + 1));
+  }
+  return tags;
+}
+
+TEST(BuiltInLanguagesTest, EveryTableKeepsTheConversionsPlaceholdersAndAccessKeysOfEachMessage) {
+  for (const BuiltInLanguage& language : BuiltInLanguages()) {
+    std::vector<int> numbers;
+    for (const TranslatedMessage& message : language.messages) numbers.push_back(message.number);
+    std::vector<int> expected;
+    for (const DefaultMessage& message : DefaultMessages()) {
+      if (!message.text.empty()) expected.push_back(message.number);
+    }
+    EXPECT_EQ(numbers, expected) << language.name << ": every English message, once, in order";
+    for (const TranslatedMessage& message : language.messages) {
+      auto english = std::find_if(DefaultMessages().begin(), DefaultMessages().end(),
+                                  [&](const DefaultMessage& m) { return m.number == message.number; });
+      ASSERT_NE(english, DefaultMessages().end());
+      std::string where = std::string(language.name) + " " + std::to_string(message.number);
+      EXPECT_EQ(CheckMessageText(message.number, message.text), std::nullopt) << where;
+      EXPECT_EQ(Tags(message.text), Tags(english->text)) << where;
+      EXPECT_EQ(std::count(message.text.begin(), message.text.end(), '&'),
+                std::count(english->text.begin(), english->text.end(), '&'))
+          << where;
+      EXPECT_TRUE(IsValidUtf8(message.text)) << where;
+    }
+  }
+}
+
+TEST_F(ProjectTest, EveryBuiltInLanguageIsChosenByItsName) {
+  std::string list = "\"English\"";
+  for (const BuiltInLanguage& language : BuiltInLanguages()) list += ", \"" + std::string(language.name) + "\"";
+  Project project = Read(std::string(test_support::kMinimalProject) + "[wizard]\nlanguages = [" + list + "]\n");
+  ASSERT_EQ(project.script.languageNames.size(), BuiltInLanguages().size() + 1);
+  for (std::size_t i = 0; i < BuiltInLanguages().size(); ++i) {
+    const BuiltInLanguage& language = BuiltInLanguages()[i];
+    EXPECT_EQ(Utf16ToUtf8(project.script.languageNames[i + 1]), language.name);
+    auto next = std::find_if(language.messages.begin(), language.messages.end(),
+                             [](const TranslatedMessage& message) { return message.number == 48; });
+    ASSERT_NE(next, language.messages.end());
+    EXPECT_EQ(Message(project.script, 48, i + 1), std::string(next->text)) << language.name;
   }
 }
 
@@ -438,18 +496,26 @@ restart = "if-locked"
   EXPECT_EQ(s.conditionalDeletes[0].flags, 0x4 | 0x2);
 }
 
-// The script carries a picture without its 14-byte file header; the engine
-// puts one back when it keeps the picture for the uninstaller.
-TEST_F(ProjectTest, BackgroundPictureIsStoredWithoutItsFileHeader) {
-  std::vector<uint8_t> dib = {40, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 24, 0};  // header size, 1 x 1, planes, bits
-  dib.resize(40, 0);
-  dib.insert(dib.end(), {0x30, 0x20, 0x10, 0});  // one pixel, padded
-  std::vector<uint8_t> file = {'B', 'M', 58, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0};  // mark, size, reserved, offset
-  file.insert(file.end(), dib.begin(), dib.end());
-  WriteBytes("art/picture.bmp", file);
-  Project project = Read(std::string(test_support::kMinimalProject) + "[background]\npicture = \"art/picture.bmp\"\n");
-  EXPECT_EQ(project.script.backgroundBitmap, dib);
-  EXPECT_EQ(project.script.bitmapSize, 100);
+// The script carries a picture without its 14-byte file header, its pixels
+// right after its header; the engine puts a file header back when it keeps
+// the picture for the uninstaller.
+TEST_F(ProjectTest, BackgroundPictureIsStoredAsAPackedDib) {
+  struct Case {
+    const char* name;
+    format::test_bytes::BitmapShape shape;
+  };
+  const Case cases[] = {
+      {"pixels right after the header", {.width = 1, .height = 1}},
+      {"a gap before the pixels", {.gap = 6}},
+      {"a later header and a gap", {.headerSize = 124, .bitsPerPixel = 32, .gap = 16}},
+  };
+  for (const Case& c : cases) {
+    WriteBytes("art/picture.bmp", format::test_bytes::BitmapFile(c.shape));
+    Project project =
+        Read(std::string(test_support::kMinimalProject) + "[background]\npicture = \"art/picture.bmp\"\n");
+    EXPECT_EQ(project.script.backgroundBitmap, format::test_bytes::PackedDib(c.shape)) << c.name;
+    EXPECT_EQ(project.script.bitmapSize, 100) << c.name;
+  }
 }
 
 TEST_F(ProjectTest, UpgradeSettingsIconsAndMarkerGoIntoTheScript) {

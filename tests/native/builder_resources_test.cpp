@@ -7,6 +7,7 @@
 #include "builder/pe_resources.h"
 #include "builder/setup_resources.h"
 #include "builder/version_resource.h"
+#include "bitmap_file.h"
 #include "builder_test_support.h"
 #include "byte_assembly.h"
 #include "icon_file.h"
@@ -16,8 +17,11 @@ namespace palisade::builder {
 namespace {
 
 using format::test_bytes::Assembly;
+using format::test_bytes::BitmapFile;
+using format::test_bytes::BitmapShape;
 using format::test_bytes::FirstDifference;
 using format::test_bytes::IconFile;
+using format::test_bytes::PackedDib;
 using test_support::BuilderTest;
 using test_support::CommandResult;
 
@@ -106,7 +110,7 @@ std::vector<uint8_t> AcmeVersionResource() {
   return a.bytes();
 }
 
-const SetupIdentity kAcme = {"Acme Notes", "2.1b", "Acme Software", "(c) Acme", {}};
+const SetupIdentity kAcme = {"Acme Notes", "2.1b", "Acme Software", "(c) Acme", {}, {}, {}};
 
 const Resource* Find(const std::vector<Resource>& resources, const ResourceId& type, const ResourceId& name) {
   for (const Resource& resource : resources) {
@@ -192,13 +196,48 @@ TEST(SetupResources, TheProductsIconTakesTheEnginesFirstIconGroup) {
   EXPECT_EQ(std::string(manifest->data.begin(), manifest->data.end()), "<assembly/>");
 }
 
-TEST(SetupResources, IconFilesAreChecked) {
+// A setup executable dressed again keeps one picture of each number: the
+// second dressing replaces what the first put there.
+TEST(SetupResources, ThePicturesTakeTheEnginesBitmaps) {
+  SetupIdentity identity = kAcme;
+  identity.sidePicture = PackedDib({.width = 2});
+  identity.bannerPicture = PackedDib({.bitsPerPixel = 32, .width = 5});
+  std::vector<uint8_t> engine = WithResourceSection(test_support::StandInEngine(), EngineResources()), once, twice;
+  std::string problem;
+  ASSERT_TRUE(DressEngine(engine, identity, once, problem)) << problem;
+  SetupIdentity later = identity;
+  later.sidePicture = PackedDib({.bitsPerPixel = 8, .colours = 2, .width = 4});
+  later.bannerPicture.clear();
+  ASSERT_TRUE(DressEngine(once, later, twice, problem)) << problem;
+  std::vector<Resource> resources;
+  ASSERT_TRUE(ReadResources(twice, resources, problem)) << problem;
+  struct Picture {
+    uint16_t number;
+    std::vector<uint8_t> dib;
+  };
+  for (const Picture& picture : {Picture{2, later.sidePicture}, Picture{3, identity.bannerPicture}}) {
+    auto isPicture = [&](const Resource& r) {
+      return r.type == ResourceId{2, {}} && r.name == ResourceId{picture.number, {}};
+    };
+    EXPECT_EQ(std::count_if(resources.begin(), resources.end(), isPicture), 1) << picture.number;
+    const Resource* bitmap = Find(resources, {2, {}}, {picture.number, {}});
+    ASSERT_NE(bitmap, nullptr) << picture.number;
+    EXPECT_EQ(bitmap->data, picture.dib) << picture.number;
+    EXPECT_EQ(bitmap->language, 0x409) << picture.number;
+  }
+}
+
+TEST(SetupResources, WhatIsNoIconFileIsRefused) {
   std::vector<uint8_t> cut = IconFile();
-  cut.resize(500);
-  std::vector<uint8_t> bitmap = format::test_bytes::Bytes("BM not an icon");
-  EXPECT_EQ(IconProblem(IconFile()), "");
-  EXPECT_EQ(IconProblem(cut), "image 1 lies outside the file");
-  EXPECT_EQ(IconProblem(bitmap), "it does not start with the header of an .ico file");
+  cut.resize(500);  // the image runs past the end
+  std::vector<uint8_t> engine = WithResourceSection(test_support::StandInEngine(), EngineResources()), dressed;
+  for (const std::vector<uint8_t>& icon : {cut, format::test_bytes::Bytes("BM not an icon")}) {
+    SetupIdentity identity = kAcme;
+    identity.icon = icon;
+    std::string problem;
+    EXPECT_FALSE(DressEngine(engine, identity, dressed, problem));
+    EXPECT_EQ(problem, "the product's icon is not an icon file");
+  }
 }
 
 class BuiltResources : public BuilderTest {
@@ -240,6 +279,21 @@ from = "app/**"
   WriteText("extracted.ico", icon);
   EXPECT_EQ(Icoutils("icotool -l '" + Path("extracted.ico").string() + "'"),
             "--icon --index=1 --width=16 --height=16 --bit-depth=32 --palette-size=0\n");
+}
+
+TEST_F(BuiltResources, WrestoolReadsBackTheWizardPictures) {
+  WriteText("app/a.txt", "alpha");
+  const BitmapShape side{.gap = 8, .height = 5}, banner{.headerSize = 124, .bitsPerPixel = 32, .width = 7};
+  WriteBytes("art/side.bmp", BitmapFile(side));
+  WriteBytes("art/banner.bmp", BitmapFile(banner));
+  CommandResult build = Build(std::string(test_support::kMinimalProject) +
+                              "[wizard]\nside-picture = \"art/side.bmp\"\nbanner-picture = \"art/banner.bmp\"\n");
+  ASSERT_EQ(build.status, 0) << build.err;
+  std::string setup = "'" + Path("setup.exe").string() + "'";
+  for (auto [number, shape] : {std::pair{2, side}, std::pair{3, banner}}) {
+    std::string bitmap = Icoutils("wrestool -x --raw --type=2 --name=" + std::to_string(number) + " " + setup);
+    EXPECT_EQ(std::vector<uint8_t>(bitmap.begin(), bitmap.end()), PackedDib(shape)) << number;
+  }
 }
 
 TEST_F(BuiltResources, TheVersionCanComeFromAnExecutable) {

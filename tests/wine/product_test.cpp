@@ -5,10 +5,15 @@
 #include <sys/stat.h>
 #include <sys/time.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <regex>
+#include <thread>
 
+#include "bitmap_file.h"
+#include "format/dib_layout.h"
 #include "format/product_flags.h"
 #include "hand_script.h"
 #include "icon_file.h"
@@ -24,6 +29,10 @@ version = "2.1.0"
 publisher = "Acme Software"
 copyright = "(c) Acme Software"
 icon = "art/acme.ico"
+
+[wizard]
+side-picture = "art/side.bmp"
+banner-picture = "art/banner.bmp"
 
 [uninstaller]
 file = "Uninstall Acme Notes.exe"
@@ -49,6 +58,20 @@ to = "lib"
 kind = "version-checked"
 version = "2.1.0.5"
 )";
+
+// The wizard's pictures, in place of the engine's.
+const format::test_bytes::BitmapShape kSidePicture{.width = 4, .height = 8};
+const format::test_bytes::BitmapShape kBannerPicture{.bitsPerPixel = 32, .gap = 12, .width = 16, .height = 2};
+constexpr uint8_t kSideColour[] = {0x90, 0xC0, 0x30};  // blue, green, red
+
+// The side picture in one colour: 24 bits, rows of 12 bytes without padding.
+Bytes OneColourSidePicture() {
+  Bytes file = format::test_bytes::BitmapFile(kSidePicture);
+  for (size_t pixel = 14 + kSidePicture.headerSize; pixel < file.size(); pixel += 3) {
+    std::copy(std::begin(kSideColour), std::end(kSideColour), file.begin() + static_cast<std::ptrdiff_t>(pixel));
+  }
+  return file;
+}
 
 constexpr int64_t kFileTime = 1700000000;  // 2023-11-14 22:13:20 UTC
 constexpr char kInstall[] = "/Program Files/Acme Notes";
@@ -89,9 +112,16 @@ class Product : public ::testing::Test {
     WriteFileAt("lib/acme.dll", "library");
     Bytes icon = format::test_bytes::IconFile();
     WriteFileAt("art/acme.ico", std::string(icon.begin(), icon.end()));
-    std::string build = std::string(PALISADE_BIN_DIR) + "/palisade build '" + project_ + "/palisade.toml' -o '" +
-                        prefix_->DriveC() + "/AcmeSetup.exe' --quiet 2>&1";
-    ASSERT_EQ(CommandOutput(build), "");
+    Bytes side = OneColourSidePicture(), banner = format::test_bytes::BitmapFile(kBannerPicture);
+    WriteFileAt("art/side.bmp", std::string(side.begin(), side.end()));
+    WriteFileAt("art/banner.bmp", std::string(banner.begin(), banner.end()));
+    ASSERT_EQ(Build("palisade.toml", "AcmeSetup.exe"), "");
+  }
+
+  // What palisade says when it builds `project` into C:\`setup`.
+  std::string Build(const std::string& project, const std::string& setup) {
+    return CommandOutput(std::string(PALISADE_BIN_DIR) + "/palisade build '" + project_ + "/" + project + "' -o '" +
+                         prefix_->DriveC() + "/" + setup + "' --quiet 2>&1");
   }
 
   void WriteFileAt(const std::string& relative, const std::string& text) {
@@ -123,6 +153,13 @@ TEST_F(Product, InstallsEverythingItRecordsAndUninstallsWithoutATrace) {
     std::string version = CommandOutput("wrestool -x --raw --type=16 '" + program + "' | iconv -c -f UTF-16LE -t UTF-8 2>/dev/null | tr -c '[:print:]' ' '");
     EXPECT_NE(version.find("Acme Notes Setup"), std::string::npos) << version;
     EXPECT_NE(version.find("(c) Acme Software"), std::string::npos) << version;
+    Bytes side = OneColourSidePicture();
+    for (auto [number, packed] : {std::pair{2, Bytes(side.begin() + 14, side.end())},
+                                  std::pair{3, format::test_bytes::PackedDib(kBannerPicture)}}) {
+      std::string bitmap =
+          CommandOutput("wrestool -x --raw --type=2 --name=" + std::to_string(number) + " '" + program + "'");
+      EXPECT_EQ(Bytes(bitmap.begin(), bitmap.end()), packed) << program << ": bitmap " << number;
+    }
   }
 
   struct FileCase {
@@ -177,6 +214,52 @@ TEST_F(Product, InstallsEverythingItRecordsAndUninstallsWithoutATrace) {
   // The uninstaller leaves a batch behind that removes it and its folders
   // once it has ended.
   EXPECT_TRUE(WaitUntilGone(prefix_->DriveC() + kInstall, 20)) << "the installation folder stays";
+}
+
+// The pixels of a captured 24-bit screen within `area` that have the side
+// picture's colour.
+int SideColouredPixels(const std::string& capture, const Rect& area) {
+  Bytes dib;
+  format::DibLayout screen;
+  if (!format::DibFromBitmapFile(Bytes(capture.begin(), capture.end()), dib) || !format::ReadDibLayout(dib, screen) ||
+      screen.bitCount != 24) {
+    return 0;
+  }
+  int count = 0;
+  for (int y = std::max(area.top, 0); y < std::min(area.bottom, screen.height); ++y) {
+    int row = screen.topDown ? y : screen.height - 1 - y;
+    for (int x = std::max(area.left, 0); x < std::min(area.right, screen.width); ++x) {
+      const uint8_t* pixel = &dib[screen.pixelOffset + static_cast<size_t>(row) * screen.stride + x * 3u];
+      count += std::equal(std::begin(kSideColour), std::end(kSideColour), pixel);
+    }
+  }
+  return count;
+}
+
+// An automatic run that shows its greeting: the page in the side-picture
+// style paints the project's picture over its picture area, and Next
+// installs.
+TEST_F(Product, TheGreetingShowsTheProjectsSidePicture) {
+  std::string project = ReadFile(project_ + "/palisade.toml");
+  project.insert(project.find("[wizard]\n") + 9, "greeting-in-automatic-mode = true\n");
+  WriteFileAt("greeting.toml", project);
+  ASSERT_EQ(Build("greeting.toml", "AcmeGreeting.exe"), "");
+  Started run = prefix_->Start({"C:\\AcmeGreeting.exe", "/a"});
+  const std::string caption = "Acme Notes Setup";
+  ASSERT_EQ(prefix_->WindowHelper({"wait", "--caption", caption}).exitCode, 0);
+  Rect area = WindowRects(prefix_->WindowHelper({"rects", "--caption", caption}).out)["1021"];
+  ASSERT_GT(area.Width(), 0);
+  int pixels = (area.right - area.left) * (area.bottom - area.top), coloured = 0;
+  // The page paints a moment after it shows.
+  for (int attempt = 0; attempt < 40 && coloured < pixels / 2; ++attempt) {
+    prefix_->WindowHelper({"capture", "C:\\screen.bmp"});
+    coloured = SideColouredPixels(ReadFile(prefix_->DriveC() + "/screen.bmp"), area);
+    if (coloured < pixels / 2) std::this_thread::sleep_for(std::chrono::milliseconds(250));
+  }
+  EXPECT_GE(coloured, pixels / 2) << "of " << pixels << " pixels in the side picture's area";
+  EXPECT_EQ(prefix_->WindowHelper({"press", "1001", "--caption", caption}).exitCode, 0);
+  EXPECT_EQ(prefix_->Wait(run, 60).exitCode, 1);
+  EXPECT_EQ(ReadFile(Installed("notes.exe")), "MZ not really a program");
 }
 
 using format::test_bytes::Assembly;
