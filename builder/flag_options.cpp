@@ -79,7 +79,7 @@ constexpr FlagOption kOptions[] = {
 
     {"background", "enabled", kLow, low::kNoBackgroundWindow, kInverted, true},
     // The engine reads this bit as "the background covers the whole screen".
-    {"background", "full-screen", kHigh, high::kProgressPageOption, kDirect, false},
+    {"background", "full-screen", kHigh, high::kFullScreenBackground, kDirect, false},
     {"background", "fixed-title", kHigh, high::kFixedBackgroundTitle, kDirect, false},
     {"background", "keep-for-uninstaller", kLow, low::kBackgroundPictureForUninstaller, kDirect, false},
 

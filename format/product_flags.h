@@ -53,7 +53,8 @@ inline constexpr uint32_t kErrorsInAutomaticMode = 0x8;
 inline constexpr uint32_t kCompareVersions = 0x10;
 inline constexpr uint32_t kBrowseFromComputer = 0x20;
 inline constexpr uint32_t kUninstallerShortcutInUninstallFolder = 0x40;
-inline constexpr uint32_t kProgressPageOption = 0x100;
+// The background window covers the whole screen, not only the work area.
+inline constexpr uint32_t kFullScreenBackground = 0x100;
 // In automatic mode the restart question is still asked.
 inline constexpr uint32_t kAskRestartInAutomaticMode = 0x200;
 inline constexpr uint32_t kFixedBackgroundTitle = 0x400;

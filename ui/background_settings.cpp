@@ -85,7 +85,7 @@ BackgroundSettings BackgroundSettingsFromScript(const format::SetupScript& scrip
   s.monoColor = script.topColor == script.bottomColor;
   // The bit that places the progress page on the whole screen is the one
   // that makes the background cover it.
-  s.fullScreen = (script.productFlagsHigh & high::kProgressPageOption) != 0;
+  s.fullScreen = (script.productFlagsHigh & high::kFullScreenBackground) != 0;
   s.taskbarText = ts::WideFromUtf8(script.taskbarText);
   s.copyrightText = ts::WideFromUtf8(script.copyrightText);
   s.copyrightFont = ts::WideFromUtf8(script.copyrightFont);
@@ -112,7 +112,7 @@ BackgroundSettings BackgroundSettingsFromUninstallKey(const ts::RegistryKey& key
   s.topColor = entry.Number(L"TopColor", GetSysColor(COLOR_WINDOW));
   s.bottomColor = entry.Number(L"BottomColor", 0);
   s.monoColor = entry.Number(L"MonoColor", 1) != 0;
-  s.fullScreen = (productFlagsHigh & high::kProgressPageOption) != 0;
+  s.fullScreen = (productFlagsHigh & high::kFullScreenBackground) != 0;
   s.taskbarText = entry.Text(L"TaskbarText", L"Setup");
   s.copyrightText = entry.Text(L"CopyrightText");
   s.copyrightFont = entry.Text(L"CopyrightFont");

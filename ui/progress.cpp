@@ -36,7 +36,7 @@ bool CancelForbidden() { return (g_installer.script.productFlagsLow & low::kCanc
 // Within the whole screen when the background window covers it, else within
 // the work area, in the script's placement mode.
 void PlaceProgressPage(HWND page) {
-  bool fullScreen = g_installer.backgroundWindow && (g_installer.script.productFlagsHigh & high::kProgressPageOption);
+  bool fullScreen = g_installer.backgroundWindow && (g_installer.script.productFlagsHigh & high::kFullScreenBackground);
   RECT area = fullScreen ? ts::ScreenArea() : ts::WorkArea();
   RECT own;
   GetWindowRect(page, &own);

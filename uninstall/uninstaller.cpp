@@ -7,6 +7,7 @@
 
 #include "actions/batches.h"
 #include "actions/close_apps.h"
+#include "actions/file_destination.h"
 #include "actions/install_log.h"
 #include "actions/registration.h"
 #include "actions/registration_values.h"
@@ -74,6 +75,11 @@ bool Refused(const ts::WText& text) {
   return false;
 }
 
+bool Corrupt(const ts::WText& displayName) {
+  return Refused(ts::Format(L"The uninstall information for %s is corrupt.\r\n\r\nThe uninstallation cannot be performed.",
+                            displayName.c_str()));
+}
+
 ts::WText Text(const ts::RegistryKey& key, const wchar_t* name) {
   ts::WText text;
   key.ReadText(name, text);
@@ -103,10 +109,7 @@ bool OpenRegistration(const ts::WText& productName, Registration& registration) 
   }
   if (!key.ReadText(L"DisplayName", registration.displayName)) registration.displayName = productName;
   registration.installFolder = Text(key, L"InstallLocation");
-  if (registration.installFolder.empty()) {
-    return Refused(ts::Format(L"The uninstall information for %s is corrupt.\r\n\r\nThe uninstallation cannot be performed.",
-                              registration.displayName.c_str()));
-  }
+  if (registration.installFolder.empty()) return Corrupt(registration.displayName);
   g_installer.portable = ts::IsPortableFolder(registration.installFolder);
   ReadFlags(key);
   DWORD bitness = 0;
@@ -126,6 +129,7 @@ bool OpenRegistration(const ts::WText& productName, Registration& registration) 
   DWORD mode = 0;
   registration.allUsers = key.ReadNumber(L"ShortcutMode", mode) && mode == 1;
   ts::WText subfolder = Text(key, L"UninstallSubdir");
+  if (!subfolder.empty() && !IsContainedRelativePath(subfolder)) return Corrupt(registration.displayName);
   registration.uninstallFolder = registration.installFolder + (subfolder.empty() ? L"" : L"\\" + subfolder);
   g_installer.installFolder = registration.installFolder;
   g_installer.script.productName = ts::Utf8FromWide(registration.displayName);

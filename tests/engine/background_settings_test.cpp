@@ -88,7 +88,7 @@ TEST(BackgroundSettingsFromScript, DerivedSettings) {
          EXPECT_EQ(s.title, L"Acme Notes 7");
          EXPECT_FALSE(s.titleFollowsLanguage);
        }},
-      {"full screen", [](format::SetupScript& s) { s.productFlagsHigh |= high::kProgressPageOption; },
+      {"full screen", [](format::SetupScript& s) { s.productFlagsHigh |= high::kFullScreenBackground; },
        [](const BackgroundSettings& s) { EXPECT_TRUE(s.fullScreen); }},
       {"picture with its transparent index",
        [](format::SetupScript& s) {
@@ -180,7 +180,7 @@ TEST_F(UninstallEntry, StoredValuesAreRead) {
   key_.SetText(L"CopyrightSize", L"0.5");
   key_.SetText(L"CopyrightColor", L"#0F8");
   key_.SetNumber(L"CopyrightPos", 4);
-  BackgroundSettings s = Read(0, high::kProgressPageOption);
+  BackgroundSettings s = Read(0, high::kFullScreenBackground);
   EXPECT_EQ(s.title, L"Acme Notes 7");
   EXPECT_EQ(s.titleSize, 1.5);
   EXPECT_EQ(s.titleColor, 0x0A0B0Cu);

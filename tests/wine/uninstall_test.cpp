@@ -350,6 +350,18 @@ const RefusalCase kRefusals[] = {
        prefix.Run({"reg", "delete", kUninstallKey, "/v", "DisplayName", "/f"});
      },
      "The uninstall information for Palisade Test Product is corrupt.\r\n\r\nThe uninstallation cannot be performed.\r\n"},
+    // An uninstall folder outside the installation folder would have the
+    // uninstaller read its record and remove folders elsewhere.
+    {"UninstallSubdirClimbsOut", kUninstallSwitch,
+     [](WinePrefix& prefix) {
+       prefix.Run({"reg", "add", kUninstallKey, "/v", "UninstallSubdir", "/d", "..\\..\\windows", "/f"});
+     },
+     "The uninstall information for Palisade Test Product is corrupt.\r\n\r\nThe uninstallation cannot be performed.\r\n"},
+    {"UninstallSubdirIsAbsolute", kUninstallSwitch,
+     [](WinePrefix& prefix) {
+       prefix.Run({"reg", "add", kUninstallKey, "/v", "UninstallSubdir", "/d", "C:\\windows", "/f"});
+     },
+     "The uninstall information for Palisade Test Product is corrupt.\r\n\r\nThe uninstallation cannot be performed.\r\n"},
     {"MissingRecord", kUninstallSwitch,
      [](WinePrefix& prefix) {
        std::filesystem::remove(prefix.DriveC() + kProduct + "/uninstall/Uninstall.DAT");
