@@ -189,7 +189,7 @@ toml::table ListsTable(const format::SetupScript& s) {
                                        {"prog-id", a.progId},
                                        {"verb", a.verb},
                                        {"command", a.command},
-                                       {"open-with-only", a.mode == 2}});
+                                       {"open-with-only", a.mode == format::association_mode::kOpenWithOnly}});
   }
   for (const format::CloseRule& r : s.closeRules) {
     close.push_back(toml::table{{"window-class", r.windowClass},

@@ -148,7 +148,8 @@ format::AssociationRecord ReadAssociation(TableReader& reader) {
     reader.Report("extension", "the extension " + Quoted(a.extension) + " does not start with a dot",
                   "write " + Quoted("." + a.extension));
   }
-  a.mode = reader.Bool("open-with-only", false) ? 2 : 1;
+  a.mode = reader.Bool("open-with-only", false) ? format::association_mode::kOpenWithOnly
+                                                  : format::association_mode::kFull;
   a.progId = reader.String("prog-id", "");
   a.description = reader.String("description", "");
   a.verb = reader.String("verb", "open");

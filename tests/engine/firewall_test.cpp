@@ -1,0 +1,67 @@
+// Firewall exceptions: the lines of the script and of the record as the
+// engine reads them, and what the system's firewall objects do with them.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include "actions/firewall.h"
+#include "core/ts_firewall.h"
+#include "state/installer_state.h"
+
+namespace palisade {
+namespace {
+
+struct LineCase {
+  const wchar_t* line;
+  bool read;
+  FirewallEntry entry;
+};
+
+TEST(ParseFirewallLine, FourFieldsOfAPortOrAProgram) {
+  const LineCase cases[] = {
+      {L"8080;Acme Sync;3;0", true, {true, L"", 8080, 3, L"Acme Sync", false}},
+      {L"%InstallDir%\\sync.exe;;0;1", true, {false, L"%InstallDir%\\sync.exe", 0, 0, L"", true}},
+      {L"sync2.exe;Caf\u00e9;0;01", true, {false, L"sync2.exe", 0, 0, L"Caf\u00e9", true}},
+      {L"80a;;1;0", true, {false, L"80a", 0, 1, L"", false}},
+      {L";;1;0", true, {false, L"", 0, 1, L"", false}},
+      {L"443;;2;2", true, {true, L"", 443, 2, L"", false}},
+      {L"8080;Acme;3", false, {}},
+      {L"8080;Acme;3;0;extra", false, {}},
+      {L"", false, {}},
+  };
+  for (const LineCase& c : cases) {
+    FirewallEntry entry;
+    std::string line = ts::Utf8FromWide(c.line);
+    ASSERT_EQ(ParseFirewallLine(c.line, entry), c.read) << line;
+    if (!c.read) continue;
+    EXPECT_EQ(entry.isPort, c.entry.isPort) << line;
+    EXPECT_EQ(entry.program, c.entry.program) << line;
+    EXPECT_EQ(entry.port, c.entry.port) << line;
+    EXPECT_EQ(entry.protocols, c.entry.protocols) << line;
+    EXPECT_EQ(entry.name, c.entry.name) << line;
+    EXPECT_EQ(entry.keep, c.entry.keep) << line;
+  }
+}
+
+struct PathCase {
+  const wchar_t* program;
+  const wchar_t* path;
+};
+
+TEST(FirewallProgramPath, VariablesExpandedAndRelativeBelowTheInstallationFolder) {
+  InstallerState saved = g_installer;
+  g_installer.installFolder = L"C:\\Acme";
+  const PathCase cases[] = {
+      {L"sync.exe", L"C:\\Acme\\sync.exe"},
+      {L"bin\\sync.exe", L"C:\\Acme\\bin\\sync.exe"},
+      {L"%InstallDir%\\sync.exe", L"C:\\Acme\\sync.exe"},
+      {L"D:\\Tools\\sync.exe", L"D:\\Tools\\sync.exe"},
+      {L"\\\\server\\share\\sync.exe", L"\\\\server\\share\\sync.exe"},
+      {L"", L""},
+  };
+  for (const PathCase& c : cases) EXPECT_EQ(FirewallProgramPath(c.program), c.path) << ts::Utf8FromWide(c.program);
+  g_installer = saved;
+}
+
+}  // namespace
+}  // namespace palisade
