@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <objbase.h>
 
 #include "actions/firewall.h"
 #include "core/ts_firewall.h"
@@ -61,6 +62,34 @@ TEST(FirewallProgramPath, VariablesExpandedAndRelativeBelowTheInstallationFolder
   };
   for (const PathCase& c : cases) EXPECT_EQ(FirewallProgramPath(c.program), c.path) << ts::Utf8FromWide(c.program);
   g_installer = saved;
+}
+
+// Wine's firewall objects store nothing: every program counts as allowed
+// already, a port cannot be looked up (so it is added afresh), and a port
+// cannot be closed. The results here are those that the logs and the
+// uninstaller's trace then show.
+TEST(WindowsFirewall, ConnectionAndEveryOperationUnderWine) {
+  ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+  {
+    ts::FirewallConnection firewall;
+    ASSERT_EQ(ts::FirewallConnect(firewall), ts::firewall_result::kSuccess);
+    wchar_t program[MAX_PATH];
+    GetModuleFileNameW(nullptr, program, MAX_PATH);
+    EXPECT_EQ(ts::FirewallAddProgram(firewall, program, L"Acme"), ts::firewall_result::kSuccess);
+    EXPECT_EQ(ts::FirewallAddProgram(firewall, L"", L"Acme"), ts::firewall_result::kEmptyTarget);
+    EXPECT_EQ(ts::FirewallOpenPort(firewall, 8080, ts::kFirewallTcp, L"Acme"), ts::firewall_result::kSuccess);
+    EXPECT_EQ(ts::FirewallOpenPort(firewall, 8080, ts::kFirewallUdp, L"Acme"), ts::firewall_result::kSuccess);
+    EXPECT_EQ(ts::FirewallOpenPort(firewall, 0, ts::kFirewallTcp, L"Acme"), ts::firewall_result::kEmptyTarget);
+    EXPECT_EQ(ts::FirewallRemoveProgram(firewall, program), S_OK);
+    EXPECT_EQ(ts::FirewallClosePort(firewall, 8080, ts::kFirewallTcp), E_NOTIMPL);
+  }
+  CoUninitialize();
+}
+
+TEST(WindowsFirewall, NothingWithoutAConnection) {
+  ts::FirewallConnection none;
+  EXPECT_EQ(ts::FirewallAddProgram(none, L"C:\\Acme\\sync.exe", L"Acme"), ts::firewall_result::kNoConnection);
+  EXPECT_EQ(ts::FirewallOpenPort(none, 8080, ts::kFirewallTcp, L"Acme"), ts::firewall_result::kNoConnection);
 }
 
 }  // namespace
