@@ -187,8 +187,11 @@ toml::table ListsTable(const format::SetupScript& s) {
   for (const format::AssociationRecord& a : s.associations) {
     associations.push_back(toml::table{{"extension", a.extension},
                                        {"prog-id", a.progId},
+                                       {"description", a.description},
                                        {"verb", a.verb},
+                                       {"verb-label", a.verbLabel},
                                        {"command", a.command},
+                                       {"icon", Utf16ToUtf8(a.icon)},
                                        {"open-with-only", a.mode == format::association_mode::kOpenWithOnly}});
   }
   for (const format::CloseRule& r : s.closeRules) {
