@@ -11,6 +11,7 @@
 #include "actions/associations.h"
 #include "actions/install_log.h"
 #include "core/ts_registry.h"
+#include "format/product_flags.h"
 #include "record/uninstall_record.h"
 #include "state/installer_state.h"
 #include "uninstall/undo_registrations.h"
@@ -255,6 +256,34 @@ TEST_F(Associations, CommandThatCannotBeSetIsAFailureButRecorded) {
   AssociateFile(entry, kBackup);
   EXPECT_EQ(FailureSummary(), summary + "Failed to associate file type:  \".palisade-a\".\r\n\r\n");
   EXPECT_EQ(g_uninstallRecord.associations, ".palisade-a~!~Palisade.Note~!~open\\..\\..~!~C:\\Acme\\note.exe,1\r\n");
+}
+
+struct PortableCase {
+  bool portable;
+  uint32_t productFlags2;
+  bool associated;
+};
+
+TEST_F(Associations, PortableInstallationSkipsThemWhenItsFlagSaysSo) {
+  const PortableCase cases[] = {
+      {false, format::product_flags2::kNoAssociationsWhenPortable, true},
+      {true, 0, true},
+      {true, format::product_flags2::kNoAssociationsWhenPortable, false},
+  };
+  format::AssociationRecord record;
+  record.mode = mode::kFull;
+  record.extension = ".palisade-a";
+  record.progId = "Palisade.Note";
+  record.verb = "open";
+  record.command = "note.exe";
+  for (const PortableCase& c : cases) {
+    g_installer.portable = c.portable;
+    g_installer.productFlags2 = c.productFlags2;
+    g_installer.script.associations = {record};
+    AssociateFiles();
+    EXPECT_EQ(KeyExists(L"Palisade.Note\\shell\\open\\command"), c.associated) << c.portable << " " << c.productFlags2;
+    RemoveKeys();
+  }
 }
 
 struct ResolvedCase {

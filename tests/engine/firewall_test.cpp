@@ -13,14 +13,20 @@ namespace palisade {
 namespace {
 
 struct LineCase {
-  const wchar_t* line;
+  ts::WText line;
   bool read;
   FirewallEntry entry;
 };
 
 TEST(ParseFirewallLine, FourFieldsOfAPortOrAProgram) {
   const LineCase cases[] = {
-      {L"8080;Acme Sync;3;0", true, {true, L"", 8080, 3, L"Acme Sync", false}},
+      {ts::WText() +
+           L"8080" +          // a port: all digits
+           L";Acme Sync" +    // the exception's name
+           L";3" +            // protocols: TCP and UDP
+           L";0",             // not kept: removed at uninstallation
+       true,
+       {true, L"", 8080, 3, L"Acme Sync", false}},
       {L"%InstallDir%\\sync.exe;;0;1", true, {false, L"%InstallDir%\\sync.exe", 0, 0, L"", true}},
       {L"sync2.exe;Caf\u00e9;0;01", true, {false, L"sync2.exe", 0, 0, L"Caf\u00e9", true}},
       {L"80a;;1;0", true, {false, L"80a", 0, 1, L"", false}},
