@@ -7,6 +7,8 @@
 
 #include "actions/firewall.h"
 #include "core/ts_firewall.h"
+#include "format/product_flags.h"
+#include "record/uninstall_record.h"
 #include "state/installer_state.h"
 
 namespace palisade {
@@ -89,6 +91,46 @@ TEST(WindowsFirewall, ConnectionAndEveryOperationUnderWine) {
     EXPECT_EQ(ts::FirewallRemoveProgram(firewall, program), S_OK);
     EXPECT_EQ(ts::FirewallClosePort(firewall, 8080, ts::kFirewallTcp), E_NOTIMPL);
   }
+  CoUninitialize();
+}
+
+struct PhaseCase {
+  bool portable;
+  uint32_t productFlags2;
+  const char* recorded;
+};
+
+// The lines that were added and are not kept go into the record as the
+// script gave them, in their stored form.
+TEST(WindowsFirewall, AddedLinesThatAreNotKeptAreRecorded) {
+  ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+  InstallerState saved = g_installer;
+  UninstallRecord savedRecord = g_uninstallRecord;
+  wchar_t program[MAX_PATH];
+  GetModuleFileNameW(nullptr, program, MAX_PATH);
+  ts::WText path = program;
+  g_installer.installFolder = path.substr(0, path.rfind(L'\\'));
+  ts::WText name = path.substr(path.rfind(L'\\') + 1);
+  g_installer.script.firewallText = ts::Utf8FromWide(L"8080;;3;0\r\n"                 // a port for TCP and UDP
+                                                     L"9090;;1;1\r\n"                 // kept
+                                                     L"8081;Caf\u00e9;2;0\r\n"        // a name beyond ASCII
+                                                     L"missing.exe;;0;0\r\n" +        // no such file
+                                                     name + L";;0;0\r\n");            // this program
+  const std::string recorded = "8080;;3;0\r\n|8081;Caf\xC3\xA9;2;0\r\n" + ts::Utf8FromWide(name) + ";;0;0\r\n";
+  const PhaseCase cases[] = {
+      {false, format::product_flags2::kNoFirewallWhenPortable, recorded.c_str()},
+      {true, 0, recorded.c_str()},
+      {true, format::product_flags2::kNoFirewallWhenPortable, ""},
+  };
+  for (const PhaseCase& c : cases) {
+    g_uninstallRecord = UninstallRecord{};
+    g_installer.portable = c.portable;
+    g_installer.productFlags2 = c.productFlags2;
+    AddFirewallExceptions();
+    EXPECT_EQ(g_uninstallRecord.firewall, c.recorded) << c.portable << " " << c.productFlags2;
+  }
+  g_installer = saved;
+  g_uninstallRecord = savedRecord;
   CoUninitialize();
 }
 

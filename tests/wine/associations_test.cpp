@@ -166,8 +166,8 @@ TEST_F(FirewallExceptions, AddedLoggedRecordedAndRemovedAsFarAsWineAllows) {
     return std::count_if(trace.begin(), trace.end(), [&](const std::string& l) { return l.rfind(start, 0) == 0; });
   };
   EXPECT_EQ(traced("firewall exception removed: " + Escaped(Folder("\\sync.exe")) + ", 0x00000000"), 1) << uninstalled.err;
-  EXPECT_EQ(traced("firewall exception removed: TCP port 8080, 0x80004001"), 1) << uninstalled.err;
-  EXPECT_EQ(traced("firewall exception removed: UDP port 8080, 0x80004001"), 1) << uninstalled.err;
+  EXPECT_EQ(traced("firewall exception removed: TCP port 8080, 0x80004001 Not implemented"), 1) << uninstalled.err;
+  EXPECT_EQ(traced("firewall exception removed: UDP port 8080, 0x80004001 Not implemented"), 1) << uninstalled.err;
   EXPECT_EQ(traced("firewall exception removed: TCP port 9090"), 0) << uninstalled.err;
 }
 
