@@ -103,8 +103,8 @@ void WriteClass(Progress& p, const ts::WText& backupName) {
 }
 
 void Record(const AssociationEntry& e) {
-  RecordSectionLine(RecordSection::kAssociations,
-                    AssociationLine({StoredText(e.extension), StoredText(e.progId), StoredText(e.verb), StoredText(e.icon)}));
+  RecordedAssociation line = {StoredText(e.extension), StoredText(e.progId), StoredText(e.verb), StoredText(e.icon)};
+  RecordSectionLine(RecordSection::kAssociations, AssociationLine(line));
 }
 
 void Report(const Progress& p) {

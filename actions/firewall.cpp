@@ -93,8 +93,9 @@ int OpenPort(ts::FirewallConnection& firewall, const FirewallEntry& entry) {
 
 // Removal is silent for the user; the trace shows what the firewall said.
 void TraceRemoval(const ts::WText& what, long outcome) {
-  ts::TraceRun(ts::Format(L"firewall exception removed: %s, 0x%08lX %s", what.c_str(), static_cast<unsigned long>(outcome),
-                          ts::SystemErrorTextW(static_cast<DWORD>(outcome)).c_str()));
+  ts::WText text = ts::SystemErrorTextW(static_cast<DWORD>(outcome));
+  ts::TraceRun(ts::Format(L"firewall exception removed: %s, 0x%08lX %s", what.c_str(),
+                          static_cast<unsigned long>(outcome), text.c_str()));
 }
 
 void RemoveException(ts::FirewallConnection& firewall, const FirewallEntry& entry) {

@@ -199,7 +199,9 @@ std::string FirewallLine(TableReader& reader) {
   }
   std::string target = program.value_or(port ? std::to_string(*port) : "");
   if (program && program->empty()) reader.Report("program", "the program is empty", "give its path");
-  if (port && protocols == 0) reader.Report("protocols", "a port is opened for no protocol", "give [\"tcp\"], [\"udp\"] or both");
+  if (port && protocols == 0) {
+    reader.Report("protocols", "a port is opened for no protocol", "give [\"tcp\"], [\"udp\"] or both");
+  }
   if (IsDecimal(target) && program) {
     reader.Report("program", "the program " + Quoted(target) + " would be read as a port number", "give its path");
   }

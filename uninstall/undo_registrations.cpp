@@ -155,6 +155,7 @@ void RemoveAssociations(const ts::Vector<RecordedAssociation>& associations, con
   for (const RecordedAssociation& association : associations) RemoveAssociation(association, backupName);
   ts::NotifyAssociationsChanged();
 }
+
 void RemoveFonts(const ts::WText&) {}
 
 void UnpinFromTaskbar(const ts::Vector<ts::Text>& entries) {

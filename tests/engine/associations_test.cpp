@@ -166,7 +166,8 @@ TEST_F(Associations, ValueThatAlreadyHoldsTheNewTextGetsNoBackup) {
   Set(L".palisade-a", L"", L"Palisade.Note");
   Set(L"Palisade.Note\\shell\\open\\command", L"", kCommand);
   AssociateFile(Entry(mode::kFull, L".palisade-a", L"Palisade.Note"), kBackup);
-  ExpectValues({{L".palisade-a", kBackup, std::nullopt}, {L"Palisade.Note\\shell\\open\\command", kBackup, std::nullopt}},
+  ExpectValues({{L".palisade-a", kBackup, std::nullopt},
+                {L"Palisade.Note\\shell\\open\\command", kBackup, std::nullopt}},
                "installed");
 }
 

@@ -35,10 +35,9 @@ class ProductTest : public ::testing::Test {
   RunResult Uninstall(const std::vector<std::string>& environment = {}) {
     return prefix_->Run({kUninstaller, kUninstallSwitch, "/silent"}, 90, environment);
   }
-  std::string Log() { return ReadFile(prefix_->DriveC() + "/Program Files/Palisade Test Product/uninstall/Install.log"); }
-  std::string Record() {
-    return ReadFile(prefix_->DriveC() + "/Program Files/Palisade Test Product/uninstall/Uninstall.DAT");
-  }
+  std::string Log() { return ReadFile(UninstallFolder() + "/Install.log"); }
+  std::string Record() { return ReadFile(UninstallFolder() + "/Uninstall.DAT"); }
+  std::string UninstallFolder() { return prefix_->DriveC() + "/Program Files/Palisade Test Product/uninstall"; }
   std::string Export(const std::string& key) { return ExportKey(*prefix_, key); }
   void SetDefault(const std::string& key, const std::string& text) {
     ASSERT_EQ(prefix_->Run({"reg", "add", key, "/ve", "/d", text, "/f"}).exitCode, 0) << key;
@@ -148,8 +147,10 @@ TEST_F(FirewallExceptions, AddedLoggedRecordedAndRemovedAsFarAsWineAllows) {
   ASSERT_EQ(RunInstaller(*prefix_, recipe).exitCode, 1);
   std::string log = Log();
   for (const std::string& line :
-       {"Added firewall exception: " + Folder("\\sync.exe") + "\r\n", std::string("Added firewall exception: TCP port 8080\r\n"),
-        std::string("Added firewall exception: UDP port 8080\r\n"), std::string("Added firewall exception: TCP port 9090\r\n"),
+       {"Added firewall exception: " + Folder("\\sync.exe") + "\r\n",
+        std::string("Added firewall exception: TCP port 8080\r\n"),
+        std::string("Added firewall exception: UDP port 8080\r\n"),
+        std::string("Added firewall exception: TCP port 9090\r\n"),
         "Failed to add firewall exception for \"" + Folder("\\missing.exe") + "\": file does not exist\r\n"}) {
     EXPECT_NE(log.find(line), std::string::npos) << line << "\n" << log;
   }
@@ -165,7 +166,8 @@ TEST_F(FirewallExceptions, AddedLoggedRecordedAndRemovedAsFarAsWineAllows) {
   auto traced = [&](const std::string& start) {
     return std::count_if(trace.begin(), trace.end(), [&](const std::string& l) { return l.rfind(start, 0) == 0; });
   };
-  EXPECT_EQ(traced("firewall exception removed: " + Escaped(Folder("\\sync.exe")) + ", 0x00000000"), 1) << uninstalled.err;
+  EXPECT_EQ(traced("firewall exception removed: " + Escaped(Folder("\\sync.exe")) + ", 0x00000000"), 1)
+      << uninstalled.err;
   EXPECT_EQ(traced("firewall exception removed: TCP port 8080, 0x80004001 Not implemented"), 1) << uninstalled.err;
   EXPECT_EQ(traced("firewall exception removed: UDP port 8080, 0x80004001 Not implemented"), 1) << uninstalled.err;
   EXPECT_EQ(traced("firewall exception removed: TCP port 9090"), 0) << uninstalled.err;
