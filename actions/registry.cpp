@@ -184,17 +184,6 @@ RegistryEntry ParseRegistryEntry(std::wstring_view line) {
   return entry;
 }
 
-std::vector<ts::WText> RegistryEntryLines(std::wstring_view text) {
-  std::vector<ts::WText> lines;
-  for (size_t start = 0; start < text.size();) {
-    size_t end = std::min(text.find_first_of(L"\r\n", start), text.size());
-    std::wstring_view line = text.substr(start, end - start);
-    if (line.find_first_not_of(L" \t") != std::wstring_view::npos) lines.emplace_back(line);
-    start = end + 1;
-  }
-  return lines;
-}
-
 bool RegistryValueData(uint32_t type, const ts::WText& data, std::vector<uint8_t>& bytes) {
   bytes.clear();
   switch (type) {
@@ -267,7 +256,7 @@ void WriteRegistryEntries() {
   REGSAM access = RegistryAccess(Product64());
   CreateProductKey(access);
   ts::WText text(g_installer.script.registryMergeText.begin(), g_installer.script.registryMergeText.end());
-  for (const ts::WText& line : RegistryEntryLines(text)) ApplyRegistryEntry(line, access);
+  for (const ts::WText& line : ts::NonBlankLines(text)) ApplyRegistryEntry(line, access);
   MergeRegistryFile();
 }
 

@@ -39,9 +39,6 @@ struct RegistryEntry {
 
 RegistryEntry ParseRegistryEntry(std::wstring_view line);
 
-// The lines of a [Registry2] text that hold anything.
-std::vector<ts::WText> RegistryEntryLines(std::wstring_view text);
-
 // The value's bytes as they are stored for its type: a text with its
 // closing NUL, hexadecimal pairs (blanks between them ignored) as bytes, a
 // decimal number in 4 or 8 bytes, nothing for any other type. False for

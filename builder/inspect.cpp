@@ -374,7 +374,7 @@ void PutLists(toml::table& root, const format::SetupScript& s) {
                                        {"verb-label", a.verbLabel},
                                        {"command", a.command},
                                        {"icon", Utf16ToUtf8(a.icon)},
-                                       {"open-with-only", a.mode == 2}});
+                                       {"open-with-only", a.mode == format::association_mode::kOpenWithOnly}});
   }
   for (const format::CloseRule& r : s.closeRules) {
     close.push_back(toml::table{{"window-class", r.windowClass},

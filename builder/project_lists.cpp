@@ -141,6 +141,33 @@ void ReadRegistryMergeFile(ProjectContext& context) {
   context.project.script.registryMergeFileText = text;
 }
 
+// The engine writes each name as one key right below the classes root.
+bool IsClassKeyName(std::string_view name) {
+  return !name.empty() && std::none_of(name.begin(), name.end(), [](char c) {
+    return c == '\\' || static_cast<unsigned char>(c) < ' ';
+  });
+}
+
+void CheckClassNames(TableReader& reader, const format::AssociationRecord& a) {
+  if (!a.extension.empty() && !IsClassKeyName(a.extension)) {
+    reader.Report("extension", "the extension " + Quoted(a.extension) + " is not one key name",
+                  "leave out backslashes and control characters");
+  }
+  std::string_view progId = a.progId;
+  if (!progId.empty() && progId.front() == '!') progId.remove_prefix(1);
+  if (!a.progId.empty() && !IsClassKeyName(progId)) {
+    reader.Report("prog-id", "the prog-id " + Quoted(a.progId) + " is not one key name",
+                  "write a class name such as \"Acme.Note\"");
+  }
+  if (a.mode == format::association_mode::kOpenWithOnly && progId.empty()) {
+    reader.Report(reader.Node("prog-id") ? "prog-id" : "open-with-only",
+                  "an open-with-only association needs the prog-id to add", "add prog-id = \"Acme.Note\"");
+  }
+  if (!IsClassKeyName(a.verb)) {
+    reader.Report("verb", "the verb " + Quoted(a.verb) + " is not one key name", "write a verb such as \"open\"");
+  }
+}
+
 format::AssociationRecord ReadAssociation(TableReader& reader) {
   format::AssociationRecord a;
   a.extension = reader.Required("extension", "extension = \".acmenote\"");
@@ -148,13 +175,15 @@ format::AssociationRecord ReadAssociation(TableReader& reader) {
     reader.Report("extension", "the extension " + Quoted(a.extension) + " does not start with a dot",
                   "write " + Quoted("." + a.extension));
   }
-  a.mode = reader.Bool("open-with-only", false) ? 2 : 1;
+  a.mode = reader.Bool("open-with-only", false) ? format::association_mode::kOpenWithOnly
+                                                  : format::association_mode::kFull;
   a.progId = reader.String("prog-id", "");
   a.description = reader.String("description", "");
   a.verb = reader.String("verb", "open");
   a.verbLabel = reader.String("verb-label", "");
   a.command = reader.String("command", "");
   a.icon = Utf8ToUtf16(reader.String("icon", ""));
+  CheckClassNames(reader, a);
   return a;
 }
 
@@ -169,6 +198,10 @@ std::string FirewallLine(TableReader& reader) {
                   "give exactly one of program = \"...\" and port = 8080");
   }
   std::string target = program.value_or(port ? std::to_string(*port) : "");
+  if (program && program->empty()) reader.Report("program", "the program is empty", "give its path");
+  if (port && protocols == 0) {
+    reader.Report("protocols", "a port is opened for no protocol", "give [\"tcp\"], [\"udp\"] or both");
+  }
   if (IsDecimal(target) && program) {
     reader.Report("program", "the program " + Quoted(target) + " would be read as a port number", "give its path");
   }

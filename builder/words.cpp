@@ -96,7 +96,8 @@ constexpr Word kDeleteConditionWords[] = {
 constexpr Word kDeletePhaseWords[] = {{"install", 0x4}, {"uninstall", 0x8}};
 constexpr Word kDeleteRestartWords[] = {{"never", 0}, {"always", 0x1}, {"if-locked", 0x2}};
 constexpr Word kRegistrationValueTypeWords[] = {{"text", 1}, {"expandable-text", 2}, {"number", 4}};
-constexpr Word kFirewallProtocolWords[] = {{"tcp", 0x1}, {"udp", 0x2}};
+constexpr Word kFirewallProtocolWords[] = {{"tcp", format::firewall_protocol::kTcp},
+                                            {"udp", format::firewall_protocol::kUdp}};
 constexpr Word kBatchNameWords[] = {
     {"pre-install", format::kPreInstallBatch},
     {"post-install", format::kPostInstallBatch},

@@ -16,6 +16,7 @@ add_library(palisade_engine STATIC
   core/ts_registry.cpp
   core/ts_resources.cpp
   core/ts_security.cpp
+  core/ts_firewall.cpp
   core/ts_shortcut.cpp
   core/ts_system.cpp
   core/ts_text.cpp

@@ -126,6 +126,11 @@ bool RegistryKey::HasValue(const WText& name) const {
   return key_ && RegQueryValueExW(key_, name.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
 }
 
+bool RegistryKey::Contents(DWORD& subkeys, DWORD& values) const {
+  return key_ && RegQueryInfoKeyW(key_, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr, nullptr,
+                                  nullptr, nullptr) == ERROR_SUCCESS;
+}
+
 LONG RegistryKey::DeleteValue(const WText& name) {
   LONG error = RegDeleteValueW(key_, name.c_str());
   return error == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : error;

@@ -53,6 +53,8 @@ class RegistryKey {
   LONG SetNumber(const WText& name, DWORD number);
   LONG SetData(const WText& name, DWORD type, const std::vector<uint8_t>& data);
   bool HasValue(const WText& name) const;
+  // How many sub-keys and values the key holds; false when it cannot tell.
+  bool Contents(DWORD& subkeys, DWORD& values) const;
   // Missing already counts as deleted.
   LONG DeleteValue(const WText& name);
   bool ReadText(const WText& name, WText& text) const;

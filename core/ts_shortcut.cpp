@@ -3,6 +3,8 @@
 #include <objidl.h>
 #include <shlobj.h>
 
+#include "core/ts_com.h"
+
 namespace ts {
 namespace {
 
@@ -11,14 +13,6 @@ namespace {
 constexpr CLSID kShellLink = {0x00021401, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 constexpr IID kShellLinkW = {0x000214F9, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 constexpr IID kPersistFile = {0x0000010B, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-
-template <typename Interface>
-struct Held {
-  Interface* p = nullptr;
-  ~Held() {
-    if (p) p->Release();
-  }
-};
 
 HRESULT SetFields(IShellLinkW* link, const ShellLinkFields& fields) {
   HRESULT result = link->SetPath(fields.target.c_str());
@@ -34,12 +28,12 @@ HRESULT SetFields(IShellLinkW* link, const ShellLinkFields& fields) {
 }  // namespace
 
 HRESULT SaveShellLink(const WText& path, const ShellLinkFields& fields) {
-  Held<IShellLinkW> link;
+  ComHeld<IShellLinkW> link;
   HRESULT result = CoCreateInstance(kShellLink, nullptr, CLSCTX_INPROC_SERVER, kShellLinkW, reinterpret_cast<void**>(&link.p));
   if (FAILED(result)) return result;
   result = SetFields(link.p, fields);
   if (FAILED(result)) return result;
-  Held<IPersistFile> file;
+  ComHeld<IPersistFile> file;
   result = link.p->QueryInterface(kPersistFile, reinterpret_cast<void**>(&file.p));
   if (FAILED(result)) return result;
   return file.p->Save(path.c_str(), FALSE);

@@ -84,6 +84,9 @@ WText ShortPath(const WText& path);
 // Tells the shell that what a folder holds has changed, so that a window
 // showing it (the desktop) shows the change.
 void NotifyFolderChanged(const WText& folder);
+// Tells the shell that file types changed, so that it shows the new icons
+// and verbs.
+void NotifyAssociationsChanged();
 
 // `text` with the environment's variables expanded, cut at 31,999
 // characters, the most that the system expands in one call. False, and

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 namespace ts {
 namespace {
 
@@ -92,6 +94,17 @@ void ReplaceIgnoringCase(WText& text, std::wstring_view part, std::wstring_view 
     text.replace(at, part.size(), value);
     at = FindIgnoringCase(text, part, at + value.size());
   }
+}
+
+std::vector<WText> NonBlankLines(std::wstring_view text) {
+  std::vector<WText> lines;
+  for (size_t start = 0; start < text.size();) {
+    size_t end = std::min(text.find_first_of(L"\r\n", start), text.size());
+    std::wstring_view line = text.substr(start, end - start);
+    if (line.find_first_not_of(L" \t") != std::wstring_view::npos) lines.emplace_back(line);
+    start = end + 1;
+  }
+  return lines;
 }
 
 }  // namespace ts

@@ -5,6 +5,7 @@
 // other consumers that only understand the system code page).
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace ts {
 
@@ -38,5 +39,9 @@ size_t FindIgnoringCase(std::wstring_view text, std::wstring_view part, size_t f
 // Replaces every occurrence of `part`, found as FindIgnoringCase finds it,
 // by `value`. The value put in is not searched again.
 void ReplaceIgnoringCase(WText& text, std::wstring_view part, std::wstring_view value);
+
+// The lines of a text that hold more than blanks and tabs, without their
+// line ends; CR, LF and CR LF all end a line.
+std::vector<WText> NonBlankLines(std::wstring_view text);
 
 }  // namespace ts

@@ -39,9 +39,16 @@ struct ConditionalDeleteRule {
   uint8_t flags = 0;  // bit 0x8: the rule also applies at uninstallation
 };
 
+namespace association_mode {
+// The extension's default value names the ProgID.
+inline constexpr uint32_t kFull = 1;
+// The ProgID only joins the extension's open-with list.
+inline constexpr uint32_t kOpenWithOnly = 2;
+}  // namespace association_mode
+
 // Every text is narrow but the icon location, the record's one wide text.
 struct AssociationRecord {
-  uint32_t mode = 0;  // 1 full association, 2 open-with list only
+  uint32_t mode = 0;  // association_mode
   std::string extension;
   std::string progId;
   std::string description;
@@ -89,6 +96,12 @@ inline constexpr uint8_t kUninstall = 0x2;
 // the user has said to go on.
 inline constexpr uint8_t kUninstallAsking = 0x4;
 }  // namespace close_when
+
+// The bits of a firewall port line's third field.
+namespace firewall_protocol {
+inline constexpr uint32_t kTcp = 0x1;
+inline constexpr uint32_t kUdp = 0x2;
+}  // namespace firewall_protocol
 
 struct CloseRule {
   std::string windowClass;

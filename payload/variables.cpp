@@ -132,6 +132,11 @@ void Expand(ts::WText& text) {
 
 std::span<const InstallationVariable> InstallationVariables() { return kVariables; }
 
+ts::WText BelowInstallFolder(const ts::WText& path) {
+  bool whole = (path.size() >= 2 && path[1] == L':') || path.rfind(L"\\\\", 0) == 0;
+  return whole ? path : g_installer.installFolder + L"\\" + path;
+}
+
 ts::WText UninstallFolder() {
   const std::string& subfolder = g_installer.script.uninstallSubfolder;
   return subfolder.empty() ? g_installer.installFolder : g_installer.installFolder + L"\\" + FromUtf8(subfolder);

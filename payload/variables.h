@@ -22,6 +22,10 @@ struct InstallationVariable {
 // In the order in which Expand replaces them.
 std::span<const InstallationVariable> InstallationVariables();
 
+// A path that names a whole place (a drive letter or a network path) as it
+// stands; any other below the installation folder.
+ts::WText BelowInstallFolder(const ts::WText& path);
+
 // The folder that holds the uninstall record: the installation folder,
 // joined with the uninstall sub-folder when the script names one.
 ts::WText UninstallFolder();

@@ -69,8 +69,7 @@ bool IsVersionText(const std::string& text) {
 ts::WText PatternPath(const format::ConditionalDeleteRule& rule) {
   ts::WText pattern = ts::WideFromUtf8(rule.pattern);
   Expand(pattern);
-  bool absolute = (pattern.size() >= 2 && pattern[1] == L':') || pattern.rfind(L"\\\\", 0) == 0;
-  return absolute ? pattern : g_installer.installFolder + L"\\" + pattern;
+  return BelowInstallFolder(pattern);
 }
 
 // The script and the record can name any file: one that lies in a system

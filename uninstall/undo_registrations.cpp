@@ -5,8 +5,11 @@
 
 #include <algorithm>
 
+#include "actions/associations.h"
+#include "actions/firewall.h"
 #include "actions/registry.h"
 #include "core/ts_registry.h"
+#include "core/ts_system.h"
 #include "uninstall/removal_safety.h"
 
 namespace palisade {
@@ -55,9 +58,104 @@ void RemoveKeyIfEmpty(const ts::WText& keyPath, REGSAM view) {
   }
 }
 
+constexpr REGSAM kClassAccess = KEY_READ | KEY_WRITE;
+
+// Puts back the default value that the installation replaced and drops the
+// backup; true when there was one.
+bool RestoreDefault(ts::RegistryKey& key, const ts::WText& backupName) {
+  ts::WText earlier;
+  if (!key.ReadText(backupName, earlier) || earlier.empty()) return false;
+  if (key.SetText(L"", earlier) != ERROR_SUCCESS) return false;
+  key.DeleteValue(backupName);
+  return true;
+}
+
+bool SameText(const ts::WText& a, const ts::WText& b) { return _wcsicmp(a.c_str(), b.c_str()) == 0; }
+
+// The default value of a key below the classes root: put back, or, without
+// a backup, deleted when it is the installation's (`ours`; empty: whatever
+// it holds, for a value that the record does not keep). True when put back.
+bool RestoreOrDeleteDefault(const ts::WText& path, const ts::WText& ours, const ts::WText& backupName) {
+  ts::RegistryKey key;
+  if (key.Open(HKEY_CLASSES_ROOT, path, kClassAccess) != ERROR_SUCCESS) return false;
+  if (RestoreDefault(key, backupName)) return true;
+  if (ours.empty() || SameText(key.Text(L""), ours)) key.DeleteValue(L"");
+  return false;
+}
+
+// A key whose only content may be its default value.
+bool HoldsAtMostDefault(const ts::RegistryKey& key) {
+  DWORD subkeys = 0, values = 0;
+  return key.Contents(subkeys, values) && subkeys == 0 && (values == 0 || (values == 1 && key.HasValue(L"")));
+}
+
+// The extension's own value and its open-with entry; true when its earlier
+// default value was put back.
+bool RestoreExtension(const ts::WText& extension, const ts::WText& progId, const ts::WText& verb,
+                      const ts::WText& backupName) {
+  ts::RegistryKey key;
+  if (key.Open(HKEY_CLASSES_ROOT, extension, kClassAccess) != ERROR_SUCCESS) return false;
+  bool restored = RestoreDefault(key, backupName);
+  if (SameText(verb, L"open")) {
+    ts::WText list = extension + L"\\OpenWithProgids";
+    ts::RegistryKey listKey;
+    if (listKey.Open(HKEY_CLASSES_ROOT, list, kClassAccess) == ERROR_SUCCESS) listKey.DeleteValue(progId);
+    ts::DeleteEmptyKey(HKEY_CLASSES_ROOT, list, 0);
+  }
+  return restored;
+}
+
+// The class's icon, default verb and command; true when the class is gone
+// because nothing of it was there before the installation.
+bool RemoveClass(const ts::WText& progId, const ts::WText& verb, const ts::WText& icon, const ts::WText& backupName) {
+  ts::RegistryKey key;
+  if (key.Open(HKEY_CLASSES_ROOT, progId, kClassAccess) != ERROR_SUCCESS) return false;
+  bool restored = RestoreDefault(key, backupName);
+  if (!icon.empty()) {
+    ts::WText iconKey = progId + L"\\DefaultIcon";
+    if (!RestoreOrDeleteDefault(iconKey, icon, backupName)) ts::DeleteEmptyKey(HKEY_CLASSES_ROOT, iconKey, 0);
+  }
+  ts::WText shell = progId + L"\\shell";
+  RestoreOrDeleteDefault(shell, verb, backupName);
+  ts::WText verbKey = shell + L"\\" + verb;
+  if (!RestoreOrDeleteDefault(verbKey + L"\\command", L"", backupName)) {
+    ts::DeleteEmptyKey(HKEY_CLASSES_ROOT, verbKey + L"\\command", 0);
+    RestoreOrDeleteDefault(verbKey, L"", backupName);
+    ts::DeleteEmptyKey(HKEY_CLASSES_ROOT, verbKey, 0);
+  }
+  ts::DeleteEmptyKey(HKEY_CLASSES_ROOT, shell, 0);
+  if (restored || !HoldsAtMostDefault(key)) return false;
+  key.DeleteValue(L"");
+  return ts::DeleteEmptyKey(HKEY_CLASSES_ROOT, progId, 0) == ERROR_SUCCESS;
+}
+
+// The extension's key goes with the class only when nothing else is left
+// in it: its default value then named the class that is gone.
+void RemoveExtensionOfClass(const ts::WText& extension, const ts::WText& progId) {
+  ts::RegistryKey key;
+  if (key.Open(HKEY_CLASSES_ROOT, extension, kClassAccess) != ERROR_SUCCESS) return;
+  if (SameText(key.Text(L""), progId)) key.DeleteValue(L"");
+  ts::DeleteEmptyKey(HKEY_CLASSES_ROOT, extension, 0);
+}
+
+void RemoveAssociation(const RecordedAssociation& recorded, const ts::WText& backupName) {
+  ts::WText extension = WideFromStoredText(recorded.extension);
+  ts::WText progId = WideFromStoredText(recorded.progId);
+  ts::WText verb = WideFromStoredText(recorded.verb);
+  if (!IsClassKeyName(extension) || !IsClassKeyName(progId) || !IsClassKeyName(verb)) return;
+  bool extensionRestored = RestoreExtension(extension, progId, verb, backupName);
+  bool classRemoved = RemoveClass(progId, verb, WideFromStoredText(recorded.icon), backupName);
+  if (classRemoved && !extensionRestored) RemoveExtensionOfClass(extension, progId);
+}
+
 }  // namespace
 
-void RemoveAssociations(const ts::Vector<RecordedAssociation>&) {}
+void RemoveAssociations(const ts::Vector<RecordedAssociation>& associations, const ts::WText& productName) {
+  ts::WText backupName = BackupValueName(productName);
+  for (const RecordedAssociation& association : associations) RemoveAssociation(association, backupName);
+  ts::NotifyAssociationsChanged();
+}
+
 void RemoveFonts(const ts::WText&) {}
 
 void UnpinFromTaskbar(const ts::Vector<ts::Text>& entries) {
@@ -80,7 +178,7 @@ void RemoveProductKey(const ts::WText& productRegistry, bool product64) {
 
 void RemoveMergeLines(const ts::WText& mergeText, bool product64) {
   std::vector<ts::WText> keys;
-  for (const ts::WText& line : RegistryEntryLines(mergeText)) {
+  for (const ts::WText& line : ts::NonBlankLines(mergeText)) {
     RegistryEntry entry = ParseRegistryEntry(line);
     if (entry.kind == RegistryEntry::Kind::kValue && RemovedAtUninstall(entry.action)) {
       RemoveValue(entry, View(product64));
@@ -92,7 +190,14 @@ void RemoveMergeLines(const ts::WText& mergeText, bool product64) {
   for (const ts::WText& key : keys) RemoveKeyIfEmpty(key, View(product64));
 }
 
-void RemoveFirewallExceptions(const ts::Vector<ts::Text>&) {}
+void RemoveFirewallExceptions(const ts::Vector<ts::Text>& firewall) {
+  std::vector<FirewallEntry> entries;
+  for (const ts::Text& line : firewall) {
+    FirewallEntry entry;
+    if (ParseFirewallLine(WideFromStoredText(line), entry)) entries.push_back(entry);
+  }
+  RemoveFirewallEntries(entries);
+}
 void RemoveDrivers(const ts::Vector<ts::Text>&) {}
 
 }  // namespace palisade

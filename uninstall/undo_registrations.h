@@ -8,7 +8,10 @@
 
 namespace palisade {
 
-void RemoveAssociations(const ts::Vector<RecordedAssociation>& associations);
+// Each file type goes back to what it was: the values that the installation
+// replaced are put back from their backups, and the keys that it made go
+// once nothing else is left in them. `productName` names the backups.
+void RemoveAssociations(const ts::Vector<RecordedAssociation>& associations, const ts::WText& productName);
 void RemoveFonts(const ts::WText& productFonts);
 // The entries of the record that are taskbar pins, unpinned by the shell.
 void UnpinFromTaskbar(const ts::Vector<ts::Text>& entries);
@@ -20,6 +23,8 @@ void RemoveProductKey(const ts::WText& productRegistry, bool product64);
 // The values of the [Registry2] lines whose action removes them, then the
 // keys that the lines name when nothing is left in them, deepest first.
 void RemoveMergeLines(const ts::WText& mergeText, bool product64);
+// The exceptions of the recorded [Firewall] lines; a line of another field
+// count is passed over.
 void RemoveFirewallExceptions(const ts::Vector<ts::Text>& firewall);
 void RemoveDrivers(const ts::Vector<ts::Text>& drivers);
 

@@ -326,7 +326,7 @@ void UndoRegistrationsBeforeFiles(const Registration& registration, const Uninst
   SetStatus(70);
   SetProgress(1);
   if (!data.associations.Empty()) {
-    RemoveAssociations(data.associations);
+    RemoveAssociations(data.associations, registration.displayName);
     HoldStatus(kPause);
   }
   SetStatus(67);

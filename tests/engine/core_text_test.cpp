@@ -26,4 +26,9 @@ TEST(WideFromCodePage1252, MapsTheWesternCodePageOnAnyMachine) {
   for (const CodePageCase& c : cases) EXPECT_EQ(ts::WideFromCodePage1252(c.bytes), c.text) << c.bytes;
 }
 
+TEST(NonBlankLines, BlankLinesAndEveryLineEndSkipped) {
+  EXPECT_EQ(ts::NonBlankLines(L"a,1\r\n\r\n  \r\nb\nc\r\t\r\n"), (std::vector<ts::WText>{L"a,1", L"b", L"c"}));
+  EXPECT_TRUE(ts::NonBlankLines(L"").empty());
+}
+
 }  // namespace

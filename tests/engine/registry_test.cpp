@@ -47,11 +47,6 @@ TEST(ParseRegistryEntry, KeyLinesAndIllegalFieldCounts) {
   }
 }
 
-TEST(RegistryEntryLines, BlankLinesAndEveryLineEndSkipped) {
-  EXPECT_EQ(RegistryEntryLines(L"a,1\r\n\r\n  \r\nb\nc\r\t\r\n"), (std::vector<ts::WText>{L"a,1", L"b", L"c"}));
-  EXPECT_TRUE(RegistryEntryLines(L"").empty());
-}
-
 struct DataCase {
   uint32_t type;
   const wchar_t* data;

@@ -139,6 +139,21 @@ TEST_F(BuildTest, EmptyArchiveBuilds) {
   EXPECT_NE(inspect.out.find("file-count = 0"), std::string::npos) << inspect.out;
 }
 
+TEST_F(BuildTest, InspectShowsAssociationsAndFirewallLines) {
+  CommandResult build = Build(
+      "[product]\nname = \"Acme\"\nversion = \"1\"\n"
+      "[[associations]]\nextension = \".acmenote\"\nprog-id = \"Acme.Note\"\ndescription = \"Acme note\"\n"
+      "verb-label = \"&Open\"\ncommand = 'acme.exe \"%1\"'\nicon = 'acme.exe,1'\n"
+      "[[firewall]]\nport = 8080\nprotocols = [\"tcp\", \"udp\"]\nkeep = true\n");
+  ASSERT_EQ(build.status, 0) << build.err;
+  CommandResult inspect = Run({"inspect", Path("setup.exe").string()});
+  ASSERT_EQ(inspect.status, 0) << inspect.err;
+  for (const char* shown : {"description = 'Acme note'", "verb-label = '&Open'", "icon = 'acme.exe,1'",
+                            "command = 'acme.exe \"%1\"'", "8080;;3;1"}) {
+    EXPECT_NE(inspect.out.find(shown), std::string::npos) << shown << "\n" << inspect.out;
+  }
+}
+
 struct Damage {
   const char* name;
   // Offset within the section of the byte to flip, from the header.

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <filesystem>
 #include <memory>
 #include <thread>
 
@@ -22,25 +21,6 @@ constexpr char kCurrentUser[] = "S-1-5-21-0-0-0-1000";
 constexpr char kSecondUser[] = "S-1-5-21-1-2-3-1001";
 constexpr char kUserWithoutHive[] = "S-1-5-21-1-2-3-1002";
 constexpr char kProfileList[] = "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\";
-
-std::string Utf8FromUtf16(const std::string& bytes) {
-  std::string text;
-  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    unsigned unit = static_cast<uint8_t>(bytes[i]) | static_cast<uint8_t>(bytes[i + 1]) << 8;
-    if (unit == 0xFEFF) continue;
-    if (unit < 0x80) {
-      text += static_cast<char>(unit);
-    } else if (unit < 0x800) {
-      text += static_cast<char>(0xC0 | unit >> 6);
-      text += static_cast<char>(0x80 | (unit & 0x3F));
-    } else {
-      text += static_cast<char>(0xE0 | unit >> 12);
-      text += static_cast<char>(0x80 | ((unit >> 6) & 0x3F));
-      text += static_cast<char>(0x80 | (unit & 0x3F));
-    }
-  }
-  return text;
-}
 
 InstallerRecipe WithLines(const std::u16string& lines) {
   InstallerRecipe recipe = ProductWithUninstaller();
@@ -63,13 +43,7 @@ class RegistryEntries : public ::testing::Test {
 
   // The key with its values and sub-keys as the registry editor exports
   // it; empty when the key is not there.
-  std::string Export(const std::string& key, const std::string& view = "") {
-    std::vector<std::string> command = {"reg", "export", key, "C:\\export.reg", "/y"};
-    if (!view.empty()) command.push_back(view);
-    std::filesystem::remove(prefix_->DriveC() + "/export.reg");
-    if (prefix_->Run(command).exitCode != 0) return {};
-    return Utf8FromUtf16(ReadFile(prefix_->DriveC() + "/export.reg"));
-  }
+  std::string Export(const std::string& key, const std::string& view = "") { return ExportKey(*prefix_, key, view); }
   bool KeyExists(const std::string& key) { return prefix_->Run({"reg", "query", key}).exitCode == 0; }
   void AddValue(const std::string& key, const std::string& name, const std::string& data) {
     ASSERT_EQ(prefix_->Run({"reg", "add", key, "/v", name, "/d", data, "/f"}).exitCode, 0);

@@ -234,4 +234,35 @@ std::string CommandOutput(const std::string& command) {
   return output;
 }
 
+namespace {
+
+std::string Utf8FromUtf16(const std::string& bytes) {
+  std::string text;
+  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    unsigned unit = static_cast<uint8_t>(bytes[i]) | static_cast<uint8_t>(bytes[i + 1]) << 8;
+    if (unit == 0xFEFF) continue;
+    if (unit < 0x80) {
+      text += static_cast<char>(unit);
+    } else if (unit < 0x800) {
+      text += static_cast<char>(0xC0 | unit >> 6);
+      text += static_cast<char>(0x80 | (unit & 0x3F));
+    } else {
+      text += static_cast<char>(0xE0 | unit >> 12);
+      text += static_cast<char>(0x80 | ((unit >> 6) & 0x3F));
+      text += static_cast<char>(0x80 | (unit & 0x3F));
+    }
+  }
+  return text;
+}
+
+}  // namespace
+
+std::string ExportKey(WinePrefix& prefix, const std::string& key, const std::string& view) {
+  std::vector<std::string> command = {"reg", "export", key, "C:\\export.reg", "/y"};
+  if (!view.empty()) command.push_back(view);
+  std::filesystem::remove(prefix.DriveC() + "/export.reg");
+  if (prefix.Run(command).exitCode != 0) return {};
+  return Utf8FromUtf16(ReadFile(prefix.DriveC() + "/export.reg"));
+}
+
 }  // namespace palisade::testing

@@ -92,6 +92,11 @@ struct Rect {
 // each control's id.
 std::map<std::string, Rect> WindowRects(const std::string& output);
 
+// The key with its values and sub-keys as the registry editor exports it
+// (in UTF-8), in the view given ("/reg:64" or none); empty when the key is
+// not there.
+std::string ExportKey(WinePrefix& prefix, const std::string& key, const std::string& view = "");
+
 // Output of a Linux command (for tools such as the MinGW objdump).
 std::string CommandOutput(const std::string& command);
 
