@@ -58,7 +58,6 @@ void RemoveKeyIfEmpty(const ts::WText& keyPath, REGSAM view) {
 }  // namespace
 
 void RemoveAssociations(const ts::Vector<RecordedAssociation>&) {}
-void RemoveFonts(const ts::WText&) {}
 
 void UnpinFromTaskbar(const ts::Vector<ts::Text>& entries) {
   for (const ts::Text& stored : entries) {
@@ -69,8 +68,6 @@ void UnpinFromTaskbar(const ts::Vector<ts::Text>& entries) {
     }
   }
 }
-
-void RemovePackages(const ts::Vector<ts::Text>&) {}
 
 void RemoveProductKey(const ts::WText& productRegistry, bool product64) {
   ts::WText subkey = L"Software\\" + productRegistry;
@@ -93,6 +90,5 @@ void RemoveMergeLines(const ts::WText& mergeText, bool product64) {
 }
 
 void RemoveFirewallExceptions(const ts::Vector<ts::Text>&) {}
-void RemoveDrivers(const ts::Vector<ts::Text>&) {}
 
 }  // namespace palisade

@@ -9,10 +9,8 @@
 namespace palisade {
 
 void RemoveAssociations(const ts::Vector<RecordedAssociation>& associations);
-void RemoveFonts(const ts::WText& productFonts);
 // The entries of the record that are taskbar pins, unpinned by the shell.
 void UnpinFromTaskbar(const ts::Vector<ts::Text>& entries);
-void RemovePackages(const ts::Vector<ts::Text>& packages);
 // The product's key below Software, in the machine's hive and in every
 // user's, with its sub-keys, then its parents while they are empty. The
 // 64-bit view for a 64-bit product.
@@ -21,6 +19,5 @@ void RemoveProductKey(const ts::WText& productRegistry, bool product64);
 // keys that the lines name when nothing is left in them, deepest first.
 void RemoveMergeLines(const ts::WText& mergeText, bool product64);
 void RemoveFirewallExceptions(const ts::Vector<ts::Text>& firewall);
-void RemoveDrivers(const ts::Vector<ts::Text>& drivers);
 
 }  // namespace palisade

@@ -27,6 +27,7 @@
 #include "uninstall/removal_safety.h"
 #include "uninstall/restart.h"
 #include "uninstall/shared_files.h"
+#include "uninstall/undo_components.h"
 #include "uninstall/undo_registrations.h"
 
 namespace palisade {
@@ -329,6 +330,7 @@ void UndoRegistrationsBeforeFiles(const Registration& registration, const Uninst
   SetProgress(3);
   if (!registration.fonts.empty()) {
     RemoveFonts(registration.fonts);
+    DeleteUninstallValue(registration, L"ProductFonts");
     HoldStatus(kPause);
   }
   SetStatus(68);
