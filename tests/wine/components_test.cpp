@@ -1,0 +1,178 @@
+// Component registration under Wine: a product that carries a font, a
+// Windows Installer package, a COM server, a type library, a driver package
+// and a control-panel applet registers each of them, and its uninstallation
+// leaves the prefix as it found it.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+
+#include "format/file_record.h"
+#include "installer_factory.h"
+#include "prefix_snapshot.h"
+#include "wine_harness.h"
+
+namespace palisade::testing {
+namespace {
+
+namespace kind = format::destination_kind;
+
+constexpr char kProductFolder[] = "/Program Files/Palisade Test Product";
+constexpr char kUninstaller[] = "C:\\Program Files\\Palisade Test Product\\uninstall\\Uninstall Test.exe";
+constexpr char kUninstallSwitch[] = "/u:\"Palisade Test Product\"";
+// Wine lists the host's DejaVu Sans under its own face name; the product's
+// copy goes by a name of its own.
+constexpr char kFontFace[] = "Palisade Test Sans (TrueType)";
+constexpr char kFontFile[] = "PalisadeTestSans.ttf";
+constexpr char kFontsKey[] = "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
+// The identities that the helper sources give the package, the server and
+// the type library (tests/helper).
+constexpr char kPackageKey[] =
+    "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{8D4B5E0F-6A7C-4D94-AEBF-2A3B4C5D6E7F}";
+constexpr char kServerKey[] = "HKLM\\Software\\Classes\\CLSID\\{5A1E2B7C-3D4F-4A61-9B8C-7D6E5F4A3B2C}\\InprocServer32";
+constexpr char kTypeLibraryKey[] = "HKLM\\Software\\Classes\\TypeLib\\{6B2F3C8D-4E5A-4B72-8C9D-0E1F2A3B4C5D}\\1.2";
+constexpr char kAppletClass[] = "{1B2C3D4E-5F60-4718-A9B0-C1D2E3F4A5B6}";
+constexpr char kAppletClassKey[] = "HKLM\\Software\\Classes\\CLSID\\{1B2C3D4E-5F60-4718-A9B0-C1D2E3F4A5B6}";
+constexpr char kAppletNameSpaceKey[] =
+    "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ControlPanel\\NameSpace\\"
+    "{1B2C3D4E-5F60-4718-A9B0-C1D2E3F4A5B6}";
+constexpr uint32_t kMsiBasicUi = 3;
+constexpr char kWineDriverCopy[] = "C:\\windows\\inf\\palisade_test.inf";
+
+constexpr char kDriverInf[] =
+    "[Version]\r\n"
+    "Signature=\"$Windows NT$\"\r\n"
+    "Class=System\r\n"
+    "ClassGuid={4d36e97d-e325-11ce-bfc1-08002be10318}\r\n"
+    "Provider=%Provider%\r\n"
+    "DriverVer=01/01/2026,1.0.0.0\r\n"
+    "\r\n"
+    "[Strings]\r\n"
+    "Provider=\"Palisade Tests\"\r\n";
+
+std::string FileText(const std::string& path) {
+  std::string text = ReadFile(path);
+  if (text.empty()) ADD_FAILURE() << "missing test artefact " << path;
+  return text;
+}
+
+TestFile Applet(const std::string& name, const std::string& displayName, const std::string& classId) {
+  TestFile applet{name, "not a real applet"};
+  applet.kind = kind::kControlPanelApplet;
+  applet.textA = displayName;
+  applet.textC = "-page 2";
+  applet.textD = classId;
+  return applet;
+}
+
+InstallerRecipe ProductWithComponents() {
+  InstallerRecipe recipe = ProductWithUninstaller();
+  TestFile font{kFontFile, FileText("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf")};
+  font.kind = kind::kFont;
+  font.textA = kFontFace;
+  TestFile package{"palisade_test.msi", FileText(WindowsTestProgram("palisade_test.msi"))};
+  package.kind = kind::kMsiPackage;
+  package.flags = format::record_flags::kRemoveMsiPackage;
+  package.msiUiLevel = kMsiBasicUi;
+  TestFile server{"palisade_com_server.dll", FileText(WindowsTestProgram("palisade_com_server.dll"))};
+  server.kind = kind::kSystemCom;
+  TestFile library{"palisade_test.tlb", FileText(WindowsTestProgram("palisade_test.tlb"))};
+  library.kind = kind::kSystemTypeLibrary;
+  TestFile driver{"palisade_test.inf", kDriverInf};
+  driver.kind = kind::kDriverPackage;
+  recipe.files = {font, package, server, library, driver, Applet("acme.cpl", "Acme Settings", kAppletClass)};
+  return recipe;
+}
+
+class Components : public ::testing::Test {
+ protected:
+  void SetUp() override { prefix_ = std::make_unique<WinePrefix>(32); }
+
+  bool KeyExists(const std::string& key) { return prefix_->Run({"reg", "query", key}).exitCode == 0; }
+  std::string Query(const std::string& key, const std::string& value) {
+    RunResult result = value.empty() ? prefix_->Run({"reg", "query", key, "/ve"})
+                                     : prefix_->Run({"reg", "query", key, "/v", value});
+    return result.out;
+  }
+  std::string Log() { return ReadFile(prefix_->DriveC() + kProductFolder + "/uninstall/Install.log"); }
+  std::string Record() { return ReadFile(prefix_->DriveC() + kProductFolder + "/uninstall/Uninstall.DAT"); }
+
+  std::unique_ptr<WinePrefix> prefix_;
+};
+
+TEST_F(Components, EachKindIsRegisteredAndTheUninstallerLeavesNothingBehind) {
+  InstallerRecipe recipe = ProductWithComponents();
+  std::string setup = PlaceInstaller(*prefix_, recipe, "setup");
+  PrefixSnapshot before = TakeSnapshot(*prefix_);
+
+  ASSERT_EQ(prefix_->Run({setup, "/silent"}, 180).exitCode, 1);
+  std::string log = Log();
+  EXPECT_NE(Query(kFontsKey, kFontFace).find(kFontFile), std::string::npos);
+  EXPECT_TRUE(FileExists(prefix_->DriveC() + "/windows/Fonts/" + kFontFile));
+  EXPECT_NE(log.find("Installing MSI package \"C:\\Program Files\\Palisade Test Product\\palisade_test.msi\"...OK\r\n"),
+            std::string::npos)
+      << log;
+  EXPECT_TRUE(KeyExists(kPackageKey));
+  EXPECT_NE(Record().find("[MSI]\r\n\"C:\\Program Files\\Palisade Test Product\\palisade_test.msi\",2\r\n"),
+            std::string::npos)
+      << "a silent run asks the package for no window, and removes it the same way";
+  EXPECT_NE(log.find("Registering COM File \"C:\\windows\\system32\\palisade_com_server.dll\"...OK\r\n"),
+            std::string::npos)
+      << log;
+  EXPECT_NE(Query(kServerKey, "").find("palisade_com_server.dll"), std::string::npos);
+  EXPECT_NE(log.find("Registering Type Library \"C:\\windows\\system32\\palisade_test.tlb\"...OK\r\n"), std::string::npos)
+      << log;
+  EXPECT_TRUE(KeyExists(kTypeLibraryKey));
+  EXPECT_NE(log.find("Registering control panel applet \"Acme Settings\"...OK\r\n"), std::string::npos) << log;
+  EXPECT_NE(Query(kAppletClassKey + std::string("\\Shell\\Open\\Command"), "")
+                .find("\"C:\\Program Files\\Palisade Test Product\\acme.cpl\" -page 2"),
+            std::string::npos);
+  EXPECT_NE(Query(kAppletNameSpaceKey, "").find("Acme Settings"), std::string::npos);
+  // Wine keeps the package's own name for its copy where Windows names it
+  // "oemN.inf"; the uninstaller removes only copies of the system's naming,
+  // so under Wine the copy (with the precompiled form Wine makes beside
+  // it) stays behind, the one thing that does.
+  EXPECT_NE(log.find("Final driver location: " + std::string(kWineDriverCopy) + "\r\n"), std::string::npos) << log;
+  EXPECT_NE(Record().find("[INF]\r\n" + std::string(kWineDriverCopy) + "\r\n"), std::string::npos);
+  EXPECT_TRUE(FileExists(prefix_->DriveC() + "/windows/inf/palisade_test.inf"));
+
+  RunResult removal = prefix_->Run({kUninstaller, kUninstallSwitch, "/silent"}, 180);
+  ASSERT_EQ(removal.exitCode, 0) << removal.err;
+  std::vector<std::string> left = SnapshotChanges(before, TakeSnapshot(*prefix_));
+  EXPECT_EQ(left, (std::vector<std::string>{"+file windows/inf/palisade_test.inf", "+file windows/inf/palisade_test.pnf"}));
+}
+
+struct DamagedApplet {
+  const char* name;
+  const char* fileName;
+  const char* displayName;
+  const char* classId;
+  int errorCode;
+};
+
+TEST_F(Components, AppletsWithoutNameOrClassAreDamagedInstallers) {
+  const DamagedApplet cases[] = {
+      {"no name and a file name that is all extension", ".cpl", "", kAppletClass, 78},
+      {"no class identifier", "acme.cpl", "Acme Settings", "", 79},
+      {"a class identifier that is not a GUID", "acme.cpl", "Acme Settings", "{..\\..\\Run}", 79},
+  };
+  for (const DamagedApplet& c : cases) {
+    InstallerRecipe recipe = ProductWithUninstaller();
+    recipe.files = {Applet(c.fileName, c.displayName, c.classId)};
+    RunResult result = RunInstaller(*prefix_, recipe);
+    EXPECT_EQ(result.exitCode, 1) << c.name;
+    EXPECT_NE(result.err.find("Error code: " + std::to_string(c.errorCode) + "\r\n"), std::string::npos)
+        << c.name << ": " << result.err;
+  }
+}
+
+TEST_F(Components, AnAppletWithoutNameTakesItsFileName) {
+  InstallerRecipe recipe = ProductWithUninstaller();
+  recipe.files = {Applet("Acme Tools.cpl", "", kAppletClass)};
+  ASSERT_EQ(RunInstaller(*prefix_, recipe).exitCode, 1);
+  EXPECT_NE(Query(kAppletNameSpaceKey, "").find("Acme Tools"), std::string::npos);
+  EXPECT_NE(Log().find("Registering control panel applet \"Acme Tools\"...OK\r\n"), std::string::npos) << Log();
+}
+
+}  // namespace
+}  // namespace palisade::testing
