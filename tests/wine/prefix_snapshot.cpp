@@ -84,6 +84,22 @@ void AddOneSided(const Set& from, const Set& other, const std::string& mark, std
   }
 }
 
+// The keys and values of `from` that `other` lacks, each marked.
+void AddKeyChanges(const std::map<std::string, std::set<std::string>>& from,
+                   const std::map<std::string, std::set<std::string>>& other, const std::string& mark,
+                   std::vector<std::string>& changes) {
+  for (const auto& [key, values] : from) {
+    auto match = other.find(key);
+    if (match == other.end()) {
+      changes.push_back(mark + "key " + key);
+      continue;
+    }
+    for (const std::string& value : values) {
+      if (!match->second.count(value)) changes.push_back(mark + "value " + key + ": " + value);
+    }
+  }
+}
+
 }  // namespace
 
 PrefixSnapshot TakeSnapshot(const WinePrefix& prefix) {
@@ -105,26 +121,8 @@ PrefixSnapshot TakeSnapshot(const WinePrefix& prefix) {
 
 std::vector<std::string> SnapshotChanges(const PrefixSnapshot& before, const PrefixSnapshot& after) {
   std::vector<std::string> changes;
-  for (const auto& [key, values] : after.keys) {
-    auto old = before.keys.find(key);
-    if (old == before.keys.end()) {
-      changes.push_back("+key " + key);
-      continue;
-    }
-    for (const std::string& value : values) {
-      if (!old->second.count(value)) changes.push_back("+value " + key + ": " + value);
-    }
-  }
-  for (const auto& [key, values] : before.keys) {
-    auto now = after.keys.find(key);
-    if (now == after.keys.end()) {
-      changes.push_back("-key " + key);
-      continue;
-    }
-    for (const std::string& value : values) {
-      if (!now->second.count(value)) changes.push_back("-value " + key + ": " + value);
-    }
-  }
+  AddKeyChanges(after.keys, before.keys, "+", changes);
+  AddKeyChanges(before.keys, after.keys, "-", changes);
   AddOneSided(after.files, before.files, "+file ", changes);
   AddOneSided(before.files, after.files, "-file ", changes);
   return changes;
