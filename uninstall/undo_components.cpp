@@ -45,14 +45,14 @@ void RemoveFont(const ts::WText& face, const ts::WText& file) {
   DeleteFileW((ts::SpecialFolder(ts::SpecialFolderId::kFonts) + L"\\" + file).c_str());
 }
 
-void RemovePackage(const ts::Text& line) {
-  RecordedPackage package;
-  if (!ParsePackageLine(line, package) || !IsPlainLocalPath(package.path)) return;
+// False when the package stays installed.
+bool RemovePackage(const RecordedPackage& package, const ts::Text& line) {
   UINT result = ts::RunMsiPackage(package.path, package.uiLevel, g_installer.backgroundWindow, kRemoveCommandLine);
-  if (result == ERROR_SUCCESS) return;
+  if (result == ERROR_SUCCESS) return true;
   AddToFailureSummary(ts::Format(L"Failed to uninstall %s, code %d: %s\r\n", package.path.c_str(),
                                  static_cast<int>(result), ts::SystemErrorTextW(result).c_str()));
   RecordSectionLine(RecordSection::kPackages, line);
+  return false;
 }
 
 }  // namespace
@@ -82,9 +82,15 @@ void RemoveFonts(const ts::WText& productFonts) {
 }
 
 // Only the packages that stay are written back.
-void RemovePackages(const ts::Vector<ts::Text>& packages) {
+std::vector<ts::WText> RemovePackages(const ts::Vector<ts::Text>& packages) {
   g_uninstallRecord.packages.clear();
-  for (const ts::Text& line : packages) RemovePackage(line);
+  std::vector<ts::WText> kept;
+  for (const ts::Text& line : packages) {
+    RecordedPackage package;
+    if (!ParsePackageLine(line, package) || !IsPlainLocalPath(package.path)) continue;
+    if (!RemovePackage(package, line)) kept.push_back(package.path);
+  }
+  return kept;
 }
 
 void RemoveDrivers(const ts::Vector<ts::Text>& drivers) {

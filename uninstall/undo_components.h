@@ -19,8 +19,9 @@ std::vector<std::pair<ts::WText, ts::WText>> ParseFontList(const ts::WText& prod
 // asks for it) leaves the font list, the font table and the font folder.
 void RemoveFonts(const ts::WText& productFonts);
 // Removes each "[MSI]" package; one that cannot be removed is reported in
-// the failure summary and stays in the record for another run.
-void RemovePackages(const ts::Vector<ts::Text>& packages);
+// the failure summary and stays in the record for another run. Returns the
+// paths of the packages that stay, whose files that run will need.
+std::vector<ts::WText> RemovePackages(const ts::Vector<ts::Text>& packages);
 // Removes each "[INF]" driver package copy from the system's driver store.
 void RemoveDrivers(const ts::Vector<ts::Text>& drivers);
 

@@ -108,7 +108,7 @@ TEST(UndoComponents, APackageThatCannotBeRemovedIsReportedAndStaysListed) {
   size_t failuresBefore = FailureSummary().size();
   ts::Vector<ts::Text> packages;
   packages.Add("\"C:\\nowhere\\acme.msi\",2");
-  RemovePackages(packages);
+  EXPECT_EQ(RemovePackages(packages), std::vector<ts::WText>{L"C:\\nowhere\\acme.msi"});
   EXPECT_EQ(g_uninstallRecord.packages, "\"C:\\nowhere\\acme.msi\",2\r\n")
       << "only the package that stays is written back";
   std::string added = FailureSummary().substr(failuresBefore);

@@ -1,6 +1,8 @@
 // A self-registering COM server for the component tests: registering it
 // writes its class key with the DLL's path, unregistering deletes that key.
-// Its class is the test's own; nothing else in the prefix uses it.
+// Its class is the test's own; nothing else in the prefix uses it. With
+// PALISADE_COM_SERVER_REFUSES in its environment, registering writes the
+// key but reports failure, as a server does that regsvr32 cannot register.
 #include <windows.h>
 
 namespace {
@@ -33,7 +35,9 @@ extern "C" __declspec(dllexport) HRESULT STDAPICALLTYPE DllRegisterServer() {
   lstrcpyW(server, kClassKey);
   lstrcatW(server, L"\\InprocServer32");
   HRESULT result = WriteDefault(kClassKey, L"Palisade Test Server");
-  return SUCCEEDED(result) ? WriteDefault(server, path) : result;
+  if (SUCCEEDED(result)) result = WriteDefault(server, path);
+  bool refuses = GetEnvironmentVariableW(L"PALISADE_COM_SERVER_REFUSES", nullptr, 0) > 0;
+  return refuses ? E_FAIL : result;
 }
 
 extern "C" __declspec(dllexport) HRESULT STDAPICALLTYPE DllUnregisterServer() {

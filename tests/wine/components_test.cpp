@@ -65,22 +65,34 @@ TestFile Applet(const std::string& name, const std::string& displayName, const s
   return applet;
 }
 
+// Wine's own overrides stay; the Windows Installer's library is taken away.
+constexpr char kNoWindowsInstaller[] = "WINEDLLOVERRIDES=mscoree,mshtml=;msi=d";
+
+TestFile Package() {
+  TestFile package{"palisade_test.msi", FileText(WindowsTestProgram("palisade_test.msi"))};
+  package.kind = kind::kMsiPackage;
+  package.flags = format::record_flags::kRemoveMsiPackage;
+  package.msiUiLevel = kMsiBasicUi;
+  return package;
+}
+
+TestFile ComServer(const std::string& name, const std::string& content) {
+  TestFile server{name, content};
+  server.kind = kind::kSystemCom;
+  return server;
+}
+
 InstallerRecipe ProductWithComponents() {
   InstallerRecipe recipe = ProductWithUninstaller();
   TestFile font{kFontFile, FileText("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf")};
   font.kind = kind::kFont;
   font.textA = kFontFace;
-  TestFile package{"palisade_test.msi", FileText(WindowsTestProgram("palisade_test.msi"))};
-  package.kind = kind::kMsiPackage;
-  package.flags = format::record_flags::kRemoveMsiPackage;
-  package.msiUiLevel = kMsiBasicUi;
-  TestFile server{"palisade_com_server.dll", FileText(WindowsTestProgram("palisade_com_server.dll"))};
-  server.kind = kind::kSystemCom;
+  TestFile server = ComServer("palisade_com_server.dll", FileText(WindowsTestProgram("palisade_com_server.dll")));
   TestFile library{"palisade_test.tlb", FileText(WindowsTestProgram("palisade_test.tlb"))};
   library.kind = kind::kSystemTypeLibrary;
   TestFile driver{"palisade_test.inf", kDriverInf};
   driver.kind = kind::kDriverPackage;
-  recipe.files = {font, package, server, library, driver, Applet("acme.cpl", "Acme Settings", kAppletClass)};
+  recipe.files = {font, Package(), server, library, driver, Applet("acme.cpl", "Acme Settings", kAppletClass)};
   return recipe;
 }
 
@@ -140,6 +152,53 @@ TEST_F(Components, EachKindIsRegisteredAndTheUninstallerLeavesNothingBehind) {
   ASSERT_EQ(removal.exitCode, 0) << removal.err;
   std::vector<std::string> left = SnapshotChanges(before, TakeSnapshot(*prefix_));
   EXPECT_EQ(left, (std::vector<std::string>{"+file windows/inf/palisade_test.inf", "+file windows/inf/palisade_test.pnf"}));
+}
+
+TEST_F(Components, AServerThatRegsvr32CannotRegisterIsRegisteredThroughItsExport) {
+  InstallerRecipe recipe = ProductWithUninstaller();
+  recipe.files = {ComServer("palisade_com_server.dll", FileText(WindowsTestProgram("palisade_com_server.dll"))),
+                  ComServer("versioned.dll", FileText(WindowsTestProgram("versioned.dll")))};
+  std::string setup = PlaceInstaller(*prefix_, recipe, "setup");
+  ASSERT_EQ(prefix_->Run({setup, "/silent"}, 120, {"PALISADE_COM_SERVER_REFUSES=1"}).exitCode, 1);
+  std::string log = Log();
+  EXPECT_NE(log.find("Registering COM File \"C:\\windows\\system32\\palisade_com_server.dll\"...OK\r\n"),
+            std::string::npos)
+      << log;
+  EXPECT_NE(log.find("Registering COM File \"C:\\windows\\system32\\versioned.dll\"...FAILED, code "), std::string::npos)
+      << "a library without the export is not registered\n"
+      << log;
+}
+
+TEST_F(Components, WithoutTheWindowsInstallerAPackageFailsWithCode120) {
+  InstallerRecipe recipe = ProductWithUninstaller();
+  recipe.files = {Package()};
+  std::string setup = PlaceInstaller(*prefix_, recipe, "setup");
+  RunResult result = prefix_->Run({setup, "/silent"}, 120, {kNoWindowsInstaller});
+  ASSERT_EQ(result.exitCode, 1);
+  std::string failure = "Installing MSI package \"C:\\Program Files\\Palisade Test Product\\palisade_test.msi\"...FAILED code 120: ";
+  EXPECT_NE(Log().find(failure), std::string::npos) << Log();
+  EXPECT_EQ(Record().find("[MSI]"), std::string::npos) << "a package that did not install is not removed";
+  EXPECT_FALSE(KeyExists(kPackageKey));
+}
+
+TEST_F(Components, APackageThatCannotBeRemovedKeepsTheProductForAnotherRun) {
+  InstallerRecipe recipe = ProductWithUninstaller();
+  recipe.files = {Package()};
+  ASSERT_EQ(RunInstaller(*prefix_, recipe).exitCode, 1);
+  ASSERT_TRUE(KeyExists(kPackageKey));
+
+  RunResult refused = prefix_->Run({kUninstaller, kUninstallSwitch, "/silent"}, 120, {kNoWindowsInstaller});
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_NE(refused.err.find("Failed to uninstall C:\\Program Files\\Palisade Test Product\\palisade_test.msi, code 120: "),
+            std::string::npos)
+      << refused.err;
+  EXPECT_NE(Record().find("[MSI]\r\n\"C:\\Program Files\\Palisade Test Product\\palisade_test.msi\",2\r\n"),
+            std::string::npos);
+  EXPECT_TRUE(KeyExists(kPackageKey));
+
+  RunResult removal = prefix_->Run({kUninstaller, kUninstallSwitch, "/silent"}, 120);
+  EXPECT_EQ(removal.exitCode, 0) << removal.err;
+  EXPECT_FALSE(KeyExists(kPackageKey));
 }
 
 struct DamagedApplet {
