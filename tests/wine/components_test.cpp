@@ -4,10 +4,10 @@
 // leaves the prefix as it found it.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <memory>
 
 #include "format/file_record.h"
+#include "format/product_flags.h"
 #include "installer_factory.h"
 #include "prefix_snapshot.h"
 #include "wine_harness.h"
@@ -37,6 +37,8 @@ constexpr char kAppletNameSpaceKey[] =
     "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ControlPanel\\NameSpace\\"
     "{1B2C3D4E-5F60-4718-A9B0-C1D2E3F4A5B6}";
 constexpr uint32_t kMsiBasicUi = 3;
+constexpr char kYes[] = "6";  // IDYES
+constexpr char kNo[] = "7";   // IDNO
 constexpr char kWineDriverCopy[] = "C:\\windows\\inf\\palisade_test.inf";
 
 constexpr char kDriverInf[] =
@@ -82,17 +84,21 @@ TestFile ComServer(const std::string& name, const std::string& content) {
   return server;
 }
 
-InstallerRecipe ProductWithComponents() {
-  InstallerRecipe recipe = ProductWithUninstaller();
+TestFile Font() {
   TestFile font{kFontFile, FileText("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf")};
   font.kind = kind::kFont;
   font.textA = kFontFace;
+  return font;
+}
+
+InstallerRecipe ProductWithComponents() {
+  InstallerRecipe recipe = ProductWithUninstaller();
   TestFile server = ComServer("palisade_com_server.dll", FileText(WindowsTestProgram("palisade_com_server.dll")));
   TestFile library{"palisade_test.tlb", FileText(WindowsTestProgram("palisade_test.tlb"))};
   library.kind = kind::kSystemTypeLibrary;
   TestFile driver{"palisade_test.inf", kDriverInf};
   driver.kind = kind::kDriverPackage;
-  recipe.files = {font, Package(), server, library, driver, Applet("acme.cpl", "Acme Settings", kAppletClass)};
+  recipe.files = {Font(), Package(), server, library, driver, Applet("acme.cpl", "Acme Settings", kAppletClass)};
   return recipe;
 }
 
@@ -199,6 +205,30 @@ TEST_F(Components, APackageThatCannotBeRemovedKeepsTheProductForAnotherRun) {
   RunResult removal = prefix_->Run({kUninstaller, kUninstallSwitch, "/silent"}, 120);
   EXPECT_EQ(removal.exitCode, 0) << removal.err;
   EXPECT_FALSE(KeyExists(kPackageKey));
+}
+
+// Asked before each font goes, the user keeps this one: its file, its
+// registration and its place in the font table stay.
+TEST_F(Components, AFontTheUserKeepsStaysRegistered) {
+  InstallerRecipe recipe = ProductWithUninstaller();
+  recipe.files = {Font()};
+  recipe.script.productFlagsLow |= format::product_flags_low::kAskBeforeRemovingFonts;
+  recipe.script.messages[53][0] = u"Remove it?";
+  recipe.script.messages[55][0] = u"Remove Test";
+  recipe.script.messages[56][0] = u"Remove the font %s?";
+  recipe.script.messages[57][0] = u"Remove Font Test";
+  ASSERT_EQ(RunInstaller(*prefix_, recipe).exitCode, 1);
+
+  Started uninstaller = prefix_->Start({kUninstaller, kUninstallSwitch});
+  ASSERT_EQ(prefix_->WindowHelper({"press", kYes, "--caption", "Remove Test"}).exitCode, 0);
+  ASSERT_EQ(prefix_->WindowHelper({"wait", "--caption", "Remove Font Test"}).exitCode, 0);
+  std::string question = prefix_->WindowHelper({"texts", "--caption", "Remove Font Test"}).out;
+  EXPECT_NE(question.find("Remove the font Palisade Test Sans (TrueType)?"), std::string::npos) << question;
+  ASSERT_EQ(prefix_->WindowHelper({"press", kNo, "--caption", "Remove Font Test"}).exitCode, 0);
+  RunResult done = prefix_->Wait(uninstaller, 90);
+  EXPECT_EQ(done.exitCode, 0) << done.err;
+  EXPECT_TRUE(FileExists(prefix_->DriveC() + "/windows/Fonts/" + kFontFile));
+  EXPECT_NE(Query(kFontsKey, kFontFace).find(kFontFile), std::string::npos);
 }
 
 struct DamagedApplet {
