@@ -1,8 +1,8 @@
 #pragma once
 // Undoing what the installation registered beyond its files: associations,
-// fonts, taskbar pins, packages, the product key, merged registry lines,
-// firewall exceptions and drivers. Each takes what the uninstall record or
-// the registration kept.
+// taskbar pins, the product key, merged registry lines and firewall
+// exceptions (fonts, packages and drivers: undo_components.h). Each takes
+// what the uninstall record or the registration kept.
 #include "core/ts_core.h"
 #include "record/record_text.h"
 
