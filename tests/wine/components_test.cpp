@@ -17,8 +17,6 @@ namespace {
 
 namespace kind = format::destination_kind;
 
-constexpr char kProductFolder[] = "/Program Files/Palisade Test Product";
-constexpr char kUninstaller[] = "C:\\Program Files\\Palisade Test Product\\uninstall\\Uninstall Test.exe";
 constexpr char kUninstallSwitch[] = "/u:\"Palisade Test Product\"";
 // Wine lists the host's DejaVu Sans under its own face name; the product's
 // copy goes by a name of its own.
@@ -104,21 +102,38 @@ InstallerRecipe ProductWithComponents() {
 
 class Components : public ::testing::Test {
  protected:
-  void SetUp() override { prefix_ = std::make_unique<WinePrefix>(32); }
+  void SetUp() override { prefix_ = std::make_unique<WinePrefix>(Bits()); }
+  virtual int Bits() const { return 32; }
 
-  bool KeyExists(const std::string& key) { return prefix_->Run({"reg", "query", key}).exitCode == 0; }
-  std::string Query(const std::string& key, const std::string& value) {
-    RunResult result = value.empty() ? prefix_->Run({"reg", "query", key, "/ve"})
-                                     : prefix_->Run({"reg", "query", key, "/v", value});
+  // The product is a 32-bit one: on a 64-bit system it goes below the
+  // 32-bit program files folder, and what it writes in the default view
+  // lies in the 32-bit view. Applet keys are written in the 64-bit view.
+  std::string ProgramFiles() const { return Bits() == 64 ? "Program Files (x86)" : "Program Files"; }
+  std::string InProduct(const std::string& name) const {
+    return "C:\\" + ProgramFiles() + "\\Palisade Test Product\\" + name;
+  }
+  std::string Uninstaller() const { return InProduct("uninstall\\Uninstall Test.exe"); }
+  bool KeyExists(const std::string& key) { return prefix_->Run({"reg", "query", key, "/reg:32"}).exitCode == 0; }
+  std::string Query(const std::string& key, const std::string& value, const char* view = "/reg:32") {
+    RunResult result = value.empty() ? prefix_->Run({"reg", "query", key, "/ve", view})
+                                     : prefix_->Run({"reg", "query", key, "/v", value, view});
     return result.out;
   }
-  std::string Log() { return ReadFile(prefix_->DriveC() + kProductFolder + "/uninstall/Install.log"); }
-  std::string Record() { return ReadFile(prefix_->DriveC() + kProductFolder + "/uninstall/Uninstall.DAT"); }
+  std::string UninstallFile(const std::string& name) {
+    return ReadFile(prefix_->DriveC() + "/" + ProgramFiles() + "/Palisade Test Product/uninstall/" + name);
+  }
+  std::string Log() { return UninstallFile("Install.log"); }
+  std::string Record() { return UninstallFile("Uninstall.DAT"); }
 
   std::unique_ptr<WinePrefix> prefix_;
 };
 
-TEST_F(Components, EachKindIsRegisteredAndTheUninstallerLeavesNothingBehind) {
+class ComponentsOnEachSystem : public Components, public ::testing::WithParamInterface<int> {
+ protected:
+  int Bits() const override { return GetParam(); }
+};
+
+TEST_P(ComponentsOnEachSystem, EachKindIsRegisteredAndTheUninstallerLeavesNothingBehind) {
   InstallerRecipe recipe = ProductWithComponents();
   std::string setup = PlaceInstaller(*prefix_, recipe, "setup");
   PrefixSnapshot before = TakeSnapshot(*prefix_);
@@ -127,12 +142,10 @@ TEST_F(Components, EachKindIsRegisteredAndTheUninstallerLeavesNothingBehind) {
   std::string log = Log();
   EXPECT_NE(Query(kFontsKey, kFontFace).find(kFontFile), std::string::npos);
   EXPECT_TRUE(FileExists(prefix_->DriveC() + "/windows/Fonts/" + kFontFile));
-  EXPECT_NE(log.find("Installing MSI package \"C:\\Program Files\\Palisade Test Product\\palisade_test.msi\"...OK\r\n"),
-            std::string::npos)
+  EXPECT_NE(log.find("Installing MSI package \"" + InProduct("palisade_test.msi") + "\"...OK\r\n"), std::string::npos)
       << log;
   EXPECT_TRUE(KeyExists(kPackageKey));
-  EXPECT_NE(Record().find("[MSI]\r\n\"C:\\Program Files\\Palisade Test Product\\palisade_test.msi\",2\r\n"),
-            std::string::npos)
+  EXPECT_NE(Record().find("[MSI]\r\n\"" + InProduct("palisade_test.msi") + "\",2\r\n"), std::string::npos)
       << "a silent run asks the package for no window, and removes it the same way";
   EXPECT_NE(log.find("Registering COM File \"C:\\windows\\system32\\palisade_com_server.dll\"...OK\r\n"),
             std::string::npos)
@@ -142,10 +155,10 @@ TEST_F(Components, EachKindIsRegisteredAndTheUninstallerLeavesNothingBehind) {
       << log;
   EXPECT_TRUE(KeyExists(kTypeLibraryKey));
   EXPECT_NE(log.find("Registering control panel applet \"Acme Settings\"...OK\r\n"), std::string::npos) << log;
-  EXPECT_NE(Query(kAppletClassKey + std::string("\\Shell\\Open\\Command"), "")
-                .find("\"C:\\Program Files\\Palisade Test Product\\acme.cpl\" -page 2"),
+  EXPECT_NE(Query(kAppletClassKey + std::string("\\Shell\\Open\\Command"), "", "/reg:64")
+                .find("\"" + InProduct("acme.cpl") + "\" -page 2"),
             std::string::npos);
-  EXPECT_NE(Query(kAppletNameSpaceKey, "").find("Acme Settings"), std::string::npos);
+  EXPECT_NE(Query(kAppletNameSpaceKey, "", "/reg:64").find("Acme Settings"), std::string::npos);
   // Wine keeps the package's own name for its copy where Windows names it
   // "oemN.inf"; the uninstaller removes only copies of the system's naming,
   // so under Wine the copy (with the precompiled form Wine makes beside
@@ -154,11 +167,14 @@ TEST_F(Components, EachKindIsRegisteredAndTheUninstallerLeavesNothingBehind) {
   EXPECT_NE(Record().find("[INF]\r\n" + std::string(kWineDriverCopy) + "\r\n"), std::string::npos);
   EXPECT_TRUE(FileExists(prefix_->DriveC() + "/windows/inf/palisade_test.inf"));
 
-  RunResult removal = prefix_->Run({kUninstaller, kUninstallSwitch, "/silent"}, 180);
+  RunResult removal = prefix_->Run({Uninstaller(), kUninstallSwitch, "/silent"}, 180);
   ASSERT_EQ(removal.exitCode, 0) << removal.err;
   std::vector<std::string> left = SnapshotChanges(before, TakeSnapshot(*prefix_));
   EXPECT_EQ(left, (std::vector<std::string>{"+file windows/inf/palisade_test.inf", "+file windows/inf/palisade_test.pnf"}));
 }
+
+INSTANTIATE_TEST_SUITE_P(Prefix, ComponentsOnEachSystem, ::testing::Values(32, 64),
+                         [](const ::testing::TestParamInfo<int>& info) { return std::to_string(info.param) + "bit"; });
 
 TEST_F(Components, AServerThatRegsvr32CannotRegisterIsRegisteredThroughItsExport) {
   InstallerRecipe recipe = ProductWithUninstaller();
@@ -181,7 +197,7 @@ TEST_F(Components, WithoutTheWindowsInstallerAPackageFailsWithCode120) {
   std::string setup = PlaceInstaller(*prefix_, recipe, "setup");
   RunResult result = prefix_->Run({setup, "/silent"}, 120, {kNoWindowsInstaller});
   ASSERT_EQ(result.exitCode, 1);
-  std::string failure = "Installing MSI package \"C:\\Program Files\\Palisade Test Product\\palisade_test.msi\"...FAILED code 120: ";
+  std::string failure = "Installing MSI package \"" + InProduct("palisade_test.msi") + "\"...FAILED code 120: ";
   EXPECT_NE(Log().find(failure), std::string::npos) << Log();
   EXPECT_EQ(Record().find("[MSI]"), std::string::npos) << "a package that did not install is not removed";
   EXPECT_FALSE(KeyExists(kPackageKey));
@@ -193,16 +209,14 @@ TEST_F(Components, APackageThatCannotBeRemovedKeepsTheProductForAnotherRun) {
   ASSERT_EQ(RunInstaller(*prefix_, recipe).exitCode, 1);
   ASSERT_TRUE(KeyExists(kPackageKey));
 
-  RunResult refused = prefix_->Run({kUninstaller, kUninstallSwitch, "/silent"}, 120, {kNoWindowsInstaller});
+  RunResult refused = prefix_->Run({Uninstaller(), kUninstallSwitch, "/silent"}, 120, {kNoWindowsInstaller});
   EXPECT_EQ(refused.exitCode, 1);
-  EXPECT_NE(refused.err.find("Failed to uninstall C:\\Program Files\\Palisade Test Product\\palisade_test.msi, code 120: "),
-            std::string::npos)
+  EXPECT_NE(refused.err.find("Failed to uninstall " + InProduct("palisade_test.msi") + ", code 120: "), std::string::npos)
       << refused.err;
-  EXPECT_NE(Record().find("[MSI]\r\n\"C:\\Program Files\\Palisade Test Product\\palisade_test.msi\",2\r\n"),
-            std::string::npos);
+  EXPECT_NE(Record().find("[MSI]\r\n\"" + InProduct("palisade_test.msi") + "\",2\r\n"), std::string::npos);
   EXPECT_TRUE(KeyExists(kPackageKey));
 
-  RunResult removal = prefix_->Run({kUninstaller, kUninstallSwitch, "/silent"}, 120);
+  RunResult removal = prefix_->Run({Uninstaller(), kUninstallSwitch, "/silent"}, 120);
   EXPECT_EQ(removal.exitCode, 0) << removal.err;
   EXPECT_FALSE(KeyExists(kPackageKey));
 }
@@ -219,7 +233,7 @@ TEST_F(Components, AFontTheUserKeepsStaysRegistered) {
   recipe.script.messages[57][0] = u"Remove Font Test";
   ASSERT_EQ(RunInstaller(*prefix_, recipe).exitCode, 1);
 
-  Started uninstaller = prefix_->Start({kUninstaller, kUninstallSwitch});
+  Started uninstaller = prefix_->Start({Uninstaller(), kUninstallSwitch});
   ASSERT_EQ(prefix_->WindowHelper({"press", kYes, "--caption", "Remove Test"}).exitCode, 0);
   ASSERT_EQ(prefix_->WindowHelper({"wait", "--caption", "Remove Font Test"}).exitCode, 0);
   std::string question = prefix_->WindowHelper({"texts", "--caption", "Remove Font Test"}).out;
@@ -259,7 +273,7 @@ TEST_F(Components, AnAppletWithoutNameTakesItsFileName) {
   InstallerRecipe recipe = ProductWithUninstaller();
   recipe.files = {Applet("Acme Tools.cpl", "", kAppletClass)};
   ASSERT_EQ(RunInstaller(*prefix_, recipe).exitCode, 1);
-  EXPECT_NE(Query(kAppletNameSpaceKey, "").find("Acme Tools"), std::string::npos);
+  EXPECT_NE(Query(kAppletNameSpaceKey, "", "/reg:64").find("Acme Tools"), std::string::npos);
   EXPECT_NE(Log().find("Registering control panel applet \"Acme Tools\"...OK\r\n"), std::string::npos) << Log();
 }
 

@@ -12,11 +12,12 @@ namespace fs = std::filesystem;
 // Key paths (lower case, with the doubled backslashes of the hive files)
 // that Wine rewrites by itself whenever it starts or runs a console
 // program: the device classes with their driver dates, the network cards,
-// the console's settings.
+// the console's settings, its record of the host's fonts.
 const char* const kWineKeys[] = {
     "system\\\\currentcontrolset\\\\control\\\\class\\\\",
     "software\\\\microsoft\\\\windows nt\\\\currentversion\\\\networkcards",
     "console",
+    "software\\\\wine\\\\fonts",
 };
 // Containers that the system keeps, on Windows always present: the Windows
 // Installer's bookkeeping, the shared-file counts, the control panel's
@@ -26,10 +27,19 @@ const char* const kSystemContainers[] = {
     "software\\\\classes\\\\installer\\\\",
     "software\\\\microsoft\\\\windows\\\\currentversion\\\\installer\\\\",
     "software\\\\microsoft\\\\windows\\\\currentversion\\\\shareddlls",
+    "software\\\\wow6432node\\\\microsoft\\\\windows\\\\currentversion\\\\shareddlls",
     "software\\\\microsoft\\\\windows\\\\currentversion\\\\explorer\\\\controlpanel\\\\namespace",
 };
 // The same for folders: the Windows Installer's cache. Files in it count.
 const char* const kSystemFolders[] = {"windows/Installer/"};
+
+// Wine lists the host's fonts in the system's font keys by their Linux
+// path (drive Z:), and drops and adds them as the font set changes.
+bool IsHostFontValue(const std::string& key, const std::string& line) {
+  const std::string fontsKey = "\\\\fonts";
+  bool fonts = key.size() >= fontsKey.size() && key.compare(key.size() - fontsKey.size(), fontsKey.size(), fontsKey) == 0;
+  return fonts && line.find("=\"Z:\\\\") != std::string::npos;
+}
 
 std::string Lower(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
@@ -73,6 +83,7 @@ void ReadHive(const std::string& path, const std::string& hive, PrefixSnapshot& 
       continue;
     }
     if (ignored || line.empty() || line.rfind("#time=", 0) == 0 || line.front() == ';') continue;
+    if (IsHostFontValue(key, line)) continue;
     snapshot.keys[hive + ":" + key].insert(line);
   }
 }
