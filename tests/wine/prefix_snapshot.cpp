@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
+#include <sstream>
 
 namespace palisade::testing {
 namespace {
@@ -63,8 +63,8 @@ void DropEmptyContainers(PrefixSnapshot& snapshot) {
 // "[key] 1700000000" names a key; the number after it is its time stamp.
 std::string KeyOf(const std::string& header) { return Lower(header.substr(1, header.rfind(']') - 1)); }
 
-void ReadHive(const std::string& path, const std::string& hive, PrefixSnapshot& snapshot) {
-  std::ifstream in(path);
+void ReadHive(const std::string& text, const std::string& hive, PrefixSnapshot& snapshot) {
+  std::istringstream in(text);
   std::string line, key, pending;
   bool ignored = true;
   while (std::getline(in, line)) {
@@ -113,10 +113,18 @@ void AddKeyChanges(const std::map<std::string, std::set<std::string>>& from,
 
 }  // namespace
 
+PrefixSnapshot RegistrySnapshot(const std::map<std::string, std::string>& hiveTexts) {
+  PrefixSnapshot snapshot;
+  for (const auto& [hive, text] : hiveTexts) ReadHive(text, hive, snapshot);
+  DropEmptyContainers(snapshot);
+  return snapshot;
+}
+
 PrefixSnapshot TakeSnapshot(const WinePrefix& prefix) {
   CommandOutput("WINEPREFIX='" + prefix.Path() + "' wineserver -w 2>&1");
-  PrefixSnapshot snapshot;
-  for (const char* hive : {"system.reg", "user.reg", "userdef.reg"}) ReadHive(prefix.Path() + "/" + hive, hive, snapshot);
+  std::map<std::string, std::string> hiveTexts;
+  for (const char* hive : {"system.reg", "user.reg", "userdef.reg"}) hiveTexts[hive] = ReadFile(prefix.Path() + "/" + hive);
+  PrefixSnapshot snapshot = RegistrySnapshot(hiveTexts);
   fs::path root = prefix.DriveC();
   for (auto it = fs::recursive_directory_iterator(root, fs::directory_options::skip_permission_denied);
        it != fs::recursive_directory_iterator(); ++it) {
@@ -126,7 +134,6 @@ PrefixSnapshot TakeSnapshot(const WinePrefix& prefix) {
       snapshot.files.insert(path);
     }
   }
-  DropEmptyContainers(snapshot);
   return snapshot;
 }
 

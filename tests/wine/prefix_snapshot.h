@@ -30,6 +30,9 @@ struct PrefixSnapshot {
   std::set<std::string> files;
 };
 
+// The registry part of a snapshot, from the hive files' texts by file name.
+PrefixSnapshot RegistrySnapshot(const std::map<std::string, std::string>& hiveTexts);
+
 // Waits for the prefix's wineserver to end, which writes the hives, then
 // reads them and the file tree.
 PrefixSnapshot TakeSnapshot(const WinePrefix& prefix);
