@@ -232,6 +232,7 @@ toml::table FileEntry(const format::FileRecord& r) {
   if (!r.textA.empty()) entry.insert("text-a", Readable(r.textA));
   if (!r.textC.empty()) entry.insert("text-c", Cp1252ToUtf8(r.textC));
   if (!r.textD.empty()) entry.insert("text-d", Readable(r.textD));
+  if (r.kind == format::destination_kind::kMsiPackage) entry.insert("msi-ui-level", Word(kMsiUiLevels, r.msiUiLevel));
   return entry;
 }
 
