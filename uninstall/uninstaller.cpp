@@ -218,7 +218,9 @@ void ProcessEntries(const UninstallData& data, const std::set<ts::WText>& keptPa
         SetProgress(kEntriesProgressStart + kEntriesProgressSpan * i / count);
         if (keptPackages.count(Folded(entry.text))) {
           RecordForRemoval(entry.text, RemovalKind::kFile);
-        } else if (RemoveFile(entry.text, machineFolders)) deleted.insert(Folded(entry.text));
+        } else if (RemoveFile(entry.text, machineFolders)) {
+          deleted.insert(Folded(entry.text));
+        }
         break;
     }
   }
