@@ -25,6 +25,10 @@ ts::WText FileName(const ts::WText& path) { return path.substr(path.find_last_of
 
 }  // namespace
 
+bool FollowsUp(uint32_t fileKind, const FileOutcome& outcome) {
+  return outcome.written || (outcome.waitsForRestart && fileKind == kind::kControlPanelApplet);
+}
+
 void CollectFollowUps(const format::FileRecord& record, const FileOutcome& outcome, bool portable,
                       const ts::WText& fontFace, const ts::WText& shortcutName, const ts::WText& shortcutArguments,
                       const ts::WText& workingFolder, FileFollowUps& lists) {
@@ -46,16 +50,12 @@ void CollectFollowUps(const format::FileRecord& record, const FileOutcome& outco
     entry.workingFolder = workingFolder;
     lists.shortcuts.Add(entry);
   }
-  bool followed = outcome.written || (outcome.waitsForRestart && record.kind == kind::kControlPanelApplet);
-  if (!followed) return;
+  if (!FollowsUp(record.kind, outcome)) return;
   switch (record.kind) {
     case kind::kSystemCom: lists.comServers.Add(outcome.path); break;
     case kind::kSystemTypeLibrary: lists.typeLibraries.Add(outcome.path); break;
     case kind::kDriverPackage: lists.driverPackages.Add(outcome.path); break;
-    case kind::kMsiPackage: lists.msiPackages.Add(outcome.path); break;
-    case kind::kControlPanelApplet: lists.applets.Add(outcome.path); break;
     case kind::kFont:
-      lists.fonts.Add(outcome.path);
       if (!permanent) lists.fontList += L"\"" + fontFace + L"\" \"" + FileName(outcome.path) + L"\" ";
       break;
     default: break;

@@ -19,6 +19,10 @@ struct FileOutcome {
   bool waitsForRestart = false;
 };
 
+// Whether the file gets its kind's follow-up: a file that was written,
+// and an applet also when it waits for the next restart.
+bool FollowsUp(uint32_t fileKind, const FileOutcome& outcome);
+
 // Adds the file's entries to the lists. Pure apart from the lists: the
 // texts of the record come in as the file phase decoded them.
 void CollectFollowUps(const format::FileRecord& record, const FileOutcome& outcome, bool portable,

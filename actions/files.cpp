@@ -2,10 +2,15 @@
 
 #include <windows.h>
 
+#include "core/ts_components.h"
+
+#include "actions/applets.h"
 #include "actions/file_destination.h"
 #include "actions/file_follow_ups.h"
 #include "actions/install_log.h"
+#include "actions/fonts.h"
 #include "actions/installed_file.h"
+#include "actions/msi_packages.h"
 #include "actions/overwrite_rules.h"
 #include "state/installer_state.h"
 #include "core/system_facts.h"
@@ -84,6 +89,21 @@ bool MakeFolder(const ts::WText& path, bool recorded) {
   return true;
 }
 
+// Fonts, packages and applets are registered as soon as their file is in
+// place, so that a later file of the product may rely on them.
+void RegisterAtOnce(const format::FileRecord& record, const ts::WText& path, const ts::WText& textA) {
+  switch (record.kind) {
+    case kind::kFont: RegisterFont(textA, LastComponent(path)); break;
+    case kind::kMsiPackage:
+      InstallMsiPackage(path, static_cast<int>(record.msiUiLevel), record.flags & record_flags::kRemoveMsiPackage);
+      break;
+    case kind::kControlPanelApplet:
+      RegisterApplet({path, textA, ts::WideFromCodePage1252(record.textC), WideFromStoredText(record.textD)});
+      break;
+    default: break;
+  }
+}
+
 class FilePhase {
  public:
   explicit FilePhase(size_t count) : count_(count), folders_(RunFolders()) {}
@@ -105,6 +125,7 @@ class FilePhase {
     ts::WText textA = WideFromStoredText(record.textA);
     CollectFollowUps(record, outcome, g_installer.portable, textA, textA, ts::WideFromCodePage1252(record.textC),
                      WideFromStoredText(record.textD), g_installer.followUps);
+    if (FollowsUp(record.kind, outcome)) RegisterAtOnce(record, outcome.path, textA);
   }
 
  private:
@@ -160,6 +181,7 @@ void InstallFiles(const Payload& payload) {
                                                 phase.Install(index, record);
                                               });
   if (error != format::Error::kNone) CorruptInstaller(error);
+  if (g_installer.followUps.fontAdded) ts::AnnounceFontChange();
 }
 
 }  // namespace palisade

@@ -235,6 +235,14 @@ bool PlaceFile(TableReader& entry, const EntrySettings& settings, std::string re
                  "match the files without their folders, or use another kind");
     return false;
   }
+  // The engine names an applet without a name after its file: a name that
+  // is all extension leaves it nameless, which the engine refuses.
+  std::string fileName = path.substr(path.rfind('\\') + 1);
+  if (record.kind == kind::kControlPanelApplet && record.textA.empty() && fileName.rfind('.') == 0) {
+    entry.Report("applet", "the applet " + Quoted(relative) + " has no name, and its file name is all extension",
+                 "add name = \"Acme Settings\" to its applet table");
+    return false;
+  }
   std::string name = path;
   bool sharedSubfolder = record.kind == kind::kSharedFolder && !(settings.to.empty() && folder.empty());
   if (settings.variableTo || sharedSubfolder) {

@@ -9,6 +9,7 @@ target_compile_options(palisade_format PRIVATE ${PALISADE_SIZE_FLAGS})
 add_library(palisade_engine STATIC
   core/system_facts.cpp
   core/ts_fatal.cpp
+  core/ts_components.cpp
   core/ts_csv.cpp
   core/ts_file.cpp
   core/ts_format.cpp
@@ -35,17 +36,22 @@ add_library(palisade_engine STATIC
   payload/payload_reader.cpp
   payload/script_reader.cpp
   payload/variables.cpp
+  actions/applets.cpp
   actions/associations.cpp
   actions/batches.cpp
   actions/close_apps.cpp
+  actions/com_servers.cpp
   actions/components.cpp
+  actions/drivers.cpp
   actions/file_destination.cpp
   actions/file_follow_ups.cpp
   actions/files.cpp
   actions/firewall.cpp
+  actions/fonts.cpp
   actions/install_log.cpp
   actions/installed_file.cpp
   actions/install_log_text.cpp
+  actions/msi_packages.cpp
   actions/notifications.cpp
   actions/overwrite_rules.cpp
   actions/registration.cpp
@@ -54,6 +60,7 @@ add_library(palisade_engine STATIC
   actions/restore_point.cpp
   actions/shortcuts.cpp
   actions/summary_choices.cpp
+  actions/type_libraries.cpp
   ui/background_layout.cpp
   ui/background_paint.cpp
   ui/background_settings.cpp
@@ -75,6 +82,7 @@ add_library(palisade_engine STATIC
   uninstall/restart.cpp
   uninstall/self_delete.cpp
   uninstall/shared_files.cpp
+  uninstall/undo_components.cpp
   uninstall/undo_registrations.cpp
   uninstall/uninstaller.cpp
 )

@@ -1,7 +1,7 @@
 #pragma once
 // What the file phase hands on: the lists that the later steps of the run
 // carry out (shared-file counts, COM servers, type libraries, drivers,
-// packages, applets, fonts and shortcuts). Kept in the installer state, so
+// fonts and shortcuts). Kept in the installer state, so
 // plain data only; the file phase fills them (actions/file_follow_ups.h).
 #include <cstdint>
 
@@ -34,11 +34,11 @@ struct FileFollowUps {
   ts::Vector<ts::WText> comServers;
   ts::Vector<ts::WText> typeLibraries;
   ts::Vector<ts::WText> driverPackages;
-  ts::Vector<ts::WText> msiPackages;
-  ts::Vector<ts::WText> applets;
-  ts::Vector<ts::WText> fonts;
   // `ProductFonts`: each non-permanent font as "\"face\" \"file\" ".
   ts::WText fontList;
+  // A font went into the font table: the system is told once, after the
+  // last file.
+  bool fontAdded = false;
   ts::Vector<ShortcutEntry> shortcuts;
   // Every file written (not waiting for a restart), for the clean-up of
   // pending restart operations.

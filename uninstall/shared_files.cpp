@@ -4,6 +4,7 @@
 #include <oleauto.h>
 
 #include "actions/install_log.h"
+#include "core/ts_components.h"
 #include "core/ts_deferred.h"
 #include "core/ts_registry.h"
 #include "core/ts_system.h"
@@ -44,19 +45,10 @@ bool StripTrailing(std::string_view& text, char marker) {
   return true;
 }
 
-// regsvr32 from the system folder by its full path: a program of that name
-// beside the uninstaller is never the one started.
 void UnregisterComServer(const ts::WText& path) {
-  ts::WText command = L"\"" + ts::SystemFolder() + L"\\regsvr32.exe\" /s /u \"" + path + L"\"";
   DWORD exitCode = 1;
-  if (ts::RunAndWait(command, ts::SystemFolder(), true, &exitCode) && exitCode == 0) return;
-  HMODULE server = LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-  if (!server) return;
-  using UnregisterFunction = HRESULT(STDAPICALLTYPE*)();
-  auto unregister =
-      reinterpret_cast<UnregisterFunction>(reinterpret_cast<void*>(GetProcAddress(server, "DllUnregisterServer")));
-  if (unregister) unregister();
-  FreeLibrary(server);
+  if (ts::RunRegsvr32(L"/s /u \"" + path + L"\"", exitCode) && exitCode == 0) return;
+  ts::CallServerExport(path, "DllUnregisterServer");
 }
 
 void UnregisterTypeLibrary(const ts::WText& path) {

@@ -156,7 +156,6 @@ void RemoveAssociations(const ts::Vector<RecordedAssociation>& associations, con
   ts::NotifyAssociationsChanged();
 }
 
-void RemoveFonts(const ts::WText&) {}
 
 void UnpinFromTaskbar(const ts::Vector<ts::Text>& entries) {
   for (const ts::Text& stored : entries) {
@@ -167,8 +166,6 @@ void UnpinFromTaskbar(const ts::Vector<ts::Text>& entries) {
     }
   }
 }
-
-void RemovePackages(const ts::Vector<ts::Text>&) {}
 
 void RemoveProductKey(const ts::WText& productRegistry, bool product64) {
   ts::WText subkey = L"Software\\" + productRegistry;
@@ -198,6 +195,5 @@ void RemoveFirewallExceptions(const ts::Vector<ts::Text>& firewall) {
   }
   RemoveFirewallEntries(entries);
 }
-void RemoveDrivers(const ts::Vector<ts::Text>&) {}
 
 }  // namespace palisade

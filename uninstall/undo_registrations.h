@@ -1,8 +1,8 @@
 #pragma once
 // Undoing what the installation registered beyond its files: associations,
-// fonts, taskbar pins, packages, the product key, merged registry lines,
-// firewall exceptions and drivers. Each takes what the uninstall record or
-// the registration kept.
+// taskbar pins, the product key, merged registry lines and firewall
+// exceptions (fonts, packages and drivers: undo_components.h). Each takes
+// what the uninstall record or the registration kept.
 #include "core/ts_core.h"
 #include "record/record_text.h"
 
@@ -12,10 +12,8 @@ namespace palisade {
 // replaced are put back from their backups, and the keys that it made go
 // once nothing else is left in them. `productName` names the backups.
 void RemoveAssociations(const ts::Vector<RecordedAssociation>& associations, const ts::WText& productName);
-void RemoveFonts(const ts::WText& productFonts);
 // The entries of the record that are taskbar pins, unpinned by the shell.
 void UnpinFromTaskbar(const ts::Vector<ts::Text>& entries);
-void RemovePackages(const ts::Vector<ts::Text>& packages);
 // The product's key below Software, in the machine's hive and in every
 // user's, with its sub-keys, then its parents while they are empty. The
 // 64-bit view for a 64-bit product.
@@ -26,6 +24,5 @@ void RemoveMergeLines(const ts::WText& mergeText, bool product64);
 // The exceptions of the recorded [Firewall] lines; a line of another field
 // count is passed over.
 void RemoveFirewallExceptions(const ts::Vector<ts::Text>& firewall);
-void RemoveDrivers(const ts::Vector<ts::Text>& drivers);
 
 }  // namespace palisade

@@ -28,6 +28,7 @@
 #include "uninstall/removal_safety.h"
 #include "uninstall/restart.h"
 #include "uninstall/shared_files.h"
+#include "uninstall/undo_components.h"
 #include "uninstall/undo_registrations.h"
 
 namespace palisade {
@@ -203,7 +204,10 @@ void RemoveRegistryKey(const ts::WText& path, REGSAM view) {
   if (root && IsRemovableRegistryKey(path)) ts::DeleteKeyTree(root, rest, view);
 }
 
-void ProcessEntries(const UninstallData& data, std::vector<ts::WText>& folders, std::set<ts::WText>& deleted) {
+// A package whose removal failed keeps its file: the next run needs it to
+// remove the package.
+void ProcessEntries(const UninstallData& data, const std::set<ts::WText>& keptPackages, std::vector<ts::WText>& folders,
+                    std::set<ts::WText>& deleted) {
   std::vector<ts::WText> machineFolders = MachineFolders();
   int count = std::max(data.entries.Count(), 1);
   for (int i = 0; i < data.entries.Count(); ++i) {
@@ -216,7 +220,11 @@ void ProcessEntries(const UninstallData& data, std::vector<ts::WText>& folders, 
       case RemovalKind::kFile:
         if (!HighFlag(high::kHideFileNames)) SetStatusText(entry.text);
         SetProgress(kEntriesProgressStart + kEntriesProgressSpan * i / count);
-        if (RemoveFile(entry.text, machineFolders)) deleted.insert(Folded(entry.text));
+        if (keptPackages.count(Folded(entry.text))) {
+          RecordForRemoval(entry.text, RemovalKind::kFile);
+        } else if (RemoveFile(entry.text, machineFolders)) {
+          deleted.insert(Folded(entry.text));
+        }
         break;
     }
   }
@@ -318,7 +326,8 @@ void DeleteUninstallValue(const Registration& registration, const wchar_t* name)
 }
 
 // What the installation registered besides its files, before the files go.
-void UndoRegistrationsBeforeFiles(const Registration& registration, const UninstallData& data) {
+// Returns the packages that stay installed, as RemovePackages does.
+std::set<ts::WText> UndoRegistrationsBeforeFiles(const Registration& registration, const UninstallData& data) {
   if (!registration.batchBefore.empty()) {
     RunUninstallBatch(registration.batchBefore, LowFlag(low::kUninstallBatch1Hidden));
     DeleteUninstallValue(registration, L"UninstallBatch1");
@@ -333,6 +342,7 @@ void UndoRegistrationsBeforeFiles(const Registration& registration, const Uninst
   SetProgress(3);
   if (!registration.fonts.empty()) {
     RemoveFonts(registration.fonts);
+    DeleteUninstallValue(registration, L"ProductFonts");
     HoldStatus(kPause);
   }
   SetStatus(68);
@@ -342,11 +352,13 @@ void UndoRegistrationsBeforeFiles(const Registration& registration, const Uninst
   DeleteUninstallValue(registration, L"SharedFiles");
   UnpinFromTaskbar(data.entries);
   HoldStatus(kPause);
+  std::set<ts::WText> keptPackages;
   if (!data.packages.Empty()) {
     SetStatus(108);
-    RemovePackages(data.packages);
+    for (const ts::WText& path : RemovePackages(data.packages)) keptPackages.insert(Folded(path));
     HoldStatus(kPause);
   }
+  return keptPackages;
 }
 
 // What the installation registered besides its files, after the files.
@@ -376,12 +388,12 @@ void ForgetProduct(const Registration& registration) {
 
 void Remove(const Registration& registration, const UninstallData& data) {
   OpenProgressPage();
-  UndoRegistrationsBeforeFiles(registration, data);
+  std::set<ts::WText> keptPackages = UndoRegistrationsBeforeFiles(registration, data);
   SetProgress(10);
   ClearRecordedEntries();
   std::vector<ts::WText> folders;
   std::set<ts::WText> deleted;
-  ProcessEntries(data, folders, deleted);
+  ProcessEntries(data, keptPackages, folders, deleted);
   SetProgress(92);
   RemovePendingOperations(deleted);
   RunConditionalDeletion(ConditionalPhase::kUninstallation);

@@ -85,6 +85,23 @@ TEST_P(RoundTripTest, ExtractGivesBackEveryFile) {
   EXPECT_NE(inspect.out.find("\"name\" : \"Données\\\\café ✓.txt\""), std::string::npos) << inspect.out;
 }
 
+// The component kinds' own fields are shown with the file.
+TEST_F(BuildTest, InspectShowsTheComponentFields) {
+  WriteText("redist/runtime.msi", "package");
+  WriteText("panel/acme.cpl", "applet");
+  CommandResult build = Build(Project(
+      "[[files]]\nfrom = \"redist/runtime.msi\"\nkind = \"msi\"\nmsi = { ui-level = \"none\" }\n"
+      "[[files]]\nfrom = \"panel/acme.cpl\"\nkind = \"control-panel\"\n"
+      "applet = { class-id = \"{1B2C3D4E-5F60-4718-A9B0-C1D2E3F4A5B6}\", name = \"Acme Settings\" }\n"));
+  ASSERT_EQ(build.status, 0) << build.err;
+  CommandResult inspect = Run({"inspect", Path("setup.exe").string(), "--json"});
+  ASSERT_EQ(inspect.status, 0) << inspect.err;
+  EXPECT_NE(inspect.out.find("\"ui-level\" : \"none\""), std::string::npos) << inspect.out;
+  EXPECT_NE(inspect.out.find("\"name\" : \"Acme Settings\""), std::string::npos) << inspect.out;
+  EXPECT_NE(inspect.out.find("\"class-id\" : \"{1B2C3D4E-5F60-4718-A9B0-C1D2E3F4A5B6}\""), std::string::npos)
+      << inspect.out;
+}
+
 INSTANTIATE_TEST_SUITE_P(Codings, RoundTripTest, ::testing::ValuesIn(kCodings),
                          [](const ::testing::TestParamInfo<Coding>& info) { return info.param.name; });
 
@@ -149,7 +166,8 @@ TEST_F(BuildTest, InspectShowsAssociationsAndFirewallLines) {
   CommandResult inspect = Run({"inspect", Path("setup.exe").string()});
   ASSERT_EQ(inspect.status, 0) << inspect.err;
   for (const char* shown : {"description = 'Acme note'", "verb-label = '&Open'", "icon = 'acme.exe,1'",
-                            "command = 'acme.exe \"%1\"'", "8080;;3;1"}) {
+                            "command = 'acme.exe \"%1\"'", "port = 8080",
+                            "protocols = [ 'tcp', 'udp' ]"}) {
     EXPECT_NE(inspect.out.find(shown), std::string::npos) << shown << "\n" << inspect.out;
   }
 }

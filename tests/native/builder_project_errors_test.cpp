@@ -52,6 +52,35 @@ const BadProject kBadProjects[] = {
     {"FontWithoutFaceName",
      "[product]\nname = \"A\"\nversion = \"1\"\n[[files]]\nfrom = \"app/a.txt\"\nkind = \"font\"\n",
      ":6: a font needs its face name; add font-name = \"Acme Sans\""},
+    {"ControlPanelFileWithoutApplet",
+     "[product]\nname = \"A\"\nversion = \"1\"\n[[files]]\nfrom = \"app/a.txt\"\nkind = \"control-panel\"\n",
+     ":6: a control-panel file and its [applet] table go together; write kind = \"control-panel\" with applet = { "
+     "class-id = \"{...}\" }"},
+    {"AppletOnAnotherKind",
+     "[product]\nname = \"A\"\nversion = \"1\"\n[[files]]\nfrom = \"app/a.txt\"\n"
+     "applet = { class-id = \"{1B2C3D4E-5F60-4718-A9B0-C1D2E3F4A5B6}\" }\n",
+     ":6: a control-panel file and its [applet] table go together; write kind = \"control-panel\" with applet = { "
+     "class-id = \"{...}\" }"},
+    {"AppletClassIdThatIsNoGuid",
+     "[product]\nname = \"A\"\nversion = \"1\"\n[[files]]\nfrom = \"app/a.txt\"\nkind = \"control-panel\"\n"
+     "applet = { class-id = \"Acme\" }\n",
+     ":7: the applet needs its class identifier; write class-id = \"{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}\""},
+    {"AppletNamedByAFileThatIsAllExtension",
+     "[product]\nname = \"A\"\nversion = \"1\"\n[[files]]\nfrom = \"app/a.txt\"\nrename = \".cpl\"\n"
+     "kind = \"control-panel\"\napplet = { class-id = \"{1B2C3D4E-5F60-4718-A9B0-C1D2E3F4A5B6}\" }\n",
+     ":8: the applet \".cpl\" has no name, and its file name is all extension; add name = \"Acme Settings\" to its "
+     "applet table"},
+    {"MsiSettingsOnAnotherKind",
+     "[product]\nname = \"A\"\nversion = \"1\"\n[[files]]\nfrom = \"app/a.txt\"\nmsi = { ui-level = \"none\" }\n",
+     ":6: only msi files take [msi] settings; set kind = \"msi\""},
+    {"MsiUiLevelUnknown",
+     "[product]\nname = \"A\"\nversion = \"1\"\n[[files]]\nfrom = \"app/a.txt\"\nkind = \"msi\"\n"
+     "msi = { ui-level = \"quiet\" }\n",
+     ":7: bad value \"quiet\" for \"ui-level\" in the msi settings of [[files]]; expected one of \"default\", "
+     "\"none\", \"basic\", \"reduced\", \"full\""},
+    {"FontNameOnAnotherKind",
+     "[product]\nname = \"A\"\nversion = \"1\"\n[[files]]\nfrom = \"app/a.txt\"\nfont-name = \"Acme Sans\"\n",
+     ":6: only fonts take a font name; set kind = \"font\" or remove \"font-name\""},
     {"SystemFileInSubfolder",
      "[product]\nname = \"A\"\nversion = \"1\"\n[[files]]\nfrom = \"app/**/b.txt\"\nkind = \"system-shared\"\n",
      ":5: the file \"sub/b.txt\" lies in a subfolder, but files of this kind go into one folder; match the files "

@@ -48,6 +48,9 @@ Bytes BuildArchive(const InstallerRecipe& recipe, const format::ChunkCoding& cod
     record.flags = file.flags;
     record.destinationOverride = file.destinationOverride;
     record.textA = file.textA;
+    record.textC = file.textC;
+    record.textD = file.textD;
+    record.msiUiLevel = file.msiUiLevel;
     record.data = data;
     Bytes bytes;
     Require(format::WriteFileRecord(record, bytes), "file record refused");

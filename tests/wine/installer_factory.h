@@ -28,6 +28,9 @@ struct TestFile {
   uint32_t flags = 0;
   std::u16string destinationOverride;
   std::string textA;  // stored form; the version text of the version-checked kinds
+  std::string textC;  // code page 1252; an applet's arguments
+  std::string textD;  // stored form; an applet's class identifier
+  uint32_t msiUiLevel = 0;  // stored only for a Windows Installer package
 };
 
 struct InstallerRecipe {

@@ -1,0 +1,88 @@
+#include "core/ts_components.h"
+
+#include "core/system_facts.h"
+#include "core/ts_system.h"
+
+namespace ts {
+namespace {
+
+constexpr wchar_t kFontsKeyNt[] = L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
+constexpr wchar_t kFontsKey9x[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Fonts";
+constexpr UINT kFontChangeTimeoutMs = 1000;
+constexpr DWORD kOemSourceIsPath = 1;        // SPOST_PATH
+constexpr DWORD kForceOemInfDeletion = 1;    // SUOI_FORCEDELETE
+constexpr DWORD kInfNameCapacity = MAX_PATH;
+
+using SetInternalUi = int(WINAPI*)(int level, HWND* parent);
+using InstallProduct = UINT(WINAPI*)(const wchar_t* package, const wchar_t* commandLine);
+using CopyOemInfFunction = BOOL(WINAPI*)(const wchar_t* source, const wchar_t* media, DWORD mediaType, DWORD style,
+                                         wchar_t* destination, DWORD capacity, DWORD* required, wchar_t** component);
+using UninstallOemInfFunction = BOOL(WINAPI*)(const wchar_t* name, DWORD flags, void* reserved);
+
+template <typename Function>
+Function Resolve(HMODULE module, const char* name) {
+  return module ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
+}
+
+}  // namespace
+
+WText FontsKeyPath() { return System().platform == kPlatform9x ? kFontsKey9x : kFontsKeyNt; }
+
+// A window that does not answer must not hold up the installation.
+void AnnounceFontChange() {
+  SendMessageTimeoutW(HWND_BROADCAST, WM_FONTCHANGE, 0, 0, SMTO_ABORTIFHUNG, kFontChangeTimeoutMs, nullptr);
+}
+
+UINT RunMsiPackage(const WText& package, int uiLevel, HWND parent, const WText& commandLine) {
+  static HMODULE msi = LoadSystemLibrary(L"MSI.DLL");
+  auto setInternalUi = Resolve<SetInternalUi>(msi, "MsiSetInternalUI");
+  auto installProduct = Resolve<InstallProduct>(msi, "MsiInstallProductW");
+  if (!setInternalUi || !installProduct) return ERROR_CALL_NOT_IMPLEMENTED;
+  setInternalUi(uiLevel, &parent);
+  return installProduct(package.c_str(), commandLine.c_str());
+}
+
+bool RunRegsvr32(const WText& arguments, DWORD& exitCode) {
+  WText command = L"\"" + SystemFolder() + L"\\regsvr32.exe\" " + arguments;
+  return RunAndWait(command, SystemFolder(), true, &exitCode);
+}
+
+bool CallServerExport(const WText& path, const char* name) {
+  HMODULE server = LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  if (!server) return false;
+  using ServerFunction = HRESULT(STDAPICALLTYPE*)();
+  auto function = Resolve<ServerFunction>(server, name);
+  if (function) function();
+  FreeLibrary(server);
+  return function != nullptr;
+}
+
+SetupApi::SetupApi() : library_(LoadSystemLibrary(L"Setupapi.dll")) {
+  if (!library_) return;
+  copy_ = GetProcAddress(library_, "SetupCopyOEMInfW");
+  uninstall_ = GetProcAddress(library_, "SetupUninstallOEMInfW");
+  state_ = copy_ ? State::kReady : State::kNoCopyFunction;
+}
+
+SetupApi::~SetupApi() {
+  if (library_) FreeLibrary(library_);
+}
+
+DWORD SetupApi::CopyOemInf(const WText& infPath, WText& destination) {
+  if (!copy_) return ERROR_CALL_NOT_IMPLEMENTED;
+  wchar_t name[kInfNameCapacity] = {};
+  auto copy = reinterpret_cast<CopyOemInfFunction>(reinterpret_cast<void*>(copy_));
+  if (!copy(infPath.c_str(), nullptr, kOemSourceIsPath, 0, name, kInfNameCapacity, nullptr, nullptr)) {
+    return GetLastError();
+  }
+  destination = name;
+  return ERROR_SUCCESS;
+}
+
+bool SetupApi::UninstallOemInf(const WText& infName) {
+  if (!uninstall_) return false;
+  auto uninstall = reinterpret_cast<UninstallOemInfFunction>(reinterpret_cast<void*>(uninstall_));
+  return uninstall(infName.c_str(), kForceOemInfDeletion, nullptr) != FALSE;
+}
+
+}  // namespace ts

@@ -1,0 +1,57 @@
+#pragma once
+// Wrappers of the system facilities that make installed files known to
+// Windows and forget them again: the font table, the Windows Installer,
+// self-registering servers and driver packages. The libraries that not
+// every system has are loaded from the system folder at run time.
+#include <windows.h>
+
+#include "core/ts_text.h"
+
+namespace ts {
+
+// The font list key below HKEY_LOCAL_MACHINE, by the system family.
+WText FontsKeyPath();
+// Tells every top-level window that the font table changed.
+void AnnounceFontChange();
+
+// MsiSetInternalUI with `uiLevel` and `parent`, then MsiInstallProductW.
+// The installer's result; ERROR_CALL_NOT_IMPLEMENTED when "MSI.DLL" or
+// one of the two functions is missing. The library stays loaded.
+UINT RunMsiPackage(const WText& package, int uiLevel, HWND parent, const WText& commandLine);
+
+// Starts regsvr32 from the system folder (never a program of that name
+// elsewhere on the search path) with `arguments`, hidden, in the system
+// folder, and waits. False when it did not start; `exitCode` otherwise.
+bool RunRegsvr32(const WText& arguments, DWORD& exitCode);
+// Loads the library at `path`, calls its export `name` (a function without
+// arguments returning an HRESULT) when it has one, and frees it. False
+// when the library did not load or lacks the export.
+bool CallServerExport(const WText& path, const char* name);
+
+// "Setupapi.dll" with the two functions of driver packages, loaded for the
+// object's life.
+class SetupApi {
+ public:
+  enum class State { kReady, kNoLibrary, kNoCopyFunction };
+
+  SetupApi();
+  ~SetupApi();
+  SetupApi(const SetupApi&) = delete;
+  SetupApi& operator=(const SetupApi&) = delete;
+
+  State state() const { return state_; }
+  // SetupCopyOEMInfW with SPOST_PATH: ERROR_SUCCESS and the name the
+  // system gave the copy (possibly empty), or the error.
+  DWORD CopyOemInf(const WText& infPath, WText& destination);
+  // SetupUninstallOEMInfW with SUOI_FORCEDELETE for an "oem*.inf" name;
+  // false when the function is missing or refuses.
+  bool UninstallOemInf(const WText& infName);
+
+ private:
+  HMODULE library_ = nullptr;
+  State state_ = State::kNoLibrary;
+  FARPROC copy_ = nullptr;
+  FARPROC uninstall_ = nullptr;
+};
+
+}  // namespace ts

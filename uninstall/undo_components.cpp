@@ -1,0 +1,110 @@
+#include "uninstall/undo_components.h"
+
+#include <windows.h>
+
+#include "actions/drivers.h"
+#include "actions/install_log.h"
+#include "actions/msi_packages.h"
+#include "core/system_facts.h"
+#include "core/ts_components.h"
+#include "core/ts_format.h"
+#include "core/ts_registry.h"
+#include "core/ts_system.h"
+#include "format/product_flags.h"
+#include "payload/messages.h"
+#include "record/uninstall_record.h"
+#include "state/installer_state.h"
+#include "ui/message_box.h"
+#include "uninstall/removal_safety.h"
+
+namespace palisade {
+namespace {
+
+constexpr int kRemoveFontQuestion = 56;
+constexpr int kRemoveFontCaption = 57;
+constexpr wchar_t kRemoveCommandLine[] = L"REBOOT=R REMOVE=ALL";
+
+// The list comes from the registry: a file name with a folder in it could
+// reach a file that is not a font of this product.
+bool IsBareFileName(const ts::WText& name) {
+  return !name.empty() && name != L"." && name != L".." && name.find_first_of(L"\\/:") == ts::WText::npos;
+}
+
+bool UserKeepsFont(const ts::WText& face) {
+  bool asks = !g_installer.flags.automatic &&
+              (g_installer.script.productFlagsLow & format::product_flags_low::kAskBeforeRemovingFonts);
+  return asks && !Ask(FillConversions(MessageWithTags(kRemoveFontQuestion), {face}), MessageWithTags(kRemoveFontCaption));
+}
+
+void RemoveFont(const ts::WText& face, const ts::WText& file) {
+  ts::RegistryKey fonts;
+  if (!face.empty() && fonts.Open(HKEY_LOCAL_MACHINE, ts::FontsKeyPath(), KEY_SET_VALUE) == ERROR_SUCCESS) {
+    fonts.DeleteValue(face);
+  }
+  RemoveFontResourceW(file.c_str());
+  DeleteFileW((ts::SpecialFolder(ts::SpecialFolderId::kFonts) + L"\\" + file).c_str());
+}
+
+// False when the package stays installed.
+bool RemovePackage(const RecordedPackage& package, const ts::Text& line) {
+  UINT result = ts::RunMsiPackage(package.path, package.uiLevel, g_installer.backgroundWindow, kRemoveCommandLine);
+  if (result == ERROR_SUCCESS) return true;
+  AddToFailureSummary(ts::Format(L"Failed to uninstall %s, code %d: %s\r\n", package.path.c_str(),
+                                 static_cast<int>(result), ts::SystemErrorTextW(result).c_str()));
+  RecordSectionLine(RecordSection::kPackages, line);
+  return false;
+}
+
+}  // namespace
+
+std::vector<std::pair<ts::WText, ts::WText>> ParseFontList(const ts::WText& productFonts) {
+  std::vector<ts::WText> quoted;
+  size_t open = productFonts.find(L'"');
+  while (open != ts::WText::npos) {
+    size_t close = productFonts.find(L'"', open + 1);
+    if (close == ts::WText::npos) break;
+    quoted.push_back(productFonts.substr(open + 1, close - open - 1));
+    open = productFonts.find(L'"', close + 1);
+  }
+  std::vector<std::pair<ts::WText, ts::WText>> fonts;
+  for (size_t i = 0; i + 1 < quoted.size(); i += 2) fonts.emplace_back(quoted[i], quoted[i + 1]);
+  return fonts;
+}
+
+void RemoveFonts(const ts::WText& productFonts) {
+  bool removed = false;
+  for (const auto& [face, file] : ParseFontList(productFonts)) {
+    if (!IsBareFileName(file) || UserKeepsFont(face)) continue;
+    RemoveFont(face, file);
+    removed = true;
+  }
+  if (removed) ts::AnnounceFontChange();
+}
+
+// Only the packages that stay are written back.
+std::vector<ts::WText> RemovePackages(const ts::Vector<ts::Text>& packages) {
+  g_uninstallRecord.packages.clear();
+  std::vector<ts::WText> kept;
+  for (const ts::Text& line : packages) {
+    RecordedPackage package;
+    if (!ParsePackageLine(line, package) || !IsPlainLocalPath(package.path)) continue;
+    if (!RemovePackage(package, line)) kept.push_back(package.path);
+  }
+  return kept;
+}
+
+void RemoveDrivers(const ts::Vector<ts::Text>& drivers) {
+  ts::SetupApi setupApi;
+  for (const ts::Text& line : drivers) {
+    ts::WText path = WideFromStoredText(line);
+    ts::WText name = path.substr(path.find_last_of(L'\\') + 1);
+    // Only a copy of the system's own naming, in its own folder, is touched.
+    if (!IsOemInfName(name)) continue;
+    ts::WText copy = ts::WindowsFolder() + L"\\inf\\" + name;
+    DWORD attributes = GetFileAttributesW(copy.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) SetFileAttributesW(copy.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+    setupApi.UninstallOemInf(name);
+  }
+}
+
+}  // namespace palisade
