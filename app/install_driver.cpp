@@ -364,7 +364,7 @@ constexpr Phase kPhases[] = {
     {30, L"product registration", Registration},
     {31, L"uninstall record", WriteUninstallRecord},
     {32, L"post-installation batch", PostInstall},
-    {33, L"restore point committed", CommitRestorePoint},
+    {33, L"restore point committed", FinishRestorePoint},
     {34, L"log and summary", LogAndSummary},
     {35, L"restart question", RestartQuestion},
     {36, L"exit batch", RunExitBatch},

@@ -19,6 +19,7 @@ add_library(palisade_engine STATIC
   core/ts_shortcut.cpp
   core/ts_system.cpp
   core/ts_text.cpp
+  core/ts_thread.cpp
   core/ts_texts.cpp
   core/ts_deferred.cpp
   core/ts_tree.cpp
