@@ -13,8 +13,10 @@ namespace palisade {
 namespace {
 
 // A server that accepts and never answers costs each request at most this
-// long per stage, so that the wait for the worker at exit stays short.
+// long per stage where WinInet honours the limits; the wait for the worker
+// at exit has a limit of its own, for the WinInet versions that do not.
 constexpr DWORD kRequestTimeoutMs = 5000;
+constexpr DWORD kExitWaitMs = 10000;
 constexpr DWORD kConnectAttempts = 1;
 constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_UI |
                                 INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_PRAGMA_NOCACHE;
@@ -41,11 +43,6 @@ WinInet g_inet;
 ts::WorkerThread g_worker;
 bool g_workerTried = false;
 
-template <typename Function>
-Function Resolve(HMODULE module, const char* name) {
-  return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
-
 void SetTimeouts(InternetSetOptionFunction setOption) {
   DWORD timeout = kRequestTimeoutMs;
   for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT}) {
@@ -61,11 +58,11 @@ bool OpenWinInet() {
   HMODULE wininet = ts::LoadSystemLibrary(L"WinInet.DLL");
   if (!wininet) return false;
   ts::LoadSystemLibrary(L"RASAPI32.DLL");
-  auto open = Resolve<InternetOpenFunction>(wininet, "InternetOpenA");
-  auto setOption = Resolve<InternetSetOptionFunction>(wininet, "InternetSetOptionA");
-  g_inet.openUrl = Resolve<InternetOpenUrlFunction>(wininet, "InternetOpenUrlA");
-  g_inet.readFile = Resolve<InternetReadFileFunction>(wininet, "InternetReadFile");
-  g_inet.closeHandle = Resolve<InternetCloseHandleFunction>(wininet, "InternetCloseHandle");
+  auto open = ts::FunctionOf<InternetOpenFunction>(wininet, "InternetOpenA");
+  auto setOption = ts::FunctionOf<InternetSetOptionFunction>(wininet, "InternetSetOptionA");
+  g_inet.openUrl = ts::FunctionOf<InternetOpenUrlFunction>(wininet, "InternetOpenUrlA");
+  g_inet.readFile = ts::FunctionOf<InternetReadFileFunction>(wininet, "InternetReadFile");
+  g_inet.closeHandle = ts::FunctionOf<InternetCloseHandleFunction>(wininet, "InternetCloseHandle");
   if (!open || !setOption || !g_inet.openUrl || !g_inet.readFile || !g_inet.closeHandle) return false;
   g_inet.session = open(g_installer.script.productName.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
   if (!g_inet.session) return false;
@@ -165,8 +162,10 @@ void SendClosingNotification() {
 
 void SendUninstallNotification() { Notify(g_installer.script.uninstallNotifyUrl); }
 
+// A worker still waiting on a server when the time is up ends with the
+// process; its handles are left to it.
 void StopNotifications() {
-  g_worker.StopAndWait();
+  if (!g_worker.StopAndWait(kExitWaitMs)) return;
   if (g_inet.session) {
     g_inet.closeHandle(g_inet.session);
     g_inet.session = nullptr;

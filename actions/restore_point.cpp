@@ -36,8 +36,7 @@ SetRestorePointFunction SetRestorePoint(ts::WText& message) {
     message = L"System Restore is not present.";
     return nullptr;
   }
-  auto function =
-      reinterpret_cast<SetRestorePointFunction>(reinterpret_cast<void*>(GetProcAddress(library, "SRSetRestorePointW")));
+  auto function = ts::FunctionOf<SetRestorePointFunction>(library, "SRSetRestorePointW");
   if (!function) message = L"SRSetRestorePointW is not present.";
   return function;
 }

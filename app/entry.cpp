@@ -4,12 +4,12 @@
 
 #include "actions/notifications.h"
 #include "app/command_line.h"
+#include "app/crash_handler.h"
 #include "app/exit.h"
 #include "app/install_driver.h"
 #include "format/product_flags.h"
 #include "state/installer_state.h"
 #include "payload/messages.h"
-#include "ui/crash_report.h"
 #include "uninstall/self_delete.h"
 #include "uninstall/uninstaller.h"
 

@@ -9,9 +9,11 @@ target_compile_options(palisade_format PRIVATE ${PALISADE_SIZE_FLAGS})
 add_library(palisade_engine STATIC
   core/system_facts.cpp
   core/ts_fatal.cpp
+  core/ts_crash.cpp
   core/ts_csv.cpp
   core/ts_file.cpp
   core/ts_format.cpp
+  core/ts_http.cpp
   core/ts_memory.cpp
   core/ts_registry.cpp
   core/ts_resources.cpp
@@ -26,6 +28,7 @@ add_library(palisade_engine STATIC
   core/ts_vector.cpp
   core/ts_window.cpp
   app/command_line.cpp
+  app/crash_handler.cpp
   app/entry.cpp
   app/exit.cpp
   app/gates.cpp

@@ -27,15 +27,16 @@ void WorkerThread::Post(Text item) {
   ReleaseSemaphore(posted_, 1, nullptr);
 }
 
-void WorkerThread::StopAndWait() {
-  if (!thread_) return;
+bool WorkerThread::StopAndWait(DWORD limitMs) {
+  if (!thread_) return true;
   EnterCriticalSection(&lock_);
   queue_.push_back(std::nullopt);
   LeaveCriticalSection(&lock_);
   ReleaseSemaphore(posted_, 1, nullptr);
-  WaitForSingleObject(thread_, INFINITE);
+  bool ended = WaitForSingleObject(thread_, limitMs) == WAIT_OBJECT_0;
   CloseHandle(thread_);
   thread_ = nullptr;
+  return ended;
 }
 
 std::optional<Text> WorkerThread::Take() {

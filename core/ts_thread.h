@@ -27,8 +27,9 @@ class WorkerThread {
   // ones posted before it.
   void Post(Text item);
   // Posts the quit message behind every item still queued, waits for the
-  // thread to end and releases it.
-  void StopAndWait();
+  // thread to end, at most `limitMs`, and releases it. False when the
+  // thread was still at work when the time was up.
+  bool StopAndWait(DWORD limitMs);
 
  private:
   static DWORD WINAPI Main(void* self);
