@@ -165,6 +165,7 @@ toml::table TextsTable(const format::SetupScript& s) {
   for (const builder::Word& address : kNotifications) notify.insert(address.word, *addresses[address.value]);
   return toml::table{{"batches", std::move(batches)},
                      {"notify", std::move(notify)},
+                     {"crash-report", toml::table{{"address", s.crashReportUrl}, {"sender", s.supportMail}}},
                      {"registry", Utf16ToUtf8(s.registryMergeText)},
                      {"registry-merge-file-bytes", static_cast<int64_t>(s.registryMergeFileText.size())},
                      {"firewall", s.firewallText},

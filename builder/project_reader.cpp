@@ -438,6 +438,21 @@ void ReadNotifications(ProjectContext& context) {
   for (const Word& address : kNotifications) *targets[address.value] = notify.String(address.word, "");
 }
 
+// The engine posts reports itself, over plain HTTP.
+void ReadCrashReport(ProjectContext& context) {
+  TableReader& report = context.Section("crash-report");
+  format::SetupScript& s = context.project.script;
+  s.crashReportUrl = SettingText(report, "address");
+  constexpr std::string_view kScheme = "http://";
+  if (!s.crashReportUrl.empty() &&
+      (!s.crashReportUrl.starts_with(kScheme) || s.crashReportUrl.size() == kScheme.size() ||
+       s.crashReportUrl[kScheme.size()] == '/')) {
+    report.Report("address", "crash report address " + Quoted(s.crashReportUrl) + " is not an http:// address",
+                  "write it as \"http://host/path\"; https is not supported");
+  }
+  s.supportMail = SettingText(report, "sender");
+}
+
 void ReadLanguageTexts(ProjectContext& context, TableReader& reader, LanguageTexts& texts) {
   const toml::node* node = context.Section("messages").Node(texts.language);
   if (node == nullptr || !node->is_table()) return;
@@ -622,6 +637,7 @@ void ReadProject(const fs::path& path, const ReadOptions& options, Project& proj
   ReadPortable(context);
   ReadBatches(context);
   ReadNotifications(context);
+  ReadCrashReport(context);
   ReadMessages(context, languages);
   ReadCompression(context);
   ReadEncryption(context);
