@@ -63,7 +63,6 @@ constexpr NamedCode kExceptionNames[] = {
 // Plain flags rather than locks: a second thread that crashes while the
 // first is handled hands its crash on to the system.
 CrashCallback g_callback = nullptr;
-bool g_filterRunning = false;
 bool g_callbackRunning = false;
 DWORD g_mainThread = 0;
 Text g_productName;
@@ -304,7 +303,9 @@ void FillRecord(const EXCEPTION_POINTERS& pointers, CrashRecord& crash) {
   crash.context = *pointers.ContextRecord;
 }
 
-LONG CallCallback(EXCEPTION_POINTERS* pointers) {
+}  // namespace
+
+LONG WINAPI CrashFilter(EXCEPTION_POINTERS* pointers) {
   DWORD code = pointers->ExceptionRecord->ExceptionCode;
   if (code == kBreakpoint || code == kSingleStep || code == kNoncontinuable || code == kOwnLanguageException) {
     return EXCEPTION_CONTINUE_SEARCH;
@@ -320,20 +321,10 @@ LONG CallCallback(EXCEPTION_POINTERS* pointers) {
   return result;
 }
 
-LONG WINAPI Filter(EXCEPTION_POINTERS* pointers) {
-  bool wasRunning = g_filterRunning;
-  g_filterRunning = true;
-  LONG result = CallCallback(pointers);
-  g_filterRunning = wasRunning;
-  return result;
-}
-
-}  // namespace
-
 void SetCrashCallback(CrashCallback callback) {
   g_mainThread = GetCurrentThreadId();
   g_callback = callback;
-  SetUnhandledExceptionFilter(Filter);
+  SetUnhandledExceptionFilter(CrashFilter);
 }
 
 void SetCrashProductName(const Text& name) { g_productName = name; }

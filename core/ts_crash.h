@@ -29,6 +29,11 @@ using CrashCallback = LONG (*)(const CrashRecord& crash);
 // the main thread, which the reports then name as such.
 void SetCrashCallback(CrashCallback callback);
 
+// The filter itself: exceptions that their own handlers expect pass on;
+// any other goes to the callback once, and the callback's result is the
+// filter's. A crash inside the callback passes on to the system.
+LONG WINAPI CrashFilter(EXCEPTION_POINTERS* pointers);
+
 // The exception's name in the report; empty for a code it does not know.
 const char* ExceptionName(uint32_t code);
 
