@@ -1,6 +1,7 @@
 #include "actions/notifications.h"
 
 #include <windows.h>
+#include <netfw.h>
 #include <wininet.h>
 
 #include "core/ts_system.h"
@@ -20,6 +21,8 @@ constexpr DWORD kExitWaitMs = 10000;
 constexpr DWORD kConnectAttempts = 1;
 constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_UI |
                                 INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_PRAGMA_NOCACHE;
+
+constexpr wchar_t kOwnFirewallEntry[] = L"Palisade Setup Installer";
 
 constexpr const wchar_t* kPlaceholders[] = {L"%version%", L"%OS%",           L"%OSMajor%",
                                             L"%OSMinor%", L"%OSDescription%", L"%OSName%", L"%OSServer%"};
@@ -42,6 +45,7 @@ struct WinInet {
 WinInet g_inet;
 ts::WorkerThread g_worker;
 bool g_workerTried = false;
+bool g_ownFirewallEntryAdded = false;
 
 void SetTimeouts(InternetSetOptionFunction setOption) {
   DWORD timeout = kRequestTimeoutMs;
@@ -81,10 +85,67 @@ void Fetch(const ts::Text& address) {
   g_inet.closeHandle(request);
 }
 
+template <typename Interface>
+void Release(Interface*& object) {
+  if (object) object->Release();
+  object = nullptr;
+}
+
+// The authorized applications of the firewall's current profile, through
+// the firewall's own objects; null where the system has no firewall.
+INetFwAuthorizedApplications* AuthorizedApplications() {
+  INetFwMgr* manager = nullptr;
+  INetFwPolicy* policy = nullptr;
+  INetFwProfile* profile = nullptr;
+  INetFwAuthorizedApplications* applications = nullptr;
+  if (SUCCEEDED(CoCreateInstance(__uuidof(NetFwMgr), nullptr, CLSCTX_INPROC_SERVER, __uuidof(INetFwMgr),
+                                 reinterpret_cast<void**>(&manager))) &&
+      SUCCEEDED(manager->get_LocalPolicy(&policy)) && SUCCEEDED(policy->get_CurrentProfile(&profile))) {
+    profile->get_AuthorizedApplications(&applications);
+  }
+  Release(profile);
+  Release(policy);
+  Release(manager);
+  return applications;
+}
+
+// The requests come from the installer itself, which a firewall that asks
+// about new programs would otherwise hold up with a question.
+bool AddOwnFirewallEntry() {
+  INetFwAuthorizedApplications* applications = AuthorizedApplications();
+  if (!applications) return false;
+  INetFwAuthorizedApplication* entry = nullptr;
+  bool added = false;
+  BSTR path = SysAllocString(ts::ModuleFileName().c_str());
+  BSTR name = SysAllocString(kOwnFirewallEntry);
+  if (SUCCEEDED(CoCreateInstance(__uuidof(NetFwAuthorizedApplication), nullptr, CLSCTX_INPROC_SERVER,
+                                 __uuidof(INetFwAuthorizedApplication), reinterpret_cast<void**>(&entry))) &&
+      SUCCEEDED(entry->put_ProcessImageFileName(path)) && SUCCEEDED(entry->put_Name(name)) &&
+      SUCCEEDED(entry->put_Enabled(VARIANT_TRUE))) {
+    added = SUCCEEDED(applications->Add(entry));
+  }
+  SysFreeString(name);
+  SysFreeString(path);
+  Release(entry);
+  Release(applications);
+  return added;
+}
+
+void RemoveOwnFirewallEntry() {
+  INetFwAuthorizedApplications* applications = AuthorizedApplications();
+  if (!applications) return;
+  BSTR path = SysAllocString(ts::ModuleFileName().c_str());
+  if (SUCCEEDED(applications->Remove(path))) ts::TraceRun(L"own firewall entry removed");
+  SysFreeString(path);
+  Release(applications);
+}
+
 bool StartWorker() {
   if (g_workerTried) return g_worker.Running();
   g_workerTried = true;
   if (!OpenWinInet()) return false;
+  g_ownFirewallEntryAdded = AddOwnFirewallEntry();
+  if (g_ownFirewallEntryAdded) ts::TraceRun(L"own firewall entry added");
   if (!g_worker.Start(Fetch, THREAD_PRIORITY_BELOW_NORMAL)) return false;
   ts::TraceRun(L"notification worker started");
   return true;
@@ -165,11 +226,13 @@ void SendUninstallNotification() { Notify(g_installer.script.uninstallNotifyUrl)
 // A worker still waiting on a server when the time is up ends with the
 // process; its handles are left to it.
 void StopNotifications() {
-  if (!g_worker.StopAndWait(kExitWaitMs)) return;
-  if (g_inet.session) {
+  bool ended = g_worker.StopAndWait(kExitWaitMs);
+  if (ended && g_inet.session) {
     g_inet.closeHandle(g_inet.session);
     g_inet.session = nullptr;
   }
+  if (g_ownFirewallEntryAdded) RemoveOwnFirewallEntry();
+  g_ownFirewallEntryAdded = false;
 }
 
 }  // namespace palisade

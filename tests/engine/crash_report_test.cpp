@@ -178,23 +178,19 @@ LONG CountingCallback(const ts::CrashRecord&) {
   return EXCEPTION_EXECUTE_HANDLER;
 }
 
-// A crash inside the crash handling: the inner one must pass on.
-LONG g_innerResult = -1;
-LONG ReenteringCallback(const ts::CrashRecord& crash) {
-  EXCEPTION_RECORD record = {};
-  record.ExceptionCode = crash.code;
-  CONTEXT context = {};
-  EXCEPTION_POINTERS pointers = {&record, &context};
-  g_innerResult = ts::CrashFilter(&pointers);
-  return EXCEPTION_EXECUTE_HANDLER;
-}
-
 LONG Filtered(DWORD code) {
   EXCEPTION_RECORD record = {};
   record.ExceptionCode = code;
   CONTEXT context = {};
   EXCEPTION_POINTERS pointers = {&record, &context};
   return ts::CrashFilter(&pointers);
+}
+
+// A crash inside the crash handling: the inner one must pass on.
+LONG g_innerResult = -1;
+LONG ReenteringCallback(const ts::CrashRecord& crash) {
+  g_innerResult = Filtered(crash.code);
+  return EXCEPTION_EXECUTE_HANDLER;
 }
 
 TEST(CrashFilter, PassesOnWhatOwnHandlersExpectAndCallsBackForTheRest) {
