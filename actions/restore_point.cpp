@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "actions/install_log.h"
+#include "core/ts_crash.h"
 #include "core/ts_format.h"
 #include "core/ts_system.h"
 #include "format/product_flags.h"
@@ -40,6 +41,24 @@ SetRestorePointFunction SetRestorePoint(ts::WText& message) {
   if (!function) message = L"SRSetRestorePointW is not present.";
   return function;
 }
+
+struct SetPointCall {
+  SetRestorePointFunction function;
+  RESTOREPOINTINFOW point;
+  STATEMGRSTATUS status;
+  BOOL succeeded;
+};
+
+// System Restore talks to its service through COM from the calling thread.
+void SetPointOnThisThread(void* parameter) {
+  SetPointCall& call = *static_cast<SetPointCall*>(parameter);
+  CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+  call.succeeded = call.function(&call.point, &call.status);
+  CoUninitialize();
+}
+
+// False when the library crashed.
+bool SetPoint(SetPointCall& call) { return ts::CallGuarded(SetPointOnThisThread, &call); }
 
 struct TrusteeSid {
   DWORD subAuthorities;
@@ -122,23 +141,26 @@ bool BeginRestorePoint(const ts::WText& description, ts::WText& message) {
     message = L"Failed to initialize COM security: " + security;
     return false;
   }
-  SetRestorePointFunction setRestorePoint = SetRestorePoint(message);
-  if (!setRestorePoint) return false;
-  RESTOREPOINTINFOW point = {};
-  point.dwEventType = kBeginSystemChange;
-  point.dwRestorePtType = kApplicationInstall;
-  point.llSequenceNumber = 0;
-  description.copy(point.szDescription, kMaxDescription);
-  STATEMGRSTATUS status = {};
-  if (setRestorePoint(&point, &status)) {
-    g_sequenceNumber = status.llSequenceNumber;
+  SetPointCall call = {};
+  call.function = SetRestorePoint(message);
+  if (!call.function) return false;
+  call.point.dwEventType = kBeginSystemChange;
+  call.point.dwRestorePtType = kApplicationInstall;
+  call.point.llSequenceNumber = 0;
+  description.copy(call.point.szDescription, kMaxDescription);
+  if (!SetPoint(call)) {
+    message = L"Crashed";
+    return false;
+  }
+  DWORD status = call.status.nStatus;
+  if (call.succeeded) {
+    g_sequenceNumber = call.status.llSequenceNumber;
     return true;
   }
-  if (status.nStatus == ERROR_SERVICE_DISABLED) {
+  if (status == ERROR_SERVICE_DISABLED) {
     message = L"System Restore is turned off.";
   } else {
-    message = ts::Format(L"Failed, code %u: %s", static_cast<unsigned>(status.nStatus),
-                         ts::SystemErrorTextW(status.nStatus).c_str());
+    message = ts::Format(L"Failed, code %u: %s", static_cast<unsigned>(status), ts::SystemErrorTextW(status).c_str());
   }
   return false;
 }
@@ -163,14 +185,13 @@ bool InitComSecurity(ts::WText& message) {
 bool CommitRestorePoint() {
   if (!g_sequenceNumber) return false;
   ts::WText unused;
-  SetRestorePointFunction setRestorePoint = SetRestorePoint(unused);
-  RESTOREPOINTINFOW point = {};
-  point.dwEventType = kEndSystemChange;
-  point.dwRestorePtType = kApplicationInstall;
-  point.llSequenceNumber = g_sequenceNumber;
+  SetPointCall call = {};
+  call.function = SetRestorePoint(unused);
+  call.point.dwEventType = kEndSystemChange;
+  call.point.dwRestorePtType = kApplicationInstall;
+  call.point.llSequenceNumber = g_sequenceNumber;
   g_sequenceNumber = 0;
-  STATEMGRSTATUS status = {};
-  return setRestorePoint && setRestorePoint(&point, &status);
+  return call.function && SetPoint(call) && call.succeeded;
 }
 
 ts::WText RestorePointDescription(const ts::WText& product, const ts::WText& version) {

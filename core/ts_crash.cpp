@@ -65,6 +65,9 @@ constexpr NamedCode kExceptionNames[] = {
 CrashCallback g_callback = nullptr;
 bool g_callbackRunning = false;
 DWORD g_mainThread = 0;
+// The thread of the guarded call in progress, which handles its own crashes.
+DWORD g_guardedThread = 0;
+constexpr DWORD kGuardedThreadCrashed = 0xC0A5ED;
 Text g_productName;
 
 struct Module {
@@ -303,12 +306,31 @@ void FillRecord(const EXCEPTION_POINTERS& pointers, CrashRecord& crash) {
   crash.context = *pointers.ContextRecord;
 }
 
+// Where a guarded thread goes on after its crash: nothing of its work can
+// be trusted any more, so it ends at once.
+void WINAPI EndCrashedThread() { ExitThread(kGuardedThreadCrashed); }
+
+struct GuardedCall {
+  void (*work)(void*);
+  void* context;
+};
+
+DWORD WINAPI RunGuardedCall(void* parameter) {
+  const GuardedCall& call = *static_cast<GuardedCall*>(parameter);
+  call.work(call.context);
+  return 0;
+}
+
 }  // namespace
 
 LONG WINAPI CrashFilter(EXCEPTION_POINTERS* pointers) {
   DWORD code = pointers->ExceptionRecord->ExceptionCode;
   if (code == kBreakpoint || code == kSingleStep || code == kNoncontinuable || code == kOwnLanguageException) {
     return EXCEPTION_CONTINUE_SEARCH;
+  }
+  if (g_guardedThread && GetCurrentThreadId() == g_guardedThread) {
+    pointers->ContextRecord->Eip = static_cast<DWORD>(reinterpret_cast<uintptr_t>(&EndCrashedThread));
+    return EXCEPTION_CONTINUE_EXECUTION;
   }
   if (!g_callback || g_callbackRunning) return EXCEPTION_CONTINUE_SEARCH;
   static CrashRecord crash;  // the stack may be what failed
@@ -319,6 +341,21 @@ LONG WINAPI CrashFilter(EXCEPTION_POINTERS* pointers) {
   g_callbackRunning = false;
   if (code == kStackOverflow) ExitProcess(0);
   return result;
+}
+
+bool CallGuarded(void (*work)(void* context), void* context) {
+  GuardedCall call{work, context};
+  DWORD id = 0;
+  HANDLE thread = CreateThread(nullptr, 0, RunGuardedCall, &call, CREATE_SUSPENDED, &id);
+  if (!thread) return false;
+  g_guardedThread = id;
+  ResumeThread(thread);
+  WaitForSingleObject(thread, INFINITE);
+  DWORD exitCode = 0;
+  GetExitCodeThread(thread, &exitCode);
+  CloseHandle(thread);
+  g_guardedThread = 0;
+  return exitCode != kGuardedThreadCrashed;
 }
 
 void SetCrashCallback(CrashCallback callback) {

@@ -29,10 +29,17 @@ using CrashCallback = LONG (*)(const CrashRecord& crash);
 // the main thread, which the reports then name as such.
 void SetCrashCallback(CrashCallback callback);
 
-// The filter itself: exceptions that their own handlers expect pass on;
-// any other goes to the callback once, and the callback's result is the
-// filter's. A crash inside the callback passes on to the system.
+// The filter itself: exceptions that their own handlers expect pass on; a
+// crash on the thread of a guarded call ends that thread; any other goes
+// to the callback once, and the callback's result is the filter's. A crash
+// inside the callback passes on to the system.
 LONG WINAPI CrashFilter(EXCEPTION_POINTERS* pointers);
+
+// Runs `work` on a thread of its own and waits for it. A crash that nothing
+// in `work` handles ends only that thread and gives false (as does a thread
+// that cannot be made); the crash callback does not hear of it. For calls into foreign code whose failure
+// the caller can report and survive.
+bool CallGuarded(void (*work)(void* context), void* context);
 
 // The exception's name in the report; empty for a code it does not know.
 const char* ExceptionName(uint32_t code);

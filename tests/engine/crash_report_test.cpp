@@ -214,5 +214,24 @@ TEST(CrashFilter, PassesOnWhatOwnHandlersExpectAndCallsBackForTheRest) {
   SetUnhandledExceptionFilter(previous);
 }
 
+void SetFlag(void* flag) { *static_cast<bool*>(flag) = true; }
+void WriteToNull(void*) { *static_cast<volatile int*>(nullptr) = 1; }
+
+TEST(CallGuarded, ACrashEndsOnlyTheCallsThreadAndIsNotReported) {
+  LPTOP_LEVEL_EXCEPTION_FILTER previous = SetUnhandledExceptionFilter(nullptr);
+  ts::SetCrashCallback(CountingCallback);
+  g_callbackCalls = 0;
+  bool ran = false;
+  EXPECT_TRUE(ts::CallGuarded(SetFlag, &ran));
+  EXPECT_TRUE(ran);
+  EXPECT_FALSE(ts::CallGuarded(WriteToNull, nullptr));
+  EXPECT_EQ(g_callbackCalls, 0);
+  // Once the call is over, crashes reach the callback again.
+  EXPECT_EQ(Filtered(0xC0000005), EXCEPTION_EXECUTE_HANDLER);
+  EXPECT_EQ(g_callbackCalls, 1);
+  ts::SetCrashCallback(nullptr);
+  SetUnhandledExceptionFilter(previous);
+}
+
 }  // namespace
 }  // namespace palisade

@@ -1,13 +1,16 @@
 // A stand-in for System Restore's "srclient.dll": SRSetRestorePointW notes
 // each call it receives in C:\srclient\calls.txt, one line a call, and
-// answers with the status that C:\srclient\status.txt holds (a decimal
-// number; none: success, with the sequence number 0x1122334455667788).
+// answers as C:\srclient\status.txt says: "N" fails the opening call with
+// status N, "crash" crashes in it; "commit N" and "commit crash" do the same
+// to the closing call. Any other call succeeds, an opening one with the
+// sequence number 0x1122334455667788.
 // The records are read by their byte offsets rather than through the
 // system header, so that a layout the engine gets wrong shows in the notes.
 #include <windows.h>
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -49,25 +52,35 @@ void Append(const std::string& line) {
   std::fclose(file);
 }
 
-bool StatusToGive(uint32_t& status) {
+std::string Instruction() {
   FILE* file = _wfopen(L"C:\\srclient\\status.txt", L"rb");
-  if (!file) return false;
-  unsigned value = 0;
-  bool read = std::fscanf(file, "%u", &value) == 1;
+  if (!file) return {};
+  char text[64] = {};
+  std::fread(text, 1, sizeof text - 1, file);
   std::fclose(file);
-  status = value;
-  return read;
+  return text;
+}
+
+// The part of the instruction for this call: empty when it succeeds.
+std::string ForThisCall(bool closing) {
+  std::string instruction = Instruction();
+  bool forClosing = instruction.rfind("commit ", 0) == 0;
+  if (forClosing != closing) return {};
+  return forClosing ? instruction.substr(7) : instruction;
 }
 
 }  // namespace
 
 // Status record: u32 status at 0, i64 sequence number at 4 (packed).
 extern "C" __declspec(dllexport) BOOL WINAPI SRSetRestorePointW(void* point, void* status) {
-  Append(Note(static_cast<const uint8_t*>(point)));
+  const uint8_t* record = static_cast<const uint8_t*>(point);
+  Append(Note(record));
+  std::string instruction = ForThisCall(U32(record) == 101);
+  if (instruction == "crash") *static_cast<volatile int*>(nullptr) = 1;
   uint8_t* out = static_cast<uint8_t*>(status);
-  uint32_t given = 0;
-  bool fails = StatusToGive(given);
-  int64_t sequence = fails ? 0 : kSequenceNumber;
+  bool fails = !instruction.empty();
+  uint32_t given = fails ? static_cast<uint32_t>(std::strtoul(instruction.c_str(), nullptr, 10)) : 0;
+  int64_t sequence = fails || U32(record) == 101 ? 0 : kSequenceNumber;
   std::memcpy(out, &given, 4);
   std::memcpy(out + 4, &sequence, 8);
   return fails ? FALSE : TRUE;

@@ -1,7 +1,8 @@
 // Restore points under Wine: without System Restore the installation says
 // so in its log and goes on; with a stand-in for System Restore's library
 // in the system folder, the point is opened and committed with the
-// expected records, and each refusal is logged in its own words.
+// expected records, and each refusal or crash of the library is logged in
+// its own words.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -92,6 +93,7 @@ TEST_F(RestorePoints, EachRefusalIsLoggedAndNothingIsCommitted) {
       {"1058", "System Restore is turned off.", false},
       {"5", "Failed, code 5: ", true},
       {"112", "Failed, code 112: ", true},
+      {"crash", "Crashed", false},
   };
   const std::string failed = "Creating restore point...FAILED\r\n";
   for (const auto& c : cases) {
@@ -112,6 +114,24 @@ TEST_F(RestorePoints, EachRefusalIsLoggedAndNothingIsCommitted) {
     EXPECT_EQ(log.substr(end, 4), "\r\n\r\n");
     EXPECT_EQ(log.find(kCommitFailed, at), std::string::npos);
     EXPECT_EQ(log.find("*** FAILURE SUMMARY ***"), std::string::npos);
+  }
+}
+
+TEST_F(RestorePoints, ACommitThatFailsOrCrashesIsLoggedAndTheRunGoesOn) {
+  for (const char* instruction : {"commit 5", "commit crash"}) {
+    SCOPED_TRACE(instruction);
+    PlaceStandIn(instruction);
+    RunResult run = Install(Restoring("Acme Restore", "2.5"), kStandInSrClient);
+    EXPECT_EQ(run.exitCode, 1) << run.err;
+    EXPECT_EQ(Calls(),
+              "event=100 type=0 sequence=0x0 length=16 description=Acme Restore 2.5\n"
+              "event=101 type=0 sequence=0x1122334455667788 length=0 description=\n");
+    std::string log = Log("Acme Restore");
+    size_t at = log.rfind("Creating restore point...");
+    EXPECT_EQ(log.substr(at, 29), "Creating restore point...OK\r\n") << log;
+    EXPECT_NE(log.find(kCommitFailed, at), std::string::npos) << log;
+    EXPECT_EQ(log.find("*** FAILURE SUMMARY ***"), std::string::npos);
+    EXPECT_TRUE(FileExists(prefix_.DriveC() + "/Program Files/Acme Restore/app.txt"));
   }
 }
 
