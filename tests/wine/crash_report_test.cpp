@@ -137,5 +137,20 @@ TEST(CrashReport, GoesToTheLogTheDialogAndTheProductsAddress) {
                                    "\r\nReply-To: " + kEmail + "\r\n"}}));
 }
 
+TEST(CrashReport, ASilentRunOnlyWritesTheLogAndEnds) {
+  WinePrefix prefix;
+  LoopbackServer server;
+  std::string installer = PlaceInstaller(prefix, CrashingProduct(server.Address() + "/crash/form"), "crashing");
+  RunResult run = prefix.Run({installer, "/silent"}, 60, {std::string(kCrashMarker) + "=24"});
+  EXPECT_NE(run.exitCode, -1) << "the silent run waited for someone";
+  std::string log = ReadFile(prefix.DriveC() + "/Program Files/Acme Crash/uninstall/Install.log");
+  size_t crashed = log.find(kCrashed);
+  ASSERT_NE(crashed, std::string::npos) << log;
+  std::string fromLog = log.substr(crashed + std::strlen(kCrashed));
+  EXPECT_TRUE(std::regex_search(fromLog, std::regex(LayoutPattern()), std::regex_constants::match_continuous))
+      << fromLog;
+  EXPECT_TRUE(server.Requests().empty());
+}
+
 }  // namespace
 }  // namespace palisade::testing
