@@ -152,5 +152,21 @@ TEST(CrashReport, ASilentRunOnlyWritesTheLogAndEnds) {
   EXPECT_TRUE(server.Requests().empty());
 }
 
+// Without an address nothing can be sent; Exit hands the crash on to the
+// system, whose own crash handling (Wine's debugger) then takes over.
+TEST(CrashReport, WithoutAnAddressOnlyExitRemainsAndHandsTheCrashToTheSystem) {
+  WinePrefix prefix;
+  InstallerRecipe recipe = CrashingProduct("");
+  recipe.script.supportMail.clear();
+  Started run = prefix.Start({PlaceInstaller(prefix, recipe, "crashing"), "/a"}, {std::string(kCrashMarker) + "=24"});
+  RunResult state = prefix.WindowHelper({"state", "2700", "--caption", kCaption, "--timeout", "60000"});
+  EXPECT_EQ(state.out.find("enabled 0\n"), 0u) << state.out;
+  prefix.WindowHelper({"press", "2701", "--caption", kCaption});
+  EXPECT_EQ(prefix.WindowHelper({"wait", "--caption", "Program Error"}).exitCode, 0);
+  prefix.WindowHelper({"close", "--caption", "Program Error"});
+  RunResult ended = prefix.Wait(run, 60);
+  EXPECT_NE(ended.err.find("starting debugger"), std::string::npos) << ended.err;
+}
+
 }  // namespace
 }  // namespace palisade::testing
