@@ -78,8 +78,6 @@ struct Module {
 
 Text Hex(uintptr_t value) { return Format("%08X", static_cast<unsigned>(value)); }
 
-Text Utf8Path(const wchar_t* path) { return Utf8FromWide(path); }
-
 bool ToolHelpModules(std::vector<Module>& modules) {
   using Snapshot = HANDLE(WINAPI*)(DWORD, DWORD);
   using Walk = BOOL(WINAPI*)(HANDLE, MODULEENTRY32W*);
@@ -92,7 +90,7 @@ bool ToolHelpModules(std::vector<Module>& modules) {
   MODULEENTRY32W entry = {};
   entry.dwSize = sizeof entry;
   for (BOOL more = first(list, &entry); more; more = next(list, &entry)) {
-    modules.push_back({reinterpret_cast<uintptr_t>(entry.modBaseAddr), entry.modBaseSize, Utf8Path(entry.szExePath)});
+    modules.push_back({reinterpret_cast<uintptr_t>(entry.modBaseAddr), entry.modBaseSize, Utf8FromWide(entry.szExePath)});
   }
   CloseHandle(list);
   return !modules.empty();
@@ -117,7 +115,7 @@ bool PsapiModules(std::vector<Module>& modules) {
     wchar_t path[MAX_PATH] = {};
     if (!information(process, handles[i], &info, sizeof info)) continue;
     fileName(process, handles[i], path, MAX_PATH);
-    modules.push_back({reinterpret_cast<uintptr_t>(info.lpBaseOfDll), info.SizeOfImage, Utf8Path(path)});
+    modules.push_back({reinterpret_cast<uintptr_t>(info.lpBaseOfDll), info.SizeOfImage, Utf8FromWide(path)});
   }
   return !modules.empty();
 }
