@@ -1,5 +1,8 @@
 #pragma once
-// Requests to the product's notification addresses, made in the background.
+// Requests to the product's notification addresses, made in the background
+// so that a slow or absent server never holds up the run.
+#include "core/ts_text.h"
+#include "state/installation_type.h"
 
 namespace palisade {
 
@@ -7,7 +10,25 @@ namespace palisade {
 void SendStartNotification();
 // When the work begins.
 void SendBeginInstallNotification();
-// When the product is registered.
+// At the end of the installation: the address for the kind of installation
+// the existing-installation check found.
 void SendClosingNotification();
+// After a successful uninstallation, to the address the product registered.
+void SendUninstallNotification();
+
+// Which of the script's closing addresses an installation of this kind
+// requests.
+int ClosingNotifyIndex(InstallationType type);
+
+// The address as it is requested: without surrounding blanks and line
+// breaks, every "%version%" and operating-system placeholder replaced by its
+// value, percent-encoded.
+ts::Text PreparedNotifyAddress(const ts::Text& address);
+// Every byte but letters, digits and "-_.~" as "%XX".
+ts::Text PercentEncoded(const ts::Text& utf8);
+
+// Lets the requests still queued finish, then ends the worker; and takes
+// the installer's own firewall entry away again when the run added it.
+void StopNotifications();
 
 }  // namespace palisade

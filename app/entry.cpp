@@ -2,13 +2,14 @@
 
 #include <ole2.h>
 
+#include "actions/notifications.h"
 #include "app/command_line.h"
+#include "app/crash_handler.h"
 #include "app/exit.h"
 #include "app/install_driver.h"
 #include "format/product_flags.h"
 #include "state/installer_state.h"
 #include "payload/messages.h"
-#include "ui/crash_report.h"
 #include "uninstall/self_delete.h"
 #include "uninstall/uninstaller.h"
 
@@ -73,6 +74,7 @@ void RemoveRunningUninstallerThenStart(const ts::WText& program) {
   // A run that left anything behind says so through its exit code, so that
   // a deployment script can tell it from one that removed everything.
   if (!Uninstall(name)) OrderlyExit(1);
+  SendUninstallNotification();
   RemoveRunningUninstallerThenStart(g_installer.commandLine.runAfterInstall);
   OrderlyExit(0);
 }

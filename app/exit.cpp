@@ -2,6 +2,7 @@
 
 #include <ole2.h>
 
+#include "actions/notifications.h"
 #include "core/ts_window.h"
 #include "state/installer_state.h"
 
@@ -18,6 +19,7 @@ void OrderlyExit(int exitCode) {
     g_installer.backgroundWindow = nullptr;
   }
   ts::DrainMessageQueue();
+  StopNotifications();
   OleUninitialize();
   ExitProcess(static_cast<UINT>(exitCode));
 }

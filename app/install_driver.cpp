@@ -52,6 +52,7 @@ constexpr int kProductHeadingMessage = 114;
 
 Payload g_payload;
 bool g_restartAnswered = false;
+PhaseObserver g_phaseObserver = nullptr;
 
 bool Automatic() { return g_installer.flags.automatic; }
 bool LowFlag(uint32_t bit) { return (g_installer.script.productFlagsLow & bit) != 0; }
@@ -364,7 +365,7 @@ constexpr Phase kPhases[] = {
     {30, L"product registration", Registration},
     {31, L"uninstall record", WriteUninstallRecord},
     {32, L"post-installation batch", PostInstall},
-    {33, L"restore point committed", CommitRestorePoint},
+    {33, L"restore point committed", FinishRestorePoint},
     {34, L"log and summary", LogAndSummary},
     {35, L"restart question", RestartQuestion},
     {36, L"exit batch", RunExitBatch},
@@ -375,9 +376,12 @@ constexpr Phase kPhases[] = {
 
 }  // namespace
 
+void SetPhaseObserver(PhaseObserver observer) { g_phaseObserver = observer; }
+
 void RunInstallDriver() {
   for (const Phase& phase : kPhases) {
     ts::TraceRun(ts::Format(L"phase %d %s", phase.number, phase.name));
+    if (g_phaseObserver) g_phaseObserver(phase.number);
     phase.run();
   }
   OrderlyExit(1);

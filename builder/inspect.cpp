@@ -273,6 +273,7 @@ void PutTexts(toml::table& root, const format::SetupScript& s) {
                                     &s.uninstallNotifyUrl};
   toml::table& notify = TableAt(root, "notify");
   for (const builder::Word& address : kNotifications) notify.insert(address.word, *addresses[address.value]);
+  root.insert("crash-report", toml::table{{"address", s.crashReportUrl}, {"sender", s.supportMail}});
   if (!s.registryMergeFileText.empty()) {
     root.insert("registry-merge", toml::table{{"file", Stored(s.registryMergeFileText.size())}});
   }

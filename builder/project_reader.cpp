@@ -455,6 +455,21 @@ void ReadNotifications(ProjectContext& context) {
   for (const Word& address : kNotifications) *targets[address.value] = notify.String(address.word, "");
 }
 
+// The engine posts reports itself, over plain HTTP.
+void ReadCrashReport(ProjectContext& context) {
+  TableReader& report = context.Section("crash-report");
+  format::SetupScript& s = context.project.script;
+  s.crashReportUrl = SettingText(report, "address");
+  constexpr std::string_view kScheme = "http://";
+  if (!s.crashReportUrl.empty() &&
+      (!s.crashReportUrl.starts_with(kScheme) || s.crashReportUrl.size() == kScheme.size() ||
+       s.crashReportUrl[kScheme.size()] == '/')) {
+    report.Report("address", "crash report address " + Quoted(s.crashReportUrl) + " is not an http:// address",
+                  "write it as \"http://host/path\"; https is not supported");
+  }
+  s.supportMail = SettingText(report, "sender");
+}
+
 void ReadCompression(ProjectContext& context) {
   TableReader& compression = context.Section("compression");
   context.project.xz.preset = static_cast<uint32_t>(compression.Integer("level", 0, 9).value_or(6));
@@ -624,6 +639,7 @@ void ReadProject(const fs::path& path, const ReadOptions& options, Project& proj
   ReadPortable(context);
   ReadBatches(context);
   ReadNotifications(context);
+  ReadCrashReport(context);
   ReadMessages(context, languages, context.Section("wizard").LineOf("languages"));
   ReadCompression(context);
   ReadEncryption(context);

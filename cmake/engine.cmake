@@ -10,9 +10,11 @@ add_library(palisade_engine STATIC
   core/system_facts.cpp
   core/ts_fatal.cpp
   core/ts_components.cpp
+  core/ts_crash.cpp
   core/ts_csv.cpp
   core/ts_file.cpp
   core/ts_format.cpp
+  core/ts_http.cpp
   core/ts_memory.cpp
   core/ts_registry.cpp
   core/ts_resources.cpp
@@ -21,12 +23,14 @@ add_library(palisade_engine STATIC
   core/ts_shortcut.cpp
   core/ts_system.cpp
   core/ts_text.cpp
+  core/ts_thread.cpp
   core/ts_texts.cpp
   core/ts_deferred.cpp
   core/ts_tree.cpp
   core/ts_vector.cpp
   core/ts_window.cpp
   app/command_line.cpp
+  app/crash_handler.cpp
   app/entry.cpp
   app/exit.cpp
   app/gates.cpp

@@ -41,12 +41,19 @@ bool EnablePrivilege(const wchar_t* name);
 // Disables it again once the step that needed it is done.
 bool DisablePrivilege(const wchar_t* name);
 
+// A function of a library that the caller holds, by its name; null when
+// the library lacks it.
+template <typename Function>
+Function FunctionOf(HMODULE module, const char* name) {
+  return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
 // A function of a DLL that the process has loaded already, looked up at run
 // time so that the installer still starts on systems that lack it; null there.
 template <typename Function>
 Function LoadedFunction(const wchar_t* module, const char* name) {
   HMODULE handle = GetModuleHandleW(module);
-  return handle ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(handle, name))) : nullptr;
+  return handle ? FunctionOf<Function>(handle, name) : nullptr;
 }
 
 // Hands a file to the shell with a verb (null for the file's default verb).

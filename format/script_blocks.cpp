@@ -22,6 +22,8 @@ constexpr Setting kTextSettings[] = {
     {"MustUninstallBelow", &SetupScript::mustUninstallBelow},
     {"UpgradeWarningBelow", &SetupScript::upgradeWarningBelow},
     {"InstallFolderValue", &SetupScript::installFolderValue},
+    {"CrashReportUrl", &SetupScript::crashReportUrl},
+    {"SupportMail", &SetupScript::supportMail},
 };
 constexpr char kRebootMarker[] = "RebootMarker";
 

@@ -206,6 +206,8 @@ struct SetupScript {
   std::string upgradeWarningBelow;  // the upgrade warning is for earlier versions below it; empty: any
   std::string installFolderValue;   // a registry value path (HKLM\Software\Acme\Folder) that receives the folder
   bool rebootMarker = false;        // "reboot.dat" waits in the folder until the next restart
+  std::string crashReportUrl;       // `CrashReportUrl`: where a crash report is posted ("http://host/path")
+  std::string supportMail;          // `SupportMail`: the sender of crash reports; empty: none are sent
   std::vector<CloseRule> closeRules;
   std::vector<std::u16string> languageNames;
   // messages[number][language]

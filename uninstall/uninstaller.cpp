@@ -127,6 +127,10 @@ bool OpenRegistration(const ts::WText& productName, Registration& registration) 
   registration.supportOffer = Text(key, L"SupportOffer");
   registration.batchBefore = Text(key, L"UninstallBatch1");
   registration.batchAfter = Text(key, L"UninstallBatch2");
+  // The removal notice is addressed and worded with what the installation
+  // registered.
+  g_installer.script.uninstallNotifyUrl = ts::Utf8FromWide(Text(key, L"NotifyURL"));
+  g_installer.script.displayVersion = ts::Utf8FromWide(Text(key, L"DisplayVersion"));
   DWORD mode = 0;
   registration.allUsers = key.ReadNumber(L"ShortcutMode", mode) && mode == 1;
   ts::WText subfolder = Text(key, L"UninstallSubdir");

@@ -26,6 +26,8 @@ inline const std::string kHandSettings =
     "MustUninstallBelow=1.5\r\n"                         // MustUninstallBelow
     "UpgradeWarningBelow=1.2\r\n"                        // UpgradeWarningBelow
     "InstallFolderValue=HKLM\\Software\\Acme\\Folder\r\n"  // InstallFolderValue
+    "CrashReportUrl=http://crash.example:8080/form\r\n"  // CrashReportUrl
+    "SupportMail=support@acme.example\r\n"               // SupportMail
     "RebootMarker=1";                                    // RebootMarker
 
 class HandScript {

@@ -214,6 +214,17 @@ const BadProject kBadProjects[] = {
     {"VersionSettingOnTwoLines",
      "[product]\nname = \"A\"\nversion = \"1\"\n[upgrade]\nno-downgrade-below = \"2.0\\nRebootMarker=1\"\n",
      ":5: \"no-downgrade-below\" in [upgrade] holds a line break; write it on one line"},
+    {"CrashReportOverHttps",
+     "[product]\nname = \"A\"\nversion = \"1\"\n[crash-report]\naddress = \"https://acme.example/crash\"\n",
+     ":5: crash report address \"https://acme.example/crash\" is not an http:// address; write it as "
+     "\"http://host/path\"; https is not supported"},
+    {"CrashReportAddressWithoutHost",
+     "[product]\nname = \"A\"\nversion = \"1\"\n[crash-report]\nsender = \"a@b.example\"\naddress = \"http:///crash\"\n",
+     ":6: crash report address \"http:///crash\" is not an http:// address; write it as \"http://host/path\"; https "
+     "is not supported"},
+    {"CrashReportSenderOnTwoLines",
+     "[product]\nname = \"A\"\nversion = \"1\"\n[crash-report]\nsender = \"a@b.example\\nBcc: c@d.example\"\n",
+     ":5: \"sender\" in [crash-report] holds a line break; write it on one line"},
     {"DesktopFolderIconNotAnIcon",
      "[product]\nname = \"A\"\nversion = \"1\"\ndesktop-folder = true\ndesktop-folder-icon = \"app/a.txt\"\n",
      ":5: \"desktop-folder-icon\" in [product] is not an icon file; save the icon as .ico"},

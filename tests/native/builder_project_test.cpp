@@ -555,6 +555,40 @@ from = "app/**"
   EXPECT_EQ(s.uninstallerIcon, format::Bytes(uninstallerIcon.begin(), uninstallerIcon.end()));
 }
 
+TEST_F(ProjectTest, NotificationAndCrashReportAddressesGoIntoTheScript) {
+  Project project = Read(R"(
+[product]
+name = "Acme Notes"
+version = "2.1.0"
+
+[notify]
+start = "http://acme.example/start"
+begin-install = "http://acme.example/begin"
+new-install = "http://acme.example/new?v=%version%"
+upgrade = "http://acme.example/upgrade"
+downgrade = "http://acme.example/downgrade"
+reinstall = "http://acme.example/again"
+uninstall = "http://acme.example/gone"
+
+[crash-report]
+address = "http://crash.acme.example:8080/form"
+sender = "support@acme.example"
+
+[[files]]
+from = "app/**"
+)");
+  const format::SetupScript& s = project.script;
+  EXPECT_EQ(s.startNotifyUrl, "http://acme.example/start");
+  EXPECT_EQ(s.beginNotifyUrl, "http://acme.example/begin");
+  EXPECT_EQ(s.closingNotifyUrls[format::kNotifyFirstInstall], "http://acme.example/new?v=%version%");
+  EXPECT_EQ(s.closingNotifyUrls[format::kNotifyUpgrade], "http://acme.example/upgrade");
+  EXPECT_EQ(s.closingNotifyUrls[format::kNotifyOverNewer], "http://acme.example/downgrade");
+  EXPECT_EQ(s.closingNotifyUrls[format::kNotifyReinstall], "http://acme.example/again");
+  EXPECT_EQ(s.uninstallNotifyUrl, "http://acme.example/gone");
+  EXPECT_EQ(s.crashReportUrl, "http://crash.acme.example:8080/form");
+  EXPECT_EQ(s.supportMail, "support@acme.example");
+}
+
 TEST_F(ProjectTest, DesktopFolderIconGoesIntoTheScript) {
   // One picture of one byte, right after the directory.
   const std::string icon("\0\0\1\0\1\0" "\x10\x10\0\0\1\0\x20\0" "\1\0\0\0" "\x16\0\0\0" "F", 23);

@@ -138,6 +138,8 @@ SetupScript EveryFieldSet() {
   s.mustUninstallBelow = "1.5";
   s.upgradeWarningBelow = "1.2";
   s.installFolderValue = "HKLM\\Software\\Acme\\Folder";
+  s.crashReportUrl = "http://crash.example:8080/form";
+  s.supportMail = "support@acme.example";
   s.rebootMarker = true;
   s.closeRules = {{"AcmeNotesMain", "*Acme", "Acme Notes", 2, 3}, {"", "Acme Helper", "Acme Helfer \xC3\xA4", 3, 1}};
   s.languageNames = {u"Deutsch", u"English"};
@@ -255,6 +257,8 @@ std::string Fields(const SetupScript& s) {
   Line(o, "MustUninstallBelow", s.mustUninstallBelow);
   Line(o, "UpgradeWarningBelow", s.upgradeWarningBelow);
   Line(o, "InstallFolderValue", s.installFolderValue);
+  Line(o, "CrashReportUrl", s.crashReportUrl);
+  Line(o, "SupportMail", s.supportMail);
   Line(o, "RebootMarker", s.rebootMarker);
   for (const CloseRule& r : s.closeRules) {
     Line(o, "close rule", std::make_tuple(r.windowClass, r.windowTitle, r.applicationName, r.action, r.options));

@@ -32,21 +32,6 @@ std::string Usage(const std::string& reason) {
          "/silent\tDisplay no user interface.";
 }
 
-// The helper prints texts with their line breaks escaped, one item a line.
-std::string Escaped(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    switch (c) {
-      case '\r': out += "\\r"; break;
-      case '\n': out += "\\n"; break;
-      case '\t': out += "\\t"; break;
-      case '\\': out += "\\\\"; break;
-      default: out += c;
-    }
-  }
-  return out;
-}
-
 std::vector<std::string> EngineWith(std::vector<std::string> arguments) {
   arguments.insert(arguments.begin(), EnginePath());
   return arguments;

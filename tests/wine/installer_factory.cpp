@@ -131,7 +131,7 @@ Bytes BuildInstaller(const InstallerRecipe& recipe) {
   if (recipe.editArchive) recipe.editArchive(archive);
   if (recipe.editHeader) recipe.editHeader(header);
 
-  Bytes engine = ToBytes(ReadFile(EnginePath()));
+  Bytes engine = ToBytes(ReadFile(recipe.engine.empty() ? EnginePath() : recipe.engine));
   Bytes installer;
   Require(format::WriteInstallerImage(engine, header, block, archive, installer, problem), problem.c_str());
   if (recipe.editInstaller) recipe.editInstaller(installer);

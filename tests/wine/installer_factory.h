@@ -40,6 +40,8 @@ struct InstallerRecipe {
   std::optional<Bytes> scriptBytes;
   std::vector<TestFile> files;
   bool encipher = false;
+  // The executable that carries the payload; empty: the shipped engine.
+  std::string engine;
   size_t chunkSize = 64 * 1024;
   uint32_t productFlags2 = 0;
   // The script compressed as two xz streams, one after the other.

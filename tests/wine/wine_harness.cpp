@@ -208,6 +208,20 @@ std::vector<std::string> EngineTrace(const std::string& standardError) {
   return lines;
 }
 
+std::string Escaped(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    switch (c) {
+      case '\r': out += "\\r"; break;
+      case '\n': out += "\\n"; break;
+      case '\t': out += "\\t"; break;
+      case '\\': out += "\\\\"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
 std::map<std::string, Rect> WindowRects(const std::string& output) {
   std::map<std::string, Rect> rects;
   std::istringstream lines(output);

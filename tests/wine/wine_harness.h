@@ -80,6 +80,10 @@ void CopyFile(const std::string& from, const std::string& to);
 inline constexpr char kDebugOutput[] = "WINEDEBUG=-all,+debugstr";
 std::vector<std::string> EngineTrace(const std::string& standardError);
 
+// A text as the window helper prints it: line breaks, tabs and backslashes
+// escaped, so that each item stays on its line.
+std::string Escaped(const std::string& text);
+
 // A screen rectangle as the window helper's "rects" prints it.
 struct Rect {
   int left = 0, top = 0, right = 0, bottom = 0;

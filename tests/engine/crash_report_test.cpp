@@ -1,0 +1,237 @@
+#include <gtest/gtest.h>
+
+#include "core/ts_crash.h"
+#include "core/ts_format.h"
+#include "core/ts_http.h"
+#include "core/ts_system.h"
+#include "ui/crash_report.h"
+
+namespace palisade {
+namespace {
+
+TEST(MultipartForm, IsAssembledAsTheEndpointReadsIt) {
+  const std::string body = ts::MultipartFormBody({{"from", "a@b.example"}, {"body", "line 1\r\nline 2"}});
+  EXPECT_EQ(body,
+            "--AaB03x\r\n"                                    // boundary
+            "Content-Disposition: form-data; name=\"from\"\r\n"  // first field's name
+            "\r\n"                                            // end of the part's head
+            "a@b.example\r\n"                                 // its value
+            "--AaB03x\r\n"                                    // boundary
+            "Content-Disposition: form-data; name=\"body\"\r\n"  // second field's name
+            "\r\n"                                            // end of the part's head
+            "line 1\r\nline 2\r\n"                            // its value
+            "--AaB03x--\r\n");                                // closing boundary
+  ts::HttpAddress address;
+  ASSERT_TRUE(ts::SplitHttpAddress("http://crash.example:8080/report/form?x=1", address));
+  EXPECT_EQ(ts::FormPostRequest(address, "12345"),
+            "POST /report/form?x=1 HTTP/1.1\r\n"                       // request line
+            "Host: crash.example:8080\r\n"                             // host with its port
+            "User-Agent: Tessera 16.2\r\n"                             // client
+            "Accept-Encoding: identity\r\n"                            // no compressed answer
+            "Content-Type: multipart/form-data; boundary=AaB03x\r\n"  // form
+            "Content-Length: 5\r\n"                                    // body length in bytes
+            "\r\n"                                                     // end of the head
+            "12345");                                                  // body
+}
+
+TEST(SplitHttpAddress, TakesOnlyPlainHttpWithAHost) {
+  const struct {
+    const char* address;
+    bool split;
+    const char* host;
+    const char* name;
+    const char* port;
+    const char* path;
+  } cases[] = {
+      {"http://crash.example/form", true, "crash.example", "crash.example", "80", "/form"},
+      {"http://crash.example", true, "crash.example", "crash.example", "80", "/"},
+      {"http://127.0.0.1:9/a/b", true, "127.0.0.1:9", "127.0.0.1", "9", "/a/b"},
+      {"https://crash.example/form", false, "", "", "", ""},
+      {"http:///form", false, "", "", "", ""},
+      {"http://:80/form", false, "", "", "", ""},
+      {"http://crash.example:/form", false, "", "", "", ""},
+  };
+  for (const auto& c : cases) {
+    ts::HttpAddress parts;
+    ASSERT_EQ(ts::SplitHttpAddress(c.address, parts), c.split) << c.address;
+    if (!c.split) continue;
+    EXPECT_EQ(parts.host, c.host);
+    EXPECT_EQ(parts.name, c.name);
+    EXPECT_EQ(parts.port, c.port);
+    EXPECT_EQ(parts.path, c.path);
+  }
+}
+
+TEST(CrashReportForm, AddsWhatTheUserEnteredAndNothingForEmptyFields) {
+  const struct {
+    const char* email;
+    const char* comments;
+    const char* body;
+    const char* headers;
+  } cases[] = {
+      {"", "", "REPORT", "X-Kestrel-Internal: 2\r\n"},
+      {"me@x.example", "", "REPORT\r\nEmail: me@x.example\r\n",
+       "X-Kestrel-Internal: 2\r\nX-Exception-Email: me@x.example\r\nReply-To: me@x.example\r\n"},
+      {"", "it broke\r\nagain", "REPORT\r\nComments:\r\nit broke\r\nagain", "X-Kestrel-Internal: 2\r\n"},
+  };
+  for (const auto& c : cases) {
+    std::vector<ts::FormField> form = CrashReportForm("REPORT", {c.email, c.comments}, "s@acme.example", "setup.exe");
+    ASSERT_EQ(form.size(), 4u);
+    EXPECT_EQ(form[0].name, "from");
+    EXPECT_EQ(form[0].value, "s@acme.example");
+    EXPECT_EQ(form[1].name, "body");
+    EXPECT_EQ(form[1].value, c.body);
+    EXPECT_EQ(form[2].name, "subject");
+    EXPECT_EQ(form[2].value, "Exception - Installer 39.0.1: setup.exe");
+    EXPECT_EQ(form[3].name, "headers");
+    EXPECT_EQ(form[3].value, c.headers);
+  }
+}
+
+TEST(ExceptionName, NamesTheKnownCodesOnly) {
+  EXPECT_STREQ(ts::ExceptionName(0xC0000005), "Illegal memory access.");
+  EXPECT_STREQ(ts::ExceptionName(0xC0000094), "Integer divide by zero.");
+  EXPECT_STREQ(ts::ExceptionName(0xE06D7363), "Visual C++ structured exception handling.");
+  EXPECT_STREQ(ts::ExceptionName(0xC0000001), "");
+}
+
+void ThisModulesCode() {}
+
+// An access violation that wrote to 0x10, at an address in this program,
+// with a register set of distinct values.
+ts::CrashRecord WriteToSixteen() {
+  ts::CrashRecord crash;
+  crash.code = 0xC0000005;
+  crash.address = reinterpret_cast<const void*>(&ThisModulesCode);
+  crash.write = true;
+  crash.memoryAddress = reinterpret_cast<const void*>(0x10);
+  CONTEXT& c = crash.context;
+  c.EFlags = 0x246;
+  c.Eax = 0xA1;
+  c.Ebx = 0xB2;
+  c.Ecx = 0xC3;
+  c.Edx = 0xD4;
+  c.Edi = 0xE5;
+  c.Esi = 0xF6;
+  c.Eip = 0;
+  c.Ebp = 0;
+  c.Esp = 0x1234;
+  c.SegCs = 0x23;
+  c.SegDs = 0x2B;
+  c.SegEs = 0x2C;
+  c.SegFs = 0x53;
+  c.SegGs = 0x2D;
+  c.SegSs = 0x2E;
+  return crash;
+}
+
+TEST(CrashReport, NamesTheFaultItsPlaceAndTheRegisters) {
+  ts::SetCrashProductName("Palisade Setup 39.0.1 Installer");
+  const ts::CrashRecord crash = WriteToSixteen();
+  const std::string report = ts::BuildCrashReport(crash);
+  const std::string address = ts::Format("%08X", static_cast<unsigned>(reinterpret_cast<uintptr_t>(crash.address)));
+  EXPECT_EQ(report.rfind("Exception: Illegal memory access.\r\n"
+                         "\r\nProduct: Palisade Setup 39.0.1 Installer\r\n"
+                         "\r\n"
+                         "Exception code: C0000005\r\n"
+                         "Address: " + address + "\r\n"
+                         "Module: " + ts::Utf8FromWide(ts::ModuleFileName()) + "\r\n"
+                         "Read/write: write\r\n"
+                         "Memory address: 00000010\r\n"
+                         "Thread ID: ",
+                         0),
+            0u)
+      << report;
+  EXPECT_NE(report.find("\r\nCPU Registers:\r\n"
+                        "Flags: 00000246\r\n"
+                        "  EAX: 000000A1\r\n"
+                        "  EBX: 000000B2\r\n"
+                        "  ECX: 000000C3\r\n"
+                        "  EDX: 000000D4\r\n"
+                        "  EDI: 000000E5\r\n"
+                        "  ESI: 000000F6\r\n"
+                        "  EIP: 00000000\r\n"
+                        "  EBP: 00000000\r\n"
+                        "  ESP: 00001234\r\n"
+                        "   CS: 00000023\r\n"
+                        "   DS: 0000002B\r\n"
+                        "   ES: 0000002C\r\n"
+                        "   FS: 00000053\r\n"
+                        "   GS: 0000002D\r\n"
+                        "   SS: 0000002E\r\n"
+                        "\r\nModules:\r\n"),
+            std::string::npos)
+      << report;
+  // No frame to walk from: the stack part is empty.
+  EXPECT_EQ(report.substr(report.size() - 15), "\r\nCall Stack:\r\n");
+}
+
+TEST(CrashReport, AReadGivesTheReadLine) {
+  ts::CrashRecord crash = WriteToSixteen();
+  crash.write = false;
+  EXPECT_NE(ts::BuildCrashReport(crash).find("\r\nRead/write: read\r\nMemory address: 00000010\r\n"), std::string::npos);
+}
+
+int g_callbackCalls = 0;
+LONG CountingCallback(const ts::CrashRecord&) {
+  ++g_callbackCalls;
+  return EXCEPTION_EXECUTE_HANDLER;
+}
+
+LONG Filtered(DWORD code) {
+  EXCEPTION_RECORD record = {};
+  record.ExceptionCode = code;
+  CONTEXT context = {};
+  EXCEPTION_POINTERS pointers = {&record, &context};
+  return ts::CrashFilter(&pointers);
+}
+
+// A crash inside the crash handling: the inner one must pass on.
+LONG g_innerResult = -1;
+LONG ReenteringCallback(const ts::CrashRecord& crash) {
+  g_innerResult = Filtered(crash.code);
+  return EXCEPTION_EXECUTE_HANDLER;
+}
+
+TEST(CrashFilter, PassesOnWhatOwnHandlersExpectAndCallsBackForTheRest) {
+  LPTOP_LEVEL_EXCEPTION_FILTER previous = SetUnhandledExceptionFilter(nullptr);
+  ts::SetCrashCallback(CountingCallback);
+  g_callbackCalls = 0;
+  for (DWORD passed : {0x80000003u, 0x80000004u, 0xC0000025u, 0xE06D7363u}) {
+    EXPECT_EQ(Filtered(passed), EXCEPTION_CONTINUE_SEARCH) << std::hex << passed;
+  }
+  EXPECT_EQ(g_callbackCalls, 0);
+  EXPECT_EQ(Filtered(0xC0000005), EXCEPTION_EXECUTE_HANDLER);
+  EXPECT_EQ(Filtered(0xC0000094), EXCEPTION_EXECUTE_HANDLER);
+  EXPECT_EQ(g_callbackCalls, 2);
+
+  ts::SetCrashCallback(ReenteringCallback);
+  EXPECT_EQ(Filtered(0xC0000005), EXCEPTION_EXECUTE_HANDLER);
+  EXPECT_EQ(g_innerResult, EXCEPTION_CONTINUE_SEARCH);
+
+  ts::SetCrashCallback(nullptr);
+  EXPECT_EQ(Filtered(0xC0000005), EXCEPTION_CONTINUE_SEARCH);
+  SetUnhandledExceptionFilter(previous);
+}
+
+void SetFlag(void* flag) { *static_cast<bool*>(flag) = true; }
+void WriteToNull(void*) { *static_cast<volatile int*>(nullptr) = 1; }
+
+TEST(CallGuarded, ACrashEndsOnlyTheCallsThreadAndIsNotReported) {
+  LPTOP_LEVEL_EXCEPTION_FILTER previous = SetUnhandledExceptionFilter(nullptr);
+  ts::SetCrashCallback(CountingCallback);
+  g_callbackCalls = 0;
+  bool ran = false;
+  EXPECT_TRUE(ts::CallGuarded(SetFlag, &ran));
+  EXPECT_TRUE(ran);
+  EXPECT_FALSE(ts::CallGuarded(WriteToNull, nullptr));
+  EXPECT_EQ(g_callbackCalls, 0);
+  // Once the call is over, crashes reach the callback again.
+  EXPECT_EQ(Filtered(0xC0000005), EXCEPTION_EXECUTE_HANDLER);
+  EXPECT_EQ(g_callbackCalls, 1);
+  ts::SetCrashCallback(nullptr);
+  SetUnhandledExceptionFilter(previous);
+}
+
+}  // namespace
+}  // namespace palisade

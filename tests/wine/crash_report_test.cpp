@@ -1,0 +1,172 @@
+// Crash handling under Wine: an access violation planted in a test build of
+// the engine, in the middle of an installation, leaves its report in the
+// log, shows it in the crash dialog, and "Inform Us" posts the form to the
+// product's crash report address. The shipped engine carries no such fault.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <regex>
+#include <sstream>
+
+#include "installer_factory.h"
+#include "loopback_server.h"
+#include "wine_harness.h"
+
+namespace palisade::testing {
+namespace {
+
+constexpr char kCrashMarker[] = "PALISADE_TEST_CRASH_PHASE";
+constexpr char kCaption[] = "Illegal Operation";
+constexpr char kEmail[] = "tester@acme.example";
+constexpr char kComments[] = "Pressed Install.\r\nThen it stopped.";
+constexpr char kSender[] = "support@acme.example";
+constexpr char kCrashed[] = "\r\n\r\nINSTALLER CRASHED!\r\n";
+
+std::string CrashingEngine() { return WindowsTestProgram("crashing_engine.exe"); }
+
+TEST(CrashTrigger, IsOnlyInTheTestBuild) {
+  EXPECT_EQ(ReadFile(EnginePath()).find(kCrashMarker), std::string::npos);
+  EXPECT_NE(ReadFile(CrashingEngine()).find(kCrashMarker), std::string::npos);
+}
+
+// The crash comes at the shortcuts, once the files and the uninstall folder
+// are there.
+InstallerRecipe CrashingProduct(const std::string& reportAddress) {
+  InstallerRecipe recipe = ProductWithUninstaller();
+  recipe.engine = CrashingEngine();
+  recipe.script.productName = "Acme Crash";
+  recipe.script.crashReportUrl = reportAddress;
+  recipe.script.supportMail = kSender;
+  recipe.files = {{"app.txt", "app"}};
+  return recipe;
+}
+
+// The report's layout, line by line; "H" stands for eight upper-case
+// hexadecimal digits.
+std::string LayoutPattern() {
+  const std::string h = "[0-9A-F]{8}";
+  std::string registers = "Flags: " + h;
+  for (const char* name : {"  EAX", "  EBX", "  ECX", "  EDX", "  EDI", "  ESI", "  EIP", "  EBP", "  ESP", "   CS",
+                           "   DS", "   ES", "   FS", "   GS", "   SS"}) {
+    registers += std::string("\r\n") + name + ": " + h;
+  }
+  return "Exception: Illegal memory access\\.\r\n"
+         "\r\nProduct: Palisade Setup 39\\.0\\.1 Installer\r\n"
+         "\r\n"
+         "Exception code: C0000005\r\n"
+         "Address: " + h + "\r\n"
+         "Module: C:\\\\cases\\\\crashing\\.exe\r\n"
+         "Read/write: write\r\n"
+         "Memory address: 00000010\r\n"
+         "Thread ID: ([0-9]+)  Main Thread: \\1\r\n"
+         "Process/kernel/user time: [0-9:.]+ / [0-9:.]+ / [0-9:.]+\r\n"
+         "OS: [^\r\n]+\r\n"
+         "IE: [^\r\n]*\r\n"
+         "Language: [^\r\n]+\r\n"
+         "Locale: 0x[0-9A-F]{4}  Codepage: [0-9]+\r\n"
+         "Command line: [^\r\n]*crashing\\.exe[^\r\n]*\r\n"
+         "\r\nCPU Registers:\r\n" + registers +
+         "\r\n\r\nModules:\r\n"
+         "(" + h + " " + h + " [^\r\n]+\r\n)*" + h + " " + h + " C:\\\\cases\\\\crashing\\.exe\r\n(" + h + " " + h +
+         " [^\r\n]+\r\n)*"
+         "\r\nCall Stack:\r\n"
+         "(" + h + " " + h + " [^\r\n]*\r\n)*";
+}
+
+// The form as the maker's endpoint reads it: each part's name and value.
+std::vector<std::pair<std::string, std::string>> FormParts(const std::string& body) {
+  std::vector<std::pair<std::string, std::string>> parts;
+  const std::string open = "--AaB03x\r\nContent-Disposition: form-data; name=\"";
+  size_t at = 0;
+  while (body.compare(at, open.size(), open) == 0) {
+    size_t nameEnd = body.find("\"\r\n\r\n", at + open.size());
+    size_t valueEnd = body.find("\r\n--AaB03x", nameEnd);
+    if (nameEnd == std::string::npos || valueEnd == std::string::npos) break;
+    parts.emplace_back(body.substr(at + open.size(), nameEnd - at - open.size()),
+                       body.substr(nameEnd + 5, valueEnd - nameEnd - 5));
+    at = valueEnd + 2;
+  }
+  EXPECT_EQ(body.substr(at), "--AaB03x--\r\n");
+  return parts;
+}
+
+TEST(CrashReport, GoesToTheLogTheDialogAndTheProductsAddress) {
+  WinePrefix prefix;
+  LoopbackServer server;
+  std::string installer = PlaceInstaller(prefix, CrashingProduct(server.Address() + "/crash/form"), "crashing");
+  Started run = prefix.Start({installer, "/a"}, {std::string(kCrashMarker) + "=24"});
+  RunResult texts = prefix.WindowHelper({"texts", "--caption", kCaption, "--timeout", "60000"});
+  ASSERT_EQ(texts.exitCode, 0) << texts.err;
+  EXPECT_EQ(prefix.WindowHelper({"state", "2700", "--caption", kCaption}).out.find("enabled 1"), 0u);
+  prefix.WindowHelper({"settext", "2705", kEmail, "--caption", kCaption});
+  prefix.WindowHelper({"settext", "2707", kComments, "--caption", kCaption});
+  prefix.WindowHelper({"press", "2700", "--caption", kCaption});
+  RunResult ended = prefix.Wait(run, 60);
+  EXPECT_NE(ended.exitCode, -1) << "the installer still ran after Inform Us";
+
+  std::string log = ReadFile(prefix.DriveC() + "/Program Files/Acme Crash/uninstall/Install.log");
+  size_t crashed = log.find(kCrashed);
+  ASSERT_NE(crashed, std::string::npos) << log;
+  std::string fromLog = log.substr(crashed + std::strlen(kCrashed));
+  std::smatch layout;
+  ASSERT_TRUE(std::regex_search(fromLog, layout, std::regex(LayoutPattern()), std::regex_constants::match_continuous))
+      << fromLog;
+  std::string report = layout.str(0);
+
+  EXPECT_NE(texts.out.find("2702\tStatic\tWe apologize for the inconvenience, but the program has performed an illegal "
+                           "operation and must close.  Please report this problem to Palisade by clicking the "
+                           "\"Inform Us\" button below.\n"),
+            std::string::npos)
+      << texts.out;
+  EXPECT_NE(texts.out.find("2703\tEdit\t" + Escaped(report) + "\n"), std::string::npos) << texts.out;
+
+  std::vector<ReceivedRequest> requests = server.Requests();
+  ASSERT_EQ(requests.size(), 1u);
+  const ReceivedRequest& post = requests[0];
+  EXPECT_EQ(post.line, "POST /crash/form HTTP/1.1");
+  EXPECT_EQ(post.head, "Host: 127.0.0.1:" + std::to_string(server.Port()) +
+                           "\r\nUser-Agent: Tessera 16.2\r\nAccept-Encoding: identity\r\n"
+                           "Content-Type: multipart/form-data; boundary=AaB03x\r\n"
+                           "Content-Length: " + std::to_string(post.body.size()) + "\r\n");
+  using Parts = std::vector<std::pair<std::string, std::string>>;
+  EXPECT_EQ(FormParts(post.body),
+            (Parts{{"from", kSender},
+                   {"body", report + "\r\nEmail: " + kEmail + "\r\n" + "\r\nComments:\r\n" + kComments},
+                   {"subject", "Exception - Installer 39.0.1: crashing.exe"},
+                   {"headers", std::string("X-Kestrel-Internal: 2\r\nX-Exception-Email: ") + kEmail +
+                                   "\r\nReply-To: " + kEmail + "\r\n"}}));
+}
+
+TEST(CrashReport, ASilentRunOnlyWritesTheLogAndEnds) {
+  WinePrefix prefix;
+  LoopbackServer server;
+  std::string installer = PlaceInstaller(prefix, CrashingProduct(server.Address() + "/crash/form"), "crashing");
+  RunResult run = prefix.Run({installer, "/silent"}, 60, {std::string(kCrashMarker) + "=24"});
+  EXPECT_NE(run.exitCode, -1) << "the silent run waited for someone";
+  std::string log = ReadFile(prefix.DriveC() + "/Program Files/Acme Crash/uninstall/Install.log");
+  size_t crashed = log.find(kCrashed);
+  ASSERT_NE(crashed, std::string::npos) << log;
+  std::string fromLog = log.substr(crashed + std::strlen(kCrashed));
+  EXPECT_TRUE(std::regex_search(fromLog, std::regex(LayoutPattern()), std::regex_constants::match_continuous))
+      << fromLog;
+  EXPECT_TRUE(server.Requests().empty());
+}
+
+// Without an address nothing can be sent; Exit hands the crash on to the
+// system, whose own crash handling (Wine's debugger) then takes over.
+TEST(CrashReport, WithoutAnAddressOnlyExitRemainsAndHandsTheCrashToTheSystem) {
+  WinePrefix prefix;
+  InstallerRecipe recipe = CrashingProduct("");
+  recipe.script.supportMail.clear();
+  Started run = prefix.Start({PlaceInstaller(prefix, recipe, "crashing"), "/a"}, {std::string(kCrashMarker) + "=24"});
+  RunResult state = prefix.WindowHelper({"state", "2700", "--caption", kCaption, "--timeout", "60000"});
+  EXPECT_EQ(state.out.find("enabled 0\n"), 0u) << state.out;
+  prefix.WindowHelper({"press", "2701", "--caption", kCaption});
+  EXPECT_EQ(prefix.WindowHelper({"wait", "--caption", "Program Error"}).exitCode, 0);
+  prefix.WindowHelper({"close", "--caption", "Program Error"});
+  RunResult ended = prefix.Wait(run, 60);
+  EXPECT_NE(ended.err.find("starting debugger"), std::string::npos) << ended.err;
+}
+
+}  // namespace
+}  // namespace palisade::testing
