@@ -100,6 +100,24 @@ InstallerRecipe ProductWithComponents() {
   return recipe;
 }
 
+// The components with what else a product registers: a file type that
+// takes over one the machine already has, and a firewall port.
+InstallerRecipe ProductWithEverything() {
+  InstallerRecipe recipe = ProductWithComponents();
+  format::AssociationRecord association;
+  association.mode = format::association_mode::kFull;
+  association.extension = ".palisadedoc";
+  association.progId = "Palisade.Note";
+  association.description = "Palisade document";
+  association.verb = "open";
+  association.verbLabel = "&Open with Palisade";
+  association.command = "\"%InstallDir%\\acme.cpl\" \"%1\"";
+  association.icon = u"acme.cpl,0";
+  recipe.script.associations = {association};
+  recipe.script.firewallText = "8080;Palisade Sync;3;0\r\n";
+  return recipe;
+}
+
 class Components : public ::testing::Test {
  protected:
   void SetUp() override { prefix_ = std::make_unique<WinePrefix>(Bits()); }
@@ -134,8 +152,9 @@ class ComponentsOnEachSystem : public Components, public ::testing::WithParamInt
 };
 
 TEST_P(ComponentsOnEachSystem, EachKindIsRegisteredAndTheUninstallerLeavesNothingBehind) {
-  InstallerRecipe recipe = ProductWithComponents();
+  InstallerRecipe recipe = ProductWithEverything();
   std::string setup = PlaceInstaller(*prefix_, recipe, "setup");
+  ASSERT_EQ(prefix_->Run({"reg", "add", "HKCR\\.palisadedoc", "/ve", "/d", "Palisade.OldDoc", "/f"}).exitCode, 0);
   PrefixSnapshot before = TakeSnapshot(*prefix_);
 
   ASSERT_EQ(prefix_->Run({setup, "/silent"}, 180).exitCode, 1);
@@ -166,6 +185,8 @@ TEST_P(ComponentsOnEachSystem, EachKindIsRegisteredAndTheUninstallerLeavesNothin
   EXPECT_NE(log.find("Final driver location: " + std::string(kWineDriverCopy) + "\r\n"), std::string::npos) << log;
   EXPECT_NE(Record().find("[INF]\r\n" + std::string(kWineDriverCopy) + "\r\n"), std::string::npos);
   EXPECT_TRUE(FileExists(prefix_->DriveC() + "/windows/inf/palisade_test.inf"));
+  EXPECT_NE(Query("HKCR\\.palisadedoc", "").find("Palisade.Note"), std::string::npos);
+  EXPECT_NE(Record().find("[Firewall]\r\n"), std::string::npos);
 
   RunResult removal = prefix_->Run({Uninstaller(), kUninstallSwitch, "/silent"}, 180);
   ASSERT_EQ(removal.exitCode, 0) << removal.err;
