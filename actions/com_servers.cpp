@@ -19,7 +19,10 @@ void RegisterComServer(const ts::WText& path) {
   if (!ts::RunRegsvr32(L"/s \"" + path + L"\"", exitCode)) exitCode = kNotStarted;
   // DllRegisterServer's own result is not examined: a server that has the
   // export is taken as registered.
-  if (exitCode == 0 || ts::CallServerExport(path, "DllRegisterServer")) {
+  bool exported = false;
+  auto callExport = [&] { exported = ts::CallServerExport(path, "DllRegisterServer"); };
+  if (exitCode != 0 && !SurvivesComponentCode(callExport, L"Crashed while registering COM file ", path)) return;
+  if (exitCode == 0 || exported) {
     LogText("OK\r\n");
   } else {
     LogFormat("FAILED, code %d\r\n", static_cast<int>(exitCode));

@@ -23,7 +23,9 @@ HRESULT LoadAndRegister(const ts::WText& path) {
 void RegisterTypeLibrary(const ts::WText& path) {
   LogWideFormat(L"Registering Type Library \"%s\"...", path.c_str());
   ShowRegistrationStatus(path);
-  HRESULT result = LoadAndRegister(path);
+  HRESULT result = E_FAIL;
+  auto loadAndRegister = [&] { result = LoadAndRegister(path); };
+  if (!SurvivesComponentCode(loadAndRegister, L"Crashed while registering TLB file ", path)) return;
   if (SUCCEEDED(result)) {
     LogText("OK\r\n");
   } else {

@@ -2,7 +2,8 @@
 // writes its class key with the DLL's path, unregistering deletes that key.
 // Its class is the test's own; nothing else in the prefix uses it. With
 // PALISADE_COM_SERVER_REFUSES in its environment, registering writes the
-// key but reports failure, as a server does that regsvr32 cannot register.
+// key but reports failure, as a server does that regsvr32 cannot register;
+// with PALISADE_COM_SERVER_CRASHES, registering crashes.
 #include <windows.h>
 
 namespace {
@@ -29,6 +30,9 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 }
 
 extern "C" __declspec(dllexport) HRESULT STDAPICALLTYPE DllRegisterServer() {
+  if (GetEnvironmentVariableW(L"PALISADE_COM_SERVER_CRASHES", nullptr, 0) > 0) {
+    *static_cast<volatile int*>(nullptr) = 1;
+  }
   wchar_t path[MAX_PATH];
   GetModuleFileNameW(g_module, path, MAX_PATH);
   wchar_t server[256];

@@ -212,6 +212,24 @@ TEST_F(Components, AServerThatRegsvr32CannotRegisterIsRegisteredThroughItsExport
       << log;
 }
 
+// A server whose own registration crashes costs only its own registration.
+TEST_F(Components, AServerThatCrashesWhileRegisteringIsReportedAndTheInstallationGoesOn) {
+  InstallerRecipe recipe = ProductWithUninstaller();
+  recipe.files = {ComServer("palisade_com_server.dll", FileText(WindowsTestProgram("palisade_com_server.dll"))),
+                  ComServer("versioned.dll", FileText(WindowsTestProgram("versioned.dll"))), {"app.txt", "app"}};
+  std::string setup = PlaceInstaller(*prefix_, recipe, "setup");
+  // regsvr32 crashes first: Wine's debugger would hold it up with a window.
+  prefix_->Run({"reg", "add", "HKCU\\Software\\Wine\\WineDbg", "/v", "ShowCrashDialog", "/t", "REG_DWORD", "/d", "0", "/f"});
+  ASSERT_EQ(prefix_->Run({setup, "/silent"}, 120, {"PALISADE_COM_SERVER_CRASHES=1"}).exitCode, 1);
+  std::string log = Log();
+  for (const char* line : {"Registering COM File \"C:\\windows\\system32\\palisade_com_server.dll\"...CRASHED!\r\n",
+                           "Registering COM File \"C:\\windows\\system32\\versioned.dll\"...FAILED, code ",
+                           "Crashed while registering COM file C:\\windows\\system32\\palisade_com_server.dll\r\n"}) {
+    EXPECT_NE(log.find(line), std::string::npos) << line << "\n" << log;
+  }
+  EXPECT_TRUE(FileExists(prefix_->DriveC() + "/" + ProgramFiles() + "/Palisade Test Product/app.txt"));
+}
+
 TEST_F(Components, WithoutTheWindowsInstallerAPackageFailsWithCode120) {
   InstallerRecipe recipe = ProductWithUninstaller();
   recipe.files = {Package()};
