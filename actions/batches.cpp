@@ -110,15 +110,6 @@ ts::WText VariableValueByName(std::wstring_view name) {
   return {};
 }
 
-ts::WText CommandInterpreter() {
-  wchar_t buffer[MAX_PATH] = {};
-  DWORD length = ExpandEnvironmentStringsW(L"%comspec%", buffer, MAX_PATH);
-  ts::WText comspec = length && length <= MAX_PATH ? ts::WText(buffer) : ts::WText();
-  if (!comspec.empty() && comspec != L"%comspec%") return comspec;
-  if (ts::System().platform == ts::kPlatform9x) return ts::WindowsFolder() + L"\\command.com";
-  return ts::SystemFolder() + L"\\cmd.exe";
-}
-
 bool Exists(const ts::WText& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 // The installation folder keeps the batch beside the product; before it
@@ -206,7 +197,7 @@ bool RunBatch(const ts::WText& commands, bool hidden, const wchar_t* logName) {
   if (IsBlank(commands)) return true;
   hidden = hidden || g_installer.flags.silent;
   if (logName) LogWideConcat({L"\r\nRunning ", logName, L"...\r\n"});
-  ts::WText interpreter = CommandInterpreter();
+  ts::WText interpreter = ts::CommandInterpreter();
   if (!Exists(interpreter)) {
     LogWideConcat({L"The CLI ", interpreter, L" does not exist!\r\n"});
     return false;

@@ -8,6 +8,7 @@
 #include <shlwapi.h>
 
 #include "actions/install_log.h"
+#include "core/ts_com.h"
 #include "core/ts_system.h"
 #include "format/product_flags.h"
 #include "payload/variables.h"
@@ -32,35 +33,10 @@ void OpenDocument(const std::string& stored) {
                 SW_SHOWNORMAL);
 }
 
-// The program of a command line (its first token, unquoted) and the rest.
-void SplitCommand(const ts::WText& command, ts::WText& program, ts::WText& arguments) {
-  size_t start = command.find_first_not_of(L' ');
-  if (start == ts::WText::npos) return;
-  size_t end;
-  if (command[start] == L'"') {
-    end = command.find(L'"', start + 1);
-    program = command.substr(start + 1, end == ts::WText::npos ? ts::WText::npos : end - start - 1);
-    end = end == ts::WText::npos ? command.size() : end + 1;
-  } else {
-    end = std::min(command.find(L' ', start), command.size());
-    program = command.substr(start, end - start);
-  }
-  size_t rest = command.find_first_not_of(L' ', end);
-  arguments = rest == ts::WText::npos ? L"" : command.substr(rest);
-}
-
-template <typename Interface>
-struct Held {
-  Interface* p = nullptr;
-  ~Held() {
-    if (p) p->Release();
-  }
-};
-
 // The desktop's shell runs the program, so that it starts as the desktop's
 // user and not with the installer's raised rights.
 bool StartThroughDesktop(const ts::WText& program, const ts::WText& arguments) {
-  Held<IShellWindows> windows;
+  ts::ComHeld<IShellWindows> windows;
   if (FAILED(CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER, IID_PPV_ARGS(&windows.p))))
     return false;
   VARIANT location = {};
@@ -68,16 +44,16 @@ bool StartThroughDesktop(const ts::WText& program, const ts::WText& arguments) {
   location.lVal = CSIDL_DESKTOP;
   VARIANT empty = {};
   long handle = 0;
-  Held<IDispatch> desktop;
+  ts::ComHeld<IDispatch> desktop;
   if (windows.p->FindWindowSW(&location, &empty, SWC_DESKTOP, &handle, SWFO_NEEDDISPATCH, &desktop.p) != S_OK)
     return false;
-  Held<IServiceProvider> services;
-  Held<IShellBrowser> browser;
-  Held<IShellView> view;
-  Held<IDispatch> background;
-  Held<IShellFolderViewDual> folderView;
-  Held<IDispatch> application;
-  Held<IShellDispatch2> shell;
+  ts::ComHeld<IServiceProvider> services;
+  ts::ComHeld<IShellBrowser> browser;
+  ts::ComHeld<IShellView> view;
+  ts::ComHeld<IDispatch> background;
+  ts::ComHeld<IShellFolderViewDual> folderView;
+  ts::ComHeld<IDispatch> application;
+  ts::ComHeld<IShellDispatch2> shell;
   if (FAILED(desktop.p->QueryInterface(IID_PPV_ARGS(&services.p))) ||
       FAILED(services.p->QueryService(SID_STopLevelBrowser, IID_PPV_ARGS(&browser.p))) ||
       FAILED(browser.p->QueryActiveShellView(&view.p)) ||
@@ -106,7 +82,7 @@ void LaunchProgram() {
   ts::WText command = ts::WideFromUtf8(g_installer.script.launchProgram);
   Expand(command);
   ts::WText program, arguments;
-  SplitCommand(command, program, arguments);
+  ts::SplitCommandLine(command, program, arguments);
   bool direct = g_installer.productFlags2 & format::product_flags2::kLaunchDirectly;
   if (!direct && StartThroughDesktop(program, arguments)) return;
   if (ts::StartProcess(command, g_installer.installFolder)) return;

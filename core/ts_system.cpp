@@ -3,6 +3,8 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include "core/system_facts.h"
+
 namespace ts {
 
 WText SystemErrorTextW(DWORD error) {
@@ -185,6 +187,15 @@ bool RunAndWait(const WText& commandLine, const WText& workingFolder, bool hidde
   if (exitCode && !GetExitCodeProcess(process.hProcess, exitCode)) *exitCode = static_cast<DWORD>(-1);
   CloseHandle(process.hProcess);
   return true;
+}
+
+WText CommandInterpreter() {
+  wchar_t buffer[MAX_PATH] = {};
+  DWORD length = ExpandEnvironmentStringsW(L"%comspec%", buffer, MAX_PATH);
+  WText comspec = length && length <= MAX_PATH ? WText(buffer) : WText();
+  if (!comspec.empty() && comspec != L"%comspec%") return comspec;
+  if (System().platform == kPlatform9x) return WindowsFolder() + L"\\command.com";
+  return SystemFolder() + L"\\cmd.exe";
 }
 
 WText ShortPath(const WText& path) {

@@ -84,6 +84,9 @@ bool StartProcess(const WText& commandLine, const WText& workingFolder);
 // `exitCode`, when given, receives its exit code.
 bool RunAndWait(const WText& commandLine, const WText& workingFolder, bool hidden, DWORD* exitCode = nullptr);
 
+// The command interpreter: %ComSpec%, else the system's own.
+WText CommandInterpreter();
+
 // The short (8.3) form of an existing path, which a command interpreter
 // takes without quotes; the path itself when the system has none.
 WText ShortPath(const WText& path);

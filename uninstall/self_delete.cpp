@@ -39,20 +39,8 @@ bool WriteBatch(const ts::WText& path, const ts::Text& text) {
   return CloseHandle(file) && ok;
 }
 
-ts::WText CommandInterpreter() {
-  wchar_t buffer[MAX_PATH] = {};
-  DWORD length = GetEnvironmentVariableW(L"ComSpec", buffer, MAX_PATH);
-  return length && length < MAX_PATH ? ts::WText(buffer) : ts::SystemFolder() + L"\\cmd.exe";
-}
-
-ts::WText ShortPath(const ts::WText& path) {
-  wchar_t buffer[MAX_PATH] = {};
-  DWORD length = GetShortPathNameW(path.c_str(), buffer, MAX_PATH);
-  return length && length < MAX_PATH ? ts::WText(buffer) : L"\"" + path + L"\"";
-}
-
 bool StartHidden(const ts::WText& batch) {
-  ts::WText command = L"\"" + CommandInterpreter() + L"\" /c " + ShortPath(batch);
+  ts::WText command = L"\"" + ts::CommandInterpreter() + L"\" /c \"" + ts::ShortPath(batch) + L"\"";
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESHOWWINDOW;

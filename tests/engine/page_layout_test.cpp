@@ -88,7 +88,7 @@ std::optional<TextBox> TextBoxOf(HWND control) {
   std::wstring kind = ClassOf(control);
   if (kind == L"Static") {
     if (!StaticShowsText(style)) return std::nullopt;
-    UINT format = DT_EXPANDTABS | (style & SS_NOPREFIX ? DT_NOPREFIX : 0);
+    UINT format = DT_EXPANDTABS | (style & SS_NOPREFIX ? DT_NOPREFIX : 0u);
     return TextBox{room, format | (StaticWraps(style) ? DT_WORDBREAK : DT_SINGLELINE)};
   }
   if (kind != L"Button") return std::nullopt;
@@ -100,7 +100,8 @@ std::optional<TextBox> TextBoxOf(HWND control) {
   // The box beside a check box's text, and a push button's edges and image.
   if (mark) room.cx -= GetSystemMetrics(SM_CXMENUCHECK) + 2 * GetSystemMetrics(SM_CXEDGE);
   if (pushed) room.cx -= 2 * GetSystemMetrics(SM_CXEDGE) + ImageWidth(control);
-  return TextBox{room, (style & BS_MULTILINE ? DT_WORDBREAK : DT_SINGLELINE) | DT_EXPANDTABS};
+  UINT lines = style & BS_MULTILINE ? DT_WORDBREAK : DT_SINGLELINE;
+  return TextBox{room, lines | DT_EXPANDTABS};
 }
 
 // The size the control's text needs in its own font, within the room's width.
