@@ -59,8 +59,9 @@ void RemoveRunningUninstallerThenStart(const ts::WText& program) {
   ts::WText self = ts::ModuleFileName();
   ts::WText subfolder = ts::WideFromUtf8(g_installer.script.uninstallSubfolder);
   ts::WText folder = g_installer.installFolder + (subfolder.empty() ? L"" : L"\\" + subfolder);
-  ts::WText ownFolder = self.substr(0, self.find_last_of(L'\\'));
-  if (CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, ownFolder.c_str(), -1, folder.c_str(), -1) != CSTR_EQUAL) {
+  ts::WText ownFolder = ts::LongPath(self.substr(0, self.find_last_of(L'\\')));
+  if (CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, ownFolder.c_str(), -1, ts::LongPath(folder).c_str(), -1) !=
+      CSTR_EQUAL) {
     StartRequestedProgram(program);
     return;
   }

@@ -198,6 +198,15 @@ WText CommandInterpreter() {
   return SystemFolder() + L"\\cmd.exe";
 }
 
+WText LongPath(const WText& path) {
+  DWORD length = GetLongPathNameW(path.c_str(), nullptr, 0);
+  if (!length) return path;
+  WText result(length, L'\0');
+  length = GetLongPathNameW(path.c_str(), result.data(), length);
+  result.resize(length);
+  return result;
+}
+
 WText ShortPath(const WText& path) {
   DWORD length = GetShortPathNameW(path.c_str(), nullptr, 0);
   if (!length) return path;

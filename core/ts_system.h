@@ -87,6 +87,10 @@ bool RunAndWait(const WText& commandLine, const WText& workingFolder, bool hidde
 // The command interpreter: %ComSpec%, else the system's own.
 WText CommandInterpreter();
 
+// The path with its short names made long, so that it compares with the
+// names that a folder listing gives; as it is when it does not exist.
+WText LongPath(const WText& path);
+
 // The short (8.3) form of an existing path, which a command interpreter
 // takes without quotes; the path itself when the system has none.
 WText ShortPath(const WText& path);

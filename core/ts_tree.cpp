@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "core/ts_system.h"
+
 namespace ts {
 namespace {
 
@@ -9,17 +11,6 @@ constexpr DWORD kRetryFor = 2000;
 constexpr DWORD kRetryStep = 100;
 
 bool IsDotEntry(const wchar_t* name) { return !wcscmp(name, L".") || !wcscmp(name, L".."); }
-
-// The path with its short names made long, so that it compares with the
-// names that a folder listing gives; as it is when it does not exist.
-WText LongPath(const WText& path) {
-  DWORD length = GetLongPathNameW(path.c_str(), nullptr, 0);
-  if (!length) return path;
-  WText result(length, L'\0');
-  length = GetLongPathNameW(path.c_str(), result.data(), length);
-  result.resize(length);
-  return result;
-}
 
 bool IsKept(const WText& path, const std::vector<WText>& keep) {
   for (const WText& kept : keep) {

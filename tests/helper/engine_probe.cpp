@@ -16,7 +16,8 @@
 // print "result 0" on success. icon-group PATH gives the size of the icon
 // group 1 of the executable at PATH (0 when it has none). end-class CLASS
 // applies a close rule that ends the process of every window of that class,
-// and prints "result 0" once it is back.
+// and prints "result 0" once it is back. short-path PATH prints the path's
+// short form on a line of its own before "result 0".
 #include <windows.h>
 #include <sddl.h>
 
@@ -110,6 +111,10 @@ int Run(const std::wstring& action, const wchar_t* argument) {
   if (action == L"read-only-key" && argument) return LockKey(argument, L"D:P(A;;KR;;;WD)");
   if (action == L"load" && argument) return LoadLibraryW(argument) ? 1 : 0;
   if (action == L"icon-group" && argument) return IconGroupSize(argument);
+  if (action == L"short-path" && argument) {
+    std::printf("%s\n", ts::Utf8FromWide(ts::ShortPath(argument)).c_str());
+    return 0;
+  }
   if (action == L"end-class" && argument) {
     g_installer.script.closeRules = {{ts::Utf8FromWide(argument), "", "", format::close_action::kEndProcess,
                                       format::close_when::kInstall}};

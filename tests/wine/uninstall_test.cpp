@@ -221,6 +221,18 @@ TEST_F(Uninstaller, InstallerStartedWithTheSwitchDoesNotDeleteItself) {
   EXPECT_TRUE(FileExists(prefix_->DriveC() + "/cases/setup.exe"));
 }
 
+// Started through the short names of its folders, the uninstaller still
+// knows its own folder and takes itself away with the product.
+TEST_F(Uninstaller, StartedByItsShortPathItRemovesItself) {
+  Install(Product());
+  RunResult shortName = prefix_->Run({WindowsTestProgram("engine_probe.exe"), "short-path", kUninstaller});
+  std::string shortPath = shortName.out.substr(0, shortName.out.find('\n'));
+  ASSERT_NE(shortPath.find('~'), std::string::npos) << shortName.out;
+  RunResult run = prefix_->Run({shortPath, kUninstallSwitch, "/silent"});
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_TRUE(WaitUntilGone(prefix_->DriveC() + kProduct, 20));
+}
+
 TEST_F(Uninstaller, ShortcutsInTheUsersFoldersGoTheFoldersThemselvesStay) {
   Install(Product());
   const std::string startup = "AppData/Roaming/Microsoft/Windows/Start Menu/Programs/StartUp";
