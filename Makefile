@@ -1,13 +1,19 @@
 # make          build the engine and the builder into build/bin
 # make test     run every test (the engine's under Wine, on a virtual display)
 # make demo     the main job: build the demo and run it under Wine
+# make fuzz SECONDS=N  build the fuzz targets (clang, sanitizers) in build/fuzz and run each for N seconds
 # make screenshots  every page in every style and the background window in each picture fit, into docs/screenshots
 JOBS ?= $(shell nproc)
 MAKEFLAGS += --no-print-directory
 NATIVE := build/native
 MINGW := build/mingw
 
-.PHONY: all bootstrap engine native test demo screenshots bench clean
+SECONDS ?= 60
+# What `make test` gives each fuzz target: enough to read every seed, so
+# that the targets stay buildable and the seeds stay clean.
+TEST_FUZZ_SECONDS := 3
+
+.PHONY: all bootstrap engine native test fuzz demo screenshots bench clean
 
 all: engine native
 
@@ -25,6 +31,10 @@ native: bootstrap
 test: all
 	@tools/wine-prefix templates
 	@cd $(NATIVE) && xvfb-run -a -s "-screen 0 1024x768x24" ctest --output-on-failure -j $(JOBS)
+	@JOBS=$(JOBS) tools/fuzz $(TEST_FUZZ_SECONDS)
+
+fuzz: all
+	@JOBS=$(JOBS) tools/fuzz $(SECONDS)
 
 demo: all
 	@tools/demo
@@ -38,4 +48,4 @@ bench: all
 	@bench/builder_vs_nsis $(BENCH_ARGS)
 
 clean:
-	rm -rf $(NATIVE) $(MINGW) build/bin
+	rm -rf $(NATIVE) $(MINGW) build/fuzz build/bin
