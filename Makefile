@@ -1,13 +1,20 @@
 # make          build the engine and the builder into build/bin
 # make test     run every test (the engine's under Wine, on a virtual display)
 # make demo     the main job: build the demo and run it under Wine
+# make fuzz SECONDS=N  build the fuzz targets (clang, sanitizers) in build/fuzz and run each for N seconds
 # make screenshots  every page in every style and the background window in each picture fit, into docs/screenshots
 JOBS ?= $(shell nproc)
 MAKEFLAGS += --no-print-directory
 NATIVE := build/native
 MINGW := build/mingw
 
-.PHONY: all bootstrap engine native test demo screenshots bench clean
+SECONDS ?= 60
+# What `make test` gives each fuzz target, starting from the seeds alone:
+# enough to read every seed and try some changes to them, so that the
+# targets stay buildable and the readers clean on the layouts they know.
+TEST_FUZZ_SECONDS := 2
+
+.PHONY: all bootstrap engine native test fuzz demo screenshots bench clean
 
 all: engine native
 
@@ -25,6 +32,10 @@ native: bootstrap
 test: all
 	@tools/wine-prefix templates
 	@cd $(NATIVE) && xvfb-run -a -s "-screen 0 1024x768x24" ctest --output-on-failure -j $(JOBS)
+	@JOBS=$(JOBS) tools/fuzz --seeds-only $(TEST_FUZZ_SECONDS)
+
+fuzz: all
+	@JOBS=$(JOBS) tools/fuzz $(SECONDS)
 
 demo: all
 	@tools/demo
@@ -38,4 +49,4 @@ bench: all
 	@bench/builder_vs_nsis $(BENCH_ARGS)
 
 clean:
-	rm -rf $(NATIVE) $(MINGW) build/bin
+	rm -rf $(NATIVE) $(MINGW) build/fuzz build/bin
