@@ -12,12 +12,15 @@ namespace fs = std::filesystem;
 // Key paths (lower case, with the doubled backslashes of the hive files)
 // that Wine rewrites by itself whenever it starts or runs a console
 // program: the device classes with their driver dates, the network cards,
-// the console's settings, its record of the host's fonts.
+// the console's settings, its record of the host's fonts, its record of the
+// host menu entries it made for the prefix's start-menu shortcuts (which it
+// keeps after the shortcuts are gone; the shortcuts themselves count).
 const char* const kWineKeys[] = {
     "system\\\\currentcontrolset\\\\control\\\\class\\\\",
     "software\\\\microsoft\\\\windows nt\\\\currentversion\\\\networkcards",
     "console",
     "software\\\\wine\\\\fonts",
+    "software\\\\wine\\\\menufiles",
 };
 // Containers that the system keeps, on Windows always present: the Windows
 // Installer's bookkeeping, the shared-file counts, the control panel's

@@ -8,8 +8,9 @@
 // - the time stamps of keys ("[key] 1234" and "#time=" lines);
 // - keys that Wine rewrites by itself when it starts or runs a console
 //   program: the device classes, the network cards, the console settings,
-//   its record of the host's fonts, and the host's fonts in the system's
-//   font lists (values naming a file on drive Z:);
+//   its record of the host's fonts and of the host menu entries it made for
+//   start-menu shortcuts, and the host's fonts in the system's font lists
+//   (values naming a file on drive Z:);
 // - empty containers of the system (the Windows Installer's bookkeeping
 //   keys and cache folder, the shared-file counts, the control panel's name
 //   space), which Windows always has and Wine makes on first use; what

@@ -47,7 +47,9 @@ TEST(PrefixSnapshot, WinesOwnChangesAreLeftOut) {
                        "\"DejaVu Sans (TrueType)\"=\"Z:\\\\usr\\\\share\\\\fonts\\\\DejaVuSans.ttf\"\n";
   std::string after = std::string(kHeader) +
                       "[Software\\\\Microsoft\\\\Windows NT\\\\CurrentVersion\\\\Fonts] 2\n\n"
-                      "[Software\\\\Classes\\\\Installer\\\\Products] 2\n";
+                      "[Software\\\\Classes\\\\Installer\\\\Products] 2\n\n"
+                      "[Software\\\\Wine\\\\MenuFiles] 2\n"
+                      "\"\\\\\\\\?\\\\unix\\\\tmp\\\\Read me.desktop\"=\"C:\\\\ProgramData\\\\Read me.LNK\"\n";
   EXPECT_TRUE(Changes(before, after).empty()) << ::testing::PrintToString(Changes(before, after));
 }
 
