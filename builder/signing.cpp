@@ -1,15 +1,12 @@
 #include "builder/signing.h"
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <vector>
 
-extern char** environ;
+#include "builder/child_process.h"
 
 namespace palisade::builder {
 namespace {
@@ -47,44 +44,21 @@ std::string MissingFile(const fs::path& file, const char* what) {
   return std::string("the ") + what + " \"" + file.string() + "\" does not exist";
 }
 
-// Runs osslsigncode with `args`; its output lands in `output`.
-bool RunSigner(const std::vector<std::string>& args, std::string& output, std::string& problem) {
-  std::vector<char*> argv;
-  argv.push_back(const_cast<char*>(kSigner));
-  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-  argv.push_back(nullptr);
-  int pipeFds[2];
-  if (pipe(pipeFds) != 0) return problem = "cannot start osslsigncode: " + std::string(strerror(errno)), false;
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
-  posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 2);
-  posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
-  pid_t pid = 0;
-  int spawned = posix_spawnp(&pid, kSigner, &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  close(pipeFds[1]);
-  if (spawned != 0) {
-    close(pipeFds[0]);
-    problem = spawned == ENOENT ? "signing needs osslsigncode, which is not installed (Debian: apt-get install osslsigncode)"
-                                : "cannot start osslsigncode: " + std::string(strerror(spawned));
+// Runs osslsigncode with `args`.
+bool RunSigner(const std::vector<std::string>& args, std::string& problem) {
+  std::vector<std::string> argv = {kSigner};
+  argv.insert(argv.end(), args.begin(), args.end());
+  ChildResult run = RunChild(argv);
+  if (run.startError != 0) {
+    problem = run.startError == ENOENT
+                  ? "signing needs osslsigncode, which is not installed (Debian: apt-get install osslsigncode)"
+                  : "cannot start osslsigncode: " + std::string(strerror(run.startError));
     return false;
   }
-  char buffer[4096];
-  for (ssize_t n; (n = read(pipeFds[0], buffer, sizeof buffer)) != 0;) {
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) break;
-    output.append(buffer, static_cast<std::size_t>(n));
-  }
-  close(pipeFds[0]);
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
-  if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return true;
-  // osslsigncode's first line names the cause ("Failed to read PKCS#12 file");
-  // the rest is OpenSSL's error stack.
-  std::string cause = output.substr(0, output.find('\n'));
+  if (run.exitCode == 0) return true;
+  // osslsigncode's first line names the cause ("Failed to parse PKCS#12
+  // file"); the rest is OpenSSL's error stack.
+  std::string cause = run.output.substr(0, run.output.find('\n'));
   problem = "osslsigncode could not sign the installer" + (cause.empty() ? "" : ": " + cause);
   return false;
 }
@@ -141,8 +115,7 @@ bool SignInstaller(const SigningSettings& settings, const VariableLookup& enviro
   }
   if (!settings.timestampUrl.empty()) args.insert(args.end(), {"-ts", settings.timestampUrl});
   args.insert(args.end(), {"-in", input.string(), "-out", output.string()});
-  std::string signerOutput;
-  return RunSigner(args, signerOutput, problem);
+  return RunSigner(args, problem);
 }
 
 }  // namespace palisade::builder

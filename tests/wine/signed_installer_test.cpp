@@ -5,11 +5,16 @@
 
 #include <filesystem>
 
-#include "prefix_snapshot.h"
+#include "builder/prefix_snapshot.h"
 #include "wine_harness.h"
 
 namespace palisade::testing {
 namespace {
+
+using builder::PrefixSnapshot;
+using builder::RegistrySnapshot;
+using builder::SnapshotChanges;
+using builder::TakeSnapshot;
 
 constexpr char kPassword[] = "throwaway";
 constexpr char kUninstaller[] = "C:\\Program Files\\Palisade Demo\\uninstall\\Uninstall Palisade Demo.exe";
@@ -25,7 +30,7 @@ TEST(SignedInstaller, InstallsAndLeavesAnUnsignedUninstallerThatRemovesTheProduc
             "");
   std::string verify = "osslsigncode verify -CAfile '" + keys + "/ca.pem' -in ";
   ASSERT_EQ(std::system((verify + "'" + setup + "' >/dev/null 2>&1").c_str()), 0);
-  PrefixSnapshot before = TakeSnapshot(prefix);
+  PrefixSnapshot before = TakeSnapshot(prefix.Path());
 
   RunResult install = prefix.Run({"C:\\DemoSetup.exe", "/silent"});
   ASSERT_EQ(install.exitCode, 1) << install.err;
@@ -40,7 +45,7 @@ TEST(SignedInstaller, InstallsAndLeavesAnUnsignedUninstallerThatRemovesTheProduc
 
   RunResult uninstall = prefix.Run({kUninstaller, "/u:\"Palisade Demo\"", "/silent"});
   EXPECT_EQ(uninstall.exitCode, 0) << uninstall.err;
-  EXPECT_EQ(SnapshotChanges(before, TakeSnapshot(prefix)), std::vector<std::string>());
+  EXPECT_EQ(SnapshotChanges(before, TakeSnapshot(prefix.Path())), std::vector<std::string>());
 }
 
 }  // namespace

@@ -2,9 +2,9 @@
 // written out by hand in that form.
 #include <gtest/gtest.h>
 
-#include "prefix_snapshot.h"
+#include "builder/prefix_snapshot.h"
 
-namespace palisade::testing {
+namespace palisade::builder {
 namespace {
 
 std::vector<std::string> Changes(const std::string& before, const std::string& after) {
@@ -66,4 +66,4 @@ TEST(PrefixSnapshot, WhatTheSystemsContainersHoldStillCounts) {
 }
 
 }  // namespace
-}  // namespace palisade::testing
+}  // namespace palisade::builder

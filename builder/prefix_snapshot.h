@@ -15,14 +15,13 @@
 //   keys and cache folder, the shared-file counts, the control panel's name
 //   space), which Windows always has and Wine makes on first use; what
 //   they hold still counts.
+#include <filesystem>
 #include <map>
 #include <set>
 #include <string>
 #include <vector>
 
-#include "wine_harness.h"
-
-namespace palisade::testing {
+namespace palisade::builder {
 
 struct PrefixSnapshot {
   // "hive-file:key path" in lower case, to the key's value lines as stored.
@@ -36,10 +35,10 @@ PrefixSnapshot RegistrySnapshot(const std::map<std::string, std::string>& hiveTe
 
 // Waits for the prefix's wineserver to end, which writes the hives, then
 // reads them and the file tree.
-PrefixSnapshot TakeSnapshot(const WinePrefix& prefix);
+PrefixSnapshot TakeSnapshot(const std::filesystem::path& prefix);
 
 // One line per difference, "+" for what only `after` holds, "-" for what
 // only `before` holds: "+key K", "+value K: V", "+file F" and so on.
 std::vector<std::string> SnapshotChanges(const PrefixSnapshot& before, const PrefixSnapshot& after);
 
-}  // namespace palisade::testing
+}  // namespace palisade::builder

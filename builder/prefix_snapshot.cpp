@@ -1,10 +1,12 @@
-#include "prefix_snapshot.h"
+#include "builder/prefix_snapshot.h"
 
 #include <algorithm>
-#include <filesystem>
+#include <fstream>
 #include <sstream>
 
-namespace palisade::testing {
+#include "builder/child_process.h"
+
+namespace palisade::builder {
 namespace {
 
 namespace fs = std::filesystem;
@@ -114,6 +116,11 @@ void AddKeyChanges(const std::map<std::string, std::set<std::string>>& from,
   }
 }
 
+std::string FileText(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
 }  // namespace
 
 PrefixSnapshot RegistrySnapshot(const std::map<std::string, std::string>& hiveTexts) {
@@ -123,12 +130,12 @@ PrefixSnapshot RegistrySnapshot(const std::map<std::string, std::string>& hiveTe
   return snapshot;
 }
 
-PrefixSnapshot TakeSnapshot(const WinePrefix& prefix) {
-  CommandOutput("WINEPREFIX='" + prefix.Path() + "' wineserver -w 2>&1");
+PrefixSnapshot TakeSnapshot(const fs::path& prefix) {
+  RunChild({"wineserver", "-w"}, {"WINEPREFIX=" + prefix.string()});
   std::map<std::string, std::string> hiveTexts;
-  for (const char* hive : {"system.reg", "user.reg", "userdef.reg"}) hiveTexts[hive] = ReadFile(prefix.Path() + "/" + hive);
+  for (const char* hive : {"system.reg", "user.reg", "userdef.reg"}) hiveTexts[hive] = FileText(prefix / hive);
   PrefixSnapshot snapshot = RegistrySnapshot(hiveTexts);
-  fs::path root = prefix.DriveC();
+  fs::path root = prefix / "drive_c";
   for (auto it = fs::recursive_directory_iterator(root, fs::directory_options::skip_permission_denied);
        it != fs::recursive_directory_iterator(); ++it) {
     if (it->is_symlink()) continue;
@@ -149,4 +156,4 @@ std::vector<std::string> SnapshotChanges(const PrefixSnapshot& before, const Pre
   return changes;
 }
 
-}  // namespace palisade::testing
+}  // namespace palisade::builder
