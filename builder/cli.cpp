@@ -15,6 +15,7 @@
 #include "builder/progress_bar.h"
 #include "builder/project.h"
 #include "builder/signing.h"
+#include "builder/try_product.h"
 #include "builder/time_stamps.h"
 #include "format/product_flags.h"
 #include "format/version.h"
@@ -38,6 +39,8 @@ constexpr char kUsageText[] =
     "                 show every setting an installer carries and check it\n"
     "  extract SETUP.exe -o FOLDER\n"
     "                 write an installer's files into a folder\n"
+    "  try PROJECT.toml|SETUP.exe [--json] [--keep-prefix]\n"
+    "                 install and uninstall under Wine; show what is left behind\n"
     "  version        print the builder's version and the engine version it writes for\n"
     "  help           show this text\n"
     "\n"
@@ -69,6 +72,7 @@ constexpr OptionShape kBuildOptions[] = {{"--output", "-o", true}, {"--engine", 
                                         kHelp};
 constexpr OptionShape kInspectOptions[] = {{"--json", "", false}, kHelp};
 constexpr OptionShape kExtractOptions[] = {{"--output", "-o", true}, kHelp};
+constexpr OptionShape kTryOptions[] = {{"--json", "", false}, {"--keep-prefix", "", false}, kHelp};
 constexpr OptionShape kPlainOptions[] = {kHelp};
 
 constexpr CommandShape kCommands[] = {
@@ -115,6 +119,19 @@ constexpr CommandShape kCommands[] = {
      "options:\n"
      "  -o, --output FOLDER  the folder to write (made when missing)\n"
      "  -h, --help           show this text\n"},
+    {"try", kTryOptions,
+     "usage: palisade try PROJECT.toml|SETUP.exe [--json] [--keep-prefix]\n"
+     "\n"
+     "Builds the project (when given one), installs the product silently in a\n"
+     "throwaway Wine prefix, uninstalls it with its uninstall entry's\n"
+     "UninstallString, and shows what the installation added and what the\n"
+     "uninstallation left behind. Needs Wine (only this command does). Status 0:\n"
+     "nothing left behind; 1: something is; 2: a usage or build error.\n"
+     "\n"
+     "options:\n"
+     "  --json         print one JSON object\n"
+     "  --keep-prefix  keep the prefix and print where it is\n"
+     "  -h, --help     show this text\n"},
     {"version", kPlainOptions,
      "usage: palisade version\n"
      "\n"
@@ -333,9 +350,28 @@ int Build(const CommandShape& command, const Arguments& args, const Environment&
   return kSuccess;
 }
 
+// Tries an installer, or the one a project builds into a scratch folder.
+int Try(const CommandShape& command, const Arguments& args, const Environment& environment, std::ostream& out,
+        std::ostream& err) {
+  if (args.positional.size() != 1) return Usage(err, "try takes one project file or installer", command.help);
+  TryOptions options{args.positional[0], environment.selfPath, args.Has("--json"), args.Has("--keep-prefix")};
+  if (options.installer.extension() != ".toml") return TryInstaller(options, out, err);
+  std::string folder = (fs::temp_directory_path() / "palisade-try-build-XXXXXX").string();
+  if (mkdtemp(folder.data()) == nullptr) return err << "palisade: cannot make a scratch folder\n", kUsage;
+  TemporaryPath built{folder};
+  options.installer = fs::path(folder) / "setup.exe";
+  Arguments build{{args.positional[0]}, {{"--output", options.installer.string()}}, {"--quiet"}};
+  int status = Build(kCommands[0], build, environment, out, err);
+  if (status != kSuccess) return kUsage;
+  int tried = TryInstaller(options, out, err);
+  fs::remove_all(folder);
+  return tried;
+}
+
 int RunParsed(const CommandShape& command, const Arguments& args, const Environment& environment, std::ostream& out,
               std::ostream& err) {
   if (command.name == "build") return Build(command, args, environment, out, err);
+  if (command.name == "try") return Try(command, args, environment, out, err);
   if (command.name == "inspect") {
     if (args.positional.size() != 1) return Usage(err, "inspect takes one installer", command.help);
     return Inspect(args.positional[0], args.Has("--json"), out, err);

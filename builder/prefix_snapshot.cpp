@@ -100,18 +100,28 @@ void AddOneSided(const Set& from, const Set& other, const std::string& mark, std
   }
 }
 
+// Wine writes a key without values only while it has no subkeys: a key
+// that gained one is still there.
+bool HasSubkey(const std::map<std::string, std::set<std::string>>& keys, const std::string& key) {
+  std::string below = key + "\\\\";
+  auto next = keys.lower_bound(below);
+  return next != keys.end() && next->first.starts_with(below);
+}
+
 // The keys and values of `from` that `other` lacks, each marked.
 void AddKeyChanges(const std::map<std::string, std::set<std::string>>& from,
                    const std::map<std::string, std::set<std::string>>& other, const std::string& mark,
                    std::vector<std::string>& changes) {
+  const std::set<std::string> none;
   for (const auto& [key, values] : from) {
     auto match = other.find(key);
-    if (match == other.end()) {
+    if (match == other.end() && !HasSubkey(other, key)) {
       changes.push_back(mark + "key " + key);
       continue;
     }
+    const std::set<std::string>& otherValues = match == other.end() ? none : match->second;
     for (const std::string& value : values) {
-      if (!match->second.count(value)) changes.push_back(mark + "value " + key + ": " + value);
+      if (!otherValues.count(value)) changes.push_back(mark + "value " + key + ": " + value);
     }
   }
 }

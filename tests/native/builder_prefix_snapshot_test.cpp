@@ -30,6 +30,12 @@ TEST(PrefixSnapshot, KeysAndValuesThatCameAndWentAreListed) {
                                     }));
 }
 
+TEST(PrefixSnapshot, AnEmptyKeyThatGainedASubkeyIsStillThere) {
+  std::string before = std::string(kHeader) + "[Software\\\\Acme] 1\n";
+  std::string after = std::string(kHeader) + "[Software\\\\Acme\\\\Notes] 2\n\"A\"=\"1\"\n";
+  EXPECT_EQ(Changes(before, after), (std::vector<std::string>{"+key system.reg:software\\\\acme\\\\notes"}));
+}
+
 TEST(PrefixSnapshot, ValueDataGoesOnOverContinuedLines) {
   std::string before = std::string(kHeader) + "[Software\\\\Acme] 1\n\"B\"=hex:01,02,\\\n  03,04\n";
   std::string after = std::string(kHeader) + "[Software\\\\Acme] 1\n\"B\"=hex:01,02,\\\n  03,05\n";
