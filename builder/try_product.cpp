@@ -112,6 +112,18 @@ std::vector<std::string> UninstallArguments(const std::string& command) {
   return argv;
 }
 
+// The difference of two snapshots, with the values of each new key listed
+// after it, since the key alone does not say what the product stored.
+std::vector<std::string> Differences(const PrefixSnapshot& before, const PrefixSnapshot& after) {
+  std::vector<std::string> lines;
+  for (const std::string& line : SnapshotChanges(before, after)) {
+    lines.push_back(line);
+    if (!line.starts_with("+key ")) continue;
+    for (const std::string& value : after.keys.at(line.substr(5))) lines.push_back("+value " + line.substr(5) + ": " + value);
+  }
+  return lines;
+}
+
 struct Change {
   std::string kind;  // file, folder, shortcut, key, value
   std::string what;
@@ -226,7 +238,7 @@ int TryInstaller(const TryOptions& options, std::ostream& out, std::ostream& err
   run.installExitCode =
       RunChild({"wine", std::string("C:\\") + kSetupFolder + "\\setup.exe", "/silent"}, scratch.environment).exitCode;
   PrefixSnapshot installed = TakeSnapshot(scratch.prefix);
-  run.installed = Changes(SnapshotChanges(before, installed));
+  run.installed = Changes(Differences(before, installed));
   run.uninstallCommand = NewUninstallCommand(before, installed);
   if (!run.uninstallCommand.empty()) {
     std::vector<std::string> argv = {"wine"};
@@ -234,7 +246,7 @@ int TryInstaller(const TryOptions& options, std::ostream& out, std::ostream& err
     argv.push_back("/silent");
     run.uninstallExitCode = RunChild(argv, scratch.environment).exitCode;
   }
-  run.left = Changes(SnapshotChanges(before, TakeSnapshot(scratch.prefix)));
+  run.left = Changes(Differences(before, TakeSnapshot(scratch.prefix)));
   Report(options, run, scratch.prefix, out);
   return run.left.empty() ? 0 : 1;
 }

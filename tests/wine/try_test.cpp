@@ -51,7 +51,9 @@ hidden = true
   EXPECT_EQ(textStatus, 1) << text;
   std::string left = text.substr(text.find("left behind:\n"));
   EXPECT_NE(left.find("+ file     C:/Program Files/Leaky/stray.txt\n"), std::string::npos) << text;
-  EXPECT_NE(left.find("+ key      HKCU\\software\\leaky\n"), std::string::npos) << text;
+  EXPECT_NE(left.find("+ key      HKCU\\software\\leaky\n  + value    HKCU\\software\\leaky: \"Stray\"=\"1\"\n"),
+            std::string::npos)
+      << text;
 
   auto [json, jsonStatus] = Try("'" + project + "/palisade.toml' --json");
   EXPECT_EQ(jsonStatus, 1) << json;
