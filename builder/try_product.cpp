@@ -60,8 +60,12 @@ bool MakePrefix(const fs::path& selfPath, ScratchPrefix& scratch, std::string& p
   if (mkdtemp(pattern.data()) == nullptr) return problem = "cannot make a scratch folder", false;
   scratch.folder = pattern;
   scratch.prefix = scratch.folder / "prefix";
+  // Wine's recycle bin and the menu entries it makes for start-menu
+  // shortcuts go below the XDG folders: kept in the scratch folder, so that
+  // nothing the product does reaches the user's desktop.
   scratch.environment = {"WINEPREFIX=" + scratch.prefix.string(), "WINEDEBUG=-all", "WINEDLLOVERRIDES=mscoree,mshtml=",
-                         "XDG_DATA_HOME=" + (scratch.folder / "xdg-data").string()};
+                         "XDG_DATA_HOME=" + (scratch.folder / "xdg-data").string(),
+                         "XDG_CONFIG_HOME=" + (scratch.folder / "xdg-config").string()};
   fs::path template32 = selfPath.parent_path() / ".." / "wine" / "template32";
   ChildResult made = fs::exists(template32 / ".ready")
                          ? RunChild({"cp", "-a", template32.string(), scratch.prefix.string()})
@@ -219,6 +223,11 @@ void Report(const TryOptions& options, const TryRun& run, const fs::path& prefix
 }  // namespace
 
 int TryInstaller(const TryOptions& options, std::ostream& out, std::ostream& err) {
+  std::error_code error;
+  if (!fs::is_regular_file(options.installer, error)) {
+    err << "palisade: \"" << options.installer.string() << "\" is not a file\n";
+    return 2;
+  }
   ScratchPrefix scratch;
   scratch.keep = options.keepPrefix;
   std::string problem;
@@ -226,7 +235,6 @@ int TryInstaller(const TryOptions& options, std::ostream& out, std::ostream& err
     err << "palisade: " << problem << '\n';
     return 2;
   }
-  std::error_code error;
   fs::create_directories(scratch.prefix / "drive_c" / kSetupFolder, error);
   fs::copy_file(options.installer, scratch.prefix / "drive_c" / kSetupFolder / "setup.exe", error);
   if (error) {

@@ -70,6 +70,7 @@ TEST_F(CliTest, BadArgumentsAreUsageErrors) {
       {{"version", "extra"}, "palisade: version takes no arguments"},
       {{"try", "a.toml", "b.exe"}, "palisade: try takes one project file or installer"},
       {{"try", "setup.exe", "--keep-prefix=yes"}, "palisade: --keep-prefix takes no value"},
+      {{"try", "absent.exe"}, "palisade: \"absent.exe\" is not a file"},
       {{"bulid"}, "palisade: unknown command \"bulid\""},
   };
   for (const BadArguments& c : cases) {
