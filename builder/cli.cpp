@@ -7,12 +7,17 @@
 #include <span>
 #include <thread>
 
+#include <unistd.h>
+
 #include "builder/extract.h"
 #include "builder/inspect.h"
 #include "builder/installer_writer.h"
 #include "builder/progress_bar.h"
 #include "builder/project.h"
+#include "builder/signing.h"
+#include "builder/try_product.h"
 #include "builder/time_stamps.h"
+#include "format/product_flags.h"
 #include "format/version.h"
 
 namespace palisade::builder {
@@ -34,6 +39,8 @@ constexpr char kUsageText[] =
     "                 show every setting an installer carries and check it\n"
     "  extract SETUP.exe -o FOLDER\n"
     "                 write an installer's files into a folder\n"
+    "  try PROJECT.toml|SETUP.exe [--json] [--keep-prefix]\n"
+    "                 install and uninstall under Wine; show what is left behind\n"
     "  version        print the builder's version and the engine version it writes for\n"
     "  help           show this text\n"
     "\n"
@@ -58,9 +65,14 @@ struct CommandShape {
 
 constexpr OptionShape kBuildOptions[] = {{"--output", "-o", true}, {"--engine", "", true},
                                         {"--jobs", "-j", true},   {"--quiet", "-q", false},
-                                        {"--deny-warnings", "", false}, kHelp};
+                                        {"--deny-warnings", "", false}, {"--sign", "", false},
+                                        {"--sign-pkcs12", "", true}, {"--sign-cert", "", true},
+                                        {"--sign-key", "", true},    {"--sign-password-env", "", true},
+                                        {"--sign-password-file", "", true}, {"--timestamp", "", true},
+                                        kHelp};
 constexpr OptionShape kInspectOptions[] = {{"--json", "", false}, kHelp};
 constexpr OptionShape kExtractOptions[] = {{"--output", "-o", true}, kHelp};
+constexpr OptionShape kTryOptions[] = {{"--json", "", false}, {"--keep-prefix", "", false}, kHelp};
 constexpr OptionShape kPlainOptions[] = {kHelp};
 
 constexpr CommandShape kCommands[] = {
@@ -80,6 +92,14 @@ constexpr CommandShape kCommands[] = {
      "  -q, --quiet             no progress bar and no summary line\n"
      "  --deny-warnings         stop with status 2, writing nothing, when the project\n"
      "                          has a warning\n"
+     "  --sign                  sign the installer (Authenticode, through osslsigncode)\n"
+     "                          with the options below or the project's [signing]\n"
+     "  --sign-pkcs12 FILE      the certificate and key in one PKCS#12 file, or\n"
+     "  --sign-cert FILE        the certificate (PEM or DER) and\n"
+     "  --sign-key FILE         its private key\n"
+     "  --sign-password-env NAME  the environment variable holding the key's password\n"
+     "  --sign-password-file FILE the file holding it (never on the command line)\n"
+     "  --timestamp URL         an RFC 3161 time-stamp server\n"
      "  -h, --help              show this text\n"},
     {"inspect", kInspectOptions,
      "usage: palisade inspect SETUP.exe [--json]\n"
@@ -99,6 +119,19 @@ constexpr CommandShape kCommands[] = {
      "options:\n"
      "  -o, --output FOLDER  the folder to write (made when missing)\n"
      "  -h, --help           show this text\n"},
+    {"try", kTryOptions,
+     "usage: palisade try PROJECT.toml|SETUP.exe [--json] [--keep-prefix]\n"
+     "\n"
+     "Builds the project (when given one), installs the product silently in a\n"
+     "throwaway Wine prefix, uninstalls it with its uninstall entry's\n"
+     "UninstallString, and shows what the installation added and what the\n"
+     "uninstallation left behind. Needs Wine (only this command does). Status 0:\n"
+     "nothing left behind; 1: something is; 2: a usage or build error.\n"
+     "\n"
+     "options:\n"
+     "  --json         print one JSON object\n"
+     "  --keep-prefix  keep the prefix and print where it is\n"
+     "  -h, --help     show this text\n"},
     {"version", kPlainOptions,
      "usage: palisade version\n"
      "\n"
@@ -221,6 +254,30 @@ std::string SummaryLine(const std::string& output, const WrittenInstaller& writt
   return line + time;
 }
 
+// The signing settings given on the command line; `wanted` when any is.
+SigningSettings SigningOptions(const Arguments& args, bool& wanted) {
+  SigningSettings settings;
+  settings.pkcs12 = args.Value("--sign-pkcs12").value_or("");
+  settings.certificate = args.Value("--sign-cert").value_or("");
+  settings.key = args.Value("--sign-key").value_or("");
+  settings.passwordVariable = args.Value("--sign-password-env").value_or("");
+  settings.passwordFile = args.Value("--sign-password-file").value_or("");
+  settings.timestampUrl = args.Value("--timestamp").value_or("");
+  wanted = args.Has("--sign") || std::any_of(args.values.begin(), args.values.end(), [](const auto& value) {
+             return value.first.starts_with("--sign-") || value.first == "--timestamp";
+           });
+  return settings;
+}
+
+// Removes the build's intermediate files, whatever becomes of the build.
+struct TemporaryPath {
+  fs::path path;
+  ~TemporaryPath() {
+    std::error_code ignored;
+    fs::remove(path, ignored);
+  }
+};
+
 int Build(const CommandShape& command, const Arguments& args, const Environment& environment, std::ostream& out,
           std::ostream& err) {
   std::optional<std::string> output = args.Value("--output");
@@ -245,9 +302,28 @@ int Build(const CommandShape& command, const Arguments& args, const Environment&
     err << "palisade: the output " << *output << " is " << overwritten << "; write the installer elsewhere\n";
     return kUsage;
   }
+  bool sign = false;
+  MergeSigningSettings(SigningOptions(args, sign), project.signing);
+  if (std::string problem = SigningSettingsProblem(project.signing, environment.variables); sign && !problem.empty()) {
+    err << "palisade: " << problem << '\n';
+    return kUsage;
+  }
+  // The signature goes into the headers that the start-up check covers, so
+  // a signed installer with the check would refuse to start.
+  if (sign && (project.script.productFlagsHigh & format::product_flags_high::kVerifyStub) != 0) {
+    err << "palisade: a signed installer cannot check its executable part at start-up; set [installer] "
+           "verify-stub = false\n";
+    return kUsage;
+  }
+  // A signed build writes beside the output and renames the signed file over
+  // it, so that a failed signing leaves no unsigned or half-signed installer.
+  std::string temporary = *output + ".tmp-" + std::to_string(getpid());
+  TemporaryPath unsignedFile{sign ? temporary + "-unsigned" : ""};
+  TemporaryPath signedFile{sign ? temporary + "-signed" : ""};
   bool quiet = args.Has("--quiet");
   ProgressBar progress(environment.terminal && !quiet, TotalSize(project));
-  WriteOptions write{engine, *output, *jobs, [&](uint64_t bytes) { progress.Advance(bytes); }};
+  WriteOptions write{engine, sign ? unsignedFile.path : fs::path(*output), *jobs,
+                     [&](uint64_t bytes) { progress.Advance(bytes); }};
   WrittenInstaller written;
   std::string problem;
   bool done = WriteInstaller(project, write, written, problem);
@@ -256,14 +332,46 @@ int Build(const CommandShape& command, const Arguments& args, const Environment&
     err << "palisade: " << problem << '\n';
     return kFailure;
   }
+  if (sign) {
+    std::error_code error;
+    if (!SignInstaller(project.signing, environment.variables, unsignedFile.path, signedFile.path, problem)) {
+      err << "palisade: " << problem << '\n';
+      return kUsage;
+    }
+    written.size = fs::file_size(signedFile.path, error);
+    fs::rename(signedFile.path, *output, error);
+    if (error) {
+      err << "palisade: cannot write \"" << *output << "\": " << error.message() << '\n';
+      return kFailure;
+    }
+  }
   std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - started;
   if (!quiet) out << SummaryLine(*output, written, project, seconds.count()) << '\n';
   return kSuccess;
 }
 
+// Tries an installer, or the one a project builds into a scratch folder.
+int Try(const CommandShape& command, const Arguments& args, const Environment& environment, std::ostream& out,
+        std::ostream& err) {
+  if (args.positional.size() != 1) return Usage(err, "try takes one project file or installer", command.help);
+  TryOptions options{args.positional[0], environment.selfPath, args.Has("--json"), args.Has("--keep-prefix")};
+  if (options.installer.extension() != ".toml") return TryInstaller(options, out, err);
+  std::string folder = (fs::temp_directory_path() / "palisade-try-build-XXXXXX").string();
+  if (mkdtemp(folder.data()) == nullptr) return err << "palisade: cannot make a scratch folder\n", kUsage;
+  TemporaryPath built{folder};
+  options.installer = fs::path(folder) / "setup.exe";
+  Arguments build{{args.positional[0]}, {{"--output", options.installer.string()}}, {"--quiet"}};
+  int status = Build(kCommands[0], build, environment, out, err);
+  if (status != kSuccess) return kUsage;
+  int tried = TryInstaller(options, out, err);
+  fs::remove_all(folder);
+  return tried;
+}
+
 int RunParsed(const CommandShape& command, const Arguments& args, const Environment& environment, std::ostream& out,
               std::ostream& err) {
   if (command.name == "build") return Build(command, args, environment, out, err);
+  if (command.name == "try") return Try(command, args, environment, out, err);
   if (command.name == "inspect") {
     if (args.positional.size() != 1) return Usage(err, "inspect takes one installer", command.help);
     return Inspect(args.positional[0], args.Has("--json"), out, err);

@@ -10,6 +10,7 @@
 #include "builder/diagnostics.h"
 #include "builder/environment_variables.h"
 #include "builder/setup_resources.h"
+#include "builder/signing.h"
 #include "format/file_record.h"
 #include "format/payload_cipher.h"
 #include "format/setup_script.h"
@@ -33,6 +34,7 @@ struct Project {
   // Set by the project; otherwise an enciphered installer derives its key.
   std::optional<std::array<uint8_t, format::kPayloadKeySize>> key;
   SetupIdentity identity;  // the setup executable's icon and version resource
+  SigningSettings signing;  // [signing]; used by `palisade build --sign`
 };
 
 struct ReadOptions {

@@ -507,6 +507,27 @@ void ReadEncryption(ProjectContext& context) {
   std::copy(key->begin(), key->end(), context.project.key->begin());
 }
 
+// Where the signing certificate lies; the password itself never belongs in
+// a file that goes into version control.
+void ReadSigning(ProjectContext& context) {
+  TableReader& signing = context.Section("signing");
+  if (signing.Node("password") != nullptr) {
+    signing.Report("password", "[signing] holds a password",
+                   "name an environment variable with password-env or a file with password-file");
+  }
+  SigningSettings& settings = context.project.signing;
+  auto path = [&](std::string_view key) {
+    std::optional<std::string> relative = signing.String(key);
+    return relative ? context.Resolve(*relative) : std::filesystem::path();
+  };
+  settings.pkcs12 = path("pkcs12");
+  settings.certificate = path("cert");
+  settings.key = path("key");
+  settings.passwordFile = path("password-file");
+  settings.passwordVariable = signing.String("password-env", "");
+  settings.timestampUrl = signing.String("timestamp", "");
+}
+
 void ReadFlagWords(TableReader& reader, FlagWords& words) {
   words.low = static_cast<uint32_t>(reader.Integer("low", 0, UINT32_MAX).value_or(0));
   words.high = static_cast<uint32_t>(reader.Integer("high", 0, UINT32_MAX).value_or(0));
@@ -643,6 +664,7 @@ void ReadProject(const fs::path& path, const ReadOptions& options, Project& proj
   ReadMessages(context, languages, context.Section("wizard").LineOf("languages"));
   ReadCompression(context);
   ReadEncryption(context);
+  ReadSigning(context);
   ReadShortcuts(context);
   ReadRegistry(context);
   ReadAssociations(context);

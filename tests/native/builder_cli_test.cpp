@@ -32,7 +32,7 @@ class CliTest : public BuilderTest {
 };
 
 TEST_F(CliTest, EveryCommandHasHelp) {
-  for (const char* command : {"build", "inspect", "extract", "version", "help"}) {
+  for (const char* command : {"build", "inspect", "extract", "try", "version", "help"}) {
     for (const char* option : {"--help", "-h"}) {
       CommandResult result = Run({command, option});
       EXPECT_EQ(result.status, 0) << command << ' ' << option << ": " << result.err;
@@ -68,6 +68,9 @@ TEST_F(CliTest, BadArgumentsAreUsageErrors) {
       {{"build", "palisade.toml", "-o"}, "palisade: -o needs a value"},
       {{"build", "palisade.toml", "-o", "x.exe", "--jobs=0"}, "palisade: --jobs takes a number from 1 to 256"},
       {{"version", "extra"}, "palisade: version takes no arguments"},
+      {{"try", "a.toml", "b.exe"}, "palisade: try takes one project file or installer"},
+      {{"try", "setup.exe", "--keep-prefix=yes"}, "palisade: --keep-prefix takes no value"},
+      {{"try", "absent.exe"}, "palisade: \"absent.exe\" is not a file"},
       {{"bulid"}, "palisade: unknown command \"bulid\""},
   };
   for (const BadArguments& c : cases) {

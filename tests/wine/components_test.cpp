@@ -9,11 +9,16 @@
 #include "format/file_record.h"
 #include "format/product_flags.h"
 #include "installer_factory.h"
-#include "prefix_snapshot.h"
+#include "builder/prefix_snapshot.h"
 #include "wine_harness.h"
 
 namespace palisade::testing {
 namespace {
+
+using builder::PrefixSnapshot;
+using builder::RegistrySnapshot;
+using builder::SnapshotChanges;
+using builder::TakeSnapshot;
 
 namespace kind = format::destination_kind;
 
@@ -155,7 +160,7 @@ TEST_P(ComponentsOnEachSystem, EachKindIsRegisteredAndTheUninstallerLeavesNothin
   InstallerRecipe recipe = ProductWithEverything();
   std::string setup = PlaceInstaller(*prefix_, recipe, "setup");
   ASSERT_EQ(prefix_->Run({"reg", "add", "HKCR\\.palisadedoc", "/ve", "/d", "Palisade.OldDoc", "/f"}).exitCode, 0);
-  PrefixSnapshot before = TakeSnapshot(*prefix_);
+  PrefixSnapshot before = TakeSnapshot(prefix_->Path());
 
   ASSERT_EQ(prefix_->Run({setup, "/silent"}, 180).exitCode, 1);
   std::string log = Log();
@@ -190,7 +195,7 @@ TEST_P(ComponentsOnEachSystem, EachKindIsRegisteredAndTheUninstallerLeavesNothin
 
   RunResult removal = prefix_->Run({Uninstaller(), kUninstallSwitch, "/silent"}, 180);
   ASSERT_EQ(removal.exitCode, 0) << removal.err;
-  std::vector<std::string> left = SnapshotChanges(before, TakeSnapshot(*prefix_));
+  std::vector<std::string> left = SnapshotChanges(before, TakeSnapshot(prefix_->Path()));
   EXPECT_EQ(left, (std::vector<std::string>{"+file windows/inf/palisade_test.inf", "+file windows/inf/palisade_test.pnf"}));
 }
 

@@ -1,10 +1,12 @@
-#include "prefix_snapshot.h"
+#include "builder/prefix_snapshot.h"
 
 #include <algorithm>
-#include <filesystem>
+#include <fstream>
 #include <sstream>
 
-namespace palisade::testing {
+#include "builder/child_process.h"
+
+namespace palisade::builder {
 namespace {
 
 namespace fs = std::filesystem;
@@ -12,12 +14,15 @@ namespace fs = std::filesystem;
 // Key paths (lower case, with the doubled backslashes of the hive files)
 // that Wine rewrites by itself whenever it starts or runs a console
 // program: the device classes with their driver dates, the network cards,
-// the console's settings, its record of the host's fonts.
+// the console's settings, its record of the host's fonts, its record of the
+// host menu entries it made for the prefix's start-menu shortcuts (which it
+// keeps after the shortcuts are gone; the shortcuts themselves count).
 const char* const kWineKeys[] = {
     "system\\\\currentcontrolset\\\\control\\\\class\\\\",
     "software\\\\microsoft\\\\windows nt\\\\currentversion\\\\networkcards",
     "console",
     "software\\\\wine\\\\fonts",
+    "software\\\\wine\\\\menufiles",
 };
 // Containers that the system keeps, on Windows always present: the Windows
 // Installer's bookkeeping, the shared-file counts, the control panel's
@@ -95,20 +100,35 @@ void AddOneSided(const Set& from, const Set& other, const std::string& mark, std
   }
 }
 
+// Wine writes a key without values only while it has no subkeys: a key
+// that gained one is still there.
+bool HasSubkey(const std::map<std::string, std::set<std::string>>& keys, const std::string& key) {
+  std::string below = key + "\\\\";
+  auto next = keys.lower_bound(below);
+  return next != keys.end() && next->first.starts_with(below);
+}
+
 // The keys and values of `from` that `other` lacks, each marked.
 void AddKeyChanges(const std::map<std::string, std::set<std::string>>& from,
                    const std::map<std::string, std::set<std::string>>& other, const std::string& mark,
                    std::vector<std::string>& changes) {
+  const std::set<std::string> none;
   for (const auto& [key, values] : from) {
     auto match = other.find(key);
-    if (match == other.end()) {
+    if (match == other.end() && !HasSubkey(other, key)) {
       changes.push_back(mark + "key " + key);
       continue;
     }
+    const std::set<std::string>& otherValues = match == other.end() ? none : match->second;
     for (const std::string& value : values) {
-      if (!match->second.count(value)) changes.push_back(mark + "value " + key + ": " + value);
+      if (!otherValues.count(value)) changes.push_back(mark + "value " + key + ": " + value);
     }
   }
+}
+
+std::string FileText(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 }  // namespace
@@ -120,12 +140,12 @@ PrefixSnapshot RegistrySnapshot(const std::map<std::string, std::string>& hiveTe
   return snapshot;
 }
 
-PrefixSnapshot TakeSnapshot(const WinePrefix& prefix) {
-  CommandOutput("WINEPREFIX='" + prefix.Path() + "' wineserver -w 2>&1");
+PrefixSnapshot TakeSnapshot(const fs::path& prefix) {
+  RunChild({"wineserver", "-w"}, {"WINEPREFIX=" + prefix.string()});
   std::map<std::string, std::string> hiveTexts;
-  for (const char* hive : {"system.reg", "user.reg", "userdef.reg"}) hiveTexts[hive] = ReadFile(prefix.Path() + "/" + hive);
+  for (const char* hive : {"system.reg", "user.reg", "userdef.reg"}) hiveTexts[hive] = FileText(prefix / hive);
   PrefixSnapshot snapshot = RegistrySnapshot(hiveTexts);
-  fs::path root = prefix.DriveC();
+  fs::path root = prefix / "drive_c";
   for (auto it = fs::recursive_directory_iterator(root, fs::directory_options::skip_permission_denied);
        it != fs::recursive_directory_iterator(); ++it) {
     if (it->is_symlink()) continue;
@@ -146,4 +166,4 @@ std::vector<std::string> SnapshotChanges(const PrefixSnapshot& before, const Pre
   return changes;
 }
 
-}  // namespace palisade::testing
+}  // namespace palisade::builder

@@ -2,9 +2,9 @@
 // written out by hand in that form.
 #include <gtest/gtest.h>
 
-#include "prefix_snapshot.h"
+#include "builder/prefix_snapshot.h"
 
-namespace palisade::testing {
+namespace palisade::builder {
 namespace {
 
 std::vector<std::string> Changes(const std::string& before, const std::string& after) {
@@ -30,6 +30,12 @@ TEST(PrefixSnapshot, KeysAndValuesThatCameAndWentAreListed) {
                                     }));
 }
 
+TEST(PrefixSnapshot, AnEmptyKeyThatGainedASubkeyIsStillThere) {
+  std::string before = std::string(kHeader) + "[Software\\\\Acme] 1\n";
+  std::string after = std::string(kHeader) + "[Software\\\\Acme\\\\Notes] 2\n\"A\"=\"1\"\n";
+  EXPECT_EQ(Changes(before, after), (std::vector<std::string>{"+key system.reg:software\\\\acme\\\\notes"}));
+}
+
 TEST(PrefixSnapshot, ValueDataGoesOnOverContinuedLines) {
   std::string before = std::string(kHeader) + "[Software\\\\Acme] 1\n\"B\"=hex:01,02,\\\n  03,04\n";
   std::string after = std::string(kHeader) + "[Software\\\\Acme] 1\n\"B\"=hex:01,02,\\\n  03,05\n";
@@ -47,7 +53,9 @@ TEST(PrefixSnapshot, WinesOwnChangesAreLeftOut) {
                        "\"DejaVu Sans (TrueType)\"=\"Z:\\\\usr\\\\share\\\\fonts\\\\DejaVuSans.ttf\"\n";
   std::string after = std::string(kHeader) +
                       "[Software\\\\Microsoft\\\\Windows NT\\\\CurrentVersion\\\\Fonts] 2\n\n"
-                      "[Software\\\\Classes\\\\Installer\\\\Products] 2\n";
+                      "[Software\\\\Classes\\\\Installer\\\\Products] 2\n\n"
+                      "[Software\\\\Wine\\\\MenuFiles] 2\n"
+                      "\"\\\\\\\\?\\\\unix\\\\tmp\\\\Read me.desktop\"=\"C:\\\\ProgramData\\\\Read me.LNK\"\n";
   EXPECT_TRUE(Changes(before, after).empty()) << ::testing::PrintToString(Changes(before, after));
 }
 
@@ -64,4 +72,4 @@ TEST(PrefixSnapshot, WhatTheSystemsContainersHoldStillCounts) {
 }
 
 }  // namespace
-}  // namespace palisade::testing
+}  // namespace palisade::builder

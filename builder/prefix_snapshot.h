@@ -8,20 +8,20 @@
 // - the time stamps of keys ("[key] 1234" and "#time=" lines);
 // - keys that Wine rewrites by itself when it starts or runs a console
 //   program: the device classes, the network cards, the console settings,
-//   its record of the host's fonts, and the host's fonts in the system's
-//   font lists (values naming a file on drive Z:);
+//   its record of the host's fonts and of the host menu entries it made for
+//   start-menu shortcuts, and the host's fonts in the system's font lists
+//   (values naming a file on drive Z:);
 // - empty containers of the system (the Windows Installer's bookkeeping
 //   keys and cache folder, the shared-file counts, the control panel's name
 //   space), which Windows always has and Wine makes on first use; what
 //   they hold still counts.
+#include <filesystem>
 #include <map>
 #include <set>
 #include <string>
 #include <vector>
 
-#include "wine_harness.h"
-
-namespace palisade::testing {
+namespace palisade::builder {
 
 struct PrefixSnapshot {
   // "hive-file:key path" in lower case, to the key's value lines as stored.
@@ -35,10 +35,10 @@ PrefixSnapshot RegistrySnapshot(const std::map<std::string, std::string>& hiveTe
 
 // Waits for the prefix's wineserver to end, which writes the hives, then
 // reads them and the file tree.
-PrefixSnapshot TakeSnapshot(const WinePrefix& prefix);
+PrefixSnapshot TakeSnapshot(const std::filesystem::path& prefix);
 
 // One line per difference, "+" for what only `after` holds, "-" for what
 // only `before` holds: "+key K", "+value K: V", "+file F" and so on.
 std::vector<std::string> SnapshotChanges(const PrefixSnapshot& before, const PrefixSnapshot& after);
 
-}  // namespace palisade::testing
+}  // namespace palisade::builder
