@@ -34,7 +34,8 @@ std::vector<std::string> WineEnvironment(const std::string& prefix, const std::v
   for (char** variable = environ; *variable; ++variable) {
     std::string entry = *variable;
     if (entry.rfind("WINEPREFIX=", 0) == 0 || entry.rfind("WINEDEBUG=", 0) == 0 ||
-        entry.rfind("WINEDLLOVERRIDES=", 0) == 0 || entry.rfind("XDG_DATA_HOME=", 0) == 0) {
+        entry.rfind("WINEDLLOVERRIDES=", 0) == 0 || entry.rfind("XDG_DATA_HOME=", 0) == 0 ||
+        entry.rfind("XDG_CONFIG_HOME=", 0) == 0) {
       continue;
     }
     environment.push_back(entry);
@@ -45,9 +46,11 @@ std::vector<std::string> WineEnvironment(const std::string& prefix, const std::v
   };
   environment.insert(environment.end(), extra.begin(), extra.end());
   if (!given("WINEDEBUG=")) environment.push_back("WINEDEBUG=-all");
-  // Wine's recycle bin is the desktop's trash below XDG_DATA_HOME: kept in
-  // the prefix, so that nothing a test recycles reaches the home folder.
+  // Wine's recycle bin and the desktop menu entries it makes for shortcuts
+  // live below the XDG folders: kept in the prefix, so that nothing a test
+  // recycles or links reaches the home folder.
   if (!given("XDG_DATA_HOME=")) environment.push_back("XDG_DATA_HOME=" + prefix + "/xdg-data");
+  if (!given("XDG_CONFIG_HOME=")) environment.push_back("XDG_CONFIG_HOME=" + prefix + "/xdg-config");
   // Keeps Wine from offering to download its Mono and Gecko add-ons.
   if (!given("WINEDLLOVERRIDES=")) environment.push_back("WINEDLLOVERRIDES=mscoree,mshtml=");
   return environment;
