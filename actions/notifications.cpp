@@ -1,9 +1,9 @@
 #include "actions/notifications.h"
 
 #include <windows.h>
-#include <netfw.h>
 #include <wininet.h>
 
+#include "core/ts_firewall.h"
 #include "core/ts_system.h"
 #include "core/ts_thread.h"
 #include "format/setup_script.h"
@@ -85,59 +85,24 @@ void Fetch(const ts::Text& address) {
   g_inet.closeHandle(request);
 }
 
-template <typename Interface>
-void Release(Interface*& object) {
-  if (object) object->Release();
-  object = nullptr;
-}
-
-// The authorized applications of the firewall's current profile, through
-// the firewall's own objects; null where the system has no firewall.
-INetFwAuthorizedApplications* AuthorizedApplications() {
-  INetFwMgr* manager = nullptr;
-  INetFwPolicy* policy = nullptr;
-  INetFwProfile* profile = nullptr;
-  INetFwAuthorizedApplications* applications = nullptr;
-  if (SUCCEEDED(CoCreateInstance(__uuidof(NetFwMgr), nullptr, CLSCTX_INPROC_SERVER, __uuidof(INetFwMgr),
-                                 reinterpret_cast<void**>(&manager))) &&
-      SUCCEEDED(manager->get_LocalPolicy(&policy)) && SUCCEEDED(policy->get_CurrentProfile(&profile))) {
-    profile->get_AuthorizedApplications(&applications);
-  }
-  Release(profile);
-  Release(policy);
-  Release(manager);
-  return applications;
-}
-
 // The requests come from the installer itself, which a firewall that asks
-// about new programs would otherwise hold up with a question.
+// about new programs would otherwise hold up with a question. An entry that
+// was there before the run is someone else's and stays as it was.
 bool AddOwnFirewallEntry() {
-  INetFwAuthorizedApplications* applications = AuthorizedApplications();
-  if (!applications) return false;
-  INetFwAuthorizedApplication* entry = nullptr;
-  bool added = false;
-  BSTR path = SysAllocString(ts::ModuleFileName().c_str());
-  BSTR name = SysAllocString(kOwnFirewallEntry);
-  if (SUCCEEDED(CoCreateInstance(__uuidof(NetFwAuthorizedApplication), nullptr, CLSCTX_INPROC_SERVER,
-                                 __uuidof(INetFwAuthorizedApplication), reinterpret_cast<void**>(&entry))) &&
-      SUCCEEDED(entry->put_ProcessImageFileName(path)) && SUCCEEDED(entry->put_Name(name)) &&
-      SUCCEEDED(entry->put_Enabled(VARIANT_TRUE))) {
-    added = SUCCEEDED(applications->Add(entry));
+  ts::FirewallConnection firewall;
+  if (ts::FirewallConnect(firewall) != ts::firewall_result::kSuccess) return false;
+  ts::WText self = ts::ModuleFileName();
+  if (ts::FirewallAllowsProgram(firewall, self)) {
+    ts::TraceRun(L"own firewall entry already there");
+    return false;
   }
-  SysFreeString(name);
-  SysFreeString(path);
-  Release(entry);
-  Release(applications);
-  return added;
+  return ts::FirewallAddProgram(firewall, self, kOwnFirewallEntry) == ts::firewall_result::kSuccess;
 }
 
 void RemoveOwnFirewallEntry() {
-  INetFwAuthorizedApplications* applications = AuthorizedApplications();
-  if (!applications) return;
-  BSTR path = SysAllocString(ts::ModuleFileName().c_str());
-  if (SUCCEEDED(applications->Remove(path))) ts::TraceRun(L"own firewall entry removed");
-  SysFreeString(path);
-  Release(applications);
+  ts::FirewallConnection firewall;
+  if (ts::FirewallConnect(firewall) != ts::firewall_result::kSuccess) return;
+  if (SUCCEEDED(ts::FirewallRemoveProgram(firewall, ts::ModuleFileName()))) ts::TraceRun(L"own firewall entry removed");
 }
 
 bool StartWorker() {

@@ -78,13 +78,30 @@ struct Module {
 
 Text Hex(uintptr_t value) { return Format("%08X", static_cast<unsigned>(value)); }
 
-bool ToolHelpModules(std::vector<Module>& modules) {
+struct ToolHelp {
   using Snapshot = HANDLE(WINAPI*)(DWORD, DWORD);
   using Walk = BOOL(WINAPI*)(HANDLE, MODULEENTRY32W*);
-  auto snapshot = LoadedFunction<Snapshot>(L"kernel32.dll", "CreateToolhelp32Snapshot");
-  auto first = LoadedFunction<Walk>(L"kernel32.dll", "Module32FirstW");
-  auto next = LoadedFunction<Walk>(L"kernel32.dll", "Module32NextW");
-  if (!snapshot || !first || !next) return false;
+  Snapshot snapshot = nullptr;
+  Walk first = nullptr;
+  Walk next = nullptr;
+};
+
+bool ToolHelpIn(HMODULE library, ToolHelp& help) {
+  if (!library) return false;
+  help.snapshot = FunctionOf<ToolHelp::Snapshot>(library, "CreateToolhelp32Snapshot");
+  help.first = FunctionOf<ToolHelp::Walk>(library, "Module32FirstW");
+  help.next = FunctionOf<ToolHelp::Walk>(library, "Module32NextW");
+  return help.snapshot && help.first && help.next;
+}
+
+// The system's own library holds tool help; some systems keep it in a
+// library of its own, taken from the system folder only.
+bool ToolHelpModules(std::vector<Module>& modules) {
+  ToolHelp help;
+  if (!ToolHelpIn(GetModuleHandleW(L"kernel32.dll"), help) && !ToolHelpIn(LoadSystemLibrary(L"tlhelp32.dll"), help)) {
+    return false;
+  }
+  auto [snapshot, first, next] = help;
   HANDLE list = snapshot(TH32CS_SNAPMODULE, GetCurrentProcessId());
   if (list == INVALID_HANDLE_VALUE) return false;
   MODULEENTRY32W entry = {};
@@ -280,13 +297,18 @@ Text CallStack(const CrashRecord& crash, const std::vector<Module>& modules) {
   return text;
 }
 
-Text SystemLines() {
+// Whether the message is itself the out-of-memory report, which says so.
+bool IsOutOfMemoryReport(const CrashRecord& crash) {
+  return crash.code == kFatalPseudoCode && crash.message.rfind(Text(kOutOfMemoryTitle) + ".", 0) == 0;
+}
+
+Text SystemLines(const CrashRecord& crash) {
   Text text = Format("Thread ID: %lu  Main Thread: %lu\r\n", GetCurrentThreadId(), g_mainThread);
   text += ProcessTimes();
   text += "OS: " + Utf8FromWide(SystemName(system_name::kDescription)) + "\r\n";
   text += BrowserAndOffice();
   text += LanguageAndLocale();
-  if (OutOfMemoryOccurred()) text += "A previous out-of-memory condition occurred.\r\n";
+  if (OutOfMemoryOccurred() && !IsOutOfMemoryReport(crash)) text += "A previous out-of-memory condition occurred.\r\n";
   Text commandLine = Utf8FromWide(GetCommandLineW());
   if (!commandLine.empty()) text += "Command line: " + commandLine + "\r\n";
   return text;
@@ -341,6 +363,19 @@ LONG WINAPI CrashFilter(EXCEPTION_POINTERS* pointers) {
   return result;
 }
 
+void ReportFatalToCrashCallback(const Text& message) {
+  if (!g_callback || g_callbackRunning) return;
+  static CrashRecord crash;
+  crash = CrashRecord();
+  crash.code = kFatalPseudoCode;
+  crash.address = __builtin_return_address(0);
+  crash.message = message;
+  RtlCaptureContext(&crash.context);
+  g_callbackRunning = true;
+  g_callback(crash);
+  g_callbackRunning = false;
+}
+
 bool CallGuarded(void (*work)(void* context), void* context) {
   GuardedCall call{work, context};
   DWORD id = 0;
@@ -374,10 +409,12 @@ const char* ExceptionName(uint32_t code) {
 Text BuildCrashReport(const CrashRecord& crash) {
   std::vector<Module> modules;
   bool haveModules = LoadedModules(modules);
-  Text report = Text("Exception: ") + ExceptionName(crash.code) + "\r\n\r\nProduct: " + g_productName + "\r\n\r\n";
-  report += WhereAndWhat(crash, modules);
-  report += SystemLines();
-  report += Registers(crash.context);
+  bool fatal = crash.code == kFatalPseudoCode;
+  Text report = fatal ? "Fatal error: " + crash.message : Text("Exception: ") + ExceptionName(crash.code);
+  report += "\r\n\r\nProduct: " + g_productName + "\r\n\r\n";
+  if (!fatal) report += WhereAndWhat(crash, modules);
+  report += SystemLines(crash);
+  if (!fatal) report += Registers(crash.context);
   if (haveModules) report += ModuleLines(modules);
   report += "\r\nCall Stack:\r\n" + CallStack(crash, modules);
   return report;

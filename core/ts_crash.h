@@ -10,6 +10,8 @@
 namespace ts {
 
 inline constexpr uint32_t kAccessViolation = 0xC0000005;
+// Not an exception: the code of a record made for a fatal error's message.
+inline constexpr uint32_t kFatalPseudoCode = 0xD1EB17CC;
 
 // What the filter knows of a crash, for the callback.
 struct CrashRecord {
@@ -18,6 +20,7 @@ struct CrashRecord {
   bool continuable = false;
   bool write = false;  // an access violation that wrote
   const void* memoryAddress = nullptr;
+  Text message;  // the fatal error's text, for the pseudo-code only
   CONTEXT context = {};
 };
 
@@ -34,6 +37,12 @@ void SetCrashCallback(CrashCallback callback);
 // to the callback once, and the callback's result is the filter's. A crash
 // inside the callback passes on to the system.
 LONG WINAPI CrashFilter(EXCEPTION_POINTERS* pointers);
+
+// Hands a fatal error's message to the callback as a record with the
+// pseudo-code, the caller's address and its registers, unless no callback is
+// set or one is running already. The callback's result does not matter:
+// the fatal routine ends the process in any case.
+void ReportFatalToCrashCallback(const Text& message);
 
 // Runs `work` on a thread of its own and waits for it. A crash that nothing
 // in `work` handles ends only that thread and gives false (as does a thread

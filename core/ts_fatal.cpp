@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "core/ts_crash.h"
 #include "core/ts_format.h"
 #include "core/ts_system.h"
 
@@ -103,7 +104,14 @@ void Fatal(const wchar_t* format, ...) {
 }
 
 void InternalFatal(const char* module, int line) {
-  Fatal("Internal Fatal Error\r\nModule: %s\r\nLine: %d", module, line);
+  FatalWithCrashReport(Format("Internal Fatal Error\r\nModule: %s\r\nLine: %d", module, line));
+}
+
+void FatalWithCrashReport(const Text& message) {
+  // Once a report is on screen, a later one only ends its thread or the
+  // process: it must not open the crash dialog over the first box.
+  if (!FatalReported()) ReportFatalToCrashCallback(message);
+  ReportNarrow(Truncated(message));
 }
 
 void SetFatalBox(FatalBox box) { g_fatalBox = box; }

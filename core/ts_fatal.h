@@ -18,6 +18,11 @@ inline constexpr size_t kMaxFatalMessage = 4096;
 [[noreturn]] void Fatal(const char* format, ...);
 [[noreturn]] void Fatal(const wchar_t* format, ...);
 [[noreturn]] void InternalFatal(const char* module, int line);
+// For a state that must not happen and for memory that cannot be had: the
+// maker wants to hear of these, so the crash callback reports the message
+// first (to the log, and to the maker if the user agrees), then the fatal
+// box shows it as for any other fatal error.
+[[noreturn]] void FatalWithCrashReport(const Text& message);
 
 // The boxes show the message; they may end the process themselves (the
 // installer leaves through its orderly exit). Without boxes, the default box

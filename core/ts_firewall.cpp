@@ -75,15 +75,20 @@ int FirewallConnect(FirewallConnection& connection) {
   return result::kSuccess;
 }
 
+bool FirewallAllowsProgram(FirewallConnection& connection, const WText& path) {
+  ComHeld<INetFwAuthorizedApplications> list;
+  if (!connection.profile || FAILED(connection.profile->get_AuthorizedApplications(&list.p)) || !list.p) return false;
+  ComHeld<INetFwAuthorizedApplication> existing;
+  return SUCCEEDED(list.p->Item(Bstr(path).p, &existing.p)) && existing.p;
+}
+
 int FirewallAddProgram(FirewallConnection& connection, const WText& path, const WText& name) {
   if (!connection.profile) return result::kNoConnection;
   if (path.empty()) return result::kEmptyTarget;
   ComHeld<INetFwAuthorizedApplications> list;
   if (FAILED(connection.profile->get_AuthorizedApplications(&list.p)) || !list.p) return result::kNoApplicationList;
-  Bstr image(path);
-  ComHeld<INetFwAuthorizedApplication> existing;
-  if (SUCCEEDED(list.p->Item(image.p, &existing.p)) && existing.p) return result::kSuccess;
-  return AddNewProgram(list.p, image, Bstr(name));
+  if (FirewallAllowsProgram(connection, path)) return result::kSuccess;
+  return AddNewProgram(list.p, Bstr(path), Bstr(name));
 }
 
 int FirewallOpenPort(FirewallConnection& connection, int port, int protocol, const WText& name) {

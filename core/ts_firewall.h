@@ -42,6 +42,8 @@ class FirewallConnection {
 };
 
 int FirewallConnect(FirewallConnection& connection);
+// Whether the program is among the authorised applications already.
+bool FirewallAllowsProgram(FirewallConnection& connection, const WText& path);
 // A program that is already allowed counts as added.
 int FirewallAddProgram(FirewallConnection& connection, const WText& path, const WText& name);
 // A port that is already open for the protocol counts as opened.

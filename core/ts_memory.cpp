@@ -30,7 +30,7 @@ uint32_t g_stackWords[kReportStackWords];
   volatile uint32_t frame[2] = {0x11223344, 0x55667788};
   const volatile uint32_t* word = frame;
   for (int i = 0; i < kReportStackWords; ++i) g_stackWords[i] = word[i];
-  Fatal("%s", OutOfMemoryReport(g_advice, requested, g_stackWords).c_str());
+  FatalWithCrashReport(OutOfMemoryReport(g_advice, requested, g_stackWords));
 }
 
 void* Allocate(size_t size) {
@@ -60,7 +60,7 @@ int OutOfMemoryHandler(size_t requested) {
 }
 
 Text OutOfMemoryReport(const char* advice, size_t requested, const uint32_t (&stack)[kReportStackWords]) {
-  Text report = Format("%s.\r\nAdvice: %s\r\nRequested size = %zu (0x%08zX)\r\n\r\nStack contents:", "Out Of Memory", advice,
+  Text report = Format("%s.\r\nAdvice: %s\r\nRequested size = %zu (0x%08zX)\r\n\r\nStack contents:", kOutOfMemoryTitle, advice,
                        requested, requested);
   for (int i = 0; i < kReportStackWords; ++i) report += Format(i % 8 == 0 ? "\r%08X" : " %08X", stack[i]);
   return report;

@@ -21,6 +21,8 @@ class MemoryReleaser {
 
 inline constexpr int kMaxOutOfMemoryRetries = 50000;
 inline constexpr int kReportStackWords = 80;
+// The report's first words, followed by a full stop.
+inline constexpr char kOutOfMemoryTitle[] = "Out Of Memory";
 
 void SetOutOfMemoryAdvice(const char* advice);
 void AddMemoryReleaser(MemoryReleaser* releaser);

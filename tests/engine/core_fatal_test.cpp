@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "core/ts_core.h"
+#include "core/ts_crash.h"
 
 namespace {
 
@@ -125,6 +126,57 @@ TEST(OutOfMemoryDeathTest, GivesUpAfter50000CallsEvenWhenReleasersReportSuccess)
     ts::OutOfMemoryHandler(64);
   };
   EXPECT_EXIT(run(), ::testing::ExitedWithCode(1), "^Out Of Memory\\.");
+}
+
+// What the crash callback was handed, as one line on standard error ahead
+// of the box's message, so that the death test sees both in their order.
+LONG SummarizeToStandardError(const ts::CrashRecord& crash) {
+  const ts::Text report = ts::BuildCrashReport(crash);
+  auto has = [&](const char* text) { return report.find(text) != ts::Text::npos ? "yes" : "no"; };
+  ts::WriteStandardError(ts::WideFromUtf8("report: " + report.substr(0, report.find("\r\n")) +
+                                          "; earlier lack of memory: " +
+                                          has("A previous out-of-memory condition occurred.") +
+                                          "; registers: " + has("CPU Registers:")));
+  return EXCEPTION_EXECUTE_HANDLER;
+}
+
+// An internal fatal error and running out of memory reach the crash
+// callback with the fatal message before the box shows it. The report names
+// an earlier lack of memory, but not when the message itself says so.
+TEST(FatalCrashReportDeathTest, TheCallbackHearsFirstWithTheMessage) {
+  const struct {
+    const char* name;
+    void (*run)();
+    const char* expected;
+  } cases[] = {
+      {"internal", [] { ts::InternalFatal("ts_thread", 464); },
+       "^report: Fatal error: Internal Fatal Error; earlier lack of memory: no; registers: no\n"
+       "Internal Fatal Error\nModule: ts_thread\nLine: 464\n$"},
+      {"internal after a lack of memory",
+       [] {
+         static FreeOnce releaser;
+         ts::AddMemoryReleaser(&releaser);
+         ts::OutOfMemoryHandler(64);
+         ts::InternalFatal("ts_thread", 464);
+       },
+       "^report: Fatal error: Internal Fatal Error; earlier lack of memory: yes; registers: no\n"},
+      {"out of memory",
+       [] {
+         ts::InstallOutOfMemoryHandler();
+         char* volatile block = new char[kImpossible];
+         block[0] = 1;
+       },
+       "^report: Fatal error: Out Of Memory\\.; earlier lack of memory: no; registers: no\nOut Of Memory\\.\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto run = [&] {
+      QuietBoxes();
+      ts::SetCrashCallback(SummarizeToStandardError);
+      c.run();
+    };
+    EXPECT_EXIT(run(), ::testing::ExitedWithCode(1), c.expected);
+  }
 }
 
 }  // namespace

@@ -172,6 +172,25 @@ TEST(CrashReport, AReadGivesTheReadLine) {
   EXPECT_NE(ts::BuildCrashReport(crash).find("\r\nRead/write: read\r\nMemory address: 00000010\r\n"), std::string::npos);
 }
 
+TEST(CrashReport, AFatalErrorGivesItsMessageAndNoExceptionLinesOrRegisters) {
+  ts::SetCrashProductName("Palisade Setup 39.0.1 Installer");
+  ts::CrashRecord crash = WriteToSixteen();
+  crash.code = ts::kFatalPseudoCode;
+  crash.message = "Internal Fatal Error\r\nModule: ts_thread\r\nLine: 464";
+  const std::string report = ts::BuildCrashReport(crash);
+  EXPECT_EQ(report.rfind("Fatal error: Internal Fatal Error\r\nModule: ts_thread\r\nLine: 464\r\n"
+                         "\r\nProduct: Palisade Setup 39.0.1 Installer\r\n"
+                         "\r\n"
+                         "Thread ID: ",
+                         0),
+            0u)
+      << report;
+  for (const char* absent : {"Exception", "Address: ", "Read/write: ", "CPU Registers:", "EAX: "}) {
+    EXPECT_EQ(report.find(absent), std::string::npos) << absent << "\n" << report;
+  }
+  EXPECT_NE(report.find("\r\n\r\nModules:\r\n"), std::string::npos) << report;
+}
+
 int g_callbackCalls = 0;
 LONG CountingCallback(const ts::CrashRecord&) {
   ++g_callbackCalls;

@@ -83,6 +83,7 @@ TEST(WindowsFirewall, ConnectionAndEveryOperationUnderWine) {
     ASSERT_EQ(ts::FirewallConnect(firewall), ts::firewall_result::kSuccess);
     wchar_t program[MAX_PATH];
     GetModuleFileNameW(nullptr, program, MAX_PATH);
+    EXPECT_TRUE(ts::FirewallAllowsProgram(firewall, program));
     EXPECT_EQ(ts::FirewallAddProgram(firewall, program, L"Acme"), ts::firewall_result::kSuccess);
     EXPECT_EQ(ts::FirewallAddProgram(firewall, L"", L"Acme"), ts::firewall_result::kEmptyTarget);
     EXPECT_EQ(ts::FirewallOpenPort(firewall, 8080, ts::kFirewallTcp, L"Acme"), ts::firewall_result::kSuccess);

@@ -152,6 +152,26 @@ TEST(CrashReport, ASilentRunOnlyWritesTheLogAndEnds) {
   EXPECT_TRUE(server.Requests().empty());
 }
 
+// An internal fatal error is reported as a crash with its message, then
+// ends the run as every fatal error does.
+TEST(CrashReport, AnInternalFatalErrorLeavesItsReportInTheLog) {
+  WinePrefix prefix;
+  std::string installer = PlaceInstaller(prefix, CrashingProduct(""), "crashing");
+  RunResult run = prefix.Run({installer, "/silent"}, 60, {"PALISADE_TEST_FATAL_PHASE=24"});
+  EXPECT_EQ(run.exitCode, 1) << run.err;
+  EXPECT_NE(run.err.find("Internal Fatal Error\r\nModule: crashing_engine\r\nLine: "), std::string::npos) << run.err;
+  std::string log = ReadFile(prefix.DriveC() + "/Program Files/Acme Crash/uninstall/Install.log");
+  size_t crashed = log.find(kCrashed);
+  ASSERT_NE(crashed, std::string::npos) << log;
+  const std::string fromLog = log.substr(crashed + std::strlen(kCrashed));
+  EXPECT_TRUE(std::regex_search(fromLog,
+                                std::regex("Fatal error: Internal Fatal Error\r\nModule: crashing_engine\r\n"
+                                           "Line: [0-9]+\r\n\r\nProduct: Palisade Setup 39\\.0\\.1 Installer\r\n"
+                                           "\r\nThread ID: "),
+                                std::regex_constants::match_continuous))
+      << fromLog;
+}
+
 // Without an address nothing can be sent; Exit hands the crash on to the
 // system, whose own crash handling (Wine's debugger) then takes over.
 TEST(CrashReport, WithoutAnAddressOnlyExitRemainsAndHandsTheCrashToTheSystem) {
