@@ -128,8 +128,7 @@ void PlayGreetingSound() {
   if (Automatic() || sound.empty()) return;
   HMODULE winmm = ts::LoadSystemLibrary(L"winmm.dll");
   using PlaySoundFunction = BOOL(WINAPI*)(LPCWSTR, HMODULE, DWORD);
-  auto play = winmm ? reinterpret_cast<PlaySoundFunction>(reinterpret_cast<void*>(GetProcAddress(winmm, "PlaySoundW")))
-                    : nullptr;
+  auto play = ts::FunctionOf<PlaySoundFunction>(winmm, "PlaySoundW");
   if (play) play(reinterpret_cast<LPCWSTR>(sound.data()), nullptr, kPlaySoundFromMemoryAsync);
 }
 

@@ -15,14 +15,6 @@ constexpr DWORD kInfNameCapacity = MAX_PATH;
 
 using SetInternalUi = int(WINAPI*)(int level, HWND* parent);
 using InstallProduct = UINT(WINAPI*)(const wchar_t* package, const wchar_t* commandLine);
-using CopyOemInfFunction = BOOL(WINAPI*)(const wchar_t* source, const wchar_t* media, DWORD mediaType, DWORD style,
-                                         wchar_t* destination, DWORD capacity, DWORD* required, wchar_t** component);
-using UninstallOemInfFunction = BOOL(WINAPI*)(const wchar_t* name, DWORD flags, void* reserved);
-
-template <typename Function>
-Function Resolve(HMODULE module, const char* name) {
-  return module ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
-}
 
 }  // namespace
 
@@ -35,8 +27,8 @@ void AnnounceFontChange() {
 
 UINT RunMsiPackage(const WText& package, int uiLevel, HWND parent, const WText& commandLine) {
   static HMODULE msi = LoadSystemLibrary(L"MSI.DLL");
-  auto setInternalUi = Resolve<SetInternalUi>(msi, "MsiSetInternalUI");
-  auto installProduct = Resolve<InstallProduct>(msi, "MsiInstallProductW");
+  auto setInternalUi = FunctionOf<SetInternalUi>(msi, "MsiSetInternalUI");
+  auto installProduct = FunctionOf<InstallProduct>(msi, "MsiInstallProductW");
   if (!setInternalUi || !installProduct) return ERROR_CALL_NOT_IMPLEMENTED;
   setInternalUi(uiLevel, &parent);
   return installProduct(package.c_str(), commandLine.c_str());
@@ -51,7 +43,7 @@ bool CallServerExport(const WText& path, const char* name) {
   HMODULE server = LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
   if (!server) return false;
   using ServerFunction = HRESULT(STDAPICALLTYPE*)();
-  auto function = Resolve<ServerFunction>(server, name);
+  auto function = FunctionOf<ServerFunction>(server, name);
   if (function) function();
   FreeLibrary(server);
   return function != nullptr;
@@ -59,8 +51,8 @@ bool CallServerExport(const WText& path, const char* name) {
 
 SetupApi::SetupApi() : library_(LoadSystemLibrary(L"Setupapi.dll")) {
   if (!library_) return;
-  copy_ = GetProcAddress(library_, "SetupCopyOEMInfW");
-  uninstall_ = GetProcAddress(library_, "SetupUninstallOEMInfW");
+  copy_ = FunctionOf<CopyFunction>(library_, "SetupCopyOEMInfW");
+  uninstall_ = FunctionOf<UninstallFunction>(library_, "SetupUninstallOEMInfW");
   state_ = copy_ ? State::kReady : State::kNoCopyFunction;
 }
 
@@ -71,8 +63,7 @@ SetupApi::~SetupApi() {
 DWORD SetupApi::CopyOemInf(const WText& infPath, WText& destination) {
   if (!copy_) return ERROR_CALL_NOT_IMPLEMENTED;
   wchar_t name[kInfNameCapacity] = {};
-  auto copy = reinterpret_cast<CopyOemInfFunction>(reinterpret_cast<void*>(copy_));
-  if (!copy(infPath.c_str(), nullptr, kOemSourceIsPath, 0, name, kInfNameCapacity, nullptr, nullptr)) {
+  if (!copy_(infPath.c_str(), nullptr, kOemSourceIsPath, 0, name, kInfNameCapacity, nullptr, nullptr)) {
     return GetLastError();
   }
   destination = name;
@@ -81,8 +72,7 @@ DWORD SetupApi::CopyOemInf(const WText& infPath, WText& destination) {
 
 bool SetupApi::UninstallOemInf(const WText& infName) {
   if (!uninstall_) return false;
-  auto uninstall = reinterpret_cast<UninstallOemInfFunction>(reinterpret_cast<void*>(uninstall_));
-  return uninstall(infName.c_str(), kForceOemInfDeletion, nullptr) != FALSE;
+  return uninstall_(infName.c_str(), kForceOemInfDeletion, nullptr) != FALSE;
 }
 
 }  // namespace ts

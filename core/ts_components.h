@@ -50,8 +50,11 @@ class SetupApi {
  private:
   HMODULE library_ = nullptr;
   State state_ = State::kNoLibrary;
-  FARPROC copy_ = nullptr;
-  FARPROC uninstall_ = nullptr;
+  using CopyFunction = BOOL(WINAPI*)(const wchar_t* source, const wchar_t* media, DWORD mediaType, DWORD style,
+                                     wchar_t* destination, DWORD capacity, DWORD* required, wchar_t** component);
+  using UninstallFunction = BOOL(WINAPI*)(const wchar_t* name, DWORD flags, void* reserved);
+  CopyFunction copy_ = nullptr;
+  UninstallFunction uninstall_ = nullptr;
 };
 
 }  // namespace ts

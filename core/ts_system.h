@@ -42,18 +42,17 @@ bool EnablePrivilege(const wchar_t* name);
 bool DisablePrivilege(const wchar_t* name);
 
 // A function of a library that the caller holds, by its name; null when
-// the library lacks it.
+// the library lacks it or could not be loaded (a null module).
 template <typename Function>
 Function FunctionOf(HMODULE module, const char* name) {
-  return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+  return module ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
 }
 
 // A function of a DLL that the process has loaded already, looked up at run
 // time so that the installer still starts on systems that lack it; null there.
 template <typename Function>
 Function LoadedFunction(const wchar_t* module, const char* name) {
-  HMODULE handle = GetModuleHandleW(module);
-  return handle ? FunctionOf<Function>(handle, name) : nullptr;
+  return FunctionOf<Function>(GetModuleHandleW(module), name);
 }
 
 // Hands a file to the shell with a verb (null for the file's default verb).

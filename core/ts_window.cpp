@@ -96,9 +96,7 @@ bool LoadCommonControls() {
   // Systems without the search flags refuse it; the system folder's copy is then loaded by path.
   if (!library) library = LoadSystemLibrary(L"comctl32.dll");
   using InitFunction = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
-  auto init =
-      library ? reinterpret_cast<InitFunction>(reinterpret_cast<void*>(GetProcAddress(library, "InitCommonControlsEx")))
-              : nullptr;
+  auto init = FunctionOf<InitFunction>(library, "InitCommonControlsEx");
   INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_PROGRESS_CLASS | ICC_LINK_CLASS | ICC_STANDARD_CLASSES};
   loaded = init && init(&classes);
   return loaded;

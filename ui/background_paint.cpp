@@ -27,8 +27,7 @@ HMODULE ImagingLibrary() {
 
 template <typename Function>
 Function ImagingFunction(const char* name) {
-  HMODULE library = ImagingLibrary();
-  return library ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(library, name))) : nullptr;
+  return ts::FunctionOf<Function>(ImagingLibrary(), name);
 }
 
 int Width(const RECT& rect) { return rect.right - rect.left; }
