@@ -4,6 +4,7 @@
 #include <functional>
 #include <string_view>
 
+#include "actions/batch_text.h"
 #include "core/ts_text.h"
 #include "format/setup_script.h"
 
@@ -32,21 +33,9 @@ void RunUninstallBatch(const ts::WText& commands, bool hidden);
 
 // The pure parts, for the tests.
 
-// The script's text followed by the command line's additions on lines of
-// their own.
-ts::WText BatchWithAdditions(const ts::WText& script, const ts::WText& additions);
-
 // The SET lines of the installation variables in the batch's order; `value`
 // gives a variable's value by its name with the percent signs.
 using VariableValue = std::function<ts::WText(std::wstring_view name)>;
 ts::WText BatchVariableLines(const VariableValue& value);
-
-// The bytes of the batch file: the code-page line, "@echo off", the
-// variable lines and the commands. The file is UTF-8 when the system takes
-// that code page (Windows 7 and later) and the text needs it, else code
-// page 1252; `utf8` tells which. Lines that only say PAUSE are left out
-// when nobody could answer them.
-ts::Text BatchFileBytes(const ts::WText& variableLines, const ts::WText& commands, bool utf8Allowed,
-                        bool dropPauseLines, bool& utf8);
 
 }  // namespace palisade

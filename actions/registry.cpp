@@ -1,10 +1,8 @@
 #include "actions/registry.h"
 
 #include <algorithm>
-#include <cwctype>
 
 #include "actions/install_log.h"
-#include "core/ts_csv.h"
 #include "core/ts_file.h"
 #include "core/ts_format.h"
 #include "core/ts_system.h"
@@ -20,34 +18,9 @@ constexpr wchar_t kAllUsersPrefix[] = L"\\HKAU\\";
 constexpr size_t kAllUsersPrefixLength = 6;
 constexpr wchar_t kProfileList[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
 constexpr REGSAM kReadWrite = READ_CONTROL | KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_ENUMERATE_SUB_KEYS;
-constexpr uint32_t kTextType = 1;
-constexpr uint32_t kExpandableTextType = 2;
-constexpr uint32_t kBinaryType = 3;
-constexpr uint32_t kNumberType = 4;
-constexpr uint32_t kLongNumberType = 11;
 constexpr wchar_t kByteOrderMark = 0xFEFF;
 
 bool IsAllUsersPath(const ts::WText& path) { return _wcsnicmp(path.c_str(), kAllUsersPrefix, kAllUsersPrefixLength) == 0; }
-
-uint32_t Decimal(const ts::Text& text) { return static_cast<uint32_t>(strtoul(text.c_str(), nullptr, 10)); }
-
-void AppendLittleEndian(std::vector<uint8_t>& bytes, uint64_t value, int width) {
-  for (int i = 0; i < width; ++i) bytes.push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
-
-bool HexPairs(const ts::WText& data, std::vector<uint8_t>& bytes) {
-  ts::WText digits;
-  for (wchar_t c : data) {
-    if (c == L' ' || c == L'\t') continue;
-    if (!iswxdigit(c) || c > 0x7F) return false;
-    digits += c;
-  }
-  if (digits.size() % 2) return false;
-  for (size_t i = 0; i < digits.size(); i += 2) {
-    bytes.push_back(static_cast<uint8_t>(wcstoul(digits.substr(i, 2).c_str(), nullptr, 16)));
-  }
-  return true;
-}
 
 bool UserHiveLoaded(const ts::WText& hive) {
   HKEY key = nullptr;
@@ -102,7 +75,7 @@ void ReportValueFailure(const RegistryEntry& entry, LONG error) {
 // Each user's hive is tried in turn; one that refuses is not reported.
 void SetValues(const RegistryEntry& entry, REGSAM access) {
   ts::WText data = entry.data;
-  if (entry.type == kTextType) Expand(data);
+  if (entry.type == registry_type::kText) Expand(data);
   std::vector<uint8_t> bytes;
   if (!RegistryValueData(entry.type, data, bytes)) {
     ReportValueFailure(entry, ERROR_INVALID_DATA);
@@ -166,45 +139,6 @@ void MergeRegistryFile() {
 }
 
 }  // namespace
-
-RegistryEntry ParseRegistryEntry(std::wstring_view line) {
-  ts::Vector<ts::Text> fields = ts::CsvFields(ts::Utf8FromWide(line));
-  RegistryEntry entry;
-  if (fields.Count() == 1) {
-    entry.kind = RegistryEntry::Kind::kKey;
-    entry.keyPath = ts::WideFromUtf8(fields[0]);
-  } else if (fields.Count() == 5) {
-    entry.kind = RegistryEntry::Kind::kValue;
-    entry.keyPath = ts::WideFromUtf8(fields[0]);
-    entry.valueName = ts::WideFromUtf8(fields[1]);
-    entry.type = Decimal(fields[2]);
-    entry.data = ts::WideFromUtf8(fields[3]);
-    entry.action = Decimal(fields[4]);
-  }
-  return entry;
-}
-
-bool RegistryValueData(uint32_t type, const ts::WText& data, std::vector<uint8_t>& bytes) {
-  bytes.clear();
-  switch (type) {
-    case kTextType:
-    case kExpandableTextType:
-      for (wchar_t c : data) AppendLittleEndian(bytes, c, 2);
-      AppendLittleEndian(bytes, 0, 2);
-      return true;
-    case kBinaryType: return HexPairs(data, bytes);
-    case kNumberType: AppendLittleEndian(bytes, static_cast<uint64_t>(_wcstoi64(data.c_str(), nullptr, 10)), 4); return true;
-    case kLongNumberType:
-      AppendLittleEndian(bytes, static_cast<uint64_t>(_wcstoi64(data.c_str(), nullptr, 10)), 8);
-      return true;
-    default: return true;
-  }
-}
-
-bool RemovedAtUninstall(uint32_t action) {
-  return action == registry_action::kSet || action == registry_action::kDeleteAtUninstall ||
-         action == registry_action::kDeleteNowAndAtUninstall;
-}
 
 REGSAM RegistryAccess(bool product64) { return kReadWrite | (product64 ? KEY_WOW64_64KEY : 0); }
 

@@ -23,6 +23,7 @@ add_library(palisade_engine STATIC
   core/ts_shortcut.cpp
   core/ts_system.cpp
   core/ts_text.cpp
+  core/ts_code_pages.cpp
   core/ts_thread.cpp
   core/ts_texts.cpp
   core/ts_deferred.cpp
@@ -43,6 +44,7 @@ add_library(palisade_engine STATIC
   actions/applets.cpp
   actions/associations.cpp
   actions/batches.cpp
+  actions/batch_text.cpp
   actions/close_apps.cpp
   actions/com_servers.cpp
   actions/components.cpp
@@ -61,6 +63,7 @@ add_library(palisade_engine STATIC
   actions/registration.cpp
   actions/registration_values.cpp
   actions/registry.cpp
+  actions/registry_entry.cpp
   actions/restore_point.cpp
   actions/shortcuts.cpp
   actions/summary_choices.cpp

@@ -1,36 +1,10 @@
 #include "core/ts_text.h"
 
-#include <windows.h>
-
 #include <algorithm>
 
+// The conversions that go through the system's code pages are in
+// ts_code_pages.cpp; what is here runs the same on any system.
 namespace ts {
-namespace {
-
-WText WideFromCodePage(UINT codePage, std::string_view narrow) {
-  if (narrow.empty()) return {};
-  int count = MultiByteToWideChar(codePage, 0, narrow.data(), static_cast<int>(narrow.size()), nullptr, 0);
-  WText wide(static_cast<size_t>(count), L'\0');
-  MultiByteToWideChar(codePage, 0, narrow.data(), static_cast<int>(narrow.size()), wide.data(), count);
-  return wide;
-}
-
-Text CodePageFromWide(UINT codePage, std::wstring_view wide) {
-  if (wide.empty()) return {};
-  // The default character only applies to non-UTF-8 code pages.
-  const char* fallback = codePage == CP_UTF8 ? nullptr : "?";
-  int count = WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, fallback, nullptr);
-  Text narrow(static_cast<size_t>(count), '\0');
-  WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), narrow.data(), count, fallback, nullptr);
-  return narrow;
-}
-
-}  // namespace
-
-WText WideFromUtf8(std::string_view utf8) { return WideFromCodePage(CP_UTF8, utf8); }
-Text Utf8FromWide(std::wstring_view wide) { return CodePageFromWide(CP_UTF8, wide); }
-WText WideFromAnsi(std::string_view ansi) { return WideFromCodePage(CP_ACP, ansi); }
-Text AnsiFromWide(std::wstring_view wide) { return CodePageFromWide(CP_ACP, wide); }
 
 WText WideFromCodePage1252(std::string_view text) {
   // Where the code page leaves ISO 8859-1 (bytes 0x80 to 0x9F).
@@ -47,8 +21,6 @@ WText WideFromCodePage1252(std::string_view text) {
   return wide;
 }
 
-Text CodePage1252FromWide(std::wstring_view wide) { return CodePageFromWide(1252, wide); }
-
 WText WithCrLf(std::wstring_view text) {
   WText result;
   result.reserve(text.size() + 2);
@@ -59,33 +31,12 @@ WText WithCrLf(std::wstring_view text) {
   return result;
 }
 
-namespace {
-
-// Upper-case mapping keeps the length, so positions in the mapped text are
-// positions in the original.
-WText UpperInvariant(std::wstring_view text) {
-  WText upper(text);
-  if (!upper.empty()) {
-    LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, text.data(), static_cast<int>(text.size()), upper.data(),
-                 static_cast<int>(upper.size()));
-  }
-  return upper;
-}
-
-}  // namespace
-
 WText AsciiLowerCase(std::wstring_view text) {
   WText lower(text);
   for (wchar_t& c : lower) {
     if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
   }
   return lower;
-}
-
-size_t FindIgnoringCase(std::wstring_view text, std::wstring_view part, size_t from) {
-  if (from > text.size()) return WText::npos;
-  size_t at = UpperInvariant(text.substr(from)).find(UpperInvariant(part));
-  return at == WText::npos ? at : from + at;
 }
 
 void ReplaceIgnoringCase(WText& text, std::wstring_view part, std::wstring_view value) {

@@ -5,6 +5,7 @@
 //   fuzz_seed_writer SEED_FOLDER [SETUP.EXE ...]
 //
 // A folder per target, in the input form of that target (fuzz_input.h).
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -19,6 +20,7 @@
 #include "fuzz_input.h"
 #include "hand_script.h"
 #include "icon_file.h"
+#include "uninstall_data_fixture.h"
 
 namespace {
 
@@ -52,10 +54,37 @@ Bytes Joined(std::span<const uint8_t> prefix, std::span<const uint8_t> rest) {
   return joined;
 }
 
+Bytes TextBytes(std::string_view text) { return Bytes(text.begin(), text.end()); }
+
+// The hand-assembled "Uninstall.DAT" whole, and each of its lines for the
+// readers of one line: the comma-separated ones and the registry lines.
+bool WriteRecordTextSeeds(SeedFolder& seeds) {
+  const std::string_view record = layouts::kDemoRecord;
+  if (!seeds.Write("uninstall_data", "hand", TextBytes(record))) return false;
+  int number = 0;
+  for (size_t start = 0; start < record.size(); ++number) {
+    size_t end = std::min(record.find("\r\n", start), record.size());
+    const Bytes line = TextBytes(record.substr(start, end - start));
+    if (!seeds.Write("csv", "hand-" + std::to_string(number), line) ||
+        !seeds.Write("registry_entry", "hand-" + std::to_string(number), line)) {
+      return false;
+    }
+    start = end + 2;
+  }
+  const char* const registryLines[] = {"\\HKCU\\Software\\Acme,Count,4,-12,3", "\\HKLM\\Software\\Acme,Blob,3,0a 1B ff,5",
+                                        "\\HKAU\\Software\\Acme,Big,11,9223372036854775807,6",
+                                        "\\HKLM\\Software\\Acme,\"Path, with comma\",2,%InstallDir%\\bin,1"};
+  for (const char* line : registryLines) {
+    if (!seeds.Write("registry_entry", "typed-" + std::to_string(number++), TextBytes(line))) return false;
+  }
+  // Flag byte 3: UTF-8 allowed, PAUSE lines left out; a NUL before the additions.
+  return seeds.Write("batch_text", "hand", TextBytes(std::string_view("\x03copy a b\r\n  @pause \r\necho caf\xC3\xA9\0del x", 38)));
+}
+
 bool WriteHandSeeds(SeedFolder& seeds) {
   using namespace format::test_bytes;
   BitmapShape palette{.bitsPerPixel = 8, .colours = 2, .gap = 6};
-  return seeds.Write("setup_script", "hand", HandScript().Bytes()) &&
+  return WriteRecordTextSeeds(seeds) && seeds.Write("setup_script", "hand", HandScript().Bytes()) &&
          seeds.Write("pictures", "hand-icon", IconFile()) &&
          seeds.Write("pictures", "hand-top-down-dib", TopDownPaletteDib()) &&
          seeds.Write("pictures", "hand-core-dib", CoreHeaderDib()) &&
