@@ -9,7 +9,9 @@
 
 #include <unistd.h>
 
+#include "builder/atomic_file.h"
 #include "builder/extract.h"
+#include "builder/init_project.h"
 #include "builder/inspect.h"
 #include "builder/installer_writer.h"
 #include "builder/progress_bar.h"
@@ -17,6 +19,7 @@
 #include "builder/signing.h"
 #include "builder/try_product.h"
 #include "builder/time_stamps.h"
+#include "builder/windows_names.h"
 #include "format/product_flags.h"
 #include "format/version.h"
 
@@ -41,6 +44,7 @@ constexpr char kUsageText[] =
     "                 write an installer's files into a folder\n"
     "  try PROJECT.toml|SETUP.exe [--json] [--keep-prefix]\n"
     "                 install and uninstall under Wine; show what is left behind\n"
+    "  init [NAME]    write a first palisade.toml for the files of this folder\n"
     "  version        print the builder's version and the engine version it writes for\n"
     "  help           show this text\n"
     "\n"
@@ -132,6 +136,16 @@ constexpr CommandShape kCommands[] = {
      "  --json         print one JSON object\n"
      "  --keep-prefix  keep the prefix and print where it is\n"
      "  -h, --help     show this text\n"},
+    {"init", kPlainOptions,
+     "usage: palisade init [NAME]\n"
+     "\n"
+     "Writes palisade.toml in the current folder: the product NAME (default: the\n"
+     "folder's name), version 1.0.0, every file of the folder, and a start-menu\n"
+     "shortcut to the program when the folder holds exactly one .exe. It builds\n"
+     "as it is; an existing palisade.toml is left alone.\n"
+     "\n"
+     "options:\n"
+     "  -h, --help  show this text\n"},
     {"version", kPlainOptions,
      "usage: palisade version\n"
      "\n"
@@ -368,10 +382,41 @@ int Try(const CommandShape& command, const Arguments& args, const Environment& e
   return tried;
 }
 
+// A first project file for the current folder; never over an existing one.
+int Init(const CommandShape& command, const Arguments& args, const Environment& environment, std::ostream& out,
+         std::ostream& err) {
+  if (args.positional.size() > 1) return Usage(err, "init takes at most one product name", command.help);
+  const fs::path& folder = environment.workingFolder;
+  std::string product = args.positional.empty() ? folder.filename().string() : args.positional[0];
+  if (std::optional<std::string> problem = WindowsNameProblem(product); problem || product.empty()) {
+    err << "palisade: the product name \"" << product << "\" cannot name the installation folder: "
+        << problem.value_or("it is empty") << "; give another name: palisade init NAME\n";
+    return kUsage;
+  }
+  fs::path project = folder / kProjectFileName;
+  std::error_code error;
+  if (fs::exists(project, error) || error) {
+    err << "palisade: " << project.string() << " exists already; edit it, or remove it to start again\n";
+    return kUsage;
+  }
+  std::string text, problem;
+  AtomicFile file;
+  if (!InitialProject(folder, product, text, problem) || !file.Open(project, problem) ||
+      !file.Write(std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()), problem) ||
+      !file.Commit(problem)) {
+    err << "palisade: " << problem << '\n';
+    return kFailure;
+  }
+  out << "wrote " << project.string() << "; build it with: palisade build " << kProjectFileName
+      << " -o ../Setup.exe\n";
+  return kSuccess;
+}
+
 int RunParsed(const CommandShape& command, const Arguments& args, const Environment& environment, std::ostream& out,
               std::ostream& err) {
   if (command.name == "build") return Build(command, args, environment, out, err);
   if (command.name == "try") return Try(command, args, environment, out, err);
+  if (command.name == "init") return Init(command, args, environment, out, err);
   if (command.name == "inspect") {
     if (args.positional.size() != 1) return Usage(err, "inspect takes one installer", command.help);
     return Inspect(args.positional[0], args.Has("--json"), out, err);

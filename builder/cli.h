@@ -1,5 +1,5 @@
 #pragma once
-// The `palisade` command line: build, inspect, extract. main() only hands
+// The `palisade` command line: build, inspect, extract, try, init. main() only hands
 // over its arguments, so tests run the same commands in-process.
 #include <filesystem>
 #include <optional>
@@ -18,6 +18,7 @@ struct Environment {
   std::optional<std::string> sourceDateEpoch;
   bool terminal = false;  // standard error is a terminal: show progress
   VariableLookup variables;  // the environment, for "${NAME}" in project files
+  std::filesystem::path workingFolder;  // where `init` writes its project file
 };
 
 // Exit status: 0 success; 1 a failure while working (unreadable or damaged

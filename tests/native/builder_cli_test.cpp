@@ -1,8 +1,9 @@
 // The `palisade` command line: help for every command, options written
-// either way, the version, the summary of a build, and outputs that would
-// destroy an input.
+// either way, the version, the summary of a build, outputs that would
+// destroy an input, and the first project file of `init`.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <regex>
 
 #include "builder/cli.h"
@@ -12,6 +13,7 @@
 namespace palisade::builder {
 namespace {
 
+namespace fs = std::filesystem;
 using test_support::BuilderTest;
 using test_support::CommandResult;
 
@@ -32,7 +34,7 @@ class CliTest : public BuilderTest {
 };
 
 TEST_F(CliTest, EveryCommandHasHelp) {
-  for (const char* command : {"build", "inspect", "extract", "try", "version", "help"}) {
+  for (const char* command : {"build", "inspect", "extract", "try", "init", "version", "help"}) {
     for (const char* option : {"--help", "-h"}) {
       CommandResult result = Run({command, option});
       EXPECT_EQ(result.status, 0) << command << ' ' << option << ": " << result.err;
@@ -72,6 +74,11 @@ TEST_F(CliTest, BadArgumentsAreUsageErrors) {
       {{"try", "setup.exe", "--keep-prefix=yes"}, "palisade: --keep-prefix takes no value"},
       {{"try", "absent.exe"}, "palisade: \"absent.exe\" is not a file"},
       {{"bulid"}, "palisade: unknown command \"bulid\""},
+      {{"init", "Acme", "Notes"}, "palisade: init takes at most one product name"},
+      {{"init", "Acme: Notes"},
+       "palisade: the product name \"Acme: Notes\" cannot name the installation folder: \":\" is not allowed in a "
+       "name; give another name: palisade init NAME"},
+      {{"init", "--name=Acme"}, "palisade: unknown option --name for init"},
   };
   for (const BadArguments& c : cases) {
     CommandResult result = Run(c.args);
@@ -125,6 +132,73 @@ TEST_F(CliTest, AnOutputThatIsOneOfTheInputsIsRefused) {
                               "; write the installer elsewhere\n");
     EXPECT_EQ(ReadBytes(c.output), before) << c.output;
   }
+}
+
+struct InitCase {
+  const char* name;  // the argument of init, or null
+  std::vector<std::string> files;
+  const char* product;
+  const char* shortcutTarget;  // null: no shortcut
+};
+
+// The project of `init` builds at once without warnings, packs every file
+// of the folder but itself, and names the folder's one program.
+TEST_F(CliTest, InitWritesAProjectThatBuildsAtOnce) {
+  const InitCase cases[] = {
+      {nullptr, {"bin/tool.exe", "readme.txt"}, "Acme Tools", "%InstallDir%\\bin\\tool.exe"},
+      {"Bob's \"Q\" Notes", {"Q.EXE", "data/notes.db"}, nullptr, nullptr},
+      {"Acme Suite", {"one.exe", "two.exe"}, "Acme Suite", nullptr},
+      {"Café", {"doc.txt"}, "Café", nullptr},
+  };
+  for (const InitCase& c : cases) {
+    SCOPED_TRACE(c.name ? c.name : "(folder name)");
+    workingFolder_ = Path("Acme Tools");
+    fs::remove_all(workingFolder_);
+    for (const std::string& file : c.files) WriteText("Acme Tools/" + file, "contents of " + file);
+    std::vector<std::string> args = {"init"};
+    if (c.name) args.push_back(c.name);
+    CommandResult init = Run(args);
+    if (c.product == nullptr) {  // a name Windows cannot give a folder
+      EXPECT_EQ(init.status, 2);
+      EXPECT_FALSE(fs::exists(workingFolder_ / "palisade.toml"));
+      continue;
+    }
+    ASSERT_EQ(init.status, 0) << init.err;
+    fs::path project = workingFolder_ / "palisade.toml";
+    CommandResult build = Run({"build", project.string(), "-o", Path("setup.exe").string(), "--engine",
+                               Path("engine.exe").string(), "--deny-warnings", "--quiet"});
+    ASSERT_EQ(build.status, 0) << build.err << test_support::ReadText(project);
+    CommandResult inspect = Run({"inspect", Path("setup.exe").string()});
+    ASSERT_EQ(inspect.status, 0) << inspect.err;
+    toml::table installer = toml::parse(inspect.out);
+    EXPECT_EQ(installer["product"]["name"].value<std::string>(), c.product);
+    EXPECT_EQ(installer["product"]["version"].value<std::string>(), "1.0.0");
+    std::vector<std::string> packed;
+    for (const toml::node& file : *installer["files"].as_array()) {
+      packed.push_back(*file.as_table()->get("name")->value<std::string>());
+    }
+    std::vector<std::string> expected = c.files;
+    for (std::string& name : expected) std::replace(name.begin(), name.end(), '/', '\\');
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(packed, expected);
+    const toml::array* shortcuts = installer["shortcuts"].as_array();
+    if (c.shortcutTarget == nullptr) {
+      EXPECT_TRUE(shortcuts == nullptr || shortcuts->empty()) << inspect.out;
+    } else {
+      ASSERT_TRUE(shortcuts != nullptr && shortcuts->size() == 1) << inspect.out;
+      EXPECT_EQ((*shortcuts)[0].as_table()->get("target")->value<std::string>(), c.shortcutTarget);
+    }
+  }
+}
+
+TEST_F(CliTest, InitLeavesAnExistingProjectAlone) {
+  workingFolder_ = dir_;
+  std::vector<uint8_t> before = ReadBytes("palisade.toml");
+  CommandResult init = Run({"init"});
+  EXPECT_EQ(init.status, 2);
+  EXPECT_EQ(init.err, "palisade: " + Path("palisade.toml").string() +
+                          " exists already; edit it, or remove it to start again\n");
+  EXPECT_EQ(ReadBytes("palisade.toml"), before);
 }
 
 }  // namespace
