@@ -16,6 +16,7 @@
 #include "builder/installer_writer.h"
 #include "builder/progress_bar.h"
 #include "builder/project.h"
+#include "builder/project_keys.h"
 #include "builder/signing.h"
 #include "builder/try_product.h"
 #include "builder/time_stamps.h"
@@ -45,6 +46,7 @@ constexpr char kUsageText[] =
     "  try PROJECT.toml|SETUP.exe [--json] [--keep-prefix]\n"
     "                 install and uninstall under Wine; show what is left behind\n"
     "  init [NAME]    write a first palisade.toml for the files of this folder\n"
+    "  schema         print the JSON Schema of project files, for editors\n"
     "  version        print the builder's version and the engine version it writes for\n"
     "  help           show this text\n"
     "\n"
@@ -146,6 +148,11 @@ constexpr CommandShape kCommands[] = {
      "\n"
      "options:\n"
      "  -h, --help  show this text\n"},
+    {"schema", kPlainOptions,
+     "usage: palisade schema\n"
+     "\n"
+     "Prints the JSON Schema of project files (docs/palisade.schema.json), with\n"
+     "which TOML editors check and complete palisade.toml.\n"},
     {"version", kPlainOptions,
      "usage: palisade version\n"
      "\n"
@@ -429,7 +436,9 @@ int RunParsed(const CommandShape& command, const Arguments& args, const Environm
     return Extract(args.positional[0], *folder, err);
   }
   if (!args.positional.empty()) return Usage(err, std::string(command.name) + " takes no arguments", command.help);
-  if (command.name == "version") {
+  if (command.name == "schema") {
+    out << ProjectSchema();
+  } else if (command.name == "version") {
     out << "palisade " << kBuilderVersion << " (engine " << format::kEngineVersion << ")\n";
   } else {
     out << kUsageText;

@@ -34,7 +34,7 @@ class CliTest : public BuilderTest {
 };
 
 TEST_F(CliTest, EveryCommandHasHelp) {
-  for (const char* command : {"build", "inspect", "extract", "try", "init", "version", "help"}) {
+  for (const char* command : {"build", "inspect", "extract", "try", "init", "schema", "version", "help"}) {
     for (const char* option : {"--help", "-h"}) {
       CommandResult result = Run({command, option});
       EXPECT_EQ(result.status, 0) << command << ' ' << option << ": " << result.err;
@@ -70,6 +70,7 @@ TEST_F(CliTest, BadArgumentsAreUsageErrors) {
       {{"build", "palisade.toml", "-o"}, "palisade: -o needs a value"},
       {{"build", "palisade.toml", "-o", "x.exe", "--jobs=0"}, "palisade: --jobs takes a number from 1 to 256"},
       {{"version", "extra"}, "palisade: version takes no arguments"},
+      {{"schema", "palisade.toml"}, "palisade: schema takes no arguments"},
       {{"try", "a.toml", "b.exe"}, "palisade: try takes one project file or installer"},
       {{"try", "setup.exe", "--keep-prefix=yes"}, "palisade: --keep-prefix takes no value"},
       {{"try", "absent.exe"}, "palisade: \"absent.exe\" is not a file"},
