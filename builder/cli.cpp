@@ -37,7 +37,7 @@ constexpr char kUsageText[] =
     "usage: palisade COMMAND [ARGS]\n"
     "\n"
     "commands:\n"
-    "  build PROJECT.toml -o SETUP.exe [--engine PATH] [--jobs N] [--quiet] [--deny-warnings]\n"
+    "  build PROJECT.toml -o SETUP.exe [--engine PATH] [--jobs N] [--quiet] [--deny-warnings] [--sign ...]\n"
     "                 write an installer from a project file\n"
     "  inspect SETUP.exe [--json]\n"
     "                 show every setting an installer carries and check it\n"
@@ -75,7 +75,7 @@ constexpr OptionShape kBuildOptions[] = {{"--output", "-o", true}, {"--engine", 
                                         {"--sign-pkcs12", "", true}, {"--sign-cert", "", true},
                                         {"--sign-key", "", true},    {"--sign-password-env", "", true},
                                         {"--sign-password-file", "", true}, {"--timestamp", "", true},
-                                        kHelp};
+                                        {"--depfile", "", true}, kHelp};
 constexpr OptionShape kInspectOptions[] = {{"--json", "", false}, kHelp};
 constexpr OptionShape kExtractOptions[] = {{"--output", "-o", true}, kHelp};
 constexpr OptionShape kTryOptions[] = {{"--json", "", false}, {"--keep-prefix", "", false}, kHelp};
@@ -92,7 +92,7 @@ constexpr CommandShape kCommands[] = {
      "options:\n"
      "  -o, --output SETUP.exe  the installer to write; never one of the build's inputs\n"
      "  --engine PATH           the engine to build on (default: palisade-engine.exe\n"
-     "                          beside palisade)\n"
+     "                          beside palisade, else in ../share/palisade)\n"
      "  -j, --jobs N            threads compressing the files, 1 to 256 (default: one\n"
      "                          per core); the output does not depend on it\n"
      "  -q, --quiet             no progress bar and no summary line\n"
@@ -106,6 +106,8 @@ constexpr CommandShape kCommands[] = {
      "  --sign-password-env NAME  the environment variable holding the key's password\n"
      "  --sign-password-file FILE the file holding it (never on the command line)\n"
      "  --timestamp URL         an RFC 3161 time-stamp server\n"
+     "  --depfile FILE          write the files the installer was built from as a\n"
+     "                          make rule, for build systems (CMake, Ninja, make)\n"
      "  -h, --help              show this text\n"},
     {"inspect", kInspectOptions,
      "usage: palisade inspect SETUP.exe [--json]\n"
@@ -290,6 +292,46 @@ SigningSettings SigningOptions(const Arguments& args, bool& wanted) {
   return settings;
 }
 
+// The engine lies beside `palisade` in the build tree (build/bin) and under
+// PREFIX/share/palisade once installed (PREFIX/bin/palisade); the one
+// beside it wins, so that a build tree never picks up an installed engine.
+fs::path DefaultEngine(const fs::path& selfPath) {
+  fs::path beside = selfPath.parent_path() / kEngineFileName;
+  fs::path installed = selfPath.parent_path().parent_path() / "share" / "palisade" / kEngineFileName;
+  std::error_code error;
+  return !fs::exists(beside, error) && fs::exists(installed, error) ? installed : beside;
+}
+
+// A path in a make rule: blanks, "#" and "$" would end or change it.
+std::string MakePath(const fs::path& path) {
+  std::string escaped;
+  for (char c : path.string()) {
+    if (c == ' ' || c == '#') escaped += '\\';
+    escaped += c == '$' ? "$$" : std::string(1, c);
+  }
+  return escaped;
+}
+
+// "OUTPUT: INPUT ...": what a build system must watch to build the installer
+// again when it would come out different.
+bool WriteDepfile(const fs::path& depfile, const fs::path& output, const std::vector<fs::path>& inputs,
+                  std::string& problem) {
+  std::string rule = MakePath(output) + ":";
+  for (const fs::path& input : inputs) rule += " \\\n  " + MakePath(input);
+  rule += "\n";
+  AtomicFile file;
+  return file.Open(depfile, problem) &&
+         file.Write(std::span(reinterpret_cast<const uint8_t*>(rule.data()), rule.size()), problem) &&
+         file.Commit(problem);
+}
+
+std::vector<fs::path> BuildInputs(const fs::path& projectFile, const fs::path& engine, const Project& project) {
+  std::vector<fs::path> inputs = {projectFile, engine};
+  for (const FileSource& file : project.files) inputs.push_back(file.source);
+  inputs.insert(inputs.end(), project.readFiles.begin(), project.readFiles.end());
+  return inputs;
+}
+
 // Removes the build's intermediate files, whatever becomes of the build.
 struct TemporaryPath {
   fs::path path;
@@ -317,7 +359,7 @@ int Build(const CommandShape& command, const Arguments& args, const Environment&
   ReadProject(args.positional[0], options, project, diagnostics);
   diagnostics.Print(err);
   if (diagnostics.HasErrors() || (args.Has("--deny-warnings") && diagnostics.HasWarnings())) return kUsage;
-  fs::path engine = args.Value("--engine").value_or((environment.selfPath.parent_path() / kEngineFileName).string());
+  fs::path engine = args.Value("--engine").value_or(DefaultEngine(environment.selfPath).string());
   std::string overwritten = OverwrittenInput(*output, args.positional[0], engine, project);
   if (!overwritten.empty()) {
     err << "palisade: the output " << *output << " is " << overwritten << "; write the installer elsewhere\n";
@@ -365,6 +407,11 @@ int Build(const CommandShape& command, const Arguments& args, const Environment&
       err << "palisade: cannot write \"" << *output << "\": " << error.message() << '\n';
       return kFailure;
     }
+  }
+  std::optional<std::string> depfile = args.Value("--depfile");
+  if (depfile && !WriteDepfile(*depfile, *output, BuildInputs(args.positional[0], engine, project), problem)) {
+    err << "palisade: " << problem << '\n';
+    return kFailure;
   }
   std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - started;
   if (!quiet) out << SummaryLine(*output, written, project, seconds.count()) << '\n';

@@ -14,7 +14,7 @@ namespace palisade::builder {
 inline constexpr char kBuilderVersion[] = PALISADE_BUILDER_VERSION;
 
 struct Environment {
-  std::filesystem::path selfPath;  // the running `palisade`, beside which the engine lies
+  std::filesystem::path selfPath;  // the running `palisade`, beside or below which the engine lies
   std::optional<std::string> sourceDateEpoch;
   bool terminal = false;  // standard error is a terminal: show progress
   VariableLookup variables;  // the environment, for "${NAME}" in project files

@@ -607,6 +607,7 @@ std::optional<format::Bytes> ProjectContext::ReadFile(TableReader& reader, std::
                   "paths are relative to the project file's folder");
     return std::nullopt;
   }
+  project.readFiles.push_back(Resolve(*relative));
   return format::Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
@@ -618,6 +619,7 @@ std::optional<std::string> ProjectContext::ReadDocumentText(TableReader& reader,
                   "paths are relative to the project file's folder");
     return std::nullopt;
   }
+  project.readFiles.push_back(Resolve(relative));
   std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   bool bom = text.starts_with("\xEF\xBB\xBF");
   rich = std::string_view(text).substr(bom ? 3 : 0).starts_with("{\\rtf");

@@ -8,6 +8,7 @@
 
 #include "builder/cli.h"
 #include "builder_test_support.h"
+#include "icon_file.h"
 #include "format/version.h"
 
 namespace palisade::builder {
@@ -200,6 +201,80 @@ TEST_F(CliTest, InitLeavesAnExistingProjectAlone) {
   EXPECT_EQ(init.err, "palisade: " + Path("palisade.toml").string() +
                           " exists already; edit it, or remove it to start again\n");
   EXPECT_EQ(ReadBytes("palisade.toml"), before);
+}
+
+struct EnginePlace {
+  const char* beside;     // what lies in bin/ beside palisade: "engine", "junk" or null
+  const char* installed;  // and in share/palisade/
+  int status;
+};
+
+// Without --engine, an installed palisade (PREFIX/bin) takes the engine from
+// PREFIX/share/palisade, and one in the build tree the engine beside it.
+TEST_F(CliTest, TheEngineIsFoundBesideTheBuilderOrWhereItIsInstalled) {
+  const EnginePlace cases[] = {
+      {"engine", nullptr, 0},
+      {nullptr, "engine", 0},
+      {"engine", "junk", 0},
+      {"junk", "engine", 1},
+      {nullptr, nullptr, 1},
+  };
+  std::vector<uint8_t> engine = ReadBytes("engine.exe");
+  selfPath_ = Path("prefix/bin/palisade");
+  for (const EnginePlace& c : cases) {
+    SCOPED_TRACE(std::string(c.beside ? c.beside : "-") + " / " + (c.installed ? c.installed : "-"));
+    fs::remove_all(Path("prefix"));
+    for (auto [place, what] : {std::pair{"prefix/bin/palisade-engine.exe", c.beside},
+                               std::pair{"prefix/share/palisade/palisade-engine.exe", c.installed}}) {
+      if (what != nullptr) WriteBytes(place, std::string(what) == "engine" ? engine : std::vector<uint8_t>(64, 'j'));
+    }
+    CommandResult build = Run({"build", Path("palisade.toml").string(), "-o", Path("setup.exe").string(), "-q"});
+    EXPECT_EQ(build.status, c.status) << build.err;
+  }
+}
+
+// The paths of a make rule "TARGET: PREREQUISITE ...", unescaped as make
+// reads them.
+std::vector<std::string> MakeRulePaths(const std::string& rule) {
+  std::vector<std::string> paths(1);
+  for (std::size_t i = 0; i < rule.size(); ++i) {
+    char c = rule[i];
+    if (c == '\\' && i + 1 < rule.size() && rule[i + 1] != '\n') {
+      paths.back() += rule[++i];
+    } else if (c == '$' && i + 1 < rule.size() && rule[i + 1] == '$') {
+      paths.back() += rule[++i];
+    } else if (c == ' ' || c == '\n' || c == '\\') {
+      if (!paths.back().empty()) paths.emplace_back();
+    } else {
+      paths.back() += c;
+    }
+  }
+  if (paths.back().empty()) paths.pop_back();
+  return paths;
+}
+
+// A build system rebuilds the installer when any file it was made from
+// changes: the project, the engine, each packed file and each file the
+// project names.
+TEST_F(CliTest, TheDepfileNamesEveryFileTheInstallerIsBuiltFrom) {
+  WriteText("app/read me #1 $5.txt", "spaces and make's special characters");
+  WriteBytes("art/acme.ico", format::test_bytes::IconFile());
+  WriteText("legal/licence.txt", "terms");
+  WriteText("palisade.toml", std::string(test_support::kMinimalProject) +
+                                 "\n[wizard]\nlicense = \"legal/licence.txt\"\n" +
+                                 "[uninstaller]\nicon = \"art/acme.ico\"\n");
+  CommandResult build = BuildWith({"-o", Path("setup.exe").string(), "--depfile", Path("setup.d").string(), "-q"});
+  ASSERT_EQ(build.status, 0) << build.err;
+  std::vector<std::string> rule = MakeRulePaths(test_support::ReadText(Path("setup.d")));
+  ASSERT_FALSE(rule.empty());
+  EXPECT_EQ(rule[0], Path("setup.exe").string() + ":");
+  std::vector<std::string> inputs(rule.begin() + 1, rule.end());
+  std::vector<std::string> expected = {Path("palisade.toml").string(), Path("engine.exe").string(),
+                                       Path("app/a.txt").string(), Path("app/read me #1 $5.txt").string(),
+                                       Path("art/acme.ico").string(), Path("legal/licence.txt").string()};
+  std::sort(inputs.begin(), inputs.end());
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(inputs, expected);
 }
 
 }  // namespace

@@ -107,7 +107,8 @@ class BuilderTest : public ::testing::Test {
 
   CommandResult Run(const std::vector<std::string>& args, std::optional<std::string> sourceDateEpoch = std::nullopt) {
     std::ostringstream out, err;
-    Environment environment{Path("palisade"), sourceDateEpoch, false, Variables(), workingFolder_};
+    Environment environment{selfPath_.empty() ? Path("palisade") : selfPath_, sourceDateEpoch, false, Variables(),
+                            workingFolder_};
     int status = RunCommand(args, environment, out, err);
     return {status, out.str(), err.str()};
   }
@@ -132,6 +133,7 @@ class BuilderTest : public ::testing::Test {
 
   fs::path dir_;
   fs::path workingFolder_;  // the folder commands run in; the scratch folder unless a test moves
+  fs::path selfPath_;       // the running `palisade`; empty: one in the scratch folder
   std::map<std::string, std::string> variables_;
 };
 
