@@ -318,11 +318,7 @@ bool WriteDepfile(const fs::path& depfile, const fs::path& output, const std::ve
                   std::string& problem) {
   std::string rule = MakePath(output) + ":";
   for (const fs::path& input : inputs) rule += " \\\n  " + MakePath(input);
-  rule += "\n";
-  AtomicFile file;
-  return file.Open(depfile, problem) &&
-         file.Write(std::span(reinterpret_cast<const uint8_t*>(rule.data()), rule.size()), problem) &&
-         file.Commit(problem);
+  return WriteFileAtomically(depfile, rule + "\n", problem);
 }
 
 std::vector<fs::path> BuildInputs(const fs::path& projectFile, const fs::path& engine, const Project& project) {
@@ -454,10 +450,7 @@ int Init(const CommandShape& command, const Arguments& args, const Environment& 
     return kUsage;
   }
   std::string text, problem;
-  AtomicFile file;
-  if (!InitialProject(folder, product, text, problem) || !file.Open(project, problem) ||
-      !file.Write(std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()), problem) ||
-      !file.Commit(problem)) {
+  if (!InitialProject(folder, product, text, problem) || !WriteFileAtomically(project, text, problem)) {
     err << "palisade: " << problem << '\n';
     return kFailure;
   }
