@@ -1,9 +1,11 @@
 # make          build the engine and the builder into build/bin
 # make test     run every test (the engine's under Wine, on a virtual display)
 # make demo     the main job: build the demo and run it under Wine
+# make install PREFIX=DIR  install palisade, its engine, the docs and the CMake package (default /usr/local)
 # make fuzz SECONDS=N  build the fuzz targets (clang, sanitizers) in build/fuzz and run each for N seconds
 # make screenshots  every page in every style and the background window in each picture fit, into docs/screenshots
 JOBS ?= $(shell nproc)
+PREFIX ?= /usr/local
 MAKEFLAGS += --no-print-directory
 NATIVE := build/native
 MINGW := build/mingw
@@ -14,7 +16,7 @@ SECONDS ?= 60
 # targets stay buildable and the readers clean on the layouts they know.
 TEST_FUZZ_SECONDS := 2
 
-.PHONY: all bootstrap engine native test fuzz demo screenshots bench clean
+.PHONY: all bootstrap engine native test fuzz demo screenshots bench install clean
 
 all: engine native
 
@@ -47,6 +49,10 @@ screenshots: all
 
 bench: all
 	@bench/builder_vs_nsis $(BENCH_ARGS)
+
+# DESTDIR=DIR stages the installation below DIR, as packagers do.
+install: all
+	@cmake --install $(NATIVE) --prefix "$(PREFIX)"
 
 clean:
 	rm -rf $(NATIVE) $(MINGW) build/fuzz build/bin

@@ -57,4 +57,11 @@ bool AtomicFile::Commit(std::string& problem) {
   return false;
 }
 
+bool WriteFileAtomically(const std::filesystem::path& target, std::string_view text, std::string& problem) {
+  AtomicFile file;
+  return file.Open(target, problem) &&
+         file.Write(std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()), problem) &&
+         file.Commit(problem);
+}
+
 }  // namespace palisade::builder

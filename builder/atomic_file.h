@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace palisade::builder {
 
@@ -25,5 +26,8 @@ class AtomicFile {
   std::filesystem::path temporary_;
   int fd_ = -1;
 };
+
+// Writes `text` as the whole of `target`, which appears whole or not at all.
+bool WriteFileAtomically(const std::filesystem::path& target, std::string_view text, std::string& problem);
 
 }  // namespace palisade::builder

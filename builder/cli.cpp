@@ -9,14 +9,18 @@
 
 #include <unistd.h>
 
+#include "builder/atomic_file.h"
 #include "builder/extract.h"
+#include "builder/init_project.h"
 #include "builder/inspect.h"
 #include "builder/installer_writer.h"
 #include "builder/progress_bar.h"
 #include "builder/project.h"
+#include "builder/project_keys.h"
 #include "builder/signing.h"
 #include "builder/try_product.h"
 #include "builder/time_stamps.h"
+#include "builder/windows_names.h"
 #include "format/product_flags.h"
 #include "format/version.h"
 
@@ -33,7 +37,7 @@ constexpr char kUsageText[] =
     "usage: palisade COMMAND [ARGS]\n"
     "\n"
     "commands:\n"
-    "  build PROJECT.toml -o SETUP.exe [--engine PATH] [--jobs N] [--quiet] [--deny-warnings]\n"
+    "  build PROJECT.toml -o SETUP.exe [--engine PATH] [--jobs N] [--quiet] [--deny-warnings] [--sign ...]\n"
     "                 write an installer from a project file\n"
     "  inspect SETUP.exe [--json]\n"
     "                 show every setting an installer carries and check it\n"
@@ -41,6 +45,8 @@ constexpr char kUsageText[] =
     "                 write an installer's files into a folder\n"
     "  try PROJECT.toml|SETUP.exe [--json] [--keep-prefix]\n"
     "                 install and uninstall under Wine; show what is left behind\n"
+    "  init [NAME]    write a first palisade.toml for the files of this folder\n"
+    "  schema         print the JSON Schema of project files, for editors\n"
     "  version        print the builder's version and the engine version it writes for\n"
     "  help           show this text\n"
     "\n"
@@ -69,7 +75,7 @@ constexpr OptionShape kBuildOptions[] = {{"--output", "-o", true}, {"--engine", 
                                         {"--sign-pkcs12", "", true}, {"--sign-cert", "", true},
                                         {"--sign-key", "", true},    {"--sign-password-env", "", true},
                                         {"--sign-password-file", "", true}, {"--timestamp", "", true},
-                                        kHelp};
+                                        {"--depfile", "", true}, kHelp};
 constexpr OptionShape kInspectOptions[] = {{"--json", "", false}, kHelp};
 constexpr OptionShape kExtractOptions[] = {{"--output", "-o", true}, kHelp};
 constexpr OptionShape kTryOptions[] = {{"--json", "", false}, {"--keep-prefix", "", false}, kHelp};
@@ -86,7 +92,7 @@ constexpr CommandShape kCommands[] = {
      "options:\n"
      "  -o, --output SETUP.exe  the installer to write; never one of the build's inputs\n"
      "  --engine PATH           the engine to build on (default: palisade-engine.exe\n"
-     "                          beside palisade)\n"
+     "                          beside palisade, else in ../share/palisade)\n"
      "  -j, --jobs N            threads compressing the files, 1 to 256 (default: one\n"
      "                          per core); the output does not depend on it\n"
      "  -q, --quiet             no progress bar and no summary line\n"
@@ -100,6 +106,8 @@ constexpr CommandShape kCommands[] = {
      "  --sign-password-env NAME  the environment variable holding the key's password\n"
      "  --sign-password-file FILE the file holding it (never on the command line)\n"
      "  --timestamp URL         an RFC 3161 time-stamp server\n"
+     "  --depfile FILE          write the files the installer was built from as a\n"
+     "                          make rule, for build systems (CMake, Ninja, make)\n"
      "  -h, --help              show this text\n"},
     {"inspect", kInspectOptions,
      "usage: palisade inspect SETUP.exe [--json]\n"
@@ -132,6 +140,21 @@ constexpr CommandShape kCommands[] = {
      "  --json         print one JSON object\n"
      "  --keep-prefix  keep the prefix and print where it is\n"
      "  -h, --help     show this text\n"},
+    {"init", kPlainOptions,
+     "usage: palisade init [NAME]\n"
+     "\n"
+     "Writes palisade.toml in the current folder: the product NAME (default: the\n"
+     "folder's name), version 1.0.0, every file of the folder, and a start-menu\n"
+     "shortcut to the program when the folder holds exactly one .exe. It builds\n"
+     "as it is; an existing palisade.toml is left alone.\n"
+     "\n"
+     "options:\n"
+     "  -h, --help  show this text\n"},
+    {"schema", kPlainOptions,
+     "usage: palisade schema\n"
+     "\n"
+     "Prints the JSON Schema of project files (docs/palisade.schema.json), with\n"
+     "which TOML editors check and complete palisade.toml.\n"},
     {"version", kPlainOptions,
      "usage: palisade version\n"
      "\n"
@@ -269,6 +292,42 @@ SigningSettings SigningOptions(const Arguments& args, bool& wanted) {
   return settings;
 }
 
+// The engine lies beside `palisade` in the build tree (build/bin) and under
+// PREFIX/share/palisade once installed (PREFIX/bin/palisade); the one
+// beside it wins, so that a build tree never picks up an installed engine.
+fs::path DefaultEngine(const fs::path& selfPath) {
+  fs::path beside = selfPath.parent_path() / kEngineFileName;
+  fs::path installed = selfPath.parent_path().parent_path() / "share" / "palisade" / kEngineFileName;
+  std::error_code error;
+  return !fs::exists(beside, error) && fs::exists(installed, error) ? installed : beside;
+}
+
+// A path in a make rule: blanks, "#" and "$" would end or change it.
+std::string MakePath(const fs::path& path) {
+  std::string escaped;
+  for (char c : path.string()) {
+    if (c == ' ' || c == '#') escaped += '\\';
+    escaped += c == '$' ? "$$" : std::string(1, c);
+  }
+  return escaped;
+}
+
+// "OUTPUT: INPUT ...": what a build system must watch to build the installer
+// again when it would come out different.
+bool WriteDepfile(const fs::path& depfile, const fs::path& output, const std::vector<fs::path>& inputs,
+                  std::string& problem) {
+  std::string rule = MakePath(output) + ":";
+  for (const fs::path& input : inputs) rule += " \\\n  " + MakePath(input);
+  return WriteFileAtomically(depfile, rule + "\n", problem);
+}
+
+std::vector<fs::path> BuildInputs(const fs::path& projectFile, const fs::path& engine, const Project& project) {
+  std::vector<fs::path> inputs = {projectFile, engine};
+  for (const FileSource& file : project.files) inputs.push_back(file.source);
+  inputs.insert(inputs.end(), project.readFiles.begin(), project.readFiles.end());
+  return inputs;
+}
+
 // Removes the build's intermediate files, whatever becomes of the build.
 struct TemporaryPath {
   fs::path path;
@@ -296,7 +355,7 @@ int Build(const CommandShape& command, const Arguments& args, const Environment&
   ReadProject(args.positional[0], options, project, diagnostics);
   diagnostics.Print(err);
   if (diagnostics.HasErrors() || (args.Has("--deny-warnings") && diagnostics.HasWarnings())) return kUsage;
-  fs::path engine = args.Value("--engine").value_or((environment.selfPath.parent_path() / kEngineFileName).string());
+  fs::path engine = args.Value("--engine").value_or(DefaultEngine(environment.selfPath).string());
   std::string overwritten = OverwrittenInput(*output, args.positional[0], engine, project);
   if (!overwritten.empty()) {
     err << "palisade: the output " << *output << " is " << overwritten << "; write the installer elsewhere\n";
@@ -345,6 +404,11 @@ int Build(const CommandShape& command, const Arguments& args, const Environment&
       return kFailure;
     }
   }
+  std::optional<std::string> depfile = args.Value("--depfile");
+  if (depfile && !WriteDepfile(*depfile, *output, BuildInputs(args.positional[0], engine, project), problem)) {
+    err << "palisade: " << problem << '\n';
+    return kFailure;
+  }
   std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - started;
   if (!quiet) out << SummaryLine(*output, written, project, seconds.count()) << '\n';
   return kSuccess;
@@ -368,10 +432,38 @@ int Try(const CommandShape& command, const Arguments& args, const Environment& e
   return tried;
 }
 
+// A first project file for the current folder; never over an existing one.
+int Init(const CommandShape& command, const Arguments& args, const Environment& environment, std::ostream& out,
+         std::ostream& err) {
+  if (args.positional.size() > 1) return Usage(err, "init takes at most one product name", command.help);
+  const fs::path& folder = environment.workingFolder;
+  std::string product = args.positional.empty() ? folder.filename().string() : args.positional[0];
+  if (std::optional<std::string> problem = WindowsNameProblem(product); problem || product.empty()) {
+    err << "palisade: the product name \"" << product << "\" cannot name the installation folder: "
+        << problem.value_or("it is empty") << "; give another name: palisade init NAME\n";
+    return kUsage;
+  }
+  fs::path project = folder / kProjectFileName;
+  std::error_code error;
+  if (fs::exists(project, error) || error) {
+    err << "palisade: " << project.string() << " exists already; edit it, or remove it to start again\n";
+    return kUsage;
+  }
+  std::string text, problem;
+  if (!InitialProject(folder, product, text, problem) || !WriteFileAtomically(project, text, problem)) {
+    err << "palisade: " << problem << '\n';
+    return kFailure;
+  }
+  out << "wrote " << project.string() << "; build it with: palisade build " << kProjectFileName
+      << " -o ../Setup.exe\n";
+  return kSuccess;
+}
+
 int RunParsed(const CommandShape& command, const Arguments& args, const Environment& environment, std::ostream& out,
               std::ostream& err) {
   if (command.name == "build") return Build(command, args, environment, out, err);
   if (command.name == "try") return Try(command, args, environment, out, err);
+  if (command.name == "init") return Init(command, args, environment, out, err);
   if (command.name == "inspect") {
     if (args.positional.size() != 1) return Usage(err, "inspect takes one installer", command.help);
     return Inspect(args.positional[0], args.Has("--json"), out, err);
@@ -384,7 +476,9 @@ int RunParsed(const CommandShape& command, const Arguments& args, const Environm
     return Extract(args.positional[0], *folder, err);
   }
   if (!args.positional.empty()) return Usage(err, std::string(command.name) + " takes no arguments", command.help);
-  if (command.name == "version") {
+  if (command.name == "schema") {
+    out << ProjectSchema();
+  } else if (command.name == "version") {
     out << "palisade " << kBuilderVersion << " (engine " << format::kEngineVersion << ")\n";
   } else {
     out << kUsageText;

@@ -1,5 +1,5 @@
 #pragma once
-// The `palisade` command line: build, inspect, extract. main() only hands
+// The `palisade` command line: build, inspect, extract, try, init. main() only hands
 // over its arguments, so tests run the same commands in-process.
 #include <filesystem>
 #include <optional>
@@ -14,10 +14,11 @@ namespace palisade::builder {
 inline constexpr char kBuilderVersion[] = PALISADE_BUILDER_VERSION;
 
 struct Environment {
-  std::filesystem::path selfPath;  // the running `palisade`, beside which the engine lies
+  std::filesystem::path selfPath;  // the running `palisade`, beside or below which the engine lies
   std::optional<std::string> sourceDateEpoch;
   bool terminal = false;  // standard error is a terminal: show progress
   VariableLookup variables;  // the environment, for "${NAME}" in project files
+  std::filesystem::path workingFolder;  // where `init` writes its project file
 };
 
 // Exit status: 0 success; 1 a failure while working (unreadable or damaged

@@ -107,7 +107,8 @@ void ReadShortcutFields(TableReader& entry, EntrySettings& settings) {
   if (!TakesShortcut(settings.record.kind)) {
     entry.Report("shortcut", "files of this kind get no shortcut", "only kinds \"install-folder\" and \"startup\" do");
   }
-  TableReader shortcut(node->as_table(), "the shortcut of [[files]]", LineOf(*node), entry.diagnostics());
+  TableReader shortcut(node->as_table(), "the shortcut of [[files]]", LineOf(*node), entry.diagnostics(),
+                       ShapeOfTable("files.shortcut"));
   format::FileRecord& r = settings.record;
   if (shortcut.Bool("desktop", false)) r.flags |= format::record_flags::kDesktopShortcut;
   if (shortcut.Bool("start-menu", false)) r.flags |= format::record_flags::kStartMenuShortcut;
@@ -142,7 +143,8 @@ void ReadKindFields(TableReader& entry, EntrySettings& settings) {
                  "write kind = \"control-panel\" with applet = { class-id = \"{...}\" }");
   }
   if (applet != nullptr) {
-    TableReader reader(applet, "the applet of [[files]]", entry.LineOf("applet"), entry.diagnostics());
+    TableReader reader(applet, "the applet of [[files]]", entry.LineOf("applet"), entry.diagnostics(),
+                       ShapeOfTable("files.applet"));
     r.textA = format::EncodeNarrowForm(reader.String("name", ""));
     std::string classId = reader.String("class-id", "");
     if (classId.size() != 38 || classId.front() != '{' || classId.back() != '}') {
@@ -157,7 +159,8 @@ void ReadKindFields(TableReader& entry, EntrySettings& settings) {
   if (msi != nullptr && r.kind != kind::kMsiPackage)
     entry.Report("msi", "only msi files take [msi] settings", "set kind = \"msi\"");
   if (r.kind != kind::kMsiPackage) return;
-  TableReader msiReader(msi, "the msi settings of [[files]]", entry.LineOf("msi"), entry.diagnostics());
+  TableReader msiReader(msi, "the msi settings of [[files]]", entry.LineOf("msi"), entry.diagnostics(),
+                        ShapeOfTable("files.msi"));
   r.msiUiLevel = msiReader.Word("ui-level", kMsiUiLevels).value_or(*ValueOfWord(kMsiUiLevels, "basic"));
   if (msiReader.Bool("remove-at-uninstall", true)) r.flags |= format::record_flags::kRemoveMsiPackage;
   msiReader.Finish();

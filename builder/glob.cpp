@@ -83,6 +83,9 @@ bool ExpandGlob(const fs::path& root, std::string_view pattern, const std::vecto
   std::size_t baseLength = static_cast<std::size_t>(firstWild - parts.begin());
   std::string rest = JoinComponents(std::span(parts).subspan(baseLength));
   fs::path base = root / (pattern.starts_with("/") ? "/" : "") / JoinComponents(std::span(parts).first(baseLength));
+  // An empty path names no folder, though a project in the current folder
+  // and a pattern without a base ("**") make one.
+  if (base.empty()) base = ".";
   std::error_code error;
   if (rest.empty() && fs::is_regular_file(base, error)) {
     matches.push_back({base, base.filename().generic_string(), true});

@@ -16,6 +16,7 @@ int main(int argc, char** argv) {
     const char* value = std::getenv(name.c_str());
     return value != nullptr ? std::optional<std::string>(value) : std::nullopt;
   };
+  environment.workingFolder = std::filesystem::current_path(error);
   std::vector<std::string> args(argv + 1, argv + argc);
   return palisade::builder::RunCommand(args, environment, std::cout, std::cerr);
 }

@@ -35,6 +35,9 @@ struct Project {
   std::optional<std::array<uint8_t, format::kPayloadKeySize>> key;
   SetupIdentity identity;  // the setup executable's icon and version resource
   SigningSettings signing;  // [signing]; used by `palisade build --sign`
+  // The other files the project names and the build read (pictures,
+  // licences, message tables...), for `palisade build --depfile`.
+  std::vector<std::filesystem::path> readFiles;
 };
 
 struct ReadOptions {

@@ -20,7 +20,7 @@ class ProjectContext {
                  Diagnostics& diagnostics);
 
   // The reader of a table by its dotted name ("wizard.page-styles"); the
-  // same reader every time, so that its known keys add up.
+  // same reader every time, so that the keys it chose add up.
   TableReader& Section(std::string_view dotted);
   TableReader& root() { return Section(""); }
   // Reports the unknown keys of every section read.
@@ -73,7 +73,8 @@ void ForEachEntry(ProjectContext& context, std::string_view key, std::size_t lim
                           "an installer holds at most " + std::to_string(limit));
   }
   for (const toml::node& node : *array) {
-    TableReader reader(node.as_table(), "[[" + std::string(key) + "]]", LineOf(node), context.diagnostics);
+    TableReader reader(node.as_table(), "[[" + std::string(key) + "]]", LineOf(node), context.diagnostics,
+                       ShapeOfTable(key));
     read(reader);
     reader.Finish();
   }

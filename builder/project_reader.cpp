@@ -105,7 +105,8 @@ std::string ReadProductVersion(ProjectContext& context, TableReader& product) {
     product.CheckVersion("version", version);
     return version;
   }
-  TableReader from(node->as_table(), "the version of [product]", LineOf(*node), context.diagnostics);
+  TableReader from(node->as_table(), "the version of [product]", LineOf(*node), context.diagnostics,
+                   ShapeOfTable("product.version"));
   std::string version = VersionOfExecutable(context, from);
   from.Finish();
   return version;
@@ -574,7 +575,7 @@ void ReadFlagOptions(ProjectContext& context) {
 ProjectContext::ProjectContext(const toml::table& root, fs::path directory, const ReadOptions& options,
                                Project& project, Diagnostics& diagnostics)
     : project(project), options(options), diagnostics(diagnostics), root_(root), directory_(std::move(directory)) {
-  sections_.emplace("", TableReader(&root_, "the project file", 0, diagnostics));
+  sections_.emplace("", TableReader(&root_, "the project file", 0, diagnostics, ShapeOfTable("")));
 }
 
 TableReader& ProjectContext::Section(std::string_view dotted) {
@@ -586,7 +587,8 @@ TableReader& ProjectContext::Section(std::string_view dotted) {
   const toml::table* table = parent.Table(key);
   return sections_
       .emplace(std::string(dotted),
-               TableReader(table, "[" + std::string(dotted) + "]", parent.LineOf(key), diagnostics))
+               TableReader(table, "[" + std::string(dotted) + "]", parent.LineOf(key), diagnostics,
+                           ShapeOfTable(dotted)))
       .first->second;
 }
 
@@ -605,6 +607,7 @@ std::optional<format::Bytes> ProjectContext::ReadFile(TableReader& reader, std::
                   "paths are relative to the project file's folder");
     return std::nullopt;
   }
+  project.readFiles.push_back(Resolve(*relative));
   return format::Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
@@ -616,6 +619,7 @@ std::optional<std::string> ProjectContext::ReadDocumentText(TableReader& reader,
                   "paths are relative to the project file's folder");
     return std::nullopt;
   }
+  project.readFiles.push_back(Resolve(relative));
   std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   bool bom = text.starts_with("\xEF\xBB\xBF");
   rich = std::string_view(text).substr(bom ? 3 : 0).starts_with("{\\rtf");

@@ -40,11 +40,12 @@ std::optional<uint32_t> ParseColor(std::string_view text) {
 
 int LineOf(const toml::node& node) { return static_cast<int>(node.source().begin.line); }
 
-TableReader::TableReader(const toml::table* table, std::string label, int line, Diagnostics& diagnostics)
-    : table_(table), label_(std::move(label)), line_(line), diagnostics_(diagnostics) {}
+TableReader::TableReader(const toml::table* table, std::string label, int line, Diagnostics& diagnostics,
+                         const SectionShape* shape)
+    : table_(table), label_(std::move(label)), line_(line), diagnostics_(diagnostics), shape_(shape) {}
 
 const toml::node* TableReader::Find(std::string_view key) {
-  if (std::find(known_.begin(), known_.end(), key) == known_.end()) known_.emplace_back(key);
+  if (std::find(asked_.begin(), asked_.end(), key) == asked_.end()) asked_.emplace_back(key);
   return table_ != nullptr ? table_->get(key) : nullptr;
 }
 
@@ -229,11 +230,21 @@ const toml::array* TableReader::TableArray(std::string_view key) {
   return node->as_array();
 }
 
+// The listed keys, and where the shape leaves further keys to the reader
+// (the languages of [messages], message numbers), those it asked for.
+std::vector<std::string_view> TableReader::KnownKeys() const {
+  std::vector<std::string_view> known;
+  if (shape_ == nullptr) return known;
+  for (const KeyShape& key : shape_->keys) known.push_back(key.name);
+  if (shape_->otherKeys) known.insert(known.end(), asked_.begin(), asked_.end());
+  return known;
+}
+
 void TableReader::Finish() {
   if (table_ == nullptr) return;
-  std::vector<std::string_view> known(known_.begin(), known_.end());
+  std::vector<std::string_view> known = KnownKeys();
   for (const auto& [key, node] : *table_) {
-    if (std::find(known_.begin(), known_.end(), key.str()) != known_.end()) continue;
+    if (std::find(known.begin(), known.end(), key.str()) != known.end()) continue;
     std::string closest = ClosestWord(key.str(), known);
     std::string hint = closest.empty() ? "see docs/project-file.md for the keys of " + label_
                                        : "did you mean " + Quoted(closest) + "?";

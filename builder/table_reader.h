@@ -1,7 +1,7 @@
 #pragma once
-// Typed access to one table of a project file. Every key asked for becomes
-// a known key, so Finish() can report the rest as unknown, with the closest
-// known key as a hint. Bad values are reported at their line and read as
+// Typed access to one table of a project file. Finish() reports the keys
+// that the table's shape does not list as unknown, with the closest known
+// key as a hint. Bad values are reported at their line and read as
 // absent, so parsing goes on and one run shows every mistake.
 #include <toml++/toml.h>
 
@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "builder/diagnostics.h"
+#include "builder/project_keys.h"
 #include "builder/words.h"
 
 namespace palisade::builder {
@@ -19,8 +20,10 @@ namespace palisade::builder {
 class TableReader {
  public:
   // `table` may be null: every key is then absent. `label` names the table
-  // in messages: "[product]", "[[files]]".
-  TableReader(const toml::table* table, std::string label, int line, Diagnostics& diagnostics);
+  // in messages: "[product]", "[[files]]". `shape` lists its keys (see
+  // ShapeOfTable); null for a table that has no place in a project file.
+  TableReader(const toml::table* table, std::string label, int line, Diagnostics& diagnostics,
+              const SectionShape* shape);
 
   std::optional<std::string> String(std::string_view key);
   std::string String(std::string_view key, std::string_view fallback);
@@ -59,17 +62,19 @@ class TableReader {
   // A value of the wrong kind: "must be <expected>".
   void ReportType(std::string_view key, std::string_view expected);
 
-  // Reports every key that no accessor asked for.
+  // Reports every key that the shape does not list.
   void Finish();
 
  private:
   const toml::node* Find(std::string_view key);
+  std::vector<std::string_view> KnownKeys() const;
 
   const toml::table* table_;
   std::string label_;
   int line_;
   Diagnostics& diagnostics_;
-  std::vector<std::string> known_;
+  const SectionShape* shape_;
+  std::vector<std::string> asked_;  // keys the reader chose, where the shape leaves that to it
 };
 
 int LineOf(const toml::node& node);

@@ -12,3 +12,5 @@ add_subdirectory(builder)
 add_subdirectory(tests/layouts)
 add_subdirectory(tests/native)
 add_subdirectory(tests/wine)
+
+include(cmake/install.cmake)

@@ -1,17 +1,20 @@
 // The `palisade` command line: help for every command, options written
-// either way, the version, the summary of a build, and outputs that would
-// destroy an input.
+// either way, the version, the summary of a build, outputs that would
+// destroy an input, and the first project file of `init`.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <regex>
 
 #include "builder/cli.h"
 #include "builder_test_support.h"
+#include "icon_file.h"
 #include "format/version.h"
 
 namespace palisade::builder {
 namespace {
 
+namespace fs = std::filesystem;
 using test_support::BuilderTest;
 using test_support::CommandResult;
 
@@ -32,7 +35,7 @@ class CliTest : public BuilderTest {
 };
 
 TEST_F(CliTest, EveryCommandHasHelp) {
-  for (const char* command : {"build", "inspect", "extract", "try", "version", "help"}) {
+  for (const char* command : {"build", "inspect", "extract", "try", "init", "schema", "version", "help"}) {
     for (const char* option : {"--help", "-h"}) {
       CommandResult result = Run({command, option});
       EXPECT_EQ(result.status, 0) << command << ' ' << option << ": " << result.err;
@@ -68,10 +71,16 @@ TEST_F(CliTest, BadArgumentsAreUsageErrors) {
       {{"build", "palisade.toml", "-o"}, "palisade: -o needs a value"},
       {{"build", "palisade.toml", "-o", "x.exe", "--jobs=0"}, "palisade: --jobs takes a number from 1 to 256"},
       {{"version", "extra"}, "palisade: version takes no arguments"},
+      {{"schema", "palisade.toml"}, "palisade: schema takes no arguments"},
       {{"try", "a.toml", "b.exe"}, "palisade: try takes one project file or installer"},
       {{"try", "setup.exe", "--keep-prefix=yes"}, "palisade: --keep-prefix takes no value"},
       {{"try", "absent.exe"}, "palisade: \"absent.exe\" is not a file"},
       {{"bulid"}, "palisade: unknown command \"bulid\""},
+      {{"init", "Acme", "Notes"}, "palisade: init takes at most one product name"},
+      {{"init", "Acme: Notes"},
+       "palisade: the product name \"Acme: Notes\" cannot name the installation folder: \":\" is not allowed in a "
+       "name; give another name: palisade init NAME"},
+      {{"init", "--name=Acme"}, "palisade: unknown option --name for init"},
   };
   for (const BadArguments& c : cases) {
     CommandResult result = Run(c.args);
@@ -125,6 +134,147 @@ TEST_F(CliTest, AnOutputThatIsOneOfTheInputsIsRefused) {
                               "; write the installer elsewhere\n");
     EXPECT_EQ(ReadBytes(c.output), before) << c.output;
   }
+}
+
+struct InitCase {
+  const char* name;  // the argument of init, or null
+  std::vector<std::string> files;
+  const char* product;
+  const char* shortcutTarget;  // null: no shortcut
+};
+
+// The project of `init` builds at once without warnings, packs every file
+// of the folder but itself, and names the folder's one program.
+TEST_F(CliTest, InitWritesAProjectThatBuildsAtOnce) {
+  const InitCase cases[] = {
+      {nullptr, {"bin/tool.exe", "readme.txt"}, "Acme Tools", "%InstallDir%\\bin\\tool.exe"},
+      {"Bob's \"Q\" Notes", {"Q.EXE", "data/notes.db"}, nullptr, nullptr},
+      {"Acme Suite", {"one.exe", "two.exe"}, "Acme Suite", nullptr},
+      {"Café", {"doc.txt"}, "Café", nullptr},
+  };
+  for (const InitCase& c : cases) {
+    SCOPED_TRACE(c.name ? c.name : "(folder name)");
+    workingFolder_ = Path("Acme Tools");
+    fs::remove_all(workingFolder_);
+    for (const std::string& file : c.files) WriteText("Acme Tools/" + file, "contents of " + file);
+    std::vector<std::string> args = {"init"};
+    if (c.name) args.push_back(c.name);
+    CommandResult init = Run(args);
+    if (c.product == nullptr) {  // a name Windows cannot give a folder
+      EXPECT_EQ(init.status, 2);
+      EXPECT_FALSE(fs::exists(workingFolder_ / "palisade.toml"));
+      continue;
+    }
+    ASSERT_EQ(init.status, 0) << init.err;
+    fs::path project = workingFolder_ / "palisade.toml";
+    CommandResult build = Run({"build", project.string(), "-o", Path("setup.exe").string(), "--engine",
+                               Path("engine.exe").string(), "--deny-warnings", "--quiet"});
+    ASSERT_EQ(build.status, 0) << build.err << test_support::ReadText(project);
+    CommandResult inspect = Run({"inspect", Path("setup.exe").string()});
+    ASSERT_EQ(inspect.status, 0) << inspect.err;
+    toml::table installer = toml::parse(inspect.out);
+    EXPECT_EQ(installer["product"]["name"].value<std::string>(), c.product);
+    EXPECT_EQ(installer["product"]["version"].value<std::string>(), "1.0.0");
+    std::vector<std::string> packed;
+    for (const toml::node& file : *installer["files"].as_array()) {
+      packed.push_back(*file.as_table()->get("name")->value<std::string>());
+    }
+    std::vector<std::string> expected = c.files;
+    for (std::string& name : expected) std::replace(name.begin(), name.end(), '/', '\\');
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(packed, expected);
+    const toml::array* shortcuts = installer["shortcuts"].as_array();
+    if (c.shortcutTarget == nullptr) {
+      EXPECT_TRUE(shortcuts == nullptr || shortcuts->empty()) << inspect.out;
+    } else {
+      ASSERT_TRUE(shortcuts != nullptr && shortcuts->size() == 1) << inspect.out;
+      EXPECT_EQ((*shortcuts)[0].as_table()->get("target")->value<std::string>(), c.shortcutTarget);
+    }
+  }
+}
+
+TEST_F(CliTest, InitLeavesAnExistingProjectAlone) {
+  workingFolder_ = dir_;
+  std::vector<uint8_t> before = ReadBytes("palisade.toml");
+  CommandResult init = Run({"init"});
+  EXPECT_EQ(init.status, 2);
+  EXPECT_EQ(init.err, "palisade: " + Path("palisade.toml").string() +
+                          " exists already; edit it, or remove it to start again\n");
+  EXPECT_EQ(ReadBytes("palisade.toml"), before);
+}
+
+struct EnginePlace {
+  const char* beside;     // what lies in bin/ beside palisade: "engine", "junk" or null
+  const char* installed;  // and in share/palisade/
+  int status;
+};
+
+// Without --engine, an installed palisade (PREFIX/bin) takes the engine from
+// PREFIX/share/palisade, and one in the build tree the engine beside it.
+TEST_F(CliTest, TheEngineIsFoundBesideTheBuilderOrWhereItIsInstalled) {
+  const EnginePlace cases[] = {
+      {"engine", nullptr, 0},
+      {nullptr, "engine", 0},
+      {"engine", "junk", 0},
+      {"junk", "engine", 1},
+      {nullptr, nullptr, 1},
+  };
+  std::vector<uint8_t> engine = ReadBytes("engine.exe");
+  selfPath_ = Path("prefix/bin/palisade");
+  for (const EnginePlace& c : cases) {
+    SCOPED_TRACE(std::string(c.beside ? c.beside : "-") + " / " + (c.installed ? c.installed : "-"));
+    fs::remove_all(Path("prefix"));
+    for (auto [place, what] : {std::pair{"prefix/bin/palisade-engine.exe", c.beside},
+                               std::pair{"prefix/share/palisade/palisade-engine.exe", c.installed}}) {
+      if (what != nullptr) WriteBytes(place, std::string(what) == "engine" ? engine : std::vector<uint8_t>(64, 'j'));
+    }
+    CommandResult build = Run({"build", Path("palisade.toml").string(), "-o", Path("setup.exe").string(), "-q"});
+    EXPECT_EQ(build.status, c.status) << build.err;
+  }
+}
+
+// The paths of a make rule "TARGET: PREREQUISITE ...", unescaped as make
+// reads them.
+std::vector<std::string> MakeRulePaths(const std::string& rule) {
+  std::vector<std::string> paths(1);
+  for (std::size_t i = 0; i < rule.size(); ++i) {
+    char c = rule[i];
+    if (c == '\\' && i + 1 < rule.size() && rule[i + 1] != '\n') {
+      paths.back() += rule[++i];
+    } else if (c == '$' && i + 1 < rule.size() && rule[i + 1] == '$') {
+      paths.back() += rule[++i];
+    } else if (c == ' ' || c == '\n' || c == '\\') {
+      if (!paths.back().empty()) paths.emplace_back();
+    } else {
+      paths.back() += c;
+    }
+  }
+  if (paths.back().empty()) paths.pop_back();
+  return paths;
+}
+
+// A build system rebuilds the installer when any file it was made from
+// changes: the project, the engine, each packed file and each file the
+// project names.
+TEST_F(CliTest, TheDepfileNamesEveryFileTheInstallerIsBuiltFrom) {
+  WriteText("app/read me #1 $5.txt", "spaces and make's special characters");
+  WriteBytes("art/acme.ico", format::test_bytes::IconFile());
+  WriteText("legal/licence.txt", "terms");
+  WriteText("palisade.toml", std::string(test_support::kMinimalProject) +
+                                 "\n[wizard]\nlicense = \"legal/licence.txt\"\n" +
+                                 "[uninstaller]\nicon = \"art/acme.ico\"\n");
+  CommandResult build = BuildWith({"-o", Path("setup.exe").string(), "--depfile", Path("setup.d").string(), "-q"});
+  ASSERT_EQ(build.status, 0) << build.err;
+  std::vector<std::string> rule = MakeRulePaths(test_support::ReadText(Path("setup.d")));
+  ASSERT_FALSE(rule.empty());
+  EXPECT_EQ(rule[0], Path("setup.exe").string() + ":");
+  std::vector<std::string> inputs(rule.begin() + 1, rule.end());
+  std::vector<std::string> expected = {Path("palisade.toml").string(), Path("engine.exe").string(),
+                                       Path("app/a.txt").string(), Path("app/read me #1 $5.txt").string(),
+                                       Path("art/acme.ico").string(), Path("legal/licence.txt").string()};
+  std::sort(inputs.begin(), inputs.end());
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(inputs, expected);
 }
 
 }  // namespace

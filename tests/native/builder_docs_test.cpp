@@ -1,6 +1,7 @@
 // Every project-file example in docs/ builds: each ```toml block, with a
 // [product] added where the example leaves it out and stand-ins for the
-// files it names; and so does the demo project.
+// files it names; and so does the demo project. The stored JSON Schema is
+// the one the builder writes.
 #include <gtest/gtest.h>
 
 #include <set>
@@ -102,6 +103,17 @@ TEST_F(DocsExamples, TheDemoProjectBuildsWithoutWarnings) {
   CommandResult build = Run({"build", project.string(), "-o", Path("demo.exe").string(), "--engine",
                              Path("engine.exe").string(), "--deny-warnings", "--quiet"});
   EXPECT_EQ(build.status, 0) << build.err;
+}
+
+// Editors check project files against the stored schema, so it must list
+// the keys this builder reads (tests/native/project_schema_test.py checks
+// what it accepts and refuses).
+TEST_F(DocsExamples, TheStoredSchemaIsTheOneTheBuilderWrites) {
+  CommandResult schema = Run({"schema"});
+  ASSERT_EQ(schema.status, 0) << schema.err;
+  EXPECT_TRUE(schema.out == test_support::ReadText(fs::path(PALISADE_SOURCE_DIR) / "docs/palisade.schema.json"))
+      << "docs/palisade.schema.json is not what `palisade schema` prints; after changing the keys of project "
+         "files, regenerate it with: make native && build/bin/palisade schema > docs/palisade.schema.json";
 }
 
 }  // namespace

@@ -83,6 +83,7 @@ class BuilderTest : public ::testing::Test {
     std::string pattern = (fs::temp_directory_path() / "palisade-builder-XXXXXX").string();
     ASSERT_NE(mkdtemp(pattern.data()), nullptr);
     dir_ = pattern;
+    workingFolder_ = dir_;
     std::vector<uint8_t> engine = StandInEngine();
     WriteBytes("engine.exe", engine);
   }
@@ -106,7 +107,8 @@ class BuilderTest : public ::testing::Test {
 
   CommandResult Run(const std::vector<std::string>& args, std::optional<std::string> sourceDateEpoch = std::nullopt) {
     std::ostringstream out, err;
-    Environment environment{Path("palisade"), sourceDateEpoch, false, Variables()};
+    Environment environment{selfPath_.empty() ? Path("palisade") : selfPath_, sourceDateEpoch, false, Variables(),
+                            workingFolder_};
     int status = RunCommand(args, environment, out, err);
     return {status, out.str(), err.str()};
   }
@@ -130,6 +132,8 @@ class BuilderTest : public ::testing::Test {
   }
 
   fs::path dir_;
+  fs::path workingFolder_;  // the folder commands run in; the scratch folder unless a test moves
+  fs::path selfPath_;       // the running `palisade`; empty: one in the scratch folder
   std::map<std::string, std::string> variables_;
 };
 

@@ -175,3 +175,28 @@ TEST_F(GlobWalk, SymbolicLinkedFilesKeepTheirOwnNames) {
 
 }  // namespace
 }  // namespace palisade::builder
+
+namespace palisade::builder {
+namespace {
+
+// `palisade build palisade.toml` in the project's own folder: the project
+// folder is then an empty path, and a pattern without a base walks it.
+TEST_F(GlobWalk, PatternsOfAProjectInTheCurrentFolderWalkIt) {
+  WriteText("bin/tool.exe", "tool");
+  WriteText("readme.txt", "read me");
+  fs::path before = fs::current_path();
+  fs::current_path(Path(""));
+  std::vector<GlobMatch> matches;
+  std::string problem;
+  bool walked = ExpandGlob(fs::path("palisade.toml").parent_path(), "**", {"engine.exe"}, matches, problem);
+  std::string packed = matches.empty() ? "" : test_support::ReadText(matches[0].source);
+  fs::current_path(before);
+  ASSERT_TRUE(walked) << problem;
+  ASSERT_EQ(matches.size(), 2u);
+  EXPECT_EQ(matches[0].relative, "bin/tool.exe");
+  EXPECT_EQ(matches[1].relative, "readme.txt");
+  EXPECT_EQ(packed, "tool");
+}
+
+}  // namespace
+}  // namespace palisade::builder
