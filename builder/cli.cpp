@@ -9,6 +9,7 @@
 
 #include <unistd.h>
 
+#include "builder/compression_profiles.h"
 #include "builder/extract.h"
 #include "builder/inspect.h"
 #include "builder/installer_writer.h"
@@ -33,7 +34,8 @@ constexpr char kUsageText[] =
     "usage: palisade COMMAND [ARGS]\n"
     "\n"
     "commands:\n"
-    "  build PROJECT.toml -o SETUP.exe [--engine PATH] [--jobs N] [--quiet] [--deny-warnings]\n"
+    "  build PROJECT.toml -o SETUP.exe [--engine PATH] [--jobs N] [--compression NAME]\n"
+    "        [--quiet] [--deny-warnings]\n"
     "                 write an installer from a project file\n"
     "  inspect SETUP.exe [--json]\n"
     "                 show every setting an installer carries and check it\n"
@@ -65,6 +67,7 @@ struct CommandShape {
 
 constexpr OptionShape kBuildOptions[] = {{"--output", "-o", true}, {"--engine", "", true},
                                         {"--jobs", "-j", true},   {"--quiet", "-q", false},
+                                        {"--compression", "", true},
                                         {"--deny-warnings", "", false}, {"--sign", "", false},
                                         {"--sign-pkcs12", "", true}, {"--sign-cert", "", true},
                                         {"--sign-key", "", true},    {"--sign-password-env", "", true},
@@ -89,6 +92,8 @@ constexpr CommandShape kCommands[] = {
      "                          beside palisade)\n"
      "  -j, --jobs N            threads compressing the files, 1 to 256 (default: one\n"
      "                          per core); the output does not depend on it\n"
+     "  --compression NAME      fastest, default or smallest; over the project's\n"
+     "                          [compression] profile (docs/builder.md has figures)\n"
      "  -q, --quiet             no progress bar and no summary line\n"
      "  --deny-warnings         stop with status 2, writing nothing, when the project\n"
      "                          has a warning\n"
@@ -288,8 +293,11 @@ int Build(const CommandShape& command, const Arguments& args, const Environment&
   if (!jobs) return Usage(err, "--jobs takes a number from 1 to 256", command.help);
   bool validEpoch = true;
   ReadOptions options{ParseSourceDateEpoch(environment.sourceDateEpoch.value_or(""), validEpoch),
-                      environment.variables};
+                      environment.variables, args.Value("--compression")};
   if (!validEpoch) return Usage(err, "SOURCE_DATE_EPOCH must be a number of seconds", command.help);
+  if (options.compression && FindCompressionProfile(*options.compression) == nullptr) {
+    return Usage(err, "--compression takes " + std::string(CompressionProfileNames()), command.help);
+  }
   auto started = std::chrono::steady_clock::now();
   Project project;
   Diagnostics diagnostics(args.positional[0]);

@@ -42,6 +42,8 @@ struct ReadOptions {
   std::optional<int64_t> sourceDateEpoch;
   // For the "${NAME}" references in the project's texts.
   VariableLookup environment;
+  // A compression profile's name, over the project's [compression] profile.
+  std::optional<std::string> compression;
 };
 
 // Reads `path` and every file it names. Every problem goes to

@@ -1,0 +1,27 @@
+#pragma once
+// The named compression choices: `palisade build --compression NAME` and
+// the project's [compression] profile pick one; the other [compression]
+// keys refine it. The only place their settings are defined.
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+namespace palisade::builder {
+
+struct CompressionProfile {
+  std::string_view name;
+  uint32_t level;           // xz preset
+  uint32_t dictionaryKib;   // xz dictionary
+  std::size_t chunkKib;     // plain bytes per archive chunk
+};
+
+extern const std::span<const CompressionProfile> kCompressionProfiles;
+extern const CompressionProfile& kDefaultCompressionProfile;
+
+// Null for a name that is not a profile's.
+const CompressionProfile* FindCompressionProfile(std::string_view name);
+// "fastest, default, smallest", for messages.
+std::string_view CompressionProfileNames();
+
+}  // namespace palisade::builder
