@@ -209,12 +209,6 @@ std::optional<unsigned> JobCount(const std::optional<std::string>& text) {
   return jobs;
 }
 
-uint64_t TotalSize(const Project& project) {
-  uint64_t total = 0;
-  for (const FileSource& file : project.files) total += file.size;
-  return total;
-}
-
 bool SameFile(const fs::path& a, const fs::path& b) {
   std::error_code error;
   return fs::equivalent(a, b, error) && !error;
@@ -246,7 +240,7 @@ std::string SizeText(uint64_t bytes) {
 // "wrote setup.exe: 1.2 MiB, 245 files of 32.1 MiB compressed to 38%, in 4.2 s"
 std::string SummaryLine(const std::string& output, const WrittenInstaller& written, const Project& project,
                         double seconds) {
-  uint64_t plain = TotalSize(project);
+  uint64_t plain = PayloadBytes(project);
   std::size_t count = project.files.size();
   std::string line = "wrote " + output + ": " + SizeText(written.size) + ", " + std::to_string(count) +
                      (count == 1 ? " file" : " files");
@@ -329,7 +323,7 @@ int Build(const CommandShape& command, const Arguments& args, const Environment&
   TemporaryPath unsignedFile{sign ? temporary + "-unsigned" : ""};
   TemporaryPath signedFile{sign ? temporary + "-signed" : ""};
   bool quiet = args.Has("--quiet");
-  ProgressBar progress(environment.terminal && !quiet, TotalSize(project));
+  ProgressBar progress(environment.terminal && !quiet, PayloadBytes(project));
   WriteOptions write{engine, sign ? unsignedFile.path : fs::path(*output), *jobs,
                      [&](uint64_t bytes) { progress.Advance(bytes); }};
   WrittenInstaller written;

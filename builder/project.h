@@ -46,6 +46,9 @@ struct ReadOptions {
   std::optional<std::string> compression;
 };
 
+// The bytes of every file the project packs.
+uint64_t PayloadBytes(const Project& project);
+
 // Reads `path` and every file it names. Every problem goes to
 // `diagnostics`; the project is complete only when there is none.
 void ReadProject(const std::filesystem::path& path, const ReadOptions& options, Project& project,

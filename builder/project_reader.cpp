@@ -468,8 +468,10 @@ void ReadCrashReport(ProjectContext& context) {
 }
 
 // A profile named on the command line wins over the project's; the other
-// keys refine whichever profile was chosen.
-void ReadCompression(ProjectContext& context, const std::optional<std::string>& requested) {
+// keys refine whichever profile was chosen. Returns the profile that sizes
+// the chunks once the files are known, or null when the project sets the
+// size itself.
+const CompressionProfile* ReadCompression(ProjectContext& context, const std::optional<std::string>& requested) {
   TableReader& compression = context.Section("compression");
   std::optional<std::string> named = compression.String("profile");
   const CompressionProfile* profile = FindCompressionProfile(requested.value_or(named.value_or("default")));
@@ -484,8 +486,10 @@ void ReadCompression(ProjectContext& context, const std::optional<std::string>& 
   xz.dictionarySize =
       static_cast<uint32_t>(compression.Integer("dictionary-kib", 4, 1536 * 1024).value_or(profile->dictionaryKib)) *
       1024;
-  context.project.chunkSize =
-      static_cast<std::size_t>(compression.Integer("chunk-size-kib", 1, 256 * 1024).value_or(profile->chunkKib)) * 1024;
+  std::optional<int64_t> chunkKib = compression.Integer("chunk-size-kib", 1, 256 * 1024);
+  if (!chunkKib) return profile;
+  context.project.chunkSize = static_cast<std::size_t>(*chunkKib) * 1024;
+  return nullptr;
 }
 
 // `count` bytes written as 2 x `count` hexadecimal digits.
@@ -638,6 +642,12 @@ std::optional<std::string> ProjectContext::ReadDocumentText(TableReader& reader,
   return text;
 }
 
+uint64_t PayloadBytes(const Project& project) {
+  uint64_t total = 0;
+  for (const FileSource& file : project.files) total += file.size;
+  return total;
+}
+
 void ReadProject(const fs::path& path, const ReadOptions& options, Project& project, Diagnostics& diagnostics) {
   std::ifstream in(path, std::ios::binary);
   std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -672,7 +682,7 @@ void ReadProject(const fs::path& path, const ReadOptions& options, Project& proj
   ReadNotifications(context);
   ReadCrashReport(context);
   ReadMessages(context, languages, context.Section("wizard").LineOf("languages"));
-  ReadCompression(context, options.compression);
+  const CompressionProfile* sizesChunks = ReadCompression(context, options.compression);
   ReadEncryption(context);
   ReadSigning(context);
   ReadShortcuts(context);
@@ -683,6 +693,7 @@ void ReadProject(const fs::path& path, const ReadOptions& options, Project& proj
   ReadConditionalDeletes(context);
   ReadUninstallValues(context);
   ReadFileEntries(context);
+  if (sizesChunks != nullptr) project.chunkSize = ChunkSizeFor(*sizesChunks, PayloadBytes(project));
   ReadAdvanced(context);
   WarnAboutTheFiles(context);
   context.FinishSections();

@@ -619,13 +619,15 @@ TEST_F(ProjectTest, CompressionProfileIsChosenThenRefined) {
   const CompressionProfile& fastest = *FindCompressionProfile("fastest");
   const CompressionProfile& smallest = *FindCompressionProfile("smallest");
   const CompressionProfile& standard = kDefaultCompressionProfile;
+  // The project's few bytes of files fit one chunk of the smallest size a
+  // profile splits a payload into.
+  constexpr std::size_t kSmallPayloadChunk = 8 << 20;
   const Case cases[] = {
-      {"no section", "", std::nullopt, standard.level, standard.dictionaryKib * 1024,
-       standard.chunkKib * 1024},
+      {"no section", "", std::nullopt, standard.level, standard.dictionaryKib * 1024, kSmallPayloadChunk},
       {"the project's profile", "[compression]\nprofile = \"smallest\"\n", std::nullopt, smallest.level,
-       smallest.dictionaryKib * 1024, smallest.chunkKib * 1024},
+       smallest.dictionaryKib * 1024, kSmallPayloadChunk},
       {"the command line over the project", "[compression]\nprofile = \"smallest\"\n", "fastest",
-       fastest.level, fastest.dictionaryKib * 1024, fastest.chunkKib * 1024},
+       fastest.level, fastest.dictionaryKib * 1024, kSmallPayloadChunk},
       {"keys refine the command line's profile",
        "[compression]\nlevel = 7\ndictionary-kib = 3072\nchunk-size-kib = 100\n", "fastest", 7,
        3072 * 1024, 100 * 1024},
@@ -636,6 +638,28 @@ TEST_F(ProjectTest, CompressionProfileIsChosenThenRefined) {
     EXPECT_EQ(project.xz.preset, c.level);
     EXPECT_EQ(project.xz.dictionarySize, c.dictionary);
     EXPECT_EQ(project.chunkSize, c.chunkSize);
+  }
+}
+
+TEST(CompressionProfiles, ChunksAreCutSoThatSeveralCoresWorkButNeverTooSmall) {
+  constexpr uint64_t kMiB = 1 << 20;
+  const CompressionProfile& standard = kDefaultCompressionProfile;
+  const CompressionProfile& smallest = *FindCompressionProfile("smallest");
+  const struct {
+    const CompressionProfile& profile;
+    uint64_t payload;
+    std::size_t chunk;
+  } cases[] = {
+      {standard, 0, 8 * kMiB},                  // nothing to split
+      {standard, 20 * kMiB, 8 * kMiB},          // a quarter would be under the floor
+      {standard, 100 * kMiB, 25 * kMiB},        // four chunks
+      {standard, 100 * kMiB + 1, 25 * kMiB + 1},  // rounded up: still four, not five
+      {standard, 1024 * kMiB, standard.chunkKib * 1024},  // the profile's largest
+      {smallest, 100 * kMiB, 100 * kMiB},       // one chunk
+      {smallest, 1024 * kMiB, smallest.chunkKib * 1024},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ChunkSizeFor(c.profile, c.payload), c.chunk) << c.profile.name << ", " << c.payload << " bytes";
   }
 }
 
