@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "builder/atomic_file.h"
+#include "builder/compression_profiles.h"
 #include "builder/extract.h"
 #include "builder/init_project.h"
 #include "builder/inspect.h"
@@ -37,7 +38,8 @@ constexpr char kUsageText[] =
     "usage: palisade COMMAND [ARGS]\n"
     "\n"
     "commands:\n"
-    "  build PROJECT.toml -o SETUP.exe [--engine PATH] [--jobs N] [--quiet] [--deny-warnings] [--sign ...]\n"
+    "  build PROJECT.toml -o SETUP.exe [--engine PATH] [--jobs N] [--compression NAME]\n"
+    "        [--quiet] [--deny-warnings] [--sign ...]\n"
     "                 write an installer from a project file\n"
     "  inspect SETUP.exe [--json]\n"
     "                 show every setting an installer carries and check it\n"
@@ -71,6 +73,7 @@ struct CommandShape {
 
 constexpr OptionShape kBuildOptions[] = {{"--output", "-o", true}, {"--engine", "", true},
                                         {"--jobs", "-j", true},   {"--quiet", "-q", false},
+                                        {"--compression", "", true},
                                         {"--deny-warnings", "", false}, {"--sign", "", false},
                                         {"--sign-pkcs12", "", true}, {"--sign-cert", "", true},
                                         {"--sign-key", "", true},    {"--sign-password-env", "", true},
@@ -95,6 +98,8 @@ constexpr CommandShape kCommands[] = {
      "                          beside palisade, else in ../share/palisade)\n"
      "  -j, --jobs N            threads compressing the files, 1 to 256 (default: one\n"
      "                          per core); the output does not depend on it\n"
+     "  --compression NAME      fastest, default or smallest; over the project's\n"
+     "                          [compression] profile (docs/builder.md has figures)\n"
      "  -q, --quiet             no progress bar and no summary line\n"
      "  --deny-warnings         stop with status 2, writing nothing, when the project\n"
      "                          has a warning\n"
@@ -227,12 +232,6 @@ std::optional<unsigned> JobCount(const std::optional<std::string>& text) {
   return jobs;
 }
 
-uint64_t TotalSize(const Project& project) {
-  uint64_t total = 0;
-  for (const FileSource& file : project.files) total += file.size;
-  return total;
-}
-
 bool SameFile(const fs::path& a, const fs::path& b) {
   std::error_code error;
   return fs::equivalent(a, b, error) && !error;
@@ -264,7 +263,7 @@ std::string SizeText(uint64_t bytes) {
 // "wrote setup.exe: 1.2 MiB, 245 files of 32.1 MiB compressed to 38%, in 4.2 s"
 std::string SummaryLine(const std::string& output, const WrittenInstaller& written, const Project& project,
                         double seconds) {
-  uint64_t plain = TotalSize(project);
+  uint64_t plain = PayloadBytes(project);
   std::size_t count = project.files.size();
   std::string line = "wrote " + output + ": " + SizeText(written.size) + ", " + std::to_string(count) +
                      (count == 1 ? " file" : " files");
@@ -347,8 +346,11 @@ int Build(const CommandShape& command, const Arguments& args, const Environment&
   if (!jobs) return Usage(err, "--jobs takes a number from 1 to 256", command.help);
   bool validEpoch = true;
   ReadOptions options{ParseSourceDateEpoch(environment.sourceDateEpoch.value_or(""), validEpoch),
-                      environment.variables};
+                      environment.variables, args.Value("--compression")};
   if (!validEpoch) return Usage(err, "SOURCE_DATE_EPOCH must be a number of seconds", command.help);
+  if (options.compression && FindCompressionProfile(*options.compression) == nullptr) {
+    return Usage(err, "--compression takes " + std::string(CompressionProfileNames()), command.help);
+  }
   auto started = std::chrono::steady_clock::now();
   Project project;
   Diagnostics diagnostics(args.positional[0]);
@@ -380,7 +382,7 @@ int Build(const CommandShape& command, const Arguments& args, const Environment&
   TemporaryPath unsignedFile{sign ? temporary + "-unsigned" : ""};
   TemporaryPath signedFile{sign ? temporary + "-signed" : ""};
   bool quiet = args.Has("--quiet");
-  ProgressBar progress(environment.terminal && !quiet, TotalSize(project));
+  ProgressBar progress(environment.terminal && !quiet, PayloadBytes(project));
   WriteOptions write{engine, sign ? unsignedFile.path : fs::path(*output), *jobs,
                      [&](uint64_t bytes) { progress.Advance(bytes); }};
   WrittenInstaller written;

@@ -45,7 +45,12 @@ struct ReadOptions {
   std::optional<int64_t> sourceDateEpoch;
   // For the "${NAME}" references in the project's texts.
   VariableLookup environment;
+  // A compression profile's name, over the project's [compression] profile.
+  std::optional<std::string> compression;
 };
+
+// The bytes of every file the project packs.
+uint64_t PayloadBytes(const Project& project);
 
 // Reads `path` and every file it names. Every problem goes to
 // `diagnostics`; the project is complete only when there is none.

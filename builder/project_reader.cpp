@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "builder/compression_profiles.h"
 #include "builder/default_messages.h"
 #include "builder/messages.h"
 #include "builder/pe_resources.h"
@@ -34,10 +35,6 @@ constexpr uint32_t kDefaultCopyrightColor = 0xFEFCEC;
 constexpr char kDefaultTitleFont[] = "Cambria Bold Italic, Times New Roman Bold Italic";
 constexpr char kDefaultCopyrightFont[] = "Calibri Bold Italic, Verdana Bold Italic, Arial Bold Italic";
 constexpr std::size_t kMidStringLimit = 0xFFFF;
-// As large as xz's default dictionary: files compress against their
-// neighbours (a third smaller than 1 MiB pieces on a corpus of DLLs), and
-// the engine still holds only one piece at a time.
-constexpr int64_t kDefaultChunkKib = 8192;
 
 // A key that is either a switch or a text that switches it on: a boolean
 // sets `on`, a text sets both.
@@ -471,12 +468,29 @@ void ReadCrashReport(ProjectContext& context) {
   s.supportMail = SettingText(report, "sender");
 }
 
-void ReadCompression(ProjectContext& context) {
+// A profile named on the command line wins over the project's; the other
+// keys refine whichever profile was chosen. Returns the profile that sizes
+// the chunks once the files are known, or null when the project sets the
+// size itself.
+const CompressionProfile* ReadCompression(ProjectContext& context, const std::optional<std::string>& requested) {
   TableReader& compression = context.Section("compression");
-  context.project.xz.preset = static_cast<uint32_t>(compression.Integer("level", 0, 9).value_or(6));
-  context.project.xz.extreme = compression.Bool("extreme", false);
-  context.project.chunkSize =
-      static_cast<std::size_t>(compression.Integer("chunk-size-kib", 1, 256 * 1024).value_or(kDefaultChunkKib)) * 1024;
+  std::optional<std::string> named = compression.String("profile");
+  const CompressionProfile* profile = FindCompressionProfile(requested.value_or(named.value_or("default")));
+  if (profile == nullptr) {
+    compression.Report("profile", "unknown compression profile " + Quoted(*named),
+                       "write one of " + std::string(CompressionProfileNames()));
+    profile = &kDefaultCompressionProfile;
+  }
+  format::XzEncodeOptions& xz = context.project.xz;
+  xz.preset = static_cast<uint32_t>(compression.Integer("level", 0, 9).value_or(profile->level));
+  xz.extreme = compression.Bool("extreme", false);
+  xz.dictionarySize =
+      static_cast<uint32_t>(compression.Integer("dictionary-kib", 4, 1536 * 1024).value_or(profile->dictionaryKib)) *
+      1024;
+  std::optional<int64_t> chunkKib = compression.Integer("chunk-size-kib", 1, 256 * 1024);
+  if (!chunkKib) return profile;
+  context.project.chunkSize = static_cast<std::size_t>(*chunkKib) * 1024;
+  return nullptr;
 }
 
 // `count` bytes written as 2 x `count` hexadecimal digits.
@@ -632,6 +646,12 @@ std::optional<std::string> ProjectContext::ReadDocumentText(TableReader& reader,
   return text;
 }
 
+uint64_t PayloadBytes(const Project& project) {
+  uint64_t total = 0;
+  for (const FileSource& file : project.files) total += file.size;
+  return total;
+}
+
 void ReadProject(const fs::path& path, const ReadOptions& options, Project& project, Diagnostics& diagnostics) {
   std::ifstream in(path, std::ios::binary);
   std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -666,7 +686,7 @@ void ReadProject(const fs::path& path, const ReadOptions& options, Project& proj
   ReadNotifications(context);
   ReadCrashReport(context);
   ReadMessages(context, languages, context.Section("wizard").LineOf("languages"));
-  ReadCompression(context);
+  const CompressionProfile* sizesChunks = ReadCompression(context, options.compression);
   ReadEncryption(context);
   ReadSigning(context);
   ReadShortcuts(context);
@@ -677,6 +697,7 @@ void ReadProject(const fs::path& path, const ReadOptions& options, Project& proj
   ReadConditionalDeletes(context);
   ReadUninstallValues(context);
   ReadFileEntries(context);
+  if (sizesChunks != nullptr) project.chunkSize = ChunkSizeFor(*sizesChunks, PayloadBytes(project));
   ReadAdvanced(context);
   WarnAboutTheFiles(context);
   context.FinishSections();

@@ -79,6 +79,16 @@ lzma_check ToLzmaCheck(XzCheck check) {
   return LZMA_CHECK_CRC64;
 }
 
+// The smallest dictionary the stream can name (2^n or 2^n + 2^(n-1) bytes,
+// at least 4 KiB) that holds `inputSize` bytes, but never more than `wanted`.
+uint32_t DictionaryFor(std::size_t inputSize, uint32_t wanted) {
+  for (uint64_t power = LZMA_DICT_SIZE_MIN; power < wanted; power *= 2) {
+    if (power >= inputSize) return static_cast<uint32_t>(power);
+    if (power + power / 2 >= inputSize) return static_cast<uint32_t>(std::min<uint64_t>(power + power / 2, wanted));
+  }
+  return wanted;
+}
+
 }  // namespace
 
 bool XzDecode(std::span<const uint8_t> input, std::vector<uint8_t>& output, const XzProgress* progress) {
@@ -93,11 +103,14 @@ bool XzDecode(std::span<const uint8_t> input, std::vector<uint8_t>& output, cons
 }
 
 bool XzEncode(std::span<const uint8_t> input, const XzEncodeOptions& options, std::vector<uint8_t>& output) {
-  uint32_t preset = options.preset | (options.extreme ? LZMA_PRESET_EXTREME : 0);
+  lzma_options_lzma lzma;
+  if (lzma_lzma_preset(&lzma, options.preset | (options.extreme ? LZMA_PRESET_EXTREME : 0))) return false;
+  lzma.dict_size = DictionaryFor(input.size(), options.dictionarySize != 0 ? options.dictionarySize : lzma.dict_size);
+  lzma_filter filters[] = {{LZMA_FILTER_LZMA2, &lzma}, {LZMA_VLI_UNKNOWN, nullptr}};
   output.resize(lzma_stream_buffer_bound(input.size()));
   std::size_t written = 0;
-  lzma_ret result = lzma_easy_buffer_encode(preset, ToLzmaCheck(options.check), nullptr, input.data(), input.size(),
-                                            output.data(), &written, output.size());
+  lzma_ret result = lzma_stream_buffer_encode(filters, ToLzmaCheck(options.check), nullptr, input.data(),
+                                              input.size(), output.data(), &written, output.size());
   output.resize(result == LZMA_OK ? written : 0);
   return result == LZMA_OK;
 }

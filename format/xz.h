@@ -15,6 +15,10 @@ struct XzEncodeOptions {
   uint32_t preset = 6;  // 0 (fastest) to 9 (smallest)
   bool extreme = false;
   XzCheck check = XzCheck::kCrc64;
+  // Bytes of history matches may reach back; 0 keeps the preset's. An input
+  // smaller than the dictionary gets one just large enough to hold it:
+  // decoders allocate what the stream names.
+  uint32_t dictionarySize = 0;
 };
 
 struct XzProgress {

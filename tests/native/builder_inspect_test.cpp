@@ -353,6 +353,7 @@ low = 0x0
 const std::set<std::string> kNotStored = {
     "files.from",        "files.to",        "files.rename",          "files.exclude",
     "files.timestamp",   "compression.level", "compression.extreme", "compression.chunk-size-kib",
+    "compression.profile", "compression.dictionary-kib",
     "advanced.set-flags", "advanced.clear-flags",
     // Kept as messages 63 and 64, and checked as those.
     "messages.English.license", "messages.Deutsch.readme"};

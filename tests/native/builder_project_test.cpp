@@ -2,6 +2,7 @@
 // placement and the list sections.
 #include <gtest/gtest.h>
 
+#include "builder/compression_profiles.h"
 #include "builder/default_messages.h"
 #include "builder/messages.h"
 #include "builder/project.h"
@@ -25,11 +26,12 @@ class ProjectTest : public BuilderTest {
   }
 
   // Reads `text` as palisade.toml; fails the test on any error.
-  Project Read(std::string_view text, std::optional<int64_t> sourceDateEpoch = std::nullopt) {
+  Project Read(std::string_view text, std::optional<int64_t> sourceDateEpoch = std::nullopt,
+               std::optional<std::string> compression = std::nullopt) {
     WriteText("palisade.toml", text);
     Project project;
     Diagnostics diagnostics("palisade.toml");
-    ReadProject(Path("palisade.toml"), ReadOptions{sourceDateEpoch, Variables()}, project, diagnostics);
+    ReadProject(Path("palisade.toml"), ReadOptions{sourceDateEpoch, Variables(), compression}, project, diagnostics);
     std::ostringstream problems;
     diagnostics.Print(problems);
     EXPECT_FALSE(diagnostics.HasErrors()) << problems.str();
@@ -66,7 +68,6 @@ TEST_F(ProjectTest, MinimalProjectGetsWorkingDefaults) {
   EXPECT_EQ(project.files[0].record.name, "a.txt");
   EXPECT_EQ(project.files[1].record.name, "sub\\b.txt");
   EXPECT_EQ(project.files[1].size, 4u);
-  EXPECT_EQ(project.xz.preset, 6u);
   EXPECT_FALSE(project.key.has_value());
 }
 
@@ -604,6 +605,74 @@ TEST_F(ProjectTest, SourceDateEpochClampsFileTimes) {
   Project late = Read(test_support::kMinimalProject, 86400);
   EXPECT_EQ(late.files[0].record.time, (format::TimeStamp{1970, 1, 2, 0, 0, 0}));
   EXPECT_EQ(late.script.uninstallerTime, (format::TimeStamp{1970, 1, 2, 0, 0, 0}));
+}
+
+TEST_F(ProjectTest, CompressionProfileIsChosenThenRefined) {
+  struct Case {
+    const char* name;
+    const char* section;                     // appended to the minimal project
+    std::optional<std::string> commandLine;  // --compression
+    uint32_t level;
+    uint32_t dictionary;
+    std::size_t chunkSize;
+  };
+  const CompressionProfile& fastest = *FindCompressionProfile("fastest");
+  const CompressionProfile& smallest = *FindCompressionProfile("smallest");
+  const CompressionProfile& standard = kDefaultCompressionProfile;
+  // The project's few bytes of files fit one chunk of the smallest size a
+  // profile splits a payload into.
+  constexpr std::size_t kSmallPayloadChunk = 8 << 20;
+  const Case cases[] = {
+      {"no section", "", std::nullopt, standard.level, standard.dictionaryKib * 1024, kSmallPayloadChunk},
+      {"the project's profile", "[compression]\nprofile = \"smallest\"\n", std::nullopt, smallest.level,
+       smallest.dictionaryKib * 1024, kSmallPayloadChunk},
+      {"the command line over the project", "[compression]\nprofile = \"smallest\"\n", "fastest",
+       fastest.level, fastest.dictionaryKib * 1024, kSmallPayloadChunk},
+      {"keys refine the command line's profile",
+       "[compression]\nlevel = 7\ndictionary-kib = 3072\nchunk-size-kib = 100\n", "fastest", 7,
+       3072 * 1024, 100 * 1024},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Project project = Read(std::string(test_support::kMinimalProject) + c.section, std::nullopt, c.commandLine);
+    EXPECT_EQ(project.xz.preset, c.level);
+    EXPECT_EQ(project.xz.dictionarySize, c.dictionary);
+    EXPECT_EQ(project.chunkSize, c.chunkSize);
+  }
+}
+
+TEST(CompressionProfiles, ChunksAreCutSoThatSeveralCoresWorkButNeverTooSmall) {
+  constexpr uint64_t kMiB = 1 << 20;
+  const CompressionProfile& standard = kDefaultCompressionProfile;
+  const CompressionProfile& smallest = *FindCompressionProfile("smallest");
+  const struct {
+    const CompressionProfile& profile;
+    uint64_t payload;
+    std::size_t chunk;
+  } cases[] = {
+      {standard, 0, 8 * kMiB},                  // nothing to split
+      {standard, 20 * kMiB, 8 * kMiB},          // a quarter would be under the floor
+      {standard, 100 * kMiB, 25 * kMiB},        // four chunks
+      {standard, 100 * kMiB + 1, 25 * kMiB + 1},  // rounded up: still four, not five
+      {standard, 1024 * kMiB, standard.chunkKib * 1024},  // the profile's largest
+      {smallest, 100 * kMiB, 100 * kMiB},       // one chunk
+      {smallest, 1024 * kMiB, smallest.chunkKib * 1024},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ChunkSizeFor(c.profile, c.payload), c.chunk) << c.profile.name << ", " << c.payload << " bytes";
+  }
+}
+
+TEST_F(ProjectTest, UnknownCompressionProfileIsReported) {
+  WriteText("palisade.toml", std::string(test_support::kMinimalProject) + "[compression]\nprofile = \"tiny\"\n");
+  Project project;
+  Diagnostics diagnostics("palisade.toml");
+  ReadProject(Path("palisade.toml"), ReadOptions{std::nullopt, Variables(), {}}, project, diagnostics);
+  std::ostringstream problems;
+  diagnostics.Print(problems);
+  EXPECT_NE(problems.str().find("unknown compression profile \"tiny\"; write one of fastest, default, smallest"),
+            std::string::npos)
+      << problems.str();
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "format/xz.h"
 
 #include <gtest/gtest.h>
+#include <lzma.h>
 
 #include <cstdint>
 #include <memory>
@@ -45,6 +46,42 @@ TEST(Xz, RoundTripsAcrossPieceAndWindowSizes) {
     std::vector<uint8_t> decoded;
     ASSERT_TRUE(XzDecode(Compress(c.plain, c.options), decoded)) << c.plain.size() << " bytes";
     EXPECT_EQ(decoded, c.plain) << c.plain.size() << " bytes";
+  }
+}
+
+// The dictionary the first block's header names: what a decoder allocates.
+uint32_t NamedDictionary(const std::vector<uint8_t>& packed) {
+  constexpr std::size_t kStreamHeaderSize = 12;
+  lzma_filter filters[LZMA_FILTERS_MAX + 1];
+  lzma_block block{};
+  block.check = LZMA_CHECK_CRC64;
+  block.filters = filters;
+  block.header_size = lzma_block_header_size_decode(packed.at(kStreamHeaderSize));
+  if (lzma_block_header_decode(&block, nullptr, packed.data() + kStreamHeaderSize) != LZMA_OK) return 0;
+  std::unique_ptr<lzma_options_lzma, void (*)(void*)> lzma(static_cast<lzma_options_lzma*>(filters[0].options),
+                                                           &free);
+  return filters[0].id == LZMA_FILTER_LZMA2 ? lzma->dict_size : 0;
+}
+
+TEST(Xz, DictionaryIsNoLargerThanTheInputNeeds) {
+  const struct {
+    std::size_t size;
+    XzEncodeOptions options;
+    uint32_t dictionary;
+  } cases[] = {
+      {1, {6, false, XzCheck::kCrc64, 0}, 4096},            // the smallest a header names
+      {10000, {9, false, XzCheck::kCrc64, 0}, 12 * 1024},    // 2^n + 2^(n-1) fits more closely than 16 KiB
+      {40000, {0, false, XzCheck::kCrc64, 0}, 48 * 1024},    // the preset's 256 KiB cut to the input
+      {100000, {6, false, XzCheck::kCrc64, 64 * 1024}, 64 * 1024},  // asked for, smaller than the input
+      {5000, {6, false, XzCheck::kCrc64, 4096}, 4096},
+  };
+  for (const auto& c : cases) {
+    const std::vector<uint8_t> plain = Noise(c.size, 7);
+    const std::vector<uint8_t> packed = Compress(plain, c.options);
+    EXPECT_EQ(NamedDictionary(packed), c.dictionary) << c.size << " bytes";
+    std::vector<uint8_t> decoded;
+    ASSERT_TRUE(XzDecode(packed, decoded)) << c.size << " bytes";
+    EXPECT_EQ(decoded, plain);
   }
 }
 
