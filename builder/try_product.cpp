@@ -60,10 +60,12 @@ bool MakePrefix(const fs::path& selfPath, ScratchPrefix& scratch, std::string& p
   if (mkdtemp(pattern.data()) == nullptr) return problem = "cannot make a scratch folder", false;
   scratch.folder = pattern;
   scratch.prefix = scratch.folder / "prefix";
-  // Wine's recycle bin and the menu entries it makes for start-menu
-  // shortcuts go below the XDG folders: kept in the scratch folder, so that
-  // nothing the product does reaches the user's desktop.
-  scratch.environment = {"WINEPREFIX=" + scratch.prefix.string(), "WINEDEBUG=-all", "WINEDLLOVERRIDES=mscoree,mshtml=",
+  // Wine's recycle bin goes below the XDG folders: kept in the scratch
+  // folder, so that nothing the product does reaches the user's desktop.
+  // Wine's menu builder stays off: it would make host launchers beside the
+  // product's desktop shortcuts, which it never removes again.
+  scratch.environment = {"WINEPREFIX=" + scratch.prefix.string(), "WINEDEBUG=-all",
+                         "WINEDLLOVERRIDES=mscoree,mshtml=;winemenubuilder.exe=d",
                          "XDG_DATA_HOME=" + (scratch.folder / "xdg-data").string(),
                          "XDG_CONFIG_HOME=" + (scratch.folder / "xdg-config").string()};
   fs::path template32 = selfPath.parent_path() / ".." / "wine" / "template32";
@@ -105,14 +107,37 @@ std::string NewUninstallCommand(const PrefixSnapshot& before, const PrefixSnapsh
   return {};
 }
 
-// `"C:\...\Uninstall.exe" /u:"Name"` as the program and one argument
-// holding the rest, which the engine reads as the options it quotes.
+// A Windows command line split into the arguments a Windows program reads
+// from it (quotes group, a backslash escapes a quote). `wine` takes
+// arguments, not a command line: it quotes each again, so the program must
+// get them unquoted (`/u:"Tally"` handed on whole would arrive as
+// `/u:\"Tally\"`).
 std::vector<std::string> UninstallArguments(const std::string& command) {
-  if (!command.starts_with('"')) return {command};
-  std::size_t close = command.find('"', 1);
-  std::vector<std::string> argv = {command.substr(1, close - 1)};
-  std::size_t rest = command.find_first_not_of(' ', close + 1);
-  if (close != std::string::npos && rest != std::string::npos) argv.push_back(command.substr(rest));
+  std::vector<std::string> argv;
+  std::string arg;
+  bool inArg = false, quoted = false;
+  for (std::size_t i = 0; i < command.size(); ++i) {
+    std::size_t backslashes = 0;
+    while (i < command.size() && command[i] == '\\') ++backslashes, ++i;
+    if (i < command.size() && command[i] == '"') {
+      arg.append(backslashes / 2, '\\');
+      if (backslashes % 2) arg += '"';
+      else quoted = !quoted;
+      inArg = true;
+      continue;
+    }
+    arg.append(backslashes, '\\');
+    if (i == command.size()) break;
+    if ((command[i] == ' ' || command[i] == '\t') && !quoted) {
+      if (inArg) argv.push_back(arg);
+      arg.clear();
+      inArg = false;
+      continue;
+    }
+    arg += command[i];
+    inArg = true;
+  }
+  if (inArg || !arg.empty()) argv.push_back(arg);
   return argv;
 }
 

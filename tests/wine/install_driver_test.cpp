@@ -288,7 +288,7 @@ TEST_F(InstallDriver, NotesExampleLeavesItsShortcutsSettingsAndBatchOutputAndTak
                       "' -o '" + setup + "' --quiet 2>&1";
   ASSERT_EQ(CommandOutput(build), "");
   ASSERT_EQ(prefix_->Run({"C:\\cases\\notes.exe", "/silent"}, 90).exitCode, 1);
-  std::string user = prefix_->DriveC() + "/users/" + (getenv("USER") ? getenv("USER") : "root");
+  std::string user = prefix_->DriveC() + "/users/" + UserName();
   std::string product = prefix_->DriveC() + "/Program Files/Palisade Notes";
   std::string desktopFolder = user + "/Desktop/Palisade Notes";
   std::string group = user + "/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Palisade";

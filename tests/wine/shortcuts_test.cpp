@@ -22,7 +22,6 @@ namespace high = format::product_flags_high;
 constexpr char kInstall[] = "C:\\Program Files\\Palisade Test Product";
 constexpr char kUninstallSwitch[] = "/u:\"Palisade Test Product\"";
 
-std::string UserName() { return getenv("USER") ? getenv("USER") : "root"; }
 std::string UserFolder() { return "C:\\users\\" + UserName(); }
 std::string Programs() { return UserFolder() + "\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs"; }
 

@@ -22,8 +22,6 @@ constexpr char kUninstaller[] = "C:\\Program Files\\Palisade Test Product\\unins
 constexpr char kUninstallSwitch[] = "/u:\"Palisade Test Product\"";
 constexpr char kUninstallSubkey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Palisade Test Product";
 
-std::string UserName() { return getenv("USER") ? getenv("USER") : "root"; }
-
 InstallerRecipe Product() {
   InstallerRecipe recipe;
   recipe.script = MinimalScript();

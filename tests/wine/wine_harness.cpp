@@ -251,6 +251,14 @@ std::string CommandOutput(const std::string& command) {
   return output;
 }
 
+std::string UserName() { return getenv("USER") ? getenv("USER") : "root"; }
+
+std::pair<std::string, int> Palisade(const std::string& args) {
+  std::string output = CommandOutput(std::string(PALISADE_BIN_DIR) + "/palisade " + args + " 2>&1; echo \"status $?\"");
+  std::size_t status = output.rfind("status ");
+  return {output.substr(0, status), std::stoi(output.substr(status + 7))};
+}
+
 namespace {
 
 std::string Utf8FromUtf16(const std::string& bytes) {

@@ -6,6 +6,7 @@
 #include <sys/types.h>
 
 #include <map>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -63,6 +64,9 @@ class SharedPrefixTest : public ::testing::Test {
   static WinePrefix* prefix_;
 };
 
+// The user Wine runs as: the Linux user, whose folders are C:\users\NAME.
+std::string UserName();
+
 // Where the build put things.
 std::string EnginePath();
 std::string WindowsTestProgram(const std::string& name);
@@ -103,5 +107,9 @@ std::string ExportKey(WinePrefix& prefix, const std::string& key, const std::str
 
 // Output of a Linux command (for tools such as the MinGW objdump).
 std::string CommandOutput(const std::string& command);
+
+// `palisade ARGS` (the builder of this build): its output and standard
+// error together, and its exit status.
+std::pair<std::string, int> Palisade(const std::string& args);
 
 }  // namespace palisade::testing

@@ -1,3 +1,3 @@
 @echo off
-rem Palisade Notes: opens the notes file in Notepad.
-start notepad "%~dp0notes.txt"
+rem Palisade Notes: opens a note in Notepad, the notes file when none is given.
+if "%~1"=="" (start notepad "%~dp0notes.txt") else (start notepad "%~1")

@@ -1,0 +1,3 @@
+@echo off
+rem Palisade Sheets: shows a table in Notepad.
+start notepad %*

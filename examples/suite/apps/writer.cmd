@@ -1,0 +1,3 @@
+@echo off
+rem Palisade Writer: opens a document in WordPad.
+start wordpad %*
