@@ -5,12 +5,16 @@
 // folder_search.bmp and retry.bmp into the folder it is given.
 //
 // The button images are 32-bit with premultiplied alpha, the form in which
-// the system blends them; the pictures are 24-bit.
+// the system blends them. The pictures are 8-bit with their own colour
+// table: a third of the bytes of 24-bit pixels in every installer, and
+// their gradients need no more than 256 colours to look the same.
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -33,6 +37,112 @@ Colour Over(const Colour& top, const Colour& below) {
   if (a <= 0) return {};
   auto channel = [&](double t, double b) { return (t * top.a + b * below.a * (1 - top.a)) / a; };
   return {channel(top.r, below.r), channel(top.g, below.g), channel(top.b, below.b), a};
+}
+
+using Bgr = std::array<uint8_t, 3>;
+
+uint8_t Byte(double v) { return uint8_t(std::lround(std::clamp(v, 0.0, 1.0) * 255)); }
+
+int Distance(const Bgr& a, const Bgr& b) {
+  int d = 0;
+  for (int i = 0; i < 3; ++i) d += (a[i] - b[i]) * (a[i] - b[i]);
+  return d;
+}
+
+uint8_t Nearest(const std::vector<Bgr>& table, const Bgr& colour) {
+  size_t best = 0;
+  for (size_t i = 1; i < table.size(); ++i) {
+    if (Distance(table[i], colour) < Distance(table[best], colour)) best = i;
+  }
+  return uint8_t(best);
+}
+
+// The colours of a picture that has at most 256, else 256 chosen by median
+// cut: the group of colours that spans most along one channel is split at
+// its middle pixel until there are 256 groups, each drawn as its mean.
+std::vector<Bgr> ChooseColours(const std::vector<Bgr>& pixels) {
+  std::map<Bgr, int> counts;
+  for (const Bgr& colour : pixels) ++counts[colour];
+  using Group = std::vector<std::pair<Bgr, int>>;
+  std::vector<Group> groups(1, Group(counts.begin(), counts.end()));
+  auto span = [](const Group& group, int channel) {
+    auto [low, high] = std::minmax_element(group.begin(), group.end(),
+                                           [&](auto& a, auto& b) { return a.first[channel] < b.first[channel]; });
+    return high->first[channel] - low->first[channel];
+  };
+  auto widest = [&](const Group& group) {
+    int channel = 0;
+    for (int c = 1; c < 3; ++c) {
+      if (span(group, c) > span(group, channel)) channel = c;
+    }
+    return channel;
+  };
+  while (groups.size() < 256) {
+    auto split = std::max_element(groups.begin(), groups.end(), [&](const Group& a, const Group& b) {
+      return span(a, widest(a)) < span(b, widest(b));
+    });
+    if (split->size() < 2) break;
+    int channel = widest(*split);
+    std::sort(split->begin(), split->end(), [&](auto& a, auto& b) { return a.first[channel] < b.first[channel]; });
+    long total = 0, seen = 0;
+    for (auto& entry : *split) total += entry.second;
+    size_t cut = 1;
+    while (cut < split->size() - 1 && (seen += (*split)[cut - 1].second) < total / 2) ++cut;
+    Group upper(split->begin() + long(cut), split->end());
+    split->resize(cut);
+    groups.push_back(std::move(upper));
+  }
+  std::vector<Bgr> table;
+  for (const Group& group : groups) {
+    double sum[3] = {}, weight = 0;
+    for (auto& [colour, count] : group) {
+      for (int c = 0; c < 3; ++c) sum[c] += colour[c] * double(count);
+      weight += count;
+    }
+    table.push_back({uint8_t(std::lround(sum[0] / weight)), uint8_t(std::lround(sum[1] / weight)),
+                     uint8_t(std::lround(sum[2] / weight))});
+  }
+  return table;
+}
+
+// A bitmap file: its header, an information header, the colour table (four
+// bytes an entry) and the rows bottom up, each padded to four bytes.
+bool WriteBmpFile(const std::string& path, int width, int height, int bits, const std::vector<Bgr>& table,
+                  const std::vector<uint8_t>& rows) {
+  std::vector<uint8_t> file;
+  auto u16 = [&](uint32_t v) {
+    file.push_back(v & 0xFF);
+    file.push_back((v >> 8) & 0xFF);
+  };
+  auto u32 = [&](uint32_t v) {
+    u16(v & 0xFFFF);
+    u16(v >> 16);
+  };
+  const uint32_t pixelOffset = 14 + 40 + uint32_t(table.size()) * 4;
+  file.push_back('B');  // file header
+  file.push_back('M');
+  u32(pixelOffset + uint32_t(rows.size()));
+  u32(0);
+  u32(pixelOffset);
+  u32(40);  // BITMAPINFOHEADER
+  u32(uint32_t(width));
+  u32(uint32_t(height));  // positive: rows from the bottom up
+  u16(1);
+  u16(uint16_t(bits));
+  u32(0);  // BI_RGB
+  u32(uint32_t(rows.size()));
+  u32(3780);  // 96 dots per inch
+  u32(3780);
+  u32(uint32_t(table.size()));
+  u32(0);
+  for (const Bgr& colour : table) {
+    file.insert(file.end(), colour.begin(), colour.end());
+    file.push_back(0);
+  }
+  file.insert(file.end(), rows.begin(), rows.end());
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
+  return bool(out);
 }
 
 class Canvas {
@@ -64,51 +174,41 @@ class Canvas {
     }
   }
 
-  bool WriteBmp(const std::string& path, bool withAlpha) const {
-    const int bytesPerPixel = withAlpha ? 4 : 3;
-    const int stride = (width_ * bytesPerPixel + 3) & ~3;
-    const uint32_t pixelBytes = uint32_t(stride) * height_;
-    std::vector<uint8_t> file;
-    auto u16 = [&](uint32_t v) {
-      file.push_back(v & 0xFF);
-      file.push_back((v >> 8) & 0xFF);
-    };
-    auto u32 = [&](uint32_t v) {
-      u16(v & 0xFFFF);
-      u16(v >> 16);
-    };
-    file.push_back('B');  // file header
-    file.push_back('M');
-    u32(14 + 40 + pixelBytes);
-    u32(0);
-    u32(14 + 40);
-    u32(40);  // BITMAPINFOHEADER
-    u32(uint32_t(width_));
-    u32(uint32_t(height_));  // positive: rows from the bottom up
-    u16(1);
-    u16(uint16_t(bytesPerPixel * 8));
-    u32(0);  // BI_RGB
-    u32(pixelBytes);
-    u32(3780);  // 96 dots per inch
-    u32(3780);
-    u32(0);
-    u32(0);
+  // Straight pixels as blue, green, red bytes, top row first.
+  std::vector<Bgr> Pixels() const {
+    std::vector<Bgr> bytes;
+    bytes.reserve(pixels_.size());
+    for (const Colour& c : pixels_) bytes.push_back({Byte(c.b), Byte(c.g), Byte(c.r)});
+    return bytes;
+  }
+
+  // 32-bit pixels with premultiplied alpha.
+  bool WriteAlphaBmp(const std::string& path) const {
+    std::vector<uint8_t> rows;
     for (int y = height_ - 1; y >= 0; --y) {
-      size_t rowStart = file.size();
       for (int x = 0; x < width_; ++x) {
         const Colour& c = pixels_[size_t(y) * width_ + x];
-        double a = withAlpha ? c.a : 1;
-        auto byte = [](double v) { return uint8_t(std::lround(std::clamp(v, 0.0, 1.0) * 255)); };
-        file.push_back(byte(c.b * a));
-        file.push_back(byte(c.g * a));
-        file.push_back(byte(c.r * a));
-        if (withAlpha) file.push_back(byte(a));
+        for (double channel : {c.b * c.a, c.g * c.a, c.r * c.a, c.a}) rows.push_back(Byte(channel));
       }
-      while ((file.size() - rowStart) % 4) file.push_back(0);
     }
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
-    return bool(out);
+    return WriteBmpFile(path, width_, height_, 32, {}, rows);
+  }
+
+  // 8-bit pixels indexing a table of at most 256 colours chosen for them.
+  bool WritePaletteBmp(const std::string& path) const {
+    std::vector<Bgr> pixels = Pixels();
+    std::vector<Bgr> table = ChooseColours(pixels);
+    std::map<Bgr, uint8_t> index;
+    for (const Bgr& colour : pixels) {
+      if (!index.count(colour)) index[colour] = Nearest(table, colour);
+    }
+    const int stride = (width_ + 3) & ~3;
+    std::vector<uint8_t> rows;
+    for (int y = height_ - 1; y >= 0; --y) {
+      for (int x = 0; x < width_; ++x) rows.push_back(index[pixels[size_t(y) * width_ + x]]);
+      rows.resize(rows.size() + (stride - width_));
+    }
+    return WriteBmpFile(path, width_, height_, 8, table, rows);
   }
 
  private:
@@ -248,7 +348,8 @@ int main(int argc, char** argv) {
       {"no_entry.bmp", NoEntry(), true},  {"folder_search.bmp", FolderSearch(), true}, {"retry.bmp", Retry(), true},
   };
   for (const Output& output : outputs) {
-    if (!output.canvas.WriteBmp(folder + "/" + output.name, output.alpha)) {
+    const std::string path = folder + "/" + output.name;
+    if (!(output.alpha ? output.canvas.WriteAlphaBmp(path) : output.canvas.WritePaletteBmp(path))) {
       std::fprintf(stderr, "make_art: cannot write %s/%s\n", folder.c_str(), output.name);
       return 1;
     }
