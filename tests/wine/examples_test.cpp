@@ -53,6 +53,7 @@ TEST_P(Examples, InstallWhatTheyPromiseAndLeaveNothingBehind) {
 
   // The report's keys come in alphabetical order: "installed", then "installer".
   std::size_t begin = report.find("\"installed\"");
+  ASSERT_NE(begin, std::string::npos) << report;
   std::string installed = report.substr(begin, report.find("\"installer\"") - begin);
   for (const std::string& path : example.installs) {
     EXPECT_NE(installed.find(JsonPath(path)), std::string::npos) << path << "\n" << report;
