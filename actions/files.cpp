@@ -170,7 +170,7 @@ class FilePhase {
 
 }  // namespace
 
-void InstallFiles(const Payload& payload) {
+void InstallFiles(Payload& payload) {
   SetStatus(29);
   format::ChunkCoding coding;
   coding.compressed = LowFlag(format::product_flags_low::kArchiveCompressed);

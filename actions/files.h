@@ -5,6 +5,6 @@ namespace palisade {
 
 struct Payload;
 
-void InstallFiles(const Payload& payload);
+void InstallFiles(Payload& payload);
 
 }  // namespace palisade

@@ -13,6 +13,13 @@ namespace {
 
 constexpr std::size_t kChunkHeadSize = 8;
 constexpr std::size_t kLengthSize = 4;
+constexpr std::size_t kCipherBlock = 8;
+// Stored bytes are read and deciphered a piece at a time; a whole number of
+// cipher blocks.
+constexpr std::size_t kReadPiece = 64 * 1024;
+// The decoded stream passes through a window of this size on its way into
+// the records.
+constexpr std::size_t kWindowSize = 256 * 1024;
 
 }  // namespace
 
@@ -28,18 +35,54 @@ bool EncodeChunk(std::span<const uint8_t> plain, const ChunkCoding& coding, cons
   return true;
 }
 
-bool DecodeChunk(std::span<const uint8_t> stored, const ChunkCoding& coding, std::vector<uint8_t>& plain) {
-  std::vector<uint8_t> deciphered;
+bool ChunkDecoder::Start(ArchiveSource& source, std::size_t offset, std::size_t size, const ChunkCoding& coding) {
+  source_ = &source;
+  offset_ = offset;
+  coding_ = coding;
+  deciphered_ = 0;
+  input_ = {};
+  plainLength_ = size;
   if (coding.cipher != nullptr) {
-    if (!coding.cipher->Decipher(stored, deciphered)) return false;
-  } else {
-    deciphered.assign(stored.begin(), stored.end());
+    // The length trailer is in the last block; a size too small for one
+    // fails the length check without being read.
+    uint8_t last[kCipherBlock] = {};
+    if (size >= kCipherBlock) source.Read(offset + size - kCipherBlock, last);
+    std::optional<std::size_t> length = coding.cipher->PlainLength(size, last);
+    if (!length) return false;
+    plainLength_ = *length;
   }
-  if (!coding.compressed) {
-    plain = std::move(deciphered);
-    return true;
+  return !coding.compressed || xz_.Start();
+}
+
+std::span<const uint8_t> ChunkDecoder::NextDeciphered() {
+  std::size_t count = std::min(plainLength_ - deciphered_, kReadPiece);
+  // Every piece but the last is whole blocks, so each starts on a block;
+  // the last may need the rest of its block from the padding.
+  std::size_t blocks = coding_.cipher != nullptr ? (count + kCipherBlock - 1) / kCipherBlock * kCipherBlock : count;
+  piece_.resize(blocks);
+  source_->Read(offset_ + deciphered_, piece_);
+  if (coding_.cipher != nullptr) coding_.cipher->DecipherBlocks(piece_);
+  deciphered_ += count;
+  return std::span<const uint8_t>(piece_).first(count);
+}
+
+ChunkDecoder::Step ChunkDecoder::Read(std::span<uint8_t> output, std::size_t& produced) {
+  produced = 0;
+  for (;;) {
+    if (input_.empty() && deciphered_ < plainLength_) input_ = NextDeciphered();
+    const bool lastInput = deciphered_ == plainLength_;
+    if (!coding_.compressed) {
+      produced = std::min(output.size(), input_.size());
+      std::copy_n(input_.begin(), produced, output.begin());
+      input_ = input_.subspan(produced);
+      return input_.empty() && lastInput ? Step::kEnd : Step::kMore;
+    }
+    XzStreamDecoder::Step step = xz_.Decode(input_, lastInput, output, produced);
+    if (step == XzStreamDecoder::Step::kEnd) return Step::kEnd;
+    if (step == XzStreamDecoder::Step::kFailed) return Step::kFailed;
+    // Nothing written yet: the decompressor has taken all it was given.
+    if (produced > 0 || output.empty()) return Step::kMore;
   }
-  return XzDecode(deciphered, plain);
 }
 
 bool AppendChunk(std::span<const uint8_t> stored, std::vector<uint8_t>& archive) {
@@ -73,50 +116,59 @@ void RecordStreamWriter::Finish() {
   if (!pending_.empty()) sink_(std::exchange(pending_, {}));
 }
 
-Error ArchiveReader::DecodeNextChunk() {
-  std::span<const uint8_t> rest = archive_.subspan(position_);
-  if (rest.size() < kChunkHeadSize) return Error::kChunkPastEnd;
-  ByteReader head(rest);
-  int32_t storedSize = head.I32();
-  uint32_t checksum = head.U32();
+Error ArchiveReader::StartNextChunk() {
+  const std::size_t left = archive_.size() - position_;
+  if (left < kChunkHeadSize) return Error::kChunkPastEnd;
+  uint8_t head[kChunkHeadSize];
+  archive_.Read(position_, head);
+  const int32_t storedSize = static_cast<int32_t>(LoadLe32(head));
+  const uint32_t checksum = LoadLe32(head + 4);
   if (storedSize <= 0) return Error::kChunkSize;
-  if (static_cast<std::size_t>(storedSize) > head.remaining()) return Error::kChunkPastEnd;
-  std::span<const uint8_t> stored = head.View(static_cast<std::size_t>(storedSize));
-  if (Checksum(stored) != checksum) return Error::kChunkChecksum;
-  std::vector<uint8_t> plain;
-  if (!DecodeChunk(stored, coding_, plain)) return Error::kChunkNotDecoded;
-  position_ += head.position();
-  if (!plain.empty()) chunks_.push_back(std::move(plain));
+  const std::size_t size = static_cast<std::size_t>(storedSize);
+  if (size > left - kChunkHeadSize) return Error::kChunkPastEnd;
+  const std::size_t begin = position_ + kChunkHeadSize;
+  if (ChecksumOf(archive_, begin, size) != checksum) return Error::kChunkChecksum;
+  if (!chunk_.Start(archive_, begin, size, coding_)) return Error::kChunkNotDecoded;
+  chunkBegin_ = begin;
+  position_ = begin + size;
+  chunkOpen_ = true;
   return Error::kNone;
 }
 
-std::size_t ArchiveReader::DecodedBytesLeft() const {
-  std::size_t decoded = 0;
-  for (const std::vector<uint8_t>& chunk : chunks_) decoded += chunk.size();
-  return decoded - frontTaken_;
+Error ArchiveReader::Refill() {
+  window_.resize(kWindowSize);
+  windowStart_ = windowEnd_ = 0;
+  // A chunk may end without a further byte, and a chunk may be empty.
+  while (windowEnd_ == 0) {
+    if (!chunkOpen_) {
+      if (Error error = StartNextChunk(); error != Error::kNone) return error;
+    }
+    ChunkDecoder::Step step = chunk_.Read(window_, windowEnd_);
+    if (step == ChunkDecoder::Step::kFailed) return Error::kChunkNotDecoded;
+    if (step == ChunkDecoder::Step::kEnd) chunkOpen_ = false;
+  }
+  return Error::kNone;
+}
+
+std::size_t ArchiveReader::UncompressedBytesLeftAtMost() const {
+  return WindowBytes() + (archive_.size() - (chunkOpen_ ? chunkBegin_ : position_));
 }
 
 Error ArchiveReader::Take(std::size_t count, std::vector<uint8_t>& out) {
   const std::size_t wanted = out.size() + count;
   while (count > 0) {
-    if (chunks_.empty()) {
-      if (Error error = DecodeNextChunk(); error != Error::kNone) return error;
-      continue;
+    if (WindowBytes() == 0) {
+      if (Error error = Refill(); error != Error::kNone) return error;
     }
-    const std::vector<uint8_t>& front = chunks_.front();
-    std::size_t piece = std::min(count, front.size() - frontTaken_);
-    auto begin = front.begin() + static_cast<std::ptrdiff_t>(frontTaken_);
+    std::size_t piece = std::min(count, WindowBytes());
+    auto begin = window_.begin() + static_cast<std::ptrdiff_t>(windowStart_);
     // Grows with the bytes taken, never past what was asked for.
     if (out.capacity() < out.size() + piece) {
       out.reserve(std::min(wanted, std::max(2 * out.capacity(), out.size() + piece)));
     }
     out.insert(out.end(), begin, begin + static_cast<std::ptrdiff_t>(piece));
-    frontTaken_ += piece;
+    windowStart_ += piece;
     count -= piece;
-    if (frontTaken_ == front.size()) {
-      chunks_.pop_front();
-      frontTaken_ = 0;
-    }
   }
   return Error::kNone;
 }
@@ -133,15 +185,24 @@ Error ArchiveReader::NextRecord(std::vector<uint8_t>& record) {
   const uint32_t claimed = LoadLe32(length.data());
   record.clear();
   if (!coding_.compressed) {
-    if (claimed > DecodedBytesLeft() + (archive_.size() - position_)) return Error::kChunkPastEnd;
+    if (claimed > UncompressedBytesLeftAtMost()) return Error::kChunkPastEnd;
     record.reserve(claimed);
   }
   return Take(claimed, record);
 }
 
-Error ArchiveReader::Finish() const {
+Error ArchiveReader::Finish() {
   if (position_ < archive_.size()) return Error::kArchiveBytesLeft;
-  if (!chunks_.empty()) return Error::kRecordBytesLeft;
+  if (WindowBytes() > 0) return Error::kRecordBytesLeft;
+  // The last chunk must end where the last record does, and end cleanly.
+  while (chunkOpen_) {
+    uint8_t probe[1];
+    std::size_t produced = 0;
+    ChunkDecoder::Step step = chunk_.Read(probe, produced);
+    if (step == ChunkDecoder::Step::kFailed) return Error::kChunkNotDecoded;
+    if (produced > 0) return Error::kRecordBytesLeft;
+    chunkOpen_ = step != ChunkDecoder::Step::kEnd;
+  }
   return Error::kNone;
 }
 

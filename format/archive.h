@@ -5,11 +5,11 @@
 // Chunk boundaries fall anywhere in that stream, even inside a length.
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <span>
 #include <vector>
 
+#include "format/archive_source.h"
 #include "format/errors.h"
 #include "format/payload_cipher.h"
 #include "format/xz.h"
@@ -27,8 +27,35 @@ struct ChunkCoding {
 bool EncodeChunk(std::span<const uint8_t> plain, const ChunkCoding& coding, const XzEncodeOptions& options,
                  std::vector<uint8_t>& stored);
 
-// Deciphers, then decompresses; false when either fails.
-bool DecodeChunk(std::span<const uint8_t> stored, const ChunkCoding& coding, std::vector<uint8_t>& plain);
+// Turns one chunk's stored bytes back into its plain bytes a piece at a
+// time: deciphering, then decompressing, so that neither the whole stored
+// chunk nor the whole plain chunk is ever copied.
+class ChunkDecoder {
+ public:
+  enum class Step { kMore, kEnd, kFailed };
+
+  // Begins the chunk whose `size` stored bytes start at `offset` of
+  // `source`; false when its cipher trailer names an impossible length or
+  // the decompressor cannot start. `source` must outlive the decoding.
+  bool Start(ArchiveSource& source, std::size_t offset, std::size_t size, const ChunkCoding& coding);
+  // Writes up to `output.size()` plain bytes, counted in `produced`. kEnd
+  // once every plain byte has been written; kFailed when the chunk does not
+  // decode.
+  Step Read(std::span<uint8_t> output, std::size_t& produced);
+
+ private:
+  // The next stored bytes as they are after deciphering; empty at the end.
+  std::span<const uint8_t> NextDeciphered();
+
+  ArchiveSource* source_ = nullptr;
+  std::size_t offset_ = 0;
+  ChunkCoding coding_;
+  std::size_t plainLength_ = 0;     // deciphered bytes that count: no padding, no trailer
+  std::size_t deciphered_ = 0;      // of plainLength_, deciphered so far
+  std::vector<uint8_t> piece_;      // the piece read and deciphered last
+  std::span<const uint8_t> input_;  // deciphered bytes not yet decompressed or copied
+  XzStreamDecoder xz_;
+};
 
 // Frames stored bytes as a chunk at the end of `archive`; false (nothing
 // appended) when they are empty or longer than an i32 counts.
@@ -57,12 +84,17 @@ class RecordStreamWriter {
   std::vector<uint8_t> pending_;
 };
 
-// Reads the records of an archive that stays in place (a mapped view),
-// decoding a chunk only when the stream holds too few bytes for the record
-// being read and dropping each chunk as soon as its last byte is taken.
+// Reads the records of an archive from its source. A chunk's checksum is
+// tested when the stream first needs one of its bytes, before any is
+// decoded; its bytes are then decoded only as records take them, so that
+// memory holds a window of the stream, not a whole chunk.
 class ArchiveReader {
  public:
-  ArchiveReader(std::span<const uint8_t> archive, ChunkCoding coding) : archive_(archive), coding_(coding) {}
+  ArchiveReader(ArchiveSource& archive, ChunkCoding coding) : archive_(archive), coding_(coding) {}
+  ArchiveReader(std::span<const uint8_t> archive, ChunkCoding coding)
+      : memory_(archive), archive_(memory_), coding_(coding) {}
+  ArchiveReader(const ArchiveReader&) = delete;
+  ArchiveReader& operator=(const ArchiveReader&) = delete;
 
   // Replaces `record` with the next record's bytes. A chunk that runs out
   // of archive, or an archive that ends inside a record, is
@@ -71,21 +103,32 @@ class ArchiveReader {
   Error NextRecord(std::vector<uint8_t>& record);
 
   // After the last record: Error::kArchiveBytesLeft when chunks remain,
-  // else Error::kRecordBytesLeft when decoded bytes remain.
-  Error Finish() const;
+  // else Error::kRecordBytesLeft when the stream holds more bytes, or
+  // Error::kChunkNotDecoded when the last chunk does not end cleanly.
+  Error Finish();
 
  private:
-  Error DecodeNextChunk();
+  Error StartNextChunk();
+  // Refills the window from the open chunk, starting the next chunk as
+  // needed; false with `error` set when the stream cannot go on.
+  Error Refill();
   // Appends `count` bytes from the stream's front to `out`.
   Error Take(std::size_t count, std::vector<uint8_t>& out);
-  // Bytes of the decoded chunks not taken yet.
-  std::size_t DecodedBytesLeft() const;
+  // At most the stream bytes left: what the window holds plus every stored
+  // byte from the open chunk on (deciphering and copying never grow them).
+  std::size_t UncompressedBytesLeftAtMost() const;
+  std::size_t WindowBytes() const { return windowEnd_ - windowStart_; }
 
-  std::span<const uint8_t> archive_;
+  MemoryArchiveSource memory_{{}};
+  ArchiveSource& archive_;
   ChunkCoding coding_;
-  std::size_t position_ = 0;
-  std::deque<std::vector<uint8_t>> chunks_;
-  std::size_t frontTaken_ = 0;  // bytes of chunks_.front() already taken
+  std::size_t position_ = 0;    // archive bytes of the chunks started so far
+  std::size_t chunkBegin_ = 0;  // where the open chunk's stored bytes begin
+  bool chunkOpen_ = false;
+  ChunkDecoder chunk_;
+  std::vector<uint8_t> window_;
+  std::size_t windowStart_ = 0;
+  std::size_t windowEnd_ = 0;
 };
 
 }  // namespace palisade::format

@@ -6,14 +6,19 @@
 
 namespace palisade::format {
 
-uint32_t Checksum(std::span<const uint8_t> data) {
-  uint32_t sum = kChecksumSeed;
-  std::size_t whole = data.size() & ~std::size_t{3};
-  for (std::size_t i = 0; i < whole; i += 4) sum += LoadLe32(data.data() + i);
-  for (std::size_t i = whole; i < data.size(); ++i) {
-    sum += static_cast<uint32_t>(static_cast<int32_t>(static_cast<int8_t>(data[i])));
+void ChecksumInPieces::Add(std::span<const uint8_t> piece) {
+  std::size_t whole = piece.size() & ~std::size_t{3};
+  for (std::size_t i = 0; i < whole; i += 4) sum_ += LoadLe32(piece.data() + i);
+  for (std::size_t i = whole; i < piece.size(); ++i) {
+    sum_ += static_cast<uint32_t>(static_cast<int32_t>(static_cast<int8_t>(piece[i])));
   }
-  return sum + static_cast<uint32_t>(data.size());
+  length_ += piece.size();
+}
+
+uint32_t Checksum(std::span<const uint8_t> data) {
+  ChecksumInPieces sum;
+  sum.Add(data);
+  return sum.Value();
 }
 
 uint32_t Checksum(std::span<const uint8_t> data, std::size_t offset, std::size_t count) {

@@ -79,8 +79,8 @@ Error ReadFileRecord(std::span<const uint8_t> bytes, int32_t entrySize, FileReco
   return Error::kNone;
 }
 
-Error ReadFileTable(std::span<const uint8_t> archive, const ChunkCoding& coding, std::span<const int32_t> entrySizes,
-                    const std::function<void(std::size_t index, const FileRecord& record)>& onFile) {
+Error ReadFileTable(ArchiveSource& archive, const ChunkCoding& coding, std::span<const int32_t> entrySizes,
+                    const FileHandler& onFile) {
   ArchiveReader reader(archive, coding);
   std::vector<uint8_t> bytes;
   FileRecord record;
@@ -90,6 +90,12 @@ Error ReadFileTable(std::span<const uint8_t> archive, const ChunkCoding& coding,
     onFile(i, record);
   }
   return reader.Finish();
+}
+
+Error ReadFileTable(std::span<const uint8_t> archive, const ChunkCoding& coding, std::span<const int32_t> entrySizes,
+                    const FileHandler& onFile) {
+  MemoryArchiveSource source(archive);
+  return ReadFileTable(source, coding, entrySizes, onFile);
 }
 
 }  // namespace palisade::format

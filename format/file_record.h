@@ -84,7 +84,10 @@ Error ReadFileRecord(std::span<const uint8_t> bytes, int32_t entrySize, FileReco
 // each to `onFile` (its data valid only during the call), and then makes the
 // end-of-archive checks. Returns the first error met; files handed over
 // before it stay handed over.
+using FileHandler = std::function<void(std::size_t index, const FileRecord& record)>;
+Error ReadFileTable(ArchiveSource& archive, const ChunkCoding& coding, std::span<const int32_t> entrySizes,
+                    const FileHandler& onFile);
 Error ReadFileTable(std::span<const uint8_t> archive, const ChunkCoding& coding, std::span<const int32_t> entrySizes,
-                    const std::function<void(std::size_t index, const FileRecord& record)>& onFile);
+                    const FileHandler& onFile);
 
 }  // namespace palisade::format

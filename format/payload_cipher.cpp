@@ -53,15 +53,26 @@ std::vector<uint8_t> PayloadCipher::Encipher(std::span<const uint8_t> plain) con
   return stored;
 }
 
-bool PayloadCipher::Decipher(std::span<const uint8_t> stored, std::vector<uint8_t>& plain) const {
-  if (stored.size() < kBlockSize || stored.size() % kBlockSize != 0) return false;
-  plain.assign(stored.begin(), stored.end());
-  DecipherBlocks(plain);
-  uint32_t length = LoadLe32(plain.data() + plain.size() - kTrailerSize);
+std::optional<std::size_t> PayloadCipher::PlainLength(std::size_t storedSize,
+                                                      std::span<const uint8_t, kBlockSize> lastBlock) const {
+  if (storedSize < kBlockSize || storedSize % kBlockSize != 0) return std::nullopt;
+  uint8_t last[kBlockSize];
+  std::copy(lastBlock.begin(), lastBlock.end(), last);
+  DecipherBlocks(last);
+  uint32_t length = LoadLe32(last + kBlockSize - kTrailerSize);
   // The padding is 0..7 bytes, so the plain length is within one block of
   // the trailer's start.
-  if (length > plain.size() - kTrailerSize || length + kBlockSize + kTrailerSize < plain.size()) return false;
-  plain.resize(length);
+  if (length > storedSize - kTrailerSize || length + kBlockSize + kTrailerSize < storedSize) return std::nullopt;
+  return length;
+}
+
+bool PayloadCipher::Decipher(std::span<const uint8_t> stored, std::vector<uint8_t>& plain) const {
+  if (stored.size() < kBlockSize) return false;
+  std::optional<std::size_t> length = PlainLength(stored.size(), stored.last<kBlockSize>());
+  if (!length) return false;
+  plain.assign(stored.begin(), stored.end());
+  DecipherBlocks(plain);
+  plain.resize(*length);
   return true;
 }
 

@@ -32,11 +32,18 @@ class PayloadCipher {
   // of 8 or the trailer names a length that the padding rule cannot give.
   bool Decipher(std::span<const uint8_t> stored, std::vector<uint8_t>& plain) const;
 
+  // What Decipher would check and keep, from the stored length and the last
+  // 8-byte block alone: the plain length, or nothing when Decipher would
+  // fail.
+  std::optional<std::size_t> PlainLength(std::size_t storedSize, std::span<const uint8_t, 8> lastBlock) const;
+  // Deciphers whole 8-byte blocks in place, so that long stored data can be
+  // deciphered a piece at a time.
+  void DecipherBlocks(std::span<uint8_t> data) const;
+
  private:
   explicit PayloadCipher(std::span<const uint32_t> keyWords) : blowfish_(keyWords) {}
 
   void EncipherBlocks(std::span<uint8_t> data) const;
-  void DecipherBlocks(std::span<uint8_t> data) const;
 
   Blowfish blowfish_;
 };

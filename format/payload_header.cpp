@@ -105,10 +105,15 @@ Error ArchiveInSection(std::span<const uint8_t> section, const PayloadHeader& he
   return Error::kNone;
 }
 
-Error VerifyArchive(std::span<const uint8_t> archive, const PayloadHeader& header) {
+Error VerifyArchive(ArchiveSource& archive, const PayloadHeader& header) {
   if (archive.size() != static_cast<std::size_t>(header.archiveLength)) return Error::kArchiveLengthMismatch;
-  if (Checksum(archive) != header.archiveChecksum) return Error::kArchiveChecksum;
+  if (ChecksumOf(archive, 0, archive.size()) != header.archiveChecksum) return Error::kArchiveChecksum;
   return Error::kNone;
+}
+
+Error VerifyArchive(std::span<const uint8_t> archive, const PayloadHeader& header) {
+  MemoryArchiveSource source(archive);
+  return VerifyArchive(source, header);
 }
 
 }  // namespace palisade::format

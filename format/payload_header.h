@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "format/archive_source.h"
 #include "format/errors.h"
 #include "format/payload_cipher.h"
 #include "format/version.h"
@@ -69,6 +70,8 @@ Error ArchiveInSection(std::span<const uint8_t> section, const PayloadHeader& he
 
 // Error::kArchiveLengthMismatch or Error::kArchiveChecksum when the archive
 // found is not the one the header describes.
+// The source is read a piece at a time.
+Error VerifyArchive(ArchiveSource& archive, const PayloadHeader& header);
 Error VerifyArchive(std::span<const uint8_t> archive, const PayloadHeader& header);
 
 }  // namespace palisade::format

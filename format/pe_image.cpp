@@ -39,6 +39,8 @@ void StoreLe16(uint8_t* p, uint16_t value) {
   p[1] = static_cast<uint8_t>(value >> 8);
 }
 
+constexpr uint32_t kPageSize = 4096;
+
 uint64_t AlignUp(uint64_t value, uint32_t alignment) { return (value + alignment - 1) / alignment * alignment; }
 
 uint32_t SectionTable(std::span<const uint8_t> image, uint32_t pe) {
@@ -56,12 +58,13 @@ struct SectionsExtent {
   uint64_t firstRaw = UINT32_MAX;
 };
 
-SectionsExtent MeasureSections(std::span<const uint8_t> image, uint32_t pe) {
+SectionsExtent MeasureSections(std::span<const uint8_t> image, uint32_t pe, int skipped = -1) {
   const uint8_t* table = image.data() + SectionTable(image, pe);
   uint32_t count = LoadLe16(image.data() + pe + kSectionCountField);
   uint32_t sectionAlignment = LoadLe32(image.data() + pe + kSectionAlignmentField);
   SectionsExtent extent;
   for (uint32_t i = 0; i < count; ++i) {
+    if (static_cast<int>(i) == skipped) continue;
     const uint8_t* entry = table + i * kSectionEntrySize;
     uint64_t raw = LoadLe32(entry + kRawOffsetField);
     if (raw != 0) extent.firstRaw = std::min(extent.firstRaw, raw);
@@ -158,7 +161,9 @@ bool LayOutSection(std::span<const uint8_t> image, std::string_view name, uint64
   // Padding the raw size to the section alignment too lets the uninstaller
   // image subtract it from the image size and stay a valid executable.
   uint64_t rawSize = AlignUp(size, std::max(fileAlignment, sectionAlignment));
-  uint64_t rawOffset = AlignUp(extent.fileEnd, fileAlignment);
+  // Starting on a page of the file lets a loader map the section's pages as
+  // they are needed (Wine otherwise reads the whole section at start-up).
+  uint64_t rawOffset = AlignUp(extent.fileEnd, std::max(fileAlignment, kPageSize));
   uint64_t virtualAddress = AlignUp(extent.imageEnd, sectionAlignment);
   if (std::max(rawOffset, virtualAddress) + rawSize > UINT32_MAX) {
     return problem = "the section is larger than an executable can address", false;
@@ -194,7 +199,11 @@ bool AddPayloadSection(std::span<const uint8_t> image, std::span<const uint8_t> 
 std::vector<uint8_t> StripPayloadSection(std::span<const uint8_t> stub, std::span<const uint8_t> trailer,
                                          const SectionLocation& section) {
   size_t sectionEnd = static_cast<size_t>(section.rawOffset) + section.rawSize;
-  std::vector<uint8_t> out(stub.begin(), stub.end());
+  // The padding that put the section on a page boundary goes with it.
+  size_t kept = std::min<size_t>(MeasureSections(stub, section.peHeader, section.index).fileEnd, stub.size());
+  if (kept < SectionTable(stub, section.peHeader)) kept = stub.size();
+  const uint32_t removed = static_cast<uint32_t>(section.rawSize + (stub.size() - kept));
+  std::vector<uint8_t> out(stub.begin(), stub.begin() + static_cast<std::ptrdiff_t>(kept));
   out.insert(out.end(), trailer.begin(), trailer.end());
 
   uint32_t pe = section.peHeader;
@@ -205,14 +214,14 @@ std::vector<uint8_t> StripPayloadSection(std::span<const uint8_t> stub, std::spa
   Subtract(header + kImageSizeField, section.rawSize);
   uint8_t* table = out.data() + SectionTable(out, pe);
   for (uint32_t i = static_cast<uint32_t>(section.index) + 1; i < count; ++i) {
-    Subtract(table + i * kSectionEntrySize + kRawOffsetField, section.rawSize);
+    Subtract(table + i * kSectionEntrySize + kRawOffsetField, removed);
     std::memcpy(table + (i - 1) * kSectionEntrySize, table + i * kSectionEntrySize, kSectionEntrySize);
   }
   std::memset(table + (count - 1) * kSectionEntrySize, 0, kSectionEntrySize);
 
   uint32_t certificate = LoadLe32(header + kSecurityDirectoryField);
   if (certificate != 0) {
-    size_t movedTo = certificate >= sectionEnd ? certificate - section.rawSize : certificate;
+    size_t movedTo = certificate >= sectionEnd ? certificate - removed : certificate;
     if (movedTo < out.size()) out.resize(movedTo);
     std::memset(out.data() + pe + kSecurityDirectoryField, 0, 8);
   }

@@ -37,34 +37,6 @@ class ProgressGate {
   uint32_t last_;
 };
 
-void FlushWindow(lzma_stream& stream, uint8_t* window, std::vector<uint8_t>& output) {
-  output.insert(output.end(), window, window + (kPieceSize - stream.avail_out));
-  stream.next_out = window;
-  stream.avail_out = kPieceSize;
-}
-
-bool RunDecoder(lzma_stream& stream, std::span<const uint8_t> input, std::vector<uint8_t>& output,
-                ProgressGate& progress) {
-  uint8_t window[kPieceSize];
-  stream.next_out = window;
-  stream.avail_out = kPieceSize;
-  std::size_t fed = 0;
-  for (;;) {
-    if (stream.avail_in == 0 && fed < input.size()) {
-      std::size_t piece = std::min(kPieceSize, input.size() - fed);
-      stream.next_in = input.data() + fed;
-      stream.avail_in = piece;
-      fed += piece;
-    }
-    // Concatenated streams only report their end once told no more input comes.
-    lzma_ret result = lzma_code(&stream, fed == input.size() ? LZMA_FINISH : LZMA_RUN);
-    if (stream.avail_out == 0 || result == LZMA_STREAM_END) FlushWindow(stream, window, output);
-    if (result == LZMA_STREAM_END) return true;
-    if (result != LZMA_OK) return false;
-    if (progress.ShouldStop(stream.total_in, input.size(), 8 * stream.total_out)) return false;
-  }
-}
-
 lzma_check ToLzmaCheck(XzCheck check) {
   switch (check) {
     case XzCheck::kNone:
@@ -91,15 +63,63 @@ uint32_t DictionaryFor(std::size_t inputSize, uint32_t wanted) {
 
 }  // namespace
 
+struct XzStreamDecoder::State {
+  lzma_stream stream = LZMA_STREAM_INIT;
+  bool started = false;
+
+  ~State() { lzma_end(&stream); }
+};
+
+XzStreamDecoder::XzStreamDecoder() : state_(std::make_unique<State>()) {}
+XzStreamDecoder::~XzStreamDecoder() = default;
+
+bool XzStreamDecoder::Start() {
+  lzma_end(&state_->stream);
+  state_->stream = LZMA_STREAM_INIT;
+  state_->started = lzma_stream_decoder(&state_->stream, UINT64_MAX, LZMA_CONCATENATED) == LZMA_OK;
+  return state_->started;
+}
+
+XzStreamDecoder::Step XzStreamDecoder::Decode(std::span<const uint8_t>& input, bool lastInput,
+                                              std::span<uint8_t> output, std::size_t& produced) {
+  produced = 0;
+  if (!state_->started) return Step::kFailed;
+  lzma_stream& stream = state_->stream;
+  stream.next_in = input.data();
+  stream.avail_in = input.size();
+  stream.next_out = output.data();
+  stream.avail_out = output.size();
+  // Concatenated streams only report their end once told no more input comes.
+  lzma_ret result = lzma_code(&stream, lastInput ? LZMA_FINISH : LZMA_RUN);
+  input = input.subspan(input.size() - stream.avail_in);
+  produced = output.size() - stream.avail_out;
+  if (result == LZMA_STREAM_END) return Step::kEnd;
+  // Nothing more to write after the last input, and no end: the data ends
+  // too soon. What was written before that is handed over first.
+  bool truncated = lastInput && input.empty() && produced == 0 && stream.avail_out > 0;
+  return result == LZMA_OK && !truncated ? Step::kMore : Step::kFailed;
+}
+
+uint64_t XzStreamDecoder::consumed() const { return state_->stream.total_in; }
+
 bool XzDecode(std::span<const uint8_t> input, std::vector<uint8_t>& output, const XzProgress* progress) {
   output.clear();
   output.reserve(3 * input.size() + 1024);
   ProgressGate gate(progress);
-  lzma_stream stream = LZMA_STREAM_INIT;
-  bool decoded = lzma_stream_decoder(&stream, UINT64_MAX, LZMA_CONCATENATED) == LZMA_OK &&
-                 RunDecoder(stream, input, output, gate);
-  lzma_end(&stream);
-  return decoded;
+  XzStreamDecoder decoder;
+  if (!decoder.Start()) return false;
+  uint8_t window[kPieceSize];
+  std::size_t fed = 0;
+  for (;;) {
+    std::span<const uint8_t> piece = input.subspan(fed, std::min(kPieceSize, input.size() - fed));
+    const std::size_t offered = piece.size();
+    std::size_t produced = 0;
+    XzStreamDecoder::Step step = decoder.Decode(piece, fed + offered == input.size(), window, produced);
+    fed += offered - piece.size();
+    output.insert(output.end(), window, window + produced);
+    if (step != XzStreamDecoder::Step::kMore) return step == XzStreamDecoder::Step::kEnd;
+    if (gate.ShouldStop(decoder.consumed(), input.size(), 8 * output.size())) return false;
+  }
 }
 
 bool XzEncode(std::span<const uint8_t> input, const XzEncodeOptions& options, std::vector<uint8_t>& output) {

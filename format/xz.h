@@ -4,6 +4,7 @@
 // so the same input and options always give the same bytes.
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -29,6 +30,33 @@ struct XzProgress {
   // Milliseconds on a clock that may wrap around (the engine passes
   // GetTickCount). Empty: the standard steady clock.
   std::function<uint32_t()> clock;
+};
+
+// Decodes xz data piece by piece, so that neither the input nor the output
+// needs to be in memory whole; concatenated streams read as one.
+class XzStreamDecoder {
+ public:
+  enum class Step { kMore, kEnd, kFailed };
+
+  XzStreamDecoder();
+  ~XzStreamDecoder();
+  XzStreamDecoder(const XzStreamDecoder&) = delete;
+  XzStreamDecoder& operator=(const XzStreamDecoder&) = delete;
+
+  // Begins a new input; false when the decoder cannot be set up.
+  bool Start();
+  // Takes input from the front of `input` (which is advanced past what was
+  // taken) and writes up to `output.size()` bytes, counted in `produced`.
+  // `lastInput` says that no input follows what `input` holds. kEnd once the
+  // data has ended and all of it has been written; kFailed for data that is
+  // not valid xz or ends too soon.
+  Step Decode(std::span<const uint8_t>& input, bool lastInput, std::span<uint8_t> output, std::size_t& produced);
+  // Input bytes taken so far.
+  uint64_t consumed() const;
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
 };
 
 // Replaces `output` with the decoded data; false when the input is not

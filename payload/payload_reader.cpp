@@ -117,22 +117,39 @@ void CheckStubAndBuildUninstaller(Payload& payload, bool verifyStub) {
   payload.uninstallerLength = static_cast<int64_t>(payload.strippedUninstaller.size());
 }
 
-void LocateArchive(Payload& payload, bool readFromFile) {
-  size_t start = format::ArchiveStart(payload.header);
-  if (readFromFile) {
-    // Only the archive's own bytes are read, so that a signature appended to
-    // the file does not count as archive data.
-    int64_t offset = static_cast<int64_t>(payload.section.rawOffset) + static_cast<int64_t>(start);
-    int64_t length = std::min<int64_t>(payload.header.archiveLength, std::max<int64_t>(payload.fileSize - offset, 0));
-    if (!ReadFileRange(payload.file, offset, length, payload.archiveFromFile)) {
-      ts::Fatal("Error code 2: failed to read archive data\r\nsize=%d pos=%d", static_cast<int>(length),
-                static_cast<int>(offset));
-    }
-    payload.archive = payload.archiveFromFile;
-  } else if (format::Error error = format::ArchiveInSection(payload.mapped, payload.header, payload.archive);
-             error != format::Error::kNone) {
-    CorruptInstaller(error);
+void InstallerArchive::Open(ts::File& file, int64_t offset, std::size_t length) {
+  file_ = &file;
+  offset_ = offset;
+  length_ = length;
+}
+
+void InstallerArchive::Read(std::size_t offset, std::span<uint8_t> out) {
+  if (out.empty()) return;
+  if (!file_->Seek(offset_ + static_cast<int64_t>(offset)) ||
+      !file_->ReadBlock(out.data(), static_cast<int>(out.size()))) {
+    ts::Fatal("Error code 2: failed to read archive data\r\nsize=%d pos=%d", static_cast<int>(length_),
+              static_cast<int>(offset_));
   }
+}
+
+void LocateArchive(Payload& payload, bool readFromFile) {
+  const int64_t sectionOffset = static_cast<int64_t>(payload.section.rawOffset);
+  int64_t offset = sectionOffset + static_cast<int64_t>(format::ArchiveStart(payload.header));
+  int64_t length = 0;
+  if (readFromFile) {
+    // Only the archive's own bytes count, so that a signature appended to
+    // the file does not count as archive data.
+    length = std::min<int64_t>(payload.header.archiveLength, std::max<int64_t>(payload.fileSize - offset, 0));
+  } else {
+    std::span<const uint8_t> inSection;
+    if (format::Error error = format::ArchiveInSection(payload.mapped, payload.header, inSection);
+        error != format::Error::kNone) {
+      CorruptInstaller(error);
+    }
+    offset = sectionOffset + (inSection.data() - payload.mapped.data());
+    length = static_cast<int64_t>(inSection.size());
+  }
+  payload.archive.Open(payload.file, offset, static_cast<std::size_t>(length));
   format::Error error = format::VerifyArchive(payload.archive, payload.header);
   if (error != format::Error::kNone) CorruptInstaller(error);
 }

@@ -127,6 +127,43 @@ TEST(ArchiveReader, LaterChunksAreDecodedOnlyWhenNeeded) {
   EXPECT_EQ(reader.NextRecord(record), Error::kChunkChecksum);
 }
 
+// Records are decoded a window at a time and chunks deciphered a piece at a
+// time: records far larger than either, in one chunk and across chunks.
+TEST(ArchiveReader, RecordsLargerThanTheDecodingWindowComeThroughWhole) {
+  const std::vector<std::vector<uint8_t>> records = {Noise(600000, 5), Bytes("tail"), Noise(300001, 6)};
+  for (const Coding& c : kCodings) {
+    for (std::size_t chunkSize : {std::size_t{1} << 21, std::size_t{199999}}) {
+      SCOPED_TRACE(::testing::Message() << c.name << ", chunks of " << chunkSize);
+      std::vector<uint8_t> archive = BuildArchive(records, chunkSize, c.coding);
+      ArchiveReader reader(archive, c.coding);
+      for (const std::vector<uint8_t>& expected : records) {
+        std::vector<uint8_t> record;
+        ASSERT_EQ(reader.NextRecord(record), Error::kNone);
+        EXPECT_TRUE(record == expected);
+      }
+      EXPECT_EQ(reader.Finish(), Error::kNone);
+    }
+  }
+}
+
+// The records are decoded before the chunk's xz data has ended, so a chunk
+// cut short after them is found only at the end.
+TEST(ArchiveReader, LastChunkCutAfterItsRecordsIsNotDecoded) {
+  Assembly plain;
+  plain.U32(3);  // record length
+  plain.Raw("abc");
+  std::vector<uint8_t> stored;
+  ASSERT_TRUE(XzEncode(plain.bytes(), {.preset = 0}, stored));
+  stored.resize(stored.size() - 12);  // the stream footer
+  std::vector<uint8_t> archive;
+  ASSERT_TRUE(AppendChunk(stored, archive));
+  ArchiveReader reader(archive, {true, nullptr});
+  std::vector<uint8_t> record;
+  ASSERT_EQ(reader.NextRecord(record), Error::kNone);
+  EXPECT_EQ(record, Bytes("abc"));
+  EXPECT_EQ(reader.Finish(), Error::kChunkNotDecoded);
+}
+
 // Two records, "abc" and "de", in two chunks stored as they are, the second
 // record's length split across the chunks' boundary.
 std::vector<uint8_t> HandFramedArchive() {

@@ -73,11 +73,13 @@ TEST(PayloadSection, AddedAfterEveryOtherSectionWithConsistentHeaders) {
   ASSERT_TRUE(search.found);
   const SectionLocation& s = search.section;
   EXPECT_EQ(s.index, 4);
-  EXPECT_EQ(s.rawOffset, engine.size());
+  ASSERT_EQ(engine.size(), 3072u);
+  EXPECT_EQ(s.rawOffset, 4096u) << "the engine's end, padded to a page boundary of the file";
+  EXPECT_TRUE(std::all_of(installer.begin() + 3072, installer.begin() + 4096, [](uint8_t b) { return b == 0; }));
   EXPECT_EQ(s.virtualAddress, 5 * kSectionAlignment);
   EXPECT_EQ(s.rawSize % kSectionAlignment, 0u);
   EXPECT_GE(s.rawSize, 5000u);
-  EXPECT_EQ(installer.size(), engine.size() + s.rawSize);
+  EXPECT_EQ(installer.size(), s.rawOffset + s.rawSize);
   EXPECT_EQ(U16At(installer, kPe + 6), 5);
   EXPECT_EQ(U32At(installer, kPe + 80), s.virtualAddress + s.rawSize);
   EXPECT_EQ(U32At(installer, kPe + 32), 4 * kFileAlignment + s.rawSize);
