@@ -19,6 +19,7 @@
 #include "format/product_flags.h"
 #include "payload/messages.h"
 #include "payload/payload_reader.h"
+#include "payload/record_prefetch.h"
 #include "payload/variables.h"
 #include "ui/progress.h"
 #include "record/uninstall_record.h"
@@ -34,6 +35,9 @@ constexpr int kFilePhaseStart = 28;
 constexpr int kFilePhaseSpan = 62;
 constexpr int kHiddenFileNameStatus = 54;
 constexpr int kFolderFailureMessage = 25;
+// Decoded records waiting for the writer: enough to keep both busy, small
+// beside the decoder's own memory.
+constexpr size_t kPrefetchLimit = 2 << 20;
 
 bool LowFlag(uint32_t bit) { return (g_installer.script.productFlagsLow & bit) != 0; }
 bool HighFlag(uint32_t bit) { return (g_installer.script.productFlagsHigh & bit) != 0; }
@@ -176,7 +180,8 @@ void InstallFiles(Payload& payload) {
   coding.compressed = LowFlag(format::product_flags_low::kArchiveCompressed);
   coding.cipher = payload.cipher ? &*payload.cipher : nullptr;
   FilePhase phase(std::max<size_t>(payload.header.entrySizes.size(), 1));
-  format::Error error = format::ReadFileTable(payload.archive, coding, payload.header.entrySizes,
+  RecordPrefetch records(payload.archive, coding, payload.header.entrySizes.size(), kPrefetchLimit);
+  format::Error error = format::ReadFileTable(records, payload.header.entrySizes,
                                               [&phase](size_t index, const format::FileRecord& record) {
                                                 phase.Install(index, record);
                                               });

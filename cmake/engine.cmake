@@ -39,6 +39,7 @@ add_library(palisade_engine STATIC
   state/installer_state.cpp
   payload/messages.cpp
   payload/payload_reader.cpp
+  payload/record_prefetch.cpp
   payload/script_reader.cpp
   payload/variables.cpp
   actions/applets.cpp

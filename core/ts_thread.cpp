@@ -2,6 +2,18 @@
 
 namespace ts {
 
+bool Thread::Start(LPTHREAD_START_ROUTINE body, void* argument) {
+  handle_ = CreateThread(nullptr, 0, body, argument, 0, nullptr);
+  return handle_ != nullptr;
+}
+
+void Thread::Join() {
+  if (!handle_) return;
+  WaitForSingleObject(handle_, INFINITE);
+  CloseHandle(handle_);
+  handle_ = nullptr;
+}
+
 WorkerThread::WorkerThread() { InitializeCriticalSection(&lock_); }
 
 WorkerThread::~WorkerThread() {

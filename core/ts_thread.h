@@ -1,6 +1,7 @@
 #pragma once
-// A thread that owns a queue of texts and works through them one at a time,
-// in the order they were posted.
+// Threads: one that owns a queue of texts and works through them one at a
+// time, in the order they were posted; a plain thread; and a lock with a
+// condition, for threads that hand work to each other.
 #include <windows.h>
 
 #include <deque>
@@ -9,6 +10,38 @@
 #include "core/ts_text.h"
 
 namespace ts {
+
+// A lock with one condition that waiting threads are woken by.
+class Monitor {
+ public:
+  void Lock() { AcquireSRWLockExclusive(&lock_); }
+  void Unlock() { ReleaseSRWLockExclusive(&lock_); }
+  // With the lock held: gives it up until another thread calls NotifyAll,
+  // then holds it again. Callers test their condition again on return.
+  void Wait() { SleepConditionVariableSRW(&changed_, &lock_, INFINITE, 0); }
+  void NotifyAll() { WakeAllConditionVariable(&changed_); }
+
+ private:
+  SRWLOCK lock_ = SRWLOCK_INIT;
+  CONDITION_VARIABLE changed_ = CONDITION_VARIABLE_INIT;
+};
+
+class Thread {
+ public:
+  Thread() = default;
+  ~Thread() { Join(); }
+  Thread(const Thread&) = delete;
+  Thread& operator=(const Thread&) = delete;
+
+  // False when the thread could not be created.
+  bool Start(LPTHREAD_START_ROUTINE body, void* argument);
+  bool Running() const { return handle_ != nullptr; }
+  // Waits for the thread's end; nothing when it never started.
+  void Join();
+
+ private:
+  HANDLE handle_ = nullptr;
+};
 
 class WorkerThread {
  public:

@@ -84,11 +84,21 @@ class RecordStreamWriter {
   std::vector<uint8_t> pending_;
 };
 
+// Hands over the records of the stream in order.
+class RecordSource {
+ public:
+  virtual ~RecordSource() = default;
+  // Replaces `record` with the next record's bytes.
+  virtual Error NextRecord(std::vector<uint8_t>& record) = 0;
+  // After the last record: whether the archive ends where it should.
+  virtual Error Finish() = 0;
+};
+
 // Reads the records of an archive from its source. A chunk's checksum is
 // tested when the stream first needs one of its bytes, before any is
 // decoded; its bytes are then decoded only as records take them, so that
 // memory holds a window of the stream, not a whole chunk.
-class ArchiveReader {
+class ArchiveReader final : public RecordSource {
  public:
   ArchiveReader(ArchiveSource& archive, ChunkCoding coding) : archive_(archive), coding_(coding) {}
   ArchiveReader(std::span<const uint8_t> archive, ChunkCoding coding)
@@ -100,12 +110,12 @@ class ArchiveReader {
   // of archive, or an archive that ends inside a record, is
   // Error::kChunkPastEnd; memory for a record grows only with the bytes
   // found for it, whatever length the record claims.
-  Error NextRecord(std::vector<uint8_t>& record);
+  Error NextRecord(std::vector<uint8_t>& record) override;
 
   // After the last record: Error::kArchiveBytesLeft when chunks remain,
   // else Error::kRecordBytesLeft when the stream holds more bytes, or
   // Error::kChunkNotDecoded when the last chunk does not end cleanly.
-  Error Finish();
+  Error Finish() override;
 
  private:
   Error StartNextChunk();

@@ -79,17 +79,21 @@ Error ReadFileRecord(std::span<const uint8_t> bytes, int32_t entrySize, FileReco
   return Error::kNone;
 }
 
-Error ReadFileTable(ArchiveSource& archive, const ChunkCoding& coding, std::span<const int32_t> entrySizes,
-                    const FileHandler& onFile) {
-  ArchiveReader reader(archive, coding);
+Error ReadFileTable(RecordSource& records, std::span<const int32_t> entrySizes, const FileHandler& onFile) {
   std::vector<uint8_t> bytes;
   FileRecord record;
   for (std::size_t i = 0; i < entrySizes.size(); ++i) {
-    if (Error error = reader.NextRecord(bytes); error != Error::kNone) return error;
+    if (Error error = records.NextRecord(bytes); error != Error::kNone) return error;
     if (Error error = ReadFileRecord(bytes, entrySizes[i], record); error != Error::kNone) return error;
     onFile(i, record);
   }
-  return reader.Finish();
+  return records.Finish();
+}
+
+Error ReadFileTable(ArchiveSource& archive, const ChunkCoding& coding, std::span<const int32_t> entrySizes,
+                    const FileHandler& onFile) {
+  ArchiveReader reader(archive, coding);
+  return ReadFileTable(reader, entrySizes, onFile);
 }
 
 Error ReadFileTable(std::span<const uint8_t> archive, const ChunkCoding& coding, std::span<const int32_t> entrySizes,

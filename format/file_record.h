@@ -85,6 +85,7 @@ Error ReadFileRecord(std::span<const uint8_t> bytes, int32_t entrySize, FileReco
 // end-of-archive checks. Returns the first error met; files handed over
 // before it stay handed over.
 using FileHandler = std::function<void(std::size_t index, const FileRecord& record)>;
+Error ReadFileTable(RecordSource& records, std::span<const int32_t> entrySizes, const FileHandler& onFile);
 Error ReadFileTable(ArchiveSource& archive, const ChunkCoding& coding, std::span<const int32_t> entrySizes,
                     const FileHandler& onFile);
 Error ReadFileTable(std::span<const uint8_t> archive, const ChunkCoding& coding, std::span<const int32_t> entrySizes,
