@@ -77,14 +77,18 @@ bool IsPortableRootShortcut(const ts::WText& path, const ts::WText& installFolde
   return portable && inRoot && sameDrive && link;
 }
 
-bool GoesThroughLink(const ts::WText& path) {
+bool GoesThroughLink(const ts::WText& path, std::set<ts::WText>* plainFolders) {
   // Each folder below the drive root, then the path itself.
   for (size_t end = path.find(L'\\', 3);; end = path.find(L'\\', end + 1)) {
-    DWORD attributes = GetFileAttributesW(path.substr(0, end).c_str());
+    ts::WText step = path.substr(0, end);
+    const bool folder = end != ts::WText::npos;
+    if (folder && plainFolders != nullptr && plainFolders->count(step)) continue;
+    DWORD attributes = GetFileAttributesW(step.c_str());
     // Nothing lies beyond a step that does not exist.
     if (attributes == INVALID_FILE_ATTRIBUTES) return false;
     if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return true;
-    if (end == ts::WText::npos) return false;
+    if (!folder) return false;
+    if (plainFolders != nullptr) plainFolders->insert(std::move(step));
   }
 }
 

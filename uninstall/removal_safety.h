@@ -4,6 +4,7 @@
 // administrator rights: whatever they say, it never removes a drive root or
 // one of the system's own folders, nor anything through a path that is not
 // a plain local one or that leads through a link to somewhere else.
+#include <set>
 #include <vector>
 
 #include "core/ts_text.h"
@@ -35,7 +36,10 @@ bool IsPortableRootShortcut(const ts::WText& path, const ts::WText& installFolde
 
 // True when the path, or a folder on the way to it, is a symbolic link or a
 // junction: deleting through it would reach whatever the link points at.
-bool GoesThroughLink(const ts::WText& path);
+// `plainFolders`, when given, holds folders already found to be no link
+// (as spelt in the paths) and gains those found now, so that a run over
+// many files asks about each folder once.
+bool GoesThroughLink(const ts::WText& path, std::set<ts::WText>* plainFolders = nullptr);
 
 // A folder that the uninstaller may remove (when empty) or delete with its
 // contents: a plain local path, not protected and not reached through a link.

@@ -168,10 +168,11 @@ void ReportLeftOver(const ts::WText& path) {
 // A file entry: missing already is fine; one that cannot be deleted stays
 // recorded for the next run.
 // True when the file was deleted now.
-bool RemoveFile(const ts::WText& path, const std::vector<ts::WText>& machineFolders) {
+bool RemoveFile(const ts::WText& path, const std::vector<ts::WText>& machineFolders,
+                std::set<ts::WText>& plainFolders) {
   bool allowed = IsRemovableFile(path, machineFolders, ts::WindowsFolder()) ||
                  IsPortableRootShortcut(path, g_installer.installFolder, g_installer.portable);
-  if (!allowed || GoesThroughLink(path)) {
+  if (!allowed || GoesThroughLink(path, &plainFolders)) {
     AddToFailureSummary(L"Not removed, because the record names it in a way that is not allowed: " + path + L"\r\n");
     return false;
   }
@@ -213,6 +214,9 @@ void RemoveRegistryKey(const ts::WText& path, REGSAM view) {
 void ProcessEntries(const UninstallData& data, const std::set<ts::WText>& keptPackages, std::vector<ts::WText>& folders,
                     std::set<ts::WText>& deleted) {
   std::vector<ts::WText> machineFolders = MachineFolders();
+  // Folders are removed only after every entry, so what was found plain
+  // stays so while the entries are worked through.
+  std::set<ts::WText> plainFolders;
   int count = std::max(data.entries.Count(), 1);
   for (int i = 0; i < data.entries.Count(); ++i) {
     RecordedEntry entry = ParseEntry(data.entries[i]);
@@ -226,7 +230,7 @@ void ProcessEntries(const UninstallData& data, const std::set<ts::WText>& keptPa
         SetProgress(kEntriesProgressStart + kEntriesProgressSpan * i / count);
         if (keptPackages.count(Folded(entry.text))) {
           RecordForRemoval(entry.text, RemovalKind::kFile);
-        } else if (RemoveFile(entry.text, machineFolders)) {
+        } else if (RemoveFile(entry.text, machineFolders, plainFolders)) {
           deleted.insert(Folded(entry.text));
         }
         break;
