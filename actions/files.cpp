@@ -112,7 +112,7 @@ class FilePhase {
  public:
   explicit FilePhase(size_t count) : count_(count), folders_(RunFolders()) {}
 
-  void Install(size_t index, const format::FileRecord& record) {
+  void Install(size_t index, const format::FileRecord& record, const FileContents& contents) {
     SetProgress(kFilePhaseStart + static_cast<int>(kFilePhaseSpan * index / count_));
     ts::WText override = Wide(record.destinationOverride);
     bool portableShared = record.kind == kind::kSharedFolder && g_installer.portable &&
@@ -125,7 +125,7 @@ class FilePhase {
       AddToFailureSummary(destination.refusal + L"\r\nNot installed: " + WideFromStoredText(record.name) + L"\r\n\r\n");
       return;
     }
-    FileOutcome outcome = InstallAt(destination, record, LastComponent(WideFromStoredText(record.name)));
+    FileOutcome outcome = InstallAt(destination, record, contents, LastComponent(WideFromStoredText(record.name)));
     ts::WText textA = WideFromStoredText(record.textA);
     CollectFollowUps(record, outcome, g_installer.portable, textA, textA, ts::WideFromCodePage1252(record.textC),
                      WideFromStoredText(record.textD), g_installer.followUps);
@@ -133,7 +133,8 @@ class FilePhase {
   }
 
  private:
-  FileOutcome InstallAt(const Destination& destination, const format::FileRecord& record, const ts::WText& shortName) {
+  FileOutcome InstallAt(const Destination& destination, const format::FileRecord& record, const FileContents& contents,
+                        const ts::WText& shortName) {
     const ts::WText& path = destination.path;
     FileOutcome outcome{path};
     ShowFileStatus(path);
@@ -157,11 +158,11 @@ class FilePhase {
     bool folderRecorded = recorded || record.kind == kind::kSharedFolder;
     if (destination.createFolder && !MakeFolder(path, folderRecorded && !permanent)) return outcome;
     if (recorded) RecordForRemoval(path, RemovalKind::kFile);
-    if (!WriteInstalledFile(path, record.data, record.time, record.attributes, existing.exists, outcome.waitsForRestart)) {
+    if (!WriteInstalledFile(path, contents, record.time, record.attributes, existing.exists, outcome.waitsForRestart)) {
       return outcome;
     }
     outcome.written = true;
-    g_installer.installedBytes += record.data.size();
+    g_installer.installedBytes += contents.size();
     if (LowFlag(format::product_flags_low::kLogEveryFile)) {
       LogWideConcat({shortName, L" >>> ", path, L"\r\n"});
     }
@@ -180,12 +181,14 @@ void InstallFiles(Payload& payload) {
   coding.compressed = LowFlag(format::product_flags_low::kArchiveCompressed);
   coding.cipher = payload.cipher ? &*payload.cipher : nullptr;
   FilePhase phase(std::max<size_t>(payload.header.entrySizes.size(), 1));
-  RecordPrefetch records(payload.archive, coding, payload.header.entrySizes.size(), kPrefetchLimit);
-  format::Error error = format::ReadFileTable(records, payload.header.entrySizes,
-                                              [&phase](size_t index, const format::FileRecord& record) {
-                                                phase.Install(index, record);
-                                              });
-  if (error != format::Error::kNone) CorruptInstaller(error);
+  RecordPrefetch files(payload.archive, coding, payload.header.entrySizes, kPrefetchLimit);
+  format::FileRecord record;
+  FileContents contents;
+  for (size_t i = 0; i < payload.header.entrySizes.size(); ++i) {
+    if (format::Error error = files.NextFile(record, contents); error != format::Error::kNone) CorruptInstaller(error);
+    phase.Install(i, record, contents);
+  }
+  if (format::Error error = files.Finish(); error != format::Error::kNone) CorruptInstaller(error);
   if (g_installer.followUps.fontAdded) ts::AnnounceFontChange();
 }
 

@@ -21,7 +21,6 @@ namespace {
 constexpr int kAttempts = 3;
 constexpr int kWriteFailedMessage = 31;
 constexpr DWORD kRetryDelay = 50;
-constexpr size_t kVerifyPiece = 64 * 1024;
 // Read-only, hidden, system, archive, temporary, offline.
 constexpr DWORD kStampedAttributes = 0x1127;
 constexpr DWORD kInTheWayAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
@@ -35,34 +34,38 @@ ts::WText FolderOf(const ts::WText& path) {
 
 // Creates (or empties) the file and writes every byte; the error of the
 // first failing call is returned.
-DWORD WriteWhole(const ts::WText& path, std::span<const uint8_t> data) {
+DWORD WriteWhole(const ts::WText& path, const FileContents& contents) {
   HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return GetLastError();
-  DWORD error = ERROR_SUCCESS;
-  for (size_t done = 0; done < data.size() && error == ERROR_SUCCESS;) {
-    DWORD piece = static_cast<DWORD>(std::min<size_t>(data.size() - done, 1 << 20)), written = 0;
-    if (!WriteFile(file, data.data() + done, piece, &written, nullptr) || written != piece) {
-      error = GetLastError() ? GetLastError() : ERROR_WRITE_FAULT;
+  DWORD error = contents.ForEachPiece([file](std::span<const uint8_t> piece) -> DWORD {
+    DWORD written = 0;
+    if (WriteFile(file, piece.data(), static_cast<DWORD>(piece.size()), &written, nullptr) && written == piece.size()) {
+      return ERROR_SUCCESS;
     }
-    done += piece;
-  }
+    return GetLastError() ? GetLastError() : ERROR_WRITE_FAULT;
+  });
   if (!CloseHandle(file) && error == ERROR_SUCCESS) error = GetLastError();
   return error;
 }
 
-// ERROR_SUCCESS when the file holds exactly `data`; the system's error when
-// it cannot be read back, ERROR_CRC when it holds something else.
-DWORD VerifyContents(const ts::WText& path, std::span<const uint8_t> data) {
+// ERROR_SUCCESS when the file holds exactly the contents; the system's
+// error when it cannot be read back, ERROR_CRC when it holds something else.
+DWORD VerifyContents(const ts::WText& path, const FileContents& contents) {
   HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return GetLastError();
-  std::vector<uint8_t> piece(kVerifyPiece);
-  bool same = true;
-  size_t done = 0;
-  for (DWORD read = 0; same && ReadFile(file, piece.data(), kVerifyPiece, &read, nullptr) && read > 0; done += read) {
-    same = done + read <= data.size() && std::memcmp(piece.data(), data.data() + done, read) == 0;
-  }
+  std::vector<uint8_t> found;
+  DWORD error = contents.ForEachPiece([&](std::span<const uint8_t> piece) -> DWORD {
+    found.resize(piece.size());
+    DWORD read = 0;
+    if (!ReadFile(file, found.data(), static_cast<DWORD>(piece.size()), &read, nullptr)) return GetLastError();
+    return read == piece.size() && std::memcmp(found.data(), piece.data(), read) == 0 ? ERROR_SUCCESS : ERROR_CRC;
+  });
+  // Nothing may follow the contents.
+  uint8_t extra = 0;
+  DWORD read = 0;
+  if (error == ERROR_SUCCESS && ReadFile(file, &extra, 1, &read, nullptr) && read > 0) error = ERROR_CRC;
   CloseHandle(file);
-  return same && done == data.size() ? ERROR_SUCCESS : ERROR_CRC;
+  return error;
 }
 
 bool DrivePresent(const ts::WText& path) {
@@ -106,7 +109,7 @@ void OpenToEveryone(const ts::WText& temporary) {
 
 // After the last attempt: a file in use that existed before is replaced at
 // the next restart; anything else goes to the failure summary.
-bool ReportUnwritten(const ts::WText& path, std::span<const uint8_t> data, const format::TimeStamp& time, DWORD error,
+bool ReportUnwritten(const ts::WText& path, const FileContents& contents, const format::TimeStamp& time, DWORD error,
                      bool existedBefore) {
   ts::WText report;
   if (!DrivePresent(path)) {
@@ -117,7 +120,7 @@ bool ReportUnwritten(const ts::WText& path, std::span<const uint8_t> data, const
     bool replaceable = existedBefore || LowFlag(format::product_flags_low::kReplaceNewFilesAtRestart);
     if (replaceable && error != ERROR_INVALID_NAME) {
       RestartReplacement replacement = ReplaceAtNextRestart(
-          path, [data](const ts::WText& temporary) { return WriteWhole(temporary, data); }, time);
+          path, [&contents](const ts::WText& temporary) { return WriteWhole(temporary, contents); }, time);
       if (replacement.scheduled) return true;
       if (replacement.noTemporaryFile) {
         report += replacement.failure;
@@ -191,15 +194,15 @@ ts::WText WriteFailureText(const ts::WText& path, const ts::WText& errorText) {
 // A file that reads back wrong is tried again at once; one that still reads
 // back wrong after the last attempt is a failure of the file, not of access
 // to it, and is never left to the restart.
-bool WriteInstalledFile(const ts::WText& path, std::span<const uint8_t> data, const format::TimeStamp& time,
+bool WriteInstalledFile(const ts::WText& path, const FileContents& contents, const format::TimeStamp& time,
                         uint32_t attributes, bool existedBefore, bool& replacedAtRestart) {
   replacedAtRestart = false;
   bool verify = LowFlag(format::product_flags_low::kVerifyWrittenFiles);
   DWORD error = ERROR_SUCCESS;
   bool unverified = false;
   for (int attempt = 1; attempt <= kAttempts; ++attempt) {
-    error = WriteWhole(path, data);
-    unverified = error == ERROR_SUCCESS && verify && (error = VerifyContents(path, data)) != ERROR_SUCCESS;
+    error = WriteWhole(path, contents);
+    unverified = error == ERROR_SUCCESS && verify && (error = VerifyContents(path, contents)) != ERROR_SUCCESS;
     if (error == ERROR_SUCCESS) {
       StampTimeAndAttributes(path, time, attributes);
       return true;
@@ -212,7 +215,7 @@ bool WriteInstalledFile(const ts::WText& path, std::span<const uint8_t> data, co
     AddToFailureSummary(WriteFailureText(path, ts::SystemErrorTextW(error)));
     return false;
   }
-  replacedAtRestart = ReportUnwritten(path, data, time, error, existedBefore);
+  replacedAtRestart = ReportUnwritten(path, contents, time, error, existedBefore);
   return false;
 }
 

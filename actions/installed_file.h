@@ -10,6 +10,7 @@
 
 #include "core/ts_text.h"
 #include "format/byte_stream.h"
+#include "payload/file_contents.h"
 
 namespace palisade {
 
@@ -19,7 +20,7 @@ inline constexpr uint32_t kLeaveAttributes = 0xFFFFFFFF;
 // script asks, then stamps its times and attributes. False when it is not in
 // place: either its new contents wait for the next restart
 // (`replacedAtRestart`), or the reason is in the failure summary.
-bool WriteInstalledFile(const ts::WText& path, std::span<const uint8_t> data, const format::TimeStamp& time,
+bool WriteInstalledFile(const ts::WText& path, const FileContents& contents, const format::TimeStamp& time,
                         uint32_t attributes, bool existedBefore, bool& replacedAtRestart);
 
 // Sets the file's creation and last-write times when `time` is complete,

@@ -133,7 +133,7 @@ void WriteBackgroundPicture() {
   ts::WText path = UninstallFolder() + L"\\Installer Background.bmp";
   SetStatusText(path);
   bool replacedAtRestart = false;
-  if (WriteInstalledFile(path, BitmapFileFromDib(bitmap), {}, kLeaveAttributes, false, replacedAtRestart)) {
+  if (WriteInstalledFile(path, std::span<const uint8_t>(BitmapFileFromDib(bitmap)), {}, kLeaveAttributes, false, replacedAtRestart)) {
     RecordForRemoval(path, RemovalKind::kFile);
   }
 }
@@ -151,7 +151,7 @@ void WriteWizardTexts(const std::vector<format::Bytes>& texts, const wchar_t* st
     ts::WText path = g_installer.installFolder + L"\\" + name;
     if (!(g_installer.script.productFlagsHigh & format::product_flags_high::kHideFileNames)) SetStatusText(path);
     bool replacedAtRestart = false;
-    if (WriteInstalledFile(path, *present[i], {}, kLeaveAttributes, false, replacedAtRestart)) {
+    if (WriteInstalledFile(path, std::span<const uint8_t>(*present[i]), {}, kLeaveAttributes, false, replacedAtRestart)) {
       RecordForRemoval(path, RemovalKind::kFile);
     }
   }
@@ -330,7 +330,7 @@ void WriteUninstaller(const Payload& payload) {
   if (!payload.strippedUninstaller.empty()) {
     bool replacedAtRestart = false;
     bool present = GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-    if (WriteInstalledFile(path, payload.strippedUninstaller, time, kNoAttributes, present, replacedAtRestart)) {
+    if (WriteInstalledFile(path, std::span<const uint8_t>(payload.strippedUninstaller), time, kNoAttributes, present, replacedAtRestart)) {
       GiveUninstallerItsIcon(path);
     }
     return;

@@ -40,6 +40,7 @@ add_library(palisade_engine STATIC
   payload/messages.cpp
   payload/payload_reader.cpp
   payload/record_prefetch.cpp
+  payload/file_contents.cpp
   payload/script_reader.cpp
   payload/variables.cpp
   actions/applets.cpp

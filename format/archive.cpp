@@ -154,23 +154,41 @@ std::size_t ArchiveReader::UncompressedBytesLeftAtMost() const {
   return WindowBytes() + (archive_.size() - (chunkOpen_ ? chunkBegin_ : position_));
 }
 
-Error ArchiveReader::Take(std::size_t count, std::vector<uint8_t>& out) {
-  const std::size_t wanted = out.size() + count;
+Error ArchiveReader::TakeInPieces(std::size_t count, const std::function<void(std::span<const uint8_t>)>& sink) {
   while (count > 0) {
     if (WindowBytes() == 0) {
       if (Error error = Refill(); error != Error::kNone) return error;
     }
     std::size_t piece = std::min(count, WindowBytes());
-    auto begin = window_.begin() + static_cast<std::ptrdiff_t>(windowStart_);
-    // Grows with the bytes taken, never past what was asked for.
-    if (out.capacity() < out.size() + piece) {
-      out.reserve(std::min(wanted, std::max(2 * out.capacity(), out.size() + piece)));
-    }
-    out.insert(out.end(), begin, begin + static_cast<std::ptrdiff_t>(piece));
+    sink(std::span<const uint8_t>(window_).subspan(windowStart_, piece));
     windowStart_ += piece;
     count -= piece;
   }
   return Error::kNone;
+}
+
+Error ArchiveReader::Take(std::size_t count, std::vector<uint8_t>& out) {
+  const std::size_t wanted = out.size() + count;
+  return TakeInPieces(count, [&out, wanted](std::span<const uint8_t> piece) {
+    // Grows with the bytes taken, never past what was asked for.
+    if (out.capacity() < out.size() + piece.size()) {
+      out.reserve(std::min(wanted, std::max(2 * out.capacity(), out.size() + piece.size())));
+    }
+    out.insert(out.end(), piece.begin(), piece.end());
+  });
+}
+
+Error ArchiveReader::NextRecordLength(uint32_t& length) {
+  std::vector<uint8_t> bytes;
+  if (Error error = Take(kLengthSize, bytes); error != Error::kNone) return error;
+  length = LoadLe32(bytes.data());
+  return Error::kNone;
+}
+
+Error ArchiveReader::NextRecord(std::vector<uint8_t>& record) {
+  uint32_t claimed = 0;
+  if (Error error = NextRecordLength(claimed); error != Error::kNone) return error;
+  return TakeRecord(claimed, record);
 }
 
 // The length comes from the payload: memory is reserved only for bytes
@@ -179,10 +197,7 @@ Error ArchiveReader::Take(std::size_t count, std::vector<uint8_t>& out) {
 // yield no more record bytes than they store (deciphering only shrinks
 // them), which bounds the length at once; a compressed record grows with
 // the bytes decoded for it.
-Error ArchiveReader::NextRecord(std::vector<uint8_t>& record) {
-  std::vector<uint8_t> length;
-  if (Error error = Take(kLengthSize, length); error != Error::kNone) return error;
-  const uint32_t claimed = LoadLe32(length.data());
+Error ArchiveReader::TakeRecord(uint32_t claimed, std::vector<uint8_t>& record) {
   record.clear();
   if (!coding_.compressed) {
     if (claimed > UncompressedBytesLeftAtMost()) return Error::kChunkPastEnd;

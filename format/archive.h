@@ -84,21 +84,11 @@ class RecordStreamWriter {
   std::vector<uint8_t> pending_;
 };
 
-// Hands over the records of the stream in order.
-class RecordSource {
- public:
-  virtual ~RecordSource() = default;
-  // Replaces `record` with the next record's bytes.
-  virtual Error NextRecord(std::vector<uint8_t>& record) = 0;
-  // After the last record: whether the archive ends where it should.
-  virtual Error Finish() = 0;
-};
-
 // Reads the records of an archive from its source. A chunk's checksum is
 // tested when the stream first needs one of its bytes, before any is
 // decoded; its bytes are then decoded only as records take them, so that
 // memory holds a window of the stream, not a whole chunk.
-class ArchiveReader final : public RecordSource {
+class ArchiveReader {
  public:
   ArchiveReader(ArchiveSource& archive, ChunkCoding coding) : archive_(archive), coding_(coding) {}
   ArchiveReader(std::span<const uint8_t> archive, ChunkCoding coding)
@@ -110,20 +100,30 @@ class ArchiveReader final : public RecordSource {
   // of archive, or an archive that ends inside a record, is
   // Error::kChunkPastEnd; memory for a record grows only with the bytes
   // found for it, whatever length the record claims.
-  Error NextRecord(std::vector<uint8_t>& record) override;
+  Error NextRecord(std::vector<uint8_t>& record);
+
+  // A record taken in parts: its length first, then its bytes (together
+  // exactly that length) by TakeRecord, or by Take and TakeInPieces.
+  Error NextRecordLength(uint32_t& length);
+  // Replaces `record` with the `claimed` bytes of a record.
+  Error TakeRecord(uint32_t claimed, std::vector<uint8_t>& record);
+  // Appends `count` bytes from the stream's front to `out`; memory grows
+  // only with the bytes found.
+  Error Take(std::size_t count, std::vector<uint8_t>& out);
+  // Hands the next `count` bytes to `sink` a window at a time, so that no
+  // more than a window is ever held for them.
+  Error TakeInPieces(std::size_t count, const std::function<void(std::span<const uint8_t>)>& sink);
 
   // After the last record: Error::kArchiveBytesLeft when chunks remain,
   // else Error::kRecordBytesLeft when the stream holds more bytes, or
   // Error::kChunkNotDecoded when the last chunk does not end cleanly.
-  Error Finish() override;
+  Error Finish();
 
  private:
   Error StartNextChunk();
   // Refills the window from the open chunk, starting the next chunk as
   // needed; false with `error` set when the stream cannot go on.
   Error Refill();
-  // Appends `count` bytes from the stream's front to `out`.
-  Error Take(std::size_t count, std::vector<uint8_t>& out);
   // At most the stream bytes left: what the window holds plus every stored
   // byte from the open chunk on (deciphering and copying never grow them).
   std::size_t UncompressedBytesLeftAtMost() const;

@@ -7,12 +7,25 @@
 namespace palisade::format {
 
 void ChecksumInPieces::Add(std::span<const uint8_t> piece) {
+  length_ += piece.size();
+  while (carried_ > 0 && carried_ < 4 && !piece.empty()) {
+    carry_[carried_++] = piece.front();
+    piece = piece.subspan(1);
+  }
+  if (carried_ == 4) {
+    sum_ += LoadLe32(carry_);
+    carried_ = 0;
+  }
   std::size_t whole = piece.size() & ~std::size_t{3};
   for (std::size_t i = 0; i < whole; i += 4) sum_ += LoadLe32(piece.data() + i);
-  for (std::size_t i = whole; i < piece.size(); ++i) {
-    sum_ += static_cast<uint32_t>(static_cast<int32_t>(static_cast<int8_t>(piece[i])));
-  }
-  length_ += piece.size();
+  for (std::size_t i = whole; i < piece.size(); ++i) carry_[carried_++] = piece[i];
+}
+
+uint32_t ChecksumInPieces::Value() const {
+  uint32_t sum = sum_;
+  // The one to three bytes after the last whole word count one by one.
+  for (std::size_t i = 0; i < carried_; ++i) sum += static_cast<uint32_t>(static_cast<int32_t>(static_cast<int8_t>(carry_[i])));
+  return sum + static_cast<uint32_t>(length_);
 }
 
 uint32_t Checksum(std::span<const uint8_t> data) {

@@ -9,16 +9,17 @@ namespace palisade::format {
 
 inline constexpr uint32_t kChecksumSeed = 0x79E2BC9D;
 
-// The checksum of data that arrives in pieces: every piece but the last must
-// be a whole number of 32-bit words, so that the words line up as in one.
+// The checksum of data that arrives in pieces of any sizes.
 class ChecksumInPieces {
  public:
   void Add(std::span<const uint8_t> piece);
-  uint32_t Value() const { return sum_ + static_cast<uint32_t>(length_); }
+  uint32_t Value() const;
 
  private:
   uint32_t sum_ = kChecksumSeed;
   uint64_t length_ = 0;
+  uint8_t carry_[4] = {};  // the start of a word that the next piece completes
+  std::size_t carried_ = 0;
 };
 
 // Sums the little-endian 32-bit words, then the one to three bytes left over

@@ -42,6 +42,16 @@ void ReadFields(ByteReader& reader, FileRecord& record) {
   if (record.kind == destination_kind::kMsiPackage) record.msiUiLevel = reader.U32();
 }
 
+Error ReadFieldsOfRecord(ByteReader& reader, int32_t entrySize, FileRecord& record) {
+  record = FileRecord{};
+  record.name = reader.NarrowText();
+  if (record.name.empty()) return Error::kEmptyFileName;
+  ReadFields(reader, record);
+  if (entrySize < 0) return Error::kNegativeEntrySize;
+  if (entrySize > kEntrySizeRule.max) return Error::kEntrySizeTooLarge;
+  return Error::kNone;
+}
+
 }  // namespace
 
 bool FileRecord::operator==(const FileRecord& other) const {
@@ -66,34 +76,31 @@ bool WriteFileRecord(const FileRecord& record, std::vector<uint8_t>& out) {
 }
 
 Error ReadFileRecord(std::span<const uint8_t> bytes, int32_t entrySize, FileRecord& record) {
-  record = FileRecord{};
   ByteReader reader(bytes);
-  record.name = reader.NarrowText();
-  if (record.name.empty()) return Error::kEmptyFileName;
-  ReadFields(reader, record);
-  if (entrySize < 0) return Error::kNegativeEntrySize;
-  if (entrySize > kEntrySizeRule.max) return Error::kEntrySizeTooLarge;
+  if (Error error = ReadFieldsOfRecord(reader, entrySize, record); error != Error::kNone) return error;
   record.data = reader.View(static_cast<std::size_t>(entrySize));
   uint32_t checksum = reader.U32();
   if (reader.overran() || Checksum(record.data) != checksum) return Error::kFileChecksum;
   return Error::kNone;
 }
 
-Error ReadFileTable(RecordSource& records, std::span<const int32_t> entrySizes, const FileHandler& onFile) {
-  std::vector<uint8_t> bytes;
-  FileRecord record;
-  for (std::size_t i = 0; i < entrySizes.size(); ++i) {
-    if (Error error = records.NextRecord(bytes); error != Error::kNone) return error;
-    if (Error error = ReadFileRecord(bytes, entrySizes[i], record); error != Error::kNone) return error;
-    onFile(i, record);
-  }
-  return records.Finish();
+Error ReadRecordFields(std::span<const uint8_t> fields, int32_t entrySize, FileRecord& record) {
+  ByteReader reader(fields);
+  if (Error error = ReadFieldsOfRecord(reader, entrySize, record); error != Error::kNone) return error;
+  return reader.overran() || reader.remaining() != 0 ? Error::kFileChecksum : Error::kNone;
 }
 
 Error ReadFileTable(ArchiveSource& archive, const ChunkCoding& coding, std::span<const int32_t> entrySizes,
                     const FileHandler& onFile) {
   ArchiveReader reader(archive, coding);
-  return ReadFileTable(reader, entrySizes, onFile);
+  std::vector<uint8_t> bytes;
+  FileRecord record;
+  for (std::size_t i = 0; i < entrySizes.size(); ++i) {
+    if (Error error = reader.NextRecord(bytes); error != Error::kNone) return error;
+    if (Error error = ReadFileRecord(bytes, entrySizes[i], record); error != Error::kNone) return error;
+    onFile(i, record);
+  }
+  return reader.Finish();
 }
 
 Error ReadFileTable(std::span<const uint8_t> archive, const ChunkCoding& coding, std::span<const int32_t> entrySizes,

@@ -80,12 +80,16 @@ bool WriteFileRecord(const FileRecord& record, std::vector<uint8_t>& out);
 // bytes or their checksum are missing).
 Error ReadFileRecord(std::span<const uint8_t> bytes, int32_t entrySize, FileRecord& record);
 
+// The fields alone of a record too large to hold whole, whose file bytes
+// and checksum follow `fields` in the stream. Errors as ReadFileRecord's,
+// with kFileChecksum for fields that do not end where the file bytes begin.
+Error ReadRecordFields(std::span<const uint8_t> fields, int32_t entrySize, FileRecord& record);
+
 // Reads the archive's records, one per entry size, in stored order, hands
 // each to `onFile` (its data valid only during the call), and then makes the
 // end-of-archive checks. Returns the first error met; files handed over
 // before it stay handed over.
 using FileHandler = std::function<void(std::size_t index, const FileRecord& record)>;
-Error ReadFileTable(RecordSource& records, std::span<const int32_t> entrySizes, const FileHandler& onFile);
 Error ReadFileTable(ArchiveSource& archive, const ChunkCoding& coding, std::span<const int32_t> entrySizes,
                     const FileHandler& onFile);
 Error ReadFileTable(std::span<const uint8_t> archive, const ChunkCoding& coding, std::span<const int32_t> entrySizes,

@@ -29,7 +29,7 @@ class InstalledFile : public ::testing::Test {
 TEST_F(InstalledFile, ContentsThatNeverReadBackAreAFailureNotARestart) {
   size_t before = FailureSummary().size();
   bool replacedAtRestart = true;
-  EXPECT_FALSE(WriteInstalledFile(L"NUL", data_, {}, kLeaveAttributes, true, replacedAtRestart));
+  EXPECT_FALSE(WriteInstalledFile(L"NUL", std::span<const uint8_t>(data_), {}, kLeaveAttributes, true, replacedAtRestart));
   EXPECT_FALSE(replacedAtRestart);
   EXPECT_FALSE(g_installer.restartRequired);
   EXPECT_EQ(FailureSummary().substr(before), "Cannot write NUL\r\n" + ts::SystemErrorText(ERROR_CRC) + "\r\n\r\n");

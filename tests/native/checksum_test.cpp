@@ -38,6 +38,20 @@ TEST(Checksum, AddsWordsSignExtendedTailAndLength) {
   }
 }
 
+// Decoded bytes arrive in windows whose edges fall anywhere in a word.
+TEST(Checksum, PiecesOfAnySizesGiveTheChecksumOfTheWhole) {
+  const std::vector<uint8_t> data = Hex("01 02 03 04 ff 80 7f 05 86 07 88");
+  for (std::size_t first = 0; first <= data.size(); ++first) {
+    for (std::size_t second = first; second <= data.size(); ++second) {
+      ChecksumInPieces sum;
+      sum.Add(std::span(data).first(first));
+      sum.Add(std::span(data).subspan(first, second - first));
+      sum.Add(std::span(data).subspan(second));
+      EXPECT_EQ(sum.Value(), Checksum(data)) << "cut at " << first << " and " << second;
+    }
+  }
+}
+
 struct ClampCase {
   const char* name;
   std::size_t offset;

@@ -111,6 +111,16 @@ TEST(FileRecordLayout, EveryKindReadsFromAndWritesToHandAssembledBytes) {
     ASSERT_EQ(ReadFileRecord(bytes, 10, read), Error::kNone);
     EXPECT_EQ(read, ExpectedRecord(c, data));
     EXPECT_EQ(Written(ExpectedRecord(c, data)), bytes);
+
+    // A large file's fields are read alone, ahead of its bytes and checksum.
+    const std::size_t fieldsEnd = bytes.size() - 10 - 4;
+    FileRecord fields;
+    ASSERT_EQ(ReadRecordFields(std::span(bytes).first(fieldsEnd), 10, fields), Error::kNone);
+    EXPECT_EQ(fields, ExpectedRecord(c, {}));
+    EXPECT_EQ(ReadRecordFields(std::span(bytes).first(fieldsEnd - 1), 10, fields), Error::kFileChecksum)
+        << "fields that run into the file bytes";
+    EXPECT_EQ(ReadRecordFields(std::span(bytes).first(fieldsEnd + 1), 10, fields), Error::kFileChecksum)
+        << "fields that end before the file bytes";
   }
 }
 

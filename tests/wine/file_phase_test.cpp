@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <set>
 
 #include "format/file_record.h"
 #include "format/product_flags.h"
@@ -71,6 +72,36 @@ TEST_F(FilePhase, FilesLandWithTheirBytesTimesAndAttributes) {
   EXPECT_NE(Attributes("C:\\Program Files\\Palisade Test Product\\docs\\read-only.txt").find('R'), std::string::npos);
   EXPECT_NE(Attributes("C:\\Program Files\\Palisade Test Product\\hidden.dat").find('H'), std::string::npos);
   EXPECT_EQ(Attributes("C:\\Program Files\\Palisade Test Product\\readme.txt").find('R'), std::string::npos);
+}
+
+// Files of 8 MiB and more wait for the writer in a spool file that the
+// system deletes; the written file is read back against it when asked.
+TEST_F(FilePhase, LargeFileLandsWholeAndLeavesNoSpoolBehind) {
+  std::string large(9 << 20, '\0');
+  for (size_t i = 0; i < large.size(); ++i) large[i] = static_cast<char>(i * 2654435761u >> 24);
+  InstallerRecipe recipe;
+  recipe.script = MinimalScript();
+  recipe.script.productFlagsLow |= format::product_flags_low::kVerifyWrittenFiles;
+  recipe.files = {{"data\\large.bin", large, kStamp}, {"after.txt", "after", kStamp}};
+  const std::string temp = prefix_->DriveC() + "/users";
+  auto filesBelow = [](const std::string& folder) {
+    std::set<std::string> found;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+      if (entry.is_regular_file()) found.insert(entry.path().string());
+    }
+    return found;
+  };
+  const std::set<std::string> before = filesBelow(temp);
+  RunResult run = InstallSilently(recipe);
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.err.find("Error code"), std::string::npos) << run.err;
+  EXPECT_TRUE(ReadFile(Installed("data/large.bin")) == large);
+  EXPECT_EQ(ReadFile(Installed("after.txt")), "after");
+  std::set<std::string> added;
+  for (const std::string& path : filesBelow(temp)) {
+    if (!before.count(path)) added.insert(path);
+  }
+  EXPECT_TRUE(added.empty()) << *added.begin();
 }
 
 TEST_F(FilePhase, OverwriteModesMeetFilesAlreadyThere) {
