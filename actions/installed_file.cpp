@@ -230,13 +230,12 @@ bool ReadFileTime(const ts::WText& path, format::TimeStamp& time) {
 
 ts::WText ReadFileVersion(const ts::WText& path) {
   HMODULE version = ts::LoadSystemLibrary(L"version.dll");
-  if (!version) return {};
   using SizeFunction = DWORD(WINAPI*)(LPCWSTR, LPDWORD);
   using InfoFunction = BOOL(WINAPI*)(LPCWSTR, DWORD, DWORD, LPVOID);
   using QueryFunction = BOOL(WINAPI*)(LPCVOID, LPCWSTR, LPVOID*, PUINT);
-  auto size = reinterpret_cast<SizeFunction>(reinterpret_cast<void*>(GetProcAddress(version, "GetFileVersionInfoSizeW")));
-  auto info = reinterpret_cast<InfoFunction>(reinterpret_cast<void*>(GetProcAddress(version, "GetFileVersionInfoW")));
-  auto query = reinterpret_cast<QueryFunction>(reinterpret_cast<void*>(GetProcAddress(version, "VerQueryValueW")));
+  auto size = ts::FunctionOf<SizeFunction>(version, "GetFileVersionInfoSizeW");
+  auto info = ts::FunctionOf<InfoFunction>(version, "GetFileVersionInfoW");
+  auto query = ts::FunctionOf<QueryFunction>(version, "VerQueryValueW");
   DWORD handle = 0, length = size && info && query ? size(path.c_str(), &handle) : 0;
   if (!length) return {};
   std::vector<uint8_t> block(length);
