@@ -32,9 +32,36 @@ ts::WText FolderOf(const ts::WText& path) {
   return slash == ts::WText::npos ? ts::WText() : path.substr(0, slash);
 }
 
-// Creates (or empties) the file and writes every byte; the error of the
-// first failing call is returned.
-DWORD WriteWhole(const ts::WText& path, const FileContents& contents) {
+FILETIME FileTimeOf(const format::TimeStamp& time) {
+  SYSTEMTIME system = {};
+  system.wYear = static_cast<WORD>(time.year);
+  system.wMonth = static_cast<WORD>(time.month);
+  system.wDay = static_cast<WORD>(time.day);
+  system.wHour = static_cast<WORD>(time.hour);
+  system.wMinute = static_cast<WORD>(time.minute);
+  system.wSecond = static_cast<WORD>(time.second);
+  FILETIME file = {};
+  SystemTimeToFileTime(&system, &file);
+  return file;
+}
+
+// The creation and last-write times, when `time` is complete.
+void StampTime(HANDLE file, const format::TimeStamp& time) {
+  if (!IsComplete(time)) return;
+  FILETIME stamp = FileTimeOf(time);
+  SetFileTime(file, &stamp, nullptr, &stamp);
+}
+
+void StampAttributes(const ts::WText& path, uint32_t attributes) {
+  if (attributes == kLeaveAttributes) return;
+  DWORD current = GetFileAttributesW(path.c_str());
+  if (current == INVALID_FILE_ATTRIBUTES) return;
+  SetFileAttributesW(path.c_str(), (current & ~kStampedAttributes) | (attributes & kStampedAttributes));
+}
+
+// Creates (or empties) the file, writes every byte and stamps its times on
+// the same handle; the error of the first failing call is returned.
+DWORD WriteWhole(const ts::WText& path, const FileContents& contents, const format::TimeStamp& time) {
   HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return GetLastError();
   DWORD error = contents.ForEachPiece([file](std::span<const uint8_t> piece) -> DWORD {
@@ -44,6 +71,7 @@ DWORD WriteWhole(const ts::WText& path, const FileContents& contents) {
     }
     return GetLastError() ? GetLastError() : ERROR_WRITE_FAULT;
   });
+  if (error == ERROR_SUCCESS) StampTime(file, time);
   if (!CloseHandle(file) && error == ERROR_SUCCESS) error = GetLastError();
   return error;
 }
@@ -86,18 +114,6 @@ void PrepareRetry(const ts::WText& path, DWORD error) {
   }
 }
 
-FILETIME FileTimeOf(const format::TimeStamp& time) {
-  SYSTEMTIME system = {};
-  system.wYear = static_cast<WORD>(time.year);
-  system.wMonth = static_cast<WORD>(time.month);
-  system.wDay = static_cast<WORD>(time.day);
-  system.wHour = static_cast<WORD>(time.hour);
-  system.wMinute = static_cast<WORD>(time.minute);
-  system.wSecond = static_cast<WORD>(time.second);
-  FILETIME file = {};
-  SystemTimeToFileTime(&system, &file);
-  return file;
-}
 
 // The temporary file is opened to everyone and freed of attributes that
 // would stop the system's move at the restart.
@@ -120,7 +136,7 @@ bool ReportUnwritten(const ts::WText& path, const FileContents& contents, const 
     bool replaceable = existedBefore || LowFlag(format::product_flags_low::kReplaceNewFilesAtRestart);
     if (replaceable && error != ERROR_INVALID_NAME) {
       RestartReplacement replacement = ReplaceAtNextRestart(
-          path, [&contents](const ts::WText& temporary) { return WriteWhole(temporary, contents); }, time);
+          path, [&contents, &time](const ts::WText& temporary) { return WriteWhole(temporary, contents, time); }, time);
       if (replacement.scheduled) return true;
       if (replacement.noTemporaryFile) {
         report += replacement.failure;
@@ -139,15 +155,11 @@ void StampTimeAndAttributes(const ts::WText& path, const format::TimeStamp& time
   if (IsComplete(time)) {
     HANDLE file = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
-      FILETIME stamp = FileTimeOf(time);
-      SetFileTime(file, &stamp, nullptr, &stamp);
+      StampTime(file, time);
       CloseHandle(file);
     }
   }
-  if (attributes == kLeaveAttributes) return;
-  DWORD current = GetFileAttributesW(path.c_str());
-  if (current == INVALID_FILE_ATTRIBUTES) return;
-  SetFileAttributesW(path.c_str(), (current & ~kStampedAttributes) | (attributes & kStampedAttributes));
+  StampAttributes(path, attributes);
 }
 
 // The temporary file is opened to everyone before it is filled, so that a
@@ -201,10 +213,10 @@ bool WriteInstalledFile(const ts::WText& path, const FileContents& contents, con
   DWORD error = ERROR_SUCCESS;
   bool unverified = false;
   for (int attempt = 1; attempt <= kAttempts; ++attempt) {
-    error = WriteWhole(path, contents);
+    error = WriteWhole(path, contents, time);
     unverified = error == ERROR_SUCCESS && verify && (error = VerifyContents(path, contents)) != ERROR_SUCCESS;
     if (error == ERROR_SUCCESS) {
-      StampTimeAndAttributes(path, time, attributes);
+      StampAttributes(path, attributes);
       return true;
     }
     if (unverified) continue;
