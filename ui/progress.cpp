@@ -28,6 +28,9 @@ bool g_statusShown = false;
 Page g_page;
 HWND g_window = nullptr;
 HWND g_bar = nullptr;
+// The position shown last: a phase of many small steps asks for the same
+// one again and again, and each telling costs a message and a trace.
+int g_shownPercent = -1;
 HFONT g_headlineFont = nullptr;
 
 bool Uninstalling() { return g_installer.flags.uninstall; }
@@ -105,6 +108,7 @@ void OpenProgressPage() {
   ts::TraceRun(L"progress page opened");
   bool wanted = g_installer.script.productFlagsHigh & high::kProgressPage;
   if (g_installer.flags.silent || !wanted || g_window) return;
+  g_shownPercent = -1;  // a new bar starts empty
   g_page = Page{};
   g_page.style = Uninstalling() ? kBannerStyle : g_installer.script.pageStyles[format::kProgressPage];
   g_page.templateName = PageTemplateName(L"ProgressDlg", g_page.style);
@@ -144,6 +148,8 @@ void SetStatusText(const ts::WText& text) { ShowStatus(text, L"status text " + t
 void SetStatus(int number) { ShowStatus(MessageWithTags(number), ts::Format(L"status %d", number)); }
 
 void SetProgress(int percent) {
+  if (percent == g_shownPercent) return;
+  g_shownPercent = percent;
   ts::TraceRun(ts::Format(L"progress %d", percent));
   if (g_bar) PostMessageW(g_bar, PBM_SETPOS, static_cast<WPARAM>(percent), 0);
   ts::DrainMessageQueue();
