@@ -57,9 +57,18 @@ HMODULE LoadSystemLibrary(const wchar_t* name) {
   return LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
+namespace {
+TraceObserver g_traceObserver = nullptr;
+}  // namespace
+
+void SetTraceObserver(TraceObserver observer) { g_traceObserver = observer; }
+
 // The narrow call is used because some systems pass only narrow text on to
 // debugger-less listeners.
-void TraceRun(const WText& line) { OutputDebugStringA(("Palisade: " + Utf8FromWide(line) + "\n").c_str()); }
+void TraceRun(const WText& line) {
+  if (g_traceObserver) g_traceObserver(line);
+  OutputDebugStringA(("Palisade: " + Utf8FromWide(line) + "\n").c_str());
+}
 
 namespace {
 

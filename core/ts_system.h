@@ -26,6 +26,11 @@ HMODULE LoadSystemLibrary(const wchar_t* name);
 // a log viewer or the tests can follow what a run does.
 void TraceRun(const WText& line);
 
+// Called with each line that TraceRun writes, before it is written; lets a
+// test build of the engine act at an exact point of a real run.
+using TraceObserver = void (*)(const WText& line);
+void SetTraceObserver(TraceObserver observer);
+
 // The reason given for a restart that an installation asks for: planned,
 // by an application, for its installation.
 inline constexpr DWORD kPlannedInstallationReason = 0x80040002;
