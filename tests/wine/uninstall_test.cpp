@@ -155,20 +155,20 @@ TEST_F(Uninstaller, RecordEntriesOutsideTheProductAreNeverRemoved) {
   std::filesystem::create_directories(prefix_->DriveC() + "/victim/empty");
   std::filesystem::create_directory_symlink("../../victim", Path("linked"));
   // Names that the file system reads as a system folder's: a step with a
-  // closing dot, which it drops, and a step's short name.
+  // closing dot, which it drops, and a step's short name. The common
+  // desktop is empty.
   WriteText(prefix_->DriveC() + "/windows/victim.txt", "the system's");
   WriteText(prefix_->DriveC() + "/Program Files/victim.txt", "the system's");
-  std::filesystem::create_directories(prefix_->DriveC() + "/windows/empty-victim");
   AddToRecord("~C:\\windows\r\n~C:\\empty-victim\\..\\windows\r\n~C:\\\r\nC:\\windows\\win.ini\r\n"
               "C:\\Program Files\\..\\windows\\system.ini\r\n^\\HKLM\\SYSTEM\\CurrentControlSet\r\n"
               "C:\\Program Files\\Palisade Test Product\\linked\\keep.txt\r\n"
               "~C:\\Program Files\\Palisade Test Product\\linked\\empty\r\n"
-              "C:\\windows.\\victim.txt\r\nC:\\Program Files.\\victim.txt\r\n~C:\\windows.\\empty-victim\r\n" +
+              "C:\\windows.\\victim.txt\r\nC:\\Program Files.\\victim.txt\r\n~C:\\users\\Public\\Desktop.\r\n" +
               ShortPath("C:\\Program Files") + "\\victim.txt\r\n");
   UninstallSilently();
   EXPECT_TRUE(FileExists(prefix_->DriveC() + "/windows/victim.txt"));
   EXPECT_TRUE(FileExists(prefix_->DriveC() + "/Program Files/victim.txt"));
-  EXPECT_TRUE(FileExists(prefix_->DriveC() + "/windows/empty-victim"));
+  EXPECT_TRUE(FileExists(prefix_->DriveC() + "/users/Public/Desktop"));
   EXPECT_TRUE(FileExists(prefix_->DriveC() + "/windows/win.ini"));
   EXPECT_TRUE(FileExists(prefix_->DriveC() + "/windows/system.ini"));
   EXPECT_TRUE(FileExists(prefix_->DriveC() + "/empty-victim"));
