@@ -207,6 +207,16 @@ WText CommandInterpreter() {
   return SystemFolder() + L"\\cmd.exe";
 }
 
+WText FullPath(const WText& path) {
+  DWORD length = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  if (!length) return path;
+  WText result(length, L'\0');
+  length = GetFullPathNameW(path.c_str(), length, result.data(), nullptr);
+  if (!length || length >= result.size()) return path;
+  result.resize(length);
+  return result;
+}
+
 WText LongPath(const WText& path) {
   DWORD length = GetLongPathNameW(path.c_str(), nullptr, 0);
   if (!length) return path;

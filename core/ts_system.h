@@ -91,6 +91,11 @@ bool RunAndWait(const WText& commandLine, const WText& workingFolder, bool hidde
 // The command interpreter: %ComSpec%, else the system's own.
 WText CommandInterpreter();
 
+// The full path as Win32 reads it (GetFullPathNameW): "." and ".." steps
+// resolved, forward slashes turned, the closing dot of a step dropped; as
+// it is when the system cannot say.
+WText FullPath(const WText& path);
+
 // The path with its short names made long, so that it compares with the
 // names that a folder listing gives; as it is when it does not exist.
 WText LongPath(const WText& path);
