@@ -248,6 +248,23 @@ TEST_F(Uninstaller, StartedByItsShortPathItRemovesItself) {
   EXPECT_TRUE(WaitUntilGone(prefix_->DriveC() + kProduct, 20));
 }
 
+// The program group comes from the registration; named as the user's own
+// Startup folder, plainly, with a closing dot that the file system drops,
+// or through "..", it is neither emptied of its "desktop.ini" nor removed.
+TEST_F(Uninstaller, ProgramGroupValueNeverReachesTheUsersOwnFolders) {
+  const std::string startup = "AppData/Roaming/Microsoft/Windows/Start Menu/Programs/StartUp";
+  for (const char* group : {"StartUp", "StartUp.", "Acme\\..\\StartUp"}) {
+    Install(Product());
+    WriteText(UserPath(startup + "/desktop.ini"), "[.ShellClassInfo]\r\n");
+    SetValue("ProductStartMenu", group);
+    RunResult run = UninstallSilently();
+    EXPECT_EQ(run.exitCode, 0) << group << "\n" << run.err;
+    EXPECT_TRUE(FileExists(UserPath(startup + "/desktop.ini"))) << group;
+    std::filesystem::remove(UserPath(startup + "/desktop.ini"));
+    ASSERT_TRUE(WaitUntilGone(prefix_->DriveC() + kProduct, 10));
+  }
+}
+
 TEST_F(Uninstaller, ShortcutsInTheUsersFoldersGoTheFoldersThemselvesStay) {
   Install(Product());
   const std::string startup = "AppData/Roaming/Microsoft/Windows/Start Menu/Programs/StartUp";
