@@ -175,10 +175,21 @@ TEST_F(Reliability, KilledInstallationRunsAgainAndUninstallsWithoutTrace) {
 // Where the uninstaller is killed: inside its loop over the record's
 // entries (earlier files gone, the record not yet rewritten), once the
 // entries are done and the folders not yet, and after the record was
-// rewritten, with the registrations and the product's key still there.
+// rewritten, with the registrations and the product's key still there. The
+// long form adds every file of the loop and the steps after the
+// registrations, up to the last before the record and the key go.
+std::vector<std::string> UninstallKillPoints() {
+  std::vector<std::string> points = {StatusOfFile("bin\\deep\\tool.bin"), "progress 93", "status 69"};
+  if (!LongForm()) return points;
+  for (const std::string& name : kFiles) points.push_back(StatusOfFile(name));
+  for (const char* point : {"status 70", "status 68", "progress 10", "progress 96", "progress 97", "progress 98"}) {
+    points.push_back(point);
+  }
+  return points;
+}
+
 TEST_F(Reliability, KilledUninstallationRunsAgainAndFinishes) {
-  for (const std::string& point : {StatusOfFile("bin\\deep\\tool.bin"), std::string("progress 93"),
-                                   std::string("status 69")}) {
+  for (const std::string& point : UninstallKillPoints()) {
     SCOPED_TRACE("killed at \"" + point + "\"");
     ASSERT_NO_FATAL_FAILURE(Install());
     ASSERT_NO_FATAL_FAILURE(KillAt({kUninstaller, kUninstallSwitch, "/silent"}, point));
