@@ -5,7 +5,8 @@
 //
 // `make test` runs a short form: a few cycles and a few kill points. With
 // PALISADE_RELIABILITY=long in the environment the same tests run 100
-// cycles and kill the installer at every phase and before every file
+// cycles, kill the installer at every phase and before every file, and
+// the uninstaller before every file and at every later step
 // (docs/reliability.md).
 #include <gtest/gtest.h>
 
@@ -72,14 +73,20 @@ InstallerRecipe CycledProduct() {
   return recipe;
 }
 
+// The shipped engine, or its test build that can be killed at a chosen point.
+enum class Engine { kShipped, kKillable };
+
 std::string StatusOfFile(const std::string& name) { return std::string("status text ") + kInstall + "\\" + name; }
 
 class Reliability : public ::testing::Test {
  protected:
-  void SetUp() override {
-    prefix_ = std::make_unique<WinePrefix>();
+  void SetUp() override { prefix_ = std::make_unique<WinePrefix>(); }
+
+  // Places the product's installer and takes the snapshot that the prefix
+  // is compared with from then on.
+  void Prepare(Engine engine) {
     InstallerRecipe recipe = CycledProduct();
-    recipe.engine = WindowsTestProgram("crashing_engine.exe");
+    if (engine == Engine::kKillable) recipe.engine = WindowsTestProgram("crashing_engine.exe");
     setup_ = PlaceInstaller(*prefix_, recipe, "setup");
     before_ = TakeSnapshot(prefix_->Path());
   }
@@ -125,6 +132,7 @@ class Reliability : public ::testing::Test {
 };
 
 TEST_F(Reliability, InstallAndUninstallCyclesLeaveThePrefixAsItWas) {
+  Prepare(Engine::kShipped);
   const int cycles = LongForm() ? 100 : 3;
   for (int cycle = 1; cycle <= cycles; ++cycle) {
     SCOPED_TRACE("cycle " + std::to_string(cycle));
@@ -163,6 +171,7 @@ std::vector<std::string> InstallKillPoints() {
 }
 
 TEST_F(Reliability, KilledInstallationRunsAgainAndUninstallsWithoutTrace) {
+  Prepare(Engine::kKillable);
   for (const std::string& point : InstallKillPoints()) {
     SCOPED_TRACE("killed at \"" + point + "\"");
     ASSERT_NO_FATAL_FAILURE(KillAt({setup_, "/silent"}, point));
@@ -189,6 +198,7 @@ std::vector<std::string> UninstallKillPoints() {
 }
 
 TEST_F(Reliability, KilledUninstallationRunsAgainAndFinishes) {
+  Prepare(Engine::kKillable);
   for (const std::string& point : UninstallKillPoints()) {
     SCOPED_TRACE("killed at \"" + point + "\"");
     ASSERT_NO_FATAL_FAILURE(Install());
