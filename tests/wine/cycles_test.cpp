@@ -80,12 +80,16 @@ std::string StatusOfFile(const std::string& name) { return std::string("status t
 
 class Reliability : public ::testing::Test {
  protected:
-  void SetUp() override { prefix_ = std::make_unique<WinePrefix>(); }
+  void SetUp() override { prefix_ = std::make_unique<WinePrefix>(PrefixBits()); }
+  // On a 64-bit system the product is a 64-bit one: its files go below the
+  // 64-bit program files folder and its keys into the 64-bit view.
+  virtual int PrefixBits() const { return 32; }
 
   // Places the product's installer and takes the snapshot that the prefix
   // is compared with from then on.
   void Prepare(Engine engine) {
     InstallerRecipe recipe = CycledProduct();
+    recipe.script.bitness = PrefixBits() == 64 ? 1 : 0;
     if (engine == Engine::kKillable) recipe.engine = WindowsTestProgram("crashing_engine.exe");
     setup_ = PlaceInstaller(*prefix_, recipe, "setup");
     before_ = TakeSnapshot(prefix_->Path());
@@ -124,14 +128,24 @@ class Reliability : public ::testing::Test {
   std::string InProfile(const std::string& relative) {
     return prefix_->DriveC() + "/users/" + UserName() + "/" + relative;
   }
-  bool KeyExists(const std::string& key) { return prefix_->Run({"reg", "query", key}).exitCode == 0; }
+  // In the product's own registry view.
+  bool KeyExists(const std::string& key) {
+    std::vector<std::string> query = {"reg", "query", key};
+    if (PrefixBits() == 64) query.push_back("/reg:64");
+    return prefix_->Run(query).exitCode == 0;
+  }
 
   std::unique_ptr<WinePrefix> prefix_;
   std::string setup_;
   PrefixSnapshot before_;
 };
 
-TEST_F(Reliability, InstallAndUninstallCyclesLeaveThePrefixAsItWas) {
+class ReliabilityOnEachSystem : public Reliability, public ::testing::WithParamInterface<int> {
+ protected:
+  int PrefixBits() const override { return GetParam(); }
+};
+
+TEST_P(ReliabilityOnEachSystem, InstallAndUninstallCyclesLeaveThePrefixAsItWas) {
   Prepare(Engine::kShipped);
   const int cycles = LongForm() ? 100 : 3;
   for (int cycle = 1; cycle <= cycles; ++cycle) {
@@ -156,6 +170,9 @@ TEST_F(Reliability, InstallAndUninstallCyclesLeaveThePrefixAsItWas) {
   }
   EXPECT_EQ(LeftBehind(), std::vector<std::string>());
 }
+
+INSTANTIATE_TEST_SUITE_P(Prefix, ReliabilityOnEachSystem, ::testing::Values(32, 64),
+                         [](const ::testing::TestParamInfo<int>& info) { return std::to_string(info.param) + "bit"; });
 
 // Where the installer is killed: as phases begin (the one before has run
 // to its end) and inside the file loop, before a file is written.
