@@ -57,9 +57,18 @@ HMODULE LoadSystemLibrary(const wchar_t* name) {
   return LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
+namespace {
+TraceObserver g_traceObserver = nullptr;
+}  // namespace
+
+void SetTraceObserver(TraceObserver observer) { g_traceObserver = observer; }
+
 // The narrow call is used because some systems pass only narrow text on to
 // debugger-less listeners.
-void TraceRun(const WText& line) { OutputDebugStringA(("Palisade: " + Utf8FromWide(line) + "\n").c_str()); }
+void TraceRun(const WText& line) {
+  if (g_traceObserver) g_traceObserver(line);
+  OutputDebugStringA(("Palisade: " + Utf8FromWide(line) + "\n").c_str());
+}
 
 namespace {
 
@@ -196,6 +205,16 @@ WText CommandInterpreter() {
   if (!comspec.empty() && comspec != L"%comspec%") return comspec;
   if (System().platform == kPlatform9x) return WindowsFolder() + L"\\command.com";
   return SystemFolder() + L"\\cmd.exe";
+}
+
+WText FullPath(const WText& path) {
+  DWORD length = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  if (!length) return path;
+  WText result(length, L'\0');
+  length = GetFullPathNameW(path.c_str(), length, result.data(), nullptr);
+  if (!length || length >= result.size()) return path;
+  result.resize(length);
+  return result;
 }
 
 WText LongPath(const WText& path) {

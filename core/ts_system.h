@@ -26,6 +26,11 @@ HMODULE LoadSystemLibrary(const wchar_t* name);
 // a log viewer or the tests can follow what a run does.
 void TraceRun(const WText& line);
 
+// Called with each line that TraceRun writes, before it is written; lets a
+// test build of the engine act at an exact point of a real run.
+using TraceObserver = void (*)(const WText& line);
+void SetTraceObserver(TraceObserver observer);
+
 // The reason given for a restart that an installation asks for: planned,
 // by an application, for its installation.
 inline constexpr DWORD kPlannedInstallationReason = 0x80040002;
@@ -85,6 +90,11 @@ bool RunAndWait(const WText& commandLine, const WText& workingFolder, bool hidde
 
 // The command interpreter: %ComSpec%, else the system's own.
 WText CommandInterpreter();
+
+// The full path as Win32 reads it (GetFullPathNameW): "." and ".." steps
+// resolved, forward slashes turned, the closing dot of a step dropped; as
+// it is when the system cannot say.
+WText FullPath(const WText& path);
 
 // The path with its short names made long, so that it compares with the
 // names that a folder listing gives; as it is when it does not exist.

@@ -25,6 +25,25 @@ bool IsSameOrAncestor(const ts::WText& folder, const ts::WText& other) {
   return other.size() == folder.size() || other[folder.size()] == L'\\' || folder.back() == L'\\';
 }
 
+// The path as the file system reads it, which is what a deletion reaches:
+// Win32's rewriting applied (a step's closing dot dropped and the like) and
+// the short names of the steps that exist made long.
+ts::WText AsTheFileSystemReadsIt(const ts::WText& path) {
+  ts::WText full = ts::FullPath(path);
+  for (size_t end = full.size(); end != ts::WText::npos && end > 3; end = full.find_last_of(L'\\', end - 1)) {
+    ts::WText existing = full.substr(0, end);
+    if (GetFileAttributesW(existing.c_str()) != INVALID_FILE_ATTRIBUTES) return ts::LongPath(existing) + full.substr(end);
+  }
+  return full;
+}
+
+// The path folded as it is written and as the file system reads it: a
+// check passed by both cannot be slipped past with a short name or a step
+// that the system rewrites.
+std::vector<ts::WText> FoldedForms(const ts::WText& path) {
+  return {Folded(path), Folded(AsTheFileSystemReadsIt(path))};
+}
+
 ts::WText EnvironmentFolder(const wchar_t* name) {
   wchar_t buffer[MAX_PATH] = {};
   DWORD length = GetEnvironmentVariableW(name, buffer, MAX_PATH);
@@ -52,10 +71,11 @@ bool IsPlainLocalPath(const ts::WText& path) {
 }
 
 bool IsProtectedFolder(const ts::WText& folder, const std::vector<ts::WText>& protectedFolders) {
-  ts::WText candidate = Folded(folder);
-  if (candidate.size() <= 3) return true;
-  for (const ts::WText& system : protectedFolders) {
-    if (!system.empty() && IsSameOrAncestor(candidate, Folded(system))) return true;
+  for (const ts::WText& candidate : FoldedForms(folder)) {
+    if (candidate.size() <= 3) return true;
+    for (const ts::WText& system : protectedFolders) {
+      if (!system.empty() && IsSameOrAncestor(candidate, Folded(system))) return true;
+    }
   }
   return false;
 }
@@ -65,7 +85,11 @@ bool IsRemovableFile(const ts::WText& path, const std::vector<ts::WText>& machin
   if (!IsPlainLocalPath(path) || path.size() <= 3) return false;
   ts::WText folder = path.substr(0, path.find_last_of(L'\\'));
   if (IsProtectedFolder(folder, machineFolders)) return false;
-  return windowsFolder.empty() || !IsSameOrAncestor(Folded(windowsFolder), Folded(path));
+  if (windowsFolder.empty()) return true;
+  for (const ts::WText& form : FoldedForms(path)) {
+    if (IsSameOrAncestor(Folded(windowsFolder), form)) return false;
+  }
+  return true;
 }
 
 bool IsPortableRootShortcut(const ts::WText& path, const ts::WText& installFolder, bool portable) {

@@ -17,14 +17,16 @@ bool IsPlainLocalPath(const ts::WText& path);
 
 // True for a drive root, for any of `protectedFolders` and for a folder that
 // holds one of them (in any letter case, with or without a closing
-// backslash).
+// backslash), as the folder is written and as the file system reads it (a
+// short name made long, a step's closing dot dropped).
 bool IsProtectedFolder(const ts::WText& folder, const std::vector<ts::WText>& protectedFolders);
 
 // A file entry that the uninstaller may delete, judged by its text: a plain
 // local path that does not lie in a drive root, directly in one of
 // `machineFolders` (where no product puts a file of its own) nor anywhere
-// below the Windows folder. The user's special folders are not machine
-// folders: the product's shortcuts and per-user files live there.
+// below the Windows folder, as it is written and as the file system reads
+// it. The user's special folders are not machine folders: the product's
+// shortcuts and per-user files live there.
 bool IsRemovableFile(const ts::WText& path, const std::vector<ts::WText>& machineFolders,
                      const ts::WText& windowsFolder);
 

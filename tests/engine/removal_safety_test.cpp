@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "core/ts_system.h"
 #include "uninstall/removal_safety.h"
 
 namespace palisade {
@@ -85,6 +86,36 @@ TEST(IsRemovableRegistryKey, ProductKeysOnly) {
   EXPECT_FALSE(IsRemovableRegistryKey(L"\\HKLM\\sam\\SAM"));
   EXPECT_FALSE(IsRemovableRegistryKey(L"\\HKXX\\Software\\Acme"));
   EXPECT_FALSE(IsRemovableRegistryKey(L"\\HKLM"));
+}
+
+// A name that the file system reads as another: a step's closing dot,
+// which Win32 drops, and the short name of a step. These need the real
+// folders of the machine the tests run on.
+struct ReadAsCase {
+  ts::WText path;
+  bool removableFile;
+  bool protectedFolder;
+};
+
+TEST(RemovalSafety, NamesTheFileSystemReadsAsASystemFolderAreJudgedAsThatFolder) {
+  const ts::WText programFiles = ts::ShortPath(L"C:\\Program Files");
+  ASSERT_NE(programFiles, L"C:\\Program Files") << "the system gives no short name";
+  const ReadAsCase cases[] = {
+      {L"C:\\windows.\\win.ini", false, false},
+      {L"C:\\windows.", false, true},
+      {L"C:\\windows.\\system32.", false, true},
+      {L"C:\\Program Files.\\desktop.ini", false, false},
+      {L"C:\\Program Files.", false, true},
+      {programFiles + L"\\desktop.ini", false, false},
+      {programFiles, false, true},
+      {programFiles + L"\\Common Files", false, true},
+      // A product's own file stays removable under either name.
+      {programFiles + L"\\Acme\\a.txt", true, false},
+  };
+  for (const ReadAsCase& c : cases) {
+    EXPECT_EQ(IsRemovableFile(c.path, kMachine, L"C:\\windows"), c.removableFile) << ts::Utf8FromWide(c.path);
+    EXPECT_EQ(IsProtectedFolder(c.path, kProtected), c.protectedFolder) << ts::Utf8FromWide(c.path);
+  }
 }
 
 struct RootShortcutCase {

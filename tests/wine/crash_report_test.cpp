@@ -25,8 +25,12 @@ constexpr char kCrashed[] = "\r\n\r\nINSTALLER CRASHED!\r\n";
 std::string CrashingEngine() { return WindowsTestProgram("crashing_engine.exe"); }
 
 TEST(CrashTrigger, IsOnlyInTheTestBuild) {
-  EXPECT_EQ(ReadFile(EnginePath()).find(kCrashMarker), std::string::npos);
-  EXPECT_NE(ReadFile(CrashingEngine()).find(kCrashMarker), std::string::npos);
+  const std::string shipped = ReadFile(EnginePath());
+  const std::string testBuild = ReadFile(CrashingEngine());
+  for (const char* marker : {kCrashMarker, "PALISADE_TEST_FATAL_PHASE", "PALISADE_TEST_KILL_AT"}) {
+    EXPECT_EQ(shipped.find(marker), std::string::npos) << marker;
+    EXPECT_NE(testBuild.find(marker), std::string::npos) << marker;
+  }
 }
 
 // The crash comes at the shortcuts, once the files and the uninstall folder

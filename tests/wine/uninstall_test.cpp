@@ -73,6 +73,13 @@ class Uninstaller : public ::testing::Test {
     prefix_->WindowHelper({"press", "1", "--caption", "Probe"});
     prefix_->Wait(holder);
   }
+  // The path through the short names of its steps, as the system gives it.
+  std::string ShortPath(const std::string& windowsPath) {
+    RunResult run = prefix_->Run({WindowsTestProgram("engine_probe.exe"), "short-path", windowsPath});
+    std::string shortPath = run.out.substr(0, run.out.find('\n'));
+    EXPECT_NE(shortPath, windowsPath) << "the system gives no short name";
+    return shortPath;
+  }
   static void WriteText(const std::string& path, const std::string& text) {
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
     WriteBytes(path, Bytes(text.begin(), text.end()));
@@ -147,11 +154,21 @@ TEST_F(Uninstaller, RecordEntriesOutsideTheProductAreNeverRemoved) {
   WriteText(prefix_->DriveC() + "/victim/keep.txt", "not the product's");
   std::filesystem::create_directories(prefix_->DriveC() + "/victim/empty");
   std::filesystem::create_directory_symlink("../../victim", Path("linked"));
+  // Names that the file system reads as a system folder's: a step with a
+  // closing dot, which it drops, and a step's short name. The common
+  // desktop is empty.
+  WriteText(prefix_->DriveC() + "/windows/victim.txt", "the system's");
+  WriteText(prefix_->DriveC() + "/Program Files/victim.txt", "the system's");
   AddToRecord("~C:\\windows\r\n~C:\\empty-victim\\..\\windows\r\n~C:\\\r\nC:\\windows\\win.ini\r\n"
               "C:\\Program Files\\..\\windows\\system.ini\r\n^\\HKLM\\SYSTEM\\CurrentControlSet\r\n"
               "C:\\Program Files\\Palisade Test Product\\linked\\keep.txt\r\n"
-              "~C:\\Program Files\\Palisade Test Product\\linked\\empty\r\n");
+              "~C:\\Program Files\\Palisade Test Product\\linked\\empty\r\n"
+              "C:\\windows.\\victim.txt\r\nC:\\Program Files.\\victim.txt\r\n~C:\\users\\Public\\Desktop.\r\n" +
+              ShortPath("C:\\Program Files") + "\\victim.txt\r\n");
   UninstallSilently();
+  EXPECT_TRUE(FileExists(prefix_->DriveC() + "/windows/victim.txt"));
+  EXPECT_TRUE(FileExists(prefix_->DriveC() + "/Program Files/victim.txt"));
+  EXPECT_TRUE(FileExists(prefix_->DriveC() + "/users/Public/Desktop"));
   EXPECT_TRUE(FileExists(prefix_->DriveC() + "/windows/win.ini"));
   EXPECT_TRUE(FileExists(prefix_->DriveC() + "/windows/system.ini"));
   EXPECT_TRUE(FileExists(prefix_->DriveC() + "/empty-victim"));
@@ -231,6 +248,23 @@ TEST_F(Uninstaller, StartedByItsShortPathItRemovesItself) {
   EXPECT_TRUE(WaitUntilGone(prefix_->DriveC() + kProduct, 20));
 }
 
+// The program group comes from the registration; named as the user's own
+// Startup folder, plainly, with a closing dot that the file system drops,
+// or through "..", it is neither emptied of its "desktop.ini" nor removed.
+TEST_F(Uninstaller, ProgramGroupValueNeverReachesTheUsersOwnFolders) {
+  const std::string startup = "AppData/Roaming/Microsoft/Windows/Start Menu/Programs/StartUp";
+  for (const char* group : {"StartUp", "StartUp.", "Acme\\..\\StartUp"}) {
+    Install(Product());
+    WriteText(UserPath(startup + "/desktop.ini"), "[.ShellClassInfo]\r\n");
+    SetValue("ProductStartMenu", group);
+    RunResult run = UninstallSilently();
+    EXPECT_EQ(run.exitCode, 0) << group << "\n" << run.err;
+    EXPECT_TRUE(FileExists(UserPath(startup + "/desktop.ini"))) << group;
+    std::filesystem::remove(UserPath(startup + "/desktop.ini"));
+    ASSERT_TRUE(WaitUntilGone(prefix_->DriveC() + kProduct, 10));
+  }
+}
+
 TEST_F(Uninstaller, ShortcutsInTheUsersFoldersGoTheFoldersThemselvesStay) {
   Install(Product());
   const std::string startup = "AppData/Roaming/Microsoft/Windows/Start Menu/Programs/StartUp";
@@ -270,6 +304,24 @@ TEST_F(Uninstaller, WholeFolderFlagTakesTheUsersFilesAndFinallyTheUninstaller) {
   EXPECT_TRUE(WaitUntilGone(prefix_->DriveC() + kProduct, 10)) << "the installation folder stays";
 }
 
+// Under Wine a link is made from Linux: Wine 8 makes neither junctions
+// ("mklink /J" does nothing, FSCTL_SET_REPARSE_POINT fails with error 50)
+// nor symbolic links (CreateSymbolicLinkW does nothing), but shows a Linux
+// symbolic link to a folder as a reparse point, as Windows shows a
+// junction. (A Linux link to a file looks like a plain file to Windows
+// programs there, and deleting it deletes what it points at; Windows
+// itself marks such a link and deletes the link alone.)
+TEST_F(Uninstaller, WholeFolderFlagNeverEntersALinkInside) {
+  InstallerRecipe recipe = Product();
+  recipe.script.productFlagsLow |= format::product_flags_low::kDeleteInstallFolderOnUninstall;
+  Install(recipe);
+  WriteText(prefix_->DriveC() + "/victim/keep.txt", "not the product's");
+  std::filesystem::create_directory_symlink("../../../victim", Path("bin/linked folder"));
+  RunResult run = UninstallSilently();
+  EXPECT_EQ(ReadFile(prefix_->DriveC() + "/victim/keep.txt"), "not the product's") << run.err;
+  EXPECT_FALSE(FileExists(Path("app.txt")));
+}
+
 // A file of the user's in use is a failure: the record stays with the
 // uninstaller, so that a second run finishes the job.
 TEST_F(Uninstaller, WholeFolderFlagWithAFileInUseKeepsTheRecordForASecondRun) {
@@ -304,15 +356,29 @@ TEST_F(Uninstaller, WholeFolderFlagStartedFromElsewhereLeavesNoEmptyFolders) {
 
 // The installation folder named in the registry is one of the system's:
 // the tree deletion refuses it and says so.
-class UninstallerOfAMovedProduct : public Uninstaller, public ::testing::WithParamInterface<const char*> {};
+// The folder may be named as the file system reads it: with a closing dot
+// on a step, which it drops, or by its short name.
+struct MovedCase {
+  const char* name;
+  const char* folder;  // as it lies below C:
+  bool closingDot;
+  bool shortName;
+};
+
+void PrintTo(const MovedCase& moved, std::ostream* out) { *out << moved.name; }
+
+class UninstallerOfAMovedProduct : public Uninstaller, public ::testing::WithParamInterface<MovedCase> {};
 
 TEST_P(UninstallerOfAMovedProduct, NeverDeletesASystemFolder) {
   InstallerRecipe recipe = Product();
   recipe.script.productFlagsLow |= format::product_flags_low::kDeleteInstallFolderOnUninstall;
   Install(recipe);
-  const std::string folder = GetParam();
+  const MovedCase& moved = GetParam();
+  std::string folder = std::string("C:\\") + moved.folder;
+  if (moved.shortName) folder = ShortPath(folder);
+  if (moved.closingDot) folder += ".";
   // The record goes where the rewritten registration looks for it.
-  std::string linuxFolder = prefix_->DriveC() + "/" + folder.substr(3);
+  std::string linuxFolder = prefix_->DriveC() + "/" + moved.folder;
   CopyFile(Path("uninstall/Uninstall.DAT"), linuxFolder + "/Palisade Record/Uninstall.DAT");
   SetValue("InstallLocation", folder);
   SetValue("UninstallSubdir", "Palisade Record");
@@ -326,11 +392,15 @@ TEST_P(UninstallerOfAMovedProduct, NeverDeletesASystemFolder) {
   EXPECT_TRUE(FileExists(linuxFolder + "/Palisade Record/Uninstall.DAT"));
 }
 
-INSTANTIATE_TEST_SUITE_P(SystemFolder, UninstallerOfAMovedProduct,
-                         ::testing::Values("C:\\Program Files", "C:\\windows"),
-                         [](const ::testing::TestParamInfo<const char*>& info) {
-                           return std::string(info.index == 0 ? "ProgramFiles" : "Windows");
-                         });
+const MovedCase kMoved[] = {
+    {"ProgramFiles", "Program Files", false, false},
+    {"Windows", "windows", false, false},
+    {"WindowsWithAClosingDot", "windows", true, false},
+    {"ProgramFilesByItsShortName", "Program Files", false, true},
+};
+
+INSTANTIATE_TEST_SUITE_P(SystemFolder, UninstallerOfAMovedProduct, ::testing::ValuesIn(kMoved),
+                         [](const ::testing::TestParamInfo<MovedCase>& info) { return std::string(info.param.name); });
 
 struct RefusalCase {
   const char* name;
