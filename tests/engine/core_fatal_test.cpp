@@ -7,6 +7,14 @@
 #include "core/ts_core.h"
 #include "core/ts_crash.h"
 
+// Outside the unnamed namespace, so that the index error's type name is the
+// one written here.
+namespace shapes {
+struct Point {
+  int x, y;
+};
+}  // namespace shapes
+
 namespace {
 
 void WriteToStandardErrorBox(const char*) {}
@@ -19,6 +27,11 @@ void QuietBoxes() {
 TEST(FatalDeathTest, IndexPastTheEndNamesTypeIndexAndMaxIndex) {
   ts::Vector<int> numbers{1, 2, 3, 4, 5};
   EXPECT_EXIT((QuietBoxes(), numbers[5]), ::testing::ExitedWithCode(1), "Vector<int>\\[5\\]\nmax_index = 4");
+}
+
+TEST(FatalDeathTest, IndexErrorNamesAClassTypeWithItsNamespace) {
+  ts::Vector<shapes::Point> points{{1, 2}, {3, 4}};
+  EXPECT_EXIT((QuietBoxes(), points[2]), ::testing::ExitedWithCode(1), "Vector<shapes::Point>\\[2\\]\nmax_index = 1");
 }
 
 TEST(FatalDeathTest, NegativeIndexIsCaughtToo) {
