@@ -19,6 +19,7 @@ add_library(palisade_engine STATIC
   core/ts_file.cpp
   core/ts_format.cpp
   core/ts_http.cpp
+  core/ts_library_errors.cpp
   core/ts_memory.cpp
   core/ts_registry.cpp
   core/ts_resources.cpp

@@ -4,6 +4,9 @@
 // "\n"; the CR LF form is checked where the engine itself is run.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "core/ts_core.h"
 #include "core/ts_crash.h"
 
@@ -70,6 +73,29 @@ TEST(FatalDeathTest, ASecondReportShowsNoSecondBox) {
 
 TEST(FatalDeathTest, WideMessageReachesStandardErrorAsUtf8) {
   EXPECT_EXIT((QuietBoxes(), ts::Fatal(L"caf\u00E9 %d", 3)), ::testing::ExitedWithCode(1), "caf\xC3\xA9 3\n");
+}
+
+// A misuse of the standard library ends the process as an uncaught throw
+// did: the terminate handler's words on standard error, then abort().
+TEST(LibraryMisuseDeathTest, EndsWithTheTerminateHandlersWordsAndAbort) {
+  struct Case {
+    const char* name;
+    void (*misuse)();
+    const char* words;
+  };
+  const Case cases[] = {
+      {"position past a text's end", [] { (void)std::string("abc").substr(5); },
+       "instance of 'std::out_of_range'\n  what\\(\\):  basic_string::substr: __pos \\(which is 5\\) > this->size\\(\\) "
+       "\\(which is 3\\)\n"},
+      {"index past an array's end", [] { (void)std::vector<int>(3).at(3); },
+       "instance of 'std::out_of_range'\n  what\\(\\):  vector::_M_range_check: __n \\(which is 3\\) >= this->size\\(\\) "
+       "\\(which is 3\\)\n"},
+      {"length beyond the largest", [] { std::string().reserve(std::string().max_size() + 1); },
+       "instance of 'std::length_error'\n  what\\(\\):  basic_string::_M_create\n"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EXIT(c.misuse(), ::testing::ExitedWithCode(3), c.words) << c.name;
+  }
 }
 
 TEST(OutOfMemoryReport, LayoutWithMarkersAndEightWordsALine) {
