@@ -24,8 +24,10 @@ namespace {
 
 namespace std {
 
-// Every function of the library's own file of these is given, so that the
-// linker never takes that file as well.
+// Besides the bad_function_call one, these are all the functions of the
+// library's functexcept.o: given all, the linker never takes that file, whose
+// copies would clash with these (a test program that links more of the
+// library, such as its streams, would otherwise pull it in).
 void __throw_bad_alloc() { Terminate("std::bad_alloc", "std::bad_alloc"); }
 void __throw_bad_array_new_length() { Terminate("std::bad_array_new_length", "std::bad_array_new_length"); }
 void __throw_bad_cast() { Terminate("std::bad_cast", "std::bad_cast"); }
