@@ -2,9 +2,13 @@
 # and the Windows-side test programs that link the same library.
 set(PALISADE_ENGINE_DEFINITIONS UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 __USE_MINGW_ANSI_STDIO=1)
 set(PALISADE_SIZE_FLAGS -Os -ffunction-sections -fdata-sections)
+# The engine throws nothing and catches nothing (crashes are met by the
+# structured-exception filter), so its code carries no unwind tables; nor
+# does it ask for types at run time.
+set(PALISADE_LEAN_CODE_FLAGS -fno-exceptions -fno-asynchronous-unwind-tables -fno-rtti)
 set(PALISADE_STATIC_LINK -static -static-libgcc -static-libstdc++ -Wl,--gc-sections)
 
-target_compile_options(palisade_format PRIVATE ${PALISADE_SIZE_FLAGS})
+target_compile_options(palisade_format PRIVATE ${PALISADE_SIZE_FLAGS} ${PALISADE_LEAN_CODE_FLAGS})
 
 add_library(palisade_engine STATIC
   core/system_facts.cpp
@@ -15,6 +19,7 @@ add_library(palisade_engine STATIC
   core/ts_file.cpp
   core/ts_format.cpp
   core/ts_http.cpp
+  core/ts_library_errors.cpp
   core/ts_memory.cpp
   core/ts_registry.cpp
   core/ts_resources.cpp
@@ -97,7 +102,12 @@ add_library(palisade_engine STATIC
 )
 target_include_directories(palisade_engine PUBLIC ${CMAKE_SOURCE_DIR})
 target_compile_definitions(palisade_engine PUBLIC ${PALISADE_ENGINE_DEFINITIONS})
-target_compile_options(palisade_engine PRIVATE ${PALISADE_SIZE_FLAGS} -Wall -Wextra)
+target_compile_options(palisade_engine PRIVATE ${PALISADE_SIZE_FLAGS} ${PALISADE_LEAN_CODE_FLAGS} -Wall -Wextra)
+# The two places where an exception can still pass: an allocation before the
+# out-of-memory handler is installed throws std::bad_alloc, and the fatal
+# routine catches whatever a hook throws so that its message is still shown.
+set_source_files_properties(core/ts_memory.cpp core/ts_fatal.cpp TARGET_DIRECTORY palisade_engine
+  PROPERTIES COMPILE_OPTIONS "-fexceptions;-fasynchronous-unwind-tables")
 # Only libraries the system keeps in its known-DLL list are imported; any
 # other system DLL is loaded at run time from the system folder, so a DLL
 # planted beside the installer is never picked up by the loader.

@@ -1,28 +1,25 @@
 #include "core/ts_vector.h"
 
-#include <cxxabi.h>
-
-#include <cstdlib>
+#include <string_view>
 
 #include "core/ts_fatal.h"
 
 namespace ts {
 namespace {
 
-// The compiler's type names are mangled ("i" for int); the message names the
-// type as a reader writes it.
-Text ReadableTypeName(const std::type_info& type) {
-  int status = 0;
-  char* demangled = abi::__cxa_demangle(type.name(), nullptr, nullptr, &status);
-  Text name = status == 0 && demangled ? demangled : type.name();
-  std::free(demangled);
-  return name;
+// The signature reads "... [with T = NAME; ...]" (GCC) or "... [T = NAME]"
+// (clang); the name ends at the first ';' or at the closing bracket.
+Text TypeNameIn(std::string_view signature) {
+  size_t start = signature.find("T = ") + 4;
+  size_t end = signature.find(';', start);
+  if (end == std::string_view::npos) end = signature.rfind(']');
+  return Text(signature.substr(start, end - start));
 }
 
 }  // namespace
 
-void FatalIndexError(const std::type_info& type, int index, int count) {
-  Fatal("Vector<%s>[%d]\r\nmax_index = %d", ReadableTypeName(type).c_str(), index, count - 1);
+void FatalIndexError(const char* signature, int index, int count) {
+  Fatal("Vector<%s>[%d]\r\nmax_index = %d", TypeNameIn(signature).c_str(), index, count - 1);
 }
 
 }  // namespace ts

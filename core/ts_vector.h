@@ -4,13 +4,21 @@
 // the index and the highest valid index.
 #include <cstddef>
 #include <initializer_list>
-#include <typeinfo>
 #include <utility>
 #include <vector>
 
 namespace ts {
 
-[[noreturn]] void FatalIndexError(const std::type_info& type, int index, int count);
+// The compiler spells out T in this function's signature; the index error
+// reads the element type's name from there, so that no run-time type
+// information is needed.
+template <typename T>
+const char* SignatureNaming() {
+  return __PRETTY_FUNCTION__;
+}
+
+// `signature` is SignatureNaming<T>() of the element type T.
+[[noreturn]] void FatalIndexError(const char* signature, int index, int count);
 
 template <typename T>
 class Vector {
@@ -45,7 +53,7 @@ class Vector {
 
  private:
   void CheckIndex(int index) const {
-    if (index < 0 || index >= Count()) FatalIndexError(typeid(T), index, Count());
+    if (index < 0 || index >= Count()) FatalIndexError(SignatureNaming<T>(), index, Count());
   }
 
   std::vector<T> items_;

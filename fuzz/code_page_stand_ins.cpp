@@ -6,7 +6,6 @@
 // wchar_t is wider here.
 #include <cstdio>
 #include <cstdlib>
-#include <typeinfo>
 
 #include "core/ts_text.h"
 #include "core/ts_vector.h"
@@ -126,8 +125,8 @@ size_t FindIgnoringCase(std::wstring_view text, std::wstring_view part, size_t f
   return at == WText::npos ? at : from + at;
 }
 
-void FatalIndexError(const std::type_info& type, int index, int count) {
-  std::fprintf(stderr, "index fault: Vector<%s>[%d], max_index = %d\n", type.name(), index, count - 1);
+void FatalIndexError(const char* signature, int index, int count) {
+  std::fprintf(stderr, "index fault: %s [%d], max_index = %d\n", signature, index, count - 1);
   std::abort();
 }
 

@@ -4,8 +4,19 @@
 // "\n"; the CR LF form is checked where the engine itself is run.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "core/ts_core.h"
 #include "core/ts_crash.h"
+
+// Outside the unnamed namespace, so that the index error's type name is the
+// one written here.
+namespace shapes {
+struct Point {
+  int x, y;
+};
+}  // namespace shapes
 
 namespace {
 
@@ -19,6 +30,11 @@ void QuietBoxes() {
 TEST(FatalDeathTest, IndexPastTheEndNamesTypeIndexAndMaxIndex) {
   ts::Vector<int> numbers{1, 2, 3, 4, 5};
   EXPECT_EXIT((QuietBoxes(), numbers[5]), ::testing::ExitedWithCode(1), "Vector<int>\\[5\\]\nmax_index = 4");
+}
+
+TEST(FatalDeathTest, IndexErrorNamesAClassTypeWithItsNamespace) {
+  ts::Vector<shapes::Point> points{{1, 2}, {3, 4}};
+  EXPECT_EXIT((QuietBoxes(), points[2]), ::testing::ExitedWithCode(1), "Vector<shapes::Point>\\[2\\]\nmax_index = 1");
 }
 
 TEST(FatalDeathTest, NegativeIndexIsCaughtToo) {
@@ -57,6 +73,29 @@ TEST(FatalDeathTest, ASecondReportShowsNoSecondBox) {
 
 TEST(FatalDeathTest, WideMessageReachesStandardErrorAsUtf8) {
   EXPECT_EXIT((QuietBoxes(), ts::Fatal(L"caf\u00E9 %d", 3)), ::testing::ExitedWithCode(1), "caf\xC3\xA9 3\n");
+}
+
+// A misuse of the standard library ends the process as an uncaught throw
+// did: the terminate handler's words on standard error, then abort().
+TEST(LibraryMisuseDeathTest, EndsWithTheTerminateHandlersWordsAndAbort) {
+  struct Case {
+    const char* name;
+    void (*misuse)();
+    const char* words;
+  };
+  const Case cases[] = {
+      {"position past a text's end", [] { (void)std::string("abc").substr(5); },
+       "instance of 'std::out_of_range'\n  what\\(\\):  basic_string::substr: __pos \\(which is 5\\) > this->size\\(\\) "
+       "\\(which is 3\\)\n"},
+      {"index past an array's end", [] { (void)std::vector<int>(3).at(3); },
+       "instance of 'std::out_of_range'\n  what\\(\\):  vector::_M_range_check: __n \\(which is 3\\) >= this->size\\(\\) "
+       "\\(which is 3\\)\n"},
+      {"length beyond the largest", [] { std::string().reserve(std::string().max_size() + 1); },
+       "instance of 'std::length_error'\n  what\\(\\):  basic_string::_M_create\n"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EXIT(c.misuse(), ::testing::ExitedWithCode(3), c.words) << c.name;
+  }
 }
 
 TEST(OutOfMemoryReport, LayoutWithMarkersAndEightWordsALine) {
