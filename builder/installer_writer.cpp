@@ -10,7 +10,7 @@
 #include <memory>
 
 #include "builder/atomic_file.h"
-#include "builder/checksum_accumulator.h"
+#include "format/checksum.h"
 #include "builder/chunk_pipeline.h"
 #include "builder/mapped_file.h"
 #include "builder/record_stream.h"
@@ -59,7 +59,7 @@ class ArchiveSpool {
 
  private:
   std::FILE* file_;
-  ChecksumAccumulator checksum_;
+  format::ChecksumAccumulator checksum_;
   uint64_t length_ = 0;
 };
 
@@ -74,7 +74,7 @@ bool StreamFile(const FileSource& file, RecordStream& stream, const WriteOptions
     problem = in ? "the archive could not be written" : "cannot read \"" + file.source.string() + "\"";
     return false;
   }
-  ChecksumAccumulator checksum;
+  format::ChecksumAccumulator checksum;
   std::vector<uint8_t> piece(kReadPieceSize);
   uint64_t total = 0;
   while (in && total <= file.size) {

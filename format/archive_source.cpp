@@ -18,7 +18,7 @@ void MemoryArchiveSource::Read(std::size_t offset, std::span<uint8_t> out) {
 }
 
 uint32_t ChecksumOf(ArchiveSource& source, std::size_t offset, std::size_t count) {
-  ChecksumInPieces sum;
+  ChecksumAccumulator sum;
   std::vector<uint8_t> piece(std::min(count, kChecksumPiece));
   for (std::size_t done = 0; done < count;) {
     std::span<uint8_t> next = std::span<uint8_t>(piece).first(std::min(count - done, kChecksumPiece));

@@ -6,7 +6,7 @@
 
 namespace palisade::format {
 
-void ChecksumInPieces::Add(std::span<const uint8_t> piece) {
+void ChecksumAccumulator::Add(std::span<const uint8_t> piece) {
   length_ += piece.size();
   while (carried_ > 0 && carried_ < 4 && !piece.empty()) {
     carry_[carried_++] = piece.front();
@@ -21,7 +21,7 @@ void ChecksumInPieces::Add(std::span<const uint8_t> piece) {
   for (std::size_t i = whole; i < piece.size(); ++i) carry_[carried_++] = piece[i];
 }
 
-uint32_t ChecksumInPieces::Value() const {
+uint32_t ChecksumAccumulator::Value() const {
   uint32_t sum = sum_;
   // The one to three bytes after the last whole word count one by one.
   for (std::size_t i = 0; i < carried_; ++i) sum += static_cast<uint32_t>(static_cast<int32_t>(static_cast<int8_t>(carry_[i])));
@@ -29,7 +29,7 @@ uint32_t ChecksumInPieces::Value() const {
 }
 
 uint32_t Checksum(std::span<const uint8_t> data) {
-  ChecksumInPieces sum;
+  ChecksumAccumulator sum;
   sum.Add(data);
   return sum.Value();
 }

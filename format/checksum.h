@@ -10,7 +10,7 @@ namespace palisade::format {
 inline constexpr uint32_t kChecksumSeed = 0x79E2BC9D;
 
 // The checksum of data that arrives in pieces of any sizes.
-class ChecksumInPieces {
+class ChecksumAccumulator {
  public:
   void Add(std::span<const uint8_t> piece);
   uint32_t Value() const;

@@ -43,7 +43,7 @@ format::Error RecordPrefetch::SpoolFile(uint32_t length, int32_t entrySize, File
       error != format::Error::kNone) {
     return error;
   }
-  format::ChecksumInPieces sum;
+  format::ChecksumAccumulator sum;
   format::Error error = reader_.TakeInPieces(static_cast<std::size_t>(entrySize), [&](std::span<const uint8_t> piece) {
     sum.Add(piece);
     file.spooled.Spool(piece);

@@ -6,7 +6,6 @@
 #include <chrono>
 #include <thread>
 
-#include "builder/checksum_accumulator.h"
 #include "builder/chunk_pipeline.h"
 #include "builder/diagnostics.h"
 #include "builder/extract.h"
@@ -48,18 +47,6 @@ TEST(TextEncodingTest, ConvertsBetweenTheEncodings) {
   for (const char* invalid : {"\xC3", "\xC0\x80", "\xED\xA0\x80", "\xF8\x88\x80\x80\x80"}) {
     EXPECT_FALSE(IsValidUtf8(invalid)) << invalid;
   }
-}
-
-TEST(ChecksumAccumulatorTest, AnySplitGivesTheWholeChecksum) {
-  std::vector<uint8_t> data = format::test_bytes::Noise(1001, 3);
-  for (std::size_t piece : {1u, 2u, 3u, 5u, 64u, 1001u}) {
-    ChecksumAccumulator accumulator;
-    for (std::size_t at = 0; at < data.size(); at += piece) {
-      accumulator.Add(std::span(data).subspan(at, std::min(piece, data.size() - at)));
-    }
-    EXPECT_EQ(accumulator.Value(), format::Checksum(data)) << piece;
-  }
-  EXPECT_EQ(ChecksumAccumulator().Value(), format::kChecksumSeed);
 }
 
 TEST(RecordStreamTest, CutsRecordsIntoChunksOfTheGivenSize) {

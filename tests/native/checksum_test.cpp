@@ -39,17 +39,29 @@ TEST(Checksum, AddsWordsSignExtendedTailAndLength) {
 }
 
 // Decoded bytes arrive in windows whose edges fall anywhere in a word.
-TEST(Checksum, PiecesOfAnySizesGiveTheChecksumOfTheWhole) {
+TEST(ChecksumAccumulator, PiecesOfAnySizesGiveTheChecksumOfTheWhole) {
   const std::vector<uint8_t> data = Hex("01 02 03 04 ff 80 7f 05 86 07 88");
   for (std::size_t first = 0; first <= data.size(); ++first) {
     for (std::size_t second = first; second <= data.size(); ++second) {
-      ChecksumInPieces sum;
+      ChecksumAccumulator sum;
       sum.Add(std::span(data).first(first));
       sum.Add(std::span(data).subspan(first, second - first));
       sum.Add(std::span(data).subspan(second));
       EXPECT_EQ(sum.Value(), Checksum(data)) << "cut at " << first << " and " << second;
     }
   }
+}
+
+TEST(ChecksumAccumulator, EqualPiecesGiveTheWholeChecksum) {
+  std::vector<uint8_t> data = test_bytes::Noise(1001, 3);
+  for (std::size_t piece : {1u, 2u, 3u, 5u, 64u, 1001u}) {
+    ChecksumAccumulator accumulator;
+    for (std::size_t at = 0; at < data.size(); at += piece) {
+      accumulator.Add(std::span(data).subspan(at, std::min(piece, data.size() - at)));
+    }
+    EXPECT_EQ(accumulator.Value(), Checksum(data)) << piece;
+  }
+  EXPECT_EQ(ChecksumAccumulator().Value(), kChecksumSeed);
 }
 
 struct ClampCase {
