@@ -22,6 +22,13 @@ AtomicFile::~AtomicFile() {
 
 bool AtomicFile::Open(const std::filesystem::path& target, std::string& problem) {
   target_ = target;
+  // A release job names its output folder before anything has made it.
+  std::error_code error;
+  if (target.has_parent_path()) std::filesystem::create_directories(target.parent_path(), error);
+  if (error) {
+    problem = "cannot create the folder \"" + target.parent_path().string() + "\": " + error.message();
+    return false;
+  }
   std::string pattern = target.string() + ".tmp-XXXXXX";
   fd_ = mkstemp(pattern.data());
   if (fd_ < 0) {

@@ -93,7 +93,7 @@ constexpr CommandShape kCommands[] = {
      "warnings as FILE:LINE: warning: message; hint, and the build goes on.\n"
      "\n"
      "options:\n"
-     "  -o, --output SETUP.exe  the installer to write; never one of the build's inputs\n"
+     "  -o, --output SETUP.exe  the installer to write (its folder is made when missing); never one of the build's inputs\n"
      "  --engine PATH           the engine to build on (default: palisade-engine.exe\n"
      "                          beside palisade, else in ../share/palisade)\n"
      "  -j, --jobs N            threads compressing the files, 1 to 256 (default: one\n"

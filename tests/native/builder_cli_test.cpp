@@ -117,6 +117,14 @@ TEST_F(CliTest, ABuildEndsWithOneSummaryLineUnlessQuiet) {
   EXPECT_EQ(quiet.err, "");
 }
 
+TEST_F(CliTest, TheOutputsFoldersAreMadeAsNeeded) {
+  CommandResult build = BuildWith({"-o", Path("dist/release/setup.exe").string(), "--depfile",
+                                   Path("deps/setup.d").string(), "-q"});
+  ASSERT_EQ(build.status, 0) << build.err;
+  EXPECT_TRUE(fs::is_regular_file(Path("dist/release/setup.exe")));
+  EXPECT_TRUE(fs::is_regular_file(Path("deps/setup.d")));
+}
+
 TEST_F(CliTest, AnOutputThatIsOneOfTheInputsIsRefused) {
   struct Case {
     const char* output;
