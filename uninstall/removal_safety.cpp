@@ -30,6 +30,10 @@ bool IsSameOrAncestor(const ts::WText& folder, const ts::WText& other) {
 // the short names of the steps that exist made long.
 ts::WText AsTheFileSystemReadsIt(const ts::WText& path) {
   ts::WText full = ts::FullPath(path);
+  // The system's short names always hold a "~"; without one there is no
+  // short name to make long, and asking costs a folder search per step,
+  // which made an uninstallation of a few thousand files take seconds.
+  if (full.find(L'~') == ts::WText::npos) return full;
   for (size_t end = full.size(); end != ts::WText::npos && end > 3; end = full.find_last_of(L'\\', end - 1)) {
     ts::WText existing = full.substr(0, end);
     if (GetFileAttributesW(existing.c_str()) != INVALID_FILE_ATTRIBUTES) return ts::LongPath(existing) + full.substr(end);
