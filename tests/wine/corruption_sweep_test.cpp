@@ -1,0 +1,140 @@
+// A sample of the corruption sweep's damaged installers run through the real
+// engine, silently: each must end with the corrupt-installer code (or the
+// version refusal) that reading it natively predicts, having written no
+// product file whose bytes differ from the original, or else install the
+// product with every file byte-identical to the original.
+//
+// PALISADE_SWEEP_WINE_CASES sets how many cases run (default 12) and
+// PALISADE_SWEEP_EXAMPLE the example (default demo); tools/corruption-sweep
+// --wine sets both.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "installer_factory.h"
+#include "sweep/installer_damage.h"
+#include "wine_harness.h"
+
+namespace palisade::testing {
+namespace {
+
+using sweep::DamageCase;
+using sweep::Verdict;
+
+std::size_t SampleSize() {
+  const char* cases = std::getenv("PALISADE_SWEEP_WINE_CASES");
+  return cases != nullptr ? static_cast<std::size_t>(std::atoi(cases)) : 12;
+}
+
+std::string ExampleName() {
+  const char* example = std::getenv("PALISADE_SWEEP_EXAMPLE");
+  return example != nullptr ? example : "demo";
+}
+
+// Cases spread evenly over each region that damages the file itself (the
+// record stream is reached only through an archive built anew), the
+// regions taken in turn.
+std::vector<DamageCase> Sample(const std::vector<DamageCase>& cases, std::size_t count) {
+  std::map<sweep::Region, std::vector<DamageCase>> byRegion;
+  for (const DamageCase& damage : cases) {
+    if (damage.region != sweep::Region::kRecordStream) byRegion[damage.region].push_back(damage);
+  }
+  std::vector<DamageCase> sample;
+  std::size_t perRegion = (count + byRegion.size() - 1) / byRegion.size();
+  for (std::size_t i = 0; i < perRegion; ++i) {
+    for (const auto& [region, inRegion] : byRegion) {
+      if (sample.size() < count) sample.push_back(inRegion[(i * inRegion.size() / perRegion) % inRegion.size()]);
+    }
+  }
+  return sample;
+}
+
+// The Linux path of a record installed below `folder`: the stored name
+// without its UTF-8 mark, with forward slashes.
+std::string InstalledPath(const std::string& folder, const std::string& storedName) {
+  std::string name = storedName.rfind("|", 0) == 0 ? storedName.substr(1) : storedName;
+  std::replace(name.begin(), name.end(), '\\', '/');
+  return folder + "/" + name;
+}
+
+struct FilesFound {
+  int present = 0;
+  std::vector<std::string> differing;
+};
+
+FilesFound CompareInstalledFiles(const std::string& folder, const std::vector<sweep::FileRead>& sound) {
+  FilesFound found;
+  for (const sweep::FileRead& file : sound) {
+    std::string path = InstalledPath(folder, file.name);
+    if (!FileExists(path)) continue;
+    ++found.present;
+    std::string bytes = ReadFile(path);
+    if (!std::equal(bytes.begin(), bytes.end(), file.data.begin(), file.data.end())) found.differing.push_back(path);
+  }
+  return found;
+}
+
+bool EndsWith(const std::string& text, const std::string& end) {
+  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+class CorruptionSweep : public SharedPrefixTest {};
+
+TEST_F(CorruptionSweep, EachDamagedInstallerIsRefusedWithItsCodeOrInstallsTheOriginalFiles) {
+  std::string setup = ::testing::TempDir() + "palisade-sweep-" + ExampleName() + ".exe";
+  auto [output, built] =
+      Palisade("build --quiet '" + SourcePath("examples/" + ExampleName() + "/palisade.toml") + "' -o '" + setup + "'");
+  ASSERT_EQ(built, 0) << output;
+  std::string text = ReadFile(setup);
+  std::remove(setup.c_str());
+  sweep::Bytes installer(text.begin(), text.end());
+  sweep::InstallerLayout layout;
+  std::string problem;
+  ASSERT_TRUE(sweep::MapInstaller(installer, layout, problem)) << problem;
+  std::vector<sweep::FileRead> sound = sweep::ReadAsTheEngineDoes(installer).files;
+
+  std::filesystem::create_directories(prefix_->DriveC() + "/cases");
+  std::map<std::string, int> outcomes;
+  int index = 0;
+  for (const DamageCase& damage : Sample(sweep::DamageCases(layout, {}), SampleSize())) {
+    SCOPED_TRACE(sweep::Describe(damage));
+    sweep::ReadOutcome predicted = sweep::ReadDamaged(installer, layout, damage);
+    Verdict verdict = sweep::Judge(predicted, sound);
+    ASSERT_TRUE(verdict == Verdict::kCorrupt || verdict == Verdict::kVersionRefused || verdict == Verdict::kClean)
+        << sweep::VerdictName(verdict);
+    // A clean installation registers the product; the next case must not
+    // meet it as an existing installation.
+    std::unique_ptr<WinePrefix> own = verdict == Verdict::kClean ? std::make_unique<WinePrefix>() : nullptr;
+    WinePrefix& prefix = own ? *own : *prefix_;
+    std::string name = "sweep-" + std::to_string(++index);
+    std::filesystem::create_directories(prefix.DriveC() + "/cases");
+    WriteBytes(prefix.DriveC() + "/cases/" + name + ".exe", sweep::DamagedInstaller(installer, layout, damage));
+    RunResult run = prefix.Run({"C:\\cases\\" + name + ".exe", "/silent", "/d:C:\\sweep\\" + name}, 180);
+
+    EXPECT_EQ(run.exitCode, 1);
+    if (verdict == Verdict::kCorrupt) {
+      EXPECT_TRUE(EndsWith(run.err, "Error code: " + std::to_string(format::ErrorCode(predicted.error)) + "\r\n"))
+          << run.err;
+    } else if (verdict == Verdict::kVersionRefused) {
+      EXPECT_EQ(run.err.rfind("The installer version (39.0.1) does not match", 0), 0u) << run.err;
+    } else {
+      EXPECT_EQ(run.err, "");
+    }
+    FilesFound found = CompareInstalledFiles(prefix.DriveC() + "/sweep/" + name, sound);
+    EXPECT_EQ(found.differing, std::vector<std::string>{});
+    if (verdict == Verdict::kClean) EXPECT_EQ(found.present, static_cast<int>(sound.size()));
+    ++outcomes[verdict == Verdict::kCorrupt ? "error " + std::to_string(format::ErrorCode(predicted.error))
+                                            : sweep::VerdictName(verdict)];
+  }
+  std::string figures;
+  for (const auto& [outcome, count] : outcomes) figures += " " + outcome + " x" + std::to_string(count) + ";";
+  std::printf("corruption sweep under Wine, %d cases:%s\n", index, figures.c_str());
+}
+
+}  // namespace
+}  // namespace palisade::testing
