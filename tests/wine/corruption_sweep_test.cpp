@@ -4,7 +4,7 @@
 // product file whose bytes differ from the original, or else install the
 // product with every file byte-identical to the original.
 //
-// PALISADE_SWEEP_WINE_CASES sets how many cases run (default 12) and
+// PALISADE_SWEEP_WINE_CASES sets how many cases run (default 16) and
 // PALISADE_SWEEP_EXAMPLE the example (default demo); tools/corruption-sweep
 // --wine sets both.
 #include <gtest/gtest.h>
@@ -28,7 +28,7 @@ using sweep::Verdict;
 
 std::size_t SampleSize() {
   const char* cases = std::getenv("PALISADE_SWEEP_WINE_CASES");
-  return cases != nullptr ? static_cast<std::size_t>(std::atoi(cases)) : 12;
+  return cases != nullptr ? static_cast<std::size_t>(std::atoi(cases)) : 16;
 }
 
 std::string ExampleName() {
@@ -36,19 +36,35 @@ std::string ExampleName() {
   return example != nullptr ? example : "demo";
 }
 
-// Cases spread evenly over each region that damages the file itself (the
-// record stream is reached only through an archive built anew), the
-// regions taken in turn.
-std::vector<DamageCase> Sample(const std::vector<DamageCase>& cases, std::size_t count) {
-  std::map<sweep::Region, std::vector<DamageCase>> byRegion;
-  for (const DamageCase& damage : cases) {
-    if (damage.region != sweep::Region::kRecordStream) byRegion[damage.region].push_back(damage);
+struct Predicted {
+  DamageCase damage;
+  sweep::ReadOutcome outcome;
+  Verdict verdict = Verdict::kCorrupt;
+};
+
+std::string OutcomeName(const Predicted& predicted) {
+  return predicted.verdict == Verdict::kCorrupt ? "error " + std::to_string(format::ErrorCode(predicted.outcome.error))
+                                                : sweep::VerdictName(predicted.verdict);
+}
+
+// Cases that damage the file itself (the record stream is reached only
+// through an archive built anew), grouped by region and predicted outcome;
+// the groups are taken in turn, picking cases far apart in each, so that
+// a small sample already meets every kind of outcome.
+std::vector<Predicted> Sample(const sweep::Bytes& installer, const sweep::InstallerLayout& layout,
+                              const std::vector<sweep::FileRead>& sound, std::size_t count) {
+  std::map<std::string, std::vector<Predicted>> groups;
+  for (const DamageCase& damage : sweep::DamageCases(layout, {.scriptBlock = 13})) {
+    if (damage.region == sweep::Region::kRecordStream) continue;
+    Predicted predicted{damage, sweep::ReadDamaged(installer, layout, damage)};
+    predicted.verdict = sweep::Judge(predicted.outcome, sound);
+    groups[std::string(sweep::RegionName(damage.region)) + OutcomeName(predicted)].push_back(std::move(predicted));
   }
-  std::vector<DamageCase> sample;
-  std::size_t perRegion = (count + byRegion.size() - 1) / byRegion.size();
-  for (std::size_t i = 0; i < perRegion; ++i) {
-    for (const auto& [region, inRegion] : byRegion) {
-      if (sample.size() < count) sample.push_back(inRegion[(i * inRegion.size() / perRegion) % inRegion.size()]);
+  std::vector<Predicted> sample;
+  for (std::size_t round = 0; sample.size() < count; ++round) {
+    for (auto& [group, cases] : groups) {
+      std::size_t at = round * 7919 % cases.size();
+      if (sample.size() < count) sample.push_back(cases[at]);
     }
   }
   return sample;
@@ -73,8 +89,7 @@ FilesFound CompareInstalledFiles(const std::string& folder, const std::vector<sw
     std::string path = InstalledPath(folder, file.name);
     if (!FileExists(path)) continue;
     ++found.present;
-    std::string bytes = ReadFile(path);
-    if (!std::equal(bytes.begin(), bytes.end(), file.data.begin(), file.data.end())) found.differing.push_back(path);
+    if (ReadFile(path) != std::string(file.data.begin(), file.data.end())) found.differing.push_back(path);
   }
   return found;
 }
@@ -101,10 +116,10 @@ TEST_F(CorruptionSweep, EachDamagedInstallerIsRefusedWithItsCodeOrInstallsTheOri
   std::filesystem::create_directories(prefix_->DriveC() + "/cases");
   std::map<std::string, int> outcomes;
   int index = 0;
-  for (const DamageCase& damage : Sample(sweep::DamageCases(layout, {}), SampleSize())) {
+  for (const Predicted& predicted : Sample(installer, layout, sound, SampleSize())) {
+    const DamageCase& damage = predicted.damage;
+    Verdict verdict = predicted.verdict;
     SCOPED_TRACE(sweep::Describe(damage));
-    sweep::ReadOutcome predicted = sweep::ReadDamaged(installer, layout, damage);
-    Verdict verdict = sweep::Judge(predicted, sound);
     ASSERT_TRUE(verdict == Verdict::kCorrupt || verdict == Verdict::kVersionRefused || verdict == Verdict::kClean)
         << sweep::VerdictName(verdict);
     // A clean installation registers the product; the next case must not
@@ -118,7 +133,7 @@ TEST_F(CorruptionSweep, EachDamagedInstallerIsRefusedWithItsCodeOrInstallsTheOri
 
     EXPECT_EQ(run.exitCode, 1);
     if (verdict == Verdict::kCorrupt) {
-      EXPECT_TRUE(EndsWith(run.err, "Error code: " + std::to_string(format::ErrorCode(predicted.error)) + "\r\n"))
+      EXPECT_TRUE(EndsWith(run.err, "Error code: " + std::to_string(format::ErrorCode(predicted.outcome.error)) + "\r\n"))
           << run.err;
     } else if (verdict == Verdict::kVersionRefused) {
       EXPECT_EQ(run.err.rfind("The installer version (39.0.1) does not match", 0), 0u) << run.err;
@@ -128,8 +143,7 @@ TEST_F(CorruptionSweep, EachDamagedInstallerIsRefusedWithItsCodeOrInstallsTheOri
     FilesFound found = CompareInstalledFiles(prefix.DriveC() + "/sweep/" + name, sound);
     EXPECT_EQ(found.differing, std::vector<std::string>{});
     if (verdict == Verdict::kClean) EXPECT_EQ(found.present, static_cast<int>(sound.size()));
-    ++outcomes[verdict == Verdict::kCorrupt ? "error " + std::to_string(format::ErrorCode(predicted.error))
-                                            : sweep::VerdictName(verdict)];
+    ++outcomes[OutcomeName(predicted)];
   }
   std::string figures;
   for (const auto& [outcome, count] : outcomes) figures += " " + outcome + " x" + std::to_string(count) + ";";
