@@ -5,7 +5,7 @@
 // product with every file byte-identical to the original.
 //
 // PALISADE_SWEEP_WINE_CASES sets how many cases run (default 16) and
-// PALISADE_SWEEP_EXAMPLE the example (default demo); tools/corruption-sweep
+// PALISADE_SWEEP_EXAMPLE the example (default notes); tools/corruption-sweep
 // --wine sets both.
 #include <gtest/gtest.h>
 
@@ -33,7 +33,7 @@ std::size_t SampleSize() {
 
 std::string ExampleName() {
   const char* example = std::getenv("PALISADE_SWEEP_EXAMPLE");
-  return example != nullptr ? example : "demo";
+  return example != nullptr ? example : "notes";
 }
 
 struct Predicted {
