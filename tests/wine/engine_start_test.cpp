@@ -8,6 +8,7 @@
 
 #include "format/product_flags.h"
 #include "installer_factory.h"
+#include "loopback_server.h"
 #include "wine_harness.h"
 
 namespace palisade::testing {
@@ -244,7 +245,8 @@ TEST_F(PlantedDlls, AreLoadedByAnyProgramThatAsksAndSomeByWineItself) {
 
 // The engine started from the working folder: once without a payload, to
 // its error message, and once installing a product silently with a restore
-// point, which loads the restore-point DLL too. No plant is loaded.
+// point and a notification, which load the restore-point and internet DLLs
+// too. No plant is loaded.
 TEST_F(PlantedDlls, AreNeverLoadedByTheEngine) {
   for (const std::string& name : LoadedByWine()) std::filesystem::remove(downloads_ + "/" + name + ".dll");
   CopyFile(EnginePath(), downloads_ + "/setup.exe");
@@ -255,9 +257,12 @@ TEST_F(PlantedDlls, AreNeverLoadedByTheEngine) {
   InstallerRecipe recipe = ProductWithUninstaller();
   recipe.files = {{"tool.dat", "tool"}};
   recipe.productFlags2 = format::product_flags2::kRestorePoint;
+  LoopbackServer server;
+  recipe.script.startNotifyUrl = server.Address() + "/start";
   WriteBytes(downloads_ + "/product.exe", BuildInstaller(recipe));
   RunResult install = RunFromWorkingFolder(std::string(kDownloads) + "\\product.exe /silent");
   EXPECT_EQ(install.err, "");
+  EXPECT_EQ(server.Targets(), std::vector<std::string>{"/start"});
   EXPECT_EQ(LoadedPlants(), std::set<std::string>{});
 }
 
