@@ -149,15 +149,15 @@ TEST(FatalBox, CaptionIsTheScriptsMessageWithItsTags) {
 // DLLs planted beside an installer in a downloads folder, or in the folder
 // it is started from: every DLL the engine loads while it runs, and the
 // names attackers drop because programs load them by name. None is on the
-// system's known-DLL list. This Wine loads one of them from the folder of
-// any program, before the program's code runs: "version", which Wine's own
-// advapi32 imports; bound to a plant that exports nothing, Wine's calls
-// into it abort the process. It also loads "msimg32" from there as soon
-// as a program shows a window: its common controls resolve their delayed
-// import of it along the default path, past the program's restriction.
-// On Windows the DLLs that known DLLs import are known DLLs themselves and
-// the restriction holds, so neither is this engine's doing; the engine
-// runs below are silent and leave "version" out of the installer's folder.
+// system's known-DLL list. This Wine loads "version" from the folder of any
+// program before the program's code runs: Wine's own advapi32 imports it,
+// and bound to a plant that exports nothing, Wine's calls into it abort the
+// process. It also loads "msimg32" from the program's folder when a message
+// box is shown: its common controls resolve their delayed import of it
+// along the default path, past the program's restriction. On Windows the
+// DLLs that known DLLs import are known DLLs themselves and the restriction
+// holds, so neither is the engine's doing; the engine runs below leave
+// "version" out of the installer's folder.
 struct Plant {
   const char* name;
   bool wineLoadsItBesideAnyProgram;
@@ -243,10 +243,11 @@ TEST_F(PlantedDlls, AreLoadedByAnyProgramThatAsksAndSomeByWineItself) {
   }
 }
 
-// The engine started from the working folder: once without a payload, to
-// its error message, and once installing a product silently with a restore
-// point and a notification, which load the restore-point and internet DLLs
-// too. No plant is loaded.
+// The engine started from the working folder: without a payload, silently
+// and then to its error message, and installing a product in automatic
+// mode (its windows shown) with a restore point and a notification, which
+// load the restore-point and internet DLLs too. No plant is loaded but
+// Wine's "msimg32" with the message box.
 TEST_F(PlantedDlls, AreNeverLoadedByTheEngine) {
   for (const std::string& name : LoadedByWine()) std::filesystem::remove(downloads_ + "/" + name + ".dll");
   CopyFile(EnginePath(), downloads_ + "/setup.exe");
@@ -254,14 +255,21 @@ TEST_F(PlantedDlls, AreNeverLoadedByTheEngine) {
   EXPECT_EQ(bare.err, kNoInstallationData + "\r\n");
   EXPECT_EQ(LoadedPlants(), std::set<std::string>{});
 
+  Started shown = prefix_.Start({"cmd", "/c", std::string("cd /d ") + kWorkingFolder + " && " + kDownloads + "\\setup.exe"},
+                                {overrides_});
+  EXPECT_EQ(prefix_.WindowHelper({"press", "1", "--caption", "Error"}).exitCode, 0);
+  prefix_.Wait(shown);
+  EXPECT_EQ(LoadedPlants(), std::set<std::string>{"msimg32"});
+
   InstallerRecipe recipe = ProductWithUninstaller();
   recipe.files = {{"tool.dat", "tool"}};
   recipe.productFlags2 = format::product_flags2::kRestorePoint;
   LoopbackServer server;
   recipe.script.startNotifyUrl = server.Address() + "/start";
   WriteBytes(downloads_ + "/product.exe", BuildInstaller(recipe));
-  RunResult install = RunFromWorkingFolder(std::string(kDownloads) + "\\product.exe /silent");
+  RunResult install = RunFromWorkingFolder(std::string(kDownloads) + "\\product.exe /a /d:C:\\product");
   EXPECT_EQ(install.err, "");
+  EXPECT_TRUE(FileExists(prefix_.DriveC() + "/product/tool.dat"));
   EXPECT_EQ(server.Targets(), std::vector<std::string>{"/start"});
   EXPECT_EQ(LoadedPlants(), std::set<std::string>{});
 }
