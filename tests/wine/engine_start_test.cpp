@@ -153,7 +153,7 @@ TEST(FatalBox, CaptionIsTheScriptsMessageWithItsTags) {
 // program before the program's code runs: Wine's own advapi32 imports it,
 // and bound to a plant that exports nothing, Wine's calls into it abort the
 // process. It also loads "msimg32" from the program's folder when a message
-// box is shown: its common controls resolve their delayed import of it
+// box is painted: its common controls resolve their delayed import of it
 // along the default path, past the program's restriction. On Windows the
 // DLLs that known DLLs import are known DLLs themselves and the restriction
 // holds, so neither is the engine's doing; the engine runs below leave
@@ -166,7 +166,7 @@ const Plant kPlants[] = {
     // loaded by the engine at run time, always through the system folder
     {"wininet", false}, {"rasapi32", false}, {"version", true}, {"srclient", false}, {"winmm", false},
     {"msimg32", false}, {"riched20", false}, {"msi", false}, {"setupapi", false}, {"dbghelp", false},
-    {"psapi", false}, {"ws2_32", false},
+    {"psapi", false}, {"ws2_32", false}, {"comctl32", false}, {"tlhelp32", false},
     // the classic planting names
     {"uxtheme", false}, {"dwmapi", false}, {"cryptbase", false}, {"userenv", false}, {"profapi", false},
     {"propsys", false}, {"cryptsp", false}, {"secur32", false}, {"wtsapi32", false}, {"netapi32", false},
@@ -246,8 +246,8 @@ TEST_F(PlantedDlls, AreLoadedByAnyProgramThatAsksAndSomeByWineItself) {
 // The engine started from the working folder: without a payload, silently
 // and then to its error message, and installing a product in automatic
 // mode (its windows shown) with a restore point and a notification, which
-// load the restore-point and internet DLLs too. No plant is loaded but
-// Wine's "msimg32" with the message box.
+// load the restore-point and internet DLLs too. No plant is loaded but,
+// now and then, Wine's "msimg32" with the message box.
 TEST_F(PlantedDlls, AreNeverLoadedByTheEngine) {
   for (const std::string& name : LoadedByWine()) std::filesystem::remove(downloads_ + "/" + name + ".dll");
   CopyFile(EnginePath(), downloads_ + "/setup.exe");
@@ -259,7 +259,9 @@ TEST_F(PlantedDlls, AreNeverLoadedByTheEngine) {
                                 {overrides_});
   EXPECT_EQ(prefix_.WindowHelper({"press", "1", "--caption", "Error"}).exitCode, 0);
   prefix_.Wait(shown);
-  EXPECT_EQ(LoadedPlants(), std::set<std::string>{"msimg32"});
+  std::set<std::string> loaded = LoadedPlants();
+  loaded.erase("msimg32");  // Wine's, when the box is painted before it is pressed
+  EXPECT_EQ(loaded, std::set<std::string>{});
 
   InstallerRecipe recipe = ProductWithUninstaller();
   recipe.files = {{"tool.dat", "tool"}};
