@@ -24,7 +24,8 @@
 namespace palisade::sweep {
 namespace {
 
-constexpr Density kShortDensity{.header = 1, .scriptBlock = 13, .chunkBytes = 4099, .recordStream = 1021};
+constexpr Density kShortDensity{
+    .header = 1, .scriptBlock = 13, .chunkHeads = 61, .chunkBytes = 4099, .recordStream = 1021};
 
 struct Options {
   bool brief = false;

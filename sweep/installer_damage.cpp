@@ -247,8 +247,9 @@ std::vector<DamageCase> DamageCases(const InstallerLayout& layout, const Density
   AddEveryByte(Region::kScriptBlock, scriptBlock, scriptBlock + static_cast<std::size_t>(layout.header.scriptBlockSize),
                density.scriptBlock, Reseal::kNone, cases);
   for (Reseal reseal : {Reseal::kNone, Reseal::kArchiveChecksum}) {
-    for (const ChunkPlace& chunk : layout.chunks) {
-      AddEveryByte(Region::kChunkHead, chunk.head, chunk.head + kChunkHeadSize, 1, reseal, cases);
+    for (std::size_t i = 0; i < layout.chunks.size(); i += density.chunkHeads) {
+      std::size_t head = layout.chunks[i].head;
+      AddEveryByte(Region::kChunkHead, head, head + kChunkHeadSize, 1, reseal, cases);
     }
   }
   for (Reseal reseal : {Reseal::kNone, Reseal::kArchiveChecksum, Reseal::kChunkChecksum}) {

@@ -100,6 +100,7 @@ bool MapInstaller(std::span<const uint8_t> installer, InstallerLayout& layout, s
 struct Density {
   std::size_t header = 1;
   std::size_t scriptBlock = 1;
+  std::size_t chunkHeads = 1;  // in chunks: the heads of every n-th chunk
   std::size_t chunkBytes = 1;
   std::size_t recordStream = 1;
 };

@@ -54,7 +54,7 @@ std::string OutcomeName(const Predicted& predicted) {
 std::vector<Predicted> Sample(const sweep::Bytes& installer, const sweep::InstallerLayout& layout,
                               const std::vector<sweep::FileRead>& sound, std::size_t count) {
   std::map<std::string, std::vector<Predicted>> groups;
-  for (const DamageCase& damage : sweep::DamageCases(layout, {.scriptBlock = 13})) {
+  for (const DamageCase& damage : sweep::DamageCases(layout, {.scriptBlock = 13, .chunkHeads = 61})) {
     if (damage.region == sweep::Region::kRecordStream) continue;
     Predicted predicted{damage, sweep::ReadDamaged(installer, layout, damage)};
     predicted.verdict = sweep::Judge(predicted.outcome, sound);
