@@ -184,9 +184,10 @@ void AddSample(Region region, std::size_t begin, std::size_t end, std::size_t st
 
 void ReadFiles(std::span<const uint8_t> archive, const format::ChunkCoding& coding,
                std::span<const int32_t> entrySizes, ReadOutcome& outcome) {
-  outcome.error = format::ReadFileTable(archive, coding, entrySizes, [&](std::size_t, const format::FileRecord& record) {
+  auto keep = [&outcome](std::size_t, const format::FileRecord& record) {
     outcome.files.push_back({record.name, Bytes(record.data.begin(), record.data.end())});
-  });
+  };
+  outcome.error = format::ReadFileTable(archive, coding, entrySizes, keep);
 }
 
 ReadOutcome ReadAsTheEngineDoes(std::span<const uint8_t> installer) {

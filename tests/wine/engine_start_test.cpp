@@ -191,8 +191,11 @@ class PlantedDlls : public ::testing::Test {
   }
 
   // Started from the working folder, as a user does who opens a shell there.
+  static std::vector<std::string> FromWorkingFolder(const std::string& commandLine) {
+    return {"cmd", "/c", std::string("cd /d ") + kWorkingFolder + " && " + commandLine};
+  }
   RunResult RunFromWorkingFolder(const std::string& commandLine) {
-    return prefix_.Run({"cmd", "/c", std::string("cd /d ") + kWorkingFolder + " && " + commandLine}, 120, {overrides_});
+    return prefix_.Run(FromWorkingFolder(commandLine), 120, {overrides_});
   }
 
   // The plants that left their mark in either folder, and the marks removed.
@@ -255,8 +258,7 @@ TEST_F(PlantedDlls, AreNeverLoadedByTheEngine) {
   EXPECT_EQ(bare.err, kNoInstallationData + "\r\n");
   EXPECT_EQ(LoadedPlants(), std::set<std::string>{});
 
-  Started shown = prefix_.Start({"cmd", "/c", std::string("cd /d ") + kWorkingFolder + " && " + kDownloads + "\\setup.exe"},
-                                {overrides_});
+  Started shown = prefix_.Start(FromWorkingFolder(std::string(kDownloads) + "\\setup.exe"), {overrides_});
   EXPECT_EQ(prefix_.WindowHelper({"press", "1", "--caption", "Error"}).exitCode, 0);
   prefix_.Wait(shown);
   std::set<std::string> loaded = LoadedPlants();
