@@ -8,6 +8,7 @@
 #include "format/byte_order.h"
 #include "format/checksum.h"
 #include "format/file_record.h"
+#include "format/installer_image.h"
 #include "format/product_flags.h"
 #include "format/script_block.h"
 #include "format/setup_script.h"
@@ -91,6 +92,15 @@ ReadOutcome Open(std::span<const uint8_t> installer, OpenedPayload& payload) {
   return outcome;
 }
 
+// Reads the records of an archive that the header's checks have passed.
+void ReadFiles(std::span<const uint8_t> archive, const format::ChunkCoding& coding,
+               std::span<const int32_t> entrySizes, ReadOutcome& outcome) {
+  auto keep = [&outcome](std::size_t, const format::FileRecord& record) {
+    outcome.files.push_back({record.name, Bytes(record.data.begin(), record.data.end())});
+  };
+  outcome.error = format::ReadFileTable(archive, coding, entrySizes, keep);
+}
+
 format::ChunkCoding CodingOf(const format::SetupScript& script, const std::optional<format::PayloadCipher>& cipher) {
   return {(script.productFlagsLow & format::product_flags_low::kArchiveCompressed) != 0, cipher ? &*cipher : nullptr};
 }
@@ -163,6 +173,22 @@ Bytes ArchiveWithStreamDamage(std::span<const uint8_t> installer, const Installe
   return archive;
 }
 
+// The installer with its archive replaced: the payload section cut out and
+// written again around the new archive, as the builder writes it, with the
+// archive's length and checksum, the stub checksum and the executable's
+// checksum filled in anew.
+Bytes WithArchive(std::span<const uint8_t> installer, const InstallerLayout& layout, std::span<const uint8_t> archive) {
+  const format::SectionLocation& place = layout.section;
+  Bytes engine = format::StripPayloadSection(installer.first(place.rawOffset),
+                                             installer.subspan(place.rawOffset + place.rawSize), place);
+  std::span<const uint8_t> scriptBlock = installer.subspan(layout.sectionOffset + layout.headerSize,
+                                                           static_cast<std::size_t>(layout.header.scriptBlockSize));
+  Bytes rebuilt;
+  std::string problem;
+  format::WriteInstallerImage(engine, layout.header, scriptBlock, archive, rebuilt, problem);
+  return rebuilt;
+}
+
 void AddEveryByte(Region region, std::size_t begin, std::size_t end, std::size_t step, Reseal reseal,
                   std::vector<DamageCase>& cases) {
   for (std::size_t offset = begin; offset < end; offset += step) {
@@ -181,14 +207,6 @@ void AddSample(Region region, std::size_t begin, std::size_t end, std::size_t st
 }
 
 }  // namespace
-
-void ReadFiles(std::span<const uint8_t> archive, const format::ChunkCoding& coding,
-               std::span<const int32_t> entrySizes, ReadOutcome& outcome) {
-  auto keep = [&outcome](std::size_t, const format::FileRecord& record) {
-    outcome.files.push_back({record.name, Bytes(record.data.begin(), record.data.end())});
-  };
-  outcome.error = format::ReadFileTable(archive, coding, entrySizes, keep);
-}
 
 ReadOutcome ReadAsTheEngineDoes(std::span<const uint8_t> installer) {
   OpenedPayload payload;
@@ -233,6 +251,7 @@ bool MapInstaller(std::span<const uint8_t> installer, InstallerLayout& layout, s
     problem = "the installer does not read clean (error " + std::to_string(format::ErrorCode(outcome.error)) + ")";
     return false;
   }
+  layout.section = payload.place;
   layout.sectionOffset = payload.place.rawOffset;
   layout.header = payload.header;
   layout.headerSize = format::HeaderSize(payload.header);
@@ -264,6 +283,9 @@ std::vector<DamageCase> DamageCases(const InstallerLayout& layout, const Density
 }
 
 Bytes DamagedInstaller(std::span<const uint8_t> installer, const InstallerLayout& layout, const DamageCase& damage) {
+  if (damage.region == Region::kRecordStream) {
+    return WithArchive(installer, layout, ArchiveWithStreamDamage(installer, layout, damage));
+  }
   Bytes damaged(installer.begin(), installer.end());
   damaged[damage.offset] ^= damage.mask;
   if (damage.reseal == Reseal::kChunkChecksum) {
@@ -274,10 +296,7 @@ Bytes DamagedInstaller(std::span<const uint8_t> installer, const InstallerLayout
 }
 
 ReadOutcome ReadDamaged(std::span<const uint8_t> installer, const InstallerLayout& layout, const DamageCase& damage) {
-  if (damage.region != Region::kRecordStream) return ReadAsTheEngineDoes(DamagedInstaller(installer, layout, damage));
-  ReadOutcome outcome;
-  ReadFiles(ArchiveWithStreamDamage(installer, layout, damage), layout.coding, layout.header.entrySizes, outcome);
-  return outcome;
+  return ReadAsTheEngineDoes(DamagedInstaller(installer, layout, damage));
 }
 
 const char* VerdictName(Verdict verdict) {

@@ -40,10 +40,6 @@ struct ReadOutcome {
 // file, as the script says) and every file record.
 ReadOutcome ReadAsTheEngineDoes(std::span<const uint8_t> installer);
 
-// Reads the records of an archive that the header's checks have passed.
-void ReadFiles(std::span<const uint8_t> archive, const format::ChunkCoding& coding,
-               std::span<const int32_t> entrySizes, ReadOutcome& outcome);
-
 // Where a damage falls.
 enum class Region {
   kHeader,        // the payload header
@@ -58,7 +54,8 @@ const char* RegionName(Region region);
 // installer on purpose would, so that the checks further in are reached:
 // none (a faulty download), the header's archive checksum, or also the
 // damaged chunk's own checksum. Damage to the record stream always comes
-// with its chunk encoded again and both checksums recomputed.
+// with its chunk encoded again and the payload section written again
+// around the new archive, with every length and checksum that covers it.
 enum class Reseal { kNone, kArchiveChecksum, kChunkChecksum };
 const char* ResealName(Reseal reseal);
 
@@ -79,6 +76,7 @@ struct ChunkPlace {
 
 // Where the parts of a sound installer lie.
 struct InstallerLayout {
+  format::SectionLocation section;
   std::size_t sectionOffset = 0;  // file offset of the payload header
   format::PayloadHeader header;
   std::size_t headerSize = 0;
@@ -111,8 +109,8 @@ struct Density {
 // masks taken in turn.
 std::vector<DamageCase> DamageCases(const InstallerLayout& layout, const Density& density);
 
-// The installer with the damage applied (and the checksums it asks for
-// recomputed); not for kRecordStream, which changes the archive's length.
+// The installer with the damage applied and the checksums it asks for
+// recomputed.
 Bytes DamagedInstaller(std::span<const uint8_t> installer, const InstallerLayout& layout, const DamageCase& damage);
 
 // Reads the damaged installer as the engine would.
