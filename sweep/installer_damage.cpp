@@ -133,7 +133,7 @@ const ChunkPlace* ChunkAtFileOffset(const InstallerLayout& layout, std::size_t o
 }
 
 std::size_t ArchiveOffset(const InstallerLayout& layout) {
-  return layout.sectionOffset + format::ArchiveStart(layout.header);
+  return layout.section.rawOffset + format::ArchiveStart(layout.header);
 }
 
 void StoreChunkChecksum(Bytes& installer, const ChunkPlace& chunk) {
@@ -150,7 +150,7 @@ void StoreArchiveChecksum(Bytes& installer, const InstallerLayout& layout) {
   header.archiveChecksum = format::Checksum(archive);
   Bytes bytes;
   format::WritePayloadHeader(header, bytes);
-  std::copy(bytes.begin(), bytes.end(), installer.begin() + static_cast<std::ptrdiff_t>(layout.sectionOffset));
+  std::copy(bytes.begin(), bytes.end(), installer.begin() + static_cast<std::ptrdiff_t>(layout.section.rawOffset));
 }
 
 // The archive with one byte of the record stream changed: the chunk that
@@ -181,7 +181,7 @@ Bytes WithArchive(std::span<const uint8_t> installer, const InstallerLayout& lay
   const format::SectionLocation& place = layout.section;
   Bytes engine = format::StripPayloadSection(installer.first(place.rawOffset),
                                              installer.subspan(place.rawOffset + place.rawSize), place);
-  std::span<const uint8_t> scriptBlock = installer.subspan(layout.sectionOffset + layout.headerSize,
+  std::span<const uint8_t> scriptBlock = installer.subspan(layout.section.rawOffset + layout.headerSize,
                                                            static_cast<std::size_t>(layout.header.scriptBlockSize));
   Bytes rebuilt;
   std::string problem;
@@ -252,7 +252,6 @@ bool MapInstaller(std::span<const uint8_t> installer, InstallerLayout& layout, s
     return false;
   }
   layout.section = payload.place;
-  layout.sectionOffset = payload.place.rawOffset;
   layout.header = payload.header;
   layout.headerSize = format::HeaderSize(payload.header);
   layout.cipher = std::move(payload.cipher);
@@ -262,8 +261,8 @@ bool MapInstaller(std::span<const uint8_t> installer, InstallerLayout& layout, s
 
 std::vector<DamageCase> DamageCases(const InstallerLayout& layout, const Density& density) {
   std::vector<DamageCase> cases;
-  std::size_t scriptBlock = layout.sectionOffset + layout.headerSize;
-  AddEveryByte(Region::kHeader, layout.sectionOffset, scriptBlock, density.header, Reseal::kNone, cases);
+  std::size_t scriptBlock = layout.section.rawOffset + layout.headerSize;
+  AddEveryByte(Region::kHeader, layout.section.rawOffset, scriptBlock, density.header, Reseal::kNone, cases);
   AddEveryByte(Region::kScriptBlock, scriptBlock, scriptBlock + static_cast<std::size_t>(layout.header.scriptBlockSize),
                density.scriptBlock, Reseal::kNone, cases);
   for (Reseal reseal : {Reseal::kNone, Reseal::kArchiveChecksum}) {

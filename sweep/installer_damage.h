@@ -76,8 +76,7 @@ struct ChunkPlace {
 
 // Where the parts of a sound installer lie.
 struct InstallerLayout {
-  format::SectionLocation section;
-  std::size_t sectionOffset = 0;  // file offset of the payload header
+  format::SectionLocation section;  // its raw-data offset is the payload header's
   format::PayloadHeader header;
   std::size_t headerSize = 0;
   std::optional<format::PayloadCipher> cipher;
