@@ -6,3 +6,5 @@ set(PALISADE_BIN_DIR "${CMAKE_BINARY_DIR}/bin" CACHE PATH "Where the products la
 add_subdirectory(builder EXCLUDE_FROM_ALL)
 add_subdirectory(tests/layouts EXCLUDE_FROM_ALL)
 add_subdirectory(fuzz)
+# The corruption sweep's reads, checked by the same sanitizers (tools/corruption-sweep --asan).
+add_subdirectory(sweep EXCLUDE_FROM_ALL)

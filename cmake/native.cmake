@@ -9,6 +9,7 @@ set(PALISADE_MINGW_BUILD_DIR "${CMAKE_SOURCE_DIR}/build/mingw" CACHE PATH "The e
 target_compile_options(palisade_format PRIVATE -Wall -Wextra)
 
 add_subdirectory(builder)
+add_subdirectory(sweep)
 add_subdirectory(tests/layouts)
 add_subdirectory(tests/native)
 add_subdirectory(tests/wine)

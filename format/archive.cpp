@@ -85,6 +85,20 @@ ChunkDecoder::Step ChunkDecoder::Read(std::span<uint8_t> output, std::size_t& pr
   }
 }
 
+bool DecodeChunk(std::span<const uint8_t> stored, const ChunkCoding& coding, std::vector<uint8_t>& plain) {
+  plain.clear();
+  MemoryArchiveSource source(stored);
+  ChunkDecoder decoder;
+  if (!decoder.Start(source, 0, stored.size(), coding)) return false;
+  std::vector<uint8_t> window(kWindowSize);
+  for (;;) {
+    std::size_t produced = 0;
+    ChunkDecoder::Step step = decoder.Read(window, produced);
+    plain.insert(plain.end(), window.begin(), window.begin() + static_cast<std::ptrdiff_t>(produced));
+    if (step != ChunkDecoder::Step::kMore) return step == ChunkDecoder::Step::kEnd;
+  }
+}
+
 bool AppendChunk(std::span<const uint8_t> stored, std::vector<uint8_t>& archive) {
   if (stored.empty() || stored.size() > static_cast<std::size_t>(std::numeric_limits<int32_t>::max())) return false;
   ByteWriter writer(archive);

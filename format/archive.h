@@ -57,6 +57,10 @@ class ChunkDecoder {
   XzStreamDecoder xz_;
 };
 
+// The whole plain chunk at once, for tools that take chunks one by one;
+// false when it does not decipher or decompress.
+bool DecodeChunk(std::span<const uint8_t> stored, const ChunkCoding& coding, std::vector<uint8_t>& plain);
+
 // Frames stored bytes as a chunk at the end of `archive`; false (nothing
 // appended) when they are empty or longer than an i32 counts.
 bool AppendChunk(std::span<const uint8_t> stored, std::vector<uint8_t>& archive);

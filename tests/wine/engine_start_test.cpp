@@ -2,10 +2,13 @@
 // its command line, its fatal path and where it loads DLLs from.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <set>
 #include <sstream>
 
+#include "format/product_flags.h"
 #include "installer_factory.h"
+#include "loopback_server.h"
 #include "wine_harness.h"
 
 namespace palisade::testing {
@@ -143,57 +146,136 @@ TEST(FatalBox, CaptionIsTheScriptsMessageWithItsTags) {
   EXPECT_NE(run.err.find("Error 55.\r\n"), std::string::npos) << run.err;
 }
 
-// DLLs that attackers like to drop beside installers in a downloads folder:
-// none of them is on the system's known-DLL list. "version.dll" is left out
-// because Wine's own advapi32 imports it while the process is set up, before
-// any code of the program runs; on Windows the DLLs that known DLLs import
-// are known DLLs themselves. "msimg32.dll" is left out because Wine's common
-// controls resolve their delayed import of it along the default path, past
-// the program's restriction, where Windows keeps to the restriction.
-const char* const kPlantedNames[] = {"winmm", "uxtheme", "dwmapi",  "cryptbase",
-                                     "userenv", "profapi", "riched20", "dbghelp", "wininet", "propsys"};
+// DLLs planted beside an installer in a downloads folder, or in the folder
+// it is started from: every DLL the engine loads while it runs, and the
+// names attackers drop because programs load them by name. None is on the
+// system's known-DLL list. This Wine loads "version" from the folder of any
+// program before the program's code runs: Wine's own advapi32 imports it,
+// and bound to a plant that exports nothing, Wine's calls into it abort the
+// process. It also loads "msimg32" from the program's folder when a message
+// box is painted: its common controls resolve their delayed import of it
+// along the default path, past the program's restriction. On Windows the
+// DLLs that known DLLs import are known DLLs themselves and the restriction
+// holds, so neither is the engine's doing; the engine runs below leave
+// "version" out of the installer's folder.
+struct Plant {
+  const char* name;
+  bool wineLoadsItBesideAnyProgram;
+};
+const Plant kPlants[] = {
+    // loaded by the engine at run time, always through the system folder
+    {"wininet", false}, {"rasapi32", false}, {"version", true}, {"srclient", false}, {"winmm", false},
+    {"msimg32", false}, {"riched20", false}, {"msi", false}, {"setupapi", false}, {"dbghelp", false},
+    {"psapi", false}, {"ws2_32", false}, {"comctl32", false}, {"tlhelp32", false},
+    // the classic planting names
+    {"uxtheme", false}, {"dwmapi", false}, {"cryptbase", false}, {"userenv", false}, {"profapi", false},
+    {"propsys", false}, {"cryptsp", false}, {"secur32", false}, {"wtsapi32", false}, {"netapi32", false},
+    {"winhttp", false}, {"oleacc", false}};
+
+constexpr char kDownloads[] = "C:\\users\\Public\\Downloads";
+constexpr char kWorkingFolder[] = "C:\\work";
 
 class PlantedDlls : public ::testing::Test {
  protected:
   // Wine normally prefers its own copy of a system DLL; asking for the
   // native one first makes it search the way Windows does.
   void SetUp() override {
+    std::filesystem::create_directories(work_);
     overrides_ = "WINEDLLOVERRIDES=mscoree,mshtml=";
-    for (const char* name : kPlantedNames) {
-      CopyFile(WindowsTestProgram("planted.dll"), downloads_ + "/" + name + ".dll");
-      overrides_ += std::string(";") + name + "=n,b";
+    for (const Plant& plant : kPlants) {
+      for (const std::string& folder : {downloads_, work_}) {
+        CopyFile(WindowsTestProgram("planted.dll"), folder + "/" + plant.name + ".dll");
+      }
+      overrides_ += std::string(";") + plant.name + "=n,b";
     }
+  }
+
+  // Started from the working folder, as a user does who opens a shell there.
+  static std::vector<std::string> FromWorkingFolder(const std::string& commandLine) {
+    return {"cmd", "/c", std::string("cd /d ") + kWorkingFolder + " && " + commandLine};
+  }
+  RunResult RunFromWorkingFolder(const std::string& commandLine) {
+    return prefix_.Run(FromWorkingFolder(commandLine), 120, {overrides_});
+  }
+
+  // The plants that left their mark in either folder, and the marks removed.
+  std::set<std::string> LoadedPlants() {
+    std::set<std::string> loaded;
+    for (const Plant& plant : kPlants) {
+      for (const std::string& folder : {downloads_, work_}) {
+        std::string marker = folder + "/" + plant.name + ".dll.loaded";
+        if (FileExists(marker)) loaded.insert(std::string(plant.name) + (folder == work_ ? " (working folder)" : ""));
+        std::filesystem::remove(marker);
+      }
+    }
+    return loaded;
+  }
+
+  static std::set<std::string> LoadedByWine() {
+    std::set<std::string> names;
+    for (const Plant& plant : kPlants) {
+      if (plant.wineLoadsItBesideAnyProgram) names.insert(plant.name);
+    }
+    return names;
   }
 
   WinePrefix prefix_;
   std::string downloads_ = prefix_.DriveC() + "/users/Public/Downloads";
+  std::string work_ = prefix_.DriveC() + "/work";
   std::string overrides_;
 };
 
-// The control: a program in the same folder that loads the DLLs by name,
-// as programs do, gets every plant. So the engine's refusal below is its
-// own doing, not this Wine's.
-TEST_F(PlantedDlls, AreLoadedByAnyProgramInTheirFolder) {
+// The controls. A program in the plants' folder that loads each by name,
+// as programs do, gets it, and so does one started from the working folder
+// that loads it by its path there: so a refusal below is the engine's own
+// doing, not this Wine's. A program that loads nothing shows what Wine
+// takes from the folder by itself.
+TEST_F(PlantedDlls, AreLoadedByAnyProgramThatAsksAndSomeByWineItself) {
   CopyFile(WindowsTestProgram("engine_probe.exe"), downloads_ + "/probe.exe");
-  for (const char* name : kPlantedNames) {
-    RunResult run = prefix_.Run({"C:\\users\\Public\\Downloads\\probe.exe", "load", std::string(name) + ".dll"}, 60,
-                                {overrides_});
+  std::string probe = std::string(kDownloads) + "\\probe.exe";
+  RunFromWorkingFolder(probe + " load nothing-here.dll");
+  EXPECT_EQ(LoadedPlants(), LoadedByWine());
+
+  for (const Plant& plant : kPlants) {
+    std::string name = std::string(plant.name) + ".dll";
+    RunResult run = RunFromWorkingFolder(probe + " load " + name);
     EXPECT_EQ(run.out, "result 1\n") << name;
-    EXPECT_NE(run.err.find("planted DLL loaded"), std::string::npos) << name;
-    EXPECT_TRUE(FileExists(downloads_ + "/" + name + ".dll.loaded")) << name;
+    EXPECT_TRUE(LoadedPlants().count(plant.name)) << name;
+    RunFromWorkingFolder(probe + " load " + kWorkingFolder + "\\" + name);
+    EXPECT_TRUE(LoadedPlants().count(std::string(plant.name) + " (working folder)")) << name;
   }
 }
 
-TEST_F(PlantedDlls, AreNeverLoadedFromTheInstallersFolder) {
+// The engine started from the working folder: without a payload, silently
+// and then to its error message, and installing a product in automatic
+// mode (its windows shown) with a restore point and a notification, which
+// load the restore-point and internet DLLs too. No plant is loaded but,
+// now and then, Wine's "msimg32" with the message box.
+TEST_F(PlantedDlls, AreNeverLoadedByTheEngine) {
+  for (const std::string& name : LoadedByWine()) std::filesystem::remove(downloads_ + "/" + name + ".dll");
   CopyFile(EnginePath(), downloads_ + "/setup.exe");
-  Started engine = prefix_.Start({"C:\\users\\Public\\Downloads\\setup.exe"}, {overrides_});
+  RunResult bare = RunFromWorkingFolder(std::string(kDownloads) + "\\setup.exe /silent");
+  EXPECT_EQ(bare.err, kNoInstallationData + "\r\n");
+  EXPECT_EQ(LoadedPlants(), std::set<std::string>{});
+
+  Started shown = prefix_.Start(FromWorkingFolder(std::string(kDownloads) + "\\setup.exe"), {overrides_});
   EXPECT_EQ(prefix_.WindowHelper({"press", "1", "--caption", "Error"}).exitCode, 0);
-  RunResult run = prefix_.Wait(engine);
-  EXPECT_EQ(run.exitCode, 1);
-  EXPECT_EQ(run.err.find("planted DLL loaded"), std::string::npos) << run.err;
-  for (const char* name : kPlantedNames) {
-    EXPECT_FALSE(FileExists(downloads_ + "/" + name + ".dll.loaded")) << name;
-  }
+  prefix_.Wait(shown);
+  std::set<std::string> loaded = LoadedPlants();
+  loaded.erase("msimg32");  // Wine's, when the box is painted before it is pressed
+  EXPECT_EQ(loaded, std::set<std::string>{});
+
+  InstallerRecipe recipe = ProductWithUninstaller();
+  recipe.files = {{"tool.dat", "tool"}};
+  recipe.productFlags2 = format::product_flags2::kRestorePoint;
+  LoopbackServer server;
+  recipe.script.startNotifyUrl = server.Address() + "/start";
+  WriteBytes(downloads_ + "/product.exe", BuildInstaller(recipe));
+  RunResult install = RunFromWorkingFolder(std::string(kDownloads) + "\\product.exe /a /d:C:\\product");
+  EXPECT_EQ(install.err, "");
+  EXPECT_TRUE(FileExists(prefix_.DriveC() + "/product/tool.dat"));
+  EXPECT_EQ(server.Targets(), std::vector<std::string>{"/start"});
+  EXPECT_EQ(LoadedPlants(), std::set<std::string>{});
 }
 
 }  // namespace
