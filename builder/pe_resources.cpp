@@ -68,18 +68,37 @@ bool ReadHeaders(std::span<const uint8_t> image, PeHeaders& headers, std::string
   return true;
 }
 
+struct SectionSpan {
+  int index = 0;
+  uint32_t virtualAddress = 0;
+  uint32_t rawSize = 0;
+  uint32_t raw = 0;
+};
+
+// The section whose raw data holds `rva`.
+std::optional<SectionSpan> SectionHolding(std::span<const uint8_t> image, const PeHeaders& headers, uint32_t rva) {
+  for (uint32_t i = 0; i < headers.sectionCount; ++i) {
+    std::size_t entry = headers.sectionTable + i * kSectionEntrySize;
+    SectionSpan section{static_cast<int>(i), Load32(image, entry + 12), Load32(image, entry + 16),
+                        Load32(image, entry + 20)};
+    if (rva >= section.virtualAddress && rva - section.virtualAddress < section.rawSize) return section;
+  }
+  return std::nullopt;
+}
+
+bool SectionNamed(std::span<const uint8_t> image, const PeHeaders& headers, int index, std::string_view name) {
+  const uint8_t* field = image.data() + headers.sectionTable + index * kSectionEntrySize;
+  return std::string_view(reinterpret_cast<const char*>(field), strnlen(reinterpret_cast<const char*>(field), 8)) == name;
+}
+
 // The file bytes behind the image range from `rva`, as far as its section's
 // raw data goes; empty when no section holds `rva`.
 std::span<const uint8_t> BytesAt(std::span<const uint8_t> image, const PeHeaders& headers, uint32_t rva) {
-  for (uint32_t i = 0; i < headers.sectionCount; ++i) {
-    std::size_t entry = headers.sectionTable + i * kSectionEntrySize;
-    uint32_t address = Load32(image, entry + 12), rawSize = Load32(image, entry + 16), raw = Load32(image, entry + 20);
-    if (rva < address || rva - address >= rawSize) continue;
-    uint64_t from = static_cast<uint64_t>(raw) + (rva - address);
-    uint64_t to = std::min<uint64_t>(static_cast<uint64_t>(raw) + rawSize, image.size());
-    return from < to ? image.subspan(from, to - from) : std::span<const uint8_t>();
-  }
-  return {};
+  std::optional<SectionSpan> section = SectionHolding(image, headers, rva);
+  if (!section) return {};
+  uint64_t from = static_cast<uint64_t>(section->raw) + (rva - section->virtualAddress);
+  uint64_t to = std::min<uint64_t>(static_cast<uint64_t>(section->raw) + section->rawSize, image.size());
+  return from < to ? image.subspan(from, to - from) : std::span<const uint8_t>();
 }
 
 class DirectoryReader {
@@ -266,13 +285,24 @@ bool ReplaceResources(std::span<const uint8_t> image, const std::vector<Resource
   PeHeaders headers;
   if (!ReadHeaders(image, headers, problem)) return false;
   if (headers.directoryCount <= kResourceDirectory) return problem = "the executable has no resource directory", false;
+  std::size_t directory = headers.directories + kResourceDirectory * kDirectoryEntrySize;
+  // A section of resources alone is rewritten where it stands, so that the
+  // setup executable and its uninstaller carry no dead copy of the engine's.
+  std::optional<SectionSpan> current = SectionHolding(image, headers, Load32(image, directory));
+  if (current && current->virtualAddress == Load32(image, directory) &&
+      SectionNamed(image, headers, current->index, kResourceSectionName)) {
+    std::vector<uint8_t> section = ResourceSection(resources, current->virtualAddress);
+    if (format::ReplaceSectionInPlace(image, current->index, section, out)) {
+      Store32(out, directory + 4, static_cast<uint32_t>(section.size()));
+      return true;
+    }
+  }
   // The section's size does not depend on its address, only its contents do.
   format::PayloadLayout layout;
   uint32_t size = static_cast<uint32_t>(ResourceSection(resources, 0).size());
   if (!format::LayOutSection(image, kResourceSectionName, size, layout, problem)) return false;
   std::vector<uint8_t> section = ResourceSection(resources, layout.section.virtualAddress);
   if (!format::AddSection(image, kResourceSectionName, section, out, problem)) return false;
-  std::size_t directory = headers.directories + kResourceDirectory * kDirectoryEntrySize;
   Store32(out, directory, layout.section.virtualAddress);
   Store32(out, directory + 4, size);
   return true;

@@ -24,7 +24,10 @@ constexpr uint32_t kFileAlignmentField = 60;
 constexpr uint32_t kImageSizeField = 80;
 constexpr uint32_t kHeadersSizeField = 84;
 constexpr uint32_t kChecksumField = 88;
+constexpr uint32_t kDirectoryCountField = 116;
 constexpr uint32_t kSecurityDirectoryField = 152;
+constexpr uint32_t kRelocationDirectoryField = 160;
+constexpr uint32_t kRelocationDirectory = 5;
 
 // Offsets within a section table entry.
 constexpr uint32_t kVirtualSizeField = 8;
@@ -183,6 +186,62 @@ bool AddSection(std::span<const uint8_t> image, std::string_view name, std::span
   out = std::move(layout.stub);
   out.insert(out.end(), data.begin(), data.end());
   out.resize(static_cast<size_t>(layout.section.rawOffset) + layout.section.rawSize, 0);
+  return true;
+}
+
+bool ReplaceSectionInPlace(std::span<const uint8_t> image, int index, std::span<const uint8_t> data,
+                           std::vector<uint8_t>& out) {
+  std::string problem;
+  if (!CheckExtendable(image, problem)) return false;
+  uint32_t pe = LoadLe32(image.data() + kPeHeaderField);
+  uint32_t count = LoadLe16(image.data() + pe + kSectionCountField);
+  if (index < 0 || static_cast<uint32_t>(index) >= count) return false;
+  if (MeasureSections(image, pe).fileEnd != image.size() || LoadLe32(image.data() + pe + kSecurityDirectoryField) != 0) {
+    return false;
+  }
+  uint32_t fileAlignment = LoadLe32(image.data() + pe + kFileAlignmentField);
+  uint32_t sectionAlignment = LoadLe32(image.data() + pe + kSectionAlignmentField);
+  const uint8_t* table = image.data() + SectionTable(image, pe);
+  const uint8_t* entry = table + index * kSectionEntrySize;
+  uint32_t address = LoadLe32(entry + kVirtualAddressField);
+  uint32_t raw = LoadLe32(entry + kRawOffsetField), rawSize = LoadLe32(entry + kRawSizeField);
+  bool relocationsFollow = static_cast<uint32_t>(index) + 2 == count;
+  if (static_cast<uint32_t>(index) + 1 < count && !relocationsFollow) return false;
+  const uint8_t* relocations = table + (index + 1) * kSectionEntrySize;
+  uint32_t relocationsAddress = relocationsFollow ? LoadLe32(relocations + kVirtualAddressField) : 0;
+  uint32_t relocationsRaw = relocationsFollow ? LoadLe32(relocations + kRawOffsetField) : 0;
+  uint32_t relocationsRawSize = relocationsFollow ? LoadLe32(relocations + kRawSizeField) : 0;
+  if (relocationsFollow) {
+    uint32_t directory = LoadLe32(image.data() + pe + kRelocationDirectoryField);
+    if (LoadLe32(image.data() + pe + kDirectoryCountField) <= kRelocationDirectory || directory < relocationsAddress ||
+        directory - relocationsAddress >= LoadLe32(relocations + kVirtualSizeField) || relocationsRaw < raw + rawSize) {
+      return false;
+    }
+  }
+
+  uint64_t newRawSize = AlignUp(data.size(), fileAlignment);
+  uint64_t movedRaw = raw + newRawSize;
+  uint64_t movedAddress = AlignUp(static_cast<uint64_t>(address) + data.size(), sectionAlignment);
+  if (std::max(movedRaw + relocationsRawSize, movedAddress + relocationsRawSize) > UINT32_MAX) return false;
+  out.assign(image.begin(), image.begin() + raw);
+  out.insert(out.end(), data.begin(), data.end());
+  out.resize(movedRaw, 0);
+  out.insert(out.end(), image.begin() + relocationsRaw, image.begin() + relocationsRaw + relocationsRawSize);
+
+  uint8_t* header = out.data() + pe;
+  uint8_t* newEntry = out.data() + SectionTable(out, pe) + index * kSectionEntrySize;
+  StoreLe32(newEntry + kVirtualSizeField, static_cast<uint32_t>(data.size()));
+  StoreLe32(newEntry + kRawSizeField, static_cast<uint32_t>(newRawSize));
+  StoreLe32(header + kInitialisedDataSizeField,
+            static_cast<uint32_t>(LoadLe32(header + kInitialisedDataSizeField) - rawSize + newRawSize));
+  if (relocationsFollow) {
+    uint8_t* moved = newEntry + kSectionEntrySize;
+    StoreLe32(moved + kVirtualAddressField, static_cast<uint32_t>(movedAddress));
+    StoreLe32(moved + kRawOffsetField, static_cast<uint32_t>(movedRaw));
+    uint8_t* directory = header + kRelocationDirectoryField;
+    StoreLe32(directory, static_cast<uint32_t>(LoadLe32(directory) - relocationsAddress + movedAddress));
+  }
+  StoreLe32(header + kImageSizeField, static_cast<uint32_t>(MeasureSections(out, pe).imageEnd));
   return true;
 }
 

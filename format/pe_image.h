@@ -53,6 +53,16 @@ bool LayOutSection(std::span<const uint8_t> image, std::string_view name, uint64
 bool AddSection(std::span<const uint8_t> image, std::string_view name, std::span<const uint8_t> data,
                 std::vector<uint8_t>& out, std::string& problem);
 
+// `image` with the bytes of section `index` replaced where they stand, so
+// that a rewritten section leaves no dead copy of its old bytes behind.
+// Only the base relocations may follow the section: they name pages of
+// other sections, so they move behind the new bytes with just their
+// directory entry changed. False, with `out` untouched, when anything else
+// follows it or the file carries data after its last section; the caller
+// then adds a section instead.
+bool ReplaceSectionInPlace(std::span<const uint8_t> image, int index, std::span<const uint8_t> data,
+                           std::vector<uint8_t>& out);
+
 // The ".setup" section laid out as above.
 bool LayOutPayloadSection(std::span<const uint8_t> image, uint64_t payloadSize, PayloadLayout& layout,
                           std::string& problem);

@@ -4,6 +4,8 @@
 // executable.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "builder/pe_resources.h"
 #include "builder/setup_resources.h"
 #include "builder/version_resource.h"
@@ -33,12 +35,14 @@ constexpr std::size_t kResourceDirectoryEntry = 0x80 + 24 + 96 + 2 * 8;
 
 constexpr std::size_t kResourceSectionEntry = 0x80 + 24 + 224 + 3 * 40;
 
-// The stand-in engine with `section` as its fourth section's data, grown
-// to hold it, and the resource directory pointing at it.
+// The stand-in engine with `section` as its fourth section's data, named
+// as linkers name it and grown to hold it, and the resource directory
+// pointing at it.
 std::vector<uint8_t> WithResourceSection(std::vector<uint8_t> image, const Assembly& section) {
   uint32_t rawSize = static_cast<uint32_t>((section.size() + 0x1FF) / 0x200 * 0x200);
   image.resize(kResourceRaw + rawSize, 0);
   std::copy(section.bytes().begin(), section.bytes().end(), image.begin() + kResourceRaw);
+  std::memcpy(image.data() + kResourceSectionEntry, ".rsrc", 5);
   test_support::Put32(image, kResourceSectionEntry + 8, rawSize);   // virtual size
   test_support::Put32(image, kResourceSectionEntry + 16, rawSize);  // raw size
   test_support::Put32(image, kResourceDirectoryEntry, kResourceAddress);
@@ -209,6 +213,7 @@ TEST(SetupResources, ThePicturesTakeTheEnginesBitmaps) {
   later.sidePicture = PackedDib({.bitsPerPixel = 8, .colours = 2, .width = 4});
   later.bannerPicture.clear();
   ASSERT_TRUE(DressEngine(once, later, twice, problem)) << problem;
+  EXPECT_EQ(twice[0x80 + 6], 4) << "the resource section is rewritten where it stands, not added again";
   std::vector<Resource> resources;
   ASSERT_TRUE(ReadResources(twice, resources, problem)) << problem;
   struct Picture {

@@ -151,6 +151,85 @@ TEST(PayloadSection, RefusesExecutablesItCannotExtend) {
   }
 }
 
+// SmallExecutable as a linker lays out the engine: resources third, the
+// base relocations last.
+std::vector<uint8_t> WithRelocationsLast() {
+  std::vector<uint8_t> image = SmallExecutable();
+  const size_t table = kPe + 24 + 224;
+  std::memcpy(image.data() + table + 2 * 40, ".rsrc\0\0\0", 8);
+  std::memcpy(image.data() + table + 3 * 40, ".reloc\0\0", 8);
+  StoreLe32(image.data() + kPe + 160, 4 * kSectionAlignment + 0x10);  // base relocations: address
+  StoreLe32(image.data() + kPe + 164, 0xC);                           // and size
+  return image;
+}
+
+struct InPlaceCase {
+  const char* name;
+  std::vector<uint8_t> image;
+  int index;
+  size_t size;
+  uint32_t relocationsAddress;  // where the relocations land; 0 when none follow
+};
+
+TEST(ReplacedSection, TakesItsOldPlaceAndMovesOnlyTheRelocations) {
+  const InPlaceCase cases[] = {
+      {"the last section grows", SmallExecutable(), 3, 5000, 0},
+      {"the last section shrinks", SmallExecutable(), 3, 100, 0},
+      {"relocations after a grown section", WithRelocationsLast(), 2, 5000, 0x5000},
+      {"relocations after a shrunk section", WithRelocationsLast(), 2, 100, 0x4000},
+  };
+  for (const InPlaceCase& c : cases) {
+    std::vector<uint8_t> data = test_bytes::Noise(c.size, 3), out;
+    ASSERT_TRUE(ReplaceSectionInPlace(c.image, c.index, data, out)) << c.name;
+    const size_t entry = kPe + 24 + 224 + c.index * 40;
+    const uint32_t raw = 0x400 + c.index * kFileAlignment;
+    const uint32_t rawSize = static_cast<uint32_t>((c.size + kFileAlignment - 1) / kFileAlignment * kFileAlignment);
+    EXPECT_EQ(U32At(out, entry + 8), c.size) << c.name;
+    EXPECT_EQ(U32At(out, entry + 12), (c.index + 1) * kSectionAlignment) << c.name;
+    EXPECT_EQ(U32At(out, entry + 16), rawSize) << c.name;
+    EXPECT_EQ(U32At(out, entry + 20), raw) << c.name;
+    EXPECT_TRUE(std::equal(data.begin(), data.end(), out.begin() + raw)) << c.name;
+    EXPECT_TRUE(std::equal(c.image.begin() + 0x400, c.image.begin() + raw, out.begin() + 0x400))
+        << c.name << ": the sections before it";
+    EXPECT_EQ(U32At(out, kPe + 32), 3 * kFileAlignment + rawSize) << c.name << ": initialised data";
+    if (c.relocationsAddress == 0) {
+      EXPECT_EQ(out.size(), raw + rawSize) << c.name;
+      EXPECT_EQ(U32At(out, kPe + 80), (c.index + 1) * kSectionAlignment + (c.size + 0xFFF) / 0x1000 * 0x1000) << c.name;
+      continue;
+    }
+    const size_t moved = entry + 40;
+    EXPECT_EQ(U32At(out, moved + 12), c.relocationsAddress) << c.name;
+    EXPECT_EQ(U32At(out, moved + 20), raw + rawSize) << c.name;
+    EXPECT_EQ(U32At(out, moved + 16), kFileAlignment) << c.name;
+    EXPECT_TRUE(std::equal(c.image.end() - kFileAlignment, c.image.end(), out.begin() + raw + rawSize)) << c.name;
+    EXPECT_EQ(out.size(), raw + rawSize + kFileAlignment) << c.name;
+    EXPECT_EQ(U32At(out, kPe + 160), c.relocationsAddress + 0x10) << c.name << ": relocation directory";
+    EXPECT_EQ(U32At(out, kPe + 164), 0xCu) << c.name;
+    EXPECT_EQ(U32At(out, kPe + 80), c.relocationsAddress + kSectionAlignment) << c.name << ": image size";
+  }
+}
+
+TEST(ReplacedSection, IsRefusedWhereMovingWhatFollowsWouldBreakIt) {
+  std::vector<uint8_t> withOverlay = SmallExecutable();
+  withOverlay.push_back(0);
+  std::vector<uint8_t> relocationsElsewhere = WithRelocationsLast();
+  StoreLe32(relocationsElsewhere.data() + kPe + 160, 2 * kSectionAlignment);
+  std::vector<uint8_t> signedImage = WithRelocationsLast();
+  StoreLe32(signedImage.data() + kPe + 152, static_cast<uint32_t>(signedImage.size()));
+  const InPlaceCase cases[] = {
+      {"two sections follow", SmallExecutable(), 1, 10, 0},
+      {"the relocation directory is not in the section that follows", relocationsElsewhere, 2, 10, 0},
+      {"data after the last section", withOverlay, 3, 10, 0},
+      {"a certificate table", signedImage, 2, 10, 0},
+      {"no such section", SmallExecutable(), 4, 10, 0},
+  };
+  for (const InPlaceCase& c : cases) {
+    std::vector<uint8_t> out = test_bytes::Bytes("untouched");
+    EXPECT_FALSE(ReplaceSectionInPlace(c.image, c.index, test_bytes::Noise(c.size, 3), out)) << c.name;
+    EXPECT_EQ(out, test_bytes::Bytes("untouched")) << c.name;
+  }
+}
+
 TEST(PeChecksum, MatchesTheSumOfWordsPlusTheLength) {
   // Words 0x0102 and 0xFFFF fold to 0x0102; the field itself is skipped.
   std::vector<uint8_t> image(kPe + 92, 0);
