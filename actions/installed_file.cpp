@@ -64,12 +64,16 @@ void StampAttributes(const ts::WText& path, uint32_t attributes) {
 DWORD WriteWhole(const ts::WText& path, const FileContents& contents, const format::TimeStamp& time) {
   HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return GetLastError();
-  DWORD error = contents.ForEachPiece([file](std::span<const uint8_t> piece) -> DWORD {
+  bool first = true;
+  DWORD error = contents.ForEachPiece([&](std::span<const uint8_t> piece) -> DWORD {
     DWORD written = 0;
-    if (WriteFile(file, piece.data(), static_cast<DWORD>(piece.size()), &written, nullptr) && written == piece.size()) {
-      return ERROR_SUCCESS;
+    if (!WriteFile(file, piece.data(), static_cast<DWORD>(piece.size()), &written, nullptr) || written != piece.size()) {
+      return GetLastError() ? GetLastError() : ERROR_WRITE_FAULT;
     }
-    return GetLastError() ? GetLastError() : ERROR_WRITE_FAULT;
+    // The one moment a file is half written, for a test build to stop at.
+    if (first && piece.size() < contents.size()) ts::TraceRun(L"first piece written to " + path);
+    first = false;
+    return ERROR_SUCCESS;
   });
   if (error == ERROR_SUCCESS) StampTime(file, time);
   if (!CloseHandle(file) && error == ERROR_SUCCESS) error = GetLastError();
