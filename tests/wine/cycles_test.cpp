@@ -10,6 +10,7 @@
 // (docs/reliability.md).
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <utime.h>
 
 #include <cstdlib>
@@ -256,6 +257,18 @@ TEST_P(HalfWrittenFile, KilledWriteIsRedoneWholeAndUninstallsWithoutTrace) {
     ASSERT_EQ(utime(OnDisk(kLargeName).c_str(), &older), 0);
   }
   ASSERT_NO_FATAL_FAILURE(KillAt({setup_, "/silent"}, std::string("first piece written to ") + kInstall + "\\" + kLargeName));
+  // What the kill leaves: no trace of a new file, an older one with its old
+  // time.
+  if (c.olderFileThere) {
+    struct stat facts {};
+    ASSERT_EQ(stat(OnDisk(kLargeName).c_str(), &facts), 0);
+    EXPECT_EQ(facts.st_mtime, kOlderFileTime);
+  } else {
+    EXPECT_FALSE(FileExists(OnDisk(kLargeName)));
+    for (const auto& entry : std::filesystem::directory_iterator(prefix_->DriveC() + kProduct)) {
+      EXPECT_NE(entry.path().filename().string().rfind("TST", 0), 0u) << entry.path();
+    }
+  }
   ASSERT_NO_FATAL_FAILURE(Install());
   EXPECT_TRUE(ReadFile(OnDisk(kLargeName)) == large.content) << "the second run kept a short file";
   ASSERT_NO_FATAL_FAILURE(Uninstall());
