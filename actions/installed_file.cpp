@@ -88,15 +88,25 @@ DWORD WritePieces(HANDLE file, const ts::WText& path, const FileContents& conten
   });
 }
 
+// The record's times when it has them; otherwise the moment the writing
+// ended, which a held last-write time would not show.
+void StampEndOfWriting(HANDLE file, const format::TimeStamp& time) {
+  if (IsComplete(time)) {
+    StampTime(file, time);
+    return;
+  }
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  SetFileTime(file, nullptr, nullptr, &now);
+}
+
 // A file that is there is emptied and written again in place, so that it
 // keeps its access list, its hard links and its other names. Until its
 // last byte is written it keeps the last-write time that it had: a run
 // killed half way leaves a short file that the next run judges as out of
 // date as this one did, not a new one. Windows holds the time for the
 // handle; Wine takes the request and still moves the time with every
-// write, so the time is also put back after each piece. Once whole, the
-// file gets the record's time or, when the record has none, the time its
-// writing ended, as the system would have left it.
+// write, so the time is also put back after each piece.
 DWORD RewriteInPlace(const ts::WText& path, const FileContents& contents, const format::TimeStamp& time) {
   WIN32_FILE_ATTRIBUTE_DATA before;
   bool beforeKnown = GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &before);
@@ -106,13 +116,7 @@ DWORD RewriteInPlace(const ts::WText& path, const FileContents& contents, const 
   if (keptTime) SetFileTime(file, nullptr, nullptr, keptTime);
   ts::HoldLastWriteTime(file);
   DWORD error = WritePieces(file, path, contents, keptTime);
-  if (error == ERROR_SUCCESS && IsComplete(time)) {
-    StampTime(file, time);
-  } else if (error == ERROR_SUCCESS) {
-    FILETIME now;
-    GetSystemTimeAsFileTime(&now);
-    SetFileTime(file, nullptr, nullptr, &now);
-  }
+  if (error == ERROR_SUCCESS) StampEndOfWriting(file, time);
   if (!CloseHandle(file) && error == ERROR_SUCCESS) error = GetLastError();
   return error;
 }
