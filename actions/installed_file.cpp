@@ -9,6 +9,7 @@
 #include "actions/overwrite_rules.h"
 #include "state/installer_state.h"
 #include "core/ts_deferred.h"
+#include "core/ts_file.h"
 #include "core/ts_format.h"
 #include "core/ts_security.h"
 #include "core/ts_system.h"
@@ -59,21 +60,99 @@ void StampAttributes(const ts::WText& path, uint32_t attributes) {
   SetFileAttributesW(path.c_str(), (current & ~kStampedAttributes) | (attributes & kStampedAttributes));
 }
 
-// Creates (or empties) the file, writes every byte and stamps its times on
-// the same handle; the error of the first failing call is returned.
-DWORD WriteWhole(const ts::WText& path, const FileContents& contents, const format::TimeStamp& time) {
+// Beside the file: a rename, or a move at the restart, cannot cross to
+// another volume.
+constexpr bool kOnlyInTheFolder = true;
+
+// Nothing of that name is there yet, though its folder is.
+bool IsNewFile(const ts::WText& path) {
+  return !FolderOf(path).empty() && GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES &&
+         GetLastError() == ERROR_FILE_NOT_FOUND;
+}
+
+// Writes every piece to the open file, putting its last-write time back to
+// `keptTime` after each when one is given; the error of the first failing
+// write is returned.
+DWORD WritePieces(HANDLE file, const ts::WText& path, const FileContents& contents, const FILETIME* keptTime) {
+  bool first = true;
+  return contents.ForEachPiece([&](std::span<const uint8_t> piece) -> DWORD {
+    DWORD written = 0;
+    if (!WriteFile(file, piece.data(), static_cast<DWORD>(piece.size()), &written, nullptr) || written != piece.size()) {
+      return GetLastError() ? GetLastError() : ERROR_WRITE_FAULT;
+    }
+    if (keptTime) SetFileTime(file, nullptr, nullptr, keptTime);
+    // The one moment a file is half written, for a test build to stop at.
+    if (first && piece.size() < contents.size()) ts::TraceRun(L"first piece written to " + path);
+    first = false;
+    return ERROR_SUCCESS;
+  });
+}
+
+// The record's times when it has them; otherwise the moment the writing
+// ended, which a held last-write time would not show.
+void StampEndOfWriting(HANDLE file, const format::TimeStamp& time) {
+  if (IsComplete(time)) {
+    StampTime(file, time);
+    return;
+  }
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  SetFileTime(file, nullptr, nullptr, &now);
+}
+
+// A file that is there is emptied and written again in place, so that it
+// keeps its access list, its hard links and its other names. Until its
+// last byte is written it keeps the last-write time that it had: a run
+// killed half way leaves a short file that the next run judges as out of
+// date as this one did, not a new one. Windows holds the time for the
+// handle; Wine takes the request and still moves the time with every
+// write, so the time is also put back after each piece.
+DWORD RewriteInPlace(const ts::WText& path, const FileContents& contents, const format::TimeStamp& time) {
+  WIN32_FILE_ATTRIBUTE_DATA before;
+  bool beforeKnown = GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &before);
   HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return GetLastError();
-  DWORD error = contents.ForEachPiece([file](std::span<const uint8_t> piece) -> DWORD {
-    DWORD written = 0;
-    if (WriteFile(file, piece.data(), static_cast<DWORD>(piece.size()), &written, nullptr) && written == piece.size()) {
-      return ERROR_SUCCESS;
-    }
-    return GetLastError() ? GetLastError() : ERROR_WRITE_FAULT;
-  });
-  if (error == ERROR_SUCCESS) StampTime(file, time);
+  const FILETIME* keptTime = beforeKnown ? &before.ftLastWriteTime : nullptr;
+  if (keptTime) SetFileTime(file, nullptr, nullptr, keptTime);
+  ts::HoldLastWriteTime(file);
+  DWORD error = WritePieces(file, path, contents, keptTime);
+  if (error == ERROR_SUCCESS) StampEndOfWriting(file, time);
   if (!CloseHandle(file) && error == ERROR_SUCCESS) error = GetLastError();
   return error;
+}
+
+// A file that is not there yet is written under a temporary name beside
+// it, marked for deletion until it is whole: a run killed half way leaves
+// nothing, where a short file would be kept by every rule that keeps an
+// existing file. Whole and stamped, it takes its name, never over a file
+// that came meanwhile.
+DWORD WriteBesideAndMove(const ts::WText& path, const FileContents& contents, const format::TimeStamp& time) {
+  ts::WText temporary = ts::MakeTemporaryFileName(FolderOf(path), L"", kOnlyInTheFolder);
+  if (temporary.empty()) return GetLastError() ? GetLastError() : ERROR_CANNOT_MAKE;
+  HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                            nullptr);
+  DWORD error = ERROR_SUCCESS;
+  if (file == INVALID_HANDLE_VALUE) {
+    error = GetLastError();
+  } else {
+    error = ts::MarkForDeletion(file, true) ? WritePieces(file, path, contents, nullptr) : GetLastError();
+    if (error == ERROR_SUCCESS) {
+      StampTime(file, time);
+      if (!ts::MarkForDeletion(file, false) || !ts::RenameOpenFile(file, path)) {
+        error = GetLastError();
+        ts::MarkForDeletion(file, true);
+      }
+    }
+    if (!CloseHandle(file) && error == ERROR_SUCCESS) error = GetLastError();
+  }
+  if (error != ERROR_SUCCESS) DeleteFileW(temporary.c_str());
+  return error;
+}
+
+// Writes every byte of the file, new or again, and stamps its times on the
+// same handle; the error of the first failing call is returned.
+DWORD WriteWhole(const ts::WText& path, const FileContents& contents, const format::TimeStamp& time) {
+  return IsNewFile(path) ? WriteBesideAndMove(path, contents, time) : RewriteInPlace(path, contents, time);
 }
 
 // ERROR_SUCCESS when the file holds exactly the contents; the system's
@@ -136,7 +215,8 @@ bool ReportUnwritten(const ts::WText& path, const FileContents& contents, const 
     bool replaceable = existedBefore || LowFlag(format::product_flags_low::kReplaceNewFilesAtRestart);
     if (replaceable && error != ERROR_INVALID_NAME) {
       RestartReplacement replacement = ReplaceAtNextRestart(
-          path, [&contents, &time](const ts::WText& temporary) { return WriteWhole(temporary, contents, time); }, time);
+          path, [&contents, &time](const ts::WText& temporary) { return RewriteInPlace(temporary, contents, time); },
+          time);
       if (replacement.scheduled) return true;
       if (replacement.noTemporaryFile) {
         report += replacement.failure;
@@ -168,8 +248,6 @@ void StampTimeAndAttributes(const ts::WText& path, const format::TimeStamp& time
 RestartReplacement ReplaceAtNextRestart(const ts::WText& path, const TemporaryFiller& fill,
                                         const format::TimeStamp& time) {
   RestartReplacement replacement;
-  // Beside the file: a move at the restart cannot cross to another volume.
-  constexpr bool kOnlyInTheFolder = true;
   ts::WText temporary = ts::MakeTemporaryFileName(FolderOf(path), L"", kOnlyInTheFolder);
   DWORD error = GetLastError();
   if (!temporary.empty()) {

@@ -10,13 +10,20 @@
 // (docs/reliability.md).
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <utime.h>
+
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <filesystem>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "builder/prefix_snapshot.h"
+#include "format/file_record.h"
 #include "format/product_flags.h"
 #include "installer_factory.h"
 #include "wine_harness.h"
@@ -29,6 +36,8 @@ using builder::SnapshotChanges;
 using builder::TakeSnapshot;
 
 namespace low = format::product_flags_low;
+namespace kind = format::destination_kind;
+namespace overwrite = format::overwrite_mode;
 
 constexpr char kInstall[] = "C:\\Program Files\\Palisade Test Product";
 constexpr char kProduct[] = "/Program Files/Palisade Test Product";
@@ -85,10 +94,11 @@ class Reliability : public ::testing::Test {
   // 64-bit program files folder and its keys into the 64-bit view.
   virtual int PrefixBits() const { return 32; }
 
-  // Places the product's installer and takes the snapshot that the prefix
-  // is compared with from then on.
-  void Prepare(Engine engine) {
+  // Places the product's installer, with `extra` files beside its own, and
+  // takes the snapshot that the prefix is compared with from then on.
+  void Prepare(Engine engine, const std::vector<TestFile>& extra = {}) {
     InstallerRecipe recipe = CycledProduct();
+    recipe.files.insert(recipe.files.end(), extra.begin(), extra.end());
     recipe.script.bitness = PrefixBits() == 64 ? 1 : 0;
     if (engine == Engine::kKillable) recipe.engine = WindowsTestProgram("crashing_engine.exe");
     setup_ = PlaceInstaller(*prefix_, recipe, "setup");
@@ -197,6 +207,76 @@ TEST_F(Reliability, KilledInstallationRunsAgainAndUninstallsWithoutTrace) {
     EXPECT_EQ(LeftBehind(), std::vector<std::string>());
   }
 }
+
+// A file killed half way through its writing, for each rule that keeps an
+// existing file: the second run must still find it missing or out of date.
+// Mode 0x0C never rewrites a file that exists, so its only case is a new
+// file.
+struct HalfWrittenCase {
+  const char* name;
+  uint32_t kind;
+  uint32_t overwriteMode;
+  bool olderFileThere;
+};
+
+const HalfWrittenCase kHalfWrittenCases[] = {
+    {"OnlyIfMissing_New", kind::kInstallFolder, overwrite::kIfMissing, false},
+    {"UnlessNewer_New", kind::kInstallFolder, overwrite::kUnlessNewer, false},
+    {"UnlessNewer_Older", kind::kInstallFolder, overwrite::kUnlessNewer, true},
+    {"VersionChecked_New", kind::kVersionChecked, overwrite::kAlways, false},
+    {"VersionChecked_Older", kind::kVersionChecked, overwrite::kAlways, true},
+};
+
+void PrintTo(const HalfWrittenCase& c, std::ostream* out) { *out << c.name; }
+
+constexpr char kLargeName[] = "large.bin";
+// 2001-01-01 00:00:00 UTC, long before the record's date.
+constexpr time_t kOlderFileTime = 978307200;
+
+// Several pieces of the writer's 1 MiB, none like another, so that a short
+// file never equals the whole one.
+std::string LargeContent() {
+  std::string content;
+  for (int line = 0; content.size() < (5 << 20); ++line) content += "line " + std::to_string(line) + " of large.bin\n";
+  return content;
+}
+
+class HalfWrittenFile : public Reliability, public ::testing::WithParamInterface<HalfWrittenCase> {};
+
+TEST_P(HalfWrittenFile, KilledWriteIsRedoneWholeAndUninstallsWithoutTrace) {
+  const HalfWrittenCase& c = GetParam();
+  TestFile large{kLargeName, LargeContent()};
+  large.kind = c.kind;
+  large.flags = c.overwriteMode;
+  large.time = {2020, 6, 1, 12, 0, 0};
+  Prepare(Engine::kKillable, {large});
+  if (c.olderFileThere) {
+    std::filesystem::create_directories(prefix_->DriveC() + kProduct);
+    WriteBytes(OnDisk(kLargeName), Bytes{'o', 'l', 'd'});
+    utimbuf older = {kOlderFileTime, kOlderFileTime};
+    ASSERT_EQ(utime(OnDisk(kLargeName).c_str(), &older), 0);
+  }
+  ASSERT_NO_FATAL_FAILURE(KillAt({setup_, "/silent"}, std::string("first piece written to ") + kInstall + "\\" + kLargeName));
+  // What the kill leaves: no trace of a new file, an older one with its old
+  // time.
+  if (c.olderFileThere) {
+    struct stat facts {};
+    ASSERT_EQ(stat(OnDisk(kLargeName).c_str(), &facts), 0);
+    EXPECT_EQ(facts.st_mtime, kOlderFileTime);
+  } else {
+    EXPECT_FALSE(FileExists(OnDisk(kLargeName)));
+    for (const auto& entry : std::filesystem::directory_iterator(prefix_->DriveC() + kProduct)) {
+      EXPECT_NE(entry.path().filename().string().rfind("TST", 0), 0u) << entry.path();
+    }
+  }
+  ASSERT_NO_FATAL_FAILURE(Install());
+  EXPECT_TRUE(ReadFile(OnDisk(kLargeName)) == large.content) << "the second run kept a short file";
+  ASSERT_NO_FATAL_FAILURE(Uninstall());
+  EXPECT_EQ(LeftBehind(), std::vector<std::string>());
+}
+
+INSTANTIATE_TEST_SUITE_P(Killed, HalfWrittenFile, ::testing::ValuesIn(kHalfWrittenCases),
+                         [](const ::testing::TestParamInfo<HalfWrittenCase>& info) { return info.param.name; });
 
 // Where the uninstaller is killed: inside its loop over the record's
 // entries (earlier files gone, the record not yet rewritten), once the
