@@ -60,15 +60,8 @@ void StampAttributes(const ts::WText& path, uint32_t attributes) {
   SetFileAttributesW(path.c_str(), (current & ~kStampedAttributes) | (attributes & kStampedAttributes));
 }
 
-// Beside the file: a rename, or a move at the restart, cannot cross to
-// another volume.
+// Beside the file: a move at the restart cannot cross to another volume.
 constexpr bool kOnlyInTheFolder = true;
-
-// Nothing of that name is there yet, though its folder is.
-bool IsNewFile(const ts::WText& path) {
-  return !FolderOf(path).empty() && GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES &&
-         GetLastError() == ERROR_FILE_NOT_FOUND;
-}
 
 // Writes every piece to the open file, putting its last-write time back to
 // `keptTime` after each when one is given; the error of the first failing
@@ -121,38 +114,29 @@ DWORD RewriteInPlace(const ts::WText& path, const FileContents& contents, const 
   return error;
 }
 
-// A file that is not there yet is written under a temporary name beside
-// it, marked for deletion until it is whole: a run killed half way leaves
-// nothing, where a short file would be kept by every rule that keeps an
-// existing file. Whole and stamped, it takes its name, never over a file
-// that came meanwhile.
-DWORD WriteBesideAndMove(const ts::WText& path, const FileContents& contents, const format::TimeStamp& time) {
-  ts::WText temporary = ts::MakeTemporaryFileName(FolderOf(path), L"", kOnlyInTheFolder);
-  if (temporary.empty()) return GetLastError() ? GetLastError() : ERROR_CANNOT_MAKE;
-  HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+// A file that is not there yet is marked for deletion from its creation
+// until it is whole and stamped: a run killed half way leaves nothing,
+// where a short file would be kept by every rule that keeps an existing
+// file, and a failed write leaves nothing either. A file system that
+// cannot mark it gets it written unmarked. ERROR_FILE_EXISTS when the file
+// is there.
+DWORD WriteNewFile(const ts::WText& path, const FileContents& contents, const format::TimeStamp& time) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                             nullptr);
-  DWORD error = ERROR_SUCCESS;
-  if (file == INVALID_HANDLE_VALUE) {
-    error = GetLastError();
-  } else {
-    error = ts::MarkForDeletion(file, true) ? WritePieces(file, path, contents, nullptr) : GetLastError();
-    if (error == ERROR_SUCCESS) {
-      StampTime(file, time);
-      if (!ts::MarkForDeletion(file, false) || !ts::RenameOpenFile(file, path)) {
-        error = GetLastError();
-        ts::MarkForDeletion(file, true);
-      }
-    }
-    if (!CloseHandle(file) && error == ERROR_SUCCESS) error = GetLastError();
-  }
-  if (error != ERROR_SUCCESS) DeleteFileW(temporary.c_str());
+  if (file == INVALID_HANDLE_VALUE) return GetLastError();
+  bool marked = ts::MarkForDeletion(file, true);
+  DWORD error = WritePieces(file, path, contents, nullptr);
+  if (error == ERROR_SUCCESS) StampTime(file, time);
+  if (error == ERROR_SUCCESS && marked && !ts::MarkForDeletion(file, false)) error = GetLastError();
+  if (!CloseHandle(file) && error == ERROR_SUCCESS) error = GetLastError();
   return error;
 }
 
 // Writes every byte of the file, new or again, and stamps its times on the
 // same handle; the error of the first failing call is returned.
 DWORD WriteWhole(const ts::WText& path, const FileContents& contents, const format::TimeStamp& time) {
-  return IsNewFile(path) ? WriteBesideAndMove(path, contents, time) : RewriteInPlace(path, contents, time);
+  DWORD error = WriteNewFile(path, contents, time);
+  return error == ERROR_FILE_EXISTS ? RewriteInPlace(path, contents, time) : error;
 }
 
 // ERROR_SUCCESS when the file holds exactly the contents; the system's

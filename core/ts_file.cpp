@@ -2,7 +2,6 @@
 
 #include <climits>
 #include <cstring>
-#include <vector>
 
 #include "core/ts_format.h"
 #include "core/ts_system.h"
@@ -163,17 +162,6 @@ bool WriteIniValue(const WText& path, const wchar_t* section, const wchar_t* key
 bool MarkForDeletion(HANDLE file, bool remove) {
   FILE_DISPOSITION_INFO disposition = {static_cast<BOOLEAN>(remove)};
   return SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition);
-}
-
-bool RenameOpenFile(HANDLE file, const WText& destination) {
-  DWORD nameBytes = static_cast<DWORD>(destination.size() * sizeof(wchar_t));
-  std::vector<uint8_t> buffer(sizeof(FILE_RENAME_INFO) + nameBytes);
-  auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
-  rename->ReplaceIfExists = FALSE;
-  rename->RootDirectory = nullptr;
-  rename->FileNameLength = nameBytes;
-  std::memcpy(rename->FileName, destination.c_str(), nameBytes);
-  return SetFileInformationByHandle(file, FileRenameInfo, rename, static_cast<DWORD>(buffer.size()));
 }
 
 // All ones is the system's value for "leave this time alone from now on".

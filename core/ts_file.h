@@ -66,9 +66,6 @@ class File {
 // Marks a file opened with DELETE access to be deleted when its last handle
 // closes, also when the process is killed, or takes the mark off again.
 bool MarkForDeletion(HANDLE file, bool remove);
-// Gives a file opened with DELETE access a new path, never over a file that
-// is already there.
-bool RenameOpenFile(HANDLE file, const WText& destination);
 // Keeps writes through this handle from moving the file's last-write time.
 bool HoldLastWriteTime(HANDLE file);
 
