@@ -1,5 +1,7 @@
 #include "actions/files.h"
 
+#include <optional>
+
 #include <windows.h>
 
 #include "core/ts_components.h"
@@ -149,7 +151,12 @@ class FilePhase {
     file.time = record.time;
     file.version = WideFromStoredText(record.textA);
     file.destination = ts::Utf8FromWide(path);
-    ExistingFile existing = FactsOf(path, record.kind);
+    std::optional<bool> existedBefore;
+    ExistingFile existing;
+    if (DependsOnExistingFile(file)) {
+      existing = FactsOf(path, record.kind);
+      existedBefore = existing.exists;
+    }
     OverwriteDecision decision = DecideOverwrite(file, existing);
     LogRaw(decision.logLine);
     if (decision.action == FileAction::kSkipButRecord) RecordForRemoval(path, RemovalKind::kFile);
@@ -158,7 +165,7 @@ class FilePhase {
     bool folderRecorded = recorded || record.kind == kind::kSharedFolder;
     if (destination.createFolder && !MakeFolder(path, folderRecorded && !permanent)) return outcome;
     if (recorded) RecordForRemoval(path, RemovalKind::kFile);
-    if (!WriteInstalledFile(path, contents, record.time, record.attributes, existing.exists, outcome.waitsForRestart)) {
+    if (!WriteInstalledFile(path, contents, record.time, record.attributes, existedBefore, outcome.waitsForRestart)) {
       return outcome;
     }
     outcome.written = true;

@@ -189,14 +189,17 @@ void OpenToEveryone(const ts::WText& temporary) {
 // After the last attempt: a file in use that existed before is replaced at
 // the next restart; anything else goes to the failure summary.
 bool ReportUnwritten(const ts::WText& path, const FileContents& contents, const format::TimeStamp& time, DWORD error,
-                     bool existedBefore) {
+                     std::optional<bool> existedBefore) {
   ts::WText report;
   if (!DrivePresent(path)) {
     report = MessageWithTags(kWriteFailedMessage) + L" " + path + L"\r\n" +
              ts::Format(L"Drive %c: is not present.\r\n", path[0]);
   } else {
     report = WriteFailureText(path, ts::SystemErrorTextW(error));
-    bool replaceable = existedBefore || LowFlag(format::product_flags_low::kReplaceNewFilesAtRestart);
+    // A new file whose writing failed left nothing, so what is there now
+    // was there before.
+    bool existed = existedBefore.value_or(GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES);
+    bool replaceable = existed || LowFlag(format::product_flags_low::kReplaceNewFilesAtRestart);
     if (replaceable && error != ERROR_INVALID_NAME) {
       RestartReplacement replacement = ReplaceAtNextRestart(
           path, [&contents, &time](const ts::WText& temporary) { return RewriteInPlace(temporary, contents, time); },
@@ -269,7 +272,7 @@ ts::WText WriteFailureText(const ts::WText& path, const ts::WText& errorText) {
 // back wrong after the last attempt is a failure of the file, not of access
 // to it, and is never left to the restart.
 bool WriteInstalledFile(const ts::WText& path, const FileContents& contents, const format::TimeStamp& time,
-                        uint32_t attributes, bool existedBefore, bool& replacedAtRestart) {
+                        uint32_t attributes, std::optional<bool> existedBefore, bool& replacedAtRestart) {
   replacedAtRestart = false;
   bool verify = LowFlag(format::product_flags_low::kVerifyWrittenFiles);
   DWORD error = ERROR_SUCCESS;

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <optional>
 #include <set>
 #include <span>
 #include <vector>
@@ -19,9 +20,12 @@ inline constexpr uint32_t kLeaveAttributes = 0xFFFFFFFF;
 // Writes the file in up to three attempts 50 ms apart, verifies it when the
 // script asks, then stamps its times and attributes. False when it is not in
 // place: either its new contents wait for the next restart
-// (`replacedAtRestart`), or the reason is in the failure summary.
+// (`replacedAtRestart`), or the reason is in the failure summary. Whether
+// the file existed before decides the restart replacement; a caller that
+// did not look leaves it empty, and it is looked up only when the file
+// cannot be written.
 bool WriteInstalledFile(const ts::WText& path, const FileContents& contents, const format::TimeStamp& time,
-                        uint32_t attributes, bool existedBefore, bool& replacedAtRestart);
+                        uint32_t attributes, std::optional<bool> existedBefore, bool& replacedAtRestart);
 
 // Sets the file's creation and last-write times when `time` is complete,
 // then the attribute bits that a file record carries, unless `attributes`

@@ -119,4 +119,11 @@ OverwriteDecision DecideOverwrite(const FileToInstall& file, const ExistingFile&
   return {FileAction::kWrite, {}};
 }
 
+bool DependsOnExistingFile(const FileToInstall& file) {
+  uint32_t m = file.overwriteMode;
+  if (m == mode::kNever || m == kNeverInstalledAlias) return false;
+  if (m == mode::kIfExists || m == mode::kIfMissing || m == mode::kUnlessNewer) return true;
+  return IsDateCheckedKind(file.kind) || IsVersionedKind(file.kind);
+}
+
 }  // namespace palisade

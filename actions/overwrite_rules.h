@@ -58,6 +58,11 @@ struct OverwriteDecision {
 
 OverwriteDecision DecideOverwrite(const FileToInstall& file, const ExistingFile& existing);
 
+// False when the decision is the same whatever lies at the destination, so
+// that the file phase need not look: under Wine every look-up of a name
+// that is not there reads the whole folder.
+bool DependsOnExistingFile(const FileToInstall& file);
+
 // Whether files of the kind are recorded for removal one by one (the shared
 // kinds go through the shared-file counts instead).
 bool IsRecordedKind(uint32_t kind, bool portable);

@@ -120,6 +120,37 @@ TEST(DecideOverwrite, ModesKindsVersionsAndDates) {
   }
 }
 
+// The file phase skips looking at the destination where the rules say it
+// does not matter; a rule that does read it there would decide on a file
+// that was never looked at.
+TEST(DecideOverwrite, WhatDoesNotDependOnTheExistingFileDecidesAlikeForAnyFile) {
+  const ExistingFile existing[] = {
+      {}, {true, true, kOld, L""}, {true, true, kNew, L""}, {true, false, {}, L"9.9"}, {true, true, kOld, L"0.1"}};
+  for (uint32_t m : {0x00u, 0x04u, 0x08u, 0x0Cu, 0x10u, 0x14u, 0x18u, 0x1Cu}) {
+    for (uint32_t k = 0; k <= 12; ++k) {
+      for (bool portable : {false, true}) {
+        FileToInstall file;
+        file.kind = k;
+        file.overwriteMode = m;
+        file.portable = portable;
+        file.time = kNew;
+        file.version = L"2.0";
+        file.destination = "C:\\P\\f";
+        if (DependsOnExistingFile(file)) continue;
+        OverwriteDecision first = DecideOverwrite(file, existing[0]);
+        for (const ExistingFile& there : existing) {
+          OverwriteDecision decision = DecideOverwrite(file, there);
+          EXPECT_EQ(decision.action, first.action) << "mode " << m << ", kind " << k;
+          EXPECT_EQ(decision.logLine, first.logLine) << "mode " << m << ", kind " << k;
+        }
+      }
+    }
+  }
+  FileToInstall plain;
+  plain.destination = "C:\\P\\f";
+  EXPECT_FALSE(DependsOnExistingFile(plain)) << "a plain file under the default mode is written without a look";
+}
+
 TEST(DecideOverwrite, PortableSharedFileUpToDateIsStillRecorded) {
   FileToInstall file;
   file.kind = kind::kSharedFolder;
