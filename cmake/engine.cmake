@@ -103,10 +103,11 @@ add_library(palisade_engine STATIC
 target_include_directories(palisade_engine PUBLIC ${CMAKE_SOURCE_DIR})
 target_compile_definitions(palisade_engine PUBLIC ${PALISADE_ENGINE_DEFINITIONS})
 target_compile_options(palisade_engine PRIVATE ${PALISADE_SIZE_FLAGS} ${PALISADE_LEAN_CODE_FLAGS} -Wall -Wextra)
-# The two places where an exception can still pass: an allocation before the
-# out-of-memory handler is installed throws std::bad_alloc, and the fatal
-# routine catches whatever a hook throws so that its message is still shown.
-set_source_files_properties(core/ts_memory.cpp core/ts_fatal.cpp TARGET_DIRECTORY palisade_engine
+# The places where an exception can still pass: an allocation before the
+# out-of-memory handler is installed throws std::bad_alloc, the fatal
+# routine catches whatever a hook throws so that its message is still shown,
+# and the terminate handler asks a thrown exception what it was.
+set_source_files_properties(core/ts_memory.cpp core/ts_fatal.cpp core/ts_library_errors.cpp TARGET_DIRECTORY palisade_engine
   PROPERTIES COMPILE_OPTIONS "-fexceptions;-fasynchronous-unwind-tables")
 # Only libraries the system keeps in its known-DLL list are imported; any
 # other system DLL is loaded at run time from the system folder, so a DLL
