@@ -86,6 +86,7 @@ add_library(palisade_engine STATIC
   ui/page.cpp
   ui/page_rules.cpp
   ui/progress.cpp
+  ui/resource_picture.cpp
   ui/summary.cpp
   ui/wizard.cpp
   uninstall/deferred.cpp
@@ -116,16 +117,21 @@ target_link_libraries(palisade_engine PUBLIC palisade_format
   ole32 oleaut32 shell32 shlwapi advapi32 user32 gdi32 kernel32)
 
 # The pages' pictures are drawn by a small program built for this machine,
-# so that every bitmap in the engine comes from source.
+# so that every bitmap in the engine comes from source. It packs them with
+# the format library's xz encoder and the machine's liblzma.
 find_program(PALISADE_HOST_CXX NAMES g++ c++ REQUIRED)
 set(PALISADE_ART_DIR "${CMAKE_BINARY_DIR}/art")
-set(PALISADE_ART_BITMAPS side.bmp banner.bmp tick.bmp no_entry.bmp folder_search.bmp retry.bmp)
+set(PALISADE_ART_NAMES side banner tick no_entry folder_search retry)
+list(TRANSFORM PALISADE_ART_NAMES APPEND ".bmp" OUTPUT_VARIABLE PALISADE_ART_PLAIN)
+list(TRANSFORM PALISADE_ART_NAMES APPEND ".dib.xz" OUTPUT_VARIABLE PALISADE_ART_PACKED)
+set(PALISADE_ART_BITMAPS ${PALISADE_ART_PLAIN} ${PALISADE_ART_PACKED})
 list(TRANSFORM PALISADE_ART_BITMAPS PREPEND "${PALISADE_ART_DIR}/")
 add_custom_command(OUTPUT ${PALISADE_ART_BITMAPS}
   COMMAND ${CMAKE_COMMAND} -E make_directory "${PALISADE_ART_DIR}"
-  COMMAND ${PALISADE_HOST_CXX} -std=c++17 -O2 -o "${PALISADE_ART_DIR}/make_art" "${CMAKE_SOURCE_DIR}/ui/art/make_art.cpp"
+  COMMAND ${PALISADE_HOST_CXX} -std=c++20 -O2 -I "${CMAKE_SOURCE_DIR}" -o "${PALISADE_ART_DIR}/make_art"
+    "${CMAKE_SOURCE_DIR}/ui/art/make_art.cpp" "${CMAKE_SOURCE_DIR}/format/xz.cpp" -llzma
   COMMAND "${PALISADE_ART_DIR}/make_art" "${PALISADE_ART_DIR}"
-  DEPENDS ui/art/make_art.cpp
+  DEPENDS ui/art/make_art.cpp format/xz.cpp format/xz.h
   COMMENT "Drawing the pages' pictures")
 add_custom_target(palisade_art DEPENDS ${PALISADE_ART_BITMAPS})
 set(PALISADE_PAGE_RESOURCES "${PALISADE_ART_BITMAPS};${CMAKE_SOURCE_DIR}/ui/pages.rc")

@@ -7,6 +7,7 @@
 #include "ui/dialog_look.h"
 #include "ui/page_controls.h"
 #include "ui/page_rules.h"
+#include "ui/resource_picture.h"
 
 namespace palisade {
 namespace {
@@ -25,8 +26,7 @@ HBITMAP PageBitmap(int resource) {
   static HBITMAP side = nullptr, banner = nullptr;
   HBITMAP& kept = resource == kSidePictureBitmap ? side : banner;
   if (!kept) {
-    kept = static_cast<HBITMAP>(
-        LoadImageW(g_installer.instance, MAKEINTRESOURCEW(resource), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    kept = LoadPicture(g_installer.instance, resource);
   }
   return kept;
 }
