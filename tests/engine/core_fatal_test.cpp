@@ -77,6 +77,11 @@ TEST(FatalDeathTest, WideMessageReachesStandardErrorAsUtf8) {
   EXPECT_EXIT((QuietBoxes(), ts::Fatal(L"caf\u00E9 %d", 3)), ::testing::ExitedWithCode(1), "caf\xC3\xA9 3\n");
 }
 
+template <typename Thrown>
+[[noreturn]] void Throw(Thrown thrown) {
+  throw thrown;
+}
+
 // A misuse of the standard library ends the process as an uncaught throw
 // does: the terminate handler's words on standard error, then abort(). The
 // handler names a thrown type as the compiler mangles it. A throw out of a
@@ -97,9 +102,9 @@ TEST(TerminateDeathTest, MisusesAndUncaughtThrowsEndWithTheHandlersWordsAndAbort
        "\\(which is 3\\)\n"},
       {"length beyond the largest", [] { std::string().reserve(std::string().max_size() + 1); },
        "instance of 'std::length_error'\n  what\\(\\):  basic_string::_M_create\n"},
-      {"an uncaught standard exception", []() noexcept { throw std::bad_alloc(); },
+      {"an uncaught standard exception", []() noexcept { Throw(std::bad_alloc()); },
        "^terminate called after throwing an instance of 'St9bad_alloc'\n  what\\(\\):  std::bad_alloc\n$"},
-      {"an uncaught value that is no standard exception", []() noexcept { throw 7; },
+      {"an uncaught value that is no standard exception", []() noexcept { Throw(7); },
        "^terminate called after throwing an instance of 'i'\n$"},
       {"std::terminate without an exception", [] { std::terminate(); },
        "^terminate called without an active exception\n$"},
