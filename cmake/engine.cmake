@@ -84,6 +84,7 @@ add_library(palisade_engine STATIC
   ui/dialog_look.cpp
   ui/message_box.cpp
   ui/page.cpp
+  ui/page_templates.cpp
   ui/page_rules.cpp
   ui/progress.cpp
   ui/resource_picture.cpp
@@ -133,8 +134,19 @@ add_custom_command(OUTPUT ${PALISADE_ART_BITMAPS}
   COMMAND "${PALISADE_ART_DIR}/make_art" "${PALISADE_ART_DIR}"
   DEPENDS ui/art/make_art.cpp format/xz.cpp format/xz.h
   COMMENT "Drawing the pages' pictures")
-add_custom_target(palisade_art DEPENDS ${PALISADE_ART_BITMAPS})
-set(PALISADE_PAGE_RESOURCES "${PALISADE_ART_BITMAPS};${CMAKE_SOURCE_DIR}/ui/pages.rc")
+# The pages' dialog templates, compiled on their own and packed into one
+# xz stream (tools/pack-dialogs), which ui/pages.rc takes in.
+set(PALISADE_PAGE_DIALOGS "${PALISADE_ART_DIR}/page_dialogs.xz")
+add_custom_command(OUTPUT "${PALISADE_PAGE_DIALOGS}"
+  COMMAND ${CMAKE_COMMAND} -E make_directory "${PALISADE_ART_DIR}"
+  COMMAND ${CMAKE_RC_COMPILER} --output-format=res "${CMAKE_SOURCE_DIR}/ui/page_dialogs.rc"
+    "${PALISADE_ART_DIR}/page_dialogs.res"
+  COMMAND "${CMAKE_SOURCE_DIR}/tools/pack-dialogs" "${PALISADE_ART_DIR}/page_dialogs.res" "${PALISADE_PAGE_DIALOGS}"
+  DEPENDS ui/page_dialogs.rc ui/dialog_styles.rh tools/pack-dialogs
+  COMMENT "Packing the pages' dialog templates")
+add_custom_target(palisade_art DEPENDS ${PALISADE_ART_BITMAPS} "${PALISADE_PAGE_DIALOGS}")
+set(PALISADE_PAGE_RESOURCES
+  "${PALISADE_ART_BITMAPS};${PALISADE_PAGE_DIALOGS};${CMAKE_SOURCE_DIR}/ui/pages.rc;${CMAKE_SOURCE_DIR}/ui/dialog_styles.rh")
 set_source_files_properties(app/palisade-engine.rc PROPERTIES
   OBJECT_DEPENDS "${PALISADE_PAGE_RESOURCES};${CMAKE_SOURCE_DIR}/app/palisade-engine.manifest")
 
