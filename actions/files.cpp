@@ -186,7 +186,7 @@ void InstallFiles(Payload& payload) {
   SetStatus(29);
   format::ChunkCoding coding;
   coding.compressed = LowFlag(format::product_flags_low::kArchiveCompressed);
-  coding.cipher = payload.cipher ? &*payload.cipher : nullptr;
+  coding.cipher = payload.cipher.get();
   FilePhase phase(std::max<size_t>(payload.header.entrySizes.size(), 1));
   RecordPrefetch files(payload.archive, coding, payload.header.entrySizes, kPrefetchLimit);
   format::FileRecord record;

@@ -84,8 +84,10 @@ add_library(palisade_engine STATIC
   ui/dialog_look.cpp
   ui/message_box.cpp
   ui/page.cpp
+  ui/page_templates.cpp
   ui/page_rules.cpp
   ui/progress.cpp
+  ui/resource_picture.cpp
   ui/summary.cpp
   ui/wizard.cpp
   uninstall/deferred.cpp
@@ -103,10 +105,11 @@ add_library(palisade_engine STATIC
 target_include_directories(palisade_engine PUBLIC ${CMAKE_SOURCE_DIR})
 target_compile_definitions(palisade_engine PUBLIC ${PALISADE_ENGINE_DEFINITIONS})
 target_compile_options(palisade_engine PRIVATE ${PALISADE_SIZE_FLAGS} ${PALISADE_LEAN_CODE_FLAGS} -Wall -Wextra)
-# The two places where an exception can still pass: an allocation before the
-# out-of-memory handler is installed throws std::bad_alloc, and the fatal
-# routine catches whatever a hook throws so that its message is still shown.
-set_source_files_properties(core/ts_memory.cpp core/ts_fatal.cpp TARGET_DIRECTORY palisade_engine
+# The places where an exception can still pass: an allocation before the
+# out-of-memory handler is installed throws std::bad_alloc, the fatal
+# routine catches whatever a hook throws so that its message is still shown,
+# and the terminate handler asks a thrown exception what it was.
+set_source_files_properties(core/ts_memory.cpp core/ts_fatal.cpp core/ts_library_errors.cpp TARGET_DIRECTORY palisade_engine
   PROPERTIES COMPILE_OPTIONS "-fexceptions;-fasynchronous-unwind-tables")
 # Only libraries the system keeps in its known-DLL list are imported; any
 # other system DLL is loaded at run time from the system folder, so a DLL
@@ -115,19 +118,35 @@ target_link_libraries(palisade_engine PUBLIC palisade_format
   ole32 oleaut32 shell32 shlwapi advapi32 user32 gdi32 kernel32)
 
 # The pages' pictures are drawn by a small program built for this machine,
-# so that every bitmap in the engine comes from source.
+# so that every bitmap in the engine comes from source. It packs them with
+# the format library's xz encoder and the machine's liblzma.
 find_program(PALISADE_HOST_CXX NAMES g++ c++ REQUIRED)
 set(PALISADE_ART_DIR "${CMAKE_BINARY_DIR}/art")
-set(PALISADE_ART_BITMAPS side.bmp banner.bmp tick.bmp no_entry.bmp folder_search.bmp retry.bmp)
+set(PALISADE_ART_NAMES side banner tick no_entry folder_search retry)
+list(TRANSFORM PALISADE_ART_NAMES APPEND ".bmp" OUTPUT_VARIABLE PALISADE_ART_PLAIN)
+list(TRANSFORM PALISADE_ART_NAMES APPEND ".dib.xz" OUTPUT_VARIABLE PALISADE_ART_PACKED)
+set(PALISADE_ART_BITMAPS ${PALISADE_ART_PLAIN} ${PALISADE_ART_PACKED})
 list(TRANSFORM PALISADE_ART_BITMAPS PREPEND "${PALISADE_ART_DIR}/")
 add_custom_command(OUTPUT ${PALISADE_ART_BITMAPS}
   COMMAND ${CMAKE_COMMAND} -E make_directory "${PALISADE_ART_DIR}"
-  COMMAND ${PALISADE_HOST_CXX} -std=c++17 -O2 -o "${PALISADE_ART_DIR}/make_art" "${CMAKE_SOURCE_DIR}/ui/art/make_art.cpp"
+  COMMAND ${PALISADE_HOST_CXX} -std=c++20 -O2 -I "${CMAKE_SOURCE_DIR}" -o "${PALISADE_ART_DIR}/make_art"
+    "${CMAKE_SOURCE_DIR}/ui/art/make_art.cpp" "${CMAKE_SOURCE_DIR}/format/xz.cpp" -llzma
   COMMAND "${PALISADE_ART_DIR}/make_art" "${PALISADE_ART_DIR}"
-  DEPENDS ui/art/make_art.cpp
+  DEPENDS ui/art/make_art.cpp format/xz.cpp format/xz.h
   COMMENT "Drawing the pages' pictures")
-add_custom_target(palisade_art DEPENDS ${PALISADE_ART_BITMAPS})
-set(PALISADE_PAGE_RESOURCES "${PALISADE_ART_BITMAPS};${CMAKE_SOURCE_DIR}/ui/pages.rc")
+# The pages' dialog templates, compiled on their own and packed into one
+# xz stream (tools/pack-dialogs), which ui/pages.rc takes in.
+set(PALISADE_PAGE_DIALOGS "${PALISADE_ART_DIR}/page_dialogs.xz")
+add_custom_command(OUTPUT "${PALISADE_PAGE_DIALOGS}"
+  COMMAND ${CMAKE_COMMAND} -E make_directory "${PALISADE_ART_DIR}"
+  COMMAND ${CMAKE_RC_COMPILER} --output-format=res "${CMAKE_SOURCE_DIR}/ui/page_dialogs.rc"
+    "${PALISADE_ART_DIR}/page_dialogs.res"
+  COMMAND "${CMAKE_SOURCE_DIR}/tools/pack-dialogs" "${PALISADE_ART_DIR}/page_dialogs.res" "${PALISADE_PAGE_DIALOGS}"
+  DEPENDS ui/page_dialogs.rc ui/dialog_styles.rh tools/pack-dialogs
+  COMMENT "Packing the pages' dialog templates")
+add_custom_target(palisade_art DEPENDS ${PALISADE_ART_BITMAPS} "${PALISADE_PAGE_DIALOGS}")
+set(PALISADE_PAGE_RESOURCES
+  "${PALISADE_ART_BITMAPS};${PALISADE_PAGE_DIALOGS};${CMAKE_SOURCE_DIR}/ui/pages.rc;${CMAKE_SOURCE_DIR}/ui/dialog_styles.rh")
 set_source_files_properties(app/palisade-engine.rc PROPERTIES
   OBJECT_DEPENDS "${PALISADE_PAGE_RESOURCES};${CMAKE_SOURCE_DIR}/app/palisade-engine.manifest")
 

@@ -4,21 +4,40 @@
 // runtime's terminate handler; they end here the same way, with the
 // handler's words on standard error and abort(), without linking the
 // library's exception classes and the second string type that they carry.
+//
+// The terminate handler itself is ours too: the library's demangles the
+// type's name, and that alone links its 45 KB demangler. Ours writes the
+// name as the compiler mangles it ("St9bad_alloc" for std::bad_alloc).
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <string>
+#include <typeinfo>
+
+#include <cxxabi.h>
 
 namespace {
 
+[[noreturn]] void End(const char* words) {
+  std::fputs(words, stderr);
+  std::abort();
+}
+
+// `what` is null for a thrown value that is no std::exception.
 [[noreturn]] void Terminate(const char* type, const char* what) {
   std::fputs("terminate called after throwing an instance of '", stderr);
   std::fputs(type, stderr);
-  std::fputs("'\n  what():  ", stderr);
-  std::fputs(what, stderr);
-  std::fputs("\n", stderr);
+  std::fputs("'\n", stderr);
+  if (what) {
+    std::fputs("  what():  ", stderr);
+    std::fputs(what, stderr);
+    std::fputs("\n", stderr);
+  }
   std::abort();
 }
+
+bool g_terminating = false;
 
 }  // namespace
 
@@ -54,3 +73,24 @@ void __throw_out_of_range_fmt(const char* format, ...) {
 }
 
 }  // namespace std
+
+namespace __gnu_cxx {
+
+// Defined here, the library's own handler is never linked; the library
+// installs this one as the default all the same.
+void __verbose_terminate_handler() {
+  if (g_terminating) End("terminate called recursively\n");
+  g_terminating = true;
+  const std::type_info* type = abi::__cxa_current_exception_type();
+  if (!type) End("terminate called without an active exception\n");
+  const char* what = nullptr;
+  try {
+    throw;
+  } catch (const std::exception& thrown) {
+    what = thrown.what();
+  } catch (...) {
+  }
+  Terminate(type->name(), what);
+}
+
+}  // namespace __gnu_cxx

@@ -4,6 +4,14 @@
 
 namespace ts {
 
+std::span<const uint8_t> ResourceBytes(HMODULE module, const wchar_t* type, int id) {
+  HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(id), type);
+  HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
+  const void* bytes = loaded ? LockResource(loaded) : nullptr;
+  if (!bytes) return {};
+  return {static_cast<const uint8_t*>(bytes), SizeofResource(module, found)};
+}
+
 ResourceUpdate ReplaceIcon(const WText& executable, uint16_t groupId, std::span<const uint8_t> group,
                            const std::vector<std::vector<uint8_t>>& images, uint16_t firstImageId) {
   constexpr WORD kNeutral = MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL);

@@ -1,5 +1,8 @@
 #pragma once
-// Changing the resources of an executable file on disk.
+// Reading the resources of a loaded module, and changing those of an
+// executable file on disk.
+#include <windows.h>
+
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -7,6 +10,10 @@
 #include "core/ts_text.h"
 
 namespace ts {
+
+// The bytes of the module's resource of `type` and number `id` where the
+// loader mapped them, alive as long as the module; empty when there is none.
+std::span<const uint8_t> ResourceBytes(HMODULE module, const wchar_t* type, int id);
 
 enum class ResourceUpdate { kDone, kCannotOpen, kFailed };
 

@@ -58,4 +58,54 @@ std::vector<WText> NonBlankLines(std::wstring_view text) {
   return lines;
 }
 
+namespace {
+
+bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
+
+// Digits from `at` on, added to `number` as it is read; the count of them.
+int ReadDigits(std::wstring_view text, size_t& at, double& number) {
+  int count = 0;
+  for (; at < text.size() && IsDigit(text[at]); ++at, ++count) number = number * 10 + (text[at] - L'0');
+  return count;
+}
+
+// The exponent after the number's digits, or 0 when what follows is none.
+int ReadExponent(std::wstring_view text, size_t at) {
+  if (at >= text.size() || (text[at] != L'e' && text[at] != L'E')) return 0;
+  ++at;
+  bool negative = at < text.size() && text[at] == L'-';
+  if (at < text.size() && (text[at] == L'-' || text[at] == L'+')) ++at;
+  double exponent = 0;
+  if (ReadDigits(text, at, exponent) == 0) return 0;
+  // Far beyond any double's range, so that the scaling below stays short.
+  constexpr double kLargest = 400;
+  return static_cast<int>(negative ? -std::min(exponent, kLargest) : std::min(exponent, kLargest));
+}
+
+}  // namespace
+
+bool ReadDecimal(std::wstring_view text, double& value) {
+  size_t at = 0;
+  while (at < text.size() && (text[at] == L' ' || (text[at] >= L'\t' && text[at] <= L'\r'))) ++at;
+  bool negative = at < text.size() && text[at] == L'-';
+  if (at < text.size() && (text[at] == L'-' || text[at] == L'+')) ++at;
+  double number = 0;
+  int digits = ReadDigits(text, at, number);
+  int scale = 0;
+  if (at < text.size() && text[at] == L'.') {
+    ++at;
+    scale = -ReadDigits(text, at, number);
+    digits -= scale;
+  }
+  if (digits == 0) return false;
+  scale += ReadExponent(text, at);
+  // Powers of ten up to 10^22 are exact, so a number as "%g" writes it is
+  // read back to the nearest double.
+  double power = 1;
+  for (int i = 0; i < (scale < 0 ? -scale : scale); ++i) power *= 10;
+  number = scale < 0 ? number / power : number * power;
+  value = negative ? -number : number;
+  return true;
+}
+
 }  // namespace ts

@@ -40,6 +40,13 @@ size_t FindIgnoringCase(std::wstring_view text, std::wstring_view part, size_t f
 // by `value`. The value put in is not searched again.
 void ReplaceIgnoringCase(WText& text, std::wstring_view part, std::wstring_view value);
 
+// The number that the decimal text at the start of `text` spells, as
+// "%g" writes one: white space, a sign, digits with or without a point and
+// an exponent ("1.5", "-2", "1e+06"); what follows it is not looked at.
+// False, leaving `value` alone, when no digit begins it. Neither infinity,
+// nor a NaN, nor a hexadecimal form is read: no stored size is one.
+bool ReadDecimal(std::wstring_view text, double& value);
+
 // The lines of a text that hold more than blanks and tabs, without their
 // line ends; CR, LF and CR LF all end a line.
 std::vector<WText> NonBlankLines(std::wstring_view text);

@@ -11,8 +11,6 @@ constexpr int kPlacementMarginDivisor = 40;
 
 enum PlacementMode : unsigned { kCentre, kTopCentre, kBottomCentre, kTopLeft, kTopRight, kBottomLeft, kBottomRight };
 
-Text NarrowTemplateName(const WText& name) { return AnsiFromWide(name); }
-
 bool WideCallMissing(INT_PTR result) { return result == -1 && GetLastError() == ERROR_CALL_NOT_IMPLEMENTED; }
 
 }  // namespace
@@ -77,16 +75,19 @@ RECT PlacedRect(const RECT& area, int width, int height, unsigned mode) {
   return {left, top, left + width, top + height};
 }
 
-INT_PTR RunDialog(HINSTANCE module, const WText& templateName, HWND owner, DLGPROC procedure, LPARAM parameter) {
-  INT_PTR result = DialogBoxParamW(module, templateName.c_str(), owner, procedure, parameter);
+INT_PTR RunDialog(HINSTANCE module, const DLGTEMPLATE* dialogTemplate, HWND owner, DLGPROC procedure,
+                  LPARAM parameter) {
+  if (!dialogTemplate) return -1;
+  INT_PTR result = DialogBoxIndirectParamW(module, dialogTemplate, owner, procedure, parameter);
   if (!WideCallMissing(result)) return result;
-  return DialogBoxParamA(module, NarrowTemplateName(templateName).c_str(), owner, procedure, parameter);
+  return DialogBoxIndirectParamA(module, dialogTemplate, owner, procedure, parameter);
 }
 
-HWND OpenDialog(HINSTANCE module, const WText& templateName, HWND owner, DLGPROC procedure, LPARAM parameter) {
-  HWND dialog = CreateDialogParamW(module, templateName.c_str(), owner, procedure, parameter);
+HWND OpenDialog(HINSTANCE module, const DLGTEMPLATE* dialogTemplate, HWND owner, DLGPROC procedure, LPARAM parameter) {
+  if (!dialogTemplate) return nullptr;
+  HWND dialog = CreateDialogIndirectParamW(module, dialogTemplate, owner, procedure, parameter);
   if (dialog || GetLastError() != ERROR_CALL_NOT_IMPLEMENTED) return dialog;
-  return CreateDialogParamA(module, NarrowTemplateName(templateName).c_str(), owner, procedure, parameter);
+  return CreateDialogIndirectParamA(module, dialogTemplate, owner, procedure, parameter);
 }
 
 bool LoadCommonControls() {

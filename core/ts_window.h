@@ -25,12 +25,13 @@ void CentreWindowOn(HWND window, const RECT& area);
 // edges keep a margin of a fortieth of the area.
 RECT PlacedRect(const RECT& area, int width, int height, unsigned mode);
 
-// Runs a modal dialog from a template of the module's resources (names are
-// matched without regard to case). The narrow call is taken only on systems
-// where the wide one is not implemented. -1 when the dialog cannot be made.
-INT_PTR RunDialog(HINSTANCE module, const WText& templateName, HWND owner, DLGPROC procedure, LPARAM parameter);
+// Runs a modal dialog from a template in memory, on behalf of `module`. The
+// narrow call is taken only on systems where the wide one is not
+// implemented. -1 when the dialog cannot be made or there is no template.
+INT_PTR RunDialog(HINSTANCE module, const DLGTEMPLATE* dialogTemplate, HWND owner, DLGPROC procedure,
+                  LPARAM parameter);
 // The same, modeless: the dialog's window, or null.
-HWND OpenDialog(HINSTANCE module, const WText& templateName, HWND owner, DLGPROC procedure, LPARAM parameter);
+HWND OpenDialog(HINSTANCE module, const DLGTEMPLATE* dialogTemplate, HWND owner, DLGPROC procedure, LPARAM parameter);
 
 // Registers the progress bar and link control classes. The library is
 // loaded by name so that the version the program's manifest asks for is

@@ -102,6 +102,11 @@ XzStreamDecoder::Step XzStreamDecoder::Decode(std::span<const uint8_t>& input, b
 
 uint64_t XzStreamDecoder::consumed() const { return state_->stream.total_in; }
 
+bool StartsAsXz(std::span<const uint8_t> data) {
+  constexpr uint8_t kMagic[] = {0xFD, '7', 'z', 'X', 'Z', 0x00};
+  return data.size() >= sizeof kMagic && std::equal(std::begin(kMagic), std::end(kMagic), data.begin());
+}
+
 bool XzDecode(std::span<const uint8_t> input, std::vector<uint8_t>& output, const XzProgress* progress) {
   output.clear();
   output.reserve(3 * input.size() + 1024);

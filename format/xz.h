@@ -59,6 +59,10 @@ class XzStreamDecoder {
   std::unique_ptr<State> state_;
 };
 
+// True when `data` opens as every xz stream does (its six magic bytes), so
+// that stored bytes may be either compressed or plain.
+bool StartsAsXz(std::span<const uint8_t> data);
+
 // Replaces `output` with the decoded data; false when the input is not
 // complete, valid xz or when `progress` asked to stop.
 bool XzDecode(std::span<const uint8_t> input, std::vector<uint8_t>& output, const XzProgress* progress = nullptr);

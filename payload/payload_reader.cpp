@@ -1,5 +1,7 @@
 #include "payload/payload_reader.h"
 
+#include <optional>
+
 #include "format/checksum.h"
 #include "format/product_flags.h"
 #include "format/script_block.h"
@@ -86,13 +88,15 @@ void OpenPayload(Payload& payload) {
               g_installer.defaultCaption.c_str());
   }
   if (result.error != format::Error::kNone) CorruptInstaller(result.error);
-  payload.cipher = format::HeaderCipher(payload.header);
+  if (std::optional<format::PayloadCipher> cipher = format::HeaderCipher(payload.header)) {
+    payload.cipher = std::make_unique<format::PayloadCipher>(*cipher);
+  }
 }
 
 void DecodeSetupScript(Payload& payload) {
   std::span<const uint8_t> block =
       payload.mapped.subspan(format::HeaderSize(payload.header), static_cast<size_t>(payload.header.scriptBlockSize));
-  format::Error error = format::DecodeScriptBlock(block, payload.cipher ? &*payload.cipher : nullptr,
+  format::Error error = format::DecodeScriptBlock(block, payload.cipher.get(),
                                                   payload.header.scriptChecksum, payload.script);
   if (error != format::Error::kNone) CorruptInstaller(error);
   if (format::Checksum(payload.script) != payload.header.scriptChecksum) CorruptInstaller(format::Error::kScriptChecksum);

@@ -3,7 +3,7 @@
 // ".setup" section, decodes its setup script, derives the uninstaller image
 // and locates the archive. Every inconsistency ends the run with the
 // corrupt-installer report and its error number.
-#include <optional>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -45,7 +45,9 @@ struct Payload {
   format::SectionLocation section;
   std::span<const uint8_t> mapped;  // the section in the running image
   format::PayloadHeader header;
-  std::optional<format::PayloadCipher> cipher;
+  // On the heap: the cipher's tables would otherwise be 4 KB of the
+  // engine's initialised data, in the file, for the process-wide payload.
+  std::unique_ptr<format::PayloadCipher> cipher;
   std::vector<uint8_t> script;  // decoded
   // The uninstaller is the whole installer file unless the payload is
   // stripped from it; then these are the bytes to write.

@@ -4,6 +4,7 @@
 
 #include "state/installer_state.h"
 #include "core/system_facts.h"
+#include "core/ts_format.h"
 #include "core/ts_system.h"
 
 namespace palisade {
@@ -14,7 +15,7 @@ using ts::SpecialFolderId;
 constexpr uint8_t kShortcutsForAllUsers = 1;
 
 ts::WText FromUtf8(const std::string& text) { return ts::WideFromUtf8(text); }
-ts::WText Number(unsigned number) { return std::to_wstring(number); }
+ts::WText Number(unsigned number) { return ts::Format(L"%u", number); }
 ts::WText Flag(bool on) { return on ? L"1" : L"0"; }
 
 ts::FolderKind ProductFolderKind() {

@@ -1,8 +1,7 @@
 #include "ui/background_settings.h"
 
-#include <cwchar>
-
 #include "core/ts_file.h"
+#include "core/ts_text.h"
 #include "format/product_flags.h"
 #include "ui/background_layout.h"
 
@@ -32,10 +31,9 @@ class EntryReader {
   // Sizes are stored as decimal text, such as "1.5".
   double Real(const wchar_t* name, double fallback) const {
     ts::WText text;
-    if (!key_.ReadText(name, text)) return fallback;
-    wchar_t* end = nullptr;
-    double value = wcstod(text.c_str(), &end);
-    return end != text.c_str() ? value : fallback;
+    double value = fallback;
+    if (key_.ReadText(name, text)) ts::ReadDecimal(text, value);
+    return value;
   }
   // Colours are stored as colour text, "RRGGBB".
   COLORREF Colour(const wchar_t* name, COLORREF fallback) const {

@@ -7,6 +7,7 @@
 #include "format/product_flags.h"
 #include "state/installer_state.h"
 #include "ui/background_window.h"
+#include "ui/resource_picture.h"
 
 namespace palisade {
 namespace {
@@ -82,8 +83,7 @@ void PutButtonImage(HWND dialog, int button, int image) {
   if (!(g_installer.productFlags2 & format::product_flags2::kButtonImages)) return;
   HWND control = GetDlgItem(dialog, button);
   int size = ts::DialogUnitsToPixelsY(dialog, kImageSizeUnits);
-  HANDLE bitmap =
-      LoadImageW(g_installer.instance, MAKEINTRESOURCEW(image), IMAGE_BITMAP, size, size, LR_CREATEDIBSECTION);
+  HBITMAP bitmap = LoadPicture(g_installer.instance, image, size, size);
   if (!control || !bitmap) return;
   wchar_t caption[256] = {};
   GetWindowTextW(control, caption, 255);

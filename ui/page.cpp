@@ -7,6 +7,8 @@
 #include "ui/dialog_look.h"
 #include "ui/page_controls.h"
 #include "ui/page_rules.h"
+#include "ui/page_templates.h"
+#include "ui/resource_picture.h"
 
 namespace palisade {
 namespace {
@@ -25,8 +27,7 @@ HBITMAP PageBitmap(int resource) {
   static HBITMAP side = nullptr, banner = nullptr;
   HBITMAP& kept = resource == kSidePictureBitmap ? side : banner;
   if (!kept) {
-    kept = static_cast<HBITMAP>(
-        LoadImageW(g_installer.instance, MAKEINTRESOURCEW(resource), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    kept = LoadPicture(g_installer.instance, resource);
   }
   return kept;
 }
@@ -227,16 +228,16 @@ HWND Owner(HWND owner) { return owner ? owner : g_installer.backgroundWindow; }
 INT_PTR RunPage(Page& page, HWND owner) {
   ts::LoadCommonControls();
   HWND previous = g_installer.openPage;
-  INT_PTR result = ts::RunDialog(g_installer.instance, page.templateName, Owner(owner), PageProcedure,
-                                 reinterpret_cast<LPARAM>(&page));
+  INT_PTR result = ts::RunDialog(g_installer.instance, PageTemplate(g_installer.instance, page.templateName),
+                                 Owner(owner), PageProcedure, reinterpret_cast<LPARAM>(&page));
   g_installer.openPage = previous;
   return result;
 }
 
 HWND OpenPage(Page& page, HWND owner) {
   ts::LoadCommonControls();
-  return ts::OpenDialog(g_installer.instance, page.templateName, Owner(owner), PageProcedure,
-                        reinterpret_cast<LPARAM>(&page));
+  return ts::OpenDialog(g_installer.instance, PageTemplate(g_installer.instance, page.templateName), Owner(owner),
+                        PageProcedure, reinterpret_cast<LPARAM>(&page));
 }
 
 ts::WText InstallerCaption() {

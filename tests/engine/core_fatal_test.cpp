@@ -4,6 +4,8 @@
 // "\n"; the CR LF form is checked where the engine itself is run.
 #include <gtest/gtest.h>
 
+#include <exception>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -75,12 +77,20 @@ TEST(FatalDeathTest, WideMessageReachesStandardErrorAsUtf8) {
   EXPECT_EXIT((QuietBoxes(), ts::Fatal(L"caf\u00E9 %d", 3)), ::testing::ExitedWithCode(1), "caf\xC3\xA9 3\n");
 }
 
+template <typename Thrown>
+[[noreturn]] void Throw(Thrown thrown) {
+  throw thrown;
+}
+
 // A misuse of the standard library ends the process as an uncaught throw
-// did: the terminate handler's words on standard error, then abort().
-TEST(LibraryMisuseDeathTest, EndsWithTheTerminateHandlersWordsAndAbort) {
+// does: the terminate handler's words on standard error, then abort(). The
+// handler names a thrown type as the compiler mangles it. A throw out of a
+// function that may not throw calls std::terminate with the exception still
+// current (a test body's own throws the framework would catch).
+TEST(TerminateDeathTest, MisusesAndUncaughtThrowsEndWithTheHandlersWordsAndAbort) {
   struct Case {
     const char* name;
-    void (*misuse)();
+    void (*end)();
     const char* words;
   };
   const Case cases[] = {
@@ -92,9 +102,15 @@ TEST(LibraryMisuseDeathTest, EndsWithTheTerminateHandlersWordsAndAbort) {
        "\\(which is 3\\)\n"},
       {"length beyond the largest", [] { std::string().reserve(std::string().max_size() + 1); },
        "instance of 'std::length_error'\n  what\\(\\):  basic_string::_M_create\n"},
+      {"an uncaught standard exception", []() noexcept { Throw(std::bad_alloc()); },
+       "^terminate called after throwing an instance of 'St9bad_alloc'\n  what\\(\\):  std::bad_alloc\n$"},
+      {"an uncaught value that is no standard exception", []() noexcept { Throw(7); },
+       "^terminate called after throwing an instance of 'i'\n$"},
+      {"std::terminate without an exception", [] { std::terminate(); },
+       "^terminate called without an active exception\n$"},
   };
   for (const Case& c : cases) {
-    EXPECT_EXIT(c.misuse(), ::testing::ExitedWithCode(3), c.words) << c.name;
+    EXPECT_EXIT(c.end(), ::testing::ExitedWithCode(3), c.words) << c.name;
   }
 }
 

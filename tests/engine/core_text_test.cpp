@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+
+#include "core/ts_format.h"
 #include "core/ts_text.h"
 
 namespace {
@@ -32,3 +35,47 @@ TEST(NonBlankLines, BlankLinesAndEveryLineEndSkipped) {
 }
 
 }  // namespace
+
+// Sizes are stored as "%g" writes them and read back by ReadDecimal.
+TEST(ReadDecimal, ReadsTheNumberAtTheStartAndTellsWhenThereIsNone) {
+  struct Case {
+    const wchar_t* text;
+    bool read;
+    double value;  // what `value` holds after the call; it starts at 7
+  };
+  const Case cases[] = {
+      {L"1", true, 1},
+      {L"1.5", true, 1.5},
+      {L"1.1", true, 1.1},
+      {L"-2", true, -2},
+      {L"+0.25", true, 0.25},
+      {L" \t1e+06", true, 1e6},
+      {L"2.5E-3", true, 0.0025},
+      {L"1e-05", true, 1e-5},
+      {L".5", true, 0.5},
+      {L"5.", true, 5},
+      {L"1.5cm", true, 1.5},         // what follows the number is left
+      {L"3e", true, 3},              // an exponent without digits is not one
+      {L"1e999", true, HUGE_VAL},    // beyond a double, as the C library reads it
+      {L"0x10", true, 0},            // no hexadecimal form
+      {L"", false, 7},
+      {L"size", false, 7},
+      {L".", false, 7},
+      {L"-", false, 7},
+      {L"inf", false, 7},
+      {L"- 1", false, 7},
+  };
+  for (const Case& c : cases) {
+    double value = 7;
+    EXPECT_EQ(ts::ReadDecimal(c.text, value), c.read) << c.text;
+    EXPECT_EQ(value, c.value) << c.text;
+  }
+}
+
+TEST(ReadDecimal, ReadsBackWhatPercentGWrites) {
+  for (double value : {0.1, 12.5, 0.001, 1e-05, 123457.0, 2.71828, 1e+20, -0.75}) {
+    double read = 0;
+    ASSERT_TRUE(ts::ReadDecimal(ts::Format(L"%g", value), read)) << value;
+    EXPECT_EQ(read, value) << value;
+  }
+}

@@ -127,6 +127,23 @@ TEST(Xz, RejectsDamagedInput) {
   }
 }
 
+TEST(Xz, StartsAsXzOnlyForTheStreamsMagic) {
+  const std::vector<uint8_t> packed = Compress(Bytes("picture"));
+  const struct {
+    const char* name;
+    std::vector<uint8_t> data;
+    bool xz;
+  } cases[] = {
+      {"an xz stream", packed, true},
+      {"its magic alone", {0xFD, '7', 'z', 'X', 'Z', 0x00}, true},
+      {"the magic cut short", {0xFD, '7', 'z', 'X', 'Z'}, false},
+      {"the magic with its last byte changed", {0xFD, '7', 'z', 'X', 'Z', 0x01, 0x00}, false},
+      {"a DIB's header", {40, 0, 0, 0, 2, 0, 0, 0}, false},
+      {"empty", {}, false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(StartsAsXz(c.data), c.xz) << c.name;
+}
+
 TEST(Xz, RejectsUnknownPreset) {
   std::vector<uint8_t> packed;
   EXPECT_FALSE(XzEncode(Bytes("data"), {10, false, XzCheck::kCrc64}, packed));
