@@ -25,7 +25,7 @@ const std::vector<uint8_t>& UnpackedTemplates(HINSTANCE module) {
 }
 
 // The name that begins at `at`, as far as its NUL or the end of the data.
-std::wstring_view NameAt(const std::vector<uint8_t>& templates, size_t at) {
+std::wstring_view NameAt(std::span<const uint8_t> templates, size_t at) {
   auto* name = reinterpret_cast<const wchar_t*>(templates.data() + at);
   size_t room = (templates.size() - at) / sizeof(wchar_t), length = 0;
   while (length < room && name[length] != L'\0') ++length;
@@ -34,8 +34,7 @@ std::wstring_view NameAt(const std::vector<uint8_t>& templates, size_t at) {
 
 }  // namespace
 
-const DLGTEMPLATE* PageTemplate(HINSTANCE module, std::wstring_view name) {
-  const std::vector<uint8_t>& templates = UnpackedTemplates(module);
+const DLGTEMPLATE* FindPackedTemplate(std::span<const uint8_t> templates, std::wstring_view name) {
   const ts::WText wanted = ts::AsciiLowerCase(name);
   size_t at = 0;
   while (at < templates.size()) {
@@ -49,6 +48,10 @@ const DLGTEMPLATE* PageTemplate(HINSTANCE module, std::wstring_view name) {
     at += Padded(length);
   }
   return nullptr;
+}
+
+const DLGTEMPLATE* PageTemplate(HINSTANCE module, std::wstring_view name) {
+  return FindPackedTemplate(UnpackedTemplates(module), name);
 }
 
 }  // namespace palisade

@@ -6,9 +6,15 @@
 // bytes, so that every template lies DWORD-aligned once unpacked.
 #include <windows.h>
 
+#include <cstdint>
+#include <span>
 #include <string_view>
 
 namespace palisade {
+
+// The template of that name in the unpacked templates, compared without
+// regard to case; null when it is not there or the data ends early.
+const DLGTEMPLATE* FindPackedTemplate(std::span<const uint8_t> templates, std::wstring_view name);
 
 // The module's page template of that name, compared without regard to
 // case as resource names are; unpacked on first use and kept for the rest

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "byte_assembly.h"
+
 namespace palisade {
 namespace {
 
@@ -41,6 +43,32 @@ TEST(PageTemplate, EachNameGivesItsOwnTemplate) {
     EXPECT_EQ(header.width, c.width) << c.name;
     EXPECT_EQ(header.height, c.height) << c.name;
   }
+}
+
+// The unpacked layout, assembled by hand: a name whose padding is two
+// bytes, then one that needs none, each followed by its length and bytes.
+TEST(PageTemplate, HandAssembledPackIsReadEntryByEntry) {
+  format::test_bytes::Assembly pack;
+  pack.Wide(u"ABC")               // name "ABC" and its NUL: 8 bytes, no padding
+      .U32(6)                     // template length
+      .Raw("first!").U16(0)       // the template, padded to 8 bytes
+      .Wide(u"LONGER")            // name "LONGER" and its NUL: 14 bytes
+      .U16(0)                     // padded to 16
+      .U32(4)                     // template length
+      .Raw("2nd.");               // the template, already 4-aligned
+  std::vector<uint8_t> bytes(pack.bytes().begin(), pack.bytes().end());
+  const struct {
+    const wchar_t* name;
+    long offset;  // of the template in the pack; -1 for none
+  } cases[] = {{L"abc", 12}, {L"Longer", 40}, {L"ab", -1}, {L"LONGERS", -1}};
+  for (const auto& c : cases) {
+    const DLGTEMPLATE* found = FindPackedTemplate(bytes, c.name);
+    long offset = found ? static_cast<long>(reinterpret_cast<const uint8_t*>(found) - bytes.data()) : -1;
+    EXPECT_EQ(offset, c.offset) << c.name;
+  }
+  bytes.resize(bytes.size() - 1);  // the last template one byte short
+  EXPECT_EQ(FindPackedTemplate(bytes, L"LONGER"), nullptr);
+  EXPECT_NE(FindPackedTemplate(bytes, L"ABC"), nullptr);
 }
 
 // The crash dialog stays a plain resource; no other name is in the pack.
