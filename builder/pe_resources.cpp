@@ -11,11 +11,8 @@
 namespace palisade::builder {
 namespace {
 
-constexpr uint32_t kPeHeaderField = 0x3C;
-constexpr uint16_t kPe32Magic = 0x10B;
-constexpr uint16_t kPe32PlusMagic = 0x20B;
 constexpr uint32_t kResourceDirectory = 2;
-constexpr uint32_t kDirectoryEntrySize = 8;
+constexpr uint32_t kDirectoryEntrySize = format::DataDirectories::kEntrySize;
 constexpr uint32_t kSectionEntrySize = 40;
 constexpr uint32_t kTableHeaderSize = 16;
 constexpr uint32_t kTableEntrySize = 8;
@@ -48,14 +45,10 @@ struct PeHeaders {
 };
 
 bool ReadHeaders(std::span<const uint8_t> image, PeHeaders& headers, std::string& problem) {
-  if (image.size() < 64 || image[0] != 'M' || image[1] != 'Z') return problem = "not a Windows executable", false;
-  uint64_t pe = Load32(image, kPeHeaderField);
-  if (pe + 26 > image.size() || std::memcmp(image.data() + pe, "PE\0\0", 4) != 0) {
-    return problem = "not a Windows executable", false;
-  }
-  uint16_t magic = Load16(image, pe + 24);
-  uint64_t directories = pe + 24 + (magic == kPe32Magic ? 96 : 112);
-  if (magic != kPe32Magic && magic != kPe32PlusMagic) return problem = "not a Windows executable", false;
+  format::ExecutableHeaders found;
+  if (!format::LocateHeaders(image, found, problem)) return false;
+  uint64_t pe = found.peHeader;
+  uint64_t directories = pe + found.directories.Entry(0);
   headers.sectionTable = static_cast<uint32_t>(pe + 24 + Load16(image, pe + 20));
   headers.sectionCount = Load16(image, pe + 6);
   if (directories > headers.sectionTable ||

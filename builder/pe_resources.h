@@ -43,7 +43,7 @@ bool ReadResources(std::span<const uint8_t> image, std::vector<Resource>& resour
 // the texts, the data entries, then the data.
 std::vector<uint8_t> ResourceSection(const std::vector<Resource>& resources, uint32_t virtualAddress);
 
-// `image` (a 32-bit executable) with `resources` as its resources. Its
+// `image` (a PE32 or PE32+ executable) with `resources` as its resources. Its
 // ".rsrc" section is rewritten where it stands when only the base
 // relocations follow it (as in the engine); otherwise the resources go into
 // a new section after the others, and the earlier bytes stay, no longer

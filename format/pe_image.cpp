@@ -1,6 +1,7 @@
 #include "format/pe_image.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "format/byte_order.h"
@@ -12,6 +13,7 @@ namespace {
 constexpr uint32_t kPeHeaderField = 60;
 constexpr uint32_t kSectionEntrySize = 40;
 constexpr uint16_t kPe32Magic = 0x10B;
+constexpr uint16_t kPe32PlusMagic = 0x20B;
 constexpr uint32_t kInitialisedReadOnlyData = 0x40000040;
 
 // Offsets from the "PE\0\0" signature.
@@ -24,9 +26,10 @@ constexpr uint32_t kFileAlignmentField = 60;
 constexpr uint32_t kImageSizeField = 80;
 constexpr uint32_t kHeadersSizeField = 84;
 constexpr uint32_t kChecksumField = 88;
-constexpr uint32_t kDirectoryCountField = 116;
-constexpr uint32_t kSecurityDirectoryField = 152;
-constexpr uint32_t kRelocationDirectoryField = 160;
+constexpr uint32_t kPe32DirectoryCountField = 116;
+constexpr uint32_t kPe32PlusDirectoryCountField = 132;
+constexpr uint32_t kDirectorySlots = 16;  // all that a linker writes
+constexpr uint32_t kSecurityDirectory = 4;
 constexpr uint32_t kRelocationDirectory = 5;
 
 // Offsets within a section table entry.
@@ -78,16 +81,31 @@ SectionsExtent MeasureSections(std::span<const uint8_t> image, uint32_t pe, int 
   return extent;
 }
 
+// PE32 and PE32+ told apart by the optional header's magic.
+bool LocateDataDirectories(std::span<const uint8_t> image, uint32_t peHeader, DataDirectories& directories,
+                           std::string& problem) {
+  if (static_cast<uint64_t>(peHeader) + kMagicField + 2 > image.size()) {
+    return problem = "the executable's optional header runs past its end", false;
+  }
+  uint16_t magic = LoadLe16(image.data() + peHeader + kMagicField);
+  if (magic != kPe32Magic && magic != kPe32PlusMagic) {
+    char text[96];
+    std::snprintf(text, sizeof text, "the executable is neither PE32 nor PE32+ (optional-header magic 0x%X)", magic);
+    return problem = text, false;
+  }
+  directories.countField = magic == kPe32Magic ? kPe32DirectoryCountField : kPe32PlusDirectoryCountField;
+  return true;
+}
+
 // The headers and the section table must lie in the file before anything
 // in them is read.
-bool CheckExtendable(std::span<const uint8_t> image, std::string& problem) {
-  if (image.size() < 64 || image[0] != 'M' || image[1] != 'Z') return problem = "not a Windows executable", false;
-  uint64_t pe = LoadLe32(image.data() + kPeHeaderField);
-  if (pe + 248 > image.size() || std::memcmp(image.data() + pe, "PE\0\0", 4) != 0 ||
-      LoadLe16(image.data() + pe + kMagicField) != kPe32Magic ||
+bool CheckExtendable(std::span<const uint8_t> image, ExecutableHeaders& headers, std::string& problem) {
+  if (!LocateHeaders(image, headers, problem)) return false;
+  uint64_t pe = headers.peHeader;
+  if (pe + headers.directories.Entry(kDirectorySlots) > image.size() ||
       LoadLe32(image.data() + pe + kFileAlignmentField) == 0 ||
       LoadLe32(image.data() + pe + kSectionAlignmentField) == 0) {
-    return problem = "not a 32-bit Windows executable", false;
+    return problem = "the executable's optional header is cut short or gives no alignment", false;
   }
   uint64_t tableEnd = SectionTable(image, static_cast<uint32_t>(pe)) +
                       static_cast<uint64_t>(LoadLe16(image.data() + pe + kSectionCountField)) * kSectionEntrySize;
@@ -95,14 +113,24 @@ bool CheckExtendable(std::span<const uint8_t> image, std::string& problem) {
   return true;
 }
 
-bool CheckRoom(std::span<const uint8_t> image, uint32_t pe, const SectionsExtent& extent, std::string& problem) {
+// Neither a certificate table nor other data may follow the last section,
+// since a new section would go where they are.
+bool EndsWithLastSection(std::span<const uint8_t> image, const ExecutableHeaders& headers,
+                         const SectionsExtent& extent) {
+  return extent.fileEnd == image.size() &&
+         LoadLe32(image.data() + headers.peHeader + headers.directories.Entry(kSecurityDirectory)) == 0;
+}
+
+bool CheckRoom(std::span<const uint8_t> image, const ExecutableHeaders& headers, const SectionsExtent& extent,
+               std::string& problem) {
+  uint32_t pe = headers.peHeader;
   uint64_t newEntry = SectionTable(image, pe) + LoadLe16(image.data() + pe + kSectionCountField) * kSectionEntrySize;
   uint64_t headersEnd = std::min<uint64_t>({LoadLe32(image.data() + pe + kHeadersSizeField), extent.firstRaw,
                                             image.size()});
   if (newEntry + kSectionEntrySize > headersEnd) {
     return problem = "the executable's headers have no room for one more section", false;
   }
-  if (extent.fileEnd != image.size() || LoadLe32(image.data() + pe + kSecurityDirectoryField) != 0) {
+  if (!EndsWithLastSection(image, headers, extent)) {
     return problem = "the executable carries data after its last section (a signature or debug data)", false;
   }
   return true;
@@ -124,6 +152,15 @@ void AddSectionEntry(std::vector<uint8_t>& stub, std::string_view name, const Se
 }
 
 }  // namespace
+
+bool LocateHeaders(std::span<const uint8_t> image, ExecutableHeaders& headers, std::string& problem) {
+  if (image.size() < 64 || image[0] != 'M' || image[1] != 'Z') return problem = "not a Windows executable", false;
+  headers.peHeader = LoadLe32(image.data() + kPeHeaderField);
+  if (headers.peHeader + uint64_t{4} > image.size() || std::memcmp(image.data() + headers.peHeader, "PE\0\0", 4) != 0) {
+    return problem = "not a Windows executable", false;
+  }
+  return LocateDataDirectories(image, headers.peHeader, headers.directories, problem);
+}
 
 SectionSearch FindPayloadSection(std::span<const uint8_t> image) {
   SectionSearch search;
@@ -155,10 +192,11 @@ SectionSearch FindPayloadSection(std::span<const uint8_t> image) {
 
 bool LayOutSection(std::span<const uint8_t> image, std::string_view name, uint64_t size, PayloadLayout& layout,
                    std::string& problem) {
-  if (!CheckExtendable(image, problem)) return false;
-  uint32_t pe = LoadLe32(image.data() + kPeHeaderField);
+  ExecutableHeaders headers;
+  if (!CheckExtendable(image, headers, problem)) return false;
+  uint32_t pe = headers.peHeader;
   SectionsExtent extent = MeasureSections(image, pe);
-  if (!CheckRoom(image, pe, extent, problem)) return false;
+  if (!CheckRoom(image, headers, extent, problem)) return false;
   uint32_t fileAlignment = LoadLe32(image.data() + pe + kFileAlignmentField);
   uint32_t sectionAlignment = LoadLe32(image.data() + pe + kSectionAlignmentField);
   // Padding the raw size to the section alignment too lets the uninstaller
@@ -192,13 +230,13 @@ bool AddSection(std::span<const uint8_t> image, std::string_view name, std::span
 bool ReplaceSectionInPlace(std::span<const uint8_t> image, int index, std::span<const uint8_t> data,
                            std::vector<uint8_t>& out) {
   std::string problem;
-  if (!CheckExtendable(image, problem)) return false;
-  uint32_t pe = LoadLe32(image.data() + kPeHeaderField);
+  ExecutableHeaders headers;
+  if (!CheckExtendable(image, headers, problem)) return false;
+  uint32_t pe = headers.peHeader;
+  const DataDirectories& directories = headers.directories;
   uint32_t count = LoadLe16(image.data() + pe + kSectionCountField);
   if (index < 0 || static_cast<uint32_t>(index) >= count) return false;
-  if (MeasureSections(image, pe).fileEnd != image.size() || LoadLe32(image.data() + pe + kSecurityDirectoryField) != 0) {
-    return false;
-  }
+  if (!EndsWithLastSection(image, headers, MeasureSections(image, pe))) return false;
   uint32_t fileAlignment = LoadLe32(image.data() + pe + kFileAlignmentField);
   uint32_t sectionAlignment = LoadLe32(image.data() + pe + kSectionAlignmentField);
   const uint8_t* table = image.data() + SectionTable(image, pe);
@@ -212,8 +250,8 @@ bool ReplaceSectionInPlace(std::span<const uint8_t> image, int index, std::span<
   uint32_t relocationsRaw = relocationsFollow ? LoadLe32(relocations + kRawOffsetField) : 0;
   uint32_t relocationsRawSize = relocationsFollow ? LoadLe32(relocations + kRawSizeField) : 0;
   if (relocationsFollow) {
-    uint32_t directory = LoadLe32(image.data() + pe + kRelocationDirectoryField);
-    if (LoadLe32(image.data() + pe + kDirectoryCountField) <= kRelocationDirectory || directory < relocationsAddress ||
+    uint32_t directory = LoadLe32(image.data() + pe + directories.Entry(kRelocationDirectory));
+    if (LoadLe32(image.data() + pe + directories.countField) <= kRelocationDirectory || directory < relocationsAddress ||
         directory - relocationsAddress >= LoadLe32(relocations + kVirtualSizeField) || relocationsRaw < raw + rawSize) {
       return false;
     }
@@ -238,7 +276,7 @@ bool ReplaceSectionInPlace(std::span<const uint8_t> image, int index, std::span<
     uint8_t* moved = newEntry + kSectionEntrySize;
     StoreLe32(moved + kVirtualAddressField, static_cast<uint32_t>(movedAddress));
     StoreLe32(moved + kRawOffsetField, static_cast<uint32_t>(movedRaw));
-    uint8_t* directory = header + kRelocationDirectoryField;
+    uint8_t* directory = header + directories.Entry(kRelocationDirectory);
     StoreLe32(directory, static_cast<uint32_t>(LoadLe32(directory) - relocationsAddress + movedAddress));
   }
   StoreLe32(header + kImageSizeField, static_cast<uint32_t>(MeasureSections(out, pe).imageEnd));
@@ -257,6 +295,9 @@ bool AddPayloadSection(std::span<const uint8_t> image, std::span<const uint8_t> 
 
 std::vector<uint8_t> StripPayloadSection(std::span<const uint8_t> stub, std::span<const uint8_t> trailer,
                                          const SectionLocation& section) {
+  DataDirectories directories;
+  std::string problem;
+  if (!LocateDataDirectories(stub, section.peHeader, directories, problem)) return {};
   size_t sectionEnd = static_cast<size_t>(section.rawOffset) + section.rawSize;
   // The padding that put the section on a page boundary goes with it.
   size_t kept = std::min<size_t>(MeasureSections(stub, section.peHeader, section.index).fileEnd, stub.size());
@@ -278,11 +319,12 @@ std::vector<uint8_t> StripPayloadSection(std::span<const uint8_t> stub, std::spa
   }
   std::memset(table + (count - 1) * kSectionEntrySize, 0, kSectionEntrySize);
 
-  uint32_t certificate = LoadLe32(header + kSecurityDirectoryField);
+  uint32_t security = pe + directories.Entry(kSecurityDirectory);
+  uint32_t certificate = LoadLe32(out.data() + security);
   if (certificate != 0) {
     size_t movedTo = certificate >= sectionEnd ? certificate - removed : certificate;
     if (movedTo < out.size()) out.resize(movedTo);
-    std::memset(out.data() + pe + kSecurityDirectoryField, 0, 8);
+    std::memset(out.data() + security, 0, DataDirectories::kEntrySize);
   }
   WritePeChecksum(out, pe);
   return out;

@@ -22,6 +22,27 @@ struct SectionLocation {
   uint32_t rawOffset = 0;
 };
 
+// Where an executable's optional header keeps its data directories. PE32
+// (32-bit code) and PE32+ (64-bit code) differ there alone among the fields
+// read here: PE32+ widens the image base and the stack and heap sizes to 8
+// bytes and drops the base of data, so its directories start 16 bytes on.
+struct DataDirectories {
+  static constexpr uint32_t kEntrySize = 8;  // an address and a size
+  uint32_t countField = 0;                   // from the "PE\0\0" signature; the entries follow the count
+
+  uint32_t Entry(uint32_t index) const { return countField + 4 + index * kEntrySize; }
+};
+
+struct ExecutableHeaders {
+  uint32_t peHeader = 0;  // file offset of the "PE\0\0" signature
+  DataDirectories directories;
+};
+
+// Finds the signature through the DOS header and tells PE32 from PE32+ by
+// the optional header's magic; false with a reason when the image is no
+// Windows executable or its magic is neither.
+bool LocateHeaders(std::span<const uint8_t> image, ExecutableHeaders& headers, std::string& problem);
+
 struct SectionSearch {
   Error error = Error::kNone;  // kPeHeaderOffset, kSectionCount or kSectionAtOffsetZero
   bool found = false;
@@ -45,8 +66,9 @@ struct PayloadLayout {
 // Lays out a section `name` of `size` bytes of initialised, read-only data
 // after every other section, its raw size padded to the section alignment
 // so that the uninstaller image can later subtract it from the image size.
-// Fails with a reason when the image is not a 32-bit executable, has no
-// room for one more section header or cannot address that much data.
+// Fails with a reason when the image is neither a PE32 nor a PE32+
+// executable, has no room for one more section header or cannot address
+// that much data.
 bool LayOutSection(std::span<const uint8_t> image, std::string_view name, uint64_t size, PayloadLayout& layout,
                    std::string& problem);
 // The same with the section's bytes.
