@@ -251,8 +251,9 @@ bool ReplaceSectionInPlace(std::span<const uint8_t> image, int index, std::span<
   uint32_t relocationsRawSize = relocationsFollow ? LoadLe32(relocations + kRawSizeField) : 0;
   if (relocationsFollow) {
     uint32_t directory = LoadLe32(image.data() + pe + directories.Entry(kRelocationDirectory));
-    if (LoadLe32(image.data() + pe + directories.countField) <= kRelocationDirectory || directory < relocationsAddress ||
-        directory - relocationsAddress >= LoadLe32(relocations + kVirtualSizeField) || relocationsRaw < raw + rawSize) {
+    if (LoadLe32(image.data() + pe + directories.countField) <= kRelocationDirectory ||
+        directory < relocationsAddress || directory - relocationsAddress >= LoadLe32(relocations + kVirtualSizeField) ||
+        relocationsRaw < raw + rawSize) {
       return false;
     }
   }

@@ -15,6 +15,7 @@ class Assembly {
   Assembly& U8(uint8_t value) { return LittleEndian(value, 1); }
   Assembly& U16(uint16_t value) { return LittleEndian(value, 2); }
   Assembly& U32(uint32_t value) { return LittleEndian(value, 4); }
+  Assembly& U64(uint64_t value) { return LittleEndian(value, 8); }
   Assembly& I32(int32_t value) { return LittleEndian(static_cast<uint32_t>(value), 4); }
   Assembly& Double(double value) { return LittleEndian(std::bit_cast<uint64_t>(value), 8); }
   Assembly& Raw(std::span<const uint8_t> bytes) {

@@ -1,3 +1,5 @@
+#include "format/pe_image.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,8 +9,8 @@
 #include "format/byte_order.h"
 #include "format/checksum.h"
 #include "format/installer_image.h"
-#include "format/pe_image.h"
 #include "format/script_block.h"
+#include "pe32_plus_image.h"
 #include "test_bytes.h"
 
 namespace palisade::format {
@@ -65,49 +67,97 @@ std::vector<uint8_t> WithPayload(const std::vector<uint8_t>& engine, size_t payl
   return out;
 }
 
+// An engine fixture and where it keeps what the tests look at. Both are
+// 3 KiB: the headers and four sections of one file-alignment unit each.
+struct Engine {
+  const char* name;
+  std::vector<uint8_t> image;
+  uint32_t pe;
+  uint32_t sectionTable;
+  uint32_t sectionAlignment;
+  uint32_t initialisedData;
+  uint32_t securityField;  // from the signature
+  uint32_t relocationField;
+};
+
+Engine Pe32Engine() { return {"PE32", SmallExecutable(), kPe, kPe + 24 + 224, kSectionAlignment, 0x800, 152, 160}; }
+
+Engine Pe32PlusEngine() {
+  namespace plus = test_bytes::pe32_plus;
+  return {"PE32+",
+          test_bytes::Pe32PlusImage(),
+          plus::kPeHeader,
+          plus::kSectionTable,
+          plus::kSectionAlignment,
+          plus::kInitialisedData,
+          plus::kSecurityDirectoryField,
+          plus::kRelocationDirectoryField};
+}
+
+std::vector<uint8_t> Stripped(std::span<const uint8_t> installer, const SectionLocation& s) {
+  return StripPayloadSection(installer.first(s.rawOffset), installer.subspan(s.rawOffset + s.rawSize), s);
+}
+
 TEST(PayloadSection, AddedAfterEveryOtherSectionWithConsistentHeaders) {
-  std::vector<uint8_t> engine = SmallExecutable();
-  std::vector<uint8_t> installer = WithPayload(engine, 5000);
-  SectionSearch search = FindPayloadSection(installer);
-  ASSERT_EQ(search.error, Error::kNone);
-  ASSERT_TRUE(search.found);
-  const SectionLocation& s = search.section;
-  EXPECT_EQ(s.index, 4);
-  ASSERT_EQ(engine.size(), 3072u);
-  EXPECT_EQ(s.rawOffset, 4096u) << "the engine's end, padded to a page boundary of the file";
-  EXPECT_TRUE(std::all_of(installer.begin() + 3072, installer.begin() + 4096, [](uint8_t b) { return b == 0; }));
-  EXPECT_EQ(s.virtualAddress, 5 * kSectionAlignment);
-  EXPECT_EQ(s.rawSize % kSectionAlignment, 0u);
-  EXPECT_GE(s.rawSize, 5000u);
-  EXPECT_EQ(installer.size(), s.rawOffset + s.rawSize);
-  EXPECT_EQ(U16At(installer, kPe + 6), 5);
-  EXPECT_EQ(U32At(installer, kPe + 80), s.virtualAddress + s.rawSize);
-  EXPECT_EQ(U32At(installer, kPe + 32), 4 * kFileAlignment + s.rawSize);
-  EXPECT_TRUE(std::equal(engine.begin() + 0x400, engine.end(), installer.begin() + 0x400));
+  for (const Engine& e : {Pe32Engine(), Pe32PlusEngine()}) {
+    const std::vector<uint8_t>& engine = e.image;
+    std::vector<uint8_t> installer = WithPayload(engine, 5000);
+    SectionSearch search = FindPayloadSection(installer);
+    ASSERT_EQ(search.error, Error::kNone) << e.name;
+    ASSERT_TRUE(search.found) << e.name;
+    const SectionLocation& s = search.section;
+    EXPECT_EQ(s.peHeader, e.pe) << e.name;
+    EXPECT_EQ(s.index, 4) << e.name;
+    ASSERT_EQ(engine.size(), 3072u) << e.name;
+    EXPECT_EQ(s.rawOffset, 4096u) << e.name << ": the engine's end, padded to a page boundary of the file";
+    EXPECT_TRUE(std::all_of(installer.begin() + 3072, installer.begin() + 4096, [](uint8_t b) { return b == 0; }))
+        << e.name;
+    EXPECT_EQ(s.virtualAddress, 5 * e.sectionAlignment) << e.name;
+    EXPECT_EQ(s.rawSize % e.sectionAlignment, 0u) << e.name;
+    EXPECT_GE(s.rawSize, 5000u) << e.name;
+    EXPECT_EQ(installer.size(), s.rawOffset + s.rawSize) << e.name;
+    EXPECT_EQ(U16At(installer, e.pe + 6), 5) << e.name;
+    EXPECT_EQ(U32At(installer, e.pe + 80), s.virtualAddress + s.rawSize) << e.name;
+    EXPECT_EQ(U32At(installer, e.pe + 32), e.initialisedData + s.rawSize) << e.name;
+    EXPECT_TRUE(std::equal(engine.begin() + e.pe + 84, engine.begin() + e.sectionTable, installer.begin() + e.pe + 84))
+        << e.name << ": the rest of the optional header, the directories with it";
+    EXPECT_TRUE(std::equal(engine.begin() + 0x400, engine.end(), installer.begin() + 0x400)) << e.name;
+  }
 }
 
 TEST(PayloadSection, StrippingGivesBackTheEnginesHeaders) {
-  std::vector<uint8_t> engine = SmallExecutable();
-  std::vector<uint8_t> installer = WithPayload(engine, 100);
-  const SectionLocation s = FindPayloadSection(installer).section;
-  std::vector<uint8_t> stripped = StripPayloadSection(
-      std::span(installer).first(s.rawOffset), std::span(installer).subspan(s.rawOffset + s.rawSize), s);
-  WritePeChecksum(engine, kPe);
-  EXPECT_EQ(stripped, engine);
+  for (Engine e : {Pe32Engine(), Pe32PlusEngine()}) {
+    std::vector<uint8_t> installer = WithPayload(e.image, 100);
+    std::vector<uint8_t> stripped = Stripped(installer, FindPayloadSection(installer).section);
+    WritePeChecksum(e.image, e.pe);
+    EXPECT_EQ(stripped, e.image) << e.name << ": first difference at "
+                                 << test_bytes::FirstDifference(stripped, e.image);
+  }
 }
 
 TEST(PayloadSection, StrippingDropsASignatureAppendedAfterThePayload) {
-  std::vector<uint8_t> engine = SmallExecutable();
-  std::vector<uint8_t> installer = WithPayload(engine, 100);
-  const SectionLocation s = FindPayloadSection(installer).section;
-  StoreLe32(installer.data() + kPe + 152, static_cast<uint32_t>(installer.size()));
-  StoreLe32(installer.data() + kPe + 156, 64);
-  installer.insert(installer.end(), 64, 0xC5);
-  std::vector<uint8_t> stripped = StripPayloadSection(
-      std::span(installer).first(s.rawOffset), std::span(installer).subspan(s.rawOffset + s.rawSize), s);
-  EXPECT_EQ(stripped.size(), engine.size());
-  EXPECT_EQ(U32At(stripped, kPe + 152), 0u);
-  EXPECT_EQ(U32At(stripped, kPe + 156), 0u);
+  for (Engine e : {Pe32Engine(), Pe32PlusEngine()}) {
+    std::vector<uint8_t> installer = WithPayload(e.image, 100);
+    const SectionLocation s = FindPayloadSection(installer).section;
+    StoreLe32(installer.data() + e.pe + e.securityField, static_cast<uint32_t>(installer.size()));
+    StoreLe32(installer.data() + e.pe + e.securityField + 4, 64);
+    installer.insert(installer.end(), 64, 0xC5);
+    std::vector<uint8_t> stripped = Stripped(installer, s);
+    EXPECT_EQ(stripped.size(), e.image.size()) << e.name;
+    EXPECT_EQ(U32At(stripped, e.pe + e.securityField), 0u) << e.name;
+    EXPECT_EQ(U32At(stripped, e.pe + e.securityField + 4), 0u) << e.name;
+    WritePeChecksum(e.image, e.pe);
+    EXPECT_EQ(stripped, e.image) << e.name << ": first difference at "
+                                 << test_bytes::FirstDifference(stripped, e.image);
+  }
+}
+
+// Without telling PE32 from PE32+ there is no knowing where the certificate
+// table's entry is, so nothing is cut.
+TEST(PayloadSection, StrippingAStubOfAnUnknownMagicGivesNothing) {
+  std::vector<uint8_t> installer = WithPayload(Pe32PlusEngine().image, 100);
+  PutU16(installer, test_bytes::pe32_plus::kPeHeader + 24, 0x107);
+  EXPECT_TRUE(Stripped(installer, FindPayloadSection(installer).section).empty());
 }
 
 struct HeaderFault {
@@ -136,18 +186,45 @@ TEST(PayloadSection, SearchChecksTheHeadersOnTheWay) {
   EXPECT_FALSE(FindPayloadSection(SmallExecutable()).found);
 }
 
+// `engine` changed by `spoil`.
+std::vector<uint8_t> Spoilt(std::vector<uint8_t> engine, const std::function<void(std::vector<uint8_t>&)>& spoil) {
+  spoil(engine);
+  return engine;
+}
+
+struct Refusal {
+  const char* name;
+  std::vector<uint8_t> image;
+  const char* problem;
+};
+
 TEST(PayloadSection, RefusesExecutablesItCannotExtend) {
-  std::vector<uint8_t> withOverlay = SmallExecutable();
-  withOverlay.push_back(0);
-  std::vector<uint8_t> noRoom = SmallExecutable();
-  PutU16(noRoom, kPe + 20, 0x400 - kPe - 24 - 4 * 40 + 8);
-  std::vector<uint8_t> notPe = SmallExecutable();
-  notPe[kPe] = 'X';
-  for (const auto& image : {withOverlay, noRoom, notPe}) {
+  constexpr uint32_t kPlusPe = test_bytes::pe32_plus::kPeHeader;
+  const Refusal refusals[] = {
+      {"data after the last section", Spoilt(SmallExecutable(), [](auto& b) { b.push_back(0); }),
+       "carries data after its last section"},
+      {"no room for a section header",
+       Spoilt(SmallExecutable(), [](auto& b) { PutU16(b, kPe + 20, 0x400 - kPe - 24 - 4 * 40 + 8); }),
+       "no room for one more section"},
+      {"no PE signature", Spoilt(SmallExecutable(), [](auto& b) { b[kPe] = 'X'; }), "not a Windows executable"},
+      {"a ROM image's magic", Spoilt(SmallExecutable(), [](auto& b) { PutU16(b, kPe + 24, 0x107); }),
+       "neither PE32 nor PE32+ (optional-header magic 0x107)"},
+      {"PE32+ with a certificate table",
+       Spoilt(test_bytes::Pe32PlusImage(), [](auto& b) { StoreLe32(b.data() + kPlusPe + 168, 0xC00); }),
+       "carries data after its last section"},
+      {"PE32+ with data after the last section", Spoilt(test_bytes::Pe32PlusImage(), [](auto& b) { b.push_back(0); }),
+       "carries data after its last section"},
+      {"PE32+ cut inside its directories",
+       Spoilt(test_bytes::Pe32PlusImage(), [](auto& b) { b.resize(kPlusPe + 250); }), "optional header is cut short"},
+      {"an unknown magic on PE32+",
+       Spoilt(test_bytes::Pe32PlusImage(), [](auto& b) { PutU16(b, kPlusPe + 24, 0x20C); }),
+       "neither PE32 nor PE32+ (optional-header magic 0x20C)"},
+  };
+  for (const Refusal& refusal : refusals) {
     std::vector<uint8_t> out;
     std::string problem;
-    EXPECT_FALSE(AddPayloadSection(image, test_bytes::Bytes("x"), out, problem));
-    EXPECT_FALSE(problem.empty());
+    EXPECT_FALSE(AddPayloadSection(refusal.image, test_bytes::Bytes("x"), out, problem)) << refusal.name;
+    EXPECT_NE(problem.find(refusal.problem), std::string::npos) << refusal.name << ": " << problem;
   }
 }
 
@@ -165,67 +242,95 @@ std::vector<uint8_t> WithRelocationsLast() {
 
 struct InPlaceCase {
   const char* name;
-  std::vector<uint8_t> image;
+  Engine engine;
   int index;
   size_t size;
   uint32_t relocationsAddress;  // where the relocations land; 0 when none follow
 };
 
+// SmallExecutable's geometry with its relocations last.
+Engine Pe32WithRelocationsLast() {
+  Engine engine = Pe32Engine();
+  engine.image = WithRelocationsLast();
+  return engine;
+}
+
 TEST(ReplacedSection, TakesItsOldPlaceAndMovesOnlyTheRelocations) {
   const InPlaceCase cases[] = {
-      {"the last section grows", SmallExecutable(), 3, 5000, 0},
-      {"the last section shrinks", SmallExecutable(), 3, 100, 0},
-      {"relocations after a grown section", WithRelocationsLast(), 2, 5000, 0x5000},
-      {"relocations after a shrunk section", WithRelocationsLast(), 2, 100, 0x4000},
+      {"the last section grows", Pe32Engine(), 3, 5000, 0},
+      {"the last section shrinks", Pe32Engine(), 3, 100, 0},
+      {"relocations after a grown section", Pe32WithRelocationsLast(), 2, 5000, 0x5000},
+      {"relocations after a shrunk section", Pe32WithRelocationsLast(), 2, 100, 0x4000},
+      {"PE32+: the last section grows", Pe32PlusEngine(), 3, 5000, 0},
+      {"PE32+: relocations after a grown section", Pe32PlusEngine(), 2, 9000, 0xA000},
+      {"PE32+: relocations after a shrunk section", Pe32PlusEngine(), 2, 100, 0x8000},
   };
   for (const InPlaceCase& c : cases) {
+    const Engine& e = c.engine;
     std::vector<uint8_t> data = test_bytes::Noise(c.size, 3), out;
-    ASSERT_TRUE(ReplaceSectionInPlace(c.image, c.index, data, out)) << c.name;
-    const size_t entry = kPe + 24 + 224 + c.index * 40;
+    ASSERT_TRUE(ReplaceSectionInPlace(e.image, c.index, data, out)) << c.name;
+    const size_t entry = e.sectionTable + c.index * 40;
     const uint32_t raw = 0x400 + c.index * kFileAlignment;
     const uint32_t rawSize = static_cast<uint32_t>((c.size + kFileAlignment - 1) / kFileAlignment * kFileAlignment);
     EXPECT_EQ(U32At(out, entry + 8), c.size) << c.name;
-    EXPECT_EQ(U32At(out, entry + 12), (c.index + 1) * kSectionAlignment) << c.name;
+    EXPECT_EQ(U32At(out, entry + 12), (c.index + 1) * e.sectionAlignment) << c.name;
     EXPECT_EQ(U32At(out, entry + 16), rawSize) << c.name;
     EXPECT_EQ(U32At(out, entry + 20), raw) << c.name;
     EXPECT_TRUE(std::equal(data.begin(), data.end(), out.begin() + raw)) << c.name;
-    EXPECT_TRUE(std::equal(c.image.begin() + 0x400, c.image.begin() + raw, out.begin() + 0x400))
+    EXPECT_TRUE(std::equal(e.image.begin() + 0x400, e.image.begin() + raw, out.begin() + 0x400))
         << c.name << ": the sections before it";
-    EXPECT_EQ(U32At(out, kPe + 32), 3 * kFileAlignment + rawSize) << c.name << ": initialised data";
+    EXPECT_EQ(U32At(out, e.pe + 32), e.initialisedData - kFileAlignment + rawSize) << c.name << ": initialised data";
+    const uint32_t relocation = e.pe + e.relocationField;
+    EXPECT_TRUE(
+        std::equal(e.image.begin() + e.pe + 84, e.image.begin() + relocation, out.begin() + e.pe + 84) &&
+        std::equal(e.image.begin() + relocation + 8, e.image.begin() + e.sectionTable, out.begin() + relocation + 8))
+        << c.name << ": every other directory";
     if (c.relocationsAddress == 0) {
       EXPECT_EQ(out.size(), raw + rawSize) << c.name;
-      EXPECT_EQ(U32At(out, kPe + 80), (c.index + 1) * kSectionAlignment + (c.size + 0xFFF) / 0x1000 * 0x1000) << c.name;
+      EXPECT_EQ(U32At(out, e.pe + 80), (c.index + 1) * e.sectionAlignment +
+                                           (c.size + e.sectionAlignment - 1) / e.sectionAlignment * e.sectionAlignment)
+          << c.name;
       continue;
     }
     const size_t moved = entry + 40;
     EXPECT_EQ(U32At(out, moved + 12), c.relocationsAddress) << c.name;
     EXPECT_EQ(U32At(out, moved + 20), raw + rawSize) << c.name;
     EXPECT_EQ(U32At(out, moved + 16), kFileAlignment) << c.name;
-    EXPECT_TRUE(std::equal(c.image.end() - kFileAlignment, c.image.end(), out.begin() + raw + rawSize)) << c.name;
+    EXPECT_TRUE(std::equal(e.image.end() - kFileAlignment, e.image.end(), out.begin() + raw + rawSize)) << c.name;
     EXPECT_EQ(out.size(), raw + rawSize + kFileAlignment) << c.name;
-    EXPECT_EQ(U32At(out, kPe + 160), c.relocationsAddress + 0x10) << c.name << ": relocation directory";
-    EXPECT_EQ(U32At(out, kPe + 164), 0xCu) << c.name;
-    EXPECT_EQ(U32At(out, kPe + 80), c.relocationsAddress + kSectionAlignment) << c.name << ": image size";
+    EXPECT_EQ(U32At(out, relocation), c.relocationsAddress + 0x10) << c.name << ": relocation directory";
+    EXPECT_EQ(U32At(out, relocation + 4), 0xCu) << c.name;
+    EXPECT_EQ(U32At(out, e.pe + 80), c.relocationsAddress + e.sectionAlignment) << c.name << ": image size";
   }
 }
 
 TEST(ReplacedSection, IsRefusedWhereMovingWhatFollowsWouldBreakIt) {
-  std::vector<uint8_t> withOverlay = SmallExecutable();
-  withOverlay.push_back(0);
-  std::vector<uint8_t> relocationsElsewhere = WithRelocationsLast();
-  StoreLe32(relocationsElsewhere.data() + kPe + 160, 2 * kSectionAlignment);
-  std::vector<uint8_t> signedImage = WithRelocationsLast();
-  StoreLe32(signedImage.data() + kPe + 152, static_cast<uint32_t>(signedImage.size()));
+  constexpr uint32_t kPlusPe = test_bytes::pe32_plus::kPeHeader;
+  Engine withOverlay = Pe32Engine();
+  withOverlay.image.push_back(0);
+  Engine relocationsElsewhere = Pe32WithRelocationsLast();
+  StoreLe32(relocationsElsewhere.image.data() + kPe + 160, 2 * kSectionAlignment);
+  Engine signedImage = Pe32WithRelocationsLast();
+  StoreLe32(signedImage.image.data() + kPe + 152, static_cast<uint32_t>(signedImage.image.size()));
+  Engine unknownMagic = Pe32WithRelocationsLast();
+  PutU16(unknownMagic.image, kPe + 24, 0x107);
+  Engine plusRelocationsElsewhere = Pe32PlusEngine();
+  StoreLe32(plusRelocationsElsewhere.image.data() + kPlusPe + 176, 0x4000);
+  Engine plusSigned = Pe32PlusEngine();
+  StoreLe32(plusSigned.image.data() + kPlusPe + 168, static_cast<uint32_t>(plusSigned.image.size()));
   const InPlaceCase cases[] = {
-      {"two sections follow", SmallExecutable(), 1, 10, 0},
+      {"two sections follow", Pe32Engine(), 1, 10, 0},
       {"the relocation directory is not in the section that follows", relocationsElsewhere, 2, 10, 0},
       {"data after the last section", withOverlay, 3, 10, 0},
       {"a certificate table", signedImage, 2, 10, 0},
-      {"no such section", SmallExecutable(), 4, 10, 0},
+      {"no such section", Pe32Engine(), 4, 10, 0},
+      {"a ROM image's magic", unknownMagic, 2, 10, 0},
+      {"PE32+: the relocation directory is not in the section that follows", plusRelocationsElsewhere, 2, 10, 0},
+      {"PE32+: a certificate table", plusSigned, 2, 10, 0},
   };
   for (const InPlaceCase& c : cases) {
     std::vector<uint8_t> out = test_bytes::Bytes("untouched");
-    EXPECT_FALSE(ReplaceSectionInPlace(c.image, c.index, test_bytes::Noise(c.size, 3), out)) << c.name;
+    EXPECT_FALSE(ReplaceSectionInPlace(c.engine.image, c.index, test_bytes::Noise(c.size, 3), out)) << c.name;
     EXPECT_EQ(out, test_bytes::Bytes("untouched")) << c.name;
   }
 }
