@@ -13,6 +13,7 @@
 #include "builder/version_resource.h"
 #include "builder/words.h"
 #include "format/narrow_text.h"
+#include "format/pe_image.h"
 #include "format/product_flags.h"
 
 namespace palisade::builder {
@@ -429,9 +430,31 @@ void PutAdvanced(toml::table& root, const format::SetupScript& s) {
   advanced.insert("page-options", toml::table{{"first", Hex(s.pageOptions[0])}, {"second", Hex(s.pageOptions[1])}});
 }
 
+struct MachineName {
+  uint16_t machine;
+  const char* name;
+};
+
+constexpr MachineName kEngineBuilds[] = {{0x14C, "32-bit x86"}, {0x8664, "64-bit x64"}};
+
+// Which build of the engine the installer carries, by the machine its code
+// is for.
+std::string EngineBuild(std::span<const uint8_t> image) {
+  format::ExecutableHeaders headers;
+  std::string problem;
+  if (!format::LocateHeaders(image, headers, problem)) return "unknown: " + problem;
+  for (const MachineName& build : kEngineBuilds) {
+    if (build.machine == headers.machine) return build.name;
+  }
+  char text[24];
+  std::snprintf(text, sizeof text, "machine 0x%04X", headers.machine);
+  return text;
+}
+
 toml::table HeaderTable(const OpenedInstaller& installer, const FlagWords& words) {
   const format::PayloadHeader& h = installer.header;
-  toml::table table{{"engine-version", h.engineVersion},
+  toml::table table{{"engine", EngineBuild(installer.file.bytes())},
+                    {"engine-version", h.engineVersion},
                     {"script-block-size", h.scriptBlockSize},
                     {"script-checksum", Hex(h.scriptChecksum)},
                     {"stub-checksum", Hex(h.stubChecksum)},

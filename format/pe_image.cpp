@@ -17,6 +17,7 @@ constexpr uint16_t kPe32PlusMagic = 0x20B;
 constexpr uint32_t kInitialisedReadOnlyData = 0x40000040;
 
 // Offsets from the "PE\0\0" signature.
+constexpr uint32_t kMachineField = 4;
 constexpr uint32_t kSectionCountField = 6;
 constexpr uint32_t kOptionalHeaderSizeField = 20;
 constexpr uint32_t kMagicField = 24;
@@ -159,7 +160,9 @@ bool LocateHeaders(std::span<const uint8_t> image, ExecutableHeaders& headers, s
   if (headers.peHeader + uint64_t{4} > image.size() || std::memcmp(image.data() + headers.peHeader, "PE\0\0", 4) != 0) {
     return problem = "not a Windows executable", false;
   }
-  return LocateDataDirectories(image, headers.peHeader, headers.directories, problem);
+  if (!LocateDataDirectories(image, headers.peHeader, headers.directories, problem)) return false;
+  headers.machine = LoadLe16(image.data() + headers.peHeader + kMachineField);
+  return true;
 }
 
 SectionSearch FindPayloadSection(std::span<const uint8_t> image) {

@@ -35,6 +35,7 @@ struct DataDirectories {
 
 struct ExecutableHeaders {
   uint32_t peHeader = 0;  // file offset of the "PE\0\0" signature
+  uint16_t machine = 0;   // what the code is for: 0x14C x86, 0x8664 x64
   DataDirectories directories;
 };
 

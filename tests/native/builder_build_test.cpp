@@ -9,6 +9,7 @@
 #include "format/checksum.h"
 #include "format/payload_header.h"
 #include "format/pe_image.h"
+#include "pe32_plus_image.h"
 #include "test_bytes.h"
 
 namespace palisade::builder {
@@ -113,14 +114,35 @@ TEST_F(BuildTest, SameInputsGiveTheSameBytes) {
   }
 }
 
-TEST_F(BuildTest, TheExecutableStaysValid) {
+// The two builds of the engine: the stand-in for the 32-bit one and a
+// hand-assembled 64-bit one.
+struct EngineBuild {
+  const char* name;
+  std::vector<uint8_t> (*image)();
+  const char* inspected;  // what inspect says the installer carries
+};
+
+const EngineBuild kEngineBuilds[] = {
+    {"X86", test_support::StandInEngine, "32-bit x86"},
+    {"X64", format::test_bytes::Pe32PlusImage, "64-bit x64"},
+};
+
+class EngineBuildTest : public BuildTest, public ::testing::WithParamInterface<EngineBuild> {
+ protected:
+  void SetUp() override {
+    BuildTest::SetUp();
+    WriteBytes("engine.exe", GetParam().image());
+  }
+};
+
+TEST_P(EngineBuildTest, TheExecutableStaysValid) {
   ASSERT_EQ(Build(Project("")).status, 0);
   std::vector<uint8_t> image = ReadBytes("setup.exe");
   std::vector<uint8_t> engine = DressedEngine(ReadBytes("engine.exe"));
   format::SectionSearch search = format::FindPayloadSection(image);
   ASSERT_EQ(search.error, format::Error::kNone);
   ASSERT_TRUE(search.found);
-  EXPECT_EQ(search.section.rawOffset, engine.size());
+  EXPECT_EQ(search.section.rawOffset, (engine.size() + 4095) / 4096 * 4096) << "the dressed engine's end, on a page";
   EXPECT_EQ(search.section.rawOffset + search.section.rawSize, image.size());
   uint32_t checksumAt = format::PeChecksumOffset(search.section.peHeader);
   EXPECT_EQ(format::PeChecksum(image, search.section.peHeader), image[checksumAt] | image[checksumAt + 1] << 8 |
@@ -135,6 +157,19 @@ TEST_F(BuildTest, TheExecutableStaysValid) {
   for (std::size_t i = checksumAt; i < checksumAt + 4; ++i) stripped[i] = engine[i];
   EXPECT_EQ(stripped, engine);
 }
+
+TEST_P(EngineBuildTest, InspectNamesTheEngineAndExtractReadsIt) {
+  ASSERT_EQ(Build(Project("")).status, 0);
+  CommandResult inspect = Run({"inspect", Path("setup.exe").string()});
+  ASSERT_EQ(inspect.status, 0) << inspect.err;
+  EXPECT_NE(inspect.out.find("engine = '" + std::string(GetParam().inspected) + "'\n"), std::string::npos)
+      << inspect.out;
+  ASSERT_EQ(Run({"extract", Path("setup.exe").string(), "-o", Path("out").string()}).status, 0);
+  ExpectExtractedCopy("out");
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, EngineBuildTest, ::testing::ValuesIn(kEngineBuilds),
+                         [](const ::testing::TestParamInfo<EngineBuild>& info) { return info.param.name; });
 
 TEST_F(BuildTest, HeaderDescribesThePayload) {
   ASSERT_EQ(Build(Project("")).status, 0);
@@ -228,10 +263,17 @@ TEST_F(BuildTest, TheBareEngineIsNotAnInstaller) {
   EXPECT_NE(inspect.err.find("carries no installation data"), std::string::npos) << inspect.err;
 }
 
-// The engine this tree builds, when it has been built: the payload must
-// fit its section table as well as the stand-in's.
-TEST_F(BuildTest, RealEngineCarriesThePayload) {
-  std::filesystem::path engine = std::filesystem::path(PALISADE_BIN_DIR) / "palisade-engine.exe";
+// The engines this tree builds, when they have been built: the payload
+// must fit their section tables as well as the stand-ins'.
+struct RealEngine {
+  const char* name;
+  const char* file;
+};
+
+class RealEngineTest : public BuildTest, public ::testing::WithParamInterface<RealEngine> {};
+
+TEST_P(RealEngineTest, CarriesThePayload) {
+  std::filesystem::path engine = std::filesystem::path(PALISADE_BIN_DIR) / GetParam().file;
   if (!std::filesystem::exists(engine)) GTEST_SKIP() << "no engine at " << engine;
   WriteText("palisade.toml", Project(""));
   CommandResult build =
@@ -246,6 +288,11 @@ TEST_F(BuildTest, RealEngineCarriesThePayload) {
   EXPECT_EQ(Run({"extract", Path("setup.exe").string(), "-o", Path("out").string()}).status, 0);
   ExpectExtractedCopy("out");
 }
+
+const RealEngine kRealEngines[] = {{"X86", "palisade-engine.exe"}, {"X64", "palisade-engine-x64.exe"}};
+
+INSTANTIATE_TEST_SUITE_P(Builds, RealEngineTest, ::testing::ValuesIn(kRealEngines),
+                         [](const ::testing::TestParamInfo<RealEngine>& info) { return info.param.name; });
 
 }  // namespace
 }  // namespace palisade::builder

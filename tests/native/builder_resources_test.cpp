@@ -6,13 +6,15 @@
 
 #include <cstring>
 
+#include "bitmap_file.h"
 #include "builder/pe_resources.h"
 #include "builder/setup_resources.h"
 #include "builder/version_resource.h"
-#include "bitmap_file.h"
 #include "builder_test_support.h"
 #include "byte_assembly.h"
+#include "format/byte_order.h"
 #include "icon_file.h"
+#include "pe32_plus_image.h"
 #include "test_bytes.h"
 
 namespace palisade::builder {
@@ -136,6 +138,55 @@ TEST(PeResources, ReadsAHandAssembledDirectory) {
   EXPECT_EQ(resources[1].name, (ResourceId{0, u"MAINICON"}));
   EXPECT_EQ(resources[1].data.size(), 20u);
   EXPECT_EQ(std::string(resources[2].data.begin(), resources[2].data.end()), "<assembly/>");
+}
+
+TEST(PeResources, ReadsTheDirectoryOfA64BitImage) {
+  std::vector<Resource> resources;
+  std::string problem;
+  ASSERT_TRUE(ReadResources(format::test_bytes::Pe32PlusImage(), resources, problem)) << problem;
+  ASSERT_EQ(resources.size(), 1u);
+  EXPECT_EQ(resources[0].type, (ResourceId{10, {}}));
+  EXPECT_EQ(resources[0].name, (ResourceId{7, {}}));
+  EXPECT_EQ(resources[0].language, 0x809);
+  EXPECT_EQ(resources[0].codePage, 1252u);
+  EXPECT_EQ(std::string(resources[0].data.begin(), resources[0].data.end()), "x64 engine");
+}
+
+// The 64-bit engine's resources are rewritten where they stand, as the
+// 32-bit engine's are: its relocations move behind them and the directory
+// entries that PE32+ keeps 16 bytes further on follow.
+TEST(SetupResources, A64BitEnginesResourceSectionIsRewrittenWhereItStands) {
+  namespace plus = format::test_bytes::pe32_plus;
+  std::vector<uint8_t> engine = format::test_bytes::Pe32PlusImage(), dressed;
+  std::string problem;
+  ASSERT_TRUE(DressEngine(engine, kAcme, dressed, problem)) << problem;
+  const uint32_t pe = plus::kPeHeader;
+  EXPECT_EQ(dressed[pe + 6], 4) << "no section added";
+  const std::size_t resourceEntry = plus::kSectionTable + 2 * 40, relocationEntry = resourceEntry + 40;
+  const uint32_t resourceSize = format::LoadLe32(dressed.data() + resourceEntry + 8);
+  EXPECT_EQ(format::LoadLe32(dressed.data() + pe + plus::kResourceDirectoryField), plus::kResourceAddress);
+  EXPECT_EQ(format::LoadLe32(dressed.data() + pe + plus::kResourceDirectoryField + 4), resourceSize);
+  const uint32_t relocationAddress = format::LoadLe32(dressed.data() + relocationEntry + 12);
+  EXPECT_EQ(relocationAddress, (plus::kResourceAddress + resourceSize + plus::kSectionAlignment - 1) /
+                                   plus::kSectionAlignment * plus::kSectionAlignment);
+  EXPECT_EQ(format::LoadLe32(dressed.data() + pe + plus::kRelocationDirectoryField),
+            relocationAddress + plus::kRelocationDirectory - 0x8000);
+  EXPECT_EQ(format::LoadLe32(dressed.data() + pe + 160), 0x4000u) << "the exception directory stays";
+  std::vector<Resource> resources;
+  ASSERT_TRUE(ReadResources(dressed, resources, problem)) << problem;
+  const Resource* version = Find(resources, {16, {}}, {1, {}});
+  ASSERT_NE(version, nullptr);
+  EXPECT_EQ(version->data, AcmeVersionResource());
+  EXPECT_NE(Find(resources, {10, {}}, {7, {}}), nullptr) << "the engine's own resource stays";
+}
+
+TEST(PeResources, AnUnknownOptionalHeaderIsRefused) {
+  std::vector<uint8_t> image = format::test_bytes::Pe32PlusImage();
+  test_support::Put16(image, format::test_bytes::pe32_plus::kPeHeader + 24, 0x107);
+  std::vector<Resource> resources;
+  std::string problem;
+  EXPECT_FALSE(ReadResources(image, resources, problem));
+  EXPECT_EQ(problem, "the executable is neither PE32 nor PE32+ (optional-header magic 0x107)");
 }
 
 TEST(PeResources, ADamagedDirectoryIsRefused) {

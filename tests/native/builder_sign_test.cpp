@@ -7,6 +7,9 @@
 #include <cstdlib>
 
 #include "builder_test_support.h"
+#include "format/byte_order.h"
+#include "format/pe_image.h"
+#include "pe32_plus_image.h"
 
 namespace palisade::builder {
 namespace {
@@ -88,6 +91,31 @@ TEST_F(SignTest, SignedInstallersVerifyAndReadBack) {
     fs::remove_all(Path("out"));
     fs::remove(Path("setup.exe"));
   }
+}
+
+// osslsigncode puts the certificate table's entry where PE32+ keeps it;
+// the uninstaller image drops the table and clears that entry.
+TEST_F(SignTest, A64BitInstallerSignsAndItsUninstallerDropsTheSignature) {
+  namespace plus = format::test_bytes::pe32_plus;
+  WriteBytes("engine.exe", format::test_bytes::Pe32PlusImage());
+  variables_["SIGN_PASSWORD"] = kPassword;
+  ASSERT_EQ(Build(test_support::kMinimalProject, "unsigned.exe", {"--quiet"}).status, 0);
+  CommandResult built = Build(test_support::kMinimalProject, "setup.exe",
+                              {"--sign-pkcs12", Key("signer.p12"), "--sign-password-env", "SIGN_PASSWORD", "--quiet"});
+  ASSERT_EQ(built.status, 0) << built.err;
+  EXPECT_EQ(Verify(), 0);
+  std::vector<uint8_t> image = ReadBytes("setup.exe"), plain = ReadBytes("unsigned.exe");
+  const uint32_t security = plus::kPeHeader + plus::kSecurityDirectoryField;
+  EXPECT_EQ(format::LoadLe32(image.data() + security), plain.size()) << "the table follows the payload";
+  format::SectionLocation section = format::FindPayloadSection(image).section;
+  auto withoutPayload = [&section](std::span<const uint8_t> file) {
+    return format::StripPayloadSection(file.first(section.rawOffset), file.subspan(section.rawOffset + section.rawSize),
+                                       section);
+  };
+  std::vector<uint8_t> stripped = withoutPayload(image);
+  EXPECT_EQ(format::LoadLe32(stripped.data() + security), 0u);
+  EXPECT_EQ(format::LoadLe32(stripped.data() + security + 4), 0u);
+  EXPECT_EQ(stripped, withoutPayload(plain)) << "the uninstaller of the unsigned installer";
 }
 
 TEST_F(SignTest, UnsignedBuildsDoNotVerify) {
