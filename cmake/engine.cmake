@@ -156,6 +156,10 @@ target_include_directories(palisade-engine PRIVATE "${PALISADE_ART_DIR}")
 target_link_libraries(palisade-engine PRIVATE palisade_engine)
 target_link_options(palisade-engine PRIVATE -municode -s ${PALISADE_STATIC_LINK})
 set_target_properties(palisade-engine PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${PALISADE_BIN_DIR}")
+# The 64-bit engine lies beside the shipped 32-bit one under its own name.
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+  set_target_properties(palisade-engine PROPERTIES OUTPUT_NAME "palisade-engine-x64")
+endif()
 
 add_subdirectory(tests/engine)
 add_subdirectory(tests/helper)

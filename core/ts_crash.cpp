@@ -22,7 +22,11 @@ constexpr DWORD kOwnLanguageException = 0xE06D7363;
 constexpr DWORD kStackOverflow = 0xC00000FD;
 constexpr int kMaxFrames = 100;
 constexpr DWORD kSymbolNameChars = 2000;
-constexpr DWORD kI386Machine = 332;
+#if defined(__x86_64__)
+constexpr DWORD kStackMachine = IMAGE_FILE_MACHINE_AMD64;
+#else
+constexpr DWORD kStackMachine = IMAGE_FILE_MACHINE_I386;
+#endif
 
 struct NamedCode {
   uint32_t code;
@@ -76,7 +80,12 @@ struct Module {
   Text path;
 };
 
-Text Hex(uintptr_t value) { return Format("%08X", static_cast<unsigned>(value)); }
+// Addresses and general registers in the width of the process's words;
+// codes, flags and segment registers in eight digits on either engine.
+Text Hex(uintptr_t value) {
+  return Format("%0*llX", static_cast<int>(2 * sizeof value), static_cast<unsigned long long>(value));
+}
+Text Hex32(DWORD value) { return Format("%08X", static_cast<unsigned>(value)); }
 
 struct ToolHelp {
   using Snapshot = HANDLE(WINAPI*)(DWORD, DWORD);
@@ -195,7 +204,7 @@ Text LanguageAndLocale() {
 }
 
 Text WhereAndWhat(const CrashRecord& crash, const std::vector<Module>& modules) {
-  Text text = "Exception code: " + Hex(crash.code) + "\r\nAddress: " + Hex(reinterpret_cast<uintptr_t>(crash.address)) +
+  Text text = "Exception code: " + Hex32(crash.code) + "\r\nAddress: " + Hex(reinterpret_cast<uintptr_t>(crash.address)) +
               "\r\n";
   if (const Module* module = ModuleAt(modules, reinterpret_cast<uintptr_t>(crash.address))) {
     text += "Module: " + module->path + "\r\n";
@@ -208,14 +217,29 @@ Text WhereAndWhat(const CrashRecord& crash, const std::vector<Module>& modules) 
 }
 
 Text Registers(const CONTEXT& c) {
-  const std::pair<const char*, DWORD> registers[] = {
-      {"\r\n  EAX: ", c.Eax},   {"\r\n  EBX: ", c.Ebx},   {"\r\n  ECX: ", c.Ecx},   {"\r\n  EDX: ", c.Edx},
-      {"\r\n  EDI: ", c.Edi},   {"\r\n  ESI: ", c.Esi},   {"\r\n  EIP: ", c.Eip},   {"\r\n  EBP: ", c.Ebp},
-      {"\r\n  ESP: ", c.Esp},   {"\r\n   CS: ", c.SegCs}, {"\r\n   DS: ", c.SegDs}, {"\r\n   ES: ", c.SegEs},
+  // The 64-bit engine names its registers as x64 does, with the eight
+  // further ones after the eight the 32-bit report names.
+#if defined(__x86_64__)
+  const std::pair<const char*, uintptr_t> registers[] = {
+      {"\r\n  RAX: ", c.Rax}, {"\r\n  RBX: ", c.Rbx}, {"\r\n  RCX: ", c.Rcx}, {"\r\n  RDX: ", c.Rdx},
+      {"\r\n  RDI: ", c.Rdi}, {"\r\n  RSI: ", c.Rsi}, {"\r\n  RIP: ", c.Rip}, {"\r\n  RBP: ", c.Rbp},
+      {"\r\n  RSP: ", c.Rsp}, {"\r\n   R8: ", c.R8},  {"\r\n   R9: ", c.R9},  {"\r\n  R10: ", c.R10},
+      {"\r\n  R11: ", c.R11}, {"\r\n  R12: ", c.R12}, {"\r\n  R13: ", c.R13}, {"\r\n  R14: ", c.R14},
+      {"\r\n  R15: ", c.R15},
+#else
+  const std::pair<const char*, uintptr_t> registers[] = {
+      {"\r\n  EAX: ", c.Eax}, {"\r\n  EBX: ", c.Ebx}, {"\r\n  ECX: ", c.Ecx}, {"\r\n  EDX: ", c.Edx},
+      {"\r\n  EDI: ", c.Edi}, {"\r\n  ESI: ", c.Esi}, {"\r\n  EIP: ", c.Eip}, {"\r\n  EBP: ", c.Ebp},
+      {"\r\n  ESP: ", c.Esp},
+#endif
+  };
+  const std::pair<const char*, DWORD> segments[] = {
+      {"\r\n   CS: ", c.SegCs}, {"\r\n   DS: ", c.SegDs}, {"\r\n   ES: ", c.SegEs},
       {"\r\n   FS: ", c.SegFs}, {"\r\n   GS: ", c.SegGs}, {"\r\n   SS: ", c.SegSs},
   };
-  Text text = "\r\nCPU Registers:\r\nFlags: " + Hex(c.EFlags);
+  Text text = "\r\nCPU Registers:\r\nFlags: " + Hex32(c.EFlags);
   for (const auto& [label, value] : registers) text += label + Hex(value);
+  for (const auto& [label, value] : segments) text += label + Hex32(value);
   return text;
 }
 
@@ -255,13 +279,18 @@ bool Readable(const void* address, size_t size) {
 // A call through a null pointer leaves no instruction to start from: the
 // frame pointer still leads to the caller's return address and frame.
 STACKFRAME64 FirstFrame(const CONTEXT& context) {
+#if defined(__x86_64__)
+  const uintptr_t pc = context.Rip, framePointerValue = context.Rbp, stack = context.Rsp;
+#else
+  const uintptr_t pc = context.Eip, framePointerValue = context.Ebp, stack = context.Esp;
+#endif
   STACKFRAME64 frame = {};
-  frame.AddrPC.Offset = context.Eip;
-  frame.AddrFrame.Offset = context.Ebp;
-  frame.AddrStack.Offset = context.Esp;
+  frame.AddrPC.Offset = pc;
+  frame.AddrFrame.Offset = framePointerValue;
+  frame.AddrStack.Offset = stack;
   frame.AddrPC.Mode = frame.AddrFrame.Mode = frame.AddrStack.Mode = AddrModeFlat;
-  const DWORD* framePointer = reinterpret_cast<const DWORD*>(static_cast<uintptr_t>(context.Ebp));
-  if (!context.Eip && Readable(framePointer, 2 * sizeof(DWORD))) {
+  const uintptr_t* framePointer = reinterpret_cast<const uintptr_t*>(framePointerValue);
+  if (!pc && Readable(framePointer, 2 * sizeof(uintptr_t))) {
     frame.AddrPC.Offset = framePointer[1];
     frame.AddrFrame.Offset = framePointer[0];
   }
@@ -278,7 +307,7 @@ Text CallStack(const CrashRecord& crash, const std::vector<Module>& modules) {
   std::vector<char> buffer(sizeof(SYMBOL_INFO) + kSymbolNameChars);
   Text text;
   for (int i = 0; i < kMaxFrames; ++i) {
-    if (!d.walk(kI386Machine, process, GetCurrentThread(), &frame, &context, nullptr, d.tableAccess, d.moduleBase,
+    if (!d.walk(kStackMachine, process, GetCurrentThread(), &frame, &context, nullptr, d.tableAccess, d.moduleBase,
                 nullptr)) {
       break;
     }
@@ -330,6 +359,17 @@ void FillRecord(const EXCEPTION_POINTERS& pointers, CrashRecord& crash) {
 // be trusted any more, so it ends at once.
 void WINAPI EndCrashedThread() { ExitThread(kGuardedThreadCrashed); }
 
+// The crashed thread resumes as if it had just called EndCrashedThread: on
+// x64 a function expects its stack 8 bytes short of a 16-byte boundary.
+void ContinueAtThreadEnd(CONTEXT& context) {
+#if defined(__x86_64__)
+  context.Rsp = (context.Rsp & ~DWORD64{15}) - 8;
+  context.Rip = reinterpret_cast<DWORD64>(&EndCrashedThread);
+#else
+  context.Eip = static_cast<DWORD>(reinterpret_cast<uintptr_t>(&EndCrashedThread));
+#endif
+}
+
 struct GuardedCall {
   void (*work)(void*);
   void* context;
@@ -349,7 +389,7 @@ LONG WINAPI CrashFilter(EXCEPTION_POINTERS* pointers) {
     return EXCEPTION_CONTINUE_SEARCH;
   }
   if (g_guardedThread && GetCurrentThreadId() == g_guardedThread) {
-    pointers->ContextRecord->Eip = static_cast<DWORD>(reinterpret_cast<uintptr_t>(&EndCrashedThread));
+    ContinueAtThreadEnd(*pointers->ContextRecord);
     return EXCEPTION_CONTINUE_EXECUTION;
   }
   if (!g_callback || g_callbackRunning) return EXCEPTION_CONTINUE_SEARCH;

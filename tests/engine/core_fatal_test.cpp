@@ -143,8 +143,14 @@ class NeverFrees : public ts::MemoryReleaser {
   bool ReleaseMemory() override { return true; }
 };
 
-// Larger than a 32-bit process can ever get, so every attempt fails.
+// Larger than the process can ever get, so every attempt fails.
+#if defined(__x86_64__)
+constexpr size_t kImpossible = 0x7FFFFFFF00000000;
+#define IMPOSSIBLE_SIZE_TEXT "9223372032559808512 \\(0x7FFFFFFF00000000\\)"
+#else
 constexpr size_t kImpossible = 0x7FFFFFF0;
+#define IMPOSSIBLE_SIZE_TEXT "2147483632 \\(0x7FFFFFF0\\)"
+#endif
 
 TEST(OutOfMemoryDeathTest, ReportBeginsWithAdviceAndRequestedSize) {
   auto run = [] {
@@ -156,7 +162,7 @@ TEST(OutOfMemoryDeathTest, ReportBeginsWithAdviceAndRequestedSize) {
   };
   EXPECT_EXIT(run(), ::testing::ExitedWithCode(1),
               "^Out Of Memory\\.\nAdvice: Make sure the hard drive is not full\\.\n"
-              "Requested size = 2147483632 \\(0x7FFFFFF0\\)\n\nStack contents:\r11223344 55667788 ");
+              "Requested size = " IMPOSSIBLE_SIZE_TEXT "\n\nStack contents:\r11223344 55667788 ");
 }
 
 TEST(OutOfMemoryDeathTest, ReleaserThatFreedSomethingCausesARetry) {

@@ -107,6 +107,25 @@ ts::CrashRecord WriteToSixteen() {
   crash.memoryAddress = reinterpret_cast<const void*>(0x10);
   CONTEXT& c = crash.context;
   c.EFlags = 0x246;
+#if defined(__x86_64__)
+  c.Rax = 0xA1;
+  c.Rbx = 0xB2;
+  c.Rcx = 0xC3;
+  c.Rdx = 0xD4;
+  c.Rdi = 0xE5;
+  c.Rsi = 0xF6;
+  c.Rip = 0;
+  c.Rbp = 0;
+  c.Rsp = 0x1234;
+  c.R8 = 0x108;
+  c.R9 = 0x109;
+  c.R10 = 0x10A;
+  c.R11 = 0x10B;
+  c.R12 = 0x10C;
+  c.R13 = 0x10D;
+  c.R14 = 0x10E;
+  c.R15 = 0x7000000010F;
+#else
   c.Eax = 0xA1;
   c.Ebx = 0xB2;
   c.Ecx = 0xC3;
@@ -116,6 +135,7 @@ ts::CrashRecord WriteToSixteen() {
   c.Eip = 0;
   c.Ebp = 0;
   c.Esp = 0x1234;
+#endif
   c.SegCs = 0x23;
   c.SegDs = 0x2B;
   c.SegEs = 0x2C;
@@ -125,11 +145,48 @@ ts::CrashRecord WriteToSixteen() {
   return crash;
 }
 
+// The general registers as each engine names them, in the width of its
+// words; the segment registers follow in eight digits on both.
+#if defined(__x86_64__)
+constexpr char kGeneralRegisterLines[] =
+    "  RAX: 00000000000000A1\r\n"
+    "  RBX: 00000000000000B2\r\n"
+    "  RCX: 00000000000000C3\r\n"
+    "  RDX: 00000000000000D4\r\n"
+    "  RDI: 00000000000000E5\r\n"
+    "  RSI: 00000000000000F6\r\n"
+    "  RIP: 0000000000000000\r\n"
+    "  RBP: 0000000000000000\r\n"
+    "  RSP: 0000000000001234\r\n"
+    "   R8: 0000000000000108\r\n"
+    "   R9: 0000000000000109\r\n"
+    "  R10: 000000000000010A\r\n"
+    "  R11: 000000000000010B\r\n"
+    "  R12: 000000000000010C\r\n"
+    "  R13: 000000000000010D\r\n"
+    "  R14: 000000000000010E\r\n"
+    "  R15: 000007000000010F\r\n";
+constexpr char kMemoryAddressSixteen[] = "0000000000000010";
+#else
+constexpr char kGeneralRegisterLines[] =
+    "  EAX: 000000A1\r\n"
+    "  EBX: 000000B2\r\n"
+    "  ECX: 000000C3\r\n"
+    "  EDX: 000000D4\r\n"
+    "  EDI: 000000E5\r\n"
+    "  ESI: 000000F6\r\n"
+    "  EIP: 00000000\r\n"
+    "  EBP: 00000000\r\n"
+    "  ESP: 00001234\r\n";
+constexpr char kMemoryAddressSixteen[] = "00000010";
+#endif
+
 TEST(CrashReport, NamesTheFaultItsPlaceAndTheRegisters) {
   ts::SetCrashProductName("Palisade Setup 39.0.1 Installer");
   const ts::CrashRecord crash = WriteToSixteen();
   const std::string report = ts::BuildCrashReport(crash);
-  const std::string address = ts::Format("%08X", static_cast<unsigned>(reinterpret_cast<uintptr_t>(crash.address)));
+  const std::string address = ts::Format("%0*llX", static_cast<int>(2 * sizeof(void*)),
+                                         static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(crash.address)));
   EXPECT_EQ(report.rfind("Exception: Illegal memory access.\r\n"
                          "\r\nProduct: Palisade Setup 39.0.1 Installer\r\n"
                          "\r\n"
@@ -137,22 +194,14 @@ TEST(CrashReport, NamesTheFaultItsPlaceAndTheRegisters) {
                          "Address: " + address + "\r\n"
                          "Module: " + ts::Utf8FromWide(ts::ModuleFileName()) + "\r\n"
                          "Read/write: write\r\n"
-                         "Memory address: 00000010\r\n"
+                         "Memory address: " + kMemoryAddressSixteen + "\r\n"
                          "Thread ID: ",
                          0),
             0u)
       << report;
-  EXPECT_NE(report.find("\r\nCPU Registers:\r\n"
-                        "Flags: 00000246\r\n"
-                        "  EAX: 000000A1\r\n"
-                        "  EBX: 000000B2\r\n"
-                        "  ECX: 000000C3\r\n"
-                        "  EDX: 000000D4\r\n"
-                        "  EDI: 000000E5\r\n"
-                        "  ESI: 000000F6\r\n"
-                        "  EIP: 00000000\r\n"
-                        "  EBP: 00000000\r\n"
-                        "  ESP: 00001234\r\n"
+  EXPECT_NE(report.find(std::string("\r\nCPU Registers:\r\n"
+                        "Flags: 00000246\r\n") +
+                        kGeneralRegisterLines +
                         "   CS: 00000023\r\n"
                         "   DS: 0000002B\r\n"
                         "   ES: 0000002C\r\n"
@@ -169,7 +218,9 @@ TEST(CrashReport, NamesTheFaultItsPlaceAndTheRegisters) {
 TEST(CrashReport, AReadGivesTheReadLine) {
   ts::CrashRecord crash = WriteToSixteen();
   crash.write = false;
-  EXPECT_NE(ts::BuildCrashReport(crash).find("\r\nRead/write: read\r\nMemory address: 00000010\r\n"), std::string::npos);
+  EXPECT_NE(ts::BuildCrashReport(crash).find(std::string("\r\nRead/write: read\r\nMemory address: ") +
+                                             kMemoryAddressSixteen + "\r\n"),
+            std::string::npos);
 }
 
 TEST(CrashReport, AFatalErrorGivesItsMessageAndNoExceptionLinesOrRegisters) {
