@@ -35,7 +35,7 @@ bool IsClassesHive(const ts::WText& name) {
          _wcsicmp(name.c_str() + name.size() - kClasses.size(), kClasses.data()) == 0;
 }
 
-bool Product64() { return g_installer.script.bitness == static_cast<uint8_t>(Bitness::k64Bit); }
+bool Product64() { return IsProduct64(g_installer.script.bitness); }
 
 void CreateProductKey(REGSAM access) {
   ts::WText productKey = ts::WideFromUtf8(g_installer.script.productRegistry);

@@ -511,8 +511,35 @@ WText RecordedSpecialFolder(SpecialFolderId which) {
   return WithoutTrailingBackslash(RegistryText(root, kShellFoldersKey, source.shellFoldersValue));
 }
 
+// A 32-bit process is given the 32-bit folders as its own; the 64-bit
+// engine asks for them by their x86 names.
+WText X86ProgramFilesFolder() {
+#if defined(__x86_64__)
+  return FirstFound({
+      [] { return ShellFolder(CSIDL_PROGRAM_FILESX86); },
+      [] { return WithoutTrailingBackslash(RegistryText(HKEY_LOCAL_MACHINE, kCurrentVersionKey, L"ProgramFilesDir (x86)")); },
+      [] { return NativeProgramFilesFolder() + kX86Suffix; },
+  });
+#else
+  return NativeProgramFilesFolder();
+#endif
+}
+
+WText X86CommonFilesFolder() {
+#if defined(__x86_64__)
+  return FirstFound({
+      [] { return ShellFolder(CSIDL_PROGRAM_FILES_COMMONX86); },
+      [] { return WithoutTrailingBackslash(RegistryText(HKEY_LOCAL_MACHINE, kCurrentVersionKey, L"CommonFilesDir (x86)")); },
+      [] { return X86ProgramFilesFolder() + L"\\Common Files"; },
+  });
+#else
+  return NativeCommonFilesFolder();
+#endif
+}
+
 WText ProgramFilesFolder(FolderKind kind) {
-  if (kind == FolderKind::k32Bit || !System().is64Bit) return NativeProgramFilesFolder();
+  if (!System().is64Bit) return NativeProgramFilesFolder();
+  if (kind == FolderKind::k32Bit) return X86ProgramFilesFolder();
   return FirstFound({
       [] { return KnownFolder(kProgramFilesX64KnownFolder); },
       [] { return EnvironmentText(L"ProgramW6432"); },
@@ -521,7 +548,8 @@ WText ProgramFilesFolder(FolderKind kind) {
 }
 
 WText CommonFilesFolder(FolderKind kind) {
-  if (kind == FolderKind::k32Bit || !System().is64Bit) return NativeCommonFilesFolder();
+  if (!System().is64Bit) return NativeCommonFilesFolder();
+  if (kind == FolderKind::k32Bit) return X86CommonFilesFolder();
   return FirstFound({
       [] { return KnownFolder(kCommonFilesX64KnownFolder); },
       [] { return EnvironmentText(L"CommonProgramW6432"); },

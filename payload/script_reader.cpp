@@ -133,7 +133,7 @@ void ResolveInstallFolderRule(const format::SetupScript& script) {
     // expanded, is taken as it stands rather than put below Program Files.
     g_installer.installFolder = rule;
   } else {
-    ts::FolderKind kind = script.bitness == kBitness64 ? ts::FolderKind::k64Bit : ts::FolderKind::k32Bit;
+    ts::FolderKind kind = IsProduct64(script.bitness) ? ts::FolderKind::k64Bit : ts::FolderKind::k32Bit;
     g_installer.installFolder = ts::ProgramFilesFolder(kind) + L"\\" + rule;
   }
   if (!g_installer.commandLine.installFolder.empty()) {

@@ -19,8 +19,7 @@ ts::WText Number(unsigned number) { return ts::Format(L"%u", number); }
 ts::WText Flag(bool on) { return on ? L"1" : L"0"; }
 
 ts::FolderKind ProductFolderKind() {
-  bool is64Bit = g_installer.script.bitness == static_cast<uint8_t>(Bitness::k64Bit);
-  return is64Bit ? ts::FolderKind::k64Bit : ts::FolderKind::k32Bit;
+  return IsProduct64(g_installer.script.bitness) ? ts::FolderKind::k64Bit : ts::FolderKind::k32Bit;
 }
 
 ts::WText FolderOf(const ts::WText& path) {

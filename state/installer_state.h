@@ -14,6 +14,15 @@ namespace palisade {
 
 enum class Bitness : uint8_t { kEither = 0, k64Bit = 1, k32BitOnly = 2 };
 
+// Whether the product's folders and keys are the 64-bit ones. The 64-bit
+// engine runs only on 64-bit systems, where a product for either system is
+// the 64-bit one.
+inline bool IsProduct64(uint8_t bitness) {
+  constexpr bool kEngine64 = sizeof(void*) == 8;
+  return bitness == static_cast<uint8_t>(Bitness::k64Bit) ||
+         (kEngine64 && bitness == static_cast<uint8_t>(Bitness::kEither));
+}
+
 struct RunFlags {
   bool automatic = false;  // take every default, ask nothing
   bool silent = false;     // no window at all; implies automatic

@@ -140,13 +140,19 @@ TEST(ScriptReader, ProductHeadingNamesTheSystem) {
             "Acme Notes for " + ts::Utf8FromWide(ts::SystemName(ts::system_name::kForMessages)));
 }
 
+// Where a relative folder rule of a product for either system puts it.
+ts::WText EitherProductsProgramFiles() {
+  bool product64 = IsProduct64(static_cast<uint8_t>(Bitness::kEither));
+  return ts::ProgramFilesFolder(product64 ? ts::FolderKind::k64Bit : ts::FolderKind::k32Bit);
+}
+
 struct ExpandedRuleCase {
   const char* rule;
   ts::WText folder;
 };
 
 TEST(ScriptReader, InstallationFolderRuleTakesTheSystemNameAndVariables) {
-  const ts::WText programs = ts::ProgramFilesFolder(ts::FolderKind::k32Bit);
+  const ts::WText programs = EitherProductsProgramFiles();
   const ExpandedRuleCase cases[] = {
       {"Acme\\<os>", programs + L"\\Acme\\" + ts::SystemName(ts::system_name::kForMessages)},
       {"Acme\\<OS>", programs + L"\\Acme\\" + ts::SystemName(ts::system_name::kForMessages)},
@@ -194,7 +200,7 @@ TEST(ScriptReader, InstallationFolderRule) {
     const ts::WText& folder = g_installer.installFolder;
     ts::WText tail = c.folderTail;
     bool absolute = (tail.size() > 1 && tail[1] == L':') || tail.rfind(L"\\\\", 0) == 0;
-    ts::WText expected = absolute || tail.rfind(L"HK", 0) == 0 ? tail : ts::ProgramFilesFolder(ts::FolderKind::k32Bit) + tail;
+    ts::WText expected = absolute || tail.rfind(L"HK", 0) == 0 ? tail : EitherProductsProgramFiles() + tail;
     EXPECT_EQ(folder, expected) << c.rule;
   }
 }

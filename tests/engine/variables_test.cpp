@@ -57,11 +57,18 @@ ts::WText ProcessImage() {
   return path;
 }
 
-bool IsWow64() {
+// The 64-bit engine runs only on 64-bit systems, and sees their 32-bit
+// folders under their x86 names.
+constexpr bool kEngine64 = sizeof(void*) == 8;
+
+bool Is64BitSystem() {
   BOOL wow64 = FALSE;
   IsWow64Process(GetCurrentProcess(), &wow64);
-  return wow64;
+  return kEngine64 || wow64;
 }
+
+const wchar_t* const kPrograms32Variable = kEngine64 ? L"ProgramFiles(x86)" : L"ProgramFiles";
+const wchar_t* const kCommon32Variable = kEngine64 ? L"CommonProgramFiles(x86)" : L"CommonProgramFiles";
 
 bool VersionIs(DWORD major, DWORD minor) {
   OSVERSIONINFOEXW info = {};
@@ -115,10 +122,10 @@ TEST_F(VariablesTest, EveryVariableOnTheRunningSystem) {
   const std::map<ts::WText, std::function<ts::WText()>> expected = {
       {L"%AppDataAllDir%", [] { return KnownFolder(FOLDERID_ProgramData); }},
       {L"%AppDataDir%", [] { return KnownFolder(FOLDERID_RoamingAppData); }},
-      {L"%Bits%", [] { return IsWow64() ? L"64" : L"32"; }},
+      {L"%Bits%", [] { return Is64BitSystem() ? L"64" : L"32"; }},
       {L"%BootDrive%", [] { return Environment(L"SystemDrive"); }},
       {L"%CommonDir%", [] { return Environment(L"CommonProgramFiles"); }},
-      {L"%CommonDir32%", [] { return Environment(L"CommonProgramFiles"); }},
+      {L"%CommonDir32%", [] { return Environment(kCommon32Variable); }},
       {L"%CommonDir64%", [] { return CurrentVersionValue64(L"CommonFilesDir"); }},
       {L"%DesktopAllDir%", [] { return KnownFolder(FOLDERID_PublicDesktop); }},
       {L"%DesktopDir%", [] { return KnownFolder(FOLDERID_Desktop); }},
@@ -146,7 +153,7 @@ TEST_F(VariablesTest, EveryVariableOnTheRunningSystem) {
       {L"%ProductName%", [] { return L"Acme Notes \u00FC"; }},
       {L"%CompanyName%", [] { return L"Acme Corp"; }},
       {L"%ProgramsDir%", [] { return Environment(L"ProgramFiles"); }},
-      {L"%ProgramsDir32%", [] { return Environment(L"ProgramFiles"); }},
+      {L"%ProgramsDir32%", [] { return Environment(kPrograms32Variable); }},
       {L"%ProgramsDir64%", [] { return CurrentVersionValue64(L"ProgramFilesDir"); }},
       {L"%SharedDir%", [] { return Environment(L"CommonProgramFiles") + L"\\Acme Shared"; }},
       {L"%SMProgramsAllDir%", [] { return KnownFolder(FOLDERID_CommonPrograms); }},
@@ -273,7 +280,7 @@ TEST_F(VariablesTest, ProductFoldersFollowTheProductsBitness) {
     const wchar_t* common;
   };
   const Case cases[] = {
-      {Bitness::kEither, L"%ProgramsDir32%", L"%CommonDir32%"},
+      {Bitness::kEither, kEngine64 ? L"%ProgramsDir64%" : L"%ProgramsDir32%", kEngine64 ? L"%CommonDir64%" : L"%CommonDir32%"},
       {Bitness::k64Bit, L"%ProgramsDir64%", L"%CommonDir64%"},
       {Bitness::k32BitOnly, L"%ProgramsDir32%", L"%CommonDir32%"},
   };
@@ -287,7 +294,7 @@ TEST_F(VariablesTest, ProductFoldersFollowTheProductsBitness) {
 TEST_F(VariablesTest, The64BitFoldersAreTheNativeOnesOnlyOnA64BitSystem) {
   ts::WText programs32 = Expanded(L"%ProgramsDir32%");
   ts::WText programs64 = Expanded(L"%ProgramsDir64%");
-  if (IsWow64()) {
+  if (Is64BitSystem()) {
     EXPECT_NE(programs64, programs32);
     EXPECT_EQ(programs64 + L" (x86)", programs32);
     EXPECT_EQ(Expanded(L"%CommonDir64%").find(L"(x86)"), ts::WText::npos);
