@@ -38,7 +38,7 @@ constexpr char kUsageText[] =
     "usage: palisade COMMAND [ARGS]\n"
     "\n"
     "commands:\n"
-    "  build PROJECT.toml -o SETUP.exe [--engine PATH] [--jobs N] [--compression NAME]\n"
+    "  build PROJECT.toml -o SETUP.exe [--engine PATH|x86|x64] [--jobs N] [--compression NAME]\n"
     "        [--quiet] [--deny-warnings] [--sign ...]\n"
     "                 write an installer from a project file\n"
     "  inspect SETUP.exe [--json]\n"
@@ -56,6 +56,7 @@ constexpr char kUsageText[] =
     "follows it (--jobs 2) or joins it with \"=\" (--jobs=2).\n";
 
 constexpr char kEngineFileName[] = "palisade-engine.exe";
+constexpr char kEngine64FileName[] = "palisade-engine-x64.exe";
 
 struct OptionShape {
   std::string_view name;   // "--output"
@@ -94,8 +95,10 @@ constexpr CommandShape kCommands[] = {
      "\n"
      "options:\n"
      "  -o, --output SETUP.exe  the installer to write (its folder is made when missing); never one of the build's inputs\n"
-     "  --engine PATH           the engine to build on (default: palisade-engine.exe\n"
-     "                          beside palisade, else in ../share/palisade)\n"
+     "  --engine PATH|x86|x64   the engine to build on: a file, or x86 or x64 for\n"
+     "                          palisade-engine.exe or palisade-engine-x64.exe beside\n"
+     "                          palisade, else in ../share/palisade (default: x86, or\n"
+     "                          $PALISADE_ENGINE when set)\n"
      "  -j, --jobs N            threads compressing the files, 1 to 256 (default: one\n"
      "                          per core); the output does not depend on it\n"
      "  --compression NAME      fastest, default or smallest; over the project's\n"
@@ -291,14 +294,26 @@ SigningSettings SigningOptions(const Arguments& args, bool& wanted) {
   return settings;
 }
 
-// The engine lies beside `palisade` in the build tree (build/bin) and under
+// The engines lie beside `palisade` in the build tree (build/bin) and under
 // PREFIX/share/palisade once installed (PREFIX/bin/palisade); the one
 // beside it wins, so that a build tree never picks up an installed engine.
-fs::path DefaultEngine(const fs::path& selfPath) {
-  fs::path beside = selfPath.parent_path() / kEngineFileName;
-  fs::path installed = selfPath.parent_path().parent_path() / "share" / "palisade" / kEngineFileName;
+fs::path ShippedEngine(const fs::path& selfPath, const char* fileName) {
+  fs::path beside = selfPath.parent_path() / fileName;
+  fs::path installed = selfPath.parent_path().parent_path() / "share" / "palisade" / fileName;
   std::error_code error;
   return !fs::exists(beside, error) && fs::exists(installed, error) ? installed : beside;
+}
+
+// `--engine` names a file, or "x86" or "x64" for the engines that come with
+// palisade; PALISADE_ENGINE gives its default, so that a CI runner that can
+// run only 64-bit Windows programs says "x64" once for every build.
+fs::path ChosenEngine(const Arguments& args, const Environment& environment) {
+  std::optional<std::string> fromEnvironment =
+      environment.variables ? environment.variables("PALISADE_ENGINE") : std::nullopt;
+  std::string choice = args.Value("--engine").value_or(fromEnvironment.value_or("x86"));
+  if (choice == "x86") return ShippedEngine(environment.selfPath, kEngineFileName);
+  if (choice == "x64") return ShippedEngine(environment.selfPath, kEngine64FileName);
+  return choice;
 }
 
 // A path in a make rule: blanks, "#" and "$" would end or change it.
@@ -357,7 +372,7 @@ int Build(const CommandShape& command, const Arguments& args, const Environment&
   ReadProject(args.positional[0], options, project, diagnostics);
   diagnostics.Print(err);
   if (diagnostics.HasErrors() || (args.Has("--deny-warnings") && diagnostics.HasWarnings())) return kUsage;
-  fs::path engine = args.Value("--engine").value_or(DefaultEngine(environment.selfPath).string());
+  fs::path engine = ChosenEngine(args, environment);
   std::string overwritten = OverwrittenInput(*output, args.positional[0], engine, project);
   if (!overwritten.empty()) {
     err << "palisade: the output " << *output << " is " << overwritten << "; write the installer elsewhere\n";

@@ -126,7 +126,7 @@ InstallerRecipe ProductWithEverything() {
 class Components : public ::testing::Test {
  protected:
   void SetUp() override { prefix_ = std::make_unique<WinePrefix>(Bits()); }
-  virtual int Bits() const { return 32; }
+  virtual int Bits() const { return kWindowsBits; }
 
   // The product is a 32-bit one: on a 64-bit system it goes below the
   // 32-bit program files folder, and what it writes in the default view

@@ -92,7 +92,7 @@ class Reliability : public ::testing::Test {
   void SetUp() override { prefix_ = std::make_unique<WinePrefix>(PrefixBits()); }
   // On a 64-bit system the product is a 64-bit one: its files go below the
   // 64-bit program files folder and its keys into the 64-bit view.
-  virtual int PrefixBits() const { return 32; }
+  virtual int PrefixBits() const { return kWindowsBits; }
 
   // Places the product's installer, with `extra` files beside its own, and
   // takes the snapshot that the prefix is compared with from then on.

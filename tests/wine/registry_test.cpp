@@ -34,7 +34,7 @@ class RegistryEntries : public ::testing::Test {
   void SetUp() override {
     prefix_ = std::make_unique<WinePrefix>(PrefixBits());
   }
-  virtual int PrefixBits() const { return 32; }
+  virtual int PrefixBits() const { return kWindowsBits; }
 
   RunResult Install(const InstallerRecipe& recipe) { return RunInstaller(*prefix_, recipe); }
   RunResult Uninstall(const std::string& programFiles = "C:\\Program Files") {

@@ -38,7 +38,7 @@ InstallerRecipe Product() {
 class Uninstaller : public ::testing::Test {
  protected:
   void SetUp() override { prefix_ = std::make_unique<WinePrefix>(PrefixBits()); }
-  virtual int PrefixBits() const { return 32; }
+  virtual int PrefixBits() const { return kWindowsBits; }
 
   void Install(const InstallerRecipe& recipe) {
     std::filesystem::create_directories(prefix_->DriveC() + "/cases");

@@ -171,7 +171,7 @@ void SharedPrefixTest::TearDownTestSuite() {
   prefix_ = nullptr;
 }
 
-std::string EnginePath() { return std::string(PALISADE_BIN_DIR) + "/palisade-engine.exe"; }
+std::string EnginePath() { return std::string(PALISADE_BIN_DIR) + "/" PALISADE_TESTED_ENGINE; }
 std::string WindowsTestProgram(const std::string& name) { return std::string(PALISADE_WINDOWS_TESTS_DIR) + "/" + name; }
 std::string SourcePath(const std::string& relative) { return std::string(PALISADE_SOURCE_DIR) + "/" + relative; }
 

@@ -25,9 +25,24 @@ struct Started {
   int errPipe = -1;
 };
 
+// 32 where this machine's Wine runs 32-bit Windows programs, else 64. The
+// suite runs the engine and the test programs of that bitness, and a prefix
+// of it unless a test asks for another (tools/windows-bits).
+inline constexpr int kWindowsBits = PALISADE_WINDOWS_BITS;
+inline constexpr int kEngineBits = kWindowsBits;
+
+// Ends the test as skipped, with the reason in the list that `make test`
+// prints, where this machine's Wine runs no 32-bit code.
+#define SKIP_WITHOUT_32BIT_CODE(why)                                                      \
+  if (::palisade::testing::kWindowsBits == 64) GTEST_SKIP() << "needs a Wine that runs 32-bit code: " << why
+
+// The registry view in which the engine under test writes the keys it
+// opens without a view of its own ("/reg:32" or "/reg:64" for reg.exe).
+inline const char* EngineRegistryView() { return kEngineBits == 64 ? "/reg:64" : "/reg:32"; }
+
 class WinePrefix {
  public:
-  explicit WinePrefix(int bits = 32);
+  explicit WinePrefix(int bits = kWindowsBits);
   ~WinePrefix();
   WinePrefix(const WinePrefix&) = delete;
   WinePrefix& operator=(const WinePrefix&) = delete;
@@ -54,8 +69,8 @@ class WinePrefix {
   std::string path_;
 };
 
-// A 32-bit prefix shared by the tests of one suite, made before the first
-// and removed after the last.
+// A prefix shared by the tests of one suite, made before the first and
+// removed after the last.
 class SharedPrefixTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite();
