@@ -41,10 +41,10 @@ class TryTest : public BuilderTest {
     return image;
   }
 
-  // An executable `wine` in the folder that stands for PATH.
-  void WriteWine(std::string_view text) {
+  // A `wine` in the folder that stands for PATH.
+  void WriteWine(std::string_view text, mode_t mode) {
     WriteText("bin/wine", text);
-    chmod(Path("bin/wine").c_str(), 0700);
+    chmod(Path("bin/wine").c_str(), mode);
   }
 
   CommandResult Try(const std::string& installer, bool json) {
@@ -102,26 +102,29 @@ TEST_F(TryTest, AMachineWithoutThirtyTwoBitSupportRefusesOnlyThirtyTwoBitInstall
 struct WineCase {
   const char* name;
   const char* wine;  // the text of `wine` on PATH; nullptr: none there
+  mode_t mode;
   const char* hint;
 };
 
-// A missing Wine, and one whose 32-bit loader the kernel refuses (Debian's
+// A missing Wine, one whose 32-bit loader the kernel refuses (Debian's
 // `wine` script reports the refusal of the loader it execs; a `wine` that
-// is itself of a format the kernel cannot run fails to start).
+// is itself of a format the kernel cannot run fails to start), and one that
+// fails to start for another reason, which is named.
 TEST_F(TryTest, AWineThatCannotStartIsNamedWithAHint) {
   const WineCase cases[] = {
-      {"no wine", nullptr, kNoWine},
+      {"no wine", nullptr, 0, kNoWine},
       {"wine32 refused",
-       "#!/bin/sh\necho \"/usr/bin/wine: 42: exec: /usr/lib/wine/wine: Exec format error\" >&2\nexit 2\n",
+       "#!/bin/sh\necho \"/usr/bin/wine: 42: exec: /usr/lib/wine/wine: Exec format error\" >&2\nexit 2\n", 0700,
        kWineRefused},
-      {"wine of no known format", "neither a script nor a program the kernel knows\n", kWineRefused},
+      {"wine of no known format", "neither a script nor a program the kernel knows\n", 0700, kWineRefused},
+      {"wine not executable", "#!/bin/sh\n", 0600, "this machine cannot start Wine: Permission denied; "},
   };
   ScopedVariable path("PATH", Path("bin").string());
   variables_["PALISADE_WINDOWS_BITS"] = "64";
   for (const WineCase& c : cases) {
     SCOPED_TRACE(c.name);
     fs::remove(Path("bin/wine"));
-    if (c.wine != nullptr) WriteWine(c.wine);
+    if (c.wine != nullptr) WriteWine(c.wine, c.mode);
     ExpectCannotRun("setup64.exe", c.hint);
   }
 }
