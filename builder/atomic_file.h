@@ -30,4 +30,14 @@ class AtomicFile {
 // Writes `text` as the whole of `target`, which appears whole or not at all.
 bool WriteFileAtomically(const std::filesystem::path& target, std::string_view text, std::string& problem);
 
+// A temporary file, or an emptied folder, that goes when its user is done
+// however that user returns.
+struct TemporaryPath {
+  std::filesystem::path path;
+  ~TemporaryPath() {
+    std::error_code ignored;
+    std::filesystem::remove(path, ignored);
+  }
+};
+
 }  // namespace palisade::builder

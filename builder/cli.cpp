@@ -142,7 +142,10 @@ constexpr CommandShape kCommands[] = {
      "throwaway Wine prefix, uninstalls it with its uninstall entry's\n"
      "UninstallString, and shows what the installation added and what the\n"
      "uninstallation left behind. Needs Wine (only this command does). Status 0:\n"
-     "nothing left behind; 1: something is; 2: a usage or build error.\n"
+     "nothing left behind; 1: something is; 2: a usage or build error; 3: this\n"
+     "machine cannot run the installer (no Wine, a Wine that cannot start, or a\n"
+     "32-bit installer where the kernel runs no 32-bit code), with a hint on\n"
+     "what to do.\n"
      "\n"
      "options:\n"
      "  --json         print one JSON object\n"
@@ -342,15 +345,6 @@ std::vector<fs::path> BuildInputs(const fs::path& projectFile, const fs::path& e
   return inputs;
 }
 
-// Removes the build's intermediate files, whatever becomes of the build.
-struct TemporaryPath {
-  fs::path path;
-  ~TemporaryPath() {
-    std::error_code ignored;
-    fs::remove(path, ignored);
-  }
-};
-
 int Build(const CommandShape& command, const Arguments& args, const Environment& environment, std::ostream& out,
           std::ostream& err) {
   std::optional<std::string> output = args.Value("--output");
@@ -435,7 +429,8 @@ int Build(const CommandShape& command, const Arguments& args, const Environment&
 int Try(const CommandShape& command, const Arguments& args, const Environment& environment, std::ostream& out,
         std::ostream& err) {
   if (args.positional.size() != 1) return Usage(err, "try takes one project file or installer", command.help);
-  TryOptions options{args.positional[0], environment.selfPath, args.Has("--json"), args.Has("--keep-prefix")};
+  TryOptions options{args.positional[0], environment.selfPath, args.Has("--json"), args.Has("--keep-prefix"),
+                     environment.variables};
   if (options.installer.extension() != ".toml") return TryInstaller(options, out, err);
   std::string folder = (fs::temp_directory_path() / "palisade-try-build-XXXXXX").string();
   if (mkdtemp(folder.data()) == nullptr) return err << "palisade: cannot make a scratch folder\n", kUsage;

@@ -22,7 +22,8 @@ struct Environment {
 };
 
 // Exit status: 0 success; 1 a failure while working (unreadable or damaged
-// installer, output not writable); 2 a usage error or a bad project file.
+// installer, output not writable); 2 a usage error or a bad project file;
+// 3 (try) this machine cannot run the installer.
 int RunCommand(const std::vector<std::string>& args, const Environment& environment, std::ostream& out,
                std::ostream& err);
 

@@ -4,11 +4,16 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "builder/child_process.h"
+#include "builder/machine_support.h"
+#include "builder/mapped_file.h"
 #include "builder/prefix_snapshot.h"
+#include "format/byte_order.h"
 
 namespace palisade::builder {
 namespace {
@@ -19,6 +24,33 @@ constexpr char kSetupFolder[] = "palisade-try";
 constexpr char kUninstallKeys[] = "software\\\\microsoft\\\\windows\\\\currentversion\\\\uninstall\\\\";
 constexpr char kUninstallKeys32[] = "software\\\\wow6432node\\\\microsoft\\\\windows\\\\currentversion\\\\uninstall\\\\";
 constexpr char kUninstallValue[] = "\"UninstallString\"=\"";
+
+constexpr int kNotTried = 2;
+constexpr int kCannotRunHere = 3;
+constexpr char kNo32BitHint[] =
+    "this machine cannot run 32-bit Windows programs; build the installer with --engine pointing at "
+    "palisade-engine-x64.exe to try it here, or try it on a machine with 32-bit support; see docs/ci.md";
+constexpr char kNoWineHint[] =
+    "this machine has no Wine; install it (Debian: apt-get install wine wine64) to try installers here; "
+    "see docs/ci.md";
+// Debian's `wine` starts its 32-bit loader whenever wine32 is installed, for
+// 64-bit programs too; the shell that execs it reports the refusal.
+constexpr char kRefusedFormat[] = "Exec format error";
+constexpr char kWineRefusedHint[] =
+    "this machine cannot start Wine (Exec format error): the kernel runs no 32-bit code, which Wine's 32-bit "
+    "loader needs; remove wine32 (apt-get remove wine32:i386) and build the installer with --engine pointing at "
+    "palisade-engine-x64.exe to try it here; see docs/ci.md";
+
+constexpr uint32_t kPeHeaderField = 0x3C;
+constexpr uint32_t kMachineField = 4;  // from the "PE\0\0" signature
+constexpr uint32_t kMagicField = 24;
+
+struct ProgramKind {
+  uint16_t machine;
+  uint16_t magic;  // of the optional header
+  int bits;
+};
+constexpr ProgramKind kProgramKinds[] = {{0x14C, 0x10B, 32}, {0x8664, 0x20B, 64}};
 
 // A scratch prefix and the environment that runs Wine in it; the folder
 // goes when the try is over, unless it is to be kept.
@@ -50,12 +82,51 @@ void UnlinkHomeFolders(const fs::path& prefix) {
   }
 }
 
-// A copy of the pristine template that tools/wine-prefix makes beside the
-// build's bin folder, when there is one; otherwise a new prefix.
-bool MakePrefix(const fs::path& selfPath, ScratchPrefix& scratch, std::string& problem) {
-  if (RunChild({"wine", "--version"}).startError != 0) {
-    return problem = "palisade try needs Wine (Debian: apt-get install wine)", false;
+uint16_t Load16(std::span<const uint8_t> image, uint64_t at) {
+  return static_cast<uint16_t>(format::LoadLe32(image.data() + at));
+}
+
+// 32 or 64 for an x86 Windows program, by its machine and optional-header
+// magic, which must agree; 0 for anything else.
+int ProgramBits(std::span<const uint8_t> image) {
+  if (image.size() < kPeHeaderField + 4 || image[0] != 'M' || image[1] != 'Z') return 0;
+  uint64_t pe = format::LoadLe32(image.data() + kPeHeaderField);
+  if (pe + kMagicField + 4 > image.size() || std::memcmp(image.data() + pe, "PE\0\0", 4) != 0) return 0;
+  for (const ProgramKind& kind : kProgramKinds) {
+    if (Load16(image, pe + kMachineField) == kind.machine && Load16(image, pe + kMagicField) == kind.magic) {
+      return kind.bits;
+    }
   }
+  return 0;
+}
+
+bool InstallerBits(const fs::path& installer, int& bits, std::string& problem) {
+  std::error_code error;
+  if (!fs::is_regular_file(installer, error)) return problem = "\"" + installer.string() + "\" is not a file", false;
+  MappedFile file;
+  if (!file.Open(installer, problem)) return false;
+  bits = ProgramBits(file.bytes());
+  if (bits == 0) return problem = "\"" + installer.string() + "\" is not a 32- or 64-bit x86 Windows program", false;
+  return true;
+}
+
+// Why `wine` cannot start here, as a hint; empty when it starts.
+std::string WineStartHint() {
+  ChildResult version = RunChild({"wine", "--version"});
+  if (version.startError == ENOENT) return kNoWineHint;
+  if (version.startError == ENOEXEC || version.output.find(kRefusedFormat) != std::string::npos) {
+    return kWineRefusedHint;
+  }
+  if (version.startError != 0) {
+    return std::string("this machine cannot start Wine: ") + std::strerror(version.startError) + "; see docs/ci.md";
+  }
+  return {};
+}
+
+// A copy of the pristine template of the installer's bitness that
+// tools/wine-prefix makes beside the build's bin folder, when there is one;
+// otherwise a new prefix of that bitness.
+bool MakePrefix(const fs::path& selfPath, int bits, ScratchPrefix& scratch, std::string& problem) {
   std::string pattern = (fs::temp_directory_path() / "palisade-try-XXXXXX").string();
   if (mkdtemp(pattern.data()) == nullptr) return problem = "cannot make a scratch folder", false;
   scratch.folder = pattern;
@@ -68,12 +139,12 @@ bool MakePrefix(const fs::path& selfPath, ScratchPrefix& scratch, std::string& p
                          "WINEDLLOVERRIDES=mscoree,mshtml=;winemenubuilder.exe=d",
                          "XDG_DATA_HOME=" + (scratch.folder / "xdg-data").string(),
                          "XDG_CONFIG_HOME=" + (scratch.folder / "xdg-config").string()};
-  fs::path template32 = selfPath.parent_path() / ".." / "wine" / "template32";
-  ChildResult made = fs::exists(template32 / ".ready")
-                         ? RunChild({"cp", "-a", template32.string(), scratch.prefix.string()})
+  fs::path pristine = selfPath.parent_path() / ".." / "wine" / ("template" + std::to_string(bits));
+  ChildResult made = fs::exists(pristine / ".ready")
+                         ? RunChild({"cp", "-a", pristine.string(), scratch.prefix.string()})
                          : RunChild({"wineboot", "-i"}, [&] {
                              std::vector<std::string> environment = scratch.environment;
-                             environment.push_back("WINEARCH=win32");
+                             environment.push_back(bits == 64 ? "WINEARCH=win64" : "WINEARCH=win32");
                              return environment;
                            }());
   RunChild({"wineserver", "-w"}, scratch.environment);
@@ -245,26 +316,29 @@ void Report(const TryOptions& options, const TryRun& run, const fs::path& prefix
   if (options.keepPrefix) out << "the prefix is kept in " << prefix.string() << '\n';
 }
 
-}  // namespace
-
-int TryInstaller(const TryOptions& options, std::ostream& out, std::ostream& err) {
-  std::error_code error;
-  if (!fs::is_regular_file(options.installer, error)) {
-    err << "palisade: \"" << options.installer.string() << "\" is not a file\n";
-    return 2;
+// The hint on standard error and, for --json, a report that says the same.
+int CannotRunHere(const TryOptions& options, const std::string& hint, std::ostream& out, std::ostream& err) {
+  err << hint << '\n';
+  if (options.json) {
+    out << toml::json_formatter(toml::table{{"installer", options.installer.string()}, {"cannotRun", hint}}) << '\n';
   }
+  return kCannotRunHere;
+}
+
+int RunInPrefix(const TryOptions& options, int bits, std::ostream& out, std::ostream& err) {
   ScratchPrefix scratch;
   scratch.keep = options.keepPrefix;
   std::string problem;
-  if (!MakePrefix(options.selfPath, scratch, problem)) {
+  if (!MakePrefix(options.selfPath, bits, scratch, problem)) {
     err << "palisade: " << problem << '\n';
-    return 2;
+    return kNotTried;
   }
+  std::error_code error;
   fs::create_directories(scratch.prefix / "drive_c" / kSetupFolder, error);
   fs::copy_file(options.installer, scratch.prefix / "drive_c" / kSetupFolder / "setup.exe", error);
   if (error) {
     err << "palisade: cannot copy \"" << options.installer.string() << "\" into the prefix: " << error.message() << '\n';
-    return 2;
+    return kNotTried;
   }
   TryRun run;
   PrefixSnapshot before = TakeSnapshot(scratch.prefix);
@@ -282,6 +356,20 @@ int TryInstaller(const TryOptions& options, std::ostream& out, std::ostream& err
   run.left = Changes(Differences(before, TakeSnapshot(scratch.prefix)));
   Report(options, run, scratch.prefix, out);
   return run.left.empty() ? 0 : 1;
+}
+
+}  // namespace
+
+int TryInstaller(const TryOptions& options, std::ostream& out, std::ostream& err) {
+  std::string problem;
+  int bits = 0, machineBits = 0;
+  if (!InstallerBits(options.installer, bits, problem) || !WindowsBits(options.variables, machineBits, problem)) {
+    err << "palisade: " << problem << '\n';
+    return kNotTried;
+  }
+  std::string hint = bits == 32 && machineBits == 64 ? kNo32BitHint : WineStartHint();
+  if (!hint.empty()) return CannotRunHere(options, hint, out, err);
+  return RunInPrefix(options, bits, out, err);
 }
 
 }  // namespace palisade::builder

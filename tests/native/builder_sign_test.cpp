@@ -159,12 +159,13 @@ TEST_F(SignTest, SigningErrorsStopTheBuildAndLeaveNothing) {
 }
 
 TEST_F(SignTest, AMissingSignerIsNamed) {
-  std::string path = std::getenv("PATH");
   fs::create_directories(Path("empty"));
-  setenv("PATH", Path("empty").c_str(), 1);
-  CommandResult built = Build(test_support::kMinimalProject, "setup.exe",
-                              {"--sign-pkcs12", Key("signer.p12"), "--sign-password-file", Key("password.txt")});
-  setenv("PATH", path.c_str(), 1);
+  CommandResult built;
+  {
+    test_support::ScopedVariable path("PATH", Path("empty").string());
+    built = Build(test_support::kMinimalProject, "setup.exe",
+                  {"--sign-pkcs12", Key("signer.p12"), "--sign-password-file", Key("password.txt")});
+  }
   EXPECT_EQ(built.status, 2);
   EXPECT_NE(built.err.find("signing needs osslsigncode, which is not installed"), std::string::npos) << built.err;
   EXPECT_FALSE(fs::exists(Path("setup.exe")));
