@@ -45,7 +45,7 @@ constexpr char kUsageText[] =
     "                 show every setting an installer carries and check it\n"
     "  extract SETUP.exe -o FOLDER\n"
     "                 write an installer's files into a folder\n"
-    "  try PROJECT.toml|SETUP.exe [--json] [--keep-prefix]\n"
+    "  try PROJECT.toml|SETUP.exe [--json] [--keep-prefix] [--engine PATH|x86|x64]\n"
     "                 install and uninstall under Wine; show what is left behind\n"
     "  init [NAME]    write a first palisade.toml for the files of this folder\n"
     "  schema         print the JSON Schema of project files, for editors\n"
@@ -82,7 +82,7 @@ constexpr OptionShape kBuildOptions[] = {{"--output", "-o", true}, {"--engine", 
                                         {"--depfile", "", true}, kHelp};
 constexpr OptionShape kInspectOptions[] = {{"--json", "", false}, kHelp};
 constexpr OptionShape kExtractOptions[] = {{"--output", "-o", true}, kHelp};
-constexpr OptionShape kTryOptions[] = {{"--json", "", false}, {"--keep-prefix", "", false}, kHelp};
+constexpr OptionShape kTryOptions[] = {{"--json", "", false}, {"--keep-prefix", "", false}, {"--engine", "", true}, kHelp};
 constexpr OptionShape kPlainOptions[] = {kHelp};
 
 constexpr CommandShape kCommands[] = {
@@ -136,7 +136,7 @@ constexpr CommandShape kCommands[] = {
      "  -o, --output FOLDER  the folder to write (made when missing)\n"
      "  -h, --help           show this text\n"},
     {"try", kTryOptions,
-     "usage: palisade try PROJECT.toml|SETUP.exe [--json] [--keep-prefix]\n"
+     "usage: palisade try PROJECT.toml|SETUP.exe [--json] [--keep-prefix] [--engine PATH|x86|x64]\n"
      "\n"
      "Builds the project (when given one), installs the product silently in a\n"
      "throwaway Wine prefix, uninstalls it with its uninstall entry's\n"
@@ -150,6 +150,7 @@ constexpr CommandShape kCommands[] = {
      "options:\n"
      "  --json         print one JSON object\n"
      "  --keep-prefix  keep the prefix and print where it is\n"
+     "  --engine ...   for a project: the engine to build on, as for build\n"
      "  -h, --help     show this text\n"},
     {"init", kPlainOptions,
      "usage: palisade init [NAME]\n"
@@ -437,6 +438,7 @@ int Try(const CommandShape& command, const Arguments& args, const Environment& e
   TemporaryPath built{folder};
   options.installer = fs::path(folder) / "setup.exe";
   Arguments build{{args.positional[0]}, {{"--output", options.installer.string()}}, {"--quiet"}};
+  if (std::optional<std::string> engine = args.Value("--engine")) build.values.emplace_back("--engine", *engine);
   int status = Build(kCommands[0], build, environment, out, err);
   if (status != kSuccess) return kUsage;
   int tried = TryInstaller(options, out, err);

@@ -430,21 +430,15 @@ void PutAdvanced(toml::table& root, const format::SetupScript& s) {
   advanced.insert("page-options", toml::table{{"first", Hex(s.pageOptions[0])}, {"second", Hex(s.pageOptions[1])}});
 }
 
-struct MachineName {
-  uint16_t machine;
-  const char* name;
-};
-
-constexpr MachineName kEngineBuilds[] = {{0x14C, "32-bit x86"}, {0x8664, "64-bit x64"}};
-
 // Which build of the engine the installer carries, by the machine its code
 // is for.
 std::string EngineBuild(std::span<const uint8_t> image) {
   format::ExecutableHeaders headers;
   std::string problem;
   if (!format::LocateHeaders(image, headers, problem)) return "unknown: " + problem;
-  for (const MachineName& build : kEngineBuilds) {
-    if (build.machine == headers.machine) return build.name;
+  switch (format::X86ProgramBits(headers)) {
+    case 32: return "32-bit x86";
+    case 64: return "64-bit x64";
   }
   char text[24];
   std::snprintf(text, sizeof text, "machine 0x%04X", headers.machine);

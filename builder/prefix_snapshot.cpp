@@ -46,6 +46,14 @@ bool IsHostFontValue(const std::string& key, const std::string& line) {
   return fonts && line.find("=\"Z:\\\\") != std::string::npos;
 }
 
+// Wine's shell stores the 64-bit common-files folder in the system's
+// CurrentVersion key the first time a 64-bit program asks for it; Windows
+// keeps no such value, and no product wrote it.
+bool IsWineFolderCacheValue(const std::string& key, const std::string& line) {
+  return key == "software\\\\microsoft\\\\windows\\\\currentversion" &&
+         line.rfind("\"ProgramFilesCommonX64\"=", 0) == 0;
+}
+
 std::string Lower(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
   return text;
@@ -88,7 +96,7 @@ void ReadHive(const std::string& text, const std::string& hive, PrefixSnapshot& 
       continue;
     }
     if (ignored || line.empty() || line.rfind("#time=", 0) == 0 || line.front() == ';') continue;
-    if (IsHostFontValue(key, line)) continue;
+    if (IsHostFontValue(key, line) || IsWineFolderCacheValue(key, line)) continue;
     snapshot.keys[hive + ":" + key].insert(line);
   }
 }

@@ -13,7 +13,7 @@
 #include "builder/machine_support.h"
 #include "builder/mapped_file.h"
 #include "builder/prefix_snapshot.h"
-#include "format/byte_order.h"
+#include "format/pe_image.h"
 
 namespace palisade::builder {
 namespace {
@@ -41,16 +41,6 @@ constexpr char kWineRefusedHint[] =
     "loader needs; remove wine32 (apt-get remove wine32:i386) and build the installer with --engine pointing at "
     "palisade-engine-x64.exe to try it here; see docs/ci.md";
 
-constexpr uint32_t kPeHeaderField = 0x3C;
-constexpr uint32_t kMachineField = 4;  // from the "PE\0\0" signature
-constexpr uint32_t kMagicField = 24;
-
-struct ProgramKind {
-  uint16_t machine;
-  uint16_t magic;  // of the optional header
-  int bits;
-};
-constexpr ProgramKind kProgramKinds[] = {{0x14C, 0x10B, 32}, {0x8664, 0x20B, 64}};
 
 // A scratch prefix and the environment that runs Wine in it; the folder
 // goes when the try is over, unless it is to be kept.
@@ -82,22 +72,12 @@ void UnlinkHomeFolders(const fs::path& prefix) {
   }
 }
 
-uint16_t Load16(std::span<const uint8_t> image, uint64_t at) {
-  return static_cast<uint16_t>(format::LoadLe32(image.data() + at));
-}
-
-// 32 or 64 for an x86 Windows program, by its machine and optional-header
-// magic, which must agree; 0 for anything else.
+// 32 or 64 for an x86 Windows program, whose machine and optional header
+// must agree; 0 for anything else.
 int ProgramBits(std::span<const uint8_t> image) {
-  if (image.size() < kPeHeaderField + 4 || image[0] != 'M' || image[1] != 'Z') return 0;
-  uint64_t pe = format::LoadLe32(image.data() + kPeHeaderField);
-  if (pe + kMagicField + 4 > image.size() || std::memcmp(image.data() + pe, "PE\0\0", 4) != 0) return 0;
-  for (const ProgramKind& kind : kProgramKinds) {
-    if (Load16(image, pe + kMachineField) == kind.machine && Load16(image, pe + kMagicField) == kind.magic) {
-      return kind.bits;
-    }
-  }
-  return 0;
+  format::ExecutableHeaders headers;
+  std::string problem;
+  return format::LocateHeaders(image, headers, problem) ? format::X86ProgramBits(headers) : 0;
 }
 
 bool InstallerBits(const fs::path& installer, int& bits, std::string& problem) {

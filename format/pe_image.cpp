@@ -98,6 +98,9 @@ bool LocateDataDirectories(std::span<const uint8_t> image, uint32_t peHeader, Da
   return true;
 }
 
+constexpr uint16_t kX86Machine = 0x14C;
+constexpr uint16_t kX64Machine = 0x8664;
+
 // The headers and the section table must lie in the file before anything
 // in them is read.
 bool CheckExtendable(std::span<const uint8_t> image, ExecutableHeaders& headers, std::string& problem) {
@@ -162,7 +165,14 @@ bool LocateHeaders(std::span<const uint8_t> image, ExecutableHeaders& headers, s
   }
   if (!LocateDataDirectories(image, headers.peHeader, headers.directories, problem)) return false;
   headers.machine = LoadLe16(image.data() + headers.peHeader + kMachineField);
+  headers.pe32Plus = headers.directories.countField == kPe32PlusDirectoryCountField;
   return true;
+}
+
+int X86ProgramBits(const ExecutableHeaders& headers) {
+  if (headers.machine == kX86Machine && !headers.pe32Plus) return 32;
+  if (headers.machine == kX64Machine && headers.pe32Plus) return 64;
+  return 0;
 }
 
 SectionSearch FindPayloadSection(std::span<const uint8_t> image) {

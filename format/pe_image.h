@@ -36,8 +36,14 @@ struct DataDirectories {
 struct ExecutableHeaders {
   uint32_t peHeader = 0;  // file offset of the "PE\0\0" signature
   uint16_t machine = 0;   // what the code is for: 0x14C x86, 0x8664 x64
+  bool pe32Plus = false;  // the optional header is PE32+, which 64-bit code needs
   DataDirectories directories;
 };
+
+// 32 for x86 code in a PE32 image, 64 for x64 code in a PE32+ image: the
+// two kinds of Windows program that Wine runs on an x86-64 machine; 0 for
+// anything else.
+int X86ProgramBits(const ExecutableHeaders& headers);
 
 // Finds the signature through the DOS header and tells PE32 from PE32+ by
 // the optional header's magic; false with a reason when the image is no

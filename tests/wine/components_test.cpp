@@ -125,19 +125,25 @@ InstallerRecipe ProductWithEverything() {
 
 class Components : public ::testing::Test {
  protected:
-  void SetUp() override { prefix_ = std::make_unique<WinePrefix>(Bits()); }
+  void SetUp() override {
+    SKIP_UNLESS_SYSTEM_RUNS(Bits());
+    prefix_ = std::make_unique<WinePrefix>(Bits());
+  }
   virtual int Bits() const { return kWindowsBits; }
 
-  // The product is a 32-bit one: on a 64-bit system it goes below the
-  // 32-bit program files folder, and what it writes in the default view
-  // lies in the 32-bit view. Applet keys are written in the 64-bit view.
-  std::string ProgramFiles() const { return Bits() == 64 ? "Program Files (x86)" : "Program Files"; }
+  // The product is one for either system: with the 32-bit engine on a
+  // 64-bit system it goes below the 32-bit program files folder, and what
+  // it writes in the default view lies in the 32-bit view. Applet keys are
+  // written in the 64-bit view.
+  std::string ProgramFiles() const { return EitherProductsProgramFiles(Bits()); }
   std::string InProduct(const std::string& name) const {
     return "C:\\" + ProgramFiles() + "\\Palisade Test Product\\" + name;
   }
   std::string Uninstaller() const { return InProduct("uninstall\\Uninstall Test.exe"); }
-  bool KeyExists(const std::string& key) { return prefix_->Run({"reg", "query", key, "/reg:32"}).exitCode == 0; }
-  std::string Query(const std::string& key, const std::string& value, const char* view = "/reg:32") {
+  bool KeyExists(const std::string& key) {
+    return prefix_->Run({"reg", "query", key, EngineRegistryView()}).exitCode == 0;
+  }
+  std::string Query(const std::string& key, const std::string& value, const char* view = EngineRegistryView()) {
     RunResult result = value.empty() ? prefix_->Run({"reg", "query", key, "/ve", view})
                                      : prefix_->Run({"reg", "query", key, "/v", value, view});
     return result.out;

@@ -47,21 +47,30 @@ InstallerRecipe CrashingProduct(const std::string& reportAddress) {
 
 // The report's layout, line by line; "H" stands for eight upper-case
 // hexadecimal digits.
+// Addresses and general registers have the width of the engine's words;
+// codes, flags and segment registers eight digits on either engine.
 std::string LayoutPattern() {
   const std::string h = "[0-9A-F]{8}";
+  const std::string w = kEngineBits == 64 ? "[0-9A-F]{16}" : h;
+  const std::vector<const char*> general =
+      kEngineBits == 64 ? std::vector<const char*>{"  RAX", "  RBX", "  RCX", "  RDX", "  RDI", "  RSI", "  RIP", "  RBP",
+                                                   "  RSP", "   R8", "   R9", "  R10", "  R11", "  R12", "  R13", "  R14",
+                                                   "  R15"}
+                        : std::vector<const char*>{"  EAX", "  EBX", "  ECX", "  EDX", "  EDI", "  ESI", "  EIP", "  EBP",
+                                                   "  ESP"};
   std::string registers = "Flags: " + h;
-  for (const char* name : {"  EAX", "  EBX", "  ECX", "  EDX", "  EDI", "  ESI", "  EIP", "  EBP", "  ESP", "   CS",
-                           "   DS", "   ES", "   FS", "   GS", "   SS"}) {
+  for (const char* name : general) registers += std::string("\r\n") + name + ": " + w;
+  for (const char* name : {"   CS", "   DS", "   ES", "   FS", "   GS", "   SS"}) {
     registers += std::string("\r\n") + name + ": " + h;
   }
   return "Exception: Illegal memory access\\.\r\n"
          "\r\nProduct: Palisade Setup 39\\.0\\.1 Installer\r\n"
          "\r\n"
          "Exception code: C0000005\r\n"
-         "Address: " + h + "\r\n"
+         "Address: " + w + "\r\n"
          "Module: C:\\\\cases\\\\crashing\\.exe\r\n"
          "Read/write: write\r\n"
-         "Memory address: 00000010\r\n"
+         "Memory address: " + (kEngineBits == 64 ? "00000000" : "") + "00000010\r\n"
          "Thread ID: ([0-9]+)  Main Thread: \\1\r\n"
          "Process/kernel/user time: [0-9:.]+ / [0-9:.]+ / [0-9:.]+\r\n"
          "OS: [^\r\n]+\r\n"
@@ -71,10 +80,10 @@ std::string LayoutPattern() {
          "Command line: [^\r\n]*crashing\\.exe[^\r\n]*\r\n"
          "\r\nCPU Registers:\r\n" + registers +
          "\r\n\r\nModules:\r\n"
-         "(" + h + " " + h + " [^\r\n]+\r\n)*" + h + " " + h + " C:\\\\cases\\\\crashing\\.exe\r\n(" + h + " " + h +
+         "(" + w + " " + w + " [^\r\n]+\r\n)*" + w + " " + w + " C:\\\\cases\\\\crashing\\.exe\r\n(" + w + " " + w +
          " [^\r\n]+\r\n)*"
          "\r\nCall Stack:\r\n"
-         "(" + h + " " + h + " [^\r\n]*\r\n)*";
+         "(" + w + " " + w + " [^\r\n]*\r\n)*";
 }
 
 // The form as the maker's endpoint reads it: each part's name and value.

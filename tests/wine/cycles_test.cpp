@@ -89,7 +89,10 @@ std::string StatusOfFile(const std::string& name) { return std::string("status t
 
 class Reliability : public ::testing::Test {
  protected:
-  void SetUp() override { prefix_ = std::make_unique<WinePrefix>(PrefixBits()); }
+  void SetUp() override {
+    SKIP_UNLESS_SYSTEM_RUNS(PrefixBits());
+    prefix_ = std::make_unique<WinePrefix>(PrefixBits());
+  }
   // On a 64-bit system the product is a 64-bit one: its files go below the
   // 64-bit program files folder and its keys into the 64-bit view.
   virtual int PrefixBits() const { return kWindowsBits; }

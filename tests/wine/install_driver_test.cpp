@@ -83,15 +83,18 @@ struct GateCase {
 };
 
 TEST_F(InstallDriver, GatesEndTheRunBeforeTheWorkBegins) {
+  // The product of the other bitness than the prefix's system is refused.
+  const bool system64 = kWindowsBits == 64;
+  const int fitting = system64 ? 1 : 2, unfitting = system64 ? 2 : 1;
   const GateCase cases[] = {
-      {"32-bit only on a 32-bit system passes",
-       [](InstallerRecipe& r) { r.script.bitness = 2; }, "39", ""},
-      {"64-bit product on a 32-bit system",
-       [](InstallerRecipe& r) {
-         r.script.bitness = 1;
+      {system64 ? "64-bit product on a 64-bit system passes" : "32-bit only on a 32-bit system passes",
+       [=](InstallerRecipe& r) { r.script.bitness = fitting; }, "39", ""},
+      {system64 ? "32-bit-only product on a 64-bit system" : "64-bit product on a 32-bit system",
+       [=](InstallerRecipe& r) {
+         r.script.bitness = unfitting;
          r.script.messages[81][0] = u"This product needs %d-bit Windows.";
        },
-       "5", "This product needs 64-bit Windows.\r\n"},
+       "5", system64 ? "This product needs 32-bit Windows.\r\n" : "This product needs 64-bit Windows.\r\n"},
       {"excluded system",
        [](InstallerRecipe& r) {
          r.script.excludedSystems = 0xFFFFFFFF;
@@ -204,7 +207,8 @@ TEST_F(InstallDriver, RefusalsAreShownOutsideSilentModeAndLeaveNothingBehind) {
     };
   };
   const ShownGate gates[] = {
-      {"wrong bitness", [](InstallerRecipe& r) { r.script.bitness = 1; }, "This product needs 64-bit Windows."},
+      {"wrong bitness", [](InstallerRecipe& r) { r.script.bitness = kWindowsBits == 64 ? 2 : 1; },
+       kWindowsBits == 64 ? "This product needs 32-bit Windows." : "This product needs 64-bit Windows."},
       {"excluded system", [](InstallerRecipe& r) { r.script.excludedSystems = 0xFFFFFFFF; }, "Not for this system."},
       {"master product missing", master("Acme Office", ""), "Install the Acme Suite first."},
       {"master product too old", master("Acme Suite", "3.0"), "the Acme Suite 2.5 is too old."},

@@ -276,6 +276,8 @@ Bytes HandBuiltProductScript() {
   s.Field(1) = Assembly()
                    .U32(low::kPreviousInstallation | low::kArchiveCompressed | low::kSingleInstance)  // ProductFlags low
                    .U32(0x04000805);                                                                 // ProductFlags high
+  // The fixture's product is 32-bit only, which a 64-bit system refuses.
+  if (kWindowsBits == 64) s.Field(13) = Assembly().U8(1);  // Bitness: 64-bit product
   s.Field(19) = Assembly().Compact("Acme Notes");  // installation folder rule
   s.Field(21) = Assembly().Blob("");               // registry merge text
   s.Field(22) = Assembly().Compact("");            // registry merge file text

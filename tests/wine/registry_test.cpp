@@ -32,6 +32,7 @@ InstallerRecipe WithLines(const std::u16string& lines) {
 class RegistryEntries : public ::testing::Test {
  protected:
   void SetUp() override {
+    SKIP_UNLESS_SYSTEM_RUNS(PrefixBits());
     prefix_ = std::make_unique<WinePrefix>(PrefixBits());
   }
   virtual int PrefixBits() const { return kWindowsBits; }
@@ -190,20 +191,22 @@ class RegistryView : public RegistryEntries, public ::testing::WithParamInterfac
 };
 
 // A 64-bit product's entries land where 64-bit programs read them; any
-// other product's where 32-bit programs do.
+// other product's where 32-bit programs do. The 64-bit engine installs a
+// product for either system as a 64-bit one.
 TEST_P(RegistryView, OfTheProductsBitness) {
   int bitness = GetParam();
   InstallerRecipe recipe = WithLines(u"\\HKLM\\Software\\PalisadeView,Seen,1,yes,3\r\n");
   recipe.script.bitness = bitness;
   recipe.script.productRegistry = "PalisadeViewKey";
   ASSERT_EQ(Install(recipe).exitCode, 1);
-  const char* own = bitness == 1 ? "/reg:64" : "/reg:32";
-  const char* other = bitness == 1 ? "/reg:32" : "/reg:64";
+  const bool product64 = bitness == 1 || kEngineBits == 64;
+  const char* own = product64 ? "/reg:64" : "/reg:32";
+  const char* other = product64 ? "/reg:32" : "/reg:64";
   EXPECT_NE(Export("HKLM\\Software\\PalisadeView", own).find("\"Seen\"=\"yes\""), std::string::npos);
   EXPECT_EQ(Export("HKLM\\Software\\PalisadeView", other), "");
   EXPECT_NE(Export("HKLM\\Software\\PalisadeViewKey", own), "");
   EXPECT_EQ(Export("HKLM\\Software\\PalisadeViewKey", other), "");
-  RunResult uninstall = Uninstall(bitness == 1 ? "C:\\Program Files" : "C:\\Program Files (x86)");
+  RunResult uninstall = Uninstall(product64 ? "C:\\Program Files" : "C:\\Program Files (x86)");
   EXPECT_EQ(uninstall.exitCode, 0) << uninstall.err;
   EXPECT_EQ(Export("HKLM\\Software\\PalisadeViewKey", own), "");
   EXPECT_EQ(Export("HKLM\\Software\\PalisadeView", own).find("\"Seen\""), std::string::npos);

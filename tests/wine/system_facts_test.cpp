@@ -48,6 +48,7 @@ TEST_P(SystemFacts, BitAndNamesFollowTheImitatedVersion) {
       {"win81", "0x42000", "8.1", "Windows 8.1 Ultimate N"},
       {"win10", "0x48000", "10", "Windows 10 Ultimate N"},
   };
+  SKIP_UNLESS_SYSTEM_RUNS(GetParam());
   WinePrefix prefix(GetParam());
   for (const VersionCase& c : cases) {
     std::map<std::string, std::string> facts = RunUnder(prefix, c.setting);
@@ -60,6 +61,7 @@ TEST_P(SystemFacts, BitAndNamesFollowTheImitatedVersion) {
 }
 
 TEST_P(SystemFacts, ProgramFoldersFollowTheSystemsBitness) {
+  SKIP_UNLESS_SYSTEM_RUNS(GetParam());
   WinePrefix prefix(GetParam());
   std::map<std::string, std::string> facts = RunUnder(prefix, "");
   bool system64 = GetParam() == 64;

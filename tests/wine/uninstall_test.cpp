@@ -37,7 +37,10 @@ InstallerRecipe Product() {
 
 class Uninstaller : public ::testing::Test {
  protected:
-  void SetUp() override { prefix_ = std::make_unique<WinePrefix>(PrefixBits()); }
+  void SetUp() override {
+    SKIP_UNLESS_SYSTEM_RUNS(PrefixBits());
+    prefix_ = std::make_unique<WinePrefix>(PrefixBits());
+  }
   virtual int PrefixBits() const { return kWindowsBits; }
 
   void Install(const InstallerRecipe& recipe) {

@@ -36,9 +36,20 @@ inline constexpr int kEngineBits = kWindowsBits;
 #define SKIP_WITHOUT_32BIT_CODE(why)                                                      \
   if (::palisade::testing::kWindowsBits == 64) GTEST_SKIP() << "needs a Wine that runs 32-bit code: " << why
 
+// The same for a test of a system of `bits`: a 32-bit Windows system.
+#define SKIP_UNLESS_SYSTEM_RUNS(bits) \
+  if ((bits) == 32) SKIP_WITHOUT_32BIT_CODE("a 32-bit Windows system")
+
 // The registry view in which the engine under test writes the keys it
 // opens without a view of its own ("/reg:32" or "/reg:64" for reg.exe).
 inline const char* EngineRegistryView() { return kEngineBits == 64 ? "/reg:64" : "/reg:32"; }
+
+// The program-files folder, below C:, that takes a product for either
+// system on a system of `systemBits`: the 32-bit engine installs it as a
+// 32-bit product, the 64-bit engine as a 64-bit one.
+inline std::string EitherProductsProgramFiles(int systemBits) {
+  return systemBits == 64 && kEngineBits == 32 ? "Program Files (x86)" : "Program Files";
+}
 
 class WinePrefix {
  public:
