@@ -28,6 +28,7 @@ namespace palisade::builder {
 namespace {
 
 constexpr std::size_t kReadPieceSize = 256 * 1024;
+constexpr uint8_t kBitness32Only = 2;  // the script's bitness of a product for 32-bit Windows only
 
 using FilePointer = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 
@@ -233,10 +234,24 @@ std::array<uint8_t, format::kPayloadKeySize> DerivedKey(std::span<const uint8_t>
   return key;
 }
 
+// The 64-bit engine runs on 64-bit Windows only, which refuses a product
+// that is 32-bit only: such an installer could never install anything.
+bool SuitsEngine(const Project& project, std::span<const uint8_t> engine, std::string& problem) {
+  format::ExecutableHeaders headers;
+  bool engine64 = format::LocateHeaders(engine, headers, problem) && format::X86ProgramBits(headers) == 64;
+  if (engine64 && project.script.bitness == kBitness32Only) {
+    problem = "bitness = \"32-only\" cannot be built on the 64-bit engine, which runs on 64-bit Windows only; "
+              "build it on the 32-bit engine (--engine x86)";
+    return false;
+  }
+  problem.clear();
+  return true;
+}
+
 bool WriteInstaller(const Project& project, const WriteOptions& options, WrittenInstaller& written,
                     std::string& problem) {
   std::vector<uint8_t> bare, engine;
-  if (!ReadEngine(options.engine, bare, problem)) return false;
+  if (!ReadEngine(options.engine, bare, problem) || !SuitsEngine(project, bare, problem)) return false;
   if (!DressEngine(bare, project.identity, engine, problem)) {
     problem = "the engine \"" + options.engine.string() + "\" cannot carry the product's resources: " + problem;
     return false;

@@ -28,8 +28,8 @@ constexpr char kUninstallValue[] = "\"UninstallString\"=\"";
 constexpr int kNotTried = 2;
 constexpr int kCannotRunHere = 3;
 constexpr char kNo32BitHint[] =
-    "this machine cannot run 32-bit Windows programs; build the installer with --engine pointing at "
-    "palisade-engine-x64.exe to try it here, or try it on a machine with 32-bit support; see docs/ci.md";
+    "this machine cannot run 32-bit Windows programs; build the installer with --engine x64 (the 64-bit "
+    "engine, palisade-engine-x64.exe) to try it here, or try it on a machine with 32-bit support; see docs/ci.md";
 constexpr char kNoWineHint[] =
     "this machine has no Wine; install it (Debian: apt-get install wine wine64) to try installers here; "
     "see docs/ci.md";
@@ -38,8 +38,8 @@ constexpr char kNoWineHint[] =
 constexpr char kRefusedFormat[] = "Exec format error";
 constexpr char kWineRefusedHint[] =
     "this machine cannot start Wine (Exec format error): the kernel runs no 32-bit code, which Wine's 32-bit "
-    "loader needs; remove wine32 (apt-get remove wine32:i386) and build the installer with --engine pointing at "
-    "palisade-engine-x64.exe to try it here; see docs/ci.md";
+    "loader needs; remove wine32 (apt-get remove wine32:i386) and build the installer with --engine x64 to try "
+    "it here; see docs/ci.md";
 
 
 // A scratch prefix and the environment that runs Wine in it; the folder

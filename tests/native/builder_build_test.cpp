@@ -120,11 +120,12 @@ struct EngineBuild {
   const char* name;
   std::vector<uint8_t> (*image)();
   const char* inspected;  // what inspect says the installer carries
+  bool builds32OnlyProducts;  // runs where a product for 32-bit Windows only can be installed
 };
 
 const EngineBuild kEngineBuilds[] = {
-    {"X86", test_support::StandInEngine, "32-bit x86"},
-    {"X64", format::test_bytes::Pe32PlusImage, "64-bit x64"},
+    {"X86", test_support::StandInEngine, "32-bit x86", true},
+    {"X64", format::test_bytes::Pe32PlusImage, "64-bit x64", false},
 };
 
 class EngineBuildTest : public BuildTest, public ::testing::WithParamInterface<EngineBuild> {
@@ -166,6 +167,24 @@ TEST_P(EngineBuildTest, InspectNamesTheEngineAndExtractReadsIt) {
       << inspect.out;
   ASSERT_EQ(Run({"extract", Path("setup.exe").string(), "-o", Path("out").string()}).status, 0);
   ExpectExtractedCopy("out");
+}
+
+// The 64-bit engine runs on 64-bit Windows only, which refuses such a
+// product: the build says so instead of writing an installer that cannot
+// install anything.
+TEST_P(EngineBuildTest, AProductFor32BitWindowsOnlyNeedsThe32BitEngine) {
+  std::string project = Project("");
+  const std::string version = "version = \"2.1.0\"\n";
+  project.replace(project.find(version), version.size(), version + "bitness = \"32-only\"\n");
+  CommandResult build = Build(project);
+  if (GetParam().builds32OnlyProducts) {
+    EXPECT_EQ(build.status, 0) << build.err;
+  } else {
+    EXPECT_EQ(build.status, 1);
+    EXPECT_NE(build.err.find("bitness = \"32-only\" cannot be built on the 64-bit engine"), std::string::npos)
+        << build.err;
+    EXPECT_FALSE(std::filesystem::exists(Path("setup.exe")));
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, EngineBuildTest, ::testing::ValuesIn(kEngineBuilds),

@@ -9,7 +9,9 @@
 #include "builder/cli.h"
 #include "builder_test_support.h"
 #include "icon_file.h"
+#include "format/pe_image.h"
 #include "format/version.h"
+#include "pe32_plus_image.h"
 
 namespace palisade::builder {
 namespace {
@@ -238,6 +240,43 @@ TEST_F(CliTest, TheEngineIsFoundBesideTheBuilderOrWhereItIsInstalled) {
     }
     CommandResult build = Run({"build", Path("palisade.toml").string(), "-o", Path("setup.exe").string(), "-q"});
     EXPECT_EQ(build.status, c.status) << build.err;
+  }
+}
+
+struct EngineChoice {
+  std::vector<std::string> option;  // --engine and its value, or nothing
+  const char* fromEnvironment;      // PALISADE_ENGINE, or null
+  int bits;                         // of the engine the installer carries
+};
+
+// "x86" and "x64" name the engines that come with palisade; PALISADE_ENGINE
+// stands in for a missing --engine, and a path is taken as it is.
+TEST_F(CliTest, EnginesAreChosenByNameOrPath) {
+  const EngineChoice cases[] = {
+      {{}, nullptr, 32},
+      {{"--engine", "x86"}, nullptr, 32},
+      {{"--engine", "x64"}, nullptr, 64},
+      {{}, "x64", 64},
+      {{"--engine", "x86"}, "x64", 32},
+      {{"--engine", "given-x64.exe"}, "x86", 64},
+  };
+  selfPath_ = Path("prefix/bin/palisade");
+  WriteBytes("prefix/bin/palisade-engine.exe", ReadBytes("engine.exe"));
+  WriteBytes("prefix/bin/palisade-engine-x64.exe", format::test_bytes::Pe32PlusImage());
+  fs::copy_file(Path("prefix/bin/palisade-engine-x64.exe"), Path("given-x64.exe"));
+  for (const EngineChoice& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.option) + " / " + (c.fromEnvironment ? c.fromEnvironment : "-"));
+    variables_.erase("PALISADE_ENGINE");
+    if (c.fromEnvironment) variables_["PALISADE_ENGINE"] = c.fromEnvironment;
+    std::vector<std::string> args = {"build", Path("palisade.toml").string(), "-o", Path("setup.exe").string(), "-q"};
+    for (const std::string& part : c.option) args.push_back(part == "given-x64.exe" ? Path(part).string() : part);
+    CommandResult build = Run(args);
+    ASSERT_EQ(build.status, 0) << build.err;
+    format::ExecutableHeaders headers;
+    std::string problem;
+    ASSERT_TRUE(format::LocateHeaders(ReadBytes("setup.exe"), headers, problem)) << problem;
+    EXPECT_EQ(format::X86ProgramBits(headers), c.bits);
+    fs::remove(Path("setup.exe"));
   }
 }
 

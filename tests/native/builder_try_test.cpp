@@ -94,7 +94,7 @@ TEST_F(TryTest, AMachineWithoutThirtyTwoBitSupportRefusesOnlyThirtyTwoBitInstall
   }
   variables_["PALISADE_WINDOWS_BITS"] = "64";
   std::string hint = Try("setup32.exe", false).err;
-  EXPECT_NE(hint.find("--engine"), std::string::npos) << hint;
+  EXPECT_NE(hint.find("--engine x64"), std::string::npos) << hint;
   EXPECT_NE(hint.find("palisade-engine-x64.exe"), std::string::npos) << hint;
   EXPECT_NE(hint.find("docs/ci.md"), std::string::npos) << hint;
 }

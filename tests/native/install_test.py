@@ -46,7 +46,8 @@ class Installed(unittest.TestCase):
         cls.scratch.cleanup()
 
     def test_the_installation_holds_the_builder_engine_docs_and_cmake_package(self):
-        for relative in ["bin/palisade", "share/palisade/palisade-engine.exe", "share/doc/palisade/project-file.md",
+        for relative in ["bin/palisade", "share/palisade/palisade-engine.exe", "share/palisade/palisade-engine-x64.exe",
+                         "share/doc/palisade/project-file.md",
                          "share/doc/palisade/builder.md", "share/doc/palisade/ci.md",
                          "share/doc/palisade/palisade.schema.json", "share/palisade/cmake/PalisadeConfig.cmake",
                          "share/palisade/cmake/PalisadeConfigVersion.cmake"]:

@@ -140,9 +140,12 @@ class Components : public ::testing::Test {
     return "C:\\" + ProgramFiles() + "\\Palisade Test Product\\" + name;
   }
   std::string Uninstaller() const { return InProduct("uninstall\\Uninstall Test.exe"); }
-  bool KeyExists(const std::string& key) {
-    return prefix_->Run({"reg", "query", key, EngineRegistryView()}).exitCode == 0;
+  bool KeyExists(const std::string& key, const char* view = EngineRegistryView()) {
+    return prefix_->Run({"reg", "query", key, view}).exitCode == 0;
   }
+  // The test package is a 32-bit one: the Windows Installer lists it in the
+  // 32-bit view, whichever engine installed it.
+  bool PackageListed() { return KeyExists(kPackageKey, "/reg:32"); }
   std::string Query(const std::string& key, const std::string& value, const char* view = EngineRegistryView()) {
     RunResult result = value.empty() ? prefix_->Run({"reg", "query", key, "/ve", view})
                                      : prefix_->Run({"reg", "query", key, "/v", value, view});
@@ -174,7 +177,7 @@ TEST_P(ComponentsOnEachSystem, EachKindIsRegisteredAndTheUninstallerLeavesNothin
   EXPECT_TRUE(FileExists(prefix_->DriveC() + "/windows/Fonts/" + kFontFile));
   EXPECT_NE(log.find("Installing MSI package \"" + InProduct("palisade_test.msi") + "\"...OK\r\n"), std::string::npos)
       << log;
-  EXPECT_TRUE(KeyExists(kPackageKey));
+  EXPECT_TRUE(PackageListed());
   EXPECT_NE(Record().find("[MSI]\r\n\"" + InProduct("palisade_test.msi") + "\",2\r\n"), std::string::npos)
       << "a silent run asks the package for no window, and removes it the same way";
   EXPECT_NE(log.find("Registering COM File \"C:\\windows\\system32\\palisade_com_server.dll\"...OK\r\n"),
@@ -250,25 +253,25 @@ TEST_F(Components, WithoutTheWindowsInstallerAPackageFailsWithCode120) {
   std::string failure = "Installing MSI package \"" + InProduct("palisade_test.msi") + "\"...FAILED code 120: ";
   EXPECT_NE(Log().find(failure), std::string::npos) << Log();
   EXPECT_EQ(Record().find("[MSI]"), std::string::npos) << "a package that did not install is not removed";
-  EXPECT_FALSE(KeyExists(kPackageKey));
+  EXPECT_FALSE(PackageListed());
 }
 
 TEST_F(Components, APackageThatCannotBeRemovedKeepsTheProductForAnotherRun) {
   InstallerRecipe recipe = ProductWithUninstaller();
   recipe.files = {Package()};
   ASSERT_EQ(RunInstaller(*prefix_, recipe).exitCode, 1);
-  ASSERT_TRUE(KeyExists(kPackageKey));
+  ASSERT_TRUE(PackageListed());
 
   RunResult refused = prefix_->Run({Uninstaller(), kUninstallSwitch, "/silent"}, 120, {kNoWindowsInstaller});
   EXPECT_EQ(refused.exitCode, 1);
   EXPECT_NE(refused.err.find("Failed to uninstall " + InProduct("palisade_test.msi") + ", code 120: "), std::string::npos)
       << refused.err;
   EXPECT_NE(Record().find("[MSI]\r\n\"" + InProduct("palisade_test.msi") + "\",2\r\n"), std::string::npos);
-  EXPECT_TRUE(KeyExists(kPackageKey));
+  EXPECT_TRUE(PackageListed());
 
   RunResult removal = prefix_->Run({Uninstaller(), kUninstallSwitch, "/silent"}, 120);
   EXPECT_EQ(removal.exitCode, 0) << removal.err;
-  EXPECT_FALSE(KeyExists(kPackageKey));
+  EXPECT_FALSE(PackageListed());
 }
 
 // Asked before each font goes, the user keeps this one: its file, its
