@@ -46,6 +46,15 @@ bool IsHostFontValue(const std::string& key, const std::string& line) {
   return fonts && line.find("=\"Z:\\\\") != std::string::npos;
 }
 
+// Wine's shell32 writes the default path of the 64-bit common files folder
+// into the system's CurrentVersion key the first time a 64-bit program asks
+// for that folder (FOLDERID_ProgramFilesCommonX64), as the 64-bit engine
+// does; Windows has no such value.
+bool IsWineFolderDefault(const std::string& key, const std::string& line) {
+  return key == "software\\\\microsoft\\\\windows\\\\currentversion" &&
+         line.rfind("\"ProgramFilesCommonX64\"=", 0) == 0;
+}
+
 std::string Lower(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
   return text;
@@ -88,7 +97,7 @@ void ReadHive(const std::string& text, const std::string& hive, PrefixSnapshot& 
       continue;
     }
     if (ignored || line.empty() || line.rfind("#time=", 0) == 0 || line.front() == ';') continue;
-    if (IsHostFontValue(key, line)) continue;
+    if (IsHostFontValue(key, line) || IsWineFolderDefault(key, line)) continue;
     snapshot.keys[hive + ":" + key].insert(line);
   }
 }

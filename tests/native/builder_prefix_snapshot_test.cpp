@@ -50,10 +50,13 @@ TEST(PrefixSnapshot, WinesOwnChangesAreLeftOut) {
                        "[System\\\\CurrentControlSet\\\\Control\\\\Class\\\\{4d36e968-e325-11ce-bfc1-08002be10318}] 1\n"
                        "@=\"Display adapters\"\n\n"
                        "[Software\\\\Microsoft\\\\Windows NT\\\\CurrentVersion\\\\Fonts] 1\n"
-                       "\"DejaVu Sans (TrueType)\"=\"Z:\\\\usr\\\\share\\\\fonts\\\\DejaVuSans.ttf\"\n";
+                       "\"DejaVu Sans (TrueType)\"=\"Z:\\\\usr\\\\share\\\\fonts\\\\DejaVuSans.ttf\"\n\n"
+                       "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion] 1\n";
   std::string after = std::string(kHeader) +
                       "[Software\\\\Microsoft\\\\Windows NT\\\\CurrentVersion\\\\Fonts] 2\n\n"
                       "[Software\\\\Classes\\\\Installer\\\\Products] 2\n\n"
+                      "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion] 2\n"
+                      "\"ProgramFilesCommonX64\"=str(2):\"%SystemDrive%\\\\Program Files\\\\Common Files\"\n\n"
                       "[Software\\\\Wine\\\\MenuFiles] 2\n"
                       "\"\\\\\\\\?\\\\unix\\\\tmp\\\\Read me.desktop\"=\"C:\\\\ProgramData\\\\Read me.LNK\"\n";
   EXPECT_TRUE(Changes(before, after).empty()) << ::testing::PrintToString(Changes(before, after));
