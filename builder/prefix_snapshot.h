@@ -11,6 +11,9 @@
 //   its record of the host's fonts and of the host menu entries it made for
 //   start-menu shortcuts, and the host's fonts in the system's font lists
 //   (values naming a file on drive Z:);
+// - the default path of the 64-bit common files folder, which Wine writes
+//   into the system's CurrentVersion key when a 64-bit program first asks
+//   for that folder;
 // - empty containers of the system (the Windows Installer's bookkeeping
 //   keys and cache folder, the shared-file counts, the control panel's name
 //   space), which Windows always has and Wine makes on first use; what
