@@ -25,14 +25,15 @@ const char* const kWineKeys[] = {
     "software\\\\wine\\\\menufiles",
 };
 // Containers that the system keeps, on Windows always present: the Windows
-// Installer's bookkeeping, the shared-file counts, the control panel's
-// name space. Wine makes them on
+// Installer's bookkeeping, the shared-file counts, the 32-bit programs'
+// uninstall list, the control panel's name space. Wine makes them on
 // first use and leaves them empty; what they hold still counts.
 const char* const kSystemContainers[] = {
     "software\\\\classes\\\\installer\\\\",
     "software\\\\microsoft\\\\windows\\\\currentversion\\\\installer\\\\",
     "software\\\\microsoft\\\\windows\\\\currentversion\\\\shareddlls",
     "software\\\\wow6432node\\\\microsoft\\\\windows\\\\currentversion\\\\shareddlls",
+    "software\\\\wow6432node\\\\microsoft\\\\windows\\\\currentversion\\\\uninstall",
     "software\\\\microsoft\\\\windows\\\\currentversion\\\\explorer\\\\controlpanel\\\\namespace",
 };
 // The same for folders: the Windows Installer's cache. Files in it count.

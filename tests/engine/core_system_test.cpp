@@ -67,7 +67,7 @@ WORD MachineOf(const ts::WText& path) {
 TEST(FileSystemRedirection, TurnedOffAndOnAgain) {
   BOOL wow64 = FALSE;
   IsWow64Process(GetCurrentProcess(), &wow64);
-  if (!wow64) GTEST_SKIP() << "a 32-bit system has no redirection";
+  if (!wow64) GTEST_SKIP() << "only a 32-bit process on a 64-bit system has a redirection to turn off";
   ts::WText kernel = ts::SystemFolder() + L"\\kernel32.dll";
   ASSERT_TRUE(ts::DisableFileSystemRedirection());
   EXPECT_EQ(MachineOf(kernel), IMAGE_FILE_MACHINE_AMD64);

@@ -59,6 +59,7 @@ TEST(PrefixSnapshot, WinesOwnChangesAreLeftOut) {
                       "\"ProgramFilesCommonX64\"=str(2):\"%SystemDrive%\\\\Program Files\\\\Common Files\"\n"
                       "\"ProgramFilesDir\"=\"C:\\\\Program Files\"\n\n"
                       "[Software\\\\Classes\\\\Installer\\\\Products] 2\n\n"
+                      "[Software\\\\Wow6432Node\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall] 2\n\n"
                       "[Software\\\\Wine\\\\MenuFiles] 2\n"
                       "\"\\\\\\\\?\\\\unix\\\\tmp\\\\Read me.desktop\"=\"C:\\\\ProgramData\\\\Read me.LNK\"\n";
   EXPECT_TRUE(Changes(before, after).empty()) << ::testing::PrintToString(Changes(before, after));
@@ -80,11 +81,15 @@ TEST(PrefixSnapshot, WhatTheSystemsContainersHoldStillCounts) {
   std::string after = std::string(kHeader) +
                       "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\SharedDLLs] 2\n"
                       "\"C:\\\\windows\\\\system32\\\\acme.dll\"=dword:00000001\n\n"
+                      "[Software\\\\Wow6432Node\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\Acme] 2\n"
+                      "\"DisplayName\"=\"Acme\"\n\n"
                       "[Software\\\\Microsoft\\\\Windows NT\\\\CurrentVersion\\\\Fonts] 2\n"
                       "\"Acme Sans (TrueType)\"=\"acme.ttf\"\n";
   EXPECT_EQ(Changes(before, after),
-            (std::vector<std::string>{"+key system.reg:software\\\\microsoft\\\\windows nt\\\\currentversion\\\\fonts",
-                                      "+key system.reg:software\\\\microsoft\\\\windows\\\\currentversion\\\\shareddlls"}));
+            (std::vector<std::string>{
+                "+key system.reg:software\\\\microsoft\\\\windows nt\\\\currentversion\\\\fonts",
+                "+key system.reg:software\\\\microsoft\\\\windows\\\\currentversion\\\\shareddlls",
+                "+key system.reg:software\\\\wow6432node\\\\microsoft\\\\windows\\\\currentversion\\\\uninstall\\\\acme"}));
 }
 
 }  // namespace

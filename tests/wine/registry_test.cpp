@@ -8,6 +8,7 @@
 #include <memory>
 #include <thread>
 
+#include "builder/prefix_snapshot.h"
 #include "format/product_flags.h"
 #include "installer_factory.h"
 #include "wine_harness.h"
@@ -156,6 +157,14 @@ TEST_F(RegistryEntries, MergeFileImportedByTheRegistryEditor) {
   EXPECT_NE(exported.find("\"Merged\"=\"yes\""), std::string::npos) << exported;
 }
 
+// The prefix's registry, every hive, without Wine's own bookkeeping; the
+// files are left out, since the installation folder goes a little later.
+builder::PrefixSnapshot RegistryOf(WinePrefix& prefix) {
+  builder::PrefixSnapshot snapshot = builder::TakeSnapshot(prefix.Path());
+  snapshot.files.clear();
+  return snapshot;
+}
+
 TEST_F(RegistryEntries, UninstallerLeavesTheRegistryAsItWas) {
   AddValue("HKCU\\Software\\PalisadeUser", "Pref", "mine");
   InstallerRecipe recipe = WithLines(
@@ -169,10 +178,8 @@ TEST_F(RegistryEntries, UninstallerLeavesTheRegistryAsItWas) {
       u"\\HKCU\\Software\\PalisadeUser,Pref,1,default,6\r\n"
       u"\\HKCU\\Software\\PalisadeUser\r\n");
   recipe.script.productRegistry = "Palisade\\Diff";
-  std::string machineBefore = Export("HKLM\\Software");
-  std::string userBefore = Export("HKCU\\Software");
-  ASSERT_NE(machineBefore.find("[HKEY_LOCAL_MACHINE\\Software\\Microsoft]"), std::string::npos);
-  ASSERT_NE(userBefore.find("\"Pref\"=\"mine\""), std::string::npos);
+  ASSERT_NE(Export("HKCU\\Software\\PalisadeUser").find("\"Pref\"=\"mine\""), std::string::npos);
+  const builder::PrefixSnapshot before = RegistryOf(*prefix_);
   ASSERT_EQ(Install(recipe).exitCode, 1);
   ASSERT_TRUE(KeyExists("HKLM\\Software\\PalisadeDiff\\Sub"));
   ASSERT_TRUE(KeyExists("HKLM\\Software\\Palisade\\Diff"));
@@ -181,8 +188,8 @@ TEST_F(RegistryEntries, UninstallerLeavesTheRegistryAsItWas) {
   AddValue("HKLM\\Software\\PalisadeDiff", "Cache", "1");
   RunResult uninstall = Uninstall();
   EXPECT_EQ(uninstall.exitCode, 0) << uninstall.err;
-  EXPECT_EQ(Export("HKLM\\Software"), machineBefore);
-  EXPECT_EQ(Export("HKCU\\Software"), userBefore);
+  EXPECT_EQ(builder::SnapshotChanges(before, RegistryOf(*prefix_)), std::vector<std::string>());
+  EXPECT_NE(Export("HKCU\\Software\\PalisadeUser").find("\"Pref\"=\"mine\""), std::string::npos);
 }
 
 class RegistryView : public RegistryEntries, public ::testing::WithParamInterface<int> {
