@@ -63,6 +63,13 @@ TEST_P(Examples, InstallWhatTheyPromiseAndLeaveNothingBehind) {
 const std::string kUninstallEntries = "HKLM\\software\\microsoft\\windows\\currentversion\\uninstall\\";
 const std::string kUserPrograms = "C:/users/" + UserName() + "/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/";
 const std::string kAllUsersPrograms = "C:/ProgramData/Microsoft/Windows/Start Menu/Programs/";
+// The suite's runtime package is a 32-bit one: on a 64-bit system its
+// entry, files and settings lie where 32-bit programs keep theirs.
+const bool kSystem64 = kWindowsBits == 64;
+const std::string kPackageEntries =
+    kSystem64 ? "HKLM\\software\\wow6432node\\microsoft\\windows\\currentversion\\uninstall\\" : kUninstallEntries;
+const std::string kPackageFiles = kSystem64 ? "C:/Program Files (x86)/" : "C:/Program Files/";
+const std::string kPackageSettings = kSystem64 ? "HKLM\\software\\wow6432node\\" : "HKLM\\software\\";
 
 INSTANTIATE_TEST_SUITE_P(
     Each, Examples,
@@ -95,9 +102,9 @@ INSTANTIATE_TEST_SUITE_P(
                  "C:/windows/Fonts/PalisadeSuiteSans.ttf",
                  R"x(HKLM\software\microsoft\windows nt\currentversion\fonts: "Palisade Suite Sans (TrueType)"="PalisadeSuiteSans.ttf")x",
                  // the runtime package: its product entry, its file and its setting
-                 kUninstallEntries + "{a4dec04e-4280-4db1-b181-158223931ec9}",
-                 "C:/Program Files/Palisade Runtime/runtime.txt",
-                 R"(HKLM\software\palisade\runtime: "Version"="1.2.0")"}}),
+                 kPackageEntries + "{a4dec04e-4280-4db1-b181-158223931ec9}",
+                 kPackageFiles + "Palisade Runtime/runtime.txt",
+                 kPackageSettings + R"(palisade\runtime: "Version"="1.2.0")"}}),
     [](const ::testing::TestParamInfo<Example>& info) { return std::string(info.param.folder); });
 
 }  // namespace
