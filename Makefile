@@ -13,6 +13,9 @@ MINGW64 := build/mingw64
 # 32 where this machine's Wine runs 32-bit Windows programs, else 64: the
 # engine that the tests, the demo and the benchmark run (tools/windows-bits).
 WINDOWS_BITS := $(shell tools/windows-bits)
+ifeq ($(filter 32 64,$(WINDOWS_BITS)),)
+$(error tools/windows-bits could not tell which Windows programs this machine's Wine runs)
+endif
 export PALISADE_WINDOWS_BITS := $(WINDOWS_BITS)
 # The demo, the benchmark and the screenshots build their installers on
 # the engine this machine runs.
