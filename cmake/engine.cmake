@@ -17,6 +17,7 @@ add_library(palisade_engine STATIC
   core/ts_crash.cpp
   core/ts_csv.cpp
   core/ts_file.cpp
+  core/ts_no_follow.cpp
   core/ts_format.cpp
   core/ts_http.cpp
   core/ts_library_errors.cpp

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "core/ts_no_follow.h"
 #include "core/ts_system.h"
 
 namespace ts {
@@ -10,8 +11,6 @@ namespace {
 constexpr DWORD kRetryFor = 2000;
 constexpr DWORD kRetryStep = 100;
 
-bool IsDotEntry(const wchar_t* name) { return !wcscmp(name, L".") || !wcscmp(name, L".."); }
-
 bool IsKept(const WText& path, const std::vector<WText>& keep) {
   for (const WText& kept : keep) {
     if (CompareStringOrdinal(path.c_str(), -1, kept.c_str(), -1, TRUE) == CSTR_EQUAL) return true;
@@ -19,54 +18,42 @@ bool IsKept(const WText& path, const std::vector<WText>& keep) {
   return false;
 }
 
-bool DeleteFileForcibly(const WText& path) {
-  SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-  return DeleteFileW(path.c_str()) != 0;
-}
-
-bool RemoveFolderPatiently(const WText& folder) {
+bool RemoveFolderPatiently(HeldObject& folder) {
   for (DWORD waited = 0;; waited += kRetryStep) {
-    if (RemoveDirectoryW(folder.c_str())) return true;
+    if (folder.Delete() == Reach::kObject) return true;
     if (GetLastError() != ERROR_DIR_NOT_EMPTY || waited >= kRetryFor) return false;
     Sleep(kRetryStep);
   }
 }
 
-bool RemoveLink(const WText& path, bool folder) {
-  SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-  return folder ? RemoveDirectoryW(path.c_str()) != 0 : DeleteFileW(path.c_str()) != 0;
-}
+bool DeleteHeldTree(HeldObject& folder, const std::vector<WText>& keep, bool& holdsKept);
 
-bool DeleteTreeKeeping(const WText& folder, const std::vector<WText>& keep, bool& holdsKept);
-
-bool DeleteEntry(const WText& path, const WIN32_FIND_DATAW& found, const std::vector<WText>& keep, bool& holdsKept) {
-  bool folder = found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
-  if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return RemoveLink(path, folder);
-  if (!folder) return DeleteFileForcibly(path);
+// An entry is opened relative to its held folder, so that a folder swapped
+// for a link after it was listed is not entered: the link is deleted as a
+// link, or, where the system cannot open a link as itself, left alone.
+bool DeleteEntry(const HeldObject& folder, const WText& name, const std::vector<WText>& keep, bool& holdsKept) {
+  HeldObject entry;
+  Reach reach = entry.OpenEntry(folder, name);
+  if (reach == Reach::kNothing) return true;
+  if (reach != Reach::kObject) return false;
+  if (entry.IsLink() || !entry.IsFolder()) return entry.Delete() == Reach::kObject;
   bool innerKept = false;
-  bool deleted = DeleteTreeKeeping(path, keep, innerKept);
+  bool deleted = DeleteHeldTree(entry, keep, innerKept);
   holdsKept = holdsKept || innerKept;
   return deleted;
 }
 
-bool DeleteTreeKeeping(const WText& folder, const std::vector<WText>& keep, bool& holdsKept) {
-  WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-  bool everything = true;
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      if (IsDotEntry(found.cFileName)) continue;
-      WText path = folder + L"\\" + found.cFileName;
-      if (IsKept(path, keep)) {
-        holdsKept = true;
-        continue;
-      }
-      everything = DeleteEntry(path, found, keep, holdsKept) && everything;
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
+bool DeleteHeldTree(HeldObject& folder, const std::vector<WText>& keep, bool& holdsKept) {
+  std::vector<WText> names;
+  bool everything = folder.ListEntries(names);
+  for (const WText& name : names) {
+    if (IsKept(folder.Path() + L"\\" + name, keep)) {
+      holdsKept = true;
+      continue;
+    }
+    everything = DeleteEntry(folder, name, keep, holdsKept) && everything;
   }
   if (holdsKept) return everything;
-  SetFileAttributesW(folder.c_str(), FILE_ATTRIBUTE_NORMAL);
   return RemoveFolderPatiently(folder) && everything;
 }
 
@@ -75,8 +62,10 @@ bool DeleteTreeKeeping(const WText& folder, const std::vector<WText>& keep, bool
 bool DeleteTree(const WText& folder, const std::vector<WText>& keep) {
   std::vector<WText> kept;
   for (const WText& path : keep) kept.push_back(LongPath(path));
+  HeldObject root;
+  if (root.Open(NormalisedPath(folder), ObjectKind::kFolder) != Reach::kObject || root.IsLink()) return false;
   bool holdsKept = false;
-  return DeleteTreeKeeping(LongPath(folder), kept, holdsKept);
+  return DeleteHeldTree(root, kept, holdsKept);
 }
 
 std::vector<WText> MatchingFiles(const WText& pattern) {
