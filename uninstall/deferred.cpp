@@ -11,6 +11,7 @@
 #include "core/system_facts.h"
 #include "core/ts_deferred.h"
 #include "core/ts_format.h"
+#include "core/ts_no_follow.h"
 #include "core/ts_registry.h"
 #include "core/ts_system.h"
 #include "core/ts_tree.h"
@@ -69,13 +70,13 @@ bool IsVersionText(const std::string& text) {
 ts::WText PatternPath(const format::ConditionalDeleteRule& rule) {
   ts::WText pattern = ts::WideFromUtf8(rule.pattern);
   Expand(pattern);
-  return BelowInstallFolder(pattern);
+  return ts::NormalisedPath(BelowInstallFolder(pattern));
 }
 
 // The script and the record can name any file: one that lies in a system
 // folder or is reached through a link is never deleted.
 bool MayDelete(const ts::WText& path, const std::vector<ts::WText>& machineFolders) {
-  return IsRemovableFile(path, machineFolders, ts::WindowsFolder()) && !GoesThroughLink(path);
+  return IsRemovableFile(path, machineFolders, ts::WindowsFolder()) && !ts::LeadsElsewhere(path);
 }
 
 bool ReadSize(const ts::WText& path, uint64_t& size) {
@@ -92,18 +93,23 @@ void ClearAttributesInTheWay(const ts::WText& path) {
 }
 
 // Deletes now unless the rule waits for the restart, and leaves the file to
-// the restart when the rule says so.
+// the restart when the rule says so. The deletion now goes through a handle
+// that shows the file is the one judged; a link found in the way then is
+// never handed to the restart, which deletes by name.
 Outcome DeleteConditionally(const ts::WText& path, uint8_t flags, bool installing) {
   ClearAttributesInTheWay(path);
   DWORD error = ERROR_SUCCESS;
+  bool throughLink = false;
   if (!(flags & kOnlyAtRestart)) {
-    if (ts::DeleteFileWithOptions(path, ts::delete_file::kKeepAttributes)) {
+    ts::Reach reach = ts::DeleteThroughHandle(path, ts::ObjectKind::kFile);
+    if (reach == ts::Reach::kObject) {
       if (installing) LogWideFormat(L"Deleted file: %s\r\n", path.c_str());
       return Outcome::kDone;
     }
-    error = GetLastError();
+    throughLink = reach == ts::Reach::kElsewhere;
+    error = reach == ts::Reach::kNothing ? ERROR_FILE_NOT_FOUND : GetLastError();
   }
-  if (flags & (kOnlyAtRestart | kAtRestartWhenNowFails)) {
+  if (!throughLink && (flags & (kOnlyAtRestart | kAtRestartWhenNowFails))) {
     bool onlyAtRestart = flags & kOnlyAtRestart;
     if (installing) {
       LogWideFormat(L"File \"%s\" will be deleted after rebooting%s%s\r\n", path.c_str(), onlyAtRestart ? L"" : L": ",

@@ -6,6 +6,7 @@
 
 #include "actions/file_destination.h"
 #include "core/system_facts.h"
+#include "core/ts_no_follow.h"
 #include "core/ts_registry.h"
 #include "core/ts_system.h"
 
@@ -71,7 +72,7 @@ const wchar_t* const kSharedSoftwareKeys[] = {L"Microsoft", L"Classes", L"Polici
 
 bool IsPlainLocalPath(const ts::WText& path) {
   bool drive = path.size() >= 3 && iswalpha(path[0]) && path[1] == L':' && path[2] == L'\\';
-  return drive && (path.size() == 3 || IsContainedRelativePath(path.substr(3)));
+  return drive && path == ts::NormalisedPath(path) && (path.size() == 3 || IsContainedRelativePath(path.substr(3)));
 }
 
 bool IsProtectedFolder(const ts::WText& folder, const std::vector<ts::WText>& protectedFolders) {
@@ -105,23 +106,8 @@ bool IsPortableRootShortcut(const ts::WText& path, const ts::WText& installFolde
   return portable && inRoot && sameDrive && link;
 }
 
-bool GoesThroughLink(const ts::WText& path, std::set<ts::WText>* plainFolders) {
-  // Each folder below the drive root, then the path itself.
-  for (size_t end = path.find(L'\\', 3);; end = path.find(L'\\', end + 1)) {
-    ts::WText step = path.substr(0, end);
-    const bool folder = end != ts::WText::npos;
-    if (folder && plainFolders != nullptr && plainFolders->count(step)) continue;
-    DWORD attributes = GetFileAttributesW(step.c_str());
-    // Nothing lies beyond a step that does not exist.
-    if (attributes == INVALID_FILE_ATTRIBUTES) return false;
-    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return true;
-    if (!folder) return false;
-    if (plainFolders != nullptr) plainFolders->insert(std::move(step));
-  }
-}
-
 bool IsRemovableFolder(const ts::WText& folder, const std::vector<ts::WText>& protectedFolders) {
-  return IsPlainLocalPath(folder) && !IsProtectedFolder(folder, protectedFolders) && !GoesThroughLink(folder);
+  return IsPlainLocalPath(folder) && !IsProtectedFolder(folder, protectedFolders) && !ts::LeadsElsewhere(folder);
 }
 
 std::vector<ts::WText> MachineFolders() {

@@ -4,7 +4,6 @@
 // administrator rights: whatever they say, it never removes a drive root or
 // one of the system's own folders, nor anything through a path that is not
 // a plain local one or that leads through a link to somewhere else.
-#include <set>
 #include <vector>
 
 #include "core/ts_text.h"
@@ -12,7 +11,9 @@
 namespace palisade {
 
 // A full local path: a drive letter, a colon, a backslash, then names
-// without "." or ".." steps, devices or stream names.
+// without "." or ".." steps, devices or stream names, written as
+// ts::NormalisedPath writes it (no "/", no doubled or closing separator), so
+// that the text judged is the text used.
 bool IsPlainLocalPath(const ts::WText& path);
 
 // True for a drive root, for any of `protectedFolders` and for a folder that
@@ -36,15 +37,10 @@ bool IsRemovableFile(const ts::WText& path, const std::vector<ts::WText>& machin
 // is ever removed.
 bool IsPortableRootShortcut(const ts::WText& path, const ts::WText& installFolder, bool portable);
 
-// True when the path, or a folder on the way to it, is a symbolic link or a
-// junction: deleting through it would reach whatever the link points at.
-// `plainFolders`, when given, holds folders already found to be no link
-// (as spelt in the paths) and gains those found now, so that a run over
-// many files asks about each folder once.
-bool GoesThroughLink(const ts::WText& path, std::set<ts::WText>* plainFolders = nullptr);
-
 // A folder that the uninstaller may remove (when empty) or delete with its
-// contents: a plain local path, not protected and not reached through a link.
+// contents: a plain local path, not protected and not reached through a link
+// now. The removal itself must still go through a handle
+// (core/ts_no_follow.h): a link can be put in its way after this answer.
 bool IsRemovableFolder(const ts::WText& folder, const std::vector<ts::WText>& protectedFolders);
 
 // The system's own folders on this machine: Windows, the system folder,

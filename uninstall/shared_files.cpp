@@ -5,7 +5,7 @@
 
 #include "actions/install_log.h"
 #include "core/ts_components.h"
-#include "core/ts_deferred.h"
+#include "core/ts_no_follow.h"
 #include "core/ts_registry.h"
 #include "core/ts_system.h"
 #include "format/product_flags.h"
@@ -66,7 +66,7 @@ void UnregisterTypeLibrary(const ts::WText& path) {
 // The list comes from the registry: only a plain local file that no link
 // leads to is unregistered or deleted.
 void RemoveUnusedFile(const SharedFile& file) {
-  if (file.marker == SharedFileMarker::kKeep || !IsPlainLocalPath(file.path) || GoesThroughLink(file.path)) return;
+  if (file.marker == SharedFileMarker::kKeep || !IsPlainLocalPath(file.path) || ts::LeadsElsewhere(file.path)) return;
   if (file.marker == SharedFileMarker::kComServer) UnregisterComServer(file.path);
   if (file.marker == SharedFileMarker::kTypeLibrary) UnregisterTypeLibrary(file.path);
   DWORD attributes = GetFileAttributesW(file.path.c_str());
@@ -76,7 +76,7 @@ void RemoveUnusedFile(const SharedFile& file) {
                   MessageWithTags(kRemoveSharedFileCaption))) {
     return;
   }
-  ts::DeleteFileWithOptions(file.path, 0);
+  ts::DeleteThroughHandle(file.path, ts::ObjectKind::kFile);
 }
 
 void Release(ts::RegistryKey& counts, const SharedFile& file) {

@@ -14,6 +14,7 @@
 #include "state/installer_state.h"
 #include "core/system_facts.h"
 #include "core/ts_format.h"
+#include "core/ts_no_follow.h"
 #include "core/ts_registry.h"
 #include "core/ts_system.h"
 #include "core/ts_tree.h"
@@ -109,7 +110,7 @@ bool OpenRegistration(const ts::WText& productName, Registration& registration) 
         productName.c_str()));
   }
   if (!key.ReadText(L"DisplayName", registration.displayName)) registration.displayName = productName;
-  registration.installFolder = Text(key, L"InstallLocation");
+  registration.installFolder = ts::NormalisedPath(Text(key, L"InstallLocation"));
   if (registration.installFolder.empty()) return Corrupt(registration.displayName);
   g_installer.portable = ts::IsPortableFolder(registration.installFolder);
   ReadFlags(key);
@@ -135,7 +136,8 @@ bool OpenRegistration(const ts::WText& productName, Registration& registration) 
   registration.allUsers = key.ReadNumber(L"ShortcutMode", mode) && mode == 1;
   ts::WText subfolder = Text(key, L"UninstallSubdir");
   if (!subfolder.empty() && !IsContainedRelativePath(subfolder)) return Corrupt(registration.displayName);
-  registration.uninstallFolder = registration.installFolder + (subfolder.empty() ? L"" : L"\\" + subfolder);
+  registration.uninstallFolder =
+      ts::NormalisedPath(registration.installFolder + (subfolder.empty() ? L"" : L"\\" + subfolder));
   g_installer.installFolder = registration.installFolder;
   g_installer.script.productName = ts::Utf8FromWide(registration.displayName);
   g_installer.script.uninstallSubfolder = ts::Utf8FromWide(subfolder);
@@ -165,22 +167,24 @@ void ReportLeftOver(const ts::WText& path) {
   RecordForRemoval(path, RemovalKind::kFile);
 }
 
-// A file entry: missing already is fine; one that cannot be deleted stays
-// recorded for the next run.
+// A file entry: missing already is fine; one that cannot be deleted, or
+// that is refused, stays recorded for the next run. The file is judged by
+// its text, then deleted through a handle that shows it is the file the
+// text names, so that a link put in the way (even after the judgement)
+// never leads the deletion elsewhere.
 // True when the file was deleted now.
-bool RemoveFile(const ts::WText& path, const std::vector<ts::WText>& machineFolders,
-                std::set<ts::WText>& plainFolders) {
+bool RemoveFile(const ts::WText& path, const std::vector<ts::WText>& machineFolders) {
   bool allowed = IsRemovableFile(path, machineFolders, ts::WindowsFolder()) ||
                  IsPortableRootShortcut(path, g_installer.installFolder, g_installer.portable);
-  if (!allowed || GoesThroughLink(path, &plainFolders)) {
-    AddToFailureSummary(L"Not removed, because the record names it in a way that is not allowed: " + path + L"\r\n");
-    return false;
+  switch (allowed ? ts::DeleteThroughHandle(path, ts::ObjectKind::kFile) : ts::Reach::kElsewhere) {
+    case ts::Reach::kObject: return true;
+    case ts::Reach::kNothing: return false;
+    case ts::Reach::kElsewhere:
+      AddToFailureSummary(L"Not removed, because the record names it in a way that is not allowed: " + path + L"\r\n");
+      RecordForRemoval(path, RemovalKind::kFile);
+      return false;
+    case ts::Reach::kFailure: break;
   }
-  DWORD attributes = GetFileAttributesW(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
-  if (attributes & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-  if (DeleteFileW(path.c_str())) return true;
-  if (attributes & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(path.c_str(), attributes);
   ReportLeftOver(path);
   return false;
 }
@@ -214,12 +218,10 @@ void RemoveRegistryKey(const ts::WText& path, REGSAM view) {
 void ProcessEntries(const UninstallData& data, const std::set<ts::WText>& keptPackages, std::vector<ts::WText>& folders,
                     std::set<ts::WText>& deleted) {
   std::vector<ts::WText> machineFolders = MachineFolders();
-  // Folders are removed only after every entry, so what was found plain
-  // stays so while the entries are worked through.
-  std::set<ts::WText> plainFolders;
   int count = std::max(data.entries.Count(), 1);
   for (int i = 0; i < data.entries.Count(); ++i) {
     RecordedEntry entry = ParseEntry(data.entries[i]);
+    if (entry.kind == RemovalKind::kFile || entry.kind == RemovalKind::kFolder) entry.text = ts::NormalisedPath(entry.text);
     switch (entry.kind) {
       case RemovalKind::kFolder: folders.push_back(entry.text); break;
       case RemovalKind::kRegistryValue: RemoveRegistryValue(entry.text); break;
@@ -230,7 +232,7 @@ void ProcessEntries(const UninstallData& data, const std::set<ts::WText>& keptPa
         SetProgress(kEntriesProgressStart + kEntriesProgressSpan * i / count);
         if (keptPackages.count(Folded(entry.text))) {
           RecordForRemoval(entry.text, RemovalKind::kFile);
-        } else if (RemoveFile(entry.text, machineFolders, plainFolders)) {
+        } else if (RemoveFile(entry.text, machineFolders)) {
           deleted.insert(Folded(entry.text));
         }
         break;
@@ -239,11 +241,8 @@ void ProcessEntries(const UninstallData& data, const std::set<ts::WText>& keptPa
 }
 
 bool RemoveFolderOnly(const ts::WText& folder) {
-  for (const wchar_t* name : {L"\\thumbs.db", L"\\desktop.ini"}) {
-    SetFileAttributesW((folder + name).c_str(), FILE_ATTRIBUTE_NORMAL);
-    DeleteFileW((folder + name).c_str());
-  }
-  return RemoveDirectoryW(folder.c_str()) != 0;
+  for (const wchar_t* name : {L"\\thumbs.db", L"\\desktop.ini"}) ts::DeleteThroughHandle(folder + name, ts::ObjectKind::kFile);
+  return ts::DeleteThroughHandle(folder, ts::ObjectKind::kFolder) == ts::Reach::kObject;
 }
 
 // Deepest first; each folder, then its parents while they are empty, up to
@@ -255,7 +254,6 @@ void RemoveFolders(std::vector<ts::WText> folders) {
   ts::WText installFolder = Folded(g_installer.installFolder);
   for (ts::WText folder : folders) {
     for (int step = 0; step < kMaxParentSteps; ++step) {
-      while (!folder.empty() && folder.back() == L'\\') folder.pop_back();
       if (Folded(folder) == installFolder || !IsRemovableFolder(folder, protectedFolders)) break;
       if (!HighFlag(high::kHideFileNames)) SetStatusText(folder);
       if (!RemoveFolderOnly(folder)) {
@@ -291,14 +289,18 @@ void DeleteInstallFolderTree(const Registration& registration) {
 void RemoveEmptiedFolders(const Registration& registration) {
   if (!IsPlainLocalPath(registration.uninstallFolder)) return;
   ts::WText folder = registration.uninstallFolder;
-  while (folder.size() >= registration.installFolder.size() && RemoveDirectoryW(folder.c_str())) {
+  while (folder.size() >= registration.installFolder.size() &&
+         ts::DeleteThroughHandle(folder, ts::ObjectKind::kFolder) == ts::Reach::kObject) {
     folder = folder.substr(0, folder.find_last_of(L'\\'));
   }
 }
 
 // The shared folder is not the product's alone: it goes only when empty.
-void RemoveSharedFolder(const ts::WText& folder) {
-  if (!folder.empty() && IsRemovableFolder(folder, ProtectedFolders())) RemoveDirectoryW(folder.c_str());
+void RemoveSharedFolder(const ts::WText& sharedFolder) {
+  ts::WText folder = ts::NormalisedPath(sharedFolder);
+  if (!folder.empty() && IsRemovableFolder(folder, ProtectedFolders())) {
+    ts::DeleteThroughHandle(folder, ts::ObjectKind::kFolder);
+  }
 }
 
 void RemoveFromSearchPath(const Registration& registration) {
@@ -314,7 +316,7 @@ void RemoveProgramGroup(const Registration& registration) {
       registration.allUsers ? ts::SpecialFolderId::kProgramsAll : ts::SpecialFolderId::kPrograms;
   ts::WText root = ts::SpecialFolder(programs);
   if (root.empty()) return;
-  ts::WText folder = root + L"\\" + registration.programGroup;
+  ts::WText folder = ts::NormalisedPath(root + L"\\" + registration.programGroup);
   std::vector<ts::WText> protectedFolders = ProtectedFolders();
   for (int step = 0; step < kMaxProgramGroupSteps && folder.size() > root.size(); ++step) {
     if (!IsRemovableFolder(folder, protectedFolders) || !RemoveFolderOnly(folder)) break;
@@ -355,7 +357,9 @@ std::set<ts::WText> UndoRegistrationsBeforeFiles(const Registration& registratio
   }
   SetStatus(68);
   SetProgress(5);
-  if (!HighFlag(high::kKeepLogOnUninstall)) DeleteFileW(InstallLogPath(registration.uninstallFolder).c_str());
+  if (!HighFlag(high::kKeepLogOnUninstall)) {
+    ts::DeleteThroughHandle(InstallLogPath(registration.uninstallFolder), ts::ObjectKind::kFile);
+  }
   ReleaseSharedFiles(registration.sharedFiles, g_installer.portable);
   DeleteUninstallValue(registration, L"SharedFiles");
   UnpinFromTaskbar(data.entries);
@@ -387,7 +391,7 @@ void UndoRegistrationsAfterFiles(const Registration& registration, const Uninsta
 // Only a run that removed everything forgets the product; otherwise the
 // record, the key and the uninstaller stay for another run.
 void ForgetProduct(const Registration& registration) {
-  DeleteFileW(UninstallDataPath(registration.uninstallFolder).c_str());
+  ts::DeleteThroughHandle(UninstallDataPath(registration.uninstallFolder), ts::ObjectKind::kFile);
   if (LowFlag(low::kDeleteInstallFolderOnUninstall)) RemoveEmptiedFolders(registration);
   if (LowFlag(low::kAddToSearchPath)) RemoveFromSearchPath(registration);
   if (!registration.batchAfter.empty()) RunUninstallBatch(registration.batchAfter, LowFlag(low::kUninstallBatch2Hidden));

@@ -54,6 +54,13 @@ TEST(IsPlainLocalPath, DriveAndNamesOnly) {
       {L"C:\\Acme\\nul", false},
       {L"C:\\Acme\\a.txt:stream", false},
       {L"relative\\a.txt", false},
+      {L"C:\\", true},
+      // Only the form that is judged is used: no other separator, none
+      // doubled, none closing.
+      {L"C:\\Acme Tool\\j/victim3.txt", false},
+      {L"C:/Acme/a.txt", false},
+      {L"C:\\Acme\\\\a.txt", false},
+      {L"C:\\Acme\\bin\\", false},
   };
   for (const PathCase& c : cases) EXPECT_EQ(IsPlainLocalPath(c.path), c.expected) << c.path;
 }

@@ -27,7 +27,8 @@ std::string CrashingEngine() { return WindowsTestProgram("crashing_engine.exe");
 TEST(CrashTrigger, IsOnlyInTheTestBuild) {
   const std::string shipped = ReadFile(EnginePath());
   const std::string testBuild = ReadFile(CrashingEngine());
-  for (const char* marker : {kCrashMarker, "PALISADE_TEST_FATAL_PHASE", "PALISADE_TEST_KILL_AT"}) {
+  for (const char* marker :
+       {kCrashMarker, "PALISADE_TEST_FATAL_PHASE", "PALISADE_TEST_KILL_AT", "PALISADE_TEST_SWAP_AT"}) {
     EXPECT_EQ(shipped.find(marker), std::string::npos) << marker;
     EXPECT_NE(testBuild.find(marker), std::string::npos) << marker;
   }

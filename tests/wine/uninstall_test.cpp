@@ -3,6 +3,7 @@
 // never touches what the record names outside the product.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <cstdlib>
 #include <memory>
@@ -320,10 +321,80 @@ TEST_F(Uninstaller, WholeFolderFlagNeverEntersALinkInside) {
   Install(recipe);
   WriteText(prefix_->DriveC() + "/victim/keep.txt", "not the product's");
   std::filesystem::create_directory_symlink("../../../victim", Path("bin/linked folder"));
+  // Removing a link by its name removes, under Wine, the empty folder it
+  // leads to.
+  std::filesystem::create_directories(prefix_->DriveC() + "/empty victim");
+  std::filesystem::create_directory_symlink("../../../empty victim", Path("bin/linked empty folder"));
   RunResult run = UninstallSilently();
   EXPECT_EQ(ReadFile(prefix_->DriveC() + "/victim/keep.txt"), "not the product's") << run.err;
+  EXPECT_TRUE(FileExists(prefix_->DriveC() + "/empty victim"));
   EXPECT_FALSE(FileExists(Path("app.txt")));
 }
+
+// Entries written with "/" after a link in the product's folder: a file
+// entry, a folder entry and a conditional deletion. The judgement must see
+// the link that the deletion would go through.
+TEST_F(Uninstaller, EntriesWithForwardSlashesNeverReachThroughALink) {
+  Install(Product());
+  WriteText(prefix_->DriveC() + "/victim3/victim3.txt", "not the product's");
+  WriteText(prefix_->DriveC() + "/victim3/Temp/desktop.ini", "[.ShellClassInfo]");
+  WriteText(prefix_->DriveC() + "/victim3/Logs/old.log", "not the product's");
+  std::filesystem::create_directory_symlink("../../victim3", Path("j"));
+  AddToRecord("C:\\Program Files\\Palisade Test Product\\j/victim3.txt\r\n"
+              "~C:\\Program Files\\Palisade Test Product\\j/Temp\r\n");
+  std::string record = Record() + "\r\n\r\n[ConditionalDelete]\r\nj/Logs\\*.log,0,,8\r\n";
+  WriteBytes(Path("uninstall/Uninstall.DAT"), Bytes(record.begin(), record.end()));
+  RunResult run = UninstallSilently();
+  for (const char* kept : {"victim3.txt", "Temp/desktop.ini", "Logs/old.log"}) {
+    EXPECT_TRUE(FileExists(prefix_->DriveC() + "/victim3/" + kept)) << kept << "\n" << run.err;
+  }
+  EXPECT_FALSE(FileExists(Path("app.txt")));
+}
+
+// A folder of the product swapped for a link to someone else's folder after
+// the uninstaller judged it and before it deletes in it, by the test build
+// of the engine at a chosen trace line: for a later file of a folder that
+// an earlier file showed plain, and for a folder of the folder step, which
+// first deletes its "desktop.ini".
+struct SwapCase {
+  const char* name;
+  const char* swapAt;  // the whole trace line
+  const char* folder;  // below the product's folder, Linux style
+  const char* victim;  // in the folder the link leads to
+};
+
+void PrintTo(const SwapCase& swap, std::ostream* out) { *out << swap.name; }
+
+class UninstallerWithAFolderSwapped : public Uninstaller, public ::testing::WithParamInterface<SwapCase> {};
+
+TEST_P(UninstallerWithAFolderSwapped, NeverDeletesWhereTheLinkLeads) {
+  const SwapCase& swap = GetParam();
+  InstallerRecipe recipe = Product();
+  recipe.engine = WindowsTestProgram("crashing_engine.exe");
+  recipe.files.push_back({"docs\\first.txt", "first"});
+  recipe.files.push_back({"docs\\second.txt", "second"});
+  Install(recipe);
+  WriteText(prefix_->DriveC() + "/victim/" + swap.victim, "not the product's");
+  WriteText(prefix_->DriveC() + "/victim/keep.txt", "not the product's");
+  std::string folder = std::string("C:\\Program Files\\Palisade Test Product\\") + swap.folder;
+  std::replace(folder.begin(), folder.end(), '/', '\\');
+  RunResult run = prefix_->Run({kUninstaller, kUninstallSwitch, "/silent"}, 120,
+                               {std::string("PALISADE_TEST_SWAP_AT=") + swap.swapAt, "PALISADE_TEST_SWAP_FOLDER=" + folder,
+                                "PALISADE_TEST_SWAP_TARGET=C:\\victim"});
+  ASSERT_TRUE(FileExists(Path(std::string(swap.folder) + ".moved"))) << "the swap never came\n" << run.err;
+  EXPECT_EQ(ReadFile(prefix_->DriveC() + "/victim/" + swap.victim), "not the product's") << run.err;
+  EXPECT_TRUE(FileExists(prefix_->DriveC() + "/victim/keep.txt"));
+}
+
+const SwapCase kSwaps[] = {
+    {"LaterFileOfAFolderFoundPlain", "status text C:\\Program Files\\Palisade Test Product\\docs\\second.txt", "docs",
+     "second.txt"},
+    {"FolderOfTheFolderStep", "status text C:\\Program Files\\Palisade Test Product\\bin\\deep", "bin/deep",
+     "desktop.ini"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Swap, UninstallerWithAFolderSwapped, ::testing::ValuesIn(kSwaps),
+                         [](const ::testing::TestParamInfo<SwapCase>& info) { return std::string(info.param.name); });
 
 // A file of the user's in use is a failure: the record stays with the
 // uninstaller, so that a second run finishes the job.
