@@ -53,6 +53,20 @@ bool SamePath(const WText& a, const WText& b) {
   return CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
 }
 
+// A 32-bit process on 64-bit Windows that names the system folder opens
+// the 32-bit system folder: a mapping of the system's own, which no user
+// can change, not a link. Empty where there is no such folder or the path
+// is not in the system folder.
+WText RedirectedForm(const WText& path) {
+  wchar_t redirected[MAX_PATH];
+  UINT length = GetSystemWow64DirectoryW(redirected, MAX_PATH);
+  WText system = SystemFolder();
+  bool inSystem = !system.empty() && path.size() > system.size() && path[system.size()] == L'\\' &&
+                  SamePath(path.substr(0, system.size()), system);
+  if (length == 0 || length >= MAX_PATH || !inSystem) return WText();
+  return WText(redirected, length) + path.substr(system.size());
+}
+
 // The path as it should read back from an opened object: a short name
 // written in it comes back long.
 WText ExpectedPath(const WText& path) { return path.find(L'~') == WText::npos ? path : LongPath(path); }
@@ -66,7 +80,8 @@ Reach JudgeOpened(HANDLE handle, const WText& expected, DWORD& attributes, WText
   finalPath = FinalPath(handle);
   if (finalPath.empty()) return Reach::kFailure;
   attributes = tag.FileAttributes;
-  return SamePath(finalPath, expected) ? Reach::kObject : Reach::kElsewhere;
+  bool itself = SamePath(finalPath, expected) || SamePath(finalPath, RedirectedForm(expected));
+  return itself ? Reach::kObject : Reach::kElsewhere;
 }
 
 HANDLE OpenEntryHandle(HANDLE folder, const WText& name, DWORD& error) {

@@ -6,6 +6,7 @@
 #include "app/exit.h"
 #include "app/gates.h"
 #include "core/ts_format.h"
+#include "core/ts_no_follow.h"
 #include "core/ts_registry.h"
 #include "core/ts_system.h"
 #include "format/product_flags.h"
@@ -176,6 +177,7 @@ void ReadEarlierInstallation() {
   if (earlier.location.empty() && !folderValue.empty()) {
     ts::ReadRegistryValuePath(ts::WideFromUtf8(folderValue), earlier.location);
   }
+  earlier.location = ts::NormalisedPath(earlier.location);
   earlier.version = key.Text(L"DisplayVersion");
   earlier.programGroup = key.Text(L"ProductStartMenu");
   earlier.downgradeFloor = Trimmed(key.Text(L"NoDowngradeBelow"));

@@ -7,6 +7,7 @@
 
 #include "core/ts_format.h"
 #include "core/ts_no_follow.h"
+#include "core/ts_system.h"
 #include "core/ts_tree.h"
 #include "folder_link.h"
 
@@ -162,6 +163,16 @@ TEST_F(NoFollow, TreeWithLinksInsideKeepsWhatTheyLeadTo) {
 TEST_F(NoFollow, TreeThatIsALinkIsNotDeleted) {
   EXPECT_FALSE(ts::DeleteTree(Path(L"product\\j")));
   EXPECT_TRUE(Exists(Path(L"outside\\victim.txt")));
+}
+
+// On 64-bit Windows a 32-bit process that names the system folder reaches
+// the 32-bit one; that is no link, and a product's file there goes.
+TEST(NoFollowInTheSystemFolder, FileIsReachedAsItself) {
+  const ts::WText path = ts::SystemFolder() + ts::Format(L"\\no-follow-%lu.txt", GetCurrentProcessId());
+  Write(path);
+  EXPECT_FALSE(ts::LeadsElsewhere(path));
+  EXPECT_EQ(ts::DeleteThroughHandle(path, ObjectKind::kFile), Reach::kObject);
+  EXPECT_FALSE(Exists(path));
 }
 
 }  // namespace
