@@ -22,6 +22,8 @@ using StatusToErrorFunction = ULONG(NTAPI*)(NTSTATUS);
 
 bool IsMissing(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
 
+DWORD ErrorOf(Reach reach) { return reach == Reach::kElsewhere ? ERROR_CANT_RESOLVE_FILENAME : ERROR_FILE_NOT_FOUND; }
+
 Reach MissOrFailure(DWORD error) {
   if (IsMissing(error)) return Reach::kNothing;
   SetLastError(error);
@@ -134,11 +136,12 @@ void HeldObject::Close() {
 Reach HeldObject::Judge(const WText& expected, ObjectKind kind) {
   Reach reach = JudgeOpened(handle_, expected, attributes_, path_);
   bool wrongKind = (kind == ObjectKind::kFile && IsFolder()) || (kind == ObjectKind::kFolder && !IsFolder());
-  if (reach == Reach::kObject && !wrongKind) return reach;
-  DWORD error = GetLastError();
+  if (reach == Reach::kObject && wrongKind) reach = Reach::kNothing;
+  if (reach == Reach::kObject) return reach;
+  DWORD error = reach == Reach::kFailure ? GetLastError() : ErrorOf(reach);
   Close();
   SetLastError(error);
-  return reach == Reach::kObject ? Reach::kNothing : reach;
+  return reach;
 }
 
 Reach HeldObject::Open(const WText& path, ObjectKind kind) {
@@ -197,8 +200,9 @@ Reach DeleteThroughHandle(const WText& path, ObjectKind kind) {
   HeldObject object;
   Reach reach = object.Open(path, kind);
   if (reach != Reach::kObject) return reach;
-  if (object.IsLink()) return Reach::kElsewhere;
-  return object.Delete();
+  if (!object.IsLink()) return object.Delete();
+  SetLastError(ErrorOf(Reach::kElsewhere));
+  return Reach::kElsewhere;
 }
 
 bool LeadsElsewhere(const WText& path) {

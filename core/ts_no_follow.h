@@ -19,12 +19,15 @@ namespace ts {
 // path is judged and used in this form only.
 WText NormalisedPath(const WText& path);
 
-// What an open or a deletion found at a path.
+// What an open or a deletion found at a path. After any but kObject,
+// GetLastError() tells it as a system error: ERROR_FILE_NOT_FOUND or
+// ERROR_PATH_NOT_FOUND for kNothing, ERROR_CANT_RESOLVE_FILENAME for
+// kElsewhere, the system's reason for kFailure.
 enum class Reach {
   kObject,     // the object the path names, opened (or deleted) as itself
   kNothing,    // nothing there, or not of the kind asked for
   kElsewhere,  // a link at the end or on the way: the path leads to another object
-  kFailure,    // there, but not opened or not deleted; GetLastError() tells why
+  kFailure,    // there, but not opened or not deleted
 };
 
 enum class ObjectKind { kFile, kFolder, kAny };

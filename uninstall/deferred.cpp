@@ -107,7 +107,7 @@ Outcome DeleteConditionally(const ts::WText& path, uint8_t flags, bool installin
       return Outcome::kDone;
     }
     throughLink = reach == ts::Reach::kElsewhere;
-    error = reach == ts::Reach::kNothing ? ERROR_FILE_NOT_FOUND : GetLastError();
+    error = GetLastError();
   }
   if (!throughLink && (flags & (kOnlyAtRestart | kAtRestartWhenNowFails))) {
     bool onlyAtRestart = flags & kOnlyAtRestart;

@@ -75,7 +75,7 @@ struct DeletionCase {
   const wchar_t* path;        // below the fixture's root
   ObjectKind kind;
   Reach reach;
-  DWORD error;                // after kFailure
+  DWORD error;                // the system's error after it
   const wchar_t* survivor;    // what must still be there; null: the path is gone
 };
 
@@ -84,22 +84,24 @@ TEST_F(NoFollow, DeletesThePathsOwnObjectAndNothingALinkLeadsTo) {
       {L"product\\bin\\a.txt", ObjectKind::kFile, Reach::kObject, 0, nullptr},
       {L"product\\read only.txt", ObjectKind::kFile, Reach::kObject, 0, nullptr},
       {L"product\\bin", ObjectKind::kFolder, Reach::kObject, 0, nullptr},
-      {L"product\\missing.txt", ObjectKind::kFile, Reach::kNothing, 0, nullptr},
-      {L"product\\missing\\a.txt", ObjectKind::kFile, Reach::kNothing, 0, nullptr},
+      {L"product\\missing.txt", ObjectKind::kFile, Reach::kNothing, ERROR_FILE_NOT_FOUND, nullptr},
+      {L"product\\missing\\a.txt", ObjectKind::kFile, Reach::kNothing, ERROR_PATH_NOT_FOUND, nullptr},
       // A folder is no file, and a file no folder.
-      {L"product\\full", ObjectKind::kFile, Reach::kNothing, 0, L"product\\full\\b.txt"},
-      {L"product\\full\\b.txt", ObjectKind::kFolder, Reach::kNothing, 0, L"product\\full\\b.txt"},
+      {L"product\\full", ObjectKind::kFile, Reach::kNothing, ERROR_FILE_NOT_FOUND, L"product\\full\\b.txt"},
+      {L"product\\full\\b.txt", ObjectKind::kFolder, Reach::kNothing, ERROR_FILE_NOT_FOUND, L"product\\full\\b.txt"},
       {L"product\\full", ObjectKind::kFolder, Reach::kFailure, ERROR_DIR_NOT_EMPTY, L"product\\full\\b.txt"},
       // Through a link on the way, and the link itself.
-      {L"product\\j\\victim.txt", ObjectKind::kFile, Reach::kElsewhere, 0, L"outside\\victim.txt"},
-      {L"product\\j\\Temp", ObjectKind::kFolder, Reach::kElsewhere, 0, L"outside\\Temp"},
-      {L"product\\k", ObjectKind::kFolder, Reach::kElsewhere, 0, L"empty outside"},
-      {L"product\\k", ObjectKind::kAny, Reach::kElsewhere, 0, L"empty outside"},
+      {L"product\\j\\victim.txt", ObjectKind::kFile, Reach::kElsewhere, ERROR_CANT_RESOLVE_FILENAME, L"outside\\victim.txt"},
+      {L"product\\j\\Temp", ObjectKind::kFolder, Reach::kElsewhere, ERROR_CANT_RESOLVE_FILENAME, L"outside\\Temp"},
+      {L"product\\k", ObjectKind::kFolder, Reach::kElsewhere, ERROR_CANT_RESOLVE_FILENAME, L"empty outside"},
+      {L"product\\k", ObjectKind::kAny, Reach::kElsewhere, ERROR_CANT_RESOLVE_FILENAME, L"empty outside"},
   };
   for (const DeletionCase& c : cases) {
     SCOPED_TRACE(ts::Utf8FromWide(c.path));
-    EXPECT_EQ(ts::DeleteThroughHandle(Path(c.path), c.kind), c.reach);
-    if (c.reach == Reach::kFailure) EXPECT_EQ(GetLastError(), c.error);
+    Reach reach = ts::DeleteThroughHandle(Path(c.path), c.kind);
+    DWORD error = GetLastError();
+    EXPECT_EQ(reach, c.reach);
+    if (c.reach != Reach::kObject) EXPECT_EQ(error, c.error);
     EXPECT_TRUE(c.survivor ? Exists(Path(c.survivor)) : !Exists(Path(c.path)));
   }
 }
