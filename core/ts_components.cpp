@@ -1,5 +1,7 @@
 #include "core/ts_components.h"
 
+#include <vector>
+
 #include "core/system_facts.h"
 #include "core/ts_system.h"
 
@@ -53,6 +55,8 @@ SetupApi::SetupApi() : library_(LoadSystemLibrary(L"Setupapi.dll")) {
   if (!library_) return;
   copy_ = FunctionOf<CopyFunction>(library_, "SetupCopyOEMInfW");
   uninstall_ = FunctionOf<UninstallFunction>(library_, "SetupUninstallOEMInfW");
+  infInformation_ = FunctionOf<InfInformationFunction>(library_, "SetupGetInfInformationW");
+  originalInfo_ = FunctionOf<OriginalInfoFunction>(library_, "SetupQueryInfOriginalFileInformationW");
   state_ = copy_ ? State::kReady : State::kNoCopyFunction;
 }
 
@@ -68,6 +72,20 @@ DWORD SetupApi::CopyOemInf(const WText& infPath, WText& destination) {
   }
   destination = name;
   return ERROR_SUCCESS;
+}
+
+bool SetupApi::OriginalInfName(const WText& infPath, WText& name) {
+  if (!infInformation_ || !originalInfo_) return false;
+  DWORD size = 0;
+  if (!infInformation_(infPath.c_str(), INFINFO_INF_NAME_IS_ABSOLUTE, nullptr, 0, &size) || size == 0) return false;
+  std::vector<BYTE> information(size);
+  auto* info = reinterpret_cast<SP_INF_INFORMATION*>(information.data());
+  if (!infInformation_(infPath.c_str(), INFINFO_INF_NAME_IS_ABSOLUTE, info, size, nullptr)) return false;
+  SP_ORIGINAL_FILE_INFO_W original = {};
+  original.cbSize = sizeof(original);
+  if (!originalInfo_(info, 0, nullptr, &original)) return false;
+  name = original.OriginalInfName;
+  return true;
 }
 
 bool SetupApi::UninstallOemInf(const WText& infName) {

@@ -4,6 +4,7 @@
 // self-registering servers and driver packages. The libraries that not
 // every system has are loaded from the system folder at run time.
 #include <windows.h>
+#include <setupapi.h>
 
 #include "core/ts_text.h"
 
@@ -43,6 +44,10 @@ class SetupApi {
   // SetupCopyOEMInfW with SPOST_PATH: ERROR_SUCCESS and the name the
   // system gave the copy (possibly empty), or the error.
   DWORD CopyOemInf(const WText& infPath, WText& destination);
+  // The name that the driver package at `infPath` (a copy in the system's
+  // driver store) had before it was copied there; false when the system
+  // cannot tell.
+  bool OriginalInfName(const WText& infPath, WText& name);
   // SetupUninstallOEMInfW with SUOI_FORCEDELETE for an "oem*.inf" name;
   // false when the function is missing or refuses.
   bool UninstallOemInf(const WText& infName);
@@ -53,8 +58,14 @@ class SetupApi {
   using CopyFunction = BOOL(WINAPI*)(const wchar_t* source, const wchar_t* media, DWORD mediaType, DWORD style,
                                      wchar_t* destination, DWORD capacity, DWORD* required, wchar_t** component);
   using UninstallFunction = BOOL(WINAPI*)(const wchar_t* name, DWORD flags, void* reserved);
+  using InfInformationFunction = BOOL(WINAPI*)(const void* inf, DWORD search, SP_INF_INFORMATION* information,
+                                               DWORD size, DWORD* required);
+  using OriginalInfoFunction = BOOL(WINAPI*)(SP_INF_INFORMATION* information, UINT index, SP_ALTPLATFORM_INFO* platform,
+                                             SP_ORIGINAL_FILE_INFO_W* original);
   CopyFunction copy_ = nullptr;
   UninstallFunction uninstall_ = nullptr;
+  InfInformationFunction infInformation_ = nullptr;
+  OriginalInfoFunction originalInfo_ = nullptr;
 };
 
 }  // namespace ts

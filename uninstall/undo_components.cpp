@@ -2,7 +2,10 @@
 
 #include <windows.h>
 
+#include <set>
+
 #include "actions/drivers.h"
+#include "actions/file_destination.h"
 #include "actions/install_log.h"
 #include "actions/msi_packages.h"
 #include "core/system_facts.h"
@@ -55,6 +58,23 @@ bool RemovePackage(const RecordedPackage& package, const ts::Text& line) {
   return false;
 }
 
+// The names of the driver packages among the product's recorded files, in
+// lower case: the record may have been edited by anyone who can write the
+// installation folder, so a copy in the driver store goes only when the
+// system says it was made from one of the product's own packages.
+std::set<ts::WText> ProductsInfNames(const ts::Vector<ts::Text>& entries, const ts::WText& installFolder) {
+  constexpr std::wstring_view kInfExtension = L".inf";
+  std::set<ts::WText> names;
+  for (const ts::Text& stored : entries) {
+    RecordedEntry entry = ParseEntry(stored);
+    ts::WText name = ts::AsciiLowerCase(entry.text.substr(entry.text.find_last_of(L'\\') + 1));
+    if (entry.kind == RemovalKind::kFile && name.ends_with(kInfExtension) && IsPathInFolder(entry.text, installFolder)) {
+      names.insert(name);
+    }
+  }
+  return names;
+}
+
 }  // namespace
 
 std::vector<std::pair<ts::WText, ts::WText>> ParseFontList(const ts::WText& productFonts) {
@@ -93,7 +113,9 @@ std::vector<ts::WText> RemovePackages(const ts::Vector<ts::Text>& packages) {
   return kept;
 }
 
-void RemoveDrivers(const ts::Vector<ts::Text>& drivers) {
+void RemoveDrivers(const ts::Vector<ts::Text>& drivers, const ts::Vector<ts::Text>& entries,
+                   const ts::WText& installFolder) {
+  std::set<ts::WText> products = ProductsInfNames(entries, installFolder);
   ts::SetupApi setupApi;
   for (const ts::Text& line : drivers) {
     ts::WText path = WideFromStoredText(line);
@@ -101,6 +123,8 @@ void RemoveDrivers(const ts::Vector<ts::Text>& drivers) {
     // Only a copy of the system's own naming, in its own folder, is touched.
     if (!IsOemInfName(name)) continue;
     ts::WText copy = ts::WindowsFolder() + L"\\inf\\" + name;
+    ts::WText original;
+    if (!setupApi.OriginalInfName(copy, original) || !products.count(ts::AsciiLowerCase(original))) continue;
     DWORD attributes = GetFileAttributesW(copy.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES) SetFileAttributesW(copy.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
     setupApi.UninstallOemInf(name);

@@ -116,24 +116,39 @@ TEST(UndoComponents, APackageThatCannotBeRemovedIsReportedAndStaysListed) {
   g_uninstallRecord.packages.clear();
 }
 
-TEST(UndoComponents, DriverCopiesOfTheSystemsNamingAreRemovedAndNoOtherInf) {
+// Wine names a driver store copy after the package it came from, and says
+// that that is its original name: "oem4711.inf" below stands for a copy
+// made from the product's "oem4711.inf", "oem4712.inf" for one that the
+// product never installed.
+TEST(UndoComponents, DriverCopiesOfTheProductsOwnPackagesAreRemovedAndNoOtherInf) {
+  constexpr char kInf[] = "[Version]\r\nSignature=\"$Windows NT$\"\r\nClass=System\r\n";
   ts::WText infFolder = ts::WindowsFolder() + L"\\inf\\";
   ts::WText copy = infFolder + L"oem4711.inf";
+  ts::WText foreign = infFolder + L"oem4712.inf";
   ts::WText systemInf = infFolder + L"palisade_system.inf";
-  for (const ts::WText& path : {copy, systemInf}) {
+  for (const ts::WText& path : {copy, foreign, systemInf}) {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_READONLY, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    WriteFile(file, kInf, sizeof(kInf) - 1, &written, nullptr);
     CloseHandle(file);
   }
+  ts::Vector<ts::Text> entries;
+  entries.Add("C:\\Acme\\drivers\\OEM4711.INF");
+  entries.Add("C:\\Elsewhere\\oem4712.inf");  // not one of the product's files
+  entries.Add("!\\HKLM\\Software\\Acme\\oem4712.inf");
   ts::Vector<ts::Text> drivers;
   drivers.Add("C:\\elsewhere\\oem4711.inf");
+  drivers.Add("C:\\windows\\inf\\oem4712.inf");
   drivers.Add(ts::Utf8FromWide(systemInf));
-  RemoveDrivers(drivers);
+  RemoveDrivers(drivers, entries, L"C:\\Acme");
   EXPECT_EQ(GetFileAttributesW(copy.c_str()), INVALID_FILE_ATTRIBUTES)
       << "the copy in the system's folder goes by its name, read-only or not";
-  EXPECT_NE(GetFileAttributesW(systemInf.c_str()), INVALID_FILE_ATTRIBUTES);
-  SetFileAttributesW(systemInf.c_str(), FILE_ATTRIBUTE_NORMAL);
-  DeleteFileW(systemInf.c_str());
+  for (const ts::WText& path : {foreign, systemInf}) {
+    EXPECT_NE(GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES) << ts::Utf8FromWide(path);
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(path.c_str());
+  }
 }
 
 }  // namespace
