@@ -6,6 +6,8 @@
 #include <windows.h>
 #include <setupapi.h>
 
+#include <vector>
+
 #include "core/ts_text.h"
 
 namespace ts {
@@ -19,6 +21,21 @@ void AnnounceFontChange();
 // The installer's result; ERROR_CALL_NOT_IMPLEMENTED when "MSI.DLL" or
 // one of the two functions is missing. The library stays loaded.
 UINT RunMsiPackage(const WText& package, int uiLevel, HWND parent, const WText& commandLine);
+// The ProductCode property of the package at `package`, from its Property
+// table; empty when the package or the library cannot tell.
+WText MsiPackageProductCode(const WText& package);
+// The product codes that the Windows Installer knows as installed, and
+// whether it has one product installed; ERROR_CALL_NOT_IMPLEMENTED without
+// the library.
+UINT MsiInstalledProducts(std::vector<WText>& products);
+UINT MsiProductInstalled(const WText& productCode, bool& installed);
+// A property of an installed product (an INSTALLPROPERTY_ name such as
+// "PackageName" or "InstallSource"); empty when unknown.
+WText MsiProductInfo(const WText& productCode, const wchar_t* property);
+// MsiSetInternalUI as for RunMsiPackage, then MsiConfigureProductExW that
+// takes the product away with `commandLine`; ERROR_CALL_NOT_IMPLEMENTED
+// without the library.
+UINT RemoveMsiProduct(const WText& productCode, int uiLevel, HWND parent, const WText& commandLine);
 
 // Starts regsvr32 from the system folder (never a program of that name
 // elsewhere on the search path) with `arguments`, hidden, in the system

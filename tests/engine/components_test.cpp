@@ -66,6 +66,26 @@ TEST(PackageLines, AreWrittenAndReadInTheRecordsForm) {
   }
 }
 
+// The "[MSI]" line of this version, assembled by hand.
+TEST(PackageLines, CarryTheProductCodeAfterTheLevel) {
+  const std::string line = std::string("\"|C:\\P\\caf\xC3\xA9.msi\"")  // the package's path, stored form, quoted
+                           + ",5"                                         // the interface level for its removal
+                           + ",{8D4B5E0F-6A7C-4D94-AEBF-2A3B4C5D6E7F}";  // the product code read from the package
+  EXPECT_EQ(PackageLine({L"C:\\P\\caf\u00E9.msi", 5, L"{8D4B5E0F-6A7C-4D94-AEBF-2A3B4C5D6E7F}"}), line);
+
+  RecordedPackage package{L"stale", 1, L"{00000000-0000-0000-0000-000000000000}"};
+  ASSERT_TRUE(ParsePackageLine(line, package));
+  EXPECT_EQ(package.path, L"C:\\P\\caf\u00E9.msi");
+  EXPECT_EQ(package.uiLevel, 5);
+  EXPECT_EQ(package.productCode, L"{8D4B5E0F-6A7C-4D94-AEBF-2A3B4C5D6E7F}");
+  ASSERT_TRUE(ParsePackageLine("\"C:\\P\\a.msi\",2", package)) << "a line of an older installation";
+  EXPECT_EQ(package.productCode, L"");
+  for (const char* damaged : {"\"C:\\P\\a.msi\",2,", "\"C:\\P\\a.msi\",2,8D4B5E0F-6A7C-4D94-AEBF-2A3B4C5D6E7F",
+                              "\"C:\\P\\a.msi\",2,{8D4B5E0F-6A7C-4D94-AEBF-2A3B4C5D6E7F},x"}) {
+    EXPECT_FALSE(ParsePackageLine(damaged, package)) << damaged;
+  }
+}
+
 TEST(PackageLines, ResultTextNamesTheCodeOfAFailure) {
   EXPECT_EQ(PackageResultText(ERROR_SUCCESS, L"ignored"), L"OK\r\n");
   EXPECT_EQ(PackageResultText(3010, L"A restart is required."), L"FAILED code 3010: A restart is required.\r\n")
