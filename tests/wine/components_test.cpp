@@ -327,7 +327,10 @@ TEST_F(Components, AnEditedRecordReachesNothingThatTheProductDidNotCreate) {
        "[MSI]\r\n\"" + InProduct("palisade_test.msi") + "\",2," + kPackageCode + "\r\n",
        [&] { return PackageListed(); }},
       {"the system's key", "^\\HKLM\\Software\\Microsoft\\Windows\r\n", "",
-       [&] { return KeyExists("HKLM\\Software\\Microsoft\\Windows\\CurrentVersion"); }},
+       [&] {
+         const std::string keys = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\";
+         return KeyExists(keys + "App Paths") && KeyExists(keys + "Explorer");
+       }},
       {"the class of programs", "*\\HKLM\\Software\\Classes\\exefile\r\n^\\HKCR\\exefile\\shell\r\n", "",
        [&] { return KeyExists(classCommand, "/reg:64") && KeyExists(classCommand); }},
       {"the association of programs", "", "[Associations]\r\n.exe~!~exefile~!~open~!~%1\r\n",
