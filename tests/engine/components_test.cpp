@@ -10,6 +10,7 @@
 #include "actions/install_log.h"
 #include "actions/msi_packages.h"
 #include "core/system_facts.h"
+#include "core/ts_registry.h"
 #include "record/uninstall_record.h"
 #include "uninstall/undo_components.h"
 
@@ -49,6 +50,34 @@ TEST(Applets, OnlyABracedGuidIsAClassIdentifier) {
 TEST(Applets, CommandQuotesThePathAndAddsArgumentsWhenThereAreAny) {
   EXPECT_EQ(AppletCommand({L"C:\\P Q\\a.cpl", L"", L"", L""}), L"\"C:\\P Q\\a.cpl\"");
   EXPECT_EQ(AppletCommand({L"C:\\P Q\\a.cpl", L"", L"-page 2", L""}), L"\"C:\\P Q\\a.cpl\" -page 2");
+}
+
+// The uninstaller deletes a recorded class key with all that is in it, so
+// a class that was there before the applet is not recorded; the keys that
+// the installation made are.
+TEST(Applets, OnlyTheKeysThatTheRegistrationMadeAreRecorded) {
+  constexpr wchar_t kExisting[] = L"{7A3F2C10-5B4E-4D2A-9C61-2E8F0B1D4A77}";
+  constexpr wchar_t kFresh[] = L"{7A3F2C10-5B4E-4D2A-9C61-2E8F0B1D4A78}";
+  const ts::WText classes = L"Software\\Classes\\CLSID\\";
+  const ts::WText nameSpace = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ControlPanel\\NameSpace\\";
+  {
+    ts::RegistryKey existing;
+    ASSERT_EQ(existing.Create(HKEY_LOCAL_MACHINE, classes + kExisting, KEY_WRITE | KEY_WOW64_64KEY), ERROR_SUCCESS);
+  }
+  UninstallRecord saved = g_uninstallRecord;
+  g_uninstallRecord = UninstallRecord{};
+  RegisterApplet({L"C:\\Acme\\old.cpl", L"Old", L"", kExisting});
+  RegisterApplet({L"C:\\Acme\\new.cpl", L"New", L"", kFresh});
+  EXPECT_EQ(g_uninstallRecord.entries,
+            ts::Utf8FromWide(L"*\\HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ControlPanel\\NameSpace\\" +
+                             ts::WText(kExisting) + L"\r\n*\\HKLM\\Software\\Classes\\CLSID\\" + kFresh +
+                             L"\r\n*\\HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ControlPanel\\NameSpace\\" +
+                             kFresh + L"\r\n"));
+  g_uninstallRecord = saved;
+  for (const wchar_t* id : {kExisting, kFresh}) {
+    ts::DeleteKeyTree(HKEY_LOCAL_MACHINE, classes + id, KEY_WOW64_64KEY);
+    ts::DeleteKeyTree(HKEY_LOCAL_MACHINE, nameSpace + id, KEY_WOW64_64KEY);
+  }
 }
 
 // "[MSI]" lines as the uninstall record stores them, written out by hand.
