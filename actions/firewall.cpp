@@ -106,15 +106,26 @@ bool IsProductsPort(ts::FirewallConnection& firewall, const FirewallEntry& entry
   return ts::FirewallPortName(firewall, entry.port, protocol, name) && name == ExceptionName(entry);
 }
 
+void TraceLeft(const ts::WText& what) { ts::TraceRun(L"firewall exception left, not the product's: " + what); }
+
 void RemoveException(ts::FirewallConnection& firewall, const FirewallEntry& entry) {
   if (!entry.isPort) {
     ts::WText path = FirewallProgramPath(entry.program);
-    if (IsProductsProgram(entry)) TraceRemoval(path, ts::FirewallRemoveProgram(firewall, path));
+    if (IsProductsProgram(entry)) {
+      TraceRemoval(path, ts::FirewallRemoveProgram(firewall, path));
+    } else {
+      TraceLeft(path);
+    }
     return;
   }
   for (const PortProtocol& p : kPortProtocols) {
-    if (!(entry.protocols & p.bit) || !IsProductsPort(firewall, entry, p.number)) continue;
-    TraceRemoval(ts::Format(L"%hs port %d", p.name, entry.port), ts::FirewallClosePort(firewall, entry.port, p.number));
+    if (!(entry.protocols & p.bit)) continue;
+    ts::WText port = ts::Format(L"%hs port %d", p.name, entry.port);
+    if (IsProductsPort(firewall, entry, p.number)) {
+      TraceRemoval(port, ts::FirewallClosePort(firewall, entry.port, p.number));
+    } else {
+      TraceLeft(port);
+    }
   }
 }
 

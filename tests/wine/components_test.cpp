@@ -4,6 +4,7 @@
 // leaves the prefix as it found it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -319,6 +320,7 @@ TEST_F(Components, AnEditedRecordReachesNothingThatTheProductDidNotCreate) {
     prefix_->Run({"reg", "delete", uninstallKey, "/v", hash, "/f", EngineRegistryView()});
   }
 
+  RunResult removal;
   const std::string classCommand = "HKLM\\Software\\Classes\\exefile\\shell\\open\\command";
   const ForeignTarget targets[] = {
       {"a package installed from elsewhere, by its path", "",
@@ -339,6 +341,14 @@ TEST_F(Components, AnEditedRecordReachesNothingThatTheProductDidNotCreate) {
        [&] { return prefix_->WindowHelper({"wait", "--class", "PalisadeVictim", "--timeout", "500"}).exitCode == 0; }},
       {"a driver store copy of another package", "", "[INF]\r\nC:\\windows\\inf\\oem7.inf\r\n",
        [&] { return FileExists(foreignInf); }},
+      // Wine's firewall stores nothing: the uninstaller's trace tells.
+      {"another program's firewall exception", "", "[Firewall]\r\nC:\\windows\\system32\\svchost.exe;;0;0\r\n",
+       [&] {
+         const std::string left = "firewall exception left, not the product's: " +
+                                  Escaped("C:\\windows\\system32\\svchost.exe");
+         std::vector<std::string> trace = EngineTrace(removal.err);
+         return std::any_of(trace.begin(), trace.end(), [&](const std::string& l) { return l.rfind(left, 0) == 0; });
+       }},
   };
   std::string entries, sections;
   for (const ForeignTarget& target : targets) {
@@ -349,7 +359,7 @@ TEST_F(Components, AnEditedRecordReachesNothingThatTheProductDidNotCreate) {
   WriteBytes(prefix_->DriveC() + "/" + ProgramFiles() + "/Palisade Test Product/uninstall/Uninstall.DAT",
              Bytes(record.begin(), record.end()));
 
-  RunResult removal = prefix_->Run({Uninstaller(), kUninstallSwitch, "/silent"}, 180);
+  removal = prefix_->Run({Uninstaller(), kUninstallSwitch, "/silent"}, 180, {kDebugOutput});
   for (const ForeignTarget& target : targets) EXPECT_TRUE(target.stays()) << target.name;
   EXPECT_EQ(removal.exitCode, 1) << "the package lines that name no package of the product are reported";
   EXPECT_NE(removal.err.find("Failed to uninstall C:\\cases\\palisade_test.msi, code 1605: "), std::string::npos)
