@@ -33,6 +33,7 @@ constexpr char kFontFile[] = "PalisadeTestSans.ttf";
 constexpr char kFontsKey[] = "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
 // The identities that the helper sources give the package, the server and
 // the type library (tests/helper).
+constexpr char kProductKey[] = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Palisade Test Product";
 constexpr char kPackageCode[] = "{8D4B5E0F-6A7C-4D94-AEBF-2A3B4C5D6E7F}";
 constexpr char kPackageKey[] =
     "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{8D4B5E0F-6A7C-4D94-AEBF-2A3B4C5D6E7F}";
@@ -166,6 +167,15 @@ class Components : public ::testing::Test {
   }
   std::string Log() { return UninstallFile("Install.log"); }
   std::string Record() { return UninstallFile("Uninstall.DAT"); }
+  // The record as an older installation left it: the product's key holds
+  // no hashes of it, so that it is read whatever it says.
+  void WriteOlderRecord(const std::string& record) {
+    WriteBytes(prefix_->DriveC() + "/" + ProgramFiles() + "/Palisade Test Product/uninstall/Uninstall.DAT",
+               Bytes(record.begin(), record.end()));
+    for (const char* hash : {"UninstallDataHash", "UninstallerHash"}) {
+      prefix_->Run({"reg", "delete", kProductKey, "/v", hash, "/f", EngineRegistryView()});
+    }
+  }
 
   std::unique_ptr<WinePrefix> prefix_;
 };
@@ -286,6 +296,26 @@ TEST_F(Components, APackageThatCannotBeRemovedKeepsTheProductForAnotherRun) {
   EXPECT_FALSE(PackageListed());
 }
 
+// An installation by an older engine kept only the package's path: the
+// uninstaller finds the product that the Windows Installer installed from
+// that package and removes it by its code.
+TEST_F(Components, APackageLineOfAnOlderInstallationRemovesTheProductInstalledFromIt) {
+  InstallerRecipe recipe = ProductWithUninstaller();
+  recipe.files = {Package()};
+  ASSERT_EQ(RunInstaller(*prefix_, recipe).exitCode, 1);
+  ASSERT_TRUE(PackageListed());
+  std::string record = Record();
+  const std::string code = std::string(",") + kPackageCode;
+  size_t at = record.find(code);
+  ASSERT_NE(at, std::string::npos) << record;
+  record.erase(at, code.size());
+  WriteOlderRecord(record);
+
+  RunResult removal = prefix_->Run({Uninstaller(), kUninstallSwitch, "/silent"}, 120);
+  EXPECT_EQ(removal.exitCode, 0) << removal.err;
+  EXPECT_FALSE(PackageListed());
+}
+
 // What an edited record names beside the product's own entries, and how
 // the test sees that it is still there afterwards.
 struct ForeignTarget {
@@ -314,11 +344,6 @@ TEST_F(Components, AnEditedRecordReachesNothingThatTheProductDidNotCreate) {
   recipe.files = {{"app.txt", "app"}};
   recipe.script.associations = {DocumentType("\"%InstallDir%\\app.txt\" \"%1\"")};
   ASSERT_EQ(RunInstaller(*prefix_, recipe).exitCode, 1);
-  const std::string uninstallKey =
-      "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Palisade Test Product";
-  for (const char* hash : {"UninstallDataHash", "UninstallerHash"}) {
-    prefix_->Run({"reg", "delete", uninstallKey, "/v", hash, "/f", EngineRegistryView()});
-  }
 
   RunResult removal;
   const std::string classCommand = "HKLM\\Software\\Classes\\exefile\\shell\\open\\command";
@@ -355,9 +380,7 @@ TEST_F(Components, AnEditedRecordReachesNothingThatTheProductDidNotCreate) {
     entries += target.entries;
     if (!target.section.empty()) sections += "\r\n" + target.section;
   }
-  std::string record = entries + Record() + sections;
-  WriteBytes(prefix_->DriveC() + "/" + ProgramFiles() + "/Palisade Test Product/uninstall/Uninstall.DAT",
-             Bytes(record.begin(), record.end()));
+  WriteOlderRecord(entries + Record() + sections);
 
   removal = prefix_->Run({Uninstaller(), kUninstallSwitch, "/silent"}, 180, {kDebugOutput});
   for (const ForeignTarget& target : targets) EXPECT_TRUE(target.stays()) << target.name;
