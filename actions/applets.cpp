@@ -20,27 +20,35 @@ constexpr size_t kClassIdLength = 38;
 
 bool IsHexDigit(wchar_t c) { return (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f') || (c >= L'A' && c <= L'F'); }
 
-LONG CreateWithDefault(const ts::WText& path, const ts::WText& value) {
+LONG CreateWithDefault(const ts::WText& path, const ts::WText& value, bool* created = nullptr) {
   ts::WText subkey;
   HKEY root = ts::RegistryPathRoot(path, subkey);
   ts::RegistryKey key;
-  LONG result = key.Create(root, subkey, kAppletKeyAccess);
+  LONG result = key.Create(root, subkey, kAppletKeyAccess, created);
   return result == ERROR_SUCCESS ? key.SetText(L"", value) : result;
+}
+
+// The uninstaller deletes a recorded key with all that is in it: a key
+// that was there before the installation (another program's class) is
+// never recorded.
+void RecordIfCreated(const ts::WText& path, bool created) {
+  if (created) RecordForRemoval(path, RemovalKind::kRegistryKey64);
 }
 
 // The first failure, or ERROR_SUCCESS when every key was made.
 LONG CreateAppletKeys(const Applet& applet, const ts::WText& name) {
   ts::WText classKey = kClassesKey + applet.classId;
   ts::WText nameSpaceKey = kNameSpaceKey + applet.classId;
-  LONG result = CreateWithDefault(classKey, name);
+  bool created = false;
+  LONG result = CreateWithDefault(classKey, name, &created);
   if (result != ERROR_SUCCESS) return result;
-  RecordForRemoval(classKey, RemovalKind::kRegistryKey64);
+  RecordIfCreated(classKey, created);
   for (LONG step : {CreateWithDefault(classKey + L"\\DefaultIcon", applet.path),
                     CreateWithDefault(classKey + L"\\Shell\\Open\\Command", AppletCommand(applet))}) {
     if (step != ERROR_SUCCESS) return step;
   }
-  result = CreateWithDefault(nameSpaceKey, name);
-  if (result == ERROR_SUCCESS) RecordForRemoval(nameSpaceKey, RemovalKind::kRegistryKey64);
+  result = CreateWithDefault(nameSpaceKey, name, &created);
+  if (result == ERROR_SUCCESS) RecordIfCreated(nameSpaceKey, created);
   return result;
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // Control-panel applets: registered the moment the file phase has written
 // them (or has left them waiting for the next restart), by the keys that
-// make the shell list them; both keys are recorded for the uninstaller.
+// make the shell list them; both keys, when the installation made them,
+// are recorded for the uninstaller.
 #include "core/ts_text.h"
 
 namespace palisade {

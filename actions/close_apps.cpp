@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "actions/file_destination.h"
 #include "payload/messages.h"
 #include "state/installer_state.h"
 #include "ui/message_box.h"
@@ -21,6 +22,7 @@ constexpr int kAskCaptionUninstall = 55;
 constexpr UINT kAskStyle = MB_RETRYCANCEL | MB_ICONEXCLAMATION;
 constexpr DWORD kEndProcessAccess = 0x1F0FFF;
 constexpr int kClassNameSize = 256;
+constexpr DWORD kImagePathCapacity = 32768;
 constexpr UINT kShowTimeout = 1000;
 constexpr DWORD kSettleTime = 333;
 constexpr int kMessagesPerTurn = 99;
@@ -36,9 +38,13 @@ struct CloseRuleSet {
 
 ts::Text Ansi(const std::string& utf8) { return ts::AnsiFromWide(ts::WideFromUtf8(utf8)); }
 
+// At uninstallation the rules come from the record, which anyone who can
+// write the installation folder may have edited: a rule for every window
+// is never applied then.
 CloseRuleSet AnsiRules(uint8_t mask) {
   CloseRuleSet set{g_installer.script.closeRules, mask};
   for (format::CloseRule& rule : set.rules) {
+    if (g_installer.flags.uninstall && MatchesEveryWindow(rule)) rule.options = 0;
     rule.windowClass = Ansi(rule.windowClass);
     rule.windowTitle = Ansi(rule.windowTitle);
   }
@@ -78,10 +84,21 @@ void AskUserToClose(HWND window, const format::CloseRule& rule) {
   }
 }
 
+// The uninstaller ends only the product's own programs: a rule from an
+// edited record must not end whatever program it names.
+bool MayEnd(HANDLE process) {
+  if (!g_installer.flags.uninstall) return true;
+  ts::WText image(kImagePathCapacity, L'\0');
+  DWORD size = kImagePathCapacity;
+  if (!QueryFullProcessImageNameW(process, 0, image.data(), &size)) return false;
+  image.resize(size);
+  return IsPathInFolder(image, g_installer.installFolder);
+}
+
 void EndProcess(DWORD processId) {
   HANDLE process = OpenProcess(kEndProcessAccess, FALSE, processId);
   if (!process) return;
-  TerminateProcess(process, 0);
+  if (MayEnd(process)) TerminateProcess(process, 0);
   CloseHandle(process);
 }
 
@@ -146,6 +163,11 @@ void SettleWhilePumping() {
 bool PatternMatches(std::string_view pattern, std::string_view value) {
   if (!pattern.empty() && pattern.front() == '*') return value.find(pattern.substr(1)) != std::string_view::npos;
   return pattern == value;
+}
+
+bool MatchesEveryWindow(const format::CloseRule& rule) {
+  auto any = [](const std::string& pattern) { return pattern.empty() || pattern == "*"; };
+  return !(rule.windowClass.empty() && rule.windowTitle.empty()) && any(rule.windowClass) && any(rule.windowTitle);
 }
 
 int FirstMatchingRule(const std::vector<format::CloseRule>& rules, uint8_t mask,

@@ -26,6 +26,9 @@ void CloseApplicationsForUninstall(uint8_t whenMask);
 // the value, any other only the same bytes; letter case counts.
 bool PatternMatches(std::string_view pattern, std::string_view value);
 
+// True for a rule whose patterns, those that are not empty, are a lone
+// "*": it matches every window.
+bool MatchesEveryWindow(const format::CloseRule& rule);
 // The index of the first rule with a bit of `mask` that matches the window,
 // or -1. A rule matches when at least one of its patterns is not empty and
 // each that is not matches; a class that could not be read is no test.

@@ -1,5 +1,6 @@
 #include "actions/file_destination.h"
 
+#include <cwchar>
 #include <cwctype>
 
 #include "format/file_record.h"
@@ -110,6 +111,13 @@ bool IsContainedRelativePath(const ts::WText& path) {
     start = end + 1;
   }
   return true;
+}
+
+bool IsPathInFolder(const ts::WText& path, const ts::WText& folder) {
+  ts::WText base = folder;
+  while (!base.empty() && base.back() == L'\\') base.pop_back();
+  if (base.empty() || path.size() <= base.size() + 1 || path[base.size()] != L'\\') return false;
+  return _wcsnicmp(path.c_str(), base.c_str(), base.size()) == 0 && IsContainedRelativePath(path.substr(base.size() + 1));
 }
 
 bool KeepsPortableSharedOverride(const ts::WText& storedOverride) {

@@ -39,4 +39,9 @@ bool KeepsPortableSharedOverride(const ts::WText& storedOverride);
 // step, no device name, no stream name, no control character.
 bool IsContainedRelativePath(const ts::WText& path);
 
+// A path below `folder` (its letters in any case, with or without a
+// closing backslash): the folder, a backslash, then a contained relative
+// path. False for an empty folder.
+bool IsPathInFolder(const ts::WText& path, const ts::WText& folder);
+
 }  // namespace palisade

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "actions/file_destination.h"
 #include "actions/install_log.h"
 #include "core/ts_firewall.h"
 #include "core/ts_format.h"
@@ -98,15 +99,33 @@ void TraceRemoval(const ts::WText& what, long outcome) {
                           static_cast<unsigned long>(outcome), text.c_str()));
 }
 
+// A port is closed only while its exception carries the name that the
+// product gave it: an edited record must not close another program's port.
+bool IsProductsPort(ts::FirewallConnection& firewall, const FirewallEntry& entry, int protocol) {
+  ts::WText name;
+  return ts::FirewallPortName(firewall, entry.port, protocol, name) && name == ExceptionName(entry);
+}
+
+void TraceLeft(const ts::WText& what) { ts::TraceRun(L"firewall exception left, not the product's: " + what); }
+
 void RemoveException(ts::FirewallConnection& firewall, const FirewallEntry& entry) {
   if (!entry.isPort) {
     ts::WText path = FirewallProgramPath(entry.program);
-    if (!path.empty()) TraceRemoval(path, ts::FirewallRemoveProgram(firewall, path));
+    if (IsProductsProgram(entry)) {
+      TraceRemoval(path, ts::FirewallRemoveProgram(firewall, path));
+    } else {
+      TraceLeft(path);
+    }
     return;
   }
   for (const PortProtocol& p : kPortProtocols) {
     if (!(entry.protocols & p.bit)) continue;
-    TraceRemoval(ts::Format(L"%hs port %d", p.name, entry.port), ts::FirewallClosePort(firewall, entry.port, p.number));
+    ts::WText port = ts::Format(L"%hs port %d", p.name, entry.port);
+    if (IsProductsPort(firewall, entry, p.number)) {
+      TraceRemoval(port, ts::FirewallClosePort(firewall, entry.port, p.number));
+    } else {
+      TraceLeft(port);
+    }
   }
 }
 
@@ -142,6 +161,10 @@ ts::WText FirewallProgramPath(const ts::WText& program) {
   ts::WText path = program;
   Expand(path);
   return path.empty() ? path : BelowInstallFolder(path);
+}
+
+bool IsProductsProgram(const FirewallEntry& entry) {
+  return !entry.isPort && IsPathInFolder(FirewallProgramPath(entry.program), g_installer.installFolder);
 }
 
 void AddFirewallExceptions() {

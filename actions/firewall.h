@@ -27,13 +27,20 @@ bool ParseFirewallLine(std::wstring_view line, FirewallEntry& entry);
 // installation folder when it is relative.
 ts::WText FirewallProgramPath(const ts::WText& program);
 
+// A program entry whose program lies in the installation folder: the only
+// kind whose exception the uninstaller removes, since an edited record
+// could name any other program's.
+bool IsProductsProgram(const FirewallEntry& entry);
+
 // The installation's step: adds every exception, logs each result and
 // records those that the uninstaller removes. A line that is not four
 // fields stops the run as a damaged installer before anything is added.
 void AddFirewallExceptions();
 
-// Removes the exception of each entry, as far as the firewall allows; when
-// the firewall cannot be reached, nothing. Nothing is reported to the user.
+// Removes the exception of each entry that is the product's, as far as the
+// firewall allows: a program of the installation folder, or a port whose
+// exception carries the entry's name (the product's name when it has
+// none); when the firewall cannot be reached, nothing. Nothing is reported to the user.
 void RemoveFirewallEntries(const std::vector<FirewallEntry>& entries);
 
 }  // namespace palisade

@@ -4,6 +4,7 @@
 
 #include <charconv>
 
+#include "actions/applets.h"
 #include "actions/components.h"
 #include "actions/install_log.h"
 #include "core/ts_components.h"
@@ -22,18 +23,24 @@ constexpr wchar_t kInstallCommandLine[] = L"REBOOT=R";
 }  // namespace
 
 ts::Text PackageLine(const RecordedPackage& package) {
-  return "\"" + StoredText(package.path) + "\"," + std::to_string(package.uiLevel);
+  ts::Text line = "\"" + StoredText(package.path) + "\"," + std::to_string(package.uiLevel);
+  return package.productCode.empty() ? line : line + "," + StoredText(package.productCode);
 }
 
 bool ParsePackageLine(std::string_view line, RecordedPackage& package) {
+  constexpr size_t kOlderFields = 2, kFields = 3;
   ts::Vector<ts::Text> fields = ts::CsvFields(line);
-  if (fields.Count() != 2 || fields[0].empty() || fields[1].empty()) return false;
+  size_t count = static_cast<size_t>(fields.Count());
+  if ((count != kOlderFields && count != kFields) || fields[0].empty() || fields[1].empty()) return false;
   const ts::Text& level = fields[1];
   int value = 0;
   auto [end, error] = std::from_chars(level.data(), level.data() + level.size(), value);
   if (error != std::errc() || end != level.data() + level.size()) return false;
+  ts::WText code = count == kFields ? WideFromStoredText(fields[2]) : ts::WText();
+  if (count == kFields && !IsClassIdentifier(code)) return false;
   package.path = WideFromStoredText(fields[0]);
   package.uiLevel = value;
+  package.productCode = code;
   return true;
 }
 
@@ -53,7 +60,11 @@ void InstallMsiPackage(const ts::WText& path, int uiLevel, bool removeAtUninstal
     AddToFailureSummary(line);
     return;
   }
-  if (removeAtUninstall) RecordSectionLine(RecordSection::kPackages, PackageLine({path, uiLevel}));
+  // The uninstaller removes the product by its code: the file in the
+  // installation folder may have been replaced by then.
+  if (removeAtUninstall) {
+    RecordSectionLine(RecordSection::kPackages, PackageLine({path, uiLevel, ts::MsiPackageProductCode(path)}));
+  }
 }
 
 }  // namespace palisade

@@ -18,13 +18,17 @@ inline constexpr int kMsiSilentUiLevel = 2;
 // `removeAtUninstall` is set.
 void InstallMsiPackage(const ts::WText& path, int uiLevel, bool removeAtUninstall);
 
-// One "[MSI]" line: the path in double quotes, a comma, the level.
+// One "[MSI]" line: the path in double quotes, a comma, the level, and,
+// unless the package's product code could not be read, a comma and the
+// code. Lines of older installations have no code.
 struct RecordedPackage {
   ts::WText path;
   int uiLevel = 0;
+  ts::WText productCode;  // braced; empty: not recorded
 };
 ts::Text PackageLine(const RecordedPackage& package);
-// False for a line that is not two fields, a path and a decimal level.
+// False for a line that is not a path and a decimal level, followed by
+// nothing or by a braced product code.
 bool ParsePackageLine(std::string_view line, RecordedPackage& package);
 
 // The log line (and failure text) of a package's result.

@@ -96,6 +96,7 @@ add_library(palisade_engine STATIC
   record/uninstall_record.cpp
   record/record_text.cpp
   uninstall/removal_safety.cpp
+  uninstall/registry_safety.cpp
   uninstall/restart.cpp
   uninstall/self_delete.cpp
   uninstall/shared_files.cpp

@@ -101,6 +101,20 @@ int FirewallOpenPort(FirewallConnection& connection, int port, int protocol, con
   return AddNewPort(list.p, port, protocol, Bstr(name));
 }
 
+bool FirewallPortName(FirewallConnection& connection, int port, int protocol, WText& name) {
+  ComHeld<INetFwOpenPorts> list;
+  if (!connection.profile || FAILED(connection.profile->get_GloballyOpenPorts(&list.p)) || !list.p) return false;
+  ComHeld<INetFwOpenPort> existing;
+  BSTR stored = nullptr;
+  if (FAILED(list.p->Item(port, Protocol(protocol), &existing.p)) || !existing.p ||
+      FAILED(existing.p->get_Name(&stored))) {
+    return false;
+  }
+  name = stored ? WText(stored, SysStringLen(stored)) : WText();
+  SysFreeString(stored);
+  return true;
+}
+
 long FirewallRemoveProgram(FirewallConnection& connection, const WText& path) {
   if (!connection.profile) return E_POINTER;
   ComHeld<INetFwAuthorizedApplications> list;

@@ -48,6 +48,9 @@ bool FirewallAllowsProgram(FirewallConnection& connection, const WText& path);
 int FirewallAddProgram(FirewallConnection& connection, const WText& path, const WText& name);
 // A port that is already open for the protocol counts as opened.
 int FirewallOpenPort(FirewallConnection& connection, int port, int protocol, const WText& name);
+// The name of the port's exception for the protocol; false when the port
+// is not open for it.
+bool FirewallPortName(FirewallConnection& connection, int port, int protocol, WText& name);
 // Removal reports the system's result: S_OK, or the failure of the step
 // that failed.
 long FirewallRemoveProgram(FirewallConnection& connection, const WText& path);

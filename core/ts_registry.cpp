@@ -99,9 +99,13 @@ void RegistryKey::Close() {
   key_ = nullptr;
 }
 
-LONG RegistryKey::Create(HKEY root, const WText& path, REGSAM access) {
+LONG RegistryKey::Create(HKEY root, const WText& path, REGSAM access, bool* created) {
   Close();
-  return RegCreateKeyExW(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr, &key_, nullptr);
+  DWORD disposition = 0;
+  LONG result =
+      RegCreateKeyExW(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr, &key_, &disposition);
+  if (created) *created = result == ERROR_SUCCESS && disposition == REG_CREATED_NEW_KEY;
+  return result;
 }
 
 LONG RegistryKey::Open(HKEY root, const WText& path, REGSAM access) {

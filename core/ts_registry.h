@@ -46,7 +46,8 @@ class RegistryKey {
   RegistryKey& operator=(const RegistryKey&) = delete;
 
   // The system's error number, ERROR_SUCCESS when the key is open.
-  LONG Create(HKEY root, const WText& path, REGSAM access);
+  // `created`, when given, tells whether the key is new rather than opened.
+  LONG Create(HKEY root, const WText& path, REGSAM access, bool* created = nullptr);
   LONG Open(HKEY root, const WText& path, REGSAM access);
 
   LONG SetText(const WText& name, const WText& text, DWORD type = REG_SZ);

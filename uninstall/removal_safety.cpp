@@ -63,11 +63,6 @@ ts::WText ProfilesFolder() {
   return ts::ExpandEnvironmentText(folder, expanded) ? expanded : folder;
 }
 
-const wchar_t* const kSystemHives[] = {L"SYSTEM", L"SAM", L"SECURITY", L"HARDWARE", L"BCD00000000"};
-// Keys below Software that hold every program's settings, never one
-// product's own.
-const wchar_t* const kSharedSoftwareKeys[] = {L"Microsoft", L"Classes", L"Policies", L"Wow6432Node"};
-
 }  // namespace
 
 bool IsPlainLocalPath(const ts::WText& path) {
@@ -137,36 +132,6 @@ std::vector<ts::WText> ProtectedFolders() {
     folders.push_back(ts::SpecialFolder(id));
   }
   return folders;
-}
-
-bool IsRemovableRegistryKey(const ts::WText& path) {
-  ts::WText rest;
-  HKEY root = ts::RootKeyOf(path, rest);
-  if (!root) return false;
-  // Below HKEY_USERS the first step is a user's whole hive.
-  if (root == HKEY_USERS) {
-    size_t hive = rest.find(L'\\');
-    rest = hive == ts::WText::npos ? ts::WText() : rest.substr(hive + 1);
-  }
-  std::vector<ts::WText> steps;
-  for (size_t start = 0;;) {
-    size_t end = rest.find(L'\\', start);
-    steps.push_back(rest.substr(start, end == ts::WText::npos ? ts::WText::npos : end - start));
-    if (end == ts::WText::npos) break;
-    start = end + 1;
-  }
-  if (steps.size() < 2) return false;
-  for (const ts::WText& step : steps) {
-    if (step.empty()) return false;
-  }
-  for (const wchar_t* system : kSystemHives) {
-    if (_wcsicmp(steps[0].c_str(), system) == 0) return false;
-  }
-  bool sharedKey = steps.size() == 2 && _wcsicmp(steps[0].c_str(), L"Software") == 0;
-  for (const wchar_t* shared : kSharedSoftwareKeys) {
-    if (sharedKey && _wcsicmp(steps[1].c_str(), shared) == 0) return false;
-  }
-  return true;
 }
 
 }  // namespace palisade

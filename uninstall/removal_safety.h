@@ -53,10 +53,4 @@ std::vector<ts::WText> MachineFolders();
 // menu, programs, startup, of the user and of all users) and the fonts.
 std::vector<ts::WText> ProtectedFolders();
 
-// A registry key that an uninstaller may delete: at least two steps below
-// its root (below a user's hive in HKEY_USERS), without an empty step, not
-// in the hives that hold the machine's configuration, and not one of the
-// keys below Software that every program shares.
-bool IsRemovableRegistryKey(const ts::WText& path);
-
 }  // namespace palisade

@@ -22,7 +22,10 @@ void RemoveFonts(const ts::WText& productFonts);
 // the failure summary and stays in the record for another run. Returns the
 // paths of the packages that stay, whose files that run will need.
 std::vector<ts::WText> RemovePackages(const ts::Vector<ts::Text>& packages);
-// Removes each "[INF]" driver package copy from the system's driver store.
-void RemoveDrivers(const ts::Vector<ts::Text>& drivers);
+// Removes each "[INF]" driver package copy from the system's driver store
+// that the system says was made from a driver package among the record's
+// file `entries` in `installFolder`; any other copy stays.
+void RemoveDrivers(const ts::Vector<ts::Text>& drivers, const ts::Vector<ts::Text>& entries,
+                   const ts::WText& installFolder);
 
 }  // namespace palisade

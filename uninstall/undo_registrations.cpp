@@ -6,10 +6,12 @@
 #include <algorithm>
 
 #include "actions/associations.h"
+#include "actions/file_destination.h"
 #include "actions/firewall.h"
 #include "actions/registry.h"
 #include "core/ts_registry.h"
 #include "core/ts_system.h"
+#include "uninstall/registry_safety.h"
 #include "uninstall/removal_safety.h"
 
 namespace palisade {
@@ -42,9 +44,9 @@ void RemoveKeyAndEmptyParents(ts::WText path, REGSAM view) {
 
 void RemoveValue(const RegistryEntry& entry, REGSAM view) {
   for (const ts::WText& path : KeyPathsOfUsers(entry.keyPath)) {
-    HKEY root;
     ts::WText subkey;
-    if (!RemovableKey(path, root, subkey)) continue;
+    HKEY root = ts::RegistryPathRoot(path, subkey);
+    if (!root || !IsRemovableRegistryValueKey(path)) continue;
     ts::RegistryKey key;
     if (key.Open(root, subkey, KEY_SET_VALUE | view) == ERROR_SUCCESS) key.DeleteValue(entry.valueName);
   }
@@ -138,11 +140,36 @@ void RemoveExtensionOfClass(const ts::WText& extension, const ts::WText& progId)
   ts::DeleteEmptyKey(HKEY_CLASSES_ROOT, extension, 0);
 }
 
-void RemoveAssociation(const RecordedAssociation& recorded, const ts::WText& backupName) {
+// The program that a command line starts: the text in its opening quotes,
+// or, without them, up to the first blank after the folder.
+bool CommandRunsFromFolder(const ts::WText& command, const ts::WText& folder) {
+  if (!command.empty() && command[0] == L'"') {
+    size_t close = command.find(L'"', 1);
+    return close != ts::WText::npos && IsPathInFolder(command.substr(1, close - 1), folder);
+  }
+  return IsPathInFolder(command.substr(0, command.find(L' ', folder.size())), folder);
+}
+
+// The record may have been edited by anyone who can write the installation
+// folder: a class is the product's only while its command runs a program
+// of the installation folder, or keeps the backup of the command that the
+// product replaced. Anything else (exefile and its like) is left alone.
+bool IsProductsClass(const ts::WText& progId, const ts::WText& verb, const ts::WText& backupName,
+                     const ts::WText& installFolder) {
+  ts::RegistryKey command;
+  if (command.Open(HKEY_CLASSES_ROOT, progId + L"\\shell\\" + verb + L"\\command", KEY_READ) != ERROR_SUCCESS) {
+    return false;
+  }
+  return command.HasValue(backupName) || CommandRunsFromFolder(command.Text(L""), installFolder);
+}
+
+void RemoveAssociation(const RecordedAssociation& recorded, const ts::WText& backupName,
+                       const ts::WText& installFolder) {
   ts::WText extension = WideFromStoredText(recorded.extension);
   ts::WText progId = WideFromStoredText(recorded.progId);
   ts::WText verb = WideFromStoredText(recorded.verb);
   if (!IsClassKeyName(extension) || !IsClassKeyName(progId) || !IsClassKeyName(verb)) return;
+  if (!IsProductsClass(progId, verb, backupName, installFolder)) return;
   bool extensionRestored = RestoreExtension(extension, progId, verb, backupName);
   bool classRemoved = RemoveClass(progId, verb, WideFromStoredText(recorded.icon), backupName);
   if (classRemoved && !extensionRestored) RemoveExtensionOfClass(extension, progId);
@@ -150,9 +177,12 @@ void RemoveAssociation(const RecordedAssociation& recorded, const ts::WText& bac
 
 }  // namespace
 
-void RemoveAssociations(const ts::Vector<RecordedAssociation>& associations, const ts::WText& productName) {
+void RemoveAssociations(const ts::Vector<RecordedAssociation>& associations, const ts::WText& productName,
+                        const ts::WText& installFolder) {
   ts::WText backupName = BackupValueName(productName);
-  for (const RecordedAssociation& association : associations) RemoveAssociation(association, backupName);
+  for (const RecordedAssociation& association : associations) {
+    RemoveAssociation(association, backupName, installFolder);
+  }
   ts::NotifyAssociationsChanged();
 }
 

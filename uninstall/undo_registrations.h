@@ -10,8 +10,11 @@ namespace palisade {
 
 // Each file type goes back to what it was: the values that the installation
 // replaced are put back from their backups, and the keys that it made go
-// once nothing else is left in them. `productName` names the backups.
-void RemoveAssociations(const ts::Vector<RecordedAssociation>& associations, const ts::WText& productName);
+// once nothing else is left in them. `productName` names the backups. Only
+// the product's own classes are touched: those whose command runs a
+// program of `installFolder` or keeps the backup of the command it replaced.
+void RemoveAssociations(const ts::Vector<RecordedAssociation>& associations, const ts::WText& productName,
+                        const ts::WText& installFolder);
 // The entries of the record that are taskbar pins, unpinned by the shell.
 void UnpinFromTaskbar(const ts::Vector<ts::Text>& entries);
 // The product's key below Software, in the machine's hive and in every

@@ -26,6 +26,7 @@
 #include "ui/wizard.h"
 #include "uninstall/deferred.h"
 #include "record/uninstall_record.h"
+#include "uninstall/registry_safety.h"
 #include "uninstall/removal_safety.h"
 #include "uninstall/restart.h"
 #include "uninstall/shared_files.h"
@@ -202,7 +203,7 @@ bool SplitValuePath(const ts::WText& path, HKEY& root, ts::WText& key, ts::WText
 void RemoveRegistryValue(const ts::WText& path) {
   HKEY root;
   ts::WText key, value;
-  if (!SplitValuePath(path, root, key, value) || !IsRemovableRegistryKey(path.substr(0, path.rfind(L'\\')))) return;
+  if (!SplitValuePath(path, root, key, value) || !IsRemovableRegistryValueKey(path.substr(0, path.rfind(L'\\')))) return;
   ts::RegistryKey open;
   if (open.Open(root, key, KEY_SET_VALUE) == ERROR_SUCCESS) open.DeleteValue(value);
 }
@@ -345,7 +346,7 @@ std::set<ts::WText> UndoRegistrationsBeforeFiles(const Registration& registratio
   SetStatus(70);
   SetProgress(1);
   if (!data.associations.Empty()) {
-    RemoveAssociations(data.associations, registration.displayName);
+    RemoveAssociations(data.associations, registration.displayName, registration.installFolder);
     HoldStatus(kPause);
   }
   SetStatus(67);
@@ -385,7 +386,7 @@ void UndoRegistrationsAfterFiles(const Registration& registration, const Uninsta
   SetProgress(96);
   if (!data.firewall.Empty()) RemoveFirewallExceptions(data.firewall);
   SetProgress(97);
-  if (!data.drivers.Empty()) RemoveDrivers(data.drivers);
+  if (!data.drivers.Empty()) RemoveDrivers(data.drivers, data.entries, registration.installFolder);
 }
 
 // Only a run that removed everything forgets the product; otherwise the

@@ -121,7 +121,7 @@ class Associations : public ::testing::Test {
   // The uninstaller's pass over the record that the run wrote.
   static void Uninstall() {
     UninstallData data = ParseUninstallData("[Associations]\r\n" + g_uninstallRecord.associations);
-    RemoveAssociations(data.associations, kProduct);
+    RemoveAssociations(data.associations, kProduct, g_installer.installFolder);
   }
 
   InstallerState saved_;
@@ -226,6 +226,41 @@ TEST_F(Associations, ClassValueThatTheInstallationDidNotMakeKeepsTheClass) {
   ExpectValues({{L"Palisade.Note", L"FriendlyTypeName", L"mine"}, {L".palisade-a", L"", L"Palisade.Note"}},
                "uninstalled");
   EXPECT_FALSE(KeyExists(L"Palisade.Note\\shell"));
+}
+
+struct ForeignClassCase {
+  const char* name;
+  const wchar_t* command;
+};
+
+// A record line that names a class the product never made (as an edited
+// record names exefile) leaves the class, its command, its icon, its
+// default verb and the extension that names it as they are.
+TEST_F(Associations, RecordLineForAClassThatIsNotTheProductsChangesNothing) {
+  const ForeignClassCase cases[] = {
+      {"a program that runs itself", L"\"%1\" %*"},
+      {"a program elsewhere", L"C:\\Tools\\view.exe \"%1\""},
+      {"a folder whose name begins like the product's", L"\"C:\\Acme2\\note.exe\" \"%1\""},
+      {"a way out of the product's folder", L"C:\\Acme\\..\\Tools\\view.exe %1"},
+  };
+  for (const ForeignClassCase& c : cases) {
+    Set(L".palisade-b", L"", L"Palisade.Old");
+    Set(L".palisade-b\\OpenWithProgids", L"Palisade.Old", L"");
+    Set(L"Palisade.Old\\DefaultIcon", L"", L"%1");
+    Set(L"Palisade.Old\\shell", L"", L"open");
+    Set(L"Palisade.Old\\shell\\open", L"", L"Open");
+    Set(L"Palisade.Old\\shell\\open\\command", L"", c.command);
+    UninstallData data = ParseUninstallData("[Associations]\r\n.palisade-b~!~Palisade.Old~!~open~!~%1\r\n");
+    RemoveAssociations(data.associations, kProduct, g_installer.installFolder);
+    ExpectValues({{L".palisade-b", L"", L"Palisade.Old"},
+                  {L".palisade-b\\OpenWithProgids", L"Palisade.Old", L""},
+                  {L"Palisade.Old\\DefaultIcon", L"", L"%1"},
+                  {L"Palisade.Old\\shell", L"", L"open"},
+                  {L"Palisade.Old\\shell\\open", L"", L"Open"},
+                  {L"Palisade.Old\\shell\\open\\command", L"", ts::WText(c.command)}},
+                 c.name);
+    RemoveKeys();
+  }
 }
 
 struct UnusableCase {

@@ -56,5 +56,28 @@ TEST(FirstMatchingRule, TheFirstRuleOfTheMaskThatMatchesEveryPattern) {
   }
 }
 
+struct EveryWindowCase {
+  format::CloseRule rule;
+  bool everyWindow;
+};
+
+// The uninstaller never applies a rule of its record that would reach
+// every window of the desktop.
+TEST(MatchesEveryWindow, OnlyLoneAsterisksBeside) {
+  const EveryWindowCase cases[] = {
+      {{"*", "", "x", 3, close_when::kUninstall}, true},
+      {{"", "*", "x", 0, close_when::kUninstall}, true},
+      {{"*", "*", "x", 3, close_when::kUninstall}, true},
+      {{"", "", "x", 3, close_when::kUninstall}, false},  // matches nothing at all
+      {{"*", "Acme Notes", "x", 3, close_when::kUninstall}, false},
+      {{"AcmeMain", "*", "x", 3, close_when::kUninstall}, false},
+      {{"*Acme", "", "x", 3, close_when::kUninstall}, false},
+      {{"**", "", "x", 3, close_when::kUninstall}, false},  // only values that hold an asterisk
+  };
+  for (const EveryWindowCase& c : cases) {
+    EXPECT_EQ(MatchesEveryWindow(c.rule), c.everyWindow) << c.rule.windowClass << "|" << c.rule.windowTitle;
+  }
+}
+
 }  // namespace
 }  // namespace palisade

@@ -10,6 +10,7 @@
 #include "actions/install_log.h"
 #include "actions/msi_packages.h"
 #include "core/system_facts.h"
+#include "core/ts_registry.h"
 #include "record/uninstall_record.h"
 #include "uninstall/undo_components.h"
 
@@ -51,6 +52,34 @@ TEST(Applets, CommandQuotesThePathAndAddsArgumentsWhenThereAreAny) {
   EXPECT_EQ(AppletCommand({L"C:\\P Q\\a.cpl", L"", L"-page 2", L""}), L"\"C:\\P Q\\a.cpl\" -page 2");
 }
 
+// The uninstaller deletes a recorded class key with all that is in it, so
+// a class that was there before the applet is not recorded; the keys that
+// the installation made are.
+TEST(Applets, OnlyTheKeysThatTheRegistrationMadeAreRecorded) {
+  constexpr wchar_t kExisting[] = L"{7A3F2C10-5B4E-4D2A-9C61-2E8F0B1D4A77}";
+  constexpr wchar_t kFresh[] = L"{7A3F2C10-5B4E-4D2A-9C61-2E8F0B1D4A78}";
+  const ts::WText classes = L"Software\\Classes\\CLSID\\";
+  const ts::WText nameSpace = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ControlPanel\\NameSpace\\";
+  {
+    ts::RegistryKey existing;
+    ASSERT_EQ(existing.Create(HKEY_LOCAL_MACHINE, classes + kExisting, KEY_WRITE | KEY_WOW64_64KEY), ERROR_SUCCESS);
+  }
+  UninstallRecord saved = g_uninstallRecord;
+  g_uninstallRecord = UninstallRecord{};
+  RegisterApplet({L"C:\\Acme\\old.cpl", L"Old", L"", kExisting});
+  RegisterApplet({L"C:\\Acme\\new.cpl", L"New", L"", kFresh});
+  EXPECT_EQ(g_uninstallRecord.entries,
+            ts::Utf8FromWide(L"*\\HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ControlPanel\\NameSpace\\" +
+                             ts::WText(kExisting) + L"\r\n*\\HKLM\\Software\\Classes\\CLSID\\" + kFresh +
+                             L"\r\n*\\HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ControlPanel\\NameSpace\\" +
+                             kFresh + L"\r\n"));
+  g_uninstallRecord = saved;
+  for (const wchar_t* id : {kExisting, kFresh}) {
+    ts::DeleteKeyTree(HKEY_LOCAL_MACHINE, classes + id, KEY_WOW64_64KEY);
+    ts::DeleteKeyTree(HKEY_LOCAL_MACHINE, nameSpace + id, KEY_WOW64_64KEY);
+  }
+}
+
 // "[MSI]" lines as the uninstall record stores them, written out by hand.
 TEST(PackageLines, AreWrittenAndReadInTheRecordsForm) {
   EXPECT_EQ(PackageLine({L"C:\\P\\acme.msi", 3}), "\"C:\\P\\acme.msi\",3");
@@ -62,6 +91,26 @@ TEST(PackageLines, AreWrittenAndReadInTheRecordsForm) {
   EXPECT_EQ(package.uiLevel, 5);
   for (const char* damaged : {"", "\"C:\\P\\a.msi\"", "\"C:\\P\\a.msi\",", "\"C:\\P\\a.msi\",x", "\"C:\\P\\a.msi\",2,3",
                               "\"\",2", "\"C:\\P\\a.msi\",2x"}) {
+    EXPECT_FALSE(ParsePackageLine(damaged, package)) << damaged;
+  }
+}
+
+// The "[MSI]" line of this version, assembled by hand.
+TEST(PackageLines, CarryTheProductCodeAfterTheLevel) {
+  const std::string line = std::string("\"|C:\\P\\caf\xC3\xA9.msi\"")  // the package's path, stored form, quoted
+                           + ",5"                                         // the interface level for its removal
+                           + ",{8D4B5E0F-6A7C-4D94-AEBF-2A3B4C5D6E7F}";  // the product code read from the package
+  EXPECT_EQ(PackageLine({L"C:\\P\\caf\u00E9.msi", 5, L"{8D4B5E0F-6A7C-4D94-AEBF-2A3B4C5D6E7F}"}), line);
+
+  RecordedPackage package{L"stale", 1, L"{00000000-0000-0000-0000-000000000000}"};
+  ASSERT_TRUE(ParsePackageLine(line, package));
+  EXPECT_EQ(package.path, L"C:\\P\\caf\u00E9.msi");
+  EXPECT_EQ(package.uiLevel, 5);
+  EXPECT_EQ(package.productCode, L"{8D4B5E0F-6A7C-4D94-AEBF-2A3B4C5D6E7F}");
+  ASSERT_TRUE(ParsePackageLine("\"C:\\P\\a.msi\",2", package)) << "a line of an older installation";
+  EXPECT_EQ(package.productCode, L"");
+  for (const char* damaged : {"\"C:\\P\\a.msi\",2,", "\"C:\\P\\a.msi\",2,8D4B5E0F-6A7C-4D94-AEBF-2A3B4C5D6E7F",
+                              "\"C:\\P\\a.msi\",2,{8D4B5E0F-6A7C-4D94-AEBF-2A3B4C5D6E7F},x"}) {
     EXPECT_FALSE(ParsePackageLine(damaged, package)) << damaged;
   }
 }
@@ -116,24 +165,39 @@ TEST(UndoComponents, APackageThatCannotBeRemovedIsReportedAndStaysListed) {
   g_uninstallRecord.packages.clear();
 }
 
-TEST(UndoComponents, DriverCopiesOfTheSystemsNamingAreRemovedAndNoOtherInf) {
+// Wine names a driver store copy after the package it came from, and says
+// that that is its original name: "oem4711.inf" below stands for a copy
+// made from the product's "oem4711.inf", "oem4712.inf" for one that the
+// product never installed.
+TEST(UndoComponents, DriverCopiesOfTheProductsOwnPackagesAreRemovedAndNoOtherInf) {
+  constexpr char kInf[] = "[Version]\r\nSignature=\"$Windows NT$\"\r\nClass=System\r\n";
   ts::WText infFolder = ts::WindowsFolder() + L"\\inf\\";
   ts::WText copy = infFolder + L"oem4711.inf";
+  ts::WText foreign = infFolder + L"oem4712.inf";
   ts::WText systemInf = infFolder + L"palisade_system.inf";
-  for (const ts::WText& path : {copy, systemInf}) {
+  for (const ts::WText& path : {copy, foreign, systemInf}) {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_READONLY, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    WriteFile(file, kInf, sizeof(kInf) - 1, &written, nullptr);
     CloseHandle(file);
   }
+  ts::Vector<ts::Text> entries;
+  entries.Add("C:\\Acme\\drivers\\OEM4711.INF");
+  entries.Add("C:\\Elsewhere\\oem4712.inf");  // not one of the product's files
+  entries.Add("!\\HKLM\\Software\\Acme\\oem4712.inf");
   ts::Vector<ts::Text> drivers;
   drivers.Add("C:\\elsewhere\\oem4711.inf");
+  drivers.Add("C:\\windows\\inf\\oem4712.inf");
   drivers.Add(ts::Utf8FromWide(systemInf));
-  RemoveDrivers(drivers);
+  RemoveDrivers(drivers, entries, L"C:\\Acme");
   EXPECT_EQ(GetFileAttributesW(copy.c_str()), INVALID_FILE_ATTRIBUTES)
       << "the copy in the system's folder goes by its name, read-only or not";
-  EXPECT_NE(GetFileAttributesW(systemInf.c_str()), INVALID_FILE_ATTRIBUTES);
-  SetFileAttributesW(systemInf.c_str(), FILE_ATTRIBUTE_NORMAL);
-  DeleteFileW(systemInf.c_str());
+  for (const ts::WText& path : {foreign, systemInf}) {
+    EXPECT_NE(GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES) << ts::Utf8FromWide(path);
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(path.c_str());
+  }
 }
 
 }  // namespace

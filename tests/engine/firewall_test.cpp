@@ -72,6 +72,36 @@ TEST(FirewallProgramPath, VariablesExpandedAndRelativeBelowTheInstallationFolder
   g_installer = saved;
 }
 
+struct ProgramCase {
+  const wchar_t* line;
+  bool products;
+};
+
+// The uninstaller removes a program's exception only for a program of the
+// installation folder: a line of an edited record that names another
+// program (or a port, which goes by its name) is not the product's program.
+TEST(IsProductsProgram, OnlyAProgramOfTheInstallationFolder) {
+  InstallerState saved = g_installer;
+  g_installer.installFolder = L"C:\\Acme";
+  const ProgramCase cases[] = {
+      {L"sync.exe;;0;0", true},
+      {L"%InstallDir%\\bin\\sync.exe;;0;0", true},
+      {L"C:\\ACME\\sync.exe;Acme Sync;0;0", true},
+      {L"C:\\Windows\\System32\\svchost.exe;;0;0", false},
+      {L"C:\\Acme2\\sync.exe;;0;0", false},
+      {L"..\\Tools\\sync.exe;;0;0", false},
+      {L"C:\\Acme\\..\\Tools\\sync.exe;;0;0", false},
+      {L"\\\\server\\share\\sync.exe;;0;0", false},
+      {L"8080;Acme;1;0", false},
+  };
+  for (const ProgramCase& c : cases) {
+    FirewallEntry entry;
+    ASSERT_TRUE(ParseFirewallLine(c.line, entry));
+    EXPECT_EQ(IsProductsProgram(entry), c.products) << ts::Utf8FromWide(c.line);
+  }
+  g_installer = saved;
+}
+
 // Wine's firewall objects store nothing: every program counts as allowed
 // already, a port cannot be looked up (so it is added afresh), and a port
 // cannot be closed. The results here are those that the logs and the

@@ -85,16 +85,6 @@ TEST(IsRemovableFile, ProductFilesAndShortcutsButNothingOfTheSystems) {
   for (const PathCase& c : cases) EXPECT_EQ(IsRemovableFile(c.path, kMachine, L"C:\\windows"), c.expected) << c.path;
 }
 
-TEST(IsRemovableRegistryKey, ProductKeysOnly) {
-  EXPECT_TRUE(IsRemovableRegistryKey(L"\\HKLM\\Software\\Acme"));
-  EXPECT_TRUE(IsRemovableRegistryKey(L"\\HKCU\\Software\\Acme\\Notes"));
-  EXPECT_FALSE(IsRemovableRegistryKey(L"\\HKLM\\Software"));
-  EXPECT_FALSE(IsRemovableRegistryKey(L"\\HKLM\\SYSTEM\\CurrentControlSet"));
-  EXPECT_FALSE(IsRemovableRegistryKey(L"\\HKLM\\sam\\SAM"));
-  EXPECT_FALSE(IsRemovableRegistryKey(L"\\HKXX\\Software\\Acme"));
-  EXPECT_FALSE(IsRemovableRegistryKey(L"\\HKLM"));
-}
-
 // A name that the file system reads as another: a step's closing dot,
 // which Win32 drops, and the short name of a step. These need the real
 // folders of the machine the tests run on.
@@ -146,29 +136,6 @@ TEST(IsPortableRootShortcut, OnlyALinkInThePortableDrivesRoot) {
   for (const RootShortcutCase& c : cases) {
     EXPECT_EQ(IsPortableRootShortcut(c.path, L"E:\\Acme", c.portable), c.removable) << ts::Utf8FromWide(c.path);
   }
-}
-
-struct KeyCase {
-  const wchar_t* path;
-  bool removable;
-};
-
-TEST(IsRemovableRegistryKey, NeitherSharedKeysNorEmptyStepsNorAUsersWholeHive) {
-  const KeyCase cases[] = {
-      {L"\\HKLM\\Software\\Microsoft", false},
-      {L"\\HKCU\\software\\classes", false},
-      {L"\\HKLM\\Software\\Policies", false},
-      {L"\\HKLM\\Software\\Wow6432Node", false},
-      {L"\\HKLM\\Software\\Microsoft\\Acme", true},
-      {L"\\HKLM\\Software\\Classes\\.acme", true},
-      {L"\\HKLM\\Software\\\\Acme", false},
-      {L"\\HKLM\\Software\\Acme\\", false},
-      {L"\\HKU\\S-1-5-21-0-0-0-1000\\Software", false},
-      {L"\\HKU\\S-1-5-21-0-0-0-1000\\Software\\Microsoft", false},
-      {L"\\HKU\\S-1-5-21-0-0-0-1000\\Software\\Acme", true},
-      {L"\\HKU\\.DEFAULT\\Software\\Acme", true},
-  };
-  for (const KeyCase& c : cases) EXPECT_EQ(IsRemovableRegistryKey(c.path), c.removable) << ts::Utf8FromWide(c.path);
 }
 
 }  // namespace

@@ -179,6 +179,25 @@ TEST_F(CloseRules, AtUninstallationClosedFirstAndAskedAfter) {
 
 // A rule that names the installer's own window ends every other process
 // with such a window, and never the installer's.
+// The uninstaller's rules come from the record: one that ends a process
+// ends the product's own program and not another program whose window
+// looks the same.
+TEST_F(CloseRules, AtUninstallationOnlyTheProductsOwnProgramIsEnded) {
+  InstallerRecipe recipe =
+      ProductWithRules({{"AcmeSync", "", "Sync", close_action::kEndProcess, close_when::kUninstall}});
+  recipe.files.push_back({"closeme.exe", ReadFile(WindowsTestProgram("closeme.exe"))});
+  ASSERT_EQ(RunInstaller(*prefix_, recipe).exitCode, 1);
+  Started own = prefix_->Start({"C:\\Program Files\\Palisade Test Product\\closeme.exe", "AcmeSync", "Own", kStopFile});
+  ASSERT_EQ(prefix_->WindowHelper({"wait", "--caption", "Own"}).exitCode, 0);
+  Started other = prefix_->Start({WindowsTestProgram("closeme.exe"), "AcmeSync", "Other", kStopFile});
+  ASSERT_EQ(prefix_->WindowHelper({"wait", "--caption", "Other"}).exitCode, 0);
+
+  prefix_->Run({kUninstaller, kUninstallSwitch, "/silent"}, 90);
+  EXPECT_EQ(prefix_->Wait(own, 10).exitCode, kEndedExit);
+  Stop();
+  EXPECT_EQ(prefix_->Wait(other, 10).exitCode, kClosedExit) << "closed by the test, not ended by the uninstaller";
+}
+
 TEST_F(CloseRules, TheInstallersOwnWindowsAreNeverTouched) {
   Started other = Window("PalisadeProbeMain", "Probe main window");
   RunResult probe = prefix_->Run({WindowsTestProgram("engine_probe.exe"), "--main-window", "end-class", "PalisadeProbeMain"});

@@ -4,6 +4,9 @@
 // leaves the prefix as it found it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <functional>
 #include <memory>
 
 #include "format/file_record.h"
@@ -30,6 +33,8 @@ constexpr char kFontFile[] = "PalisadeTestSans.ttf";
 constexpr char kFontsKey[] = "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
 // The identities that the helper sources give the package, the server and
 // the type library (tests/helper).
+constexpr char kProductKey[] = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Palisade Test Product";
+constexpr char kPackageCode[] = "{8D4B5E0F-6A7C-4D94-AEBF-2A3B4C5D6E7F}";
 constexpr char kPackageKey[] =
     "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{8D4B5E0F-6A7C-4D94-AEBF-2A3B4C5D6E7F}";
 constexpr char kServerKey[] = "HKLM\\Software\\Classes\\CLSID\\{5A1E2B7C-3D4F-4A61-9B8C-7D6E5F4A3B2C}\\InprocServer32";
@@ -105,18 +110,24 @@ InstallerRecipe ProductWithComponents() {
   return recipe;
 }
 
-// The components with what else a product registers: a file type that
-// takes over one the machine already has, and a firewall port.
-InstallerRecipe ProductWithEverything() {
-  InstallerRecipe recipe = ProductWithComponents();
+// The product's file type ".palisadedoc", opened by `command`.
+format::AssociationRecord DocumentType(const std::string& command) {
   format::AssociationRecord association;
   association.mode = format::association_mode::kFull;
   association.extension = ".palisadedoc";
   association.progId = "Palisade.Note";
-  association.description = "Palisade document";
   association.verb = "open";
+  association.command = command;
+  return association;
+}
+
+// The components with what else a product registers: a file type that
+// takes over one the machine already has, and a firewall port.
+InstallerRecipe ProductWithEverything() {
+  InstallerRecipe recipe = ProductWithComponents();
+  format::AssociationRecord association = DocumentType("\"%InstallDir%\\acme.cpl\" \"%1\"");
+  association.description = "Palisade document";
   association.verbLabel = "&Open with Palisade";
-  association.command = "\"%InstallDir%\\acme.cpl\" \"%1\"";
   association.icon = u"acme.cpl,0";
   recipe.script.associations = {association};
   recipe.script.firewallText = "8080;Palisade Sync;3;0\r\n";
@@ -156,6 +167,15 @@ class Components : public ::testing::Test {
   }
   std::string Log() { return UninstallFile("Install.log"); }
   std::string Record() { return UninstallFile("Uninstall.DAT"); }
+  // The record as an older installation left it: the product's key holds
+  // no hashes of it, so that it is read whatever it says.
+  void WriteOlderRecord(const std::string& record) {
+    WriteBytes(prefix_->DriveC() + "/" + ProgramFiles() + "/Palisade Test Product/uninstall/Uninstall.DAT",
+               Bytes(record.begin(), record.end()));
+    for (const char* hash : {"UninstallDataHash", "UninstallerHash"}) {
+      prefix_->Run({"reg", "delete", kProductKey, "/v", hash, "/f", EngineRegistryView()});
+    }
+  }
 
   std::unique_ptr<WinePrefix> prefix_;
 };
@@ -178,8 +198,9 @@ TEST_P(ComponentsOnEachSystem, EachKindIsRegisteredAndTheUninstallerLeavesNothin
   EXPECT_NE(log.find("Installing MSI package \"" + InProduct("palisade_test.msi") + "\"...OK\r\n"), std::string::npos)
       << log;
   EXPECT_TRUE(PackageListed());
-  EXPECT_NE(Record().find("[MSI]\r\n\"" + InProduct("palisade_test.msi") + "\",2\r\n"), std::string::npos)
-      << "a silent run asks the package for no window, and removes it the same way";
+  EXPECT_NE(Record().find("[MSI]\r\n\"" + InProduct("palisade_test.msi") + "\",2," + kPackageCode + "\r\n"),
+            std::string::npos)
+      << "a silent run asks the package for no window, and removes its product the same way";
   EXPECT_NE(log.find("Registering COM File \"C:\\windows\\system32\\palisade_com_server.dll\"...OK\r\n"),
             std::string::npos)
       << log;
@@ -266,12 +287,111 @@ TEST_F(Components, APackageThatCannotBeRemovedKeepsTheProductForAnotherRun) {
   EXPECT_EQ(refused.exitCode, 1);
   EXPECT_NE(refused.err.find("Failed to uninstall " + InProduct("palisade_test.msi") + ", code 120: "), std::string::npos)
       << refused.err;
-  EXPECT_NE(Record().find("[MSI]\r\n\"" + InProduct("palisade_test.msi") + "\",2\r\n"), std::string::npos);
+  EXPECT_NE(Record().find("[MSI]\r\n\"" + InProduct("palisade_test.msi") + "\",2," + kPackageCode + "\r\n"),
+            std::string::npos);
   EXPECT_TRUE(PackageListed());
 
   RunResult removal = prefix_->Run({Uninstaller(), kUninstallSwitch, "/silent"}, 120);
   EXPECT_EQ(removal.exitCode, 0) << removal.err;
   EXPECT_FALSE(PackageListed());
+}
+
+// An installation by an older engine kept only the package's path: the
+// uninstaller finds the product that the Windows Installer installed from
+// that package and removes it by its code.
+TEST_F(Components, APackageLineOfAnOlderInstallationRemovesTheProductInstalledFromIt) {
+  InstallerRecipe recipe = ProductWithUninstaller();
+  recipe.files = {Package()};
+  ASSERT_EQ(RunInstaller(*prefix_, recipe).exitCode, 1);
+  ASSERT_TRUE(PackageListed());
+  std::string record = Record();
+  const std::string code = std::string(",") + kPackageCode;
+  size_t at = record.find(code);
+  ASSERT_NE(at, std::string::npos) << record;
+  record.erase(at, code.size());
+  WriteOlderRecord(record);
+
+  RunResult removal = prefix_->Run({Uninstaller(), kUninstallSwitch, "/silent"}, 120);
+  EXPECT_EQ(removal.exitCode, 0) << removal.err;
+  EXPECT_FALSE(PackageListed());
+}
+
+// What an edited record names beside the product's own entries, and how
+// the test sees that it is still there afterwards.
+struct ForeignTarget {
+  const char* name;
+  std::string entries;  // lines before the record's sections
+  std::string section;  // a section header and its lines, after them
+  std::function<bool()> stays;
+};
+
+// The record of an older installation (its key carries no hashes of it)
+// edited by someone who can write the installation folder: each line names
+// something that the product never created, which the uninstaller leaves
+// in place while it removes the product's own entries.
+TEST_F(Components, AnEditedRecordReachesNothingThatTheProductDidNotCreate) {
+  const std::string package = FileText(WindowsTestProgram("palisade_test.msi"));
+  std::filesystem::create_directories(prefix_->DriveC() + "/cases");
+  WriteBytes(prefix_->DriveC() + "/cases/palisade_test.msi", Bytes(package.begin(), package.end()));
+  ASSERT_EQ(prefix_->Run({"msiexec", "/i", "C:\\cases\\palisade_test.msi", "/qn"}, 120).exitCode, 0);
+  ASSERT_TRUE(PackageListed());
+  const std::string foreignInf = prefix_->DriveC() + "/windows/inf/oem7.inf";
+  WriteBytes(foreignInf, Bytes(kDriverInf, kDriverInf + sizeof(kDriverInf) - 1));
+  Started victim = prefix_->Start({WindowsTestProgram("closeme.exe"), "PalisadeVictim", "Victim", "C:\\closeme.stop"});
+  ASSERT_EQ(prefix_->WindowHelper({"wait", "--class", "PalisadeVictim"}).exitCode, 0);
+
+  InstallerRecipe recipe = ProductWithUninstaller();
+  recipe.files = {{"app.txt", "app"}};
+  recipe.script.associations = {DocumentType("\"%InstallDir%\\app.txt\" \"%1\"")};
+  ASSERT_EQ(RunInstaller(*prefix_, recipe).exitCode, 1);
+
+  RunResult removal;
+  const std::string classCommand = "HKLM\\Software\\Classes\\exefile\\shell\\open\\command";
+  const ForeignTarget targets[] = {
+      {"a package installed from elsewhere, by its path", "",
+       "[MSI]\r\n\"C:\\cases\\palisade_test.msi\",2\r\n", [&] { return PackageListed(); }},
+      {"a package installed from elsewhere, by its code, as if it were the product's", "",
+       "[MSI]\r\n\"" + InProduct("palisade_test.msi") + "\",2," + kPackageCode + "\r\n",
+       [&] { return PackageListed(); }},
+      {"the system's key", "^\\HKLM\\Software\\Microsoft\\Windows\r\n", "",
+       [&] {
+         const std::string keys = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\";
+         return KeyExists(keys + "App Paths") && KeyExists(keys + "Explorer");
+       }},
+      {"the class of programs", "*\\HKLM\\Software\\Classes\\exefile\r\n^\\HKCR\\exefile\\shell\r\n", "",
+       [&] { return KeyExists(classCommand, "/reg:64") && KeyExists(classCommand); }},
+      {"the association of programs", "", "[Associations]\r\n.exe~!~exefile~!~open~!~%1\r\n",
+       [&] { return Query(classCommand, "").find("\"%1\" %*") != std::string::npos; }},
+      {"every window", "", "[AutoClose]\r\n*,,x,3\r\n",
+       [&] { return prefix_->WindowHelper({"wait", "--class", "PalisadeVictim", "--timeout", "500"}).exitCode == 0; }},
+      {"a driver store copy of another package", "", "[INF]\r\nC:\\windows\\inf\\oem7.inf\r\n",
+       [&] { return FileExists(foreignInf); }},
+      // Wine's firewall stores nothing: the uninstaller's trace tells.
+      {"another program's firewall exception", "", "[Firewall]\r\nC:\\windows\\system32\\svchost.exe;;0;0\r\n",
+       [&] {
+         const std::string left = "firewall exception left, not the product's: " +
+                                  Escaped("C:\\windows\\system32\\svchost.exe");
+         std::vector<std::string> trace = EngineTrace(removal.err);
+         return std::any_of(trace.begin(), trace.end(), [&](const std::string& l) { return l.rfind(left, 0) == 0; });
+       }},
+  };
+  std::string entries, sections;
+  for (const ForeignTarget& target : targets) {
+    entries += target.entries;
+    if (!target.section.empty()) sections += "\r\n" + target.section;
+  }
+  WriteOlderRecord(entries + Record() + sections);
+
+  removal = prefix_->Run({Uninstaller(), kUninstallSwitch, "/silent"}, 180, {kDebugOutput});
+  for (const ForeignTarget& target : targets) EXPECT_TRUE(target.stays()) << target.name;
+  EXPECT_EQ(removal.exitCode, 1) << "the package lines that name no package of the product are reported";
+  EXPECT_NE(removal.err.find("Failed to uninstall C:\\cases\\palisade_test.msi, code 1605: "), std::string::npos)
+      << removal.err;
+  EXPECT_FALSE(FileExists(prefix_->DriveC() + "/" + ProgramFiles() + "/Palisade Test Product/app.txt"));
+  EXPECT_FALSE(KeyExists("HKCR\\.palisadedoc"));
+  EXPECT_FALSE(KeyExists("HKCR\\Palisade.Note"));
+  WriteBytes(prefix_->DriveC() + "/closeme.stop", Bytes{'x'});
+  prefix_->Wait(victim, 10);
 }
 
 // Asked before each font goes, the user keeps this one: its file, its
