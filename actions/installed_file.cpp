@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "actions/install_folder.h"
 #include "actions/install_log.h"
 #include "actions/overwrite_rules.h"
 #include "state/installer_state.h"
@@ -345,8 +346,9 @@ bool CreateFolderWithParents(const ts::WText& folder, std::vector<ts::WText>& cr
   ts::WText parent = FolderOf(folder);
   // A drive root ("C:") or a share's root is never created, only found.
   if (!parent.empty() && parent.size() > 2 && !CreateFolderWithParents(parent, created, reason)) return false;
-  if (!CreateDirectoryW(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
-    reason = ts::SystemErrorTextW(GetLastError());
+  DWORD error = CreateProductFolder(folder);
+  if (error != ERROR_SUCCESS && error != ERROR_ALREADY_EXISTS) {
+    reason = ts::SystemErrorTextW(error);
     return false;
   }
   created.push_back(folder);
