@@ -81,8 +81,11 @@ bool NeedsProgramFolderList(const ts::WText& folder, const std::vector<ts::WText
 }
 
 unsigned long CreateProductFolder(const ts::WText& folder) {
+  // The user's own profile is closed to other users already, and the
+  // product may write its folder there without elevation.
   std::vector<ts::WText> programFolders = {ts::ProgramFilesFolder(ts::FolderKind::k32Bit),
-                                           ts::ProgramFilesFolder(ts::FolderKind::k64Bit), ts::WindowsFolder()};
+                                           ts::ProgramFilesFolder(ts::FolderKind::k64Bit), ts::WindowsFolder(),
+                                           ts::UserProfileFolder()};
   if (ts::RunsAsAdministrator() &&
       NeedsProgramFolderList(folder, {g_installer.installFolder, SharedFolder()}, programFolders)) {
     return ts::CreateProgramFolder(folder);

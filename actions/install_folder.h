@@ -24,9 +24,10 @@ std::vector<ts::WText> PathSteps(const ts::WText& fullPath);
 ts::WText InstallFolderRefusal(const ts::WText& folder, bool earlierInstallationsFolder);
 
 // A folder made on the way to one of `productFolders` (or one of them),
-// outside `programFolders`, gets the program folders' own access list:
-// below a drive root or in the program data folder it would inherit write
-// access for users. Folders made inside such a folder inherit its list.
+// outside `programFolders` (the folders that other users cannot write
+// already), gets the program folders' own access list: below a drive root
+// or in the program data folder it would inherit write access for users.
+// Folders made inside such a folder inherit its list.
 bool NeedsProgramFolderList(const ts::WText& folder, const std::vector<ts::WText>& productFolders,
                             const std::vector<ts::WText>& programFolders);
 

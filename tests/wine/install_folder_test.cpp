@@ -172,6 +172,18 @@ TEST_F(InstallFolder, FoldersMadeBelowADriveRootAreTheAdministratorsAlone) {
   }
 }
 
+// No other user can enter the installing user's profile, and a product
+// that the user runs must still be able to write its folder there.
+TEST_F(InstallFolder, FolderMadeInTheUsersOwnProfileKeepsWhatItInherits) {
+  std::string folder = "C:\\users\\" + UserName() + "\\Acme";
+  Install(Product(), folder);
+  ASSERT_EQ(ReadFile(prefix_.DriveC() + "/users/" + UserName() + "/Acme/app.txt"), "app");
+  std::string list = AccessList(folder);
+  std::vector<AccessEntry> entries = Entries(list);
+  EXPECT_TRUE(std::any_of(entries.begin(), entries.end(), [](const AccessEntry& entry) { return entry.who == "WD"; }))
+      << "the Unix mode of a new folder, as Wine reads it: " << list;
+}
+
 TEST_F(InstallFolder, EveryoneFullAccessStillGivesTheFolderToEveryone) {
   InstallerRecipe recipe = Product();
   recipe.script.productFlagsHigh |= format::product_flags_high::kEveryoneFullAccess;
