@@ -29,6 +29,13 @@ size_t RootLength(const ts::WText& fullPath) {
   return share == ts::WText::npos ? fullPath.size() : share + 1;
 }
 
+bool IsOnTheWay(const ts::WText& folder, const std::vector<ts::WText>& productFolders) {
+  return std::any_of(productFolders.begin(), productFolders.end(),
+                     [&folder](const ts::WText& product) { return SameOrBelow(product, folder); });
+}
+
+std::vector<ts::WText> ProductFolders() { return {g_installer.installFolder, SharedFolder()}; }
+
 ts::WText CannotCheck(const ts::WText& folder, const ts::WText& step, DWORD error) {
   return L"Installation path \"" + folder + L"\" cannot be checked at \"" + step + L"\": " +
          ts::SystemErrorTextW(error);
@@ -49,32 +56,40 @@ std::vector<ts::WText> PathSteps(const ts::WText& fullPath) {
 }
 
 ts::WText InstallFolderRefusal(const ts::WText& folder, bool earlierInstallationsFolder) {
-  ts::WText deepest;
-  for (const ts::WText& step : PathSteps(ts::FullPath(folder))) {
+  std::vector<ts::WText> steps = PathSteps(ts::FullPath(folder));
+  std::vector<ts::WText> existing;
+  for (const ts::WText& step : steps) {
     bool link = false;
     DWORD error = ts::IsLink(step, link);
     // Nothing lies beyond a step that does not exist yet.
     if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) break;
     if (error != ERROR_SUCCESS) return CannotCheck(folder, step, error);
     if (link) return L"Installation path \"" + folder + L"\" leads through the link \"" + step + L"\".";
-    deepest = step;
+    existing.push_back(step);
   }
-  // A standard user's own run has nothing to fear from the user's folders.
-  if (earlierInstallationsFolder || deepest.empty() || !ts::RunsAsAdministrator() || !ts::KeepsAccessLists(deepest)) {
+  // A standard user's own run has nothing to fear from the user's folders;
+  // a drive root is never moved away.
+  if (earlierInstallationsFolder || existing.size() < 2 || !ts::RunsAsAdministrator() ||
+      !ts::KeepsAccessLists(existing.back())) {
     return {};
   }
-  ts::FileOwner owner;
-  DWORD error = ts::ReadOwner(deepest, owner);
-  if (error != ERROR_SUCCESS) return CannotCheck(folder, deepest, error);
-  if (owner.administrative) return {};
-  return L"Installation path \"" + folder + L"\": \"" + deepest + L"\" belongs to " + owner.name +
-         L", not to an administrator.";
+  // The owner of any folder on the way may move the rest of the way aside
+  // and put a link in its place.
+  for (size_t i = 1; i < existing.size(); ++i) {
+    ts::FileOwner owner;
+    DWORD error = ts::ReadOwner(existing[i], owner);
+    if (error != ERROR_SUCCESS) return CannotCheck(folder, existing[i], error);
+    if (!owner.administrative) {
+      return L"Installation path \"" + folder + L"\": \"" + existing[i] + L"\" belongs to " + owner.name +
+             L", not to an administrator.";
+    }
+  }
+  return {};
 }
 
 bool NeedsProgramFolderList(const ts::WText& folder, const std::vector<ts::WText>& productFolders,
                             const std::vector<ts::WText>& programFolders) {
-  bool onTheWay = std::any_of(productFolders.begin(), productFolders.end(),
-                              [&folder](const ts::WText& product) { return SameOrBelow(product, folder); });
+  bool onTheWay = IsOnTheWay(folder, productFolders);
   bool inProgramFolder = std::any_of(programFolders.begin(), programFolders.end(),
                                      [&folder](const ts::WText& program) { return SameOrBelow(folder, program); });
   return onTheWay && !inProgramFolder;
@@ -87,10 +102,17 @@ unsigned long CreateProductFolder(const ts::WText& folder) {
                                            ts::ProgramFilesFolder(ts::FolderKind::k64Bit), ts::WindowsFolder(),
                                            ts::UserProfileFolder()};
   if (ts::RunsAsAdministrator() &&
-      NeedsProgramFolderList(folder, {g_installer.installFolder, SharedFolder()}, programFolders)) {
+      NeedsProgramFolderList(folder, ProductFolders(), programFolders)) {
     return ts::CreateProgramFolder(folder);
   }
   return CreateDirectoryW(folder.c_str(), nullptr) ? ERROR_SUCCESS : GetLastError();
+}
+
+bool LeadsElsewhere(const ts::WText& folder, ts::WText& reason) {
+  bool link = false;
+  if (!IsOnTheWay(folder, ProductFolders()) || ts::IsLink(folder, link) != ERROR_SUCCESS || !link) return false;
+  reason = L"Cannot create directory because \"" + folder + L"\" is a link to another place.";
+  return true;
 }
 
 }  // namespace palisade

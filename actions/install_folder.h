@@ -16,11 +16,10 @@ std::vector<ts::WText> PathSteps(const ts::WText& fullPath);
 
 // Why `folder` may not take the product, as the failure text; empty when
 // it may. Refused: a step on its way that is a link (judged on each step
-// that exists), and, for a run with an administrator's rights, a folder
-// owned by anyone but the administrators: the installation folder when it
-// exists, else the folder it will be made in. The folder of the product's
-// own earlier installation is taken as it is; so is a volume that keeps no
-// owners (FAT).
+// that exists), and, for a run with an administrator's rights, a step below
+// the drive root owned by anyone but the administrators. The folder of the
+// product's own earlier installation is taken as it is; so is a volume that
+// keeps no owners (FAT).
 ts::WText InstallFolderRefusal(const ts::WText& folder, bool earlierInstallationsFolder);
 
 // A folder made on the way to one of `productFolders` (or one of them),
@@ -37,5 +36,11 @@ bool NeedsProgramFolderList(const ts::WText& folder, const std::vector<ts::WText
 // user's own installation keeps what it inherits, or the user would lose
 // the right to change it). ERROR_SUCCESS or the system's error.
 unsigned long CreateProductFolder(const ts::WText& folder);
+
+// A folder found on the way to the installation or shared folder when it
+// is about to be used that is a link would take the product elsewhere
+// (one put there after the installation folder was checked, or on the way
+// to the shared folder): true, with the reason for the failure.
+bool LeadsElsewhere(const ts::WText& folder, ts::WText& reason);
 
 }  // namespace palisade

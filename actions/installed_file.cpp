@@ -339,7 +339,7 @@ ts::WText ReadFileVersion(const ts::WText& path) {
 bool CreateFolderWithParents(const ts::WText& folder, std::vector<ts::WText>& created, ts::WText& reason) {
   DWORD attributes = GetFileAttributesW(folder.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES) {
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return true;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return !LeadsElsewhere(folder, reason);
     reason = L"Cannot create directory because there is a file with the same name.";
     return false;
   }
@@ -347,7 +347,9 @@ bool CreateFolderWithParents(const ts::WText& folder, std::vector<ts::WText>& cr
   // A drive root ("C:") or a share's root is never created, only found.
   if (!parent.empty() && parent.size() > 2 && !CreateFolderWithParents(parent, created, reason)) return false;
   DWORD error = CreateProductFolder(folder);
-  if (error != ERROR_SUCCESS && error != ERROR_ALREADY_EXISTS) {
+  // Made by someone else meanwhile: not the product's.
+  if (error == ERROR_ALREADY_EXISTS) return !LeadsElsewhere(folder, reason);
+  if (error != ERROR_SUCCESS) {
     reason = ts::SystemErrorTextW(error);
     return false;
   }

@@ -19,6 +19,7 @@
 #include <filesystem>
 #include <regex>
 
+#include "format/file_record.h"
 #include "format/product_flags.h"
 #include "installer_factory.h"
 #include "wine_harness.h"
@@ -111,6 +112,24 @@ TEST_F(InstallFolder, LinkOnTheWayIsRefusedAndWhatItPointsAtStaysAsItWas) {
     EXPECT_FALSE(KeyExists()) << c.name;
     std::filesystem::remove(link);
   }
+}
+
+// The shared folder is made, not checked before the run: a link on its
+// way fails the making, and the shared files with it.
+TEST_F(InstallFolder, LinkOnTheWayToTheSharedFolderIsNotFollowed) {
+  MakeVictim();
+  std::filesystem::create_directory_symlink(prefix_.DriveC() + "/victim", prefix_.DriveC() + "/Acme Shared");
+  InstallerRecipe recipe = Product();
+  recipe.script.sharedPath = "C:\\Acme Shared\\Lib";
+  recipe.files.push_back({"lib.dll", "shared", {}, 0xFFFFFFFF, format::destination_kind::kSharedFolder});
+  Install(recipe, "C:\\Program Files\\Acme");
+  EXPECT_EQ(Listing(prefix_.DriveC() + "/victim"), std::vector<std::string>{"service.txt"});
+  std::string log = ReadFile(prefix_.DriveC() + "/Program Files/Acme/uninstall/Install.log");
+  EXPECT_NE(log.find("Failed to create shared folder \"C:\\Acme Shared\\Lib\": Cannot create directory because "
+                     "\"C:\\Acme Shared\" is a link to another place.\r\n"),
+            std::string::npos)
+      << log;
+  EXPECT_EQ(ReadFile(prefix_.DriveC() + "/Program Files/Acme/app.txt"), "app") << "the rest is installed";
 }
 
 TEST_F(InstallFolder, FolderOwnedByAnotherAccountIsRefused) {
