@@ -56,9 +56,8 @@ std::vector<ts::WText> PathSteps(const ts::WText& fullPath) {
 }
 
 ts::WText InstallFolderRefusal(const ts::WText& folder, bool earlierInstallationsFolder) {
-  std::vector<ts::WText> steps = PathSteps(ts::FullPath(folder));
   std::vector<ts::WText> existing;
-  for (const ts::WText& step : steps) {
+  for (const ts::WText& step : PathSteps(ts::FullPath(folder))) {
     bool link = false;
     DWORD error = ts::IsLink(step, link);
     // Nothing lies beyond a step that does not exist yet.
@@ -101,8 +100,7 @@ unsigned long CreateProductFolder(const ts::WText& folder) {
   std::vector<ts::WText> programFolders = {ts::ProgramFilesFolder(ts::FolderKind::k32Bit),
                                            ts::ProgramFilesFolder(ts::FolderKind::k64Bit), ts::WindowsFolder(),
                                            ts::UserProfileFolder()};
-  if (ts::RunsAsAdministrator() &&
-      NeedsProgramFolderList(folder, ProductFolders(), programFolders)) {
+  if (ts::RunsAsAdministrator() && NeedsProgramFolderList(folder, ProductFolders(), programFolders)) {
     return ts::CreateProgramFolder(folder);
   }
   return CreateDirectoryW(folder.c_str(), nullptr) ? ERROR_SUCCESS : GetLastError();

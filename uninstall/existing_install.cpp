@@ -190,7 +190,8 @@ bool IsEarlierInstallationFolder(const ts::WText& folder) {
     while (full.size() > 3 && full.back() == L'\\') full.pop_back();
     return full;
   };
-  return g_earlier.locationExists && _wcsicmp(comparable(g_earlier.location).c_str(), comparable(folder).c_str()) == 0;
+  return g_earlier.locationExists &&
+         _wcsicmp(comparable(g_earlier.location).c_str(), comparable(folder).c_str()) == 0;
 }
 
 void ExamineExistingInstallation() {

@@ -22,7 +22,8 @@ TEST(PathSteps, EveryStepFromTheRootDown) {
       {L"C:\\Acme\\App", {L"C:\\", L"C:\\Acme", L"C:\\Acme\\App"}},
       {L"C:\\Acme\\App\\", {L"C:\\", L"C:\\Acme", L"C:\\Acme\\App"}},
       {L"C:\\", {L"C:\\"}},
-      {L"\\\\server\\share\\Acme\\App", {L"\\\\server\\share\\", L"\\\\server\\share\\Acme", L"\\\\server\\share\\Acme\\App"}},
+      {L"\\\\server\\share\\Acme\\App",
+       {L"\\\\server\\share\\", L"\\\\server\\share\\Acme", L"\\\\server\\share\\Acme\\App"}},
       {L"\\\\server\\share", {L"\\\\server\\share"}},
   };
   for (const Case& c : cases) EXPECT_EQ(PathSteps(c.path), c.steps) << ts::Utf8FromWide(c.path);
