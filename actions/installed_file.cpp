@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "actions/install_folder.h"
 #include "actions/install_log.h"
 #include "actions/overwrite_rules.h"
 #include "state/installer_state.h"
@@ -338,15 +339,18 @@ ts::WText ReadFileVersion(const ts::WText& path) {
 bool CreateFolderWithParents(const ts::WText& folder, std::vector<ts::WText>& created, ts::WText& reason) {
   DWORD attributes = GetFileAttributesW(folder.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES) {
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return true;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return !LeadsElsewhere(folder, reason);
     reason = L"Cannot create directory because there is a file with the same name.";
     return false;
   }
   ts::WText parent = FolderOf(folder);
   // A drive root ("C:") or a share's root is never created, only found.
   if (!parent.empty() && parent.size() > 2 && !CreateFolderWithParents(parent, created, reason)) return false;
-  if (!CreateDirectoryW(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
-    reason = ts::SystemErrorTextW(GetLastError());
+  DWORD error = CreateProductFolder(folder);
+  // Made by someone else meanwhile: not the product's.
+  if (error == ERROR_ALREADY_EXISTS) return !LeadsElsewhere(folder, reason);
+  if (error != ERROR_SUCCESS) {
+    reason = ts::SystemErrorTextW(error);
     return false;
   }
   created.push_back(folder);

@@ -61,8 +61,9 @@ bool ReadFileTime(const ts::WText& path, format::TimeStamp& time);
 ts::WText ReadFileVersion(const ts::WText& path);
 
 // Creates the folder and its missing parents; `created` receives the
-// folders that did not exist before, outermost first. On failure `reason`
-// says why.
+// folders that did not exist before, outermost first. A folder on the way
+// to the installation or shared folder that is a link fails it. On failure
+// `reason` says why.
 bool CreateFolderWithParents(const ts::WText& folder, std::vector<ts::WText>& created, ts::WText& reason);
 
 // The folders that the product owns for a file in `folder`, outermost

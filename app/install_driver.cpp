@@ -10,6 +10,7 @@
 #include "actions/components.h"
 #include "actions/files.h"
 #include "actions/firewall.h"
+#include "actions/install_folder.h"
 #include "actions/install_log.h"
 #include "actions/notifications.h"
 #include "actions/registration.h"
@@ -168,6 +169,14 @@ void ResolveInstallFolder() {
   Expand(g_installer.installFolder);
 }
 
+// The folder is final here and nothing of the product exists yet, so a
+// refused folder leaves the machine as it was.
+void CheckInstallFolder() {
+  const ts::WText& folder = g_installer.installFolder;
+  ts::WText refusal = InstallFolderRefusal(folder, IsEarlierInstallationFolder(folder));
+  if (!refusal.empty()) Refuse(refusal);
+}
+
 void FolderPages() {
   g_installer.requiredBytes = 0;
   for (int32_t size : g_payload.header.entrySizes) g_installer.requiredBytes += static_cast<uint32_t>(size);
@@ -177,6 +186,7 @@ void FolderPages() {
       EndUnless(ChooseInstallFolder());
     } while (!IsChosenFolder(g_installer.installFolder));
   }
+  CheckInstallFolder();
   g_installer.portable = ts::IsPortableFolder(g_installer.installFolder);
   if (ShowsPage(WizardPage::kStartMenu, Facts())) EndUnless(ChooseStartMenuFolder());
 }

@@ -63,6 +63,7 @@ add_library(palisade_engine STATIC
   actions/firewall.cpp
   actions/fonts.cpp
   actions/install_log.cpp
+  actions/install_folder.cpp
   actions/installed_file.cpp
   actions/install_log_text.cpp
   actions/msi_packages.cpp

@@ -563,6 +563,13 @@ WText WindowsFolder() {
   return WithoutTrailingBackslash(WText(buffer, length < MAX_PATH ? length : 0));
 }
 
+WText UserProfileFolder() {
+  wchar_t buffer[MAX_PATH] = {};
+  return SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_PROFILE, nullptr, SHGFP_TYPE_CURRENT, buffer))
+             ? WithoutTrailingBackslash(buffer)
+             : WText();
+}
+
 WText TempFolder() {
   wchar_t buffer[MAX_PATH + 1] = {};
   DWORD length = GetTempPathW(MAX_PATH + 1, buffer);

@@ -96,6 +96,9 @@ WText ProgramFilesFolder(FolderKind kind);
 WText CommonFilesFolder(FolderKind kind);
 
 WText WindowsFolder();
+// The profile of the user the process runs as ("C:\Users\Alice"); empty
+// when the shell does not know it.
+WText UserProfileFolder();
 WText TempFolder();
 WText DriverFolder();     // where the system looks for driver packages
 WText MediaFolder();      // the system's sounds

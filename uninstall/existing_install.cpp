@@ -186,6 +186,16 @@ void ReadEarlierInstallation() {
   g_installer.sharedFileList = ts::AnsiFromWide(key.Text(L"SharedFiles"));
 }
 
+bool IsEarlierInstallationFolder(const ts::WText& folder) {
+  auto comparable = [](const ts::WText& path) {
+    ts::WText full = ts::FullPath(path);
+    while (full.size() > 3 && full.back() == L'\\') full.pop_back();
+    return full;
+  };
+  return g_earlier.locationExists &&
+         _wcsicmp(comparable(g_earlier.location).c_str(), comparable(folder).c_str()) == 0;
+}
+
 void ExamineExistingInstallation() {
   if (g_installer.installFolderSource == InstallFolderSource::kRegistry) return;
   if (!LowFlag(low::kPreviousInstallation) || !g_earlier.locationExists) return;

@@ -50,6 +50,9 @@ ts::WText HandOverCommand(const ts::WText& uninstallCommand, const ts::WText& ow
 // Reads the earlier installation's registration: its folder, version,
 // shared-file list, start-menu folder and downgrade floor.
 void ReadEarlierInstallation();
+// The folder that the product's own registration names and that still
+// exists: an administrator's installation made it the product's.
+bool IsEarlierInstallationFolder(const ts::WText& folder);
 // Decides over an earlier installation that still has its folder: hands
 // over to its uninstaller when it must go first, refuses a version below
 // its floor, asks about the kind of installation and warns of an upgrade,
