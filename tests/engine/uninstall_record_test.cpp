@@ -13,6 +13,7 @@
 #include "core/ts_format.h"
 #include "core/ts_system.h"
 #include "format/product_flags.h"
+#include "record/record_hashes.h"
 #include "record/uninstall_record.h"
 
 namespace palisade {
@@ -547,20 +548,26 @@ TEST_F(RecordFile, WrittenFileReadsBack) {
   ts::WText path = UninstallDataPath(folder_);
   EXPECT_EQ(path, folder_ + L"\\Uninstall.DAT");
   ts::Text error;
-  ASSERT_TRUE(WriteUninstallData(path, error)) << error;
+  ts::WText written, read;
+  ASSERT_TRUE(WriteUninstallData(path, error, written)) << error;
   UninstallData data;
-  ASSERT_EQ(ReadUninstallData(path, data), static_cast<DWORD>(ERROR_SUCCESS));
+  ASSERT_EQ(ReadUninstallData(path, data, read), static_cast<DWORD>(ERROR_SUCCESS));
   ASSERT_EQ(data.entries.Count(), 1);
   EXPECT_EQ(ParseEntry(data.entries[0]).text, L"C:\\Demo\\caf\u00e9.txt");
   EXPECT_EQ(data.productHeading, "Heading \xC3\xA9");
   ASSERT_EQ(data.drivers.Count(), 1);
+  // The key is given the hash of the bytes on the disk, and the reader's
+  // check sees the same.
+  EXPECT_EQ(written, HashOfBytes(ReadBytes(path)));
+  EXPECT_EQ(read, written);
 }
 
 TEST_F(RecordFile, MissingFileGivesTheSystemsErrorNumber) {
   UninstallData data;
   data.entries.Add("kept");
-  EXPECT_EQ(ReadUninstallData(folder_ + L"\\Uninstall.DAT", data), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
-  EXPECT_EQ(ReadUninstallData(folder_ + L"\\missing\\Uninstall.DAT", data), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+  ts::WText hash;
+  EXPECT_EQ(ReadUninstallData(folder_ + L"\\Uninstall.DAT", data, hash), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+  EXPECT_EQ(ReadUninstallData(folder_ + L"\\missing\\Uninstall.DAT", data, hash), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
   EXPECT_EQ(data.entries.Count(), 1);
 }
 
