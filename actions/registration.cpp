@@ -293,9 +293,10 @@ ts::WText UninstallerArgumentsOfProduct() {
 
 // The record of an earlier installation in this folder is read before the
 // new one overwrites it: a reinstallation knows from it alone which folders
-// outside the installation folder the product made.
+// outside the installation folder the product made, as far as the
+// product's key vouches for it.
 void CreateDataFolders() {
-  g_installer.productFolders = RecordedFolders(UninstallDataPath(UninstallFolder()));
+  g_installer.productFolders = RecordedFolders(UninstallDataPath(UninstallFolder()), ProductKeyPath());
   CreateUninstallDataFolder();
   CreateSharedFolder();
   if (g_installer.script.productFlagsHigh & format::product_flags_high::kEveryoneFullAccess) GrantRightsToInstallFolder();

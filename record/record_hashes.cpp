@@ -37,6 +37,14 @@ ts::WText HashOfFile(const ts::WText& path) {
   return file.LastErrorCode() ? ts::WText() : HexOf(hash);
 }
 
+bool KeyVouchesForRecord(const ts::WText& keyPath, const ts::WText& recordHash) {
+  ts::RegistryKey key;
+  if (key.Open(HKEY_LOCAL_MACHINE, keyPath, KEY_QUERY_VALUE) != ERROR_SUCCESS) return false;
+  ts::WText stored = key.Text(kRecordHashValue);
+  if (stored.empty() && !key.HasValue(kUninstallerHashValue)) return true;
+  return !recordHash.empty() && stored == recordHash;
+}
+
 LONG StoreFileHashes(const ts::WText& keyPath, const ts::WText& recordHash, const ts::WText& uninstallerHash) {
   ts::RegistryKey key;
   LONG error = key.Open(HKEY_LOCAL_MACHINE, keyPath, KEY_SET_VALUE);

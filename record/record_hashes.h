@@ -21,6 +21,11 @@ ts::WText HashOfBytes(std::string_view bytes);
 // others read but not write it meanwhile; empty when it cannot be read.
 ts::WText HashOfFile(const ts::WText& path);
 
+// Whether the product's key below HKLM vouches for a record with this hash:
+// it keeps the same `UninstallDataHash`, or neither value (an installation
+// from before the hashes). False when the key is missing.
+bool KeyVouchesForRecord(const ts::WText& keyPath, const ts::WText& recordHash);
+
 // Sets both values in the existing key below HKLM; ERROR_SUCCESS or the
 // system's error number.
 LONG StoreFileHashes(const ts::WText& keyPath, const ts::WText& recordHash, const ts::WText& uninstallerHash);

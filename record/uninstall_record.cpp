@@ -56,11 +56,11 @@ DWORD ReadUninstallData(const ts::WText& path, UninstallData& data, ts::WText& h
   return ERROR_SUCCESS;
 }
 
-std::set<ts::WText> RecordedFolders(const ts::WText& path) {
+std::set<ts::WText> RecordedFolders(const ts::WText& path, const ts::WText& keyPath) {
   UninstallData data;
   ts::WText hash;
   std::set<ts::WText> folders;
-  if (ReadUninstallData(path, data, hash) != ERROR_SUCCESS) return folders;
+  if (ReadUninstallData(path, data, hash) != ERROR_SUCCESS || !KeyVouchesForRecord(keyPath, hash)) return folders;
   for (const ts::Text& line : data.entries) {
     RecordedEntry entry = ParseEntry(line);
     if (entry.kind == RemovalKind::kFolder) folders.insert(ts::AsciiLowerCase(entry.text));

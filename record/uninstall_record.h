@@ -43,9 +43,12 @@ bool WriteUninstallData(const ts::WText& path, ts::Text& error, ts::WText& hash)
 // the system's error number with `data` untouched.
 DWORD ReadUninstallData(const ts::WText& path, UninstallData& data, ts::WText& hash);
 
-// The folders that the file at `path` lists, ASCII letters lower-cased;
-// none when it cannot be read.
-std::set<ts::WText> RecordedFolders(const ts::WText& path);
+// The folders that the file at `path` lists, ASCII letters lower-cased,
+// when the product's key (`keyPath` below HKLM) vouches for the file
+// (record_hashes.h); none when it cannot be read or is not vouched for,
+// as a record that a user put into a folder of theirs before the first
+// installation.
+std::set<ts::WText> RecordedFolders(const ts::WText& path, const ts::WText& keyPath);
 
 
 }  // namespace palisade

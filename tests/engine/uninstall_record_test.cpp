@@ -11,6 +11,7 @@
 #include "core/ts_csv.h"
 #include "core/ts_file.h"
 #include "core/ts_format.h"
+#include "core/ts_registry.h"
 #include "core/ts_system.h"
 #include "format/product_flags.h"
 #include "record/record_hashes.h"
@@ -572,16 +573,44 @@ TEST_F(RecordFile, MissingFileGivesTheSystemsErrorNumber) {
 }
 
 // Only the folder entries count, in ASCII lower case; the "~" of the
-// [Strings] section's numbers is not an entry's.
-TEST_F(RecordFile, RecordedFoldersAreTheFolderEntries) {
+// [Strings] section's numbers is not an entry's. The installer believes an
+// earlier record only as far as the product's key vouches for it: a record
+// that a user put into a folder of theirs names no folder of the product.
+TEST_F(RecordFile, RecordedFoldersAreTheFolderEntriesOfARecordTheKeyVouchesFor) {
+  const ts::WText key = L"Software\\Palisade Tests\\Record Key";
   ts::WText path = UninstallDataPath(folder_);
   ts::File file;
   ASSERT_TRUE(file.Create(path) && file.WriteBlock(kDemoRecord, static_cast<int>(sizeof kDemoRecord - 1)));
   file.Close();
-  EXPECT_EQ(RecordedFolders(path),
-            (std::set<ts::WText>{L"c:\\program files\\palisade demo", L"c:\\program files\\palisade demo\\donn\u00e9es"}));
+  const std::set<ts::WText> listed = {L"c:\\program files\\palisade demo",
+                                      L"c:\\program files\\palisade demo\\donn\u00e9es"};
+  struct KeyCase {
+    const char* name;
+    bool keyExists;
+    ts::WText recordHash;  // empty: no value
+    ts::WText uninstallerHash;
+    bool believed;
+  };
+  const KeyCase cases[] = {
+      {"no key", false, L"", L"", false},
+      {"a key from before the hashes", true, L"", L"", true},
+      {"the record's own hash", true, HashOfBytes(kDemoRecord), L"0a1b", true},
+      {"another record's hash", true, HashOfBytes("another record"), L"0a1b", false},
+      {"the uninstaller's hash alone", true, L"", L"0a1b", false},
+  };
+  for (const KeyCase& c : cases) {
+    ts::DeleteKeyTree(HKEY_LOCAL_MACHINE, key, 0);
+    if (c.keyExists) {
+      ts::RegistryKey created;
+      ASSERT_EQ(created.Create(HKEY_LOCAL_MACHINE, key, KEY_SET_VALUE), ERROR_SUCCESS);
+      if (!c.recordHash.empty()) created.SetText(L"UninstallDataHash", c.recordHash);
+      if (!c.uninstallerHash.empty()) created.SetText(L"UninstallerHash", c.uninstallerHash);
+    }
+    EXPECT_EQ(RecordedFolders(path, key), c.believed ? listed : std::set<ts::WText>{}) << c.name;
+  }
   DeleteFileW(path.c_str());
-  EXPECT_EQ(RecordedFolders(path), std::set<ts::WText>{});
+  EXPECT_EQ(RecordedFolders(path, key), std::set<ts::WText>{}) << "no record";
+  ts::DeleteKeyTree(HKEY_LOCAL_MACHINE, key, 0);
 }
 
 TEST_F(RecordFile, InstallationWritesOnlyForAProductWithAnUninstaller) {
