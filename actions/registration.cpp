@@ -23,6 +23,7 @@
 #include "ui/background_window.h"
 #include "ui/bitmap_file.h"
 #include "ui/progress.h"
+#include "record/record_hashes.h"
 #include "record/uninstall_record.h"
 
 namespace palisade {
@@ -251,15 +252,28 @@ void WriteRebootMarker() {
   ts::DeleteFileWithOptions(path, ts::delete_file::kAtRestart);
 }
 
-void WriteRegistration() {
-  RegistrationFacts facts = Facts();
-  ts::WText keyPath = kUninstallKey + facts.uninstallName;
-  ts::WText errorText;
-  if (WriteUninstallKey(keyPath, facts, errorText)) return;
+ts::WText ProductKeyPath() { return kUninstallKey + ts::WideFromUtf8(g_installer.script.uninstallName); }
+
+void ReportRegistrationFailure(const ts::WText& errorText) {
   ts::WText report;
   if (!errorText.empty()) report = L"System error: " + errorText + L"\r\n\r\n";
   AddToFailureSummary(report +
                       L"Unable to save the uninstall information to the registry.  Uninstall will not work properly.\r\n\r\n");
+}
+
+void WriteRegistration() {
+  RegistrationFacts facts = Facts();
+  ts::WText errorText;
+  if (!WriteUninstallKey(ProductKeyPath(), facts, errorText)) ReportRegistrationFailure(errorText);
+}
+
+// Without its hashes the uninstaller refuses the record; a key that is
+// missing altogether has been reported by the registration already.
+void StoreHashesOfRecord(const ts::WText& recordHash) {
+  LONG error = StoreFileHashes(ProductKeyPath(), recordHash, g_installer.uninstallerHash);
+  if (error != ERROR_SUCCESS && error != ERROR_FILE_NOT_FOUND) {
+    ReportRegistrationFailure(ts::SystemErrorTextW(static_cast<DWORD>(error)));
+  }
 }
 
 }  // namespace
@@ -279,9 +293,10 @@ ts::WText UninstallerArgumentsOfProduct() {
 
 // The record of an earlier installation in this folder is read before the
 // new one overwrites it: a reinstallation knows from it alone which folders
-// outside the installation folder the product made.
+// outside the installation folder the product made, as far as the
+// product's key vouches for it.
 void CreateDataFolders() {
-  g_installer.productFolders = RecordedFolders(UninstallDataPath(UninstallFolder()));
+  g_installer.productFolders = RecordedFolders(UninstallDataPath(UninstallFolder()), ProductKeyPath());
   CreateUninstallDataFolder();
   CreateSharedFolder();
   if (g_installer.script.productFlagsHigh & format::product_flags_high::kEveryoneFullAccess) GrantRightsToInstallFolder();
@@ -321,7 +336,10 @@ void SetMachineSearchPath(const ts::WText& path) {
 // The uninstaller goes in with no attributes, so that nothing stands in the
 // way of the next installation that replaces it, and with the script's time
 // stamp. An old uninstaller that is running (a reinstallation started from
-// it) is replaced at the next restart, whichever image is written.
+// it) is replaced at the next restart, whichever image is written. Its hash
+// is of what lies at its path once the restart has come: the copy is of the
+// installer's own file, which the payload's handle keeps from changing; the
+// stripped image is hashed as it lies after the icon went in.
 void WriteUninstaller(const Payload& payload) {
   if (!HasUninstaller()) return;
   ts::WText path = UninstallerPath();
@@ -330,11 +348,15 @@ void WriteUninstaller(const Payload& payload) {
   if (!payload.strippedUninstaller.empty()) {
     bool replacedAtRestart = false;
     bool present = GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-    if (WriteInstalledFile(path, std::span<const uint8_t>(payload.strippedUninstaller), time, kNoAttributes, present, replacedAtRestart)) {
-      GiveUninstallerItsIcon(path);
-    }
+    const format::Bytes& image = payload.strippedUninstaller;
+    if (!WriteInstalledFile(path, std::span<const uint8_t>(image), time, kNoAttributes, present, replacedAtRestart)) return;
+    GiveUninstallerItsIcon(path);
+    g_installer.uninstallerHash =
+        replacedAtRestart ? HashOfBytes(std::string_view(reinterpret_cast<const char*>(image.data()), image.size()))
+                          : HashOfFile(path);
     return;
   }
+  g_installer.uninstallerHash = HashOfFile(payload.installerPath);
   std::vector<ts::WText> created;
   ts::WText reason;
   CreateFolderWithParents(UninstallFolder(), created, reason);
@@ -371,7 +393,11 @@ void WriteUninstallRecord() {
   if (!HasUninstaller()) return;
   ts::WText path = UninstallDataPath(UninstallFolder());
   ts::Text error;
-  if (WriteUninstallData(path, error)) return;
+  ts::WText hash;
+  if (WriteUninstallData(path, error, hash)) {
+    StoreHashesOfRecord(hash);
+    return;
+  }
   AddToFailureSummary(WriteFailureText(path, ts::WideFromUtf8(error)));
 }
 

@@ -96,6 +96,8 @@ add_library(palisade_engine STATIC
   uninstall/existing_install.cpp
   record/uninstall_record.cpp
   record/record_text.cpp
+  record/record_hashes.cpp
+  uninstall/registered_files.cpp
   uninstall/removal_safety.cpp
   uninstall/registry_safety.cpp
   uninstall/restart.cpp

@@ -170,4 +170,26 @@ bool HoldLastWriteTime(HANDLE file) {
   return SetFileTime(file, nullptr, nullptr, &held);
 }
 
+namespace {
+
+// Folders open only with backup semantics; reading attributes needs no
+// access to the contents, and every kind of sharing leaves others alone.
+bool FileObjectNumber(const WText& path, BY_HANDLE_FILE_INFORMATION& info) {
+  HANDLE handle = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  bool known = GetFileInformationByHandle(handle, &info) != 0;
+  CloseHandle(handle);
+  return known;
+}
+
+}  // namespace
+
+bool IsSameFileObject(const WText& first, const WText& second) {
+  BY_HANDLE_FILE_INFORMATION a, b;
+  if (!FileObjectNumber(first, a) || !FileObjectNumber(second, b)) return false;
+  return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+         a.nFileIndexLow == b.nFileIndexLow;
+}
+
 }  // namespace ts

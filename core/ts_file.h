@@ -69,6 +69,11 @@ bool MarkForDeletion(HANDLE file, bool remove);
 // Keeps writes through this handle from moving the file's last-write time.
 bool HoldLastWriteTime(HANDLE file);
 
+// Whether two paths name one file or one folder, as the file system tells
+// it through the opened objects (volume and file number), whatever their
+// letter case, short names or links; false when either cannot be opened.
+bool IsSameFileObject(const WText& first, const WText& second);
+
 // Sets one key of an ".ini" file such as a folder's "Desktop.ini",
 // creating the file and the section when needed.
 bool WriteIniValue(const WText& path, const wchar_t* section, const wchar_t* key, const WText& value);

@@ -6,6 +6,7 @@
 #include "format/product_flags.h"
 #include "payload/messages.h"
 #include "payload/variables.h"
+#include "record/record_hashes.h"
 
 namespace palisade {
 
@@ -35,28 +36,31 @@ void ClearRecordedEntries() {
 
 ts::WText UninstallDataPath(const ts::WText& uninstallFolder) { return uninstallFolder + L"\\" + kDataFileName; }
 
-bool WriteUninstallData(const ts::WText& path, ts::Text& error) {
+bool WriteUninstallData(const ts::WText& path, ts::Text& error, ts::WText& hash) {
   ts::Text text = UninstallDataText(g_uninstallRecord, g_installer.script, MessageText);
   ts::File file;
   if (!file.Create(path) || !file.WriteBlock(text.data(), static_cast<int>(text.size()))) {
     error = file.LastError();
     return false;
   }
+  hash = HashOfBytes(text);
   return true;
 }
 
-DWORD ReadUninstallData(const ts::WText& path, UninstallData& data) {
+DWORD ReadUninstallData(const ts::WText& path, UninstallData& data, ts::WText& hash) {
   ts::File file;
   ts::Text text;
   if (!file.OpenForReading(path) || !file.ReadWhole(text)) return ReadErrorCode(file);
   data = ParseUninstallData(text);
+  hash = HashOfBytes(text);
   return ERROR_SUCCESS;
 }
 
-std::set<ts::WText> RecordedFolders(const ts::WText& path) {
+std::set<ts::WText> RecordedFolders(const ts::WText& path, const ts::WText& keyPath) {
   UninstallData data;
+  ts::WText hash;
   std::set<ts::WText> folders;
-  if (ReadUninstallData(path, data) != ERROR_SUCCESS) return folders;
+  if (ReadUninstallData(path, data, hash) != ERROR_SUCCESS || !KeyVouchesForRecord(keyPath, hash)) return folders;
   for (const ts::Text& line : data.entries) {
     RecordedEntry entry = ParseEntry(line);
     if (entry.kind == RemovalKind::kFolder) folders.insert(ts::AsciiLowerCase(entry.text));

@@ -34,16 +34,21 @@ void ClearRecordedEntries();
 ts::WText UninstallDataPath(const ts::WText& uninstallFolder);
 
 // Writes the whole file from the run's record and script, replacing an
-// earlier one; false with the reason in `error` when it cannot.
-bool WriteUninstallData(const ts::WText& path, ts::Text& error);
+// earlier one, and gives the hash of the bytes written (record_hashes.h);
+// false with the reason in `error` when it cannot.
+bool WriteUninstallData(const ts::WText& path, ts::Text& error, ts::WText& hash);
 
-// Reads the file; ERROR_SUCCESS, or the system's error number with `data`
-// untouched.
-DWORD ReadUninstallData(const ts::WText& path, UninstallData& data);
+// Reads the file, and gives the hash of the very bytes it parsed, so that
+// nothing can change between the check and the reading; ERROR_SUCCESS, or
+// the system's error number with `data` untouched.
+DWORD ReadUninstallData(const ts::WText& path, UninstallData& data, ts::WText& hash);
 
-// The folders that the file at `path` lists, ASCII letters lower-cased;
-// none when it cannot be read.
-std::set<ts::WText> RecordedFolders(const ts::WText& path);
+// The folders that the file at `path` lists, ASCII letters lower-cased,
+// when the product's key (`keyPath` below HKLM) vouches for the file
+// (record_hashes.h); none when it cannot be read or is not vouched for,
+// as a record that a user put into a folder of theirs before the first
+// installation.
+std::set<ts::WText> RecordedFolders(const ts::WText& path, const ts::WText& keyPath);
 
 
 }  // namespace palisade

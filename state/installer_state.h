@@ -83,6 +83,9 @@ struct InstallerState {
   // what the product made earlier), and those made for the shared folder
   // before the files. A file that goes into one records it.
   std::set<ts::WText> productFolders;
+  // The SHA-256 of the uninstaller as this run wrote it, or, in the
+  // uninstaller, of the file that runs; stored with the record's.
+  ts::WText uninstallerHash;
   // The bytes of every file the file phase wrote.
   uint64_t installedBytes = 0;
   // The bytes that the product's files take, shown on the folder page.

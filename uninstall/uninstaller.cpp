@@ -25,7 +25,9 @@
 #include "ui/progress.h"
 #include "ui/wizard.h"
 #include "uninstall/deferred.h"
+#include "record/record_hashes.h"
 #include "record/uninstall_record.h"
+#include "uninstall/registered_files.h"
 #include "uninstall/registry_safety.h"
 #include "uninstall/removal_safety.h"
 #include "uninstall/restart.h"
@@ -65,6 +67,7 @@ struct Registration {
   ts::WText supportOffer;
   ts::WText batchBefore;  // `UninstallBatch1`
   ts::WText batchAfter;   // `UninstallBatch2`
+  RegisteredFiles registered;
 };
 
 bool LowFlag(uint32_t bit) { return (g_installer.script.productFlagsLow & bit) != 0; }
@@ -129,6 +132,7 @@ bool OpenRegistration(const ts::WText& productName, Registration& registration) 
   registration.supportOffer = Text(key, L"SupportOffer");
   registration.batchBefore = Text(key, L"UninstallBatch1");
   registration.batchAfter = Text(key, L"UninstallBatch2");
+  registration.registered = ReadRegisteredFiles(key);
   // The removal notice is addressed and worded with what the installation
   // registered.
   g_installer.script.uninstallNotifyUrl = ts::Utf8FromWide(Text(key, L"NotifyURL"));
@@ -145,13 +149,22 @@ bool OpenRegistration(const ts::WText& productName, Registration& registration) 
   return true;
 }
 
+// The record and the running uninstaller are trusted only as the
+// registration vouches for them; the hash is kept for the rewritten record.
 bool ReadRecord(const Registration& registration, UninstallData& data) {
   ts::WText path = UninstallDataPath(registration.uninstallFolder);
-  DWORD error = ReadUninstallData(path, data);
+  ts::WText recordHash;
+  DWORD error = ReadUninstallData(path, data, recordHash);
   if (error != ERROR_SUCCESS) {
     return Refused(ts::Format(L"The uninstall information for %s could not be loaded.\r\n\r\nFilepath: %s\r\nCode %d: %s",
                               registration.displayName.c_str(), path.c_str(), static_cast<int>(error),
                               ts::SystemErrorTextW(error).c_str()));
+  }
+  ts::WText runningFile = ts::ModuleFileName();
+  g_installer.uninstallerHash = HashOfFile(runningFile);
+  if (!RunsAsRegisteredUninstaller(registration.registered, runningFile, registration.uninstallFolder) ||
+      !MatchesRegisteredHashes(registration.registered, recordHash, g_installer.uninstallerHash)) {
+    return Corrupt(registration.displayName);
   }
   AdoptUninstallData(data, g_uninstallRecord, g_installer.script);
   g_installer.language = 0;
@@ -325,9 +338,14 @@ void RemoveProgramGroup(const Registration& registration) {
   }
 }
 
+// The key vouches for the rewritten record, so that another run may finish
+// the job.
 void RewriteRecord(const Registration& registration) {
   ts::Text error;
-  WriteUninstallData(UninstallDataPath(registration.uninstallFolder), error);
+  ts::WText hash;
+  if (WriteUninstallData(UninstallDataPath(registration.uninstallFolder), error, hash)) {
+    StoreFileHashes(registration.keyPath, hash, g_installer.uninstallerHash);
+  }
   ClearRecordedEntries();
 }
 

@@ -143,4 +143,45 @@ TEST(File, MemoryFileReadsWhatIsLeftAndAppendsWrites) {
   EXPECT_EQ(file.Memory(), "1234567");
 }
 
+// The uninstaller tells by this whether it runs as the file that the
+// product's registration names, however the two paths are spelled.
+TEST(File, SameFileObjectIsJudgedByTheOpenedObjectsNotTheSpelling) {
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  const ts::WText folder = ts::WText(temp) + L"Same Object Folder";
+  const ts::WText file = folder + L"\\Uninstall Program.exe";
+  const ts::WText twin = folder + L"\\twin.exe";
+  ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+  for (const ts::WText& path : {file, twin}) {
+    ts::File created;
+    ASSERT_TRUE(created.Create(path) && created.WriteBlock("same bytes", 10)) << created.LastError();
+  }
+  wchar_t shortFile[MAX_PATH];
+  ASSERT_NE(GetShortPathNameW(file.c_str(), shortFile, MAX_PATH), 0u);
+  ASSERT_NE(ts::WText(shortFile), file) << "no short name to compare with";
+
+  struct SameCase {
+    const char* name;
+    ts::WText first;
+    ts::WText second;
+    bool same;
+  };
+  const SameCase cases[] = {
+      {"the path itself", file, file, true},
+      {"other letter case", file, ts::WText(temp) + L"SAME OBJECT FOLDER\\uninstall program.EXE", true},
+      {"short name", file, shortFile, true},
+      {"folder with a closing backslash", folder, folder + L"\\", true},
+      {"a path through the parent", file, folder + L"\\..\\Same Object Folder\\Uninstall Program.exe", true},
+      {"another file with the same bytes", file, twin, false},
+      {"the file's folder", file, folder, false},
+      {"a missing file", file, folder + L"\\missing.exe", false},
+      {"two missing files", folder + L"\\missing.exe", folder + L"\\missing.exe", false},
+  };
+  for (const SameCase& c : cases) EXPECT_EQ(ts::IsSameFileObject(c.first, c.second), c.same) << c.name;
+
+  DeleteFileW(file.c_str());
+  DeleteFileW(twin.c_str());
+  RemoveDirectoryW(folder.c_str());
+}
+
 }  // namespace

@@ -11,8 +11,10 @@
 #include "core/ts_csv.h"
 #include "core/ts_file.h"
 #include "core/ts_format.h"
+#include "core/ts_registry.h"
 #include "core/ts_system.h"
 #include "format/product_flags.h"
+#include "record/record_hashes.h"
 #include "record/uninstall_record.h"
 
 namespace palisade {
@@ -547,34 +549,68 @@ TEST_F(RecordFile, WrittenFileReadsBack) {
   ts::WText path = UninstallDataPath(folder_);
   EXPECT_EQ(path, folder_ + L"\\Uninstall.DAT");
   ts::Text error;
-  ASSERT_TRUE(WriteUninstallData(path, error)) << error;
+  ts::WText written, read;
+  ASSERT_TRUE(WriteUninstallData(path, error, written)) << error;
   UninstallData data;
-  ASSERT_EQ(ReadUninstallData(path, data), static_cast<DWORD>(ERROR_SUCCESS));
+  ASSERT_EQ(ReadUninstallData(path, data, read), static_cast<DWORD>(ERROR_SUCCESS));
   ASSERT_EQ(data.entries.Count(), 1);
   EXPECT_EQ(ParseEntry(data.entries[0]).text, L"C:\\Demo\\caf\u00e9.txt");
   EXPECT_EQ(data.productHeading, "Heading \xC3\xA9");
   ASSERT_EQ(data.drivers.Count(), 1);
+  // The key is given the hash of the bytes on the disk, and the reader's
+  // check sees the same.
+  EXPECT_EQ(written, HashOfBytes(ReadBytes(path)));
+  EXPECT_EQ(read, written);
 }
 
 TEST_F(RecordFile, MissingFileGivesTheSystemsErrorNumber) {
   UninstallData data;
   data.entries.Add("kept");
-  EXPECT_EQ(ReadUninstallData(folder_ + L"\\Uninstall.DAT", data), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
-  EXPECT_EQ(ReadUninstallData(folder_ + L"\\missing\\Uninstall.DAT", data), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+  ts::WText hash;
+  EXPECT_EQ(ReadUninstallData(folder_ + L"\\Uninstall.DAT", data, hash), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+  EXPECT_EQ(ReadUninstallData(folder_ + L"\\missing\\Uninstall.DAT", data, hash), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
   EXPECT_EQ(data.entries.Count(), 1);
 }
 
 // Only the folder entries count, in ASCII lower case; the "~" of the
-// [Strings] section's numbers is not an entry's.
-TEST_F(RecordFile, RecordedFoldersAreTheFolderEntries) {
+// [Strings] section's numbers is not an entry's. The installer believes an
+// earlier record only as far as the product's key vouches for it: a record
+// that a user put into a folder of theirs names no folder of the product.
+TEST_F(RecordFile, RecordedFoldersAreTheFolderEntriesOfARecordTheKeyVouchesFor) {
+  const ts::WText key = L"Software\\Palisade Tests\\Record Key";
   ts::WText path = UninstallDataPath(folder_);
   ts::File file;
   ASSERT_TRUE(file.Create(path) && file.WriteBlock(kDemoRecord, static_cast<int>(sizeof kDemoRecord - 1)));
   file.Close();
-  EXPECT_EQ(RecordedFolders(path),
-            (std::set<ts::WText>{L"c:\\program files\\palisade demo", L"c:\\program files\\palisade demo\\donn\u00e9es"}));
+  const std::set<ts::WText> listed = {L"c:\\program files\\palisade demo",
+                                      L"c:\\program files\\palisade demo\\donn\u00e9es"};
+  struct KeyCase {
+    const char* name;
+    bool keyExists;
+    ts::WText recordHash;  // empty: no value
+    ts::WText uninstallerHash;
+    bool believed;
+  };
+  const KeyCase cases[] = {
+      {"no key", false, L"", L"", false},
+      {"a key from before the hashes", true, L"", L"", true},
+      {"the record's own hash", true, HashOfBytes(kDemoRecord), L"0a1b", true},
+      {"another record's hash", true, HashOfBytes("another record"), L"0a1b", false},
+      {"the uninstaller's hash alone", true, L"", L"0a1b", false},
+  };
+  for (const KeyCase& c : cases) {
+    ts::DeleteKeyTree(HKEY_LOCAL_MACHINE, key, 0);
+    if (c.keyExists) {
+      ts::RegistryKey created;
+      ASSERT_EQ(created.Create(HKEY_LOCAL_MACHINE, key, KEY_SET_VALUE), ERROR_SUCCESS);
+      if (!c.recordHash.empty()) created.SetText(L"UninstallDataHash", c.recordHash);
+      if (!c.uninstallerHash.empty()) created.SetText(L"UninstallerHash", c.uninstallerHash);
+    }
+    EXPECT_EQ(RecordedFolders(path, key), c.believed ? listed : std::set<ts::WText>{}) << c.name;
+  }
   DeleteFileW(path.c_str());
-  EXPECT_EQ(RecordedFolders(path), std::set<ts::WText>{});
+  EXPECT_EQ(RecordedFolders(path, key), std::set<ts::WText>{}) << "no record";
+  ts::DeleteKeyTree(HKEY_LOCAL_MACHINE, key, 0);
 }
 
 TEST_F(RecordFile, InstallationWritesOnlyForAProductWithAnUninstaller) {

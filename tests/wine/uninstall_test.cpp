@@ -60,9 +60,18 @@ class Uninstaller : public ::testing::Test {
   bool KeyExists() { return prefix_->Run({"reg", "query", kUninstallKey}).exitCode == 0; }
   std::string Record() { return ReadFile(Path("uninstall/Uninstall.DAT")); }
 
+  // Entries added by hand, to a record of an installation from before the
+  // key kept the record's hash: the key vouches for nothing, and only the
+  // removal rules stand between the record and the machine.
   void AddToRecord(const std::string& entries) {
     std::string record = entries + Record();
     WriteBytes(Path("uninstall/Uninstall.DAT"), Bytes(record.begin(), record.end()));
+    ForgetHashes();
+  }
+  void ForgetHashes() {
+    for (const char* value : {"UninstallDataHash", "UninstallerHash"}) {
+      prefix_->Run({"reg", "delete", kUninstallKey, "/v", value, "/f"});
+    }
   }
   void SetValue(const char* name, const std::string& text) {
     prefix_->Run({"reg", "add", kUninstallKey, "/v", name, "/d", text, "/f"});
@@ -231,11 +240,18 @@ TEST_F(Uninstaller, ProgramGroupAndExtraFilesGoWithTheProduct) {
   EXPECT_FALSE(FileExists(Path("readme.txt")));
 }
 
-TEST_F(Uninstaller, InstallerStartedWithTheSwitchDoesNotDeleteItself) {
+// Only the uninstaller that the registration names may act on the record:
+// the installer started with the switch is refused and deletes nothing,
+// itself included.
+TEST_F(Uninstaller, InstallerStartedWithTheSwitchIsRefusedAndDoesNotDeleteItself) {
   Install(Product());
   RunResult run = prefix_->Run({"C:\\cases\\setup.exe", kUninstallSwitch, "/silent"});
-  EXPECT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_FALSE(KeyExists());
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.err,
+            "The uninstall information for Palisade Test Product is corrupt.\r\n\r\n"
+            "The uninstallation cannot be performed.\r\n");
+  EXPECT_TRUE(KeyExists());
+  EXPECT_TRUE(FileExists(Path("app.txt")));
   sleep(3);
   EXPECT_TRUE(FileExists(prefix_->DriveC() + "/cases/setup.exe"));
 }
@@ -418,13 +434,13 @@ TEST_F(Uninstaller, WholeFolderFlagWithAFileInUseKeepsTheRecordForASecondRun) {
   EXPECT_TRUE(WaitUntilGone(prefix_->DriveC() + kProduct, 10)) << "the installation folder stays";
 }
 
-TEST_F(Uninstaller, WholeFolderFlagStartedFromElsewhereLeavesNoEmptyFolders) {
+TEST_F(Uninstaller, WholeFolderFlagStartedFromElsewhereIsRefusedAndKeepsTheFolder) {
   InstallerRecipe recipe = Product();
   recipe.script.productFlagsLow |= format::product_flags_low::kDeleteInstallFolderOnUninstall;
   Install(recipe);
   RunResult run = prefix_->Run({"C:\\cases\\setup.exe", kUninstallSwitch, "/silent"});
-  EXPECT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_FALSE(FileExists(prefix_->DriveC() + kProduct));
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_TRUE(FileExists(Path("uninstall/Uninstall Test.exe")));
   EXPECT_TRUE(FileExists(prefix_->DriveC() + "/cases/setup.exe"));
 }
 
@@ -451,12 +467,17 @@ TEST_P(UninstallerOfAMovedProduct, NeverDeletesASystemFolder) {
   std::string folder = std::string("C:\\") + moved.folder;
   if (moved.shortName) folder = ShortPath(folder);
   if (moved.closingDot) folder += ".";
-  // The record goes where the rewritten registration looks for it.
+  // The record and the uninstaller go where the rewritten registration of
+  // an installation from before the hashes looks for them.
   std::string linuxFolder = prefix_->DriveC() + "/" + moved.folder;
   CopyFile(Path("uninstall/Uninstall.DAT"), linuxFolder + "/Palisade Record/Uninstall.DAT");
+  CopyFile(Path("uninstall/Uninstall Test.exe"), linuxFolder + "/Palisade Record/Uninstall Test.exe");
+  std::string uninstaller = folder + "\\Palisade Record\\Uninstall Test.exe";
   SetValue("InstallLocation", folder);
   SetValue("UninstallSubdir", "Palisade Record");
-  RunResult run = UninstallSilently();
+  SetValue("UninstallString", "\"" + uninstaller + "\" " + kUninstallSwitch);
+  ForgetHashes();
+  RunResult run = prefix_->Run({uninstaller, kUninstallSwitch, "/silent"});
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_NE(run.err.find(folder + "\r\n"), std::string::npos) << run.err;
   EXPECT_TRUE(KeyExists());

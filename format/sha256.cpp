@@ -1,0 +1,120 @@
+#include "format/sha256.h"
+
+#include <algorithm>
+
+namespace palisade::format {
+namespace {
+
+constexpr std::array<uint32_t, 64> kRoundConstants = {
+    0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4, 0xab1c5ed5,
+    0xd807aa98, 0x12835b01, 0x243185be, 0x550c7dc3, 0x72be5d74, 0x80deb1fe, 0x9bdc06a7, 0xc19bf174,
+    0xe49b69c1, 0xefbe4786, 0x0fc19dc6, 0x240ca1cc, 0x2de92c6f, 0x4a7484aa, 0x5cb0a9dc, 0x76f988da,
+    0x983e5152, 0xa831c66d, 0xb00327c8, 0xbf597fc7, 0xc6e00bf3, 0xd5a79147, 0x06ca6351, 0x14292967,
+    0x27b70a85, 0x2e1b2138, 0x4d2c6dfc, 0x53380d13, 0x650a7354, 0x766a0abb, 0x81c2c92e, 0x92722c85,
+    0xa2bfe8a1, 0xa81a664b, 0xc24b8b70, 0xc76c51a3, 0xd192e819, 0xd6990624, 0xf40e3585, 0x106aa070,
+    0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
+    0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2,
+};
+
+constexpr std::array<uint32_t, 8> kInitialState = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
+                                                   0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
+
+constexpr uint32_t RotateRight(uint32_t x, int n) { return (x >> n) | (x << (32 - n)); }
+
+uint32_t LoadBe32(const uint8_t* p) {
+  return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | uint32_t{p[3]};
+}
+
+void StoreBe32(uint32_t value, uint8_t* p) {
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(value >> (24 - 8 * i));
+}
+
+}  // namespace
+
+Sha256::Sha256() : state_(kInitialState) {}
+
+void Sha256::Compress(const uint8_t* block) {
+  uint32_t w[64];
+  for (int i = 0; i < 16; ++i) w[i] = LoadBe32(block + 4 * i);
+  for (int i = 16; i < 64; ++i) {
+    uint32_t s0 = RotateRight(w[i - 15], 7) ^ RotateRight(w[i - 15], 18) ^ (w[i - 15] >> 3);
+    uint32_t s1 = RotateRight(w[i - 2], 17) ^ RotateRight(w[i - 2], 19) ^ (w[i - 2] >> 10);
+    w[i] = w[i - 16] + s0 + w[i - 7] + s1;
+  }
+  uint32_t a = state_[0], b = state_[1], c = state_[2], d = state_[3];
+  uint32_t e = state_[4], f = state_[5], g = state_[6], h = state_[7];
+  for (int i = 0; i < 64; ++i) {
+    uint32_t s1 = RotateRight(e, 6) ^ RotateRight(e, 11) ^ RotateRight(e, 25);
+    uint32_t choice = (e & f) ^ (~e & g);
+    uint32_t t1 = h + s1 + choice + kRoundConstants[i] + w[i];
+    uint32_t s0 = RotateRight(a, 2) ^ RotateRight(a, 13) ^ RotateRight(a, 22);
+    uint32_t majority = (a & b) ^ (a & c) ^ (b & c);
+    uint32_t t2 = s0 + majority;
+    h = g;
+    g = f;
+    f = e;
+    e = d + t1;
+    d = c;
+    c = b;
+    b = a;
+    a = t1 + t2;
+  }
+  state_[0] += a;
+  state_[1] += b;
+  state_[2] += c;
+  state_[3] += d;
+  state_[4] += e;
+  state_[5] += f;
+  state_[6] += g;
+  state_[7] += h;
+}
+
+void Sha256::Update(std::span<const uint8_t> piece) {
+  length_ += piece.size();
+  while (!piece.empty()) {
+    std::size_t take = std::min(piece.size(), sizeof(block_) - filled_);
+    std::copy_n(piece.data(), take, block_ + filled_);
+    filled_ += take;
+    piece = piece.subspan(take);
+    if (filled_ == sizeof(block_)) {
+      Compress(block_);
+      filled_ = 0;
+    }
+  }
+}
+
+Sha256Digest Sha256::Final() {
+  uint64_t bits = length_ * 8;
+  // A one bit, zeros up to 8 bytes short of a block's end, the length in
+  // bits big-endian; a second block when the length no longer fits.
+  const uint8_t one = 0x80;
+  Update(std::span(&one, 1));
+  const uint8_t zero = 0;
+  while (filled_ != sizeof(block_) - 8) Update(std::span(&zero, 1));
+  uint8_t lengthBytes[8];
+  StoreBe32(static_cast<uint32_t>(bits >> 32), lengthBytes);
+  StoreBe32(static_cast<uint32_t>(bits), lengthBytes + 4);
+  Update(lengthBytes);
+  Sha256Digest digest;
+  for (int i = 0; i < 8; ++i) StoreBe32(state_[i], digest.data() + 4 * i);
+  return digest;
+}
+
+Sha256Digest Sha256Of(std::span<const uint8_t> data) {
+  Sha256 hash;
+  hash.Update(data);
+  return hash.Final();
+}
+
+std::string LowercaseHex(std::span<const uint8_t> bytes) {
+  constexpr char kDigits[] = "0123456789abcdef";
+  std::string text;
+  text.reserve(bytes.size() * 2);
+  for (uint8_t byte : bytes) {
+    text += kDigits[byte >> 4];
+    text += kDigits[byte & 0xF];
+  }
+  return text;
+}
+
+}  // namespace palisade::format
