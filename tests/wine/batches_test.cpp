@@ -143,18 +143,56 @@ TEST_F(Batches, OutputGoesIntoTheLogWhenTheProductAsks) {
   EXPECT_FALSE(FileExists(InProduct("cs_batch.log")));
 }
 
+// The batch's own folder cannot be made when the temporary folder is
+// missing.
 TEST_F(Batches, OneThatCannotBeWrittenIsLoggedAndTheRunGoesOn) {
-  std::filesystem::create_directories(InProduct("SETUPBAT.BAT"));
+  for (const char* name : {"TEMP", "TMP"}) {
+    prefix_->Run({"reg", "add", "HKCU\\Environment", "/v", name, "/d", "C:\\missing", "/f"});
+  }
   InstallerRecipe recipe = BatchProduct();
   recipe.productFlags2 |= format::product_flags2::kCapturePostInstallBatch;
   ASSERT_EQ(Install(recipe).exitCode, 1);
   EXPECT_TRUE(FileExists(InProduct("app.txt")));
   std::string log = Log();
   EXPECT_NE(log.find("\r\nRunning Post-Installation Batch...\r\n"
-                     "Unable to create batch file \"C:\\Program Files\\Palisade Test Product\\SETUPBAT.BAT\".\r\n\r\n"),
+                     "Unable to create batch file \"C:\\missing\\SETUPBAT.BAT\".\r\n"),
             std::string::npos)
       << log;
   EXPECT_EQ(Order(), "") << "no batch could run";
+}
+
+// A bare command in a batch is found along the search path only: a program
+// of that name in the installation folder, where the batches ran while it
+// existed, or in the temporary folder, where the batches ran after the
+// uninstaller had removed it, is not started.
+TEST_F(Batches, BareCommandsNeverMeetAProgramPlantedBesideThem) {
+  struct PlantCase {
+    const char* name;
+    std::string where;  // below drive C:
+    format::BatchIndex batch;
+  };
+  const PlantCase cases[] = {
+      {"installation folder", "Program Files/Palisade Test Product", format::kPreInstallBatch},
+      {"temporary folder", "users/" + UserName() + "/Temp", format::kUninstallBatch2},
+  };
+  for (const PlantCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    SetUp();
+    std::filesystem::create_directories(prefix_->DriveC() + "/" + c.where);
+    CopyFile(WindowsTestProgram("planted_program.exe"), prefix_->DriveC() + "/" + c.where + "/reg.exe");
+    InstallerRecipe recipe = BatchProduct();
+    recipe.script.batches = {};
+    recipe.script.batches[c.batch] = "reg add HKCU\\Software\\PalisadeBatch /v Seen /d yes /f\r\n";
+    ASSERT_EQ(Install(recipe).exitCode, 1);
+    if (c.batch == format::kUninstallBatch2) {
+      RunResult uninstall = Uninstall();
+      EXPECT_EQ(uninstall.exitCode, 0) << uninstall.err;
+    }
+    EXPECT_FALSE(FileExists(prefix_->DriveC() + "/planted/reg.exe.txt"))
+        << ReadFile(prefix_->DriveC() + "/planted/reg.exe.txt");
+    EXPECT_EQ(prefix_->Run({"reg", "query", "HKCU\\Software\\PalisadeBatch", "/v", "Seen"}).exitCode, 0)
+        << "the system's reg did not run";
+  }
 }
 
 }  // namespace
