@@ -17,8 +17,6 @@ constexpr wchar_t kBatchName[] = L"delunins.bat";
 // A path in double quotes as the batch must read it.
 ts::WText Quoted(const ts::WText& path) { return BatchLiteral(L"\"" + path + L"\""); }
 
-ts::WText FolderOf(const ts::WText& path) { return path.substr(0, path.find_last_of(L'\\')); }
-
 bool WriteBatch(const ts::WText& path, const ts::Text& text) {
   ts::File file;
   return file.CreateNew(path) && file.WriteBlock(text.data(), static_cast<int>(text.size()));
@@ -44,8 +42,14 @@ ts::WText SelfDeletionCommands(const ts::WText& uninstaller, const ts::WText& in
     commands += L"start \"\" " + (folder.empty() ? L"" : L"/D " + Quoted(folder) + L" ") + BatchLiteral(thenStart) +
                 L"\r\n";
   }
-  commands += L"del " + Quoted(batch) + L" & rd " + Quoted(FolderOf(batch)) + L"\r\n";
+  commands += L"del " + Quoted(batch) + L"\r\n";
   return commands;
+}
+
+// The interpreter drops the outer quotes of what follows "/c" and reads the
+// rest as one command line.
+ts::WText SelfDeletionArguments(const ts::WText& batch, const ts::WText& folder) {
+  return L"\"\"" + batch + L"\" & rd \"" + folder + L"\"\"";
 }
 
 bool DeleteUninstaller(const ts::WText& uninstaller, const ts::WText& installFolder,
@@ -57,11 +61,12 @@ bool DeleteUninstaller(const ts::WText& uninstaller, const ts::WText& installFol
   ts::Text text =
       EncodedBatch(SelfDeletionCommands(uninstaller, installFolder, uninstallSubfolder, batch, thenStart),
                    SystemReadsUtf8Batches(), utf8);
-  if (!WriteBatch(batch, text) || !ts::StartBatchHidden(L"\"" + ts::ShortPath(batch) + L"\"")) {
+  if (!WriteBatch(batch, text) ||
+      !ts::StartBatchHidden(SelfDeletionArguments(ts::ShortPath(batch), ts::ShortPath(folder.Path())))) {
     DeleteFileW(batch.c_str());
     return false;
   }
-  // The batch removes its folder as its last act.
+  // The interpreter removes the folder once the batch has ended.
   folder.Release();
   return true;
 }

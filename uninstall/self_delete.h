@@ -9,12 +9,16 @@ namespace palisade {
 // until that works, pause, remove the uninstall folder and its parents below
 // the installation folder and then the installation folder while they are
 // empty, start `thenStart` when a program is given, and delete the batch
-// itself and then its folder, both on the last line, which the interpreter
-// has read whole before the file goes. Every path is written so that the
-// batch reads it as it is.
+// itself. Every path is written so that the batch reads it as it is.
 ts::WText SelfDeletionCommands(const ts::WText& uninstaller, const ts::WText& installFolder,
                                const ts::WText& uninstallSubfolder, const ts::WText& batch,
                                const ts::WText& thenStart = L"");
+
+// What the command interpreter is to carry out: the batch, and once it has
+// ended (and no interpreter holds its file any longer, which Wine's does
+// while a batch runs) the removal of its folder. Paths in their short
+// form, which the caller gives.
+ts::WText SelfDeletionArguments(const ts::WText& batch, const ts::WText& folder);
 
 // Writes "delunins.bat" into a new private folder (ts::PrivateFolder) and
 // starts it hidden without waiting; false when the batch could not be

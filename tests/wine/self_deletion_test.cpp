@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <set>
 
 #include "format/product_flags.h"
 #include "installer_factory.h"
@@ -62,7 +63,8 @@ class SelfDeletion : public ::testing::Test {
 };
 
 // A "delunins.bat" that someone made beforehand in the temporary folder,
-// read-only or not, is neither in the way nor run, nor changed.
+// read-only or not, is neither in the way nor run, nor changed; the run's
+// own batch and the folder it made for it are gone afterwards.
 struct PlantedBatchCase {
   const char* name;
   bool readOnly;
@@ -86,6 +88,14 @@ TEST_P(SelfDeletionBesideAPlantedBatch, NeverUsesIt) {
   EXPECT_TRUE(WaitUntilGone(prefix_->DriveC() + "/Product", 15)) << "the uninstaller and its folders stay";
   EXPECT_FALSE(FileExists(prefix_->DriveC() + "/planted/delunins.txt"));
   EXPECT_EQ(ReadFile(batch), planted);
+  std::set<std::string> left;
+  for (int tenth = 0; tenth < 100; ++tenth) {
+    left.clear();
+    for (const auto& entry : std::filesystem::directory_iterator(Temp())) left.insert(entry.path().filename());
+    if (left.size() <= 1) break;
+    usleep(100000);
+  }
+  EXPECT_EQ(left, std::set<std::string>{"delunins.bat"});
 }
 
 const PlantedBatchCase kPlantedBatches[] = {{"ReadOnly", true}, {"WritableHoldingLines", false}};
