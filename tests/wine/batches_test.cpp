@@ -162,9 +162,9 @@ TEST_F(Batches, OneThatCannotBeWrittenIsLoggedAndTheRunGoesOn) {
 }
 
 // A bare command in a batch is found along the search path only: a program
-// of that name in the installation folder, where the batches ran while it
-// existed, or in the temporary folder, where the batches ran after the
-// uninstaller had removed it, is not started.
+// of that name in the installation folder, where the batches used to run,
+// is not started, nor one in the temporary folder (where they ran when the
+// installation folder was missing) or beside the installer.
 TEST_F(Batches, BareCommandsNeverMeetAProgramPlantedBesideThem) {
   struct PlantCase {
     const char* name;
@@ -174,6 +174,7 @@ TEST_F(Batches, BareCommandsNeverMeetAProgramPlantedBesideThem) {
   const PlantCase cases[] = {
       {"installation folder", "Program Files/Palisade Test Product", format::kPreInstallBatch},
       {"temporary folder", "users/" + UserName() + "/Temp", format::kUninstallBatch2},
+      {"installer's folder", "cases", format::kPostInstallBatch},
   };
   for (const PlantCase& c : cases) {
     SCOPED_TRACE(c.name);
