@@ -143,6 +143,20 @@ TEST_F(Batches, OutputGoesIntoTheLogWhenTheProductAsks) {
   EXPECT_FALSE(FileExists(InProduct("cs_batch.log")));
 }
 
+// A quote in the product name cannot end the quoting of its SET line and
+// leave the rest of the name to run as a command.
+TEST_F(Batches, AQuoteInTheProductNameStaysInTheValue) {
+  const std::string name = "Acme\" & set INJECTED=yes & \"";
+  InstallerRecipe recipe = BatchProduct();
+  recipe.script.productName = name;
+  recipe.script.batches = {};
+  recipe.script.batches[format::kPreInstallBatch] =
+      "set ProductName>C:\\batches\\seen.txt\r\nif defined INJECTED echo yes>C:\\batches\\injected.txt\r\n";
+  ASSERT_EQ(Install(recipe).exitCode, 1);
+  EXPECT_EQ(ReadFile(prefix_->DriveC() + "/batches/seen.txt"), "ProductName=" + name + "\r\n");
+  EXPECT_FALSE(FileExists(prefix_->DriveC() + "/batches/injected.txt"));
+}
+
 // The batch's own folder cannot be made when the temporary folder is
 // missing.
 TEST_F(Batches, OneThatCannotBeWrittenIsLoggedAndTheRunGoesOn) {
