@@ -144,17 +144,34 @@ TEST_F(Batches, OutputGoesIntoTheLogWhenTheProductAsks) {
 }
 
 // A quote in the product name cannot end the quoting of its SET line and
-// leave the rest of the name to run as a command.
+// leave the rest of the name to run as a command; nor can a fullwidth quote
+// in a batch written in code page 1252 (Windows Vista), which has no such
+// character and must not turn it into a plain quote.
 TEST_F(Batches, AQuoteInTheProductNameStaysInTheValue) {
-  const std::string name = "Acme\" & set INJECTED=yes & \"";
-  InstallerRecipe recipe = BatchProduct();
-  recipe.script.productName = name;
-  recipe.script.batches = {};
-  recipe.script.batches[format::kPreInstallBatch] =
-      "set ProductName>C:\\batches\\seen.txt\r\nif defined INJECTED echo yes>C:\\batches\\injected.txt\r\n";
-  ASSERT_EQ(Install(recipe).exitCode, 1);
-  EXPECT_EQ(ReadFile(prefix_->DriveC() + "/batches/seen.txt"), "ProductName=" + name + "\r\n");
-  EXPECT_FALSE(FileExists(prefix_->DriveC() + "/batches/injected.txt"));
+  struct QuoteCase {
+    const char* name;
+    const char* setting;  // Wine's version setting; empty: the prefix's default, Windows 7
+    std::string productName;
+    std::string seen;
+  };
+  const QuoteCase cases[] = {
+      {"quote", "", "Acme\" & set INJECTED=yes & \"", "Acme\" & set INJECTED=yes & \""},
+      {"fullwidth quote in code page 1252", "vista", "Acme\xEF\xBC\x82 & set INJECTED=yes & \xEF\xBC\x82",
+       "Acme? & set INJECTED=yes & ?"},
+  };
+  for (const QuoteCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    SetUp();
+    if (*c.setting) prefix_->Run({"reg", "add", "HKCU\\Software\\Wine", "/v", "Version", "/d", c.setting, "/f"});
+    InstallerRecipe recipe = BatchProduct();
+    recipe.script.productName = c.productName;
+    recipe.script.batches = {};
+    recipe.script.batches[format::kPreInstallBatch] =
+        "set ProductName>C:\\batches\\seen.txt\r\nif defined INJECTED echo yes>C:\\batches\\injected.txt\r\n";
+    ASSERT_EQ(Install(recipe).exitCode, 1);
+    EXPECT_EQ(ReadFile(prefix_->DriveC() + "/batches/seen.txt"), "ProductName=" + c.seen + "\r\n");
+    EXPECT_FALSE(FileExists(prefix_->DriveC() + "/batches/injected.txt"));
+  }
 }
 
 // The batch's own folder cannot be made when the temporary folder is
