@@ -61,6 +61,10 @@ bool RecycleFile(const WText& path) {
 }  // namespace
 
 WText MakeTemporaryFileName(const WText& folder, const WText& extension) {
+  if (folder.empty()) {  // not the root of whatever drive is current
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return {};
+  }
   const WText wanted = !extension.empty() && extension[0] == L'.' ? extension.substr(1) : extension;
   const WText suffix = wanted.empty() ? WText(L"tmp") : wanted;
   DWORD error = ERROR_FILE_EXISTS;

@@ -15,7 +15,8 @@ namespace ts {
 // `extension` ("tmp" when empty; a leading "." is skipped), and returns its
 // path. The file is made in one step and a name that exists is never taken,
 // so nobody can have made or linked it beforehand. Empty, with the system's
-// error in GetLastError, when no file could be made there.
+// error in GetLastError, when no file could be made there or `folder` is
+// empty.
 WText MakeTemporaryFileName(const WText& folder, const WText& extension = L"");
 
 // Asks the system to move `temporary` over `destination` at the next

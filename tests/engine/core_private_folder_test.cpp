@@ -73,6 +73,7 @@ TEST(MakeTemporaryFileName, CreatesAFreshFileOrFails) {
   SetLastError(ERROR_SUCCESS);
   EXPECT_EQ(ts::MakeTemporaryFileName(folder.Path() + L"\\missing"), L"");
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+  EXPECT_EQ(ts::MakeTemporaryFileName(L""), L"") << "no folder is no folder, not the current drive's root";
 }
 
 }  // namespace
