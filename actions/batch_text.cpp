@@ -43,12 +43,32 @@ ts::WText BatchWithAdditions(const ts::WText& script, const ts::WText& additions
   return script + (endsWithBreak ? L"" : L"\r\n") + additions;
 }
 
+ts::WText BatchLiteral(const ts::WText& text) {
+  ts::WText line;
+  bool quoted = false;
+  for (wchar_t c : text) {
+    if (c == L'"') quoted = !quoted;
+    if (c == L'\r' || c == L'\n') c = L' ';
+    if (c == L'%') {
+      line += L'%';
+    } else if (!quoted && (c == L'^' || c == L'&' || c == L'|' || c == L'<' || c == L'>')) {
+      line += L'^';
+    }
+    line += c;
+  }
+  return line;
+}
+
+ts::Text EncodedBatch(const ts::WText& text, bool utf8Allowed, bool& utf8) {
+  utf8 = utf8Allowed && !IsAscii(text);
+  if (utf8) return "@chcp 65001 >nul\r\n" + ts::Utf8FromWide(text);
+  return "@chcp 1252 >nul\r\n" + ts::CodePage1252FromWide(text);
+}
+
 ts::Text BatchFileBytes(const ts::WText& variableLines, const ts::WText& commands, bool utf8Allowed,
                         bool dropPauseLines, bool& utf8) {
   ts::WText body = L"@echo off\r\n" + variableLines + (dropPauseLines ? WithoutPauseLines(commands) : commands);
-  utf8 = utf8Allowed && !IsAscii(body);
-  if (utf8) return "@chcp 65001 >nul\r\n" + ts::Utf8FromWide(body);
-  return "@chcp 1252 >nul\r\n" + ts::CodePage1252FromWide(body);
+  return EncodedBatch(body, utf8Allowed, utf8);
 }
 
 }  // namespace palisade

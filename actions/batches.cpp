@@ -6,6 +6,7 @@
 #include "core/system_facts.h"
 #include "core/ts_file.h"
 #include "core/ts_format.h"
+#include "core/ts_private_folder.h"
 #include "core/ts_system.h"
 #include "format/product_flags.h"
 #include "payload/variables.h"
@@ -21,13 +22,13 @@ namespace low = format::product_flags_low;
 namespace high = format::product_flags_high;
 namespace flags2 = format::product_flags2;
 
-constexpr wchar_t kBatchFileName[] = L"\\SETUPBAT.BAT";
-constexpr wchar_t kCaptureFileName[] = L"\\cs_batch.log";
+constexpr wchar_t kBatchFileName[] = L"SETUPBAT.BAT";
+constexpr wchar_t kCaptureFileName[] = L"cs_batch.log";
 constexpr wchar_t kErrorCaption[] = L"Error";
 
 struct BatchVariable {
   const wchar_t* name;
-  bool quoted;  // texts are quoted whole, so that blanks and "&" in them stay in the value
+  bool quoted;  // texts are quoted whole, so that blanks in them stay in the value
 };
 
 constexpr BatchVariable kBatchVariables[] = {
@@ -70,11 +71,6 @@ constexpr ScriptBatch kScriptBatches[] = {
 
 bool IsBlank(std::wstring_view text) { return text.find_first_not_of(L" \t\r\n") == std::wstring_view::npos; }
 
-bool Windows7OrLater() {
-  const ts::SystemRecord& system = ts::System();
-  return system.platform == ts::kPlatformNt && (system.major > 6 || (system.major == 6 && system.minor >= 1));
-}
-
 ts::WText VariableValueByName(std::wstring_view name) {
   for (const InstallationVariable& variable : InstallationVariables()) {
     if (name == variable.name) return variable.value();
@@ -84,32 +80,33 @@ ts::WText VariableValueByName(std::wstring_view name) {
 
 bool Exists(const ts::WText& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-// The installation folder keeps the batch beside the product; before it
-// exists (or after the uninstaller removed it) the temporary folder serves.
-ts::WText BatchFolder() {
-  const ts::WText& folder = g_installer.installFolder;
-  return !folder.empty() && Exists(folder) ? folder : ts::TempFolder();
-}
-
 void ReportBatchFailure(const wchar_t* format, const ts::WText& path, const ts::WText& reason) {
   ts::WText text = ts::Format(format, path.c_str(), reason.c_str());
   if (!g_installer.flags.automatic) ShowMessage(text, kErrorCaption, MB_ICONERROR | MB_SETFOREGROUND);
   LogWideConcat({text, L"\r\n\r\n"});
 }
 
-bool WriteBatchFile(const ts::WText& path, const ts::Text& bytes) {
+// The batch and its capture file live in a folder of their own that only
+// the run can write, so that nobody can change the batch before the
+// command interpreter reads it, nor have a file of theirs taken for it.
+bool WriteBatchFile(ts::PrivateFolder& folder, const ts::Text& bytes, ts::WText& path) {
+  DWORD error = folder.Create();
+  path = folder.Path().empty() ? ts::TempFolder() + L"\\" + kBatchFileName : folder.FileIn(kBatchFileName);
   ts::File file;
-  if (file.Create(path) && file.WriteBlock(bytes.data(), static_cast<int>(bytes.size()))) return true;
-  ReportBatchFailure(L"Unable to create batch file \"%s\".\r\n\r\n%s", path, ts::WideFromUtf8(file.LastError()));
+  if (error == ERROR_SUCCESS && file.CreateNew(path) && file.WriteBlock(bytes.data(), static_cast<int>(bytes.size()))) {
+    return true;
+  }
+  ts::WText reason = error != ERROR_SUCCESS ? ts::SystemErrorTextW(error) : ts::WideFromUtf8(file.LastError());
+  ReportBatchFailure(L"Unable to create batch file \"%s\".\r\n\r\n%s", path, reason);
   return false;
 }
 
 // An empty capture file, or empty when none can be made (the run goes on
 // without its output).
-ts::WText CreateCaptureFile(const ts::WText& folder) {
-  ts::WText path = folder + kCaptureFileName;
+ts::WText CreateCaptureFile(const ts::PrivateFolder& folder) {
+  ts::WText path = folder.FileIn(kCaptureFileName);
   ts::File file;
-  if (file.Create(path)) return path;
+  if (file.CreateNew(path)) return path;
   LogWideConcat({L"Failed to create batch output capture file.  ", ts::WideFromUtf8(file.LastError()), L"\r\n"});
   return {};
 }
@@ -131,9 +128,16 @@ void LogCapturedOutput(const ts::WText& path, bool utf8) {
   }
 }
 
-// The capture file may still be held by a process the batch left running.
-void DeleteCaptureFile(const ts::WText& path) {
-  if (!DeleteFileW(path.c_str()) && Exists(path)) ts::DeleteAtRestart(path);
+// The capture file may still be held by a process the batch left running;
+// then it and its folder go at the next restart.
+void RemoveBatchFolder(ts::PrivateFolder& folder, const ts::WText& capture) {
+  if (!capture.empty() && !DeleteFileW(capture.c_str()) && Exists(capture)) {
+    ts::DeleteAtRestart(capture);
+    ts::DeleteAtRestart(folder.Path());
+    folder.Release();
+    return;
+  }
+  folder.Remove();
 }
 
 bool HighFlag(uint32_t bit) { return (g_installer.script.productFlagsHigh & bit) != 0; }
@@ -141,12 +145,18 @@ bool LowFlag(uint32_t bit) { return (g_installer.script.productFlagsLow & bit) !
 
 }  // namespace
 
+bool SystemReadsUtf8Batches() {
+  const ts::SystemRecord& system = ts::System();
+  return system.platform == ts::kPlatformNt && (system.major > 6 || (system.major == 6 && system.minor >= 1));
+}
+
 ts::WText BatchVariableLines(const VariableValue& value) {
   ts::WText lines;
   for (const BatchVariable& variable : kBatchVariables) {
     ts::WText text = value(L"%" + ts::WText(variable.name) + L"%");
-    lines += variable.quoted ? ts::Format(L"SET \"%s=%s\"\r\n", variable.name, text.c_str())
-                             : ts::Format(L"SET %s=%s\r\n", variable.name, text.c_str());
+    ts::WText line = variable.quoted ? ts::Format(L"SET \"%s=%s\"", variable.name, text.c_str())
+                                     : ts::Format(L"SET %s=%s", variable.name, text.c_str());
+    lines += BatchLiteral(line) + L"\r\n";
   }
   return lines;
 }
@@ -160,22 +170,22 @@ bool RunBatch(const ts::WText& commands, bool hidden, const wchar_t* logName) {
     LogWideConcat({L"The CLI ", interpreter, L" does not exist!\r\n"});
     return false;
   }
-  ts::WText folder = BatchFolder();
-  ts::WText path = folder + kBatchFileName;
   bool utf8 = false;
-  ts::Text bytes = BatchFileBytes(BatchVariableLines(VariableValueByName), commands, Windows7OrLater(),
+  ts::Text bytes = BatchFileBytes(BatchVariableLines(VariableValueByName), commands, SystemReadsUtf8Batches(),
                                   hidden || g_installer.flags.automatic, utf8);
-  if (!WriteBatchFile(path, bytes)) return false;
+  ts::PrivateFolder folder;
+  ts::WText path;
+  if (!WriteBatchFile(folder, bytes, path)) return false;
   ts::WText command = ts::ShortPath(path);
   ts::WText capture = logName ? CreateCaptureFile(folder) : ts::WText();
   if (!capture.empty()) command += L" > " + ts::ShortPath(capture);
-  bool ran = ts::RunAndWait(ts::Format(L"\"%s\" /c %s", interpreter.c_str(), command.c_str()), folder, hidden);
+  bool ran = ts::RunBatchAndWait(command, hidden);
   if (!ran) {
     ReportBatchFailure(L"Unable to launch batch file \"%s\".\r\n\r\n%s", path, ts::SystemErrorTextW(GetLastError()));
   }
   if (ran && !capture.empty()) LogCapturedOutput(capture, utf8);
-  if (!capture.empty()) DeleteCaptureFile(capture);
   DeleteFileW(path.c_str());
+  RemoveBatchFolder(folder, capture);
   return ran;
 }
 

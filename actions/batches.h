@@ -31,6 +31,10 @@ void RunExitBatch();
 // the end), with a hidden window when asked.
 void RunUninstallBatch(const ts::WText& commands, bool hidden);
 
+// Whether the system's command interpreter reads a batch in UTF-8 after
+// "chcp 65001" (Windows 7 and later).
+bool SystemReadsUtf8Batches();
+
 // The pure parts, for the tests.
 
 // The SET lines of the installation variables in the batch's order; `value`

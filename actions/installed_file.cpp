@@ -12,7 +12,6 @@
 #include "core/ts_deferred.h"
 #include "core/ts_file.h"
 #include "core/ts_format.h"
-#include "core/ts_security.h"
 #include "core/ts_system.h"
 #include "format/product_flags.h"
 #include "payload/messages.h"
@@ -60,9 +59,6 @@ void StampAttributes(const ts::WText& path, uint32_t attributes) {
   if (current == INVALID_FILE_ATTRIBUTES) return;
   SetFileAttributesW(path.c_str(), (current & ~kStampedAttributes) | (attributes & kStampedAttributes));
 }
-
-// Beside the file: a move at the restart cannot cross to another volume.
-constexpr bool kOnlyInTheFolder = true;
 
 // Writes every piece to the open file, putting its last-write time back to
 // `keptTime` after each when one is given; the error of the first failing
@@ -179,12 +175,13 @@ void PrepareRetry(const ts::WText& path, DWORD error) {
 }
 
 
-// The temporary file is opened to everyone and freed of attributes that
-// would stop the system's move at the restart.
-void OpenToEveryone(const ts::WText& temporary) {
+// Attributes that would stop a copy onto the temporary file or the
+// system's move at the restart. Its access list stays the one it inherits
+// from its folder: the file becomes the installed file, and an entry that
+// let others write it would let them replace what the restart installs.
+void ClearAttributesInTheWay(const ts::WText& temporary) {
   DWORD attributes = GetFileAttributesW(temporary.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES) SetFileAttributesW(temporary.c_str(), attributes & ~kInTheWayAttributes);
-  ts::GrantEveryoneFullAccess(temporary);
 }
 
 // After the last attempt: a file in use that existed before is replaced at
@@ -230,16 +227,17 @@ void StampTimeAndAttributes(const ts::WText& path, const format::TimeStamp& time
   StampAttributes(path, attributes);
 }
 
-// The temporary file is opened to everyone before it is filled, so that a
-// copy can replace it, and again after, because a copy brings the access
-// list and the attributes of its source.
+// The temporary file lies beside the file, as a move at the restart cannot
+// cross to another volume. Its attributes are cleared before it is filled,
+// so that a copy can replace it, and again after, because a copy brings the
+// attributes of its source.
 RestartReplacement ReplaceAtNextRestart(const ts::WText& path, const TemporaryFiller& fill,
                                         const format::TimeStamp& time) {
   RestartReplacement replacement;
-  ts::WText temporary = ts::MakeTemporaryFileName(FolderOf(path), L"", kOnlyInTheFolder);
+  ts::WText temporary = ts::MakeTemporaryFileName(FolderOf(path));
   DWORD error = GetLastError();
   if (!temporary.empty()) {
-    OpenToEveryone(temporary);
+    ClearAttributesInTheWay(temporary);
     error = fill(temporary);
   }
   if (temporary.empty() || error != ERROR_SUCCESS) {
@@ -250,7 +248,7 @@ RestartReplacement ReplaceAtNextRestart(const ts::WText& path, const TemporaryFi
         path.c_str(), ts::SystemErrorTextW(error).c_str());
     return replacement;
   }
-  OpenToEveryone(temporary);
+  ClearAttributesInTheWay(temporary);
   StampTimeAndAttributes(temporary, time, kLeaveAttributes);
   if (!ts::ReplaceAtRestart(temporary, path)) {
     replacement.failure = ts::Format(L"Failed to register '%s' for replacement with temporary file '%s'\r\n%s\r\n\r\n",

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "actions/install_log.h"
+#include "core/system_facts.h"
 #include "core/ts_file.h"
 #include "core/ts_format.h"
 #include "core/ts_system.h"
@@ -10,6 +11,7 @@
 #include "payload/variables.h"
 #include "state/installer_state.h"
 #include "core/ts_deferred.h"
+#include "core/ts_private_folder.h"
 
 namespace palisade {
 namespace {
@@ -111,24 +113,30 @@ void ApplyRegistryEntry(const ts::WText& line, REGSAM access) {
   }
 }
 
-// The registry editor may still be reading the file when the installer
-// ends, so the file goes at the next restart.
+// The merge file lies in a private folder, so that nobody can change it
+// before the registry editor reads it. The editor is named by its full path:
+// by its bare name the system would look first in the installer's folder.
+// It may still be reading the file when the installer ends, so the file and
+// its folder go at the next restart.
 void MergeRegistryFile() {
   const std::string& text = g_installer.script.registryMergeFileText;
   if (text.empty()) return;
-  ts::WText path = ts::MakeTemporaryFileName(L"", L"reg");
+  ts::PrivateFolder folder;
+  DWORD created = folder.Create();
+  ts::WText path = created == ERROR_SUCCESS ? ts::MakeTemporaryFileName(folder.Path(), L"reg") : ts::WText();
+  if (created == ERROR_SUCCESS && path.empty()) created = GetLastError();
   ts::Text bytes = MergeFileBytes(ts::WideFromUtf8(text));
   ts::File file;
   bool stored = !path.empty() && file.Create(path) && file.WriteBlock(bytes.data(), static_cast<int>(bytes.size()));
   file.Close();
   if (!stored) {
-    ts::WText reason = path.empty() ? ts::SystemErrorTextW(GetLastError()) : ts::WideFromUtf8(file.LastError());
+    ts::WText reason = path.empty() ? ts::SystemErrorTextW(created) : ts::WideFromUtf8(file.LastError());
     if (!path.empty()) DeleteFileW(path.c_str());
     AddToFailureSummary(L"Failed to create the registry merge file: " + reason + L"\r\n");
     return;
   }
   LogText("Merging registry file...");
-  if (ts::StartProcess(L"regedit /s \"" + path + L"\"", L"")) {
+  if (ts::StartProcess(L"\"" + ts::WindowsFolder() + L"\\regedit.exe\" /s \"" + path + L"\"", L"")) {
     LogText("OK\r\n");
   } else {
     ts::WText reason = ts::SystemErrorTextW(GetLastError());
@@ -136,6 +144,8 @@ void MergeRegistryFile() {
     AddToFailureSummary(L"Failed to import the registry merge file: " + reason + L"\r\n");
   }
   ts::DeleteAtRestart(path);
+  ts::DeleteAtRestart(folder.Path());
+  folder.Release();
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "core/system_facts.h"
 #include "core/ts_file.h"
 #include "core/ts_format.h"
+#include "core/ts_private_folder.h"
 #include "core/ts_system.h"
 #include "format/product_flags.h"
 #include "payload/messages.h"
@@ -263,8 +264,14 @@ void PinToTaskbar() {
   ts::ShellLinkFields fields;
   ts::SplitCommandLine(command, fields.target, fields.arguments);
   SetStatusText(L"Pin to taskbar");
-  ts::WText temporary = ts::TempFolder() + L"\\" + name + L".lnk";
-  HRESULT saved = IsContainedRelativePath(name) ? ts::SaveShellLink(temporary, fields) : E_INVALIDARG;
+  // The link waits in a private folder, where nobody can swap its target
+  // before the shell pins it.
+  ts::PrivateFolder folder;
+  DWORD created = folder.Create();
+  ts::WText temporary = folder.FileIn(name + L".lnk");
+  HRESULT saved = created != ERROR_SUCCESS        ? HRESULT_FROM_WIN32(created)
+                  : IsContainedRelativePath(name) ? ts::SaveShellLink(temporary, fields)
+                                                  : E_INVALIDARG;
   bool pinned = SUCCEEDED(saved) && ts::OpenWithShell(temporary, L"taskbarpin") > 32;
   DWORD error = SUCCEEDED(saved) ? GetLastError() : static_cast<DWORD>(saved);
   LogWideFormat(L"Pin to taskbar(%s): %s\r\n", fields.target.c_str(), pinned ? L"OK" : L"FAIL");

@@ -7,7 +7,6 @@
 #include "app/crash_handler.h"
 #include "app/exit.h"
 #include "app/install_driver.h"
-#include "format/product_flags.h"
 #include "state/installer_state.h"
 #include "payload/messages.h"
 #include "uninstall/self_delete.h"
@@ -65,8 +64,7 @@ void RemoveRunningUninstallerThenStart(const ts::WText& program) {
     StartRequestedProgram(program);
     return;
   }
-  bool wholeFolder = g_installer.script.productFlagsLow & format::product_flags_low::kDeleteInstallFolderOnUninstall;
-  if (!DeleteUninstaller(self, g_installer.installFolder, subfolder, wholeFolder, program)) StartRequestedProgram(program);
+  if (!DeleteUninstaller(self, g_installer.installFolder, subfolder, program)) StartRequestedProgram(program);
 }
 
 [[noreturn]] void RunUninstallation() {

@@ -33,6 +33,7 @@ add_library(palisade_engine STATIC
   core/ts_thread.cpp
   core/ts_texts.cpp
   core/ts_deferred.cpp
+  core/ts_private_folder.cpp
   core/ts_tree.cpp
   core/ts_vector.cpp
   core/ts_window.cpp

@@ -15,11 +15,16 @@ WText WideFromCodePage(UINT codePage, std::string_view narrow) {
 
 Text CodePageFromWide(UINT codePage, std::wstring_view wide) {
   if (wide.empty()) return {};
-  // The default character only applies to non-UTF-8 code pages.
-  const char* fallback = codePage == CP_UTF8 ? nullptr : "?";
-  int count = WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, fallback, nullptr);
+  // The default character only applies to non-UTF-8 code pages. A
+  // character without a form of its own becomes "?", never a look-alike:
+  // a fullwidth quote would otherwise end a quoted path in a batch file.
+  const bool utf8 = codePage == CP_UTF8;
+  const char* fallback = utf8 ? nullptr : "?";
+  const DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
+  int count = WideCharToMultiByte(codePage, flags, wide.data(), static_cast<int>(wide.size()), nullptr, 0, fallback, nullptr);
   Text narrow(static_cast<size_t>(count), '\0');
-  WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), narrow.data(), count, fallback, nullptr);
+  WideCharToMultiByte(codePage, flags, wide.data(), static_cast<int>(wide.size()), narrow.data(), count, fallback,
+                      nullptr);
   return narrow;
 }
 

@@ -5,17 +5,17 @@
 
 #include "core/system_facts.h"
 #include "core/ts_file.h"
-#include "core/ts_format.h"
+#include "core/ts_private_folder.h"
 #include "core/ts_system.h"
 
 namespace ts {
 namespace {
 
 constexpr wchar_t kPrefix[] = L"TST";
-constexpr int kNameTries = 400;
-constexpr int kTempFolderTry = 200;
-constexpr int kDriveTempTry = 300;
-constexpr wchar_t kDriveTempFolder[] = L"c:\\temp";
+constexpr int kNameDigits = 8;
+// A name that exists is someone else's file: another draw is tried, a few
+// times in case chance met it.
+constexpr int kNameTries = 8;
 constexpr char kRenameSection[] = "[rename]";
 constexpr char kDeleteDestination[] = "NUL";
 constexpr FILEOP_FLAGS kRecycleQuietly = 0x454;  // silent, no confirmation, undoable, no error box
@@ -23,37 +23,6 @@ constexpr FILEOP_FLAGS kRecycleQuietly = 0x454;  // silent, no confirmation, und
 using MoveFileExFunction = BOOL(WINAPI*)(LPCWSTR, LPCWSTR, DWORD);
 
 bool Exists(const WText& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-WText WithExtension(const WText& path, const WText& extension) {
-  size_t dot = path.find_last_of(L'.');
-  size_t slash = path.find_last_of(L'\\');
-  WText stem = dot != WText::npos && (slash == WText::npos || dot > slash) ? path.substr(0, dot) : path;
-  return stem + L"." + extension;
-}
-
-WText SystemUniqueName(const WText& folder, const WText& extension) {
-  wchar_t name[MAX_PATH + 1] = {};
-  if (!GetTempFileNameW(folder.c_str(), kPrefix, 0, name)) return {};
-  if (extension.empty()) return name;
-  WText renamed = WithExtension(name, extension);
-  if (MoveFileW(name, renamed.c_str())) return renamed;
-  DeleteFileW(name);
-  return {};
-}
-
-WText FreeName(WText folder, const WText& extension, bool noFallback) {
-  const WText suffix = extension.empty() ? WText(L"tmp") : extension;
-  DWORD seed = GetTickCount() ^ (GetCurrentProcessId() << 16);
-  for (int attempt = 1; attempt <= kNameTries; ++attempt) {
-    if (!noFallback && attempt == kTempFolderTry) folder = TempFolder();
-    if (!noFallback && attempt == kDriveTempTry && Exists(kDriveTempFolder)) folder = kDriveTempFolder;
-    seed = seed * 1103515245u + 12345u;
-    WText name = folder + L"\\" + Format(L"%s%4X.%s", kPrefix, static_cast<unsigned>((seed >> 16) & 0xFFFF),
-                                         suffix.c_str());
-    if (!Exists(name)) return name;
-  }
-  return {};
-}
 
 // The form the system's start-up reads: short, and in the ANSI code page.
 Text WininitPath(const WText& path) {
@@ -91,12 +60,27 @@ bool RecycleFile(const WText& path) {
 
 }  // namespace
 
-WText MakeTemporaryFileName(const WText& folder, const WText& extension, bool noFallback) {
-  WText where = folder.empty() ? TempFolder() : folder;
-  if (!Exists(where)) return {};
-  WText wanted = !extension.empty() && extension[0] == L'.' ? extension.substr(1) : extension;
-  WText name = SystemUniqueName(where, wanted);
-  return name.empty() ? FreeName(where, wanted, noFallback) : name;
+WText MakeTemporaryFileName(const WText& folder, const WText& extension) {
+  if (folder.empty()) {  // not the root of whatever drive is current
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return {};
+  }
+  const WText wanted = !extension.empty() && extension[0] == L'.' ? extension.substr(1) : extension;
+  const WText suffix = wanted.empty() ? WText(L"tmp") : wanted;
+  DWORD error = ERROR_FILE_EXISTS;
+  for (int attempt = 0; attempt < kNameTries && error == ERROR_FILE_EXISTS; ++attempt) {
+    WText digits = RandomHexDigits(kNameDigits);
+    if (digits.empty()) return {};
+    WText name = folder + L"\\" + kPrefix + digits + L"." + suffix;
+    HANDLE file = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+      CloseHandle(file);
+      return name;
+    }
+    error = GetLastError();
+  }
+  SetLastError(error);
+  return {};
 }
 
 bool ReplaceAtRestart(const WText& temporary, const WText& destination) {

@@ -10,14 +10,14 @@
 
 namespace ts {
 
-// A name for a new file in `folder` (the system's temporary folder when
-// empty), with `extension` ("tmp" when empty; a leading "." is skipped).
-// The system's unique name is created as the file; when the system gives
-// none, a free name "TST" and four hex digits is looked for, and the file is
-// not created. Unless `noFallback`, the search moves on to the system's
-// temporary folder and then to "c:\temp". Empty when no name was found or
-// `folder` does not exist.
-WText MakeTemporaryFileName(const WText& folder, const WText& extension = L"", bool noFallback = false);
+// Creates a new, empty file in `folder` with an unpredictable name, "TST",
+// eight hexadecimal digits drawn from the system's generator and
+// `extension` ("tmp" when empty; a leading "." is skipped), and returns its
+// path. The file is made in one step and a name that exists is never taken,
+// so nobody can have made or linked it beforehand. Empty, with the system's
+// error in GetLastError, when no file could be made there or `folder` is
+// empty.
+WText MakeTemporaryFileName(const WText& folder, const WText& extension = L"");
 
 // Asks the system to move `temporary` over `destination` at the next
 // restart. False, with the system's error in GetLastError, when it refuses.

@@ -32,6 +32,7 @@ bool File::OpenHandle(const WText& path, DWORD desiredAccess, DWORD disposition,
 
 bool File::OpenForReading(const WText& path) { return OpenHandle(path, GENERIC_READ, OPEN_EXISTING, kRead); }
 bool File::Create(const WText& path) { return OpenHandle(path, GENERIC_WRITE, CREATE_ALWAYS, kWrite); }
+bool File::CreateNew(const WText& path) { return OpenHandle(path, GENERIC_WRITE, CREATE_NEW, kWrite); }
 bool File::OpenForUpdate(const WText& path) {
   return OpenHandle(path, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS, kRead | kWrite);
 }

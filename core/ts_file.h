@@ -25,6 +25,9 @@ class File {
   bool OpenForReading(const WText& path);
   // Creates the file, or empties an existing one, for writing.
   bool Create(const WText& path);
+  // Creates a new file for writing; fails when the name exists, whoever
+  // made it.
+  bool CreateNew(const WText& path);
   // Opens the file for reading and writing, creating it when it is missing;
   // what it holds stays.
   bool OpenForUpdate(const WText& path);

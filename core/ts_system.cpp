@@ -84,18 +84,70 @@ bool AdjustPrivilege(const wchar_t* name, DWORD attributes) {
   return ok;
 }
 
-// An empty working folder leaves the caller's; SW_SHOWDEFAULT leaves the
-// window as the program opens it.
-bool Start(const WText& commandLine, const WText& workingFolder, WORD show, PROCESS_INFORMATION& process) {
+// How a process starts: an empty working folder leaves the caller's,
+// SW_SHOWDEFAULT leaves the window as the program opens it, and an empty
+// environment passes the caller's on.
+struct Launch {
+  WText workingFolder;
+  WORD show = SW_SHOWDEFAULT;
+  DWORD creationFlags = 0;
+  WText environment;
+};
+
+bool Start(const WText& commandLine, const Launch& launch, PROCESS_INFORMATION& process) {
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
-  if (show != SW_SHOWDEFAULT) {
+  if (launch.show != SW_SHOWDEFAULT) {
     startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = show;
+    startup.wShowWindow = launch.show;
   }
   WText command = commandLine;  // the system may write into it
-  return CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup, &process) != 0;
+  WText environment = launch.environment;
+  DWORD flags = launch.creationFlags | (environment.empty() ? 0 : CREATE_UNICODE_ENVIRONMENT);
+  return CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, flags,
+                        environment.empty() ? nullptr : environment.data(),
+                        launch.workingFolder.empty() ? nullptr : launch.workingFolder.c_str(), &startup,
+                        &process) != 0;
+}
+
+bool StartAndLetGo(const WText& commandLine, const Launch& launch) {
+  PROCESS_INFORMATION process = {};
+  if (!Start(commandLine, launch, process)) return false;
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return true;
+}
+
+// The caller's environment block with NoDefaultCurrentDirectoryInExePath
+// set: the command interpreter then looks for a bare command only along
+// the search path, never first in its working folder.
+WText EnvironmentWithoutCurrentFolderSearch() {
+  constexpr wchar_t kSetting[] = L"NoDefaultCurrentDirectoryInExePath";
+  WText block;
+  wchar_t* strings = GetEnvironmentStringsW();
+  for (const wchar_t* entry = strings; entry && *entry; entry += wcslen(entry) + 1) {
+    std::wstring_view text(entry);
+    bool same = text.size() > wcslen(kSetting) && text[wcslen(kSetting)] == L'=' &&
+                CompareStringOrdinal(entry, static_cast<int>(wcslen(kSetting)), kSetting, -1, TRUE) == CSTR_EQUAL;
+    if (!same) block.append(entry, text.size() + 1);
+  }
+  if (strings) FreeEnvironmentStringsW(strings);
+  block += kSetting;
+  block += L"=1";
+  block += L'\0';
+  block += L'\0';
+  return block;
+}
+
+// A batch's commands run in the system folder, which only administrators
+// can write: a bare command name can then not be met by a program that
+// someone placed in the folder of the batch or of the installer.
+Launch BatchLaunch(bool hidden) {
+  Launch launch;
+  launch.workingFolder = SystemFolder();
+  launch.environment = EnvironmentWithoutCurrentFolderSearch();
+  if (hidden) launch.show = SW_HIDE;
+  return launch;
 }
 
 }  // namespace
@@ -157,11 +209,9 @@ WText ProgramFolderOf(const WText& commandLine) {
 }
 
 bool StartProcess(const WText& commandLine, const WText& workingFolder) {
-  PROCESS_INFORMATION process = {};
-  if (!Start(commandLine, workingFolder, SW_SHOWDEFAULT, process)) return false;
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  return true;
+  Launch launch;
+  launch.workingFolder = workingFolder;
+  return StartAndLetGo(commandLine, launch);
 }
 
 namespace {
@@ -176,19 +226,11 @@ void PumpMessages() {
 
 }  // namespace
 
-bool RunAndWait(const WText& commandLine, const WText& workingFolder, bool hidden, DWORD* exitCode) {
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof startup;
-  if (hidden) {
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_HIDE;
-  }
+namespace {
+
+bool RunLaunchAndWait(const WText& commandLine, const Launch& launch, DWORD* exitCode) {
   PROCESS_INFORMATION process = {};
-  WText command = commandLine;  // the system may write into it
-  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, hidden ? CREATE_NO_WINDOW : 0, nullptr,
-                      workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup, &process)) {
-    return false;
-  }
+  if (!Start(commandLine, launch, process)) return false;
   CloseHandle(process.hThread);
   while (MsgWaitForMultipleObjects(1, &process.hProcess, FALSE, INFINITE, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
     PumpMessages();
@@ -198,13 +240,39 @@ bool RunAndWait(const WText& commandLine, const WText& workingFolder, bool hidde
   return true;
 }
 
+}  // namespace
+
+bool RunAndWait(const WText& commandLine, const WText& workingFolder, bool hidden, DWORD* exitCode) {
+  Launch launch;
+  launch.workingFolder = workingFolder;
+  if (hidden) {
+    launch.show = SW_HIDE;
+    launch.creationFlags = CREATE_NO_WINDOW;
+  }
+  return RunLaunchAndWait(commandLine, launch, exitCode);
+}
+
+bool RunBatchAndWait(const WText& arguments, bool hidden) {
+  Launch launch = BatchLaunch(hidden);
+  if (hidden) launch.creationFlags = CREATE_NO_WINDOW;
+  return RunLaunchAndWait(InterpreterCommandLine(arguments), launch, nullptr);
+}
+
+bool StartBatchHidden(const WText& arguments) {
+  Launch launch = BatchLaunch(true);
+  launch.creationFlags = CREATE_NEW_CONSOLE;
+  return StartAndLetGo(InterpreterCommandLine(arguments), launch);
+}
+
 WText CommandInterpreter() {
-  wchar_t buffer[MAX_PATH] = {};
-  DWORD length = ExpandEnvironmentStringsW(L"%comspec%", buffer, MAX_PATH);
-  WText comspec = length && length <= MAX_PATH ? WText(buffer) : WText();
-  if (!comspec.empty() && comspec != L"%comspec%") return comspec;
   if (System().platform == kPlatform9x) return WindowsFolder() + L"\\command.com";
   return SystemFolder() + L"\\cmd.exe";
+}
+
+// Delayed expansion stays off whatever the registry says, so that a "!"
+// in a path written into a batch is a plain character.
+WText InterpreterCommandLine(const WText& arguments) {
+  return L"\"" + CommandInterpreter() + L"\" /v:off /c " + arguments;
 }
 
 WText FullPath(const WText& path) {

@@ -88,8 +88,22 @@ bool StartProcess(const WText& commandLine, const WText& workingFolder);
 // `exitCode`, when given, receives its exit code.
 bool RunAndWait(const WText& commandLine, const WText& workingFolder, bool hidden, DWORD* exitCode = nullptr);
 
-// The command interpreter: %ComSpec%, else the system's own.
+// The command interpreter: the system's own, by its full path. %ComSpec%
+// is not asked, as the environment may come from a user who could name
+// a program of their own there.
 WText CommandInterpreter();
+// The command line that has the command interpreter carry out `arguments`
+// ("/c" and what follows it is theirs), with delayed expansion off.
+WText InterpreterCommandLine(const WText& arguments);
+
+// Runs the command interpreter on `arguments` and waits as RunAndWait does,
+// or starts it hidden in a console of its own without waiting. Either way
+// it works in the system folder and with NoDefaultCurrentDirectoryInExePath
+// in its environment, so that a bare command in a batch is found only along
+// the search path. False, with the system's error in GetLastError, when it
+// could not be started.
+bool RunBatchAndWait(const WText& arguments, bool hidden);
+bool StartBatchHidden(const WText& arguments);
 
 // The full path as Win32 reads it (GetFullPathNameW): "." and ".." steps
 // resolved, forward slashes turned, the closing dot of a step dropped; as

@@ -21,6 +21,7 @@ FileContents& FileContents::operator=(FileContents&& other) noexcept {
   if (this != &other) {
     Close();
     bytes_ = other.bytes_;
+    spoolFolder_ = std::move(other.spoolFolder_);
     spool_ = std::exchange(other.spool_, INVALID_HANDLE_VALUE);
     size_ = std::exchange(other.size_, 0);
     spoolError_ = other.spoolError_;
@@ -31,6 +32,7 @@ FileContents& FileContents::operator=(FileContents&& other) noexcept {
 void FileContents::Close() {
   if (spool_ != INVALID_HANDLE_VALUE) CloseHandle(spool_);
   spool_ = INVALID_HANDLE_VALUE;
+  spoolFolder_.Remove();
 }
 
 bool FileContents::StartSpool() {
@@ -38,7 +40,8 @@ bool FileContents::StartSpool() {
   bytes_ = {};
   size_ = 0;
   spoolError_ = ERROR_SUCCESS;
-  ts::WText name = ts::MakeTemporaryFileName(L"");
+  if (spoolFolder_.Create() != ERROR_SUCCESS) return false;
+  ts::WText name = ts::MakeTemporaryFileName(spoolFolder_.Path());
   if (name.empty()) return false;
   spool_ = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                        FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);

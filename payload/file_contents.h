@@ -8,6 +8,7 @@
 #include <functional>
 #include <span>
 
+#include "core/ts_private_folder.h"
 #include "core/ts_text.h"
 
 namespace palisade {
@@ -23,8 +24,9 @@ class FileContents {
   FileContents(const FileContents&) = delete;
   FileContents& operator=(const FileContents&) = delete;
 
-  // Makes the contents an empty spool file in the temporary folder; false
-  // when none can be made.
+  // Makes the contents an empty spool file in a private folder of its own
+  // (nobody else can read or change what the archive holds while it waits
+  // there); false when none can be made.
   bool StartSpool();
   // Appends to the spool; a failure is kept and reported by ForEachPiece.
   void Spool(std::span<const uint8_t> piece);
@@ -39,6 +41,7 @@ class FileContents {
   void Close();
 
   std::span<const uint8_t> bytes_;
+  ts::PrivateFolder spoolFolder_;
   HANDLE spool_ = INVALID_HANDLE_VALUE;
   uint64_t size_ = 0;
   DWORD spoolError_ = ERROR_SUCCESS;

@@ -9,25 +9,25 @@ namespace palisade {
 // until that works, pause, remove the uninstall folder and its parents below
 // the installation folder and then the installation folder while they are
 // empty, start `thenStart` when a program is given, and delete the batch
-// itself. With `wholeInstallFolder` the installation folder goes with
-// whatever it still holds.
+// itself. Every path is written so that the batch reads it as it is.
 ts::WText SelfDeletionCommands(const ts::WText& uninstaller, const ts::WText& installFolder,
-                               const ts::WText& uninstallSubfolder, const ts::WText& batch, bool wholeInstallFolder,
+                               const ts::WText& uninstallSubfolder, const ts::WText& batch,
                                const ts::WText& thenStart = L"");
 
-// A command line as a line of a batch file runs it: "%" doubled, and the
-// command interpreter's operators outside double quotes escaped with "^".
-ts::WText BatchCommandLine(const ts::WText& commandLine);
+// What the command interpreter is to carry out: the batch, and once it has
+// ended (and no interpreter holds its file any longer, which Wine's does
+// while a batch runs) the removal of its folder. Paths in their short
+// form, which the caller gives.
+ts::WText SelfDeletionArguments(const ts::WText& batch, const ts::WText& folder);
 
-// Writes "delunins.bat" into the temporary folder and starts it hidden
-// without waiting; false when the batch could not be written or started.
-// `thenStart`, the program of /r:, starts from the batch once the
-// uninstaller and its folders are gone, in the program's own folder.
-// `wholeInstallFolder` asks for the installation folder with its contents
-// (the product deletes its folder whole), which the batch does only for a
-// folder that the uninstaller may remove: never a system folder, a drive
-// root or a link.
+// Writes "delunins.bat" into a new private folder (ts::PrivateFolder) and
+// starts it hidden without waiting; false when the batch could not be
+// written or started. `thenStart`, the program of /r:, starts from the
+// batch once the uninstaller and its folders are gone, in the program's
+// own folder. A product that deletes its folder whole has had it emptied by
+// the uninstaller: the batch removes no folder that still holds anything,
+// so that nothing written there after the uninstaller ended is lost.
 bool DeleteUninstaller(const ts::WText& uninstaller, const ts::WText& installFolder,
-                       const ts::WText& uninstallSubfolder, bool wholeInstallFolder, const ts::WText& thenStart = L"");
+                       const ts::WText& uninstallSubfolder, const ts::WText& thenStart = L"");
 
 }  // namespace palisade

@@ -91,10 +91,90 @@ TEST(BatchVariableLines, EveryLineTakesAnInstallationVariable) {
   ASSERT_EQ(asked.size(), 50u);
   // Texts are quoted whole, drive letters, versions and numbers are not.
   EXPECT_EQ(lines.substr(0, lines.find(L"\r\n") + 2), L"SET \"InstallDir=<InstallDir & x>\"\r\n");
-  EXPECT_NE(lines.find(L"\r\nSET \"AppDataAllDir=<AppDataAllDir & x>\"\r\nSET InstallDrive=<InstallDrive & x>\r\n"),
+  EXPECT_NE(lines.find(L"\r\nSET \"AppDataAllDir=<AppDataAllDir & x>\"\r\nSET InstallDrive=^<InstallDrive ^& x^>\r\n"),
             ts::WText::npos);
-  EXPECT_NE(lines.find(L"\r\nSET Portable=<Portable & x>\r\n"), ts::WText::npos);
-  EXPECT_EQ(lines.substr(lines.rfind(L"\r\n", lines.size() - 3) + 2), L"SET OSServer=<OSServer & x>\r\n");
+  EXPECT_NE(lines.find(L"\r\nSET Portable=^<Portable ^& x^>\r\n"), ts::WText::npos);
+  EXPECT_EQ(lines.substr(lines.rfind(L"\r\n", lines.size() - 3) + 2), L"SET OSServer=^<OSServer ^& x^>\r\n");
+}
+
+struct AwkwardValueCase {
+  const char* name;
+  const wchar_t* installDir;  // a quoted line's value
+  const wchar_t* version;     // an unquoted line's value
+  const wchar_t* installDirLine;
+  const wchar_t* versionLine;
+};
+
+// What a folder, product or version text holds reaches the batch as its
+// value: no variable of the interpreter expands in it, no operator in it
+// starts a command, and a quote in a product name cannot end the quoting
+// early and leave the rest of the text to run.
+TEST(BatchVariableLines, ValuesReachTheBatchAsTheyAre) {
+  const AwkwardValueCase cases[] = {
+      {"a variable with a substring", L"C:\\%PUBLIC:~3%", L"%OS%", L"SET \"InstallDir=C:\\%%PUBLIC:~3%%\"",
+       L"SET Version=%%OS%%"},
+      {"a lone percent sign", L"C:\\Tools\\100%", L"100%", L"SET \"InstallDir=C:\\Tools\\100%%\"",
+       L"SET Version=100%%"},
+      {"operators", L"C:\\R&D ^2 |<>", L"1 & calc ^| x", L"SET \"InstallDir=C:\\R&D ^2 |<>\"",
+       L"SET Version=1 ^& calc ^^^| x"},
+      {"exclamation marks (delayed expansion is off)", L"C:\\Hi!OS!", L"!OS!", L"SET \"InstallDir=C:\\Hi!OS!\"",
+       L"SET Version=!OS!"},
+      {"a quote that would end the quoting", L"Acme\" & calc & \"", L"1\"&\"2",
+       L"SET \"InstallDir=Acme\" ^& calc ^& \"\"", L"SET Version=1\"&\"2"},
+      {"a line break", L"Acme\r\ncalc", L"1\ncalc", L"SET \"InstallDir=Acme  calc\"", L"SET Version=1 calc"},
+  };
+  for (const AwkwardValueCase& c : cases) {
+    ts::WText lines = BatchVariableLines([&](std::wstring_view name) {
+      if (name == L"%InstallDir%") return ts::WText(c.installDir);
+      if (name == L"%Version%") return ts::WText(c.version);
+      return ts::WText();
+    });
+    EXPECT_NE(lines.find(ts::WText(c.installDirLine) + L"\r\n"), ts::WText::npos) << c.name << "\n" << ts::Utf8FromWide(lines);
+    EXPECT_NE(lines.find(L"\r\n" + ts::WText(c.versionLine) + L"\r\n"), ts::WText::npos)
+        << c.name << "\n" << ts::Utf8FromWide(lines);
+  }
+}
+
+struct LiteralCase {
+  const wchar_t* text;
+  const wchar_t* line;
+};
+
+// Inside double quotes only "%" needs doubling; outside, the operators take
+// a caret too. A quote toggles which side the text is on.
+TEST(BatchLiteral, PercentSignsAndOperatorsStayText) {
+  const LiteralCase cases[] = {
+      {L"\"C:\\A\\setup.exe\" /a", L"\"C:\\A\\setup.exe\" /a"},
+      {L"tool.exe 100% done", L"tool.exe 100%% done"},
+      {L"tool.exe a&b|c<d>e^f", L"tool.exe a^&b^|c^<d^>e^^f"},
+      {L"\"C:\\R&D\\tool.exe\" \"x%y\"", L"\"C:\\R&D\\tool.exe\" \"x%%y\""},
+      {L"\"C:\\%PUBLIC:~3%\"", L"\"C:\\%%PUBLIC:~3%%\""},
+      {L"\"a\"&\"b\"", L"\"a\"^&\"b\""},
+      {L"\"Hi!\" ^!", L"\"Hi!\" ^^!"},
+  };
+  for (const LiteralCase& c : cases) EXPECT_EQ(BatchLiteral(c.text), c.line) << ts::Utf8FromWide(c.text);
+}
+
+struct CodePageCase {
+  const char* name;
+  const wchar_t* text;
+  const char* bytes;
+};
+
+// Code page 1252 has no fullwidth quote; mapped to its look-alike it would
+// end the quoted path and leave "& calc" to run. Only a character without
+// any form of its own becomes "?".
+TEST(EncodedBatch, CharactersWithoutAFormBecomeQuestionMarksNotLookAlikes) {
+  const CodePageCase cases[] = {
+      {"fullwidth quote", L"rd \"C:\\A\uFF02 & calc & \uFF02\"", "@chcp 1252 >nul\r\nrd \"C:\\A? & calc & ?\""},
+      {"fullwidth ampersand and percent sign", L"rd \"C:\\\uFF06\uFF05\"", "@chcp 1252 >nul\r\nrd \"C:\\??\""},
+      {"accent with a form", L"rd \"C:\\Caf\u00E9\"", "@chcp 1252 >nul\r\nrd \"C:\\Caf\xE9\""},
+  };
+  for (const CodePageCase& c : cases) {
+    bool utf8 = true;
+    EXPECT_EQ(EncodedBatch(c.text, false, utf8), c.bytes) << c.name;
+    EXPECT_FALSE(utf8) << c.name;
+  }
 }
 
 }  // namespace

@@ -89,6 +89,7 @@ TEST_F(DeferredFiles, TemporaryNamesAreCreatedInTheFolderWithTheirExtension) {
     EXPECT_EQ(name.rfind(folder_ + L"\\TST", 0), 0u) << ts::Utf8FromWide(name);
     EXPECT_TRUE(Exists(name)) << ts::Utf8FromWide(name);
   }
+  EXPECT_EQ(plain.substr(plain.size() - 4), L".tmp");
   EXPECT_EQ(merge.substr(merge.size() - 4), L".reg");
   EXPECT_NE(plain, merge);
   EXPECT_EQ(ts::MakeTemporaryFileName(folder_ + L"\\missing"), L"");

@@ -75,4 +75,17 @@ TEST(FileSystemRedirection, TurnedOffAndOnAgain) {
   EXPECT_EQ(MachineOf(kernel), IMAGE_FILE_MACHINE_I386);
 }
 
+// %ComSpec% comes from the environment, which a user may have set for the
+// account that the installer runs under: the interpreter is the system's.
+TEST(CommandInterpreter, IsTheSystemsWhateverComSpecSays) {
+  wchar_t saved[MAX_PATH] = {};
+  DWORD length = GetEnvironmentVariableW(L"ComSpec", saved, MAX_PATH);
+  SetEnvironmentVariableW(L"ComSpec", L"C:\\Users\\Public\\cmd.exe");
+  ts::WText interpreter = ts::CommandInterpreter();
+  ts::WText commandLine = ts::InterpreterCommandLine(L"x.bat");
+  SetEnvironmentVariableW(L"ComSpec", length ? saved : nullptr);
+  EXPECT_EQ(interpreter, ts::SystemFolder() + L"\\cmd.exe");
+  EXPECT_EQ(commandLine, L"\"" + ts::SystemFolder() + L"\\cmd.exe\" /v:off /c x.bat");
+}
+
 }  // namespace

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <aclapi.h>
 
 #include <set>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "core/ts_system.h"
 #include "core/ts_tree.h"
 #include "format/product_flags.h"
+#include "pending_operations.h"
 #include "state/installer_state.h"
 
 namespace palisade {
@@ -139,6 +141,59 @@ TEST_F(InstalledFile, ContentsThatNeverReadBackAreAFailureNotARestart) {
   EXPECT_FALSE(replacedAtRestart);
   EXPECT_FALSE(g_installer.restartRequired);
   EXPECT_EQ(FailureSummary().substr(before), "Cannot write NUL\r\n" + ts::SystemErrorText(ERROR_CRC) + "\r\n\r\n");
+}
+
+// Whether the access list of `path` lets Everyone write or take over the
+// file. (Wine shows a file's Unix permissions as entries, Everyone's read
+// access among them, so the test looks at what an entry grants.)
+bool EveryoneMayWrite(const ts::WText& path) {
+  constexpr ACCESS_MASK kWriteOrTakeOver =
+      FILE_WRITE_DATA | FILE_APPEND_DATA | DELETE | WRITE_DAC | WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  PACL acl = nullptr;
+  if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &acl, nullptr,
+                            &descriptor) != ERROR_SUCCESS) {
+    ADD_FAILURE() << "no access list for " << ts::Utf8FromWide(path);
+    return false;
+  }
+  SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+  PSID everyone = nullptr;
+  AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone);
+  bool found = false;
+  for (DWORD i = 0; acl && i < acl->AceCount && !found; ++i) {
+    ACE_HEADER* ace = nullptr;
+    if (GetAce(acl, i, reinterpret_cast<void**>(&ace)) && ace->AceType == ACCESS_ALLOWED_ACE_TYPE) {
+      const auto* allowed = reinterpret_cast<ACCESS_ALLOWED_ACE*>(ace);
+      found = EqualSid(const_cast<DWORD*>(&allowed->SidStart), everyone) && (allowed->Mask & kWriteOrTakeOver);
+    }
+  }
+  FreeSid(everyone);
+  LocalFree(descriptor);
+  return found;
+}
+
+// The new contents of a file in use wait beside it for the restart, which
+// moves them over the file with their access list: an entry for Everyone
+// would let any user replace what the restart installs, and would stay on
+// the installed file.
+TEST_F(InstalledFile, RestartReplacementLetsEveryoneNotWrite) {
+  testing::SetPendingOperations({});
+  ts::WText path = InFolder(L"in use.dll");
+  ASSERT_NO_FATAL_FAILURE(PlaceOlderFile(path));
+  RestartReplacement replacement = ReplaceAtNextRestart(
+      path,
+      [](const ts::WText& temporary) {
+        ts::File file;
+        return file.Create(temporary) && file.WriteBlock("new", 3) ? static_cast<DWORD>(ERROR_SUCCESS) : file.LastErrorCode();
+      },
+      {2020, 6, 1, 12, 0, 0});
+  ASSERT_TRUE(replacement.scheduled) << ts::Utf8FromWide(replacement.failure);
+  std::vector<ts::WText> pending = testing::PendingOperations();
+  testing::SetPendingOperations({});
+  ASSERT_EQ(pending.size(), 2u);
+  ts::WText temporary = pending[0].substr(pending[0].find(L':') - 1);
+  ASSERT_EQ(Contents(temporary), data_);
+  EXPECT_FALSE(EveryoneMayWrite(temporary));
 }
 
 }  // namespace

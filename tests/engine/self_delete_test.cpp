@@ -7,57 +7,60 @@ namespace {
 
 struct BatchCase {
   const wchar_t* subfolder;
-  bool wholeInstallFolder;
   const wchar_t* folderLines;
 };
 
-TEST(SelfDeletionCommands, RetriesThenRemovesTheFoldersThenItself) {
+// Folders go with plain "rd", which removes only an empty folder: what
+// someone writes into the installation folder after the uninstaller ended
+// stays.
+TEST(SelfDeletionCommands, RetriesThenRemovesTheEmptyFoldersThenItself) {
   const BatchCase cases[] = {
-      {L"", false, L"rd \"C:\\Acme\"\r\n"},
-      {L"uninstall", false, L"rd \"C:\\Acme\\uninstall\"\r\nrd \"C:\\Acme\"\r\n"},
-      {L"support\\uninstall\\", false,
+      {L"", L"rd \"C:\\Acme\"\r\n"},
+      {L"uninstall", L"rd \"C:\\Acme\\uninstall\"\r\nrd \"C:\\Acme\"\r\n"},
+      {L"support\\uninstall\\",
        L"rd \"C:\\Acme\\support\\uninstall\"\r\nrd \"C:\\Acme\\support\"\r\nrd \"C:\\Acme\"\r\n"},
-      // A product that deletes its folder whole: the folder goes with
-      // whatever the user left in it.
-      {L"uninstall", true, L"rd \"C:\\Acme\\uninstall\"\r\nrd /s /q \"C:\\Acme\"\r\n"},
   };
   for (const BatchCase& c : cases) {
-    EXPECT_EQ(SelfDeletionCommands(L"C:\\Acme\\u\\Uninstall.exe", L"C:\\Acme", c.subfolder, L"C:\\T\\delunins.bat",
-                                   c.wholeInstallFolder),
+    EXPECT_EQ(SelfDeletionCommands(L"C:\\Acme\\u\\Uninstall.exe", L"C:\\Acme", c.subfolder, L"C:\\T\\ps1A\\delunins.bat"),
               ts::WText(L":Repeat\r\ndel \"C:\\Acme\\u\\Uninstall.exe\"\r\nif exist \"C:\\Acme\\u\\Uninstall.exe\" goto Repeat\r\n"
                         L"CHOICE /T 3 /D Y\r\n") +
-                  c.folderLines + L"del \"C:\\T\\delunins.bat\"\r\n")
+                  c.folderLines + L"del \"C:\\T\\ps1A\\delunins.bat\"\r\n")
         << c.subfolder;
   }
+}
+
+// Every path reaches the batch as it is: "C:\%PUBLIC:~3%" read as a
+// variable would name C:\users\Public.
+TEST(SelfDeletionCommands, PercentSignsInPathsStayText) {
+  ts::WText commands = SelfDeletionCommands(L"C:\\%PUBLIC:~3%\\100%\\Un&install.exe", L"C:\\%PUBLIC:~3%", L"100%",
+                                            L"C:\\T\\%x%\\delunins.bat");
+  EXPECT_EQ(commands,
+            L":Repeat\r\ndel \"C:\\%%PUBLIC:~3%%\\100%%\\Un&install.exe\"\r\n"
+            L"if exist \"C:\\%%PUBLIC:~3%%\\100%%\\Un&install.exe\" goto Repeat\r\nCHOICE /T 3 /D Y\r\n"
+            L"rd \"C:\\%%PUBLIC:~3%%\\100%%\"\r\nrd \"C:\\%%PUBLIC:~3%%\"\r\n"
+            L"del \"C:\\T\\%%x%%\\delunins.bat\"\r\n");
 }
 
 // The program of /r: starts after everything else, in its own folder, as
 // the batch's line reads it.
 TEST(SelfDeletionCommands, TheRequestedProgramStartsLast) {
-  ts::WText commands = SelfDeletionCommands(L"C:\\Acme\\Uninstall.exe", L"C:\\Acme", L"", L"C:\\T\\delunins.bat", false,
+  ts::WText commands = SelfDeletionCommands(L"C:\\Acme\\Uninstall.exe", L"C:\\Acme", L"", L"C:\\T\\delunins.bat",
                                             L"\"C:\\Setups\\Acme Setup.exe\" /a");
   EXPECT_NE(commands.find(L"rd \"C:\\Acme\"\r\nstart \"\" /D \"C:\\Setups\" \"C:\\Setups\\Acme Setup.exe\" /a\r\n"
                           L"del \"C:\\T\\delunins.bat\"\r\n"),
             ts::WText::npos)
       << ts::Utf8FromWide(commands);
-  ts::WText withoutFolder = SelfDeletionCommands(L"C:\\Acme\\Uninstall.exe", L"C:\\Acme", L"", L"C:\\T\\d.bat", false,
-                                                 L"notepad.exe");
-  EXPECT_NE(withoutFolder.find(L"\r\nstart \"\" notepad.exe\r\n"), ts::WText::npos) << ts::Utf8FromWide(withoutFolder);
+  ts::WText withoutFolder = SelfDeletionCommands(L"C:\\Acme\\Uninstall.exe", L"C:\\Acme", L"", L"C:\\T\\d.bat",
+                                                 L"tool.exe 100% a&b");
+  EXPECT_NE(withoutFolder.find(L"\r\nstart \"\" tool.exe 100%% a^&b\r\n"), ts::WText::npos)
+      << ts::Utf8FromWide(withoutFolder);
 }
 
-struct BatchLineCase {
-  const wchar_t* commandLine;
-  const wchar_t* line;
-};
-
-TEST(BatchCommandLine, PercentSignsAndOperatorsStayText) {
-  const BatchLineCase cases[] = {
-      {L"\"C:\\A\\setup.exe\" /a", L"\"C:\\A\\setup.exe\" /a"},
-      {L"tool.exe 100% done", L"tool.exe 100%% done"},
-      {L"tool.exe a&b|c<d>e^f", L"tool.exe a^&b^|c^<d^>e^^f"},
-      {L"\"C:\\R&D\\tool.exe\" \"x%y\"", L"\"C:\\R&D\\tool.exe\" \"x%%y\""},
-  };
-  for (const BatchLineCase& c : cases) EXPECT_EQ(BatchCommandLine(c.commandLine), c.line) << ts::Utf8FromWide(c.commandLine);
+// The batch's folder goes after the batch, from the interpreter's command
+// line: inside the batch its own file is still open under Wine.
+TEST(SelfDeletionArguments, TheFolderGoesOnceTheBatchHasEnded) {
+  EXPECT_EQ(SelfDeletionArguments(L"C:\\T\\PS1A2B~1\\delunins.bat", L"C:\\T\\PS1A2B~1"),
+            L"\"\"C:\\T\\PS1A2B~1\\delunins.bat\" & rd \"C:\\T\\PS1A2B~1\"\"");
 }
 
 }  // namespace

@@ -143,18 +143,88 @@ TEST_F(Batches, OutputGoesIntoTheLogWhenTheProductAsks) {
   EXPECT_FALSE(FileExists(InProduct("cs_batch.log")));
 }
 
+// A quote in the product name cannot end the quoting of its SET line and
+// leave the rest of the name to run as a command; nor can a fullwidth quote
+// in a batch written in code page 1252 (Windows Vista), which has no such
+// character and must not turn it into a plain quote.
+TEST_F(Batches, AQuoteInTheProductNameStaysInTheValue) {
+  struct QuoteCase {
+    const char* name;
+    const char* setting;  // Wine's version setting; empty: the prefix's default, Windows 7
+    std::string productName;
+    std::string seen;
+  };
+  const QuoteCase cases[] = {
+      {"quote", "", "Acme\" & set INJECTED=yes & \"", "Acme\" & set INJECTED=yes & \""},
+      {"fullwidth quote in code page 1252", "vista", "Acme\xEF\xBC\x82 & set INJECTED=yes & \xEF\xBC\x82",
+       "Acme? & set INJECTED=yes & ?"},
+  };
+  for (const QuoteCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    SetUp();
+    if (*c.setting) prefix_->Run({"reg", "add", "HKCU\\Software\\Wine", "/v", "Version", "/d", c.setting, "/f"});
+    InstallerRecipe recipe = BatchProduct();
+    recipe.script.productName = c.productName;
+    recipe.script.batches = {};
+    recipe.script.batches[format::kPreInstallBatch] =
+        "set ProductName>C:\\batches\\seen.txt\r\nif defined INJECTED echo yes>C:\\batches\\injected.txt\r\n";
+    ASSERT_EQ(Install(recipe).exitCode, 1);
+    EXPECT_EQ(ReadFile(prefix_->DriveC() + "/batches/seen.txt"), "ProductName=" + c.seen + "\r\n");
+    EXPECT_FALSE(FileExists(prefix_->DriveC() + "/batches/injected.txt"));
+  }
+}
+
+// The batch's own folder cannot be made when the temporary folder is
+// missing.
 TEST_F(Batches, OneThatCannotBeWrittenIsLoggedAndTheRunGoesOn) {
-  std::filesystem::create_directories(InProduct("SETUPBAT.BAT"));
+  for (const char* name : {"TEMP", "TMP"}) {
+    prefix_->Run({"reg", "add", "HKCU\\Environment", "/v", name, "/d", "C:\\missing", "/f"});
+  }
   InstallerRecipe recipe = BatchProduct();
   recipe.productFlags2 |= format::product_flags2::kCapturePostInstallBatch;
   ASSERT_EQ(Install(recipe).exitCode, 1);
   EXPECT_TRUE(FileExists(InProduct("app.txt")));
   std::string log = Log();
   EXPECT_NE(log.find("\r\nRunning Post-Installation Batch...\r\n"
-                     "Unable to create batch file \"C:\\Program Files\\Palisade Test Product\\SETUPBAT.BAT\".\r\n\r\n"),
+                     "Unable to create batch file \"C:\\missing\\SETUPBAT.BAT\".\r\n"),
             std::string::npos)
       << log;
   EXPECT_EQ(Order(), "") << "no batch could run";
+}
+
+// A bare command in a batch is found along the search path only: a program
+// of that name in the installation folder, where the batches used to run,
+// is not started, nor one in the temporary folder (where they ran when the
+// installation folder was missing) or beside the installer.
+TEST_F(Batches, BareCommandsNeverMeetAProgramPlantedBesideThem) {
+  struct PlantCase {
+    const char* name;
+    std::string where;  // below drive C:
+    format::BatchIndex batch;
+  };
+  const PlantCase cases[] = {
+      {"installation folder", "Program Files/Palisade Test Product", format::kPreInstallBatch},
+      {"temporary folder", "users/" + UserName() + "/Temp", format::kUninstallBatch2},
+      {"installer's folder", "cases", format::kPostInstallBatch},
+  };
+  for (const PlantCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    SetUp();
+    std::filesystem::create_directories(prefix_->DriveC() + "/" + c.where);
+    CopyFile(WindowsTestProgram("planted_program.exe"), prefix_->DriveC() + "/" + c.where + "/reg.exe");
+    InstallerRecipe recipe = BatchProduct();
+    recipe.script.batches = {};
+    recipe.script.batches[c.batch] = "reg add HKCU\\Software\\PalisadeBatch /v Seen /d yes /f\r\n";
+    ASSERT_EQ(Install(recipe).exitCode, 1);
+    if (c.batch == format::kUninstallBatch2) {
+      RunResult uninstall = Uninstall();
+      EXPECT_EQ(uninstall.exitCode, 0) << uninstall.err;
+    }
+    EXPECT_FALSE(FileExists(prefix_->DriveC() + "/planted/reg.exe.txt"))
+        << ReadFile(prefix_->DriveC() + "/planted/reg.exe.txt");
+    EXPECT_EQ(prefix_->Run({"reg", "query", "HKCU\\Software\\PalisadeBatch", "/v", "Seen"}).exitCode, 0)
+        << "the system's reg did not run";
+  }
 }
 
 }  // namespace

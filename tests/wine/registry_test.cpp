@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <memory>
 #include <thread>
 
@@ -155,6 +156,25 @@ TEST_F(RegistryEntries, MergeFileImportedByTheRegistryEditor) {
     exported = Export("HKCU\\Software\\PalisadeMerge");
   }
   EXPECT_NE(exported.find("\"Merged\"=\"yes\""), std::string::npos) << exported;
+}
+
+// A "regedit.exe" beside the installer (the user's downloads folder, say)
+// is not the registry editor: the system's own imports the file.
+TEST_F(RegistryEntries, MergeFileNeverGoesToARegistryEditorBesideTheInstaller) {
+  std::filesystem::create_directories(prefix_->DriveC() + "/cases");
+  CopyFile(WindowsTestProgram("planted_program.exe"), prefix_->DriveC() + "/cases/regedit.exe");
+  InstallerRecipe recipe = WithLines(u"");
+  recipe.script.registryMergeFileText =
+      "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\PalisadeMerge]\r\n\"Merged\"=\"yes\"\r\n";
+  ASSERT_EQ(Install(recipe).exitCode, 1);
+  std::string exported;
+  for (int tries = 0; tries < 40 && exported.find("\"Merged\"") == std::string::npos; ++tries) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    exported = Export("HKCU\\Software\\PalisadeMerge");
+  }
+  EXPECT_NE(exported.find("\"Merged\"=\"yes\""), std::string::npos) << exported;
+  EXPECT_FALSE(FileExists(prefix_->DriveC() + "/planted/regedit.exe.txt"))
+      << ReadFile(prefix_->DriveC() + "/planted/regedit.exe.txt");
 }
 
 // The prefix's registry, every hive, without Wine's own bookkeeping; the
