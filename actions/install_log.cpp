@@ -1,12 +1,12 @@
 #include "actions/install_log.h"
 
 #include <windows.h>
-#include <shellapi.h>
 
 #include <cstdarg>
 
 #include "state/installer_state.h"
 #include "core/system_facts.h"
+#include "core/ts_desktop_shell.h"
 #include "core/ts_file.h"
 #include "core/ts_format.h"
 #include "core/ts_system.h"
@@ -31,7 +31,6 @@ constexpr int kDoneMessage = 42;
 constexpr int kDoneCaptionMessage = 43;  // also closes a log without failures
 
 constexpr wchar_t kLogFileName[] = L"Install.log";
-constexpr INT_PTR kShellFailedUpTo = 32;
 
 ts::Text g_logBuffer;
 ts::Text g_failureSummary;
@@ -156,12 +155,16 @@ void FinishLog(bool reinstall, bool interactive) {
   if (AppendInstallLog(path, HeaderFacts(reinstall)) && showLog) ShowLog();
 }
 
+// The log's own program would run with the installer's rights, and the
+// log's folder may be one the user can write: the desktop's shell opens
+// it, and failing that Notepad from the system folder shows it.
 void ShowLog() {
   ts::WText path = InstallLogPath(UninstallFolder());
-  INT_PTR result = ts::OpenWithShell(path, nullptr);
-  if (result == SE_ERR_ACCESSDENIED) result = ts::OpenWithShell(path, L"runas");
-  if (result > kShellFailedUpTo) return;
-  ts::StartProcess(L"notepad.exe \"" + path + L"\"", L"");
+  if (ts::OpenAsDesktopUser(path, L"", L"")) return;
+  ts::WText notepad = ts::SystemFolder() + L"\\notepad.exe";
+  ts::WText quoted = L"\"" + path + L"\"";
+  if (ts::OpenAsDesktopUser(notepad, quoted, ts::SystemFolder())) return;
+  ts::StartProcess(L"\"" + notepad + L"\" " + quoted, ts::SystemFolder());
 }
 
 void FinishInstallLog() {

@@ -3,7 +3,6 @@
 #include <windows.h>
 #include <wininet.h>
 
-#include "core/ts_firewall.h"
 #include "core/ts_system.h"
 #include "core/ts_thread.h"
 #include "format/setup_script.h"
@@ -21,8 +20,6 @@ constexpr DWORD kExitWaitMs = 10000;
 constexpr DWORD kConnectAttempts = 1;
 constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_UI |
                                 INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_PRAGMA_NOCACHE;
-
-constexpr wchar_t kOwnFirewallEntry[] = L"Palisade Setup Installer";
 
 constexpr const wchar_t* kPlaceholders[] = {L"%version%", L"%OS%",           L"%OSMajor%",
                                             L"%OSMinor%", L"%OSDescription%", L"%OSName%", L"%OSServer%"};
@@ -45,7 +42,6 @@ struct WinInet {
 WinInet g_inet;
 ts::WorkerThread g_worker;
 bool g_workerTried = false;
-bool g_ownFirewallEntryAdded = false;
 
 void SetTimeouts(InternetSetOptionFunction setOption) {
   DWORD timeout = kRequestTimeoutMs;
@@ -85,32 +81,10 @@ void Fetch(const ts::Text& address) {
   g_inet.closeHandle(request);
 }
 
-// The requests come from the installer itself, which a firewall that asks
-// about new programs would otherwise hold up with a question. An entry that
-// was there before the run is someone else's and stays as it was.
-bool AddOwnFirewallEntry() {
-  ts::FirewallConnection firewall;
-  if (ts::FirewallConnect(firewall) != ts::firewall_result::kSuccess) return false;
-  ts::WText self = ts::ModuleFileName();
-  if (ts::FirewallAllowsProgram(firewall, self)) {
-    ts::TraceRun(L"own firewall entry already there");
-    return false;
-  }
-  return ts::FirewallAddProgram(firewall, self, kOwnFirewallEntry) == ts::firewall_result::kSuccess;
-}
-
-void RemoveOwnFirewallEntry() {
-  ts::FirewallConnection firewall;
-  if (ts::FirewallConnect(firewall) != ts::firewall_result::kSuccess) return;
-  if (SUCCEEDED(ts::FirewallRemoveProgram(firewall, ts::ModuleFileName()))) ts::TraceRun(L"own firewall entry removed");
-}
-
 bool StartWorker() {
   if (g_workerTried) return g_worker.Running();
   g_workerTried = true;
   if (!OpenWinInet()) return false;
-  g_ownFirewallEntryAdded = AddOwnFirewallEntry();
-  if (g_ownFirewallEntryAdded) ts::TraceRun(L"own firewall entry added");
   if (!g_worker.Start(Fetch, THREAD_PRIORITY_BELOW_NORMAL)) return false;
   ts::TraceRun(L"notification worker started");
   return true;
@@ -196,8 +170,6 @@ void StopNotifications() {
     g_inet.closeHandle(g_inet.session);
     g_inet.session = nullptr;
   }
-  if (g_ownFirewallEntryAdded) RemoveOwnFirewallEntry();
-  g_ownFirewallEntryAdded = false;
 }
 
 }  // namespace palisade

@@ -27,8 +27,8 @@ ts::Text PreparedNotifyAddress(const ts::Text& address);
 // Every byte but letters, digits and "-_.~" as "%XX".
 ts::Text PercentEncoded(const ts::Text& utf8);
 
-// Lets the requests still queued finish, then ends the worker; and takes
-// the installer's own firewall entry away again when the run added it.
+// Lets the requests still queued finish, then ends the worker. The
+// requests go out, so they need no firewall entry of the installer's own.
 void StopNotifications();
 
 }  // namespace palisade

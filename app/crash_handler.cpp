@@ -17,6 +17,11 @@ constexpr char kEdition[] = "Installer";
 // nothing and ends. Exit hands the crash on to the system's own handling.
 LONG OnCrash(const ts::CrashRecord& crash) {
   ts::Text report = ts::BuildCrashReport(crash);
+  const ts::Text& address = g_installer.script.crashReportUrl;
+  if (!address.empty() && !CrashReportAddressIsSecure(address)) {
+    LogWideConcat({L"Crash report address \"", ts::WideFromUtf8(address),
+                   L"\" is not an https:// address: the report is not sent\r\n"});
+  }
   AddToFailureSummary("\r\n\r\nINSTALLER CRASHED!\r\n" + report);
   FinishLog(g_installer.replacesInstallation, false);
   if (g_installer.flags.silent) return EXCEPTION_EXECUTE_HANDLER;

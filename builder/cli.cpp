@@ -356,7 +356,8 @@ int Build(const CommandShape& command, const Arguments& args, const Environment&
   if (!jobs) return Usage(err, "--jobs takes a number from 1 to 256", command.help);
   bool validEpoch = true;
   ReadOptions options{ParseSourceDateEpoch(environment.sourceDateEpoch.value_or(""), validEpoch),
-                      environment.variables, args.Value("--compression")};
+                      environment.variables, args.Value("--compression"),
+                      args.Value("--sign-password-env").value_or("")};
   if (!validEpoch) return Usage(err, "SOURCE_DATE_EPOCH must be a number of seconds", command.help);
   if (options.compression && FindCompressionProfile(*options.compression) == nullptr) {
     return Usage(err, "--compression takes " + std::string(CompressionProfileNames()), command.help);

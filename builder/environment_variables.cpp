@@ -1,5 +1,6 @@
 #include "builder/environment_variables.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include "builder/table_reader.h"
@@ -20,7 +21,8 @@ std::size_t NameLength(std::string_view text, std::size_t at) {
 
 class Expander {
  public:
-  Expander(const VariableLookup& lookup, Diagnostics& diagnostics) : lookup_(lookup), diagnostics_(diagnostics) {}
+  Expander(const VariableLookup& lookup, std::span<const std::string> secret, Diagnostics& diagnostics)
+      : lookup_(lookup), secret_(secret), diagnostics_(diagnostics) {}
 
   void Visit(toml::node& node) {
     if (toml::table* table = node.as_table()) {
@@ -58,6 +60,12 @@ class Expander {
       return 2;
     }
     std::string name(text.substr(at + 2, length));
+    if (std::find(secret_.begin(), secret_.end(), name) != secret_.end()) {
+      diagnostics_.Report(line, "the environment variable " + name + " holds the signing password",
+                          "leave ${" + name + "} out of the project: anyone with the installer could read it");
+      out += text.substr(at, length + 3);
+      return length + 3;
+    }
     std::optional<std::string> value = lookup_ ? lookup_(name) : std::nullopt;
     if (!value) {
       diagnostics_.Report(line, "the environment variable " + name + " is not set",
@@ -68,13 +76,15 @@ class Expander {
   }
 
   const VariableLookup& lookup_;
+  std::span<const std::string> secret_;
   Diagnostics& diagnostics_;
 };
 
 }  // namespace
 
-void ExpandEnvironmentVariables(toml::table& root, const VariableLookup& lookup, Diagnostics& diagnostics) {
-  Expander(lookup, diagnostics).Visit(root);
+void ExpandEnvironmentVariables(toml::table& root, const VariableLookup& lookup,
+                                std::span<const std::string> secret, Diagnostics& diagnostics) {
+  Expander(lookup, secret, diagnostics).Visit(root);
 }
 
 }  // namespace palisade::builder

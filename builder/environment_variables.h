@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "builder/diagnostics.h"
@@ -18,7 +19,10 @@ using VariableLookup = std::function<std::optional<std::string>(const std::strin
 // Replaces every "${NAME}" in the texts of `root`, at any depth, with the
 // variable's value; "$${" stands for a literal "${". A variable that is not
 // set, and a "${" that does not name one, are reported at the text's line:
-// the literal text would reach the installer unnoticed.
-void ExpandEnvironmentVariables(toml::table& root, const VariableLookup& lookup, Diagnostics& diagnostics);
+// the literal text would reach the installer unnoticed. The `secret`
+// variables (the signing password's) are refused: anyone with the
+// installer could read their values in it.
+void ExpandEnvironmentVariables(toml::table& root, const VariableLookup& lookup,
+                                std::span<const std::string> secret, Diagnostics& diagnostics);
 
 }  // namespace palisade::builder

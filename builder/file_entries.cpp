@@ -362,6 +362,7 @@ class EntryCollector {
       return entry.Report("from", Quoted(match.relative) + " is larger than 1 GiB",
                           "an installer file holds at most 1 GiB");
     }
+    context_.WarnAboutInputOrigin(file.line, match.source);
     if (settings.keepTime)
       file.record.time = TimeStampFromUnix(std::min(*mtime, context_.options.sourceDateEpoch.value_or(*mtime)));
     candidates_.push_back(

@@ -61,7 +61,7 @@ void ReadTableFile(ProjectContext& context, TableReader& reader, std::map<int, s
     return reader.Report("file", "cannot read " + Quoted(*relative) + " for \"file\" in " + reader.label(),
                          "paths are relative to the project file's folder");
   }
-  context.project.readFiles.push_back(context.Resolve(*relative));
+  context.NoteInput(reader.LineOf("file"), context.Resolve(*relative));
   std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   int fileLine = reader.LineOf("file");
   ReportAt inFile = [&](int line, std::string message, std::string hint) {

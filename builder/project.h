@@ -47,6 +47,10 @@ struct ReadOptions {
   VariableLookup environment;
   // A compression profile's name, over the project's [compression] profile.
   std::optional<std::string> compression;
+  // The variable the command line names for the signing password, which
+  // no "${NAME}" may take into the installer; the project's own
+  // [signing] password-env is refused as well.
+  std::string signingPasswordVariable;
 };
 
 // The bytes of every file the project packs.

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,6 +35,12 @@ class ProjectContext {
   // reported.
   std::optional<std::string> ReadDocumentText(TableReader& reader, std::string_view key, const std::string& relative,
                                               bool& rich);
+  // Remembers a file the build reads, for the depfile, and warns, once per
+  // file, when it comes from outside the project folder or through a
+  // symbolic link: the installer would carry whatever lies there.
+  void NoteInput(int line, const std::filesystem::path& input);
+  // The same warning alone, for the files the installer installs.
+  void WarnAboutInputOrigin(int line, const std::filesystem::path& input);
 
   Project& project;
   FlagWords flags;
@@ -44,6 +51,7 @@ class ProjectContext {
   const toml::table& root_;
   std::filesystem::path directory_;
   std::map<std::string, TableReader, std::less<>> sections_;
+  std::set<std::filesystem::path> warnedInputs_;
 };
 
 // Each reads its part of the project file into the project.

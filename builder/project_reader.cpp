@@ -453,17 +453,27 @@ void ReadNotifications(ProjectContext& context) {
   for (const Word& address : kNotifications) *targets[address.value] = notify.String(address.word, "");
 }
 
-// The engine posts reports itself, over plain HTTP.
+// "https://" and a host.
+bool IsHttpsAddress(std::string_view address) {
+  constexpr std::string_view kScheme = "https://";
+  return address.starts_with(kScheme) && address.size() > kScheme.size() && address[kScheme.size()] != '/' &&
+         address[kScheme.size()] != ':';
+}
+
+// The engine posts reports itself, and only over TLS: a report carries the
+// user's e-mail address, comments and paths.
 void ReadCrashReport(ProjectContext& context) {
   TableReader& report = context.Section("crash-report");
   format::SetupScript& s = context.project.script;
   s.crashReportUrl = SettingText(report, "address");
-  constexpr std::string_view kScheme = "http://";
-  if (!s.crashReportUrl.empty() &&
-      (!s.crashReportUrl.starts_with(kScheme) || s.crashReportUrl.size() == kScheme.size() ||
-       s.crashReportUrl[kScheme.size()] == '/')) {
-    report.Report("address", "crash report address " + Quoted(s.crashReportUrl) + " is not an http:// address",
-                  "write it as \"http://host/path\"; https is not supported");
+  const std::string& address = s.crashReportUrl;
+  if (address.starts_with("http://")) {
+    report.Report("address", "crash report address " + Quoted(address) + " is plain HTTP",
+                  "write it as \"https://host/path\": the report carries the user's e-mail address and comments, "
+                  "so it goes only over TLS");
+  } else if (!address.empty() && !IsHttpsAddress(address)) {
+    report.Report("address", "crash report address " + Quoted(address) + " is not an https:// address",
+                  "write it as \"https://host/path\"");
   }
   s.supportMail = SettingText(report, "sender");
 }
@@ -584,6 +594,35 @@ void ReadFlagOptions(ProjectContext& context) {
   }
 }
 
+// Why a file the build reads deserves a second look, as a warning's text;
+// empty when it lies in the project folder and no link leads to it.
+std::string InputOrigin(const fs::path& projectFolder, const fs::path& input) {
+  std::error_code error;
+  fs::path base = fs::absolute(projectFolder.empty() ? fs::path(".") : projectFolder, error).lexically_normal();
+  if (!base.has_filename()) base = base.parent_path();
+  fs::path folder = fs::weakly_canonical(base, error);
+  fs::path absolute = fs::absolute(input, error).lexically_normal();
+  fs::path written = (folder / absolute.lexically_relative(base)).lexically_normal();
+  fs::path real = fs::weakly_canonical(absolute, error);
+  auto inside = [&folder](const fs::path& path) {
+    fs::path relative = path.lexically_relative(folder);
+    return !relative.empty() && *relative.begin() != "..";
+  };
+  if (!inside(written)) return Quoted(absolute.generic_string()) + " lies outside the project folder";
+  if (real == written) return {};
+  return Quoted(written.lexically_relative(folder).generic_string()) + " comes through a symbolic link" +
+         (inside(real) ? "" : " from outside the project folder");
+}
+
+// Read before the texts are expanded, so that the value of the variable
+// never gets into them.
+std::vector<std::string> SigningPasswordVariables(const toml::table& root, const ReadOptions& options) {
+  std::vector<std::string> names;
+  if (!options.signingPasswordVariable.empty()) names.push_back(options.signingPasswordVariable);
+  if (std::optional<std::string> named = root["signing"]["password-env"].value<std::string>()) names.push_back(*named);
+  return names;
+}
+
 }  // namespace
 
 ProjectContext::ProjectContext(const toml::table& root, fs::path directory, const ReadOptions& options,
@@ -612,6 +651,19 @@ void ProjectContext::FinishSections() {
 
 fs::path ProjectContext::Resolve(std::string_view relative) const { return directory_ / fs::path(relative); }
 
+void ProjectContext::NoteInput(int line, const fs::path& input) {
+  project.readFiles.push_back(input);
+  WarnAboutInputOrigin(line, input);
+}
+
+void ProjectContext::WarnAboutInputOrigin(int line, const fs::path& input) {
+  std::string origin = InputOrigin(directory_, input);
+  if (origin.empty() || !warnedInputs_.insert(input.lexically_normal()).second) return;
+  diagnostics.Warn(line, origin,
+                   "the installer carries whatever lies there when it is built; copy the file into the project "
+                   "folder if that is not what you meant");
+}
+
 std::optional<format::Bytes> ProjectContext::ReadFile(TableReader& reader, std::string_view key) {
   std::optional<std::string> relative = reader.String(key);
   if (!relative) return std::nullopt;
@@ -621,7 +673,7 @@ std::optional<format::Bytes> ProjectContext::ReadFile(TableReader& reader, std::
                   "paths are relative to the project file's folder");
     return std::nullopt;
   }
-  project.readFiles.push_back(Resolve(*relative));
+  NoteInput(reader.LineOf(key), Resolve(*relative));
   return format::Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
@@ -633,7 +685,7 @@ std::optional<std::string> ProjectContext::ReadDocumentText(TableReader& reader,
                   "paths are relative to the project file's folder");
     return std::nullopt;
   }
-  project.readFiles.push_back(Resolve(relative));
+  NoteInput(reader.LineOf(key), Resolve(relative));
   std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   bool bom = text.starts_with("\xEF\xBB\xBF");
   rich = std::string_view(text).substr(bom ? 3 : 0).starts_with("{\\rtf");
@@ -668,7 +720,7 @@ void ReadProject(const fs::path& path, const ReadOptions& options, Project& proj
         "the project file is TOML; check the syntax at column " + std::to_string(error.source().begin.column));
     return;
   }
-  ExpandEnvironmentVariables(root, options.environment, diagnostics);
+  ExpandEnvironmentVariables(root, options.environment, SigningPasswordVariables(root, options), diagnostics);
   ProjectContext context(root, path.parent_path(), options, project, diagnostics);
   std::vector<std::string> languages;
   ReadFlagOptions(context);

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <vector>
 
@@ -15,18 +16,39 @@ namespace fs = std::filesystem;
 
 constexpr char kSigner[] = "osslsigncode";
 
+// The password file's name where a signal handler can reach it: an
+// interrupted build must not leave the password behind in the temporary
+// folder.
+char g_passwordPath[4096];
+
+void RemovePasswordAndDie(int signal) {
+  unlink(g_passwordPath);
+  std::signal(signal, SIG_DFL);
+  std::raise(signal);
+}
+
 // A private file holding the password taken from the environment, removed
-// when signing is over.
+// when signing is over, or when Ctrl+C or a kill ends the build first.
 class PasswordFile {
  public:
   ~PasswordFile() {
+    if (!armed_) return;
+    sigaction(SIGINT, &previousInterrupt_, nullptr);
+    sigaction(SIGTERM, &previousTerminate_, nullptr);
     if (!path_.empty()) unlink(path_.c_str());
+    g_passwordPath[0] = '\0';
   }
   bool Write(const std::string& password, std::string& problem) {
     std::string pattern = (fs::temp_directory_path() / "palisade-pass-XXXXXX").string();
-    int fd = mkstemp(pattern.data());  // readable by its owner only
-    if (fd < 0) return problem = "cannot create a file for the signing password: " + std::string(strerror(errno)), false;
-    path_ = pattern;
+    if (pattern.size() >= sizeof g_passwordPath) return problem = "the temporary folder's name is too long", false;
+    memcpy(g_passwordPath, pattern.c_str(), pattern.size() + 1);
+    RemoveOnSignals();
+    int fd = mkstemp(g_passwordPath);  // readable by its owner only
+    if (fd < 0) {
+      g_passwordPath[0] = '\0';
+      return problem = "cannot create a file for the signing password: " + std::string(strerror(errno)), false;
+    }
+    path_ = g_passwordPath;
     bool written = write(fd, password.data(), password.size()) == static_cast<ssize_t>(password.size());
     close(fd);
     if (!written) problem = "cannot write the signing password to " + path_.string();
@@ -35,7 +57,19 @@ class PasswordFile {
   const fs::path& path() const { return path_; }
 
  private:
+  void RemoveOnSignals() {
+    struct sigaction removal = {};
+    removal.sa_handler = RemovePasswordAndDie;
+    sigemptyset(&removal.sa_mask);
+    sigaction(SIGINT, &removal, &previousInterrupt_);
+    sigaction(SIGTERM, &removal, &previousTerminate_);
+    armed_ = true;
+  }
+
   fs::path path_;
+  bool armed_ = false;
+  struct sigaction previousInterrupt_ = {};
+  struct sigaction previousTerminate_ = {};
 };
 
 std::string MissingFile(const fs::path& file, const char* what) {

@@ -15,6 +15,7 @@ add_library(palisade_engine STATIC
   core/ts_fatal.cpp
   core/ts_components.cpp
   core/ts_crash.cpp
+  core/ts_desktop_shell.cpp
   core/ts_csv.cpp
   core/ts_file.cpp
   core/ts_no_follow.cpp

@@ -1,30 +1,31 @@
 #include "core/ts_http.h"
 
-#include <winsock2.h>
-#include <ws2tcpip.h>
+#include <windows.h>
+#include <winhttp.h>
 
-#include "core/ts_format.h"
+#include <cstdlib>
+
 #include "core/ts_system.h"
 
 namespace ts {
 namespace {
 
 constexpr char kBoundary[] = "AaB03x";
-constexpr char kClientVersion[] = "16.2";
-constexpr DWORD kSocketTimeoutMs = 15000;
+constexpr wchar_t kClient[] = L"Tessera 16.2";
+constexpr int kTimeoutMs = 15000;
+constexpr int kHighestPort = 65535;
 
-// The socket library is not among the libraries every process maps, so it
-// comes from the system folder at run time like the other optional ones.
-struct Sockets {
-  decltype(&WSAStartup) startup = nullptr;
-  decltype(&getaddrinfo) resolve = nullptr;
-  decltype(&freeaddrinfo) freeResolved = nullptr;
-  decltype(&socket) open = nullptr;
-  decltype(&setsockopt) setOption = nullptr;
-  decltype(&connect) connectTo = nullptr;
-  decltype(&send) sendBytes = nullptr;
-  decltype(&recv) receive = nullptr;
-  decltype(&closesocket) close = nullptr;
+// WinHTTP is not among the libraries every process maps, so it comes from
+// the system folder at run time like the other optional ones.
+struct WinHttp {
+  decltype(&WinHttpOpen) open = nullptr;
+  decltype(&WinHttpSetTimeouts) setTimeouts = nullptr;
+  decltype(&WinHttpSetOption) setOption = nullptr;
+  decltype(&WinHttpConnect) connect = nullptr;
+  decltype(&WinHttpOpenRequest) openRequest = nullptr;
+  decltype(&WinHttpSendRequest) sendRequest = nullptr;
+  decltype(&WinHttpReceiveResponse) receiveResponse = nullptr;
+  decltype(&WinHttpCloseHandle) closeHandle = nullptr;
 };
 
 template <typename Function>
@@ -32,69 +33,86 @@ void Resolve(HMODULE module, const char* name, Function& function) {
   function = FunctionOf<Function>(module, name);
 }
 
-bool LoadSockets(Sockets& s) {
-  HMODULE module = LoadSystemLibrary(L"ws2_32.dll");
+bool LoadWinHttp(WinHttp& w) {
+  HMODULE module = LoadSystemLibrary(L"winhttp.dll");
   if (!module) return false;
-  Resolve(module, "WSAStartup", s.startup);
-  Resolve(module, "getaddrinfo", s.resolve);
-  Resolve(module, "freeaddrinfo", s.freeResolved);
-  Resolve(module, "socket", s.open);
-  Resolve(module, "setsockopt", s.setOption);
-  Resolve(module, "connect", s.connectTo);
-  Resolve(module, "send", s.sendBytes);
-  Resolve(module, "recv", s.receive);
-  Resolve(module, "closesocket", s.close);
-  WSADATA data;
-  return s.startup && s.resolve && s.freeResolved && s.open && s.setOption && s.connectTo && s.sendBytes &&
-         s.receive && s.close && s.startup(MAKEWORD(2, 2), &data) == 0;
+  Resolve(module, "WinHttpOpen", w.open);
+  Resolve(module, "WinHttpSetTimeouts", w.setTimeouts);
+  Resolve(module, "WinHttpSetOption", w.setOption);
+  Resolve(module, "WinHttpConnect", w.connect);
+  Resolve(module, "WinHttpOpenRequest", w.openRequest);
+  Resolve(module, "WinHttpSendRequest", w.sendRequest);
+  Resolve(module, "WinHttpReceiveResponse", w.receiveResponse);
+  Resolve(module, "WinHttpCloseHandle", w.closeHandle);
+  return w.open && w.setTimeouts && w.setOption && w.connect && w.openRequest && w.sendRequest &&
+         w.receiveResponse && w.closeHandle;
 }
 
-SOCKET Connect(const Sockets& s, const HttpAddress& address) {
-  addrinfo hints = {};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* found = nullptr;
-  if (s.resolve(address.name.c_str(), address.port.c_str(), &hints, &found) != 0) return INVALID_SOCKET;
-  SOCKET connection = INVALID_SOCKET;
-  for (addrinfo* a = found; a && connection == INVALID_SOCKET; a = a->ai_next) {
-    connection = s.open(a->ai_family, a->ai_socktype, a->ai_protocol);
-    if (connection == INVALID_SOCKET) continue;
-    DWORD timeout = kSocketTimeoutMs;
-    for (int option : {SO_RCVTIMEO, SO_SNDTIMEO}) {
-      s.setOption(connection, SOL_SOCKET, option, reinterpret_cast<const char*>(&timeout), sizeof timeout);
-    }
-    if (s.connectTo(connection, a->ai_addr, static_cast<int>(a->ai_addrlen)) != 0) {
-      s.close(connection);
-      connection = INVALID_SOCKET;
+// Closes the WinHTTP handles of one post, innermost first.
+class HandleChain {
+ public:
+  explicit HandleChain(const WinHttp& w) : w_(w) {}
+  ~HandleChain() {
+    for (HINTERNET* handle : {&request, &connection, &session}) {
+      if (*handle) w_.closeHandle(*handle);
     }
   }
-  s.freeResolved(found);
-  return connection;
-}
+  HandleChain(const HandleChain&) = delete;
+  HandleChain& operator=(const HandleChain&) = delete;
 
-bool SendAll(const Sockets& s, SOCKET connection, const Text& bytes) {
-  for (size_t sent = 0; sent < bytes.size();) {
-    int n = s.sendBytes(connection, bytes.data() + sent, static_cast<int>(bytes.size() - sent), 0);
-    if (n <= 0) return false;
-    sent += static_cast<size_t>(n);
-  }
-  return true;
+  HINTERNET session = nullptr;
+  HINTERNET connection = nullptr;
+  HINTERNET request = nullptr;
+
+ private:
+  const WinHttp& w_;
+};
+
+bool IsDecimal(const Text& text) { return !text.empty() && text.find_first_not_of("0123456789") == Text::npos; }
+
+// The report goes to the address it names and nowhere else: a redirect
+// could lead it to plain HTTP or to another server.
+bool Send(const WinHttp& w, const HttpsAddress& address, const Text& body) {
+  HandleChain handles(w);
+  handles.session = w.open(kClient, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
+  if (!handles.session) return false;
+  w.setTimeouts(handles.session, kTimeoutMs, kTimeoutMs, kTimeoutMs, kTimeoutMs);
+  handles.connection =
+      w.connect(handles.session, WideFromUtf8(address.name).c_str(), static_cast<INTERNET_PORT>(address.port), 0);
+  if (!handles.connection) return false;
+  handles.request = w.openRequest(handles.connection, L"POST", WideFromUtf8(address.path).c_str(), nullptr,
+                                  WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, WINHTTP_FLAG_SECURE);
+  if (!handles.request) return false;
+  DWORD redirects = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
+  w.setOption(handles.request, WINHTTP_OPTION_REDIRECT_POLICY, &redirects, sizeof redirects);
+  WText headers = WideFromUtf8(Text("Accept-Encoding: identity\r\nContent-Type: multipart/form-data; boundary=") +
+                               kBoundary + "\r\n");
+  DWORD length = static_cast<DWORD>(body.size());
+  return w.sendRequest(handles.request, headers.c_str(), static_cast<DWORD>(headers.size()),
+                       const_cast<char*>(body.data()), length, length, 0) &&
+         w.receiveResponse(handles.request, nullptr);
 }
 
 }  // namespace
 
-bool SplitHttpAddress(const Text& address, HttpAddress& parts) {
-  constexpr char kScheme[] = "http://";
+bool SplitHttpsAddress(const Text& address, HttpsAddress& parts) {
+  constexpr char kScheme[] = "https://";
   if (address.compare(0, sizeof kScheme - 1, kScheme) != 0) return false;
   size_t hostStart = sizeof kScheme - 1;
   size_t pathStart = address.find('/', hostStart);
-  parts.host = address.substr(hostStart, pathStart - hostStart);
-  if (parts.host.empty()) return false;
+  Text host = address.substr(hostStart, pathStart - hostStart);
   parts.path = pathStart == Text::npos ? "/" : address.substr(pathStart);
-  size_t colon = parts.host.find(':');
-  parts.name = parts.host.substr(0, colon);
-  parts.port = colon == Text::npos ? "80" : parts.host.substr(colon + 1);
-  return !parts.name.empty() && !parts.port.empty();
+  size_t colon = host.find(':');
+  parts.name = host.substr(0, colon);
+  if (parts.name.empty()) return false;
+  if (colon == Text::npos) {
+    parts.port = 443;
+    return true;
+  }
+  Text port = host.substr(colon + 1);
+  if (!IsDecimal(port) || port.size() > 5) return false;
+  parts.port = std::atoi(port.c_str());
+  return parts.port > 0 && parts.port <= kHighestPort;
 }
 
 Text MultipartFormBody(const std::vector<FormField>& fields) {
@@ -106,25 +124,10 @@ Text MultipartFormBody(const std::vector<FormField>& fields) {
   return body + "--" + kBoundary + "--\r\n";
 }
 
-Text FormPostRequest(const HttpAddress& address, const Text& body) {
-  return "POST " + address.path + " HTTP/1.1\r\nHost: " + address.host + "\r\nUser-Agent: Tessera " + kClientVersion +
-         "\r\nAccept-Encoding: identity\r\nContent-Type: multipart/form-data; boundary=" + kBoundary + "\r\n" +
-         Format("Content-Length: %d\r\n\r\n", static_cast<int>(body.size())) + body;
-}
-
 bool PostForm(const Text& address, const std::vector<FormField>& fields) {
-  HttpAddress parts;
-  Sockets s;
-  if (!SplitHttpAddress(address, parts) || !LoadSockets(s)) return false;
-  SOCKET connection = Connect(s, parts);
-  if (connection == INVALID_SOCKET) return false;
-  bool sent = SendAll(s, connection, FormPostRequest(parts, MultipartFormBody(fields)));
-  // The first part of the answer is awaited so that the server has the
-  // whole request before the connection closes; the rest is not wanted.
-  char answer[1024];
-  if (sent) s.receive(connection, answer, sizeof answer, 0);
-  s.close(connection);
-  return sent;
+  HttpsAddress parts;
+  WinHttp w;
+  return SplitHttpsAddress(address, parts) && LoadWinHttp(w) && Send(w, parts, MultipartFormBody(fields));
 }
 
 }  // namespace ts

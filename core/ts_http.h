@@ -1,6 +1,7 @@
 #pragma once
-// A small HTTP client for posting forms: one request, one connection, the
-// answer read and dropped.
+// Posts forms over HTTPS through WinHTTP: one request, the answer awaited
+// and dropped. Nothing goes over plain HTTP, where anyone on the way could
+// read what the form carries.
 #include <vector>
 
 #include "core/ts_text.h"
@@ -12,22 +13,21 @@ struct FormField {
   Text value;
 };
 
-// The parts of an "http://host[:port]/path" address; false for any other.
-struct HttpAddress {
-  Text host;  // as the address writes it, with its port when it has one
-  Text name;  // the host alone, for the name lookup
-  Text port = "80";
+// The parts of an "https://host[:port]/path" address; false for any other,
+// plain "http://" included.
+struct HttpsAddress {
+  Text name;  // the host alone
+  int port = 443;
   Text path = "/";
 };
-bool SplitHttpAddress(const Text& address, HttpAddress& parts);
+bool SplitHttpsAddress(const Text& address, HttpsAddress& parts);
 
 // The body of a multipart/form-data post with the boundary "AaB03x".
 Text MultipartFormBody(const std::vector<FormField>& fields);
-// The whole request: request line, headers and body.
-Text FormPostRequest(const HttpAddress& address, const Text& body);
 
-// Sends the form to the address. False when it could not be sent; the
-// answer is not looked at.
+// Sends the form to the address over TLS, with the server's certificate
+// checked as the system checks it. False when it could not be sent, the
+// address included; the answer is not looked at.
 bool PostForm(const Text& address, const std::vector<FormField>& fields);
 
 }  // namespace ts

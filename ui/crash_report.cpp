@@ -69,7 +69,8 @@ void InitDialog(HWND dialog, const DialogState& state) {
   SetDlgItemTextA(dialog, kExplanation, explanation.c_str());
   SetWindowTextA(dialog, "Illegal Operation");
   const format::SetupScript& script = g_installer.script;
-  EnableWindow(GetDlgItem(dialog, kInformUs), !script.supportMail.empty() && !script.crashReportUrl.empty());
+  EnableWindow(GetDlgItem(dialog, kInformUs),
+               !script.supportMail.empty() && CrashReportAddressIsSecure(script.crashReportUrl));
   SetForegroundWindow(dialog);
 }
 
@@ -124,6 +125,11 @@ std::vector<ts::FormField> CrashReportForm(const ts::Text& report, const CrashRe
   return {{"from", sender}, {"body", body}, {"subject", subject}, {"headers", headers}};
 }
 
+bool CrashReportAddressIsSecure(const ts::Text& address) {
+  ts::HttpsAddress parts;
+  return ts::SplitHttpsAddress(address, parts);
+}
+
 bool ShowCrashDialog(const ts::Text& report, CrashReportInput& input) {
   DialogState state{&report, {}};
   INT_PTR choice = DialogBoxParamA(g_installer.instance, "ExceptionDlg", nullptr, CrashDialogProc,
@@ -134,7 +140,7 @@ bool ShowCrashDialog(const ts::Text& report, CrashReportInput& input) {
 
 void SendCrashReport(const ts::Text& report, const CrashReportInput& input) {
   const format::SetupScript& script = g_installer.script;
-  if (script.crashReportUrl.empty()) return;
+  if (!CrashReportAddressIsSecure(script.crashReportUrl)) return;
   ts::Text installerFile = ts::Utf8FromWide(ts::ModuleBaseName());
   SetCursor(LoadCursorW(nullptr, IDC_WAIT));
   ts::PostForm(script.crashReportUrl, CrashReportForm(report, input, script.supportMail, installerFile));

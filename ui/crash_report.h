@@ -19,10 +19,15 @@ struct CrashReportInput {
 std::vector<ts::FormField> CrashReportForm(const ts::Text& report, const CrashReportInput& input,
                                            const ts::Text& sender, const ts::Text& installerFile);
 
+// The report carries the user's e-mail address, comments and paths, so it
+// goes only to an "https://" address; false for any other, "http://"
+// included.
+bool CrashReportAddressIsSecure(const ts::Text& address);
+
 // Shows the report; true when the user chose to send it, with what they
-// entered.
+// entered. "Inform Us" needs a sender and a secure address.
 bool ShowCrashDialog(const ts::Text& report, CrashReportInput& input);
-// Posts the report to the product's address, when it has one.
+// Posts the report to the product's address, when it has a secure one.
 void SendCrashReport(const ts::Text& report, const CrashReportInput& input);
 
 }  // namespace palisade

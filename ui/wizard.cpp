@@ -2,11 +2,11 @@
 
 #include <windows.h>
 #include <richedit.h>
-#include <shellapi.h>
 #include <shlobj.h>
 
 #include <algorithm>
 
+#include "core/ts_desktop_shell.h"
 #include "core/ts_system.h"
 #include "core/ts_texts.h"
 #include "core/ts_window.h"
@@ -73,7 +73,7 @@ void PostCommand(HWND page, int command) { PostMessageW(page, WM_COMMAND, comman
 
 void OpenGreetingLink() {
   ts::WText address = ts::WideFromUtf8(g_installer.script.greetingLinkText);
-  ShellExecuteW(nullptr, L"open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  ts::OpenAsDesktopUser(address, L"", L"");
 }
 
 void SetUpGreeting(HWND window, uint32_t style) {
@@ -288,7 +288,7 @@ void OpenClickedLink(const ENLINK& link) {
   TEXTRANGEW range = {link.chrg, address.data()};
   address.resize(
       static_cast<size_t>(SendMessageW(link.nmhdr.hwndFrom, EM_GETTEXTRANGE, 0, reinterpret_cast<LPARAM>(&range))));
-  ShellExecuteW(nullptr, L"open", address.c_str(), nullptr, nullptr, SW_SHOW);
+  ts::OpenAsDesktopUser(address, L"", L"");
 }
 
 bool HandleDocumentPage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
@@ -592,7 +592,7 @@ bool TakeSupportOffer(const ts::WText& address) {
   };
   page.handle = [](HWND window, UINT message, WPARAM, LPARAM, INT_PTR&) { return CloseCancels(window, message); };
   if (RunPage(page) != kForwardButton) return false;
-  ShellExecuteW(nullptr, L"open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  ts::OpenAsDesktopUser(address, L"", L"");
   return true;
 }
 

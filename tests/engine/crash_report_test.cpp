@@ -21,41 +21,36 @@ TEST(MultipartForm, IsAssembledAsTheEndpointReadsIt) {
             "\r\n"                                            // end of the part's head
             "line 1\r\nline 2\r\n"                            // its value
             "--AaB03x--\r\n");                                // closing boundary
-  ts::HttpAddress address;
-  ASSERT_TRUE(ts::SplitHttpAddress("http://crash.example:8080/report/form?x=1", address));
-  EXPECT_EQ(ts::FormPostRequest(address, "12345"),
-            "POST /report/form?x=1 HTTP/1.1\r\n"                       // request line
-            "Host: crash.example:8080\r\n"                             // host with its port
-            "User-Agent: Tessera 16.2\r\n"                             // client
-            "Accept-Encoding: identity\r\n"                            // no compressed answer
-            "Content-Type: multipart/form-data; boundary=AaB03x\r\n"  // form
-            "Content-Length: 5\r\n"                                    // body length in bytes
-            "\r\n"                                                     // end of the head
-            "12345");                                                  // body
 }
 
-TEST(SplitHttpAddress, TakesOnlyPlainHttpWithAHost) {
+// The report carries what the user typed and the machine's paths: only an
+// https address takes it, never plain http.
+TEST(SplitHttpsAddress, TakesOnlyHttpsWithAHostAndAPort) {
   const struct {
     const char* address;
     bool split;
-    const char* host;
     const char* name;
-    const char* port;
+    int port;
     const char* path;
   } cases[] = {
-      {"http://crash.example/form", true, "crash.example", "crash.example", "80", "/form"},
-      {"http://crash.example", true, "crash.example", "crash.example", "80", "/"},
-      {"http://127.0.0.1:9/a/b", true, "127.0.0.1:9", "127.0.0.1", "9", "/a/b"},
-      {"https://crash.example/form", false, "", "", "", ""},
-      {"http:///form", false, "", "", "", ""},
-      {"http://:80/form", false, "", "", "", ""},
-      {"http://crash.example:/form", false, "", "", "", ""},
+      {"https://crash.example/form", true, "crash.example", 443, "/form"},
+      {"https://crash.example", true, "crash.example", 443, "/"},
+      {"https://127.0.0.1:8443/a/b?x=1", true, "127.0.0.1", 8443, "/a/b?x=1"},
+      {"http://crash.example/form", false, "", 0, ""},
+      {"HTTP://crash.example/form", false, "", 0, ""},
+      {"ftp://crash.example/form", false, "", 0, ""},
+      {"https:///form", false, "", 0, ""},
+      {"https://:443/form", false, "", 0, ""},
+      {"https://crash.example:/form", false, "", 0, ""},
+      {"https://crash.example:0/form", false, "", 0, ""},
+      {"https://crash.example:65536/form", false, "", 0, ""},
+      {"https://crash.example:44x/form", false, "", 0, ""},
   };
   for (const auto& c : cases) {
-    ts::HttpAddress parts;
-    ASSERT_EQ(ts::SplitHttpAddress(c.address, parts), c.split) << c.address;
+    ts::HttpsAddress parts;
+    ASSERT_EQ(ts::SplitHttpsAddress(c.address, parts), c.split) << c.address;
+    EXPECT_EQ(CrashReportAddressIsSecure(c.address), c.split) << c.address;
     if (!c.split) continue;
-    EXPECT_EQ(parts.host, c.host);
     EXPECT_EQ(parts.name, c.name);
     EXPECT_EQ(parts.port, c.port);
     EXPECT_EQ(parts.path, c.path);

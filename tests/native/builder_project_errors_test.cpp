@@ -2,6 +2,7 @@
 // editors understand, exit status 2, and no output file.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <regex>
 
 #include "bitmap_file.h"
@@ -214,14 +215,17 @@ const BadProject kBadProjects[] = {
     {"VersionSettingOnTwoLines",
      "[product]\nname = \"A\"\nversion = \"1\"\n[upgrade]\nno-downgrade-below = \"2.0\\nRebootMarker=1\"\n",
      ":5: \"no-downgrade-below\" in [upgrade] holds a line break; write it on one line"},
-    {"CrashReportOverHttps",
-     "[product]\nname = \"A\"\nversion = \"1\"\n[crash-report]\naddress = \"https://acme.example/crash\"\n",
-     ":5: crash report address \"https://acme.example/crash\" is not an http:// address; write it as "
-     "\"http://host/path\"; https is not supported"},
+    {"CrashReportOverPlainHttp",
+     "[product]\nname = \"A\"\nversion = \"1\"\n[crash-report]\naddress = \"http://acme.example/crash\"\n",
+     ":5: crash report address \"http://acme.example/crash\" is plain HTTP; write it as \"https://host/path\": the "
+     "report carries the user's e-mail address and comments, so it goes only over TLS"},
     {"CrashReportAddressWithoutHost",
-     "[product]\nname = \"A\"\nversion = \"1\"\n[crash-report]\nsender = \"a@b.example\"\naddress = \"http:///crash\"\n",
-     ":6: crash report address \"http:///crash\" is not an http:// address; write it as \"http://host/path\"; https "
-     "is not supported"},
+     "[product]\nname = \"A\"\nversion = \"1\"\n[crash-report]\nsender = \"a@b.example\"\naddress = \"https:///crash\"\n",
+     ":6: crash report address \"https:///crash\" is not an https:// address; write it as \"https://host/path\""},
+    {"CrashReportOverAnotherScheme",
+     "[product]\nname = \"A\"\nversion = \"1\"\n[crash-report]\naddress = \"ftp://acme.example/crash\"\n",
+     ":5: crash report address \"ftp://acme.example/crash\" is not an https:// address; write it as "
+     "\"https://host/path\""},
     {"CrashReportSenderOnTwoLines",
      "[product]\nname = \"A\"\nversion = \"1\"\n[crash-report]\nsender = \"a@b.example\\nBcc: c@d.example\"\n",
      ":5: \"sender\" in [crash-report] holds a line break; write it on one line"},
@@ -403,6 +407,96 @@ TEST_P(ProjectWarningTest, IsPrintedAndTheBuildGoesOnUnlessWarningsAreDenied) {
 
 INSTANTIATE_TEST_SUITE_P(Warnings, ProjectWarningTest, ::testing::ValuesIn(kWarnings),
                          [](const ::testing::TestParamInfo<Warning>& info) { return info.param.name; });
+
+// The signing password's variable, named by the project or on the command
+// line, never fills a text: anyone with the installer could read it there.
+TEST_F(BuilderTest, TheSigningPasswordVariableIsRefusedInTexts) {
+  variables_["SIGN_PASSWORD"] = "hunter2";
+  struct Case {
+    const char* name;
+    std::string project;
+    std::vector<std::string> options;
+    const char* error;  // what follows "FILE"
+  };
+  const Case cases[] = {
+      {"named by the project",
+       "[product]\nname = \"A\"\nversion = \"1\"\npublisher = \"${SIGN_PASSWORD}\"\n[signing]\n"
+       "password-env = \"SIGN_PASSWORD\"\n",
+       {},
+       ":4: the environment variable SIGN_PASSWORD holds the signing password; leave ${SIGN_PASSWORD} out of the "
+       "project: anyone with the installer could read it"},
+      {"named on the command line", "[product]\nname = \"A\"\nversion = \"1\"\n[wizard]\npassword = \"${SIGN_PASSWORD}\"\n",
+       {"--sign-password-env", "SIGN_PASSWORD"},
+       ":5: the environment variable SIGN_PASSWORD holds the signing password; leave ${SIGN_PASSWORD} out of the "
+       "project: anyone with the installer could read it"},
+  };
+  WriteText("app/a.txt", "a");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    test_support::CommandResult result = Build(c.project + "[[files]]\nfrom = \"app/a.txt\"\n", "setup.exe", c.options);
+    EXPECT_EQ(result.status, 2);
+    EXPECT_EQ(result.err, Path("palisade.toml").string() + c.error + "\n");
+    EXPECT_FALSE(std::filesystem::exists(Path("setup.exe")));
+  }
+}
+
+// Files from elsewhere: the installer would carry whatever lies there when
+// it is built. One warning per file, however often the project names it.
+class InputOriginTest : public BuilderTest {
+ protected:
+  void SetUp() override {
+    BuilderTest::SetUp();
+    std::string pattern = (std::filesystem::temp_directory_path() / "palisade-elsewhere-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    elsewhere_ = pattern;
+    std::ofstream(elsewhere_ / "tool.dll") << "tool";
+    std::ofstream(elsewhere_ / "eula.txt") << "eula";
+    WriteText("app/a.txt", "a");
+    std::filesystem::create_directory_symlink(elsewhere_, Path("linked"));
+    std::filesystem::create_symlink("a.txt", Path("app/alias.txt"));
+  }
+  void TearDown() override {
+    std::filesystem::remove_all(elsewhere_);
+    BuilderTest::TearDown();
+  }
+
+  std::filesystem::path elsewhere_;
+};
+
+TEST_F(InputOriginTest, AFileFromOutsideOrThroughALinkIsNamedOnce) {
+  const std::string outside = (elsewhere_ / "tool.dll").string();
+  const std::string eula = (elsewhere_ / "eula.txt").string();
+  const std::string hint =
+      "; the installer carries whatever lies there when it is built; copy the file into the project folder if that "
+      "is not what you meant\n";
+  const std::string head = "[product]\nname = \"A\"\nversion = \"1\"\n";
+  struct Case {
+    const char* name;
+    std::string project;
+    std::vector<std::string> warnings;  // each what follows "FILE"
+  };
+  const Case cases[] = {
+      {"a file named by its path outside", head + "[[files]]\nfrom = \"" + outside + "\"\n",
+       {":5: warning: \"" + outside + "\" lies outside the project folder"}},
+      {"a linked folder that leads outside", head + "[[files]]\nfrom = \"linked/*.dll\"\n",
+       {":5: warning: \"linked/tool.dll\" comes through a symbolic link from outside the project folder"}},
+      {"a link inside the folder", head + "[[files]]\nfrom = \"app/**\"\n",
+       {":5: warning: \"app/alias.txt\" comes through a symbolic link"}},
+      {"a licence outside, named twice",
+       head + "[wizard]\nlanguages = [\"English\", \"Deutsch\"]\n[messages.English]\nlicense = \"" + eula +
+           "\"\n[messages.Deutsch]\nlicense = \"" + eula + "\"\n[[files]]\nfrom = \"app/a.txt\"\n",
+       {":7: warning: \"" + eula + "\" lies outside the project folder"}},
+      {"files in the folder", head + "[[files]]\nfrom = \"app/a.txt\"\n", {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string expected;
+    for (const std::string& warning : c.warnings) expected += Path("palisade.toml").string() + warning + hint;
+    test_support::CommandResult built = Build(c.project, "setup.exe", {"--quiet"});
+    EXPECT_EQ(built.status, 0);
+    EXPECT_EQ(built.err, expected);
+  }
+}
 
 TEST_F(BuilderTest, WarningsWaitUntilTheErrorsAreMended) {
   test_support::CommandResult result = Build("[product]\nname = \"A\"\nversion = \"1\"\nbitnes = \"64\"\n");

@@ -31,7 +31,7 @@ class ProjectTest : public BuilderTest {
     WriteText("palisade.toml", text);
     Project project;
     Diagnostics diagnostics("palisade.toml");
-    ReadProject(Path("palisade.toml"), ReadOptions{sourceDateEpoch, Variables(), compression}, project, diagnostics);
+    ReadProject(Path("palisade.toml"), ReadOptions{sourceDateEpoch, Variables(), compression, {}}, project, diagnostics);
     std::ostringstream problems;
     diagnostics.Print(problems);
     EXPECT_FALSE(diagnostics.HasErrors()) << problems.str();
@@ -572,7 +572,7 @@ reinstall = "http://acme.example/again"
 uninstall = "http://acme.example/gone"
 
 [crash-report]
-address = "http://crash.acme.example:8080/form"
+address = "https://crash.acme.example:8443/form"
 sender = "support@acme.example"
 
 [[files]]
@@ -586,7 +586,7 @@ from = "app/**"
   EXPECT_EQ(s.closingNotifyUrls[format::kNotifyOverNewer], "http://acme.example/downgrade");
   EXPECT_EQ(s.closingNotifyUrls[format::kNotifyReinstall], "http://acme.example/again");
   EXPECT_EQ(s.uninstallNotifyUrl, "http://acme.example/gone");
-  EXPECT_EQ(s.crashReportUrl, "http://crash.acme.example:8080/form");
+  EXPECT_EQ(s.crashReportUrl, "https://crash.acme.example:8443/form");
   EXPECT_EQ(s.supportMail, "support@acme.example");
 }
 
@@ -667,7 +667,7 @@ TEST_F(ProjectTest, UnknownCompressionProfileIsReported) {
   WriteText("palisade.toml", std::string(test_support::kMinimalProject) + "[compression]\nprofile = \"tiny\"\n");
   Project project;
   Diagnostics diagnostics("palisade.toml");
-  ReadProject(Path("palisade.toml"), ReadOptions{std::nullopt, Variables(), {}}, project, diagnostics);
+  ReadProject(Path("palisade.toml"), ReadOptions{std::nullopt, Variables(), {}, {}}, project, diagnostics);
   std::ostringstream problems;
   diagnostics.Print(problems);
   EXPECT_NE(problems.str().find("unknown compression profile \"tiny\"; write one of fastest, default, smallest"),

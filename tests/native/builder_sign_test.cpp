@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
 
 #include "builder_test_support.h"
@@ -155,6 +156,34 @@ TEST_F(SignTest, SigningErrorsStopTheBuildAndLeaveNothing) {
     EXPECT_EQ(built.status, 2);
     EXPECT_NE(built.err.find(c.error), std::string::npos) << built.err;
     EXPECT_EQ(FolderNames(), before);
+  }
+}
+
+// A stand-in signer notes the password file it was given and has its
+// builder stopped, as Ctrl+C or a kill would; the file must go with it.
+TEST_F(SignTest, AnInterruptedSigningTakesThePasswordFileAway) {
+  variables_["SIGN_PASSWORD"] = kPassword;
+  const fs::path given = Path("given");
+  WriteText("signer/osslsigncode", "#!/bin/sh\nwhile [ \"$1\" != -readpass ]; do shift; done\necho \"$2\" > '" +
+                                       given.string() + "'\nkill -s \"$STOP_WITH\" $PPID\nexit 1\n");
+  fs::permissions(Path("signer/osslsigncode"), fs::perms::owner_all);
+  const std::string path = Path("signer").string() + ":" + getenv("PATH");
+  const std::vector<std::string> options = {"--sign-pkcs12", Key("signer.p12"), "--sign-password-env",
+                                            "SIGN_PASSWORD"};
+  for (const auto& [signal, name] : {std::pair{SIGINT, "INT"}, std::pair{SIGTERM, "TERM"}}) {
+    SCOPED_TRACE(name);
+    fs::remove(given);
+    EXPECT_EXIT(
+        {
+          setenv("PATH", path.c_str(), 1);
+          setenv("STOP_WITH", name, 1);
+          Build(test_support::kMinimalProject, "setup.exe", options);
+        },
+        ::testing::KilledBySignal(signal), "");
+    std::string passwordFile = test_support::ReadText(given);
+    ASSERT_FALSE(passwordFile.empty());
+    passwordFile.pop_back();  // echo's line break
+    EXPECT_FALSE(fs::exists(passwordFile)) << passwordFile;
   }
 }
 

@@ -76,7 +76,7 @@ class Installed(unittest.TestCase):
               "project(acme_notes NONE)\n"
               "find_package(Palisade 0.1 REQUIRED)\n"
               "palisade_add_installer(AcmeNotesSetup PROJECT packaging/palisade.toml OUTPUT dist/AcmeNotesSetup.exe\n"
-              "  OPTIONS --deny-warnings ALL)\n")
+              "  OPTIONS --jobs 2 ALL)\n")
         run(["cmake", "-S", source, "-B", binary, "-DCMAKE_PREFIX_PATH=" + self.prefix], cwd=source,
             env=self.environment)
         installer = os.path.join(binary, "dist", "AcmeNotesSetup.exe")

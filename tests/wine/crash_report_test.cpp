@@ -1,9 +1,11 @@
 // Crash handling under Wine: an access violation planted in a test build of
 // the engine, in the middle of an installation, leaves its report in the
-// log, shows it in the crash dialog, and "Inform Us" posts the form to the
-// product's crash report address. The shipped engine carries no such fault.
+// log, shows it in the crash dialog, and "Inform Us" posts the form over
+// TLS to the product's crash report address, never over plain HTTP. The
+// shipped engine carries no such fault.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <regex>
 #include <sstream>
@@ -104,9 +106,29 @@ std::vector<std::pair<std::string, std::string>> FormParts(const std::string& bo
   return parts;
 }
 
+// The prefix trusts the server's certificate as a machine would trust its
+// maker's: WinHTTP checks it as it checks any other.
+void TrustServer(WinePrefix& prefix, const LoopbackServer& server) {
+  CopyFile(server.CertificateFile(), prefix.DriveC() + "/loopback.der");
+  RunResult trusted = prefix.Run({WindowsTestProgram("trustcert.exe"), "C:\\loopback.der"});
+  ASSERT_EQ(trusted.exitCode, 0) << trusted.err;
+}
+
+// The head's lines, in any order: WinHTTP adds lines of its own.
+std::vector<std::string> HeadLines(const std::string& head) {
+  std::vector<std::string> lines;
+  std::istringstream in(head);
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty()) lines.push_back(line);
+  }
+  return lines;
+}
+
 TEST(CrashReport, GoesToTheLogTheDialogAndTheProductsAddress) {
   WinePrefix prefix;
-  LoopbackServer server;
+  LoopbackServer server(LoopbackServer::Mode::kAnswering, LoopbackServer::Transport::kTls);
+  TrustServer(prefix, server);
   std::string installer = PlaceInstaller(prefix, CrashingProduct(server.Address() + "/crash/form"), "crashing");
   Started run = prefix.Start({installer, "/a"}, {std::string(kCrashMarker) + "=24"});
   RunResult texts = prefix.WindowHelper({"texts", "--caption", kCaption, "--timeout", "60000"});
@@ -138,10 +160,13 @@ TEST(CrashReport, GoesToTheLogTheDialogAndTheProductsAddress) {
   ASSERT_EQ(requests.size(), 1u);
   const ReceivedRequest& post = requests[0];
   EXPECT_EQ(post.line, "POST /crash/form HTTP/1.1");
-  EXPECT_EQ(post.head, "Host: 127.0.0.1:" + std::to_string(server.Port()) +
-                           "\r\nUser-Agent: Tessera 16.2\r\nAccept-Encoding: identity\r\n"
-                           "Content-Type: multipart/form-data; boundary=AaB03x\r\n"
-                           "Content-Length: " + std::to_string(post.body.size()) + "\r\n");
+  std::vector<std::string> head = HeadLines(post.head);
+  for (const std::string& line : {"Host: localhost:" + std::to_string(server.Port()),
+                                  std::string("User-Agent: Tessera 16.2"), std::string("Accept-Encoding: identity"),
+                                  std::string("Content-Type: multipart/form-data; boundary=AaB03x"),
+                                  "Content-Length: " + std::to_string(post.body.size())}) {
+    EXPECT_NE(std::find(head.begin(), head.end(), line), head.end()) << line << "\n" << post.head;
+  }
   using Parts = std::vector<std::pair<std::string, std::string>>;
   EXPECT_EQ(FormParts(post.body),
             (Parts{{"from", kSender},
@@ -151,9 +176,31 @@ TEST(CrashReport, GoesToTheLogTheDialogAndTheProductsAddress) {
                                    "\r\nReply-To: " + kEmail + "\r\n"}}));
 }
 
-TEST(CrashReport, ASilentRunOnlyWritesTheLogAndEnds) {
+// The report names the user's e-mail address, comments and paths: a plain
+// http address gets nothing, the dialog cannot send, and the log says why.
+TEST(CrashReport, APlainHttpAddressIsNeverSent) {
   WinePrefix prefix;
   LoopbackServer server;
+  std::string installer = PlaceInstaller(prefix, CrashingProduct(server.Address() + "/crash/form"), "crashing");
+  Started run = prefix.Start({installer, "/a"}, {std::string(kCrashMarker) + "=24"});
+  RunResult state = prefix.WindowHelper({"state", "2700", "--caption", kCaption, "--timeout", "60000"});
+  EXPECT_EQ(state.out.find("enabled 0\n"), 0u) << state.out;
+  prefix.WindowHelper({"press", "2701", "--caption", kCaption});
+  EXPECT_EQ(prefix.WindowHelper({"wait", "--caption", "Program Error"}).exitCode, 0);
+  prefix.WindowHelper({"close", "--caption", "Program Error"});
+  prefix.Wait(run, 60);
+  EXPECT_TRUE(server.Requests().empty());
+  std::string log = ReadFile(prefix.DriveC() + "/Program Files/Acme Crash/uninstall/Install.log");
+  EXPECT_NE(log.find("Crash report address \"" + server.Address() +
+                     "/crash/form\" is not an https:// address: the report is not sent\r\n"),
+            std::string::npos)
+      << log;
+}
+
+TEST(CrashReport, ASilentRunOnlyWritesTheLogAndEnds) {
+  WinePrefix prefix;
+  LoopbackServer server(LoopbackServer::Mode::kAnswering, LoopbackServer::Transport::kTls);
+  TrustServer(prefix, server);
   std::string installer = PlaceInstaller(prefix, CrashingProduct(server.Address() + "/crash/form"), "crashing");
   RunResult run = prefix.Run({installer, "/silent"}, 60, {std::string(kCrashMarker) + "=24"});
   EXPECT_NE(run.exitCode, -1) << "the silent run waited for someone";

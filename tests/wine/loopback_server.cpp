@@ -1,6 +1,7 @@
 #include "loopback_server.h"
 
 #include <arpa/inet.h>
+#include <gnutls/gnutls.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -8,6 +9,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 namespace palisade::testing {
 namespace {
@@ -25,22 +27,61 @@ int BoundSocket(int& port) {
   return s;
 }
 
-bool ReadMore(int connection, std::string& data) {
-  pollfd ready{connection, POLLIN, 0};
-  if (poll(&ready, 1, 10000) <= 0) return false;
-  char buffer[4096];
-  ssize_t got = read(connection, buffer, sizeof buffer);
-  if (got <= 0) return false;
-  data.append(buffer, static_cast<size_t>(got));
-  return true;
-}
+// One accepted connection, plain or through a TLS session.
+class Channel {
+ public:
+  Channel(int connection, gnutls_certificate_credentials_t credentials) : connection_(connection) {
+    if (!credentials) return;
+    gnutls_init(&tls_, GNUTLS_SERVER);
+    gnutls_set_default_priority(tls_);
+    gnutls_credentials_set(tls_, GNUTLS_CRD_CERTIFICATE, credentials);
+    gnutls_transport_set_int(tls_, connection);
+    gnutls_handshake_set_timeout(tls_, GNUTLS_DEFAULT_HANDSHAKE_TIMEOUT);
+    int result;
+    do {
+      result = gnutls_handshake(tls_);
+    } while (result < 0 && gnutls_error_is_fatal(result) == 0);
+    open_ = result == 0;
+  }
+  ~Channel() {
+    if (!tls_) return;
+    if (open_) gnutls_bye(tls_, GNUTLS_SHUT_WR);
+    gnutls_deinit(tls_);
+  }
+  Channel(const Channel&) = delete;
+  Channel& operator=(const Channel&) = delete;
+
+  bool open() const { return open_; }
+
+  bool ReadMore(std::string& data) {
+    bool buffered = tls_ && gnutls_record_check_pending(tls_) > 0;
+    pollfd ready{connection_, POLLIN, 0};
+    if (!buffered && poll(&ready, 1, 10000) <= 0) return false;
+    char buffer[4096];
+    ssize_t got = tls_ ? gnutls_record_recv(tls_, buffer, sizeof buffer) : read(connection_, buffer, sizeof buffer);
+    if (got <= 0) return false;
+    data.append(buffer, static_cast<size_t>(got));
+    return true;
+  }
+
+  void Write(std::string_view bytes) {
+    ssize_t ignored = tls_ ? gnutls_record_send(tls_, bytes.data(), bytes.size())
+                           : write(connection_, bytes.data(), bytes.size());
+    (void)ignored;
+  }
+
+ private:
+  int connection_;
+  gnutls_session_t tls_ = nullptr;
+  bool open_ = true;
+};
 
 // The request head, and as much of the body as Content-Length announces.
-bool ReadRequest(int connection, ReceivedRequest& request) {
+bool ReadRequest(Channel& channel, ReceivedRequest& request) {
   std::string data;
   size_t headEnd;
   while ((headEnd = data.find("\r\n\r\n")) == std::string::npos) {
-    if (!ReadMore(connection, data)) return false;
+    if (!channel.ReadMore(data)) return false;
   }
   size_t lineEnd = data.find("\r\n");
   request.line = data.substr(0, lineEnd);
@@ -51,15 +92,28 @@ bool ReadRequest(int connection, ReceivedRequest& request) {
     if (at != std::string::npos) bodyLength = std::strtoul(request.head.c_str() + at + std::strlen(name) - 2, nullptr, 10);
   }
   while (data.size() < headEnd + 4 + bodyLength) {
-    if (!ReadMore(connection, data)) break;
+    if (!channel.ReadMore(data)) break;
   }
   request.body = data.substr(headEnd + 4);
   return true;
 }
 
+// A certificate and key made for this server alone.
+std::string MadeCertificates(gnutls_certificate_credentials_t& credentials) {
+  std::string folder = (std::filesystem::temp_directory_path() / "palisade-tls-XXXXXX").string();
+  if (!mkdtemp(folder.data())) return {};
+  std::string command = std::string(PALISADE_SOURCE_DIR) + "/tests/make-loopback-certificate '" + folder + "'";
+  if (std::system(command.c_str()) != 0) return folder;
+  gnutls_certificate_allocate_credentials(&credentials);
+  gnutls_certificate_set_x509_key_file(credentials, (folder + "/loopback.pem").c_str(),
+                                       (folder + "/loopback.key").c_str(), GNUTLS_X509_FMT_PEM);
+  return folder;
+}
+
 }  // namespace
 
-LoopbackServer::LoopbackServer(Mode mode) : mode_(mode) {
+LoopbackServer::LoopbackServer(Mode mode, Transport transport) : mode_(mode), transport_(transport) {
+  if (transport_ == Transport::kTls) certificates_ = MadeCertificates(credentials_);
   listener_ = BoundSocket(port_);
   listen(listener_, 16);
   thread_ = std::thread([this] { Serve(); });
@@ -70,9 +124,16 @@ LoopbackServer::~LoopbackServer() {
   thread_.join();
   close(listener_);
   for (int connection : heldConnections_) close(connection);
+  if (credentials_) gnutls_certificate_free_credentials(credentials_);
+  if (!certificates_.empty()) std::filesystem::remove_all(certificates_);
 }
 
-std::string LoopbackServer::Address() const { return "http://127.0.0.1:" + std::to_string(port_); }
+// Wine checks a certificate's names, not its addresses, so the TLS server
+// goes by the name its certificate gives.
+std::string LoopbackServer::Address() const {
+  if (transport_ == Transport::kTls) return "https://localhost:" + std::to_string(port_);
+  return "http://127.0.0.1:" + std::to_string(port_);
+}
 
 std::vector<ReceivedRequest> LoopbackServer::Requests() {
   std::lock_guard<std::mutex> hold(lock_);
@@ -103,15 +164,16 @@ void LoopbackServer::Serve() {
 }
 
 void LoopbackServer::Answer(int connection) {
-  ReceivedRequest request;
-  if (ReadRequest(connection, request)) {
-    {
-      std::lock_guard<std::mutex> hold(lock_);
-      requests_.push_back(request);
+  {
+    Channel channel(connection, credentials_);
+    ReceivedRequest request;
+    if (channel.open() && ReadRequest(channel, request)) {
+      {
+        std::lock_guard<std::mutex> hold(lock_);
+        requests_.push_back(request);
+      }
+      channel.Write("HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: close\r\n\r\nok");
     }
-    static const char kPage[] = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: close\r\n\r\nok";
-    ssize_t ignored = write(connection, kPage, sizeof kPage - 1);
-    (void)ignored;
   }
   close(connection);
 }

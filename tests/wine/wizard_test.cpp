@@ -285,6 +285,41 @@ TEST_F(Wizard, ClosingTheSummaryRunsNoneOfItsOptions) {
   EXPECT_FALSE(ShowsUp(prefix_->DriveC() + "/closed-summary.txt"));
 }
 
+// The installer runs elevated: what the summary opens, the desktop's shell
+// opens, as the desktop's user, in the order of the choices; the installer
+// opens none of them with its own rights.
+TEST(SummaryChoices, OpenAsTheDesktopUser) {
+  WinePrefix prefix;
+  InstallerRecipe recipe = ProgressOnlyProduct(0);
+  format::SetupScript& s = recipe.script;
+  s.productFlagsLow = (s.productFlagsLow & ~low::kNoSummary) | low::kKeepInstallLog;
+  s.productFlagsHigh |= high::kOfferToViewLog;
+  s.pageStyles[format::kSummaryPage] = 1;
+  for (const auto& [number, text] : {std::pair<int, const char*>{42, "All done"}, {43, "Complete"}, {83, "Open it"},
+                                     {85, "Show the log"}, {87, "Open the readme"}}) {
+    s.messages[static_cast<size_t>(number)][0] = std::u16string(text, text + strlen(text));
+  }
+  s.openDocument = "manual.txt";
+  s.summaryOpenTarget = "%InstallDir%\\readme.txt";
+  recipe.productFlags2 = flags2::kOpenDocumentChecked | flags2::kOpenSecondChecked;
+  recipe.files = {{"manual.txt", "manual"}, {"readme.txt", "readme"}};
+  Started run = prefix.Start({PlaceInstaller(prefix, recipe, "opens")}, {kDebugOutput});
+  ASSERT_EQ(prefix.WindowHelper({"wait", "--caption", "Complete", "--timeout", "60000"}).exitCode, 0);
+  prefix.WindowHelper({"press", "1027", "--caption", "Complete"});
+  prefix.WindowHelper({"press", "1001", "--caption", "Complete"});
+  RunResult ended = prefix.Wait(run, 60);
+  std::vector<std::string> opened;
+  for (const std::string& line : EngineTrace(ended.err)) {
+    if (line.find("desktop shell") != std::string::npos) opened.push_back(line);
+  }
+  // The trace shows each backslash doubled.
+  const std::string folder = "C:\\\\Program Files\\\\Palisade Test Product\\\\";
+  EXPECT_EQ(opened, (std::vector<std::string>{"desktop shell opens " + folder + "manual.txt",
+                                              "desktop shell opens " + folder + "Install.log",
+                                              "desktop shell opens " + folder + "readme.txt"}))
+      << ended.err;
+}
+
 // Any style but the four loads the banner template and paints no banner:
 // the page's title stays the window's caption.
 TEST_F(Wizard, AnUnknownStyleShowsTheBannerTemplateWithoutTheBanner) {
