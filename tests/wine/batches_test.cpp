@@ -168,7 +168,8 @@ TEST_F(Batches, AQuoteInTheProductNameStaysInTheValue) {
     recipe.script.batches = {};
     recipe.script.batches[format::kPreInstallBatch] =
         "set ProductName>C:\\batches\\seen.txt\r\nif defined INJECTED echo yes>C:\\batches\\injected.txt\r\n";
-    ASSERT_EQ(Install(recipe).exitCode, 1);
+    // The default folder would take the name, which no folder can hold.
+    ASSERT_EQ(Install(recipe, {"/silent", "/d:C:\\Quoted"}).exitCode, 1);
     EXPECT_EQ(ReadFile(prefix_->DriveC() + "/batches/seen.txt"), "ProductName=" + c.seen + "\r\n");
     EXPECT_FALSE(FileExists(prefix_->DriveC() + "/batches/injected.txt"));
   }
