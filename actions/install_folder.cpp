@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "core/system_facts.h"
+#include "core/ts_no_follow.h"
 #include "core/ts_security.h"
 #include "core/ts_system.h"
 #include "payload/variables.h"
@@ -58,12 +59,14 @@ std::vector<ts::WText> PathSteps(const ts::WText& fullPath) {
 ts::WText InstallFolderRefusal(const ts::WText& folder, bool earlierInstallationsFolder) {
   std::vector<ts::WText> existing;
   for (const ts::WText& step : PathSteps(ts::FullPath(folder))) {
-    bool link = false;
-    DWORD error = ts::IsLink(step, link);
+    ts::Reach reach = ts::ReachOf(step);
     // Nothing lies beyond a step that does not exist yet.
-    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) break;
-    if (error != ERROR_SUCCESS) return CannotCheck(folder, step, error);
-    if (link) return L"Installation path \"" + folder + L"\" leads through the link \"" + step + L"\".";
+    if (reach == ts::Reach::kNothing) break;
+    if (reach == ts::Reach::kFailure) return CannotCheck(folder, step, GetLastError());
+    // The steps before were judged themselves: this one is the link.
+    if (reach == ts::Reach::kElsewhere) {
+      return L"Installation path \"" + folder + L"\" leads through the link \"" + step + L"\".";
+    }
     existing.push_back(step);
   }
   // A standard user's own run has nothing to fear from the user's folders;
@@ -107,8 +110,7 @@ unsigned long CreateProductFolder(const ts::WText& folder) {
 }
 
 bool LeadsElsewhere(const ts::WText& folder, ts::WText& reason) {
-  bool link = false;
-  if (!IsOnTheWay(folder, ProductFolders()) || ts::IsLink(folder, link) != ERROR_SUCCESS || !link) return false;
+  if (!IsOnTheWay(folder, ProductFolders()) || ts::ReachOf(folder) != ts::Reach::kElsewhere) return false;
   reason = L"Cannot create directory because \"" + folder + L"\" is a link to another place.";
   return true;
 }

@@ -205,23 +205,34 @@ Reach DeleteThroughHandle(const WText& path, ObjectKind kind) {
   return Reach::kElsewhere;
 }
 
+Reach ReachOfOpened(HANDLE handle, const WText& path) {
+  DWORD attributes = 0;
+  WText finalPath;
+  Reach reach = JudgeOpened(handle, ExpectedPath(path), attributes, finalPath);
+  if (reach == Reach::kObject && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) reach = Reach::kElsewhere;
+  if (reach == Reach::kElsewhere) SetLastError(ErrorOf(reach));
+  return reach;
+}
+
+Reach ReachOf(const WText& path) {
+  HANDLE handle = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES | SYNCHRONIZE, kShareAll, nullptr, OPEN_EXISTING,
+                              kNoFollow, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return MissOrFailure(GetLastError());
+  Reach reach = ReachOfOpened(handle, path);
+  DWORD error = GetLastError();
+  CloseHandle(handle);
+  SetLastError(error);
+  return reach;
+}
+
 bool LeadsElsewhere(const WText& path) {
   // The deepest step that exists tells for all the steps before it.
   for (WText step = path; step.size() > 3;) {
-    HANDLE handle = CreateFileW(step.c_str(), FILE_READ_ATTRIBUTES | SYNCHRONIZE, kShareAll, nullptr, OPEN_EXISTING,
-                                kNoFollow, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-      if (!IsMissing(GetLastError())) return true;
-      size_t parent = step.find_last_of(L'\\');
-      if (parent == WText::npos) return false;
-      step.resize(parent);
-      continue;
-    }
-    DWORD attributes = 0;
-    WText finalPath;
-    Reach reach = JudgeOpened(handle, ExpectedPath(step), attributes, finalPath);
-    CloseHandle(handle);
-    return reach != Reach::kObject || (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    Reach reach = ReachOf(step);
+    if (reach != Reach::kNothing) return reach != Reach::kObject;
+    size_t parent = step.find_last_of(L'\\');
+    if (parent == WText::npos) return false;
+    step.resize(parent);
   }
   return false;
 }

@@ -79,6 +79,17 @@ class HeldObject {
 // link; a link at the end counts as kElsewhere and stays.
 Reach DeleteThroughHandle(const WText& path, ObjectKind kind);
 
+// What lies at `path`, a full path in the normalised form, looked at
+// without following a link and without holding it: kObject for the object
+// the path names, kElsewhere for a link at its end or on the way, kNothing
+// when it does not exist.
+Reach ReachOf(const WText& path);
+
+// The same judgement of a handle that the caller opened on `path` with
+// FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS and at least
+// FILE_READ_ATTRIBUTES, for work that needs other rights than a look.
+Reach ReachOfOpened(HANDLE handle, const WText& path);
+
 // True when the path, or the part of it that exists, leads through a link:
 // the object opened is not the one the path names.
 bool LeadsElsewhere(const WText& path);

@@ -3,6 +3,8 @@
 #include <aclapi.h>
 #include <sddl.h>
 
+#include "core/ts_no_follow.h"
+
 namespace ts {
 namespace {
 
@@ -26,18 +28,6 @@ OwnedHandle OpenStep(const WText& path, DWORD access) {
   HANDLE handle = CreateFileW(path.c_str(), access, kShareAll, nullptr, OPEN_EXISTING,
                               FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   return OwnedHandle(handle == INVALID_HANDLE_VALUE ? nullptr : handle);
-}
-
-// Wine 8 opens a Linux symbolic link to a folder as the folder itself, and
-// shows the link only in the attributes read by name (measured); asking the
-// name as well can only find more links, never fewer.
-DWORD IsLinkHandle(HANDLE handle, const WText& path, bool& link) {
-  FILE_ATTRIBUTE_TAG_INFO tag = {};
-  if (!GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &tag, sizeof tag)) return GetLastError();
-  DWORD byName = GetFileAttributesW(path.c_str());
-  link = (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
-         (byName != INVALID_FILE_ATTRIBUTES && (byName & FILE_ATTRIBUTE_REPARSE_POINT));
-  return ERROR_SUCCESS;
 }
 
 bool IsWellKnown(PSID sid, WELL_KNOWN_SID_TYPE type) {
@@ -83,13 +73,6 @@ WText AccountName(PSID sid) {
 }
 
 }  // namespace
-
-unsigned long IsLink(const WText& path, bool& link) {
-  link = false;
-  OwnedHandle step = OpenStep(path, FILE_READ_ATTRIBUTES);
-  if (!step) return GetLastError();
-  return IsLinkHandle(step.get(), path, link);
-}
 
 bool RunsAsAdministrator() {
   BYTE administrators[SECURITY_MAX_SID_SIZE];
@@ -141,16 +124,17 @@ unsigned long CreateProgramFolder(const WText& path) {
 unsigned long GrantEveryoneFullAccess(const WText& path) {
   OwnedHandle target = OpenStep(path, READ_CONTROL | WRITE_DAC | FILE_READ_ATTRIBUTES);
   if (!target) return GetLastError();
-  bool link = false;
-  DWORD error = IsLinkHandle(target.get(), path, link);
-  if (error != ERROR_SUCCESS) return error;
-  if (link) return kReparsePointEncountered;
+  switch (ReachOfOpened(target.get(), path)) {
+    case Reach::kObject: break;
+    case Reach::kElsewhere: return kReparsePointEncountered;
+    default: return GetLastError();
+  }
   BYTE sid[SECURITY_MAX_SID_SIZE];
   DWORD sidSize = sizeof sid;
   if (!CreateWellKnownSid(WinWorldSid, nullptr, sid, &sidSize)) return GetLastError();
   PACL existing = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
-  error = GetSecurityInfo(target.get(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &existing,
+  DWORD error = GetSecurityInfo(target.get(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &existing,
                           nullptr, &descriptor);
   if (error != ERROR_SUCCESS) return error;
   EXPLICIT_ACCESSW access = {};

@@ -1,6 +1,6 @@
 #pragma once
-// Owners, access lists and links of files and folders. Everything here is
-// judged and changed through a handle opened on the step itself
+// Owners and access lists of files and folders. Everything here is read
+// and changed through a handle opened on the step itself
 // (FILE_FLAG_OPEN_REPARSE_POINT), so that a link is seen as a link and never
 // as what it points at.
 #include <windows.h>
@@ -10,12 +10,6 @@
 #include "core/ts_text.h"
 
 namespace ts {
-
-// Whether the last step of `path` is a junction, a symbolic link or any
-// other reparse point. ERROR_SUCCESS, or the system's error when the step
-// cannot be opened (ERROR_FILE_NOT_FOUND or ERROR_PATH_NOT_FOUND when it
-// does not exist).
-unsigned long IsLink(const WText& path, bool& link);
 
 // The process runs with an administrator's rights: its token holds the
 // Administrators group enabled (an elevated administrator, SYSTEM).

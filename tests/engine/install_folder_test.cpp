@@ -8,6 +8,7 @@
 
 #include "actions/install_folder.h"
 #include "core/ts_format.h"
+#include "core/ts_no_follow.h"
 #include "core/ts_security.h"
 
 namespace palisade {
@@ -124,18 +125,13 @@ TEST_F(InstallFolder, ThisAdministratorsFolderAndFoldersStillToBeMadeAreTaken) {
   EXPECT_FALSE(owner.name.empty());
 }
 
-TEST_F(InstallFolder, IsLinkTellsAPlainFolderAndAFileFromAMissingStep) {
+TEST_F(InstallFolder, ReachOfTellsAPlainFolderAndAFileFromAMissingStep) {
   HANDLE file = CreateFileW((root_ + L"\\file.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
   ASSERT_NE(file, INVALID_HANDLE_VALUE);
   CloseHandle(file);
-  for (const ts::WText& path : {root_, root_ + L"\\file.txt"}) {
-    bool link = true;
-    EXPECT_EQ(ts::IsLink(path, link), static_cast<DWORD>(ERROR_SUCCESS));
-    EXPECT_FALSE(link);
-  }
-  bool link = true;
-  EXPECT_EQ(ts::IsLink(root_ + L"\\missing", link), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
-  EXPECT_EQ(ts::IsLink(root_ + L"\\missing\\deeper", link), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+  for (const ts::WText& path : {root_, root_ + L"\\file.txt"}) EXPECT_EQ(ts::ReachOf(path), ts::Reach::kObject);
+  EXPECT_EQ(ts::ReachOf(root_ + L"\\missing"), ts::Reach::kNothing);
+  EXPECT_EQ(ts::ReachOf(root_ + L"\\missing\\deeper"), ts::Reach::kNothing);
 }
 
 // Wine reads full access back without the rights to change the owner and
