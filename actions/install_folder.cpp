@@ -110,7 +110,10 @@ unsigned long CreateProductFolder(const ts::WText& folder) {
 }
 
 bool LeadsElsewhere(const ts::WText& folder, ts::WText& reason) {
-  if (!IsOnTheWay(folder, ProductFolders()) || ts::ReachOf(folder) != ts::Reach::kElsewhere) return false;
+  // A drive root comes as "E:", which opened alone is the drive's current
+  // folder, not the root.
+  ts::WText path = folder.size() == 2 && folder[1] == L':' ? folder + L"\\" : folder;
+  if (!IsOnTheWay(folder, ProductFolders()) || ts::ReachOf(path) != ts::Reach::kElsewhere) return false;
   reason = L"Cannot create directory because \"" + folder + L"\" is a link to another place.";
   return true;
 }
