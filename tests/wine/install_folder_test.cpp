@@ -68,7 +68,7 @@ class InstallFolder : public ::testing::Test {
     return prefix_.Run({"C:\\cases\\setup.exe", "/silent", "/d:" + folder});
   }
 
-  bool KeyExists() { return prefix_.Run({"reg", "query", kKey}).exitCode == 0; }
+  bool KeyExists() { return prefix_.Run({"reg", "query", kKey, EngineRegistryView()}).exitCode == 0; }
 
   std::string AccessList(const std::string& path) {
     RunResult read = prefix_.Run({WindowsTestProgram("acl.exe"), path});
