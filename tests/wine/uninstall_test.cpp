@@ -57,7 +57,7 @@ class Uninstaller : public ::testing::Test {
   // A folder of the user's profile, as Linux and as Windows name it.
   std::string UserPath(const std::string& relative) { return prefix_->DriveC() + "/users/" + UserName() + "/" + relative; }
   static std::string WindowsUserPath(const std::string& relative) { return "C:\\users\\" + UserName() + "\\" + relative; }
-  bool KeyExists() { return prefix_->Run({"reg", "query", kUninstallKey}).exitCode == 0; }
+  bool KeyExists() { return prefix_->Run({"reg", "query", kUninstallKey, EngineRegistryView()}).exitCode == 0; }
   std::string Record() { return ReadFile(Path("uninstall/Uninstall.DAT")); }
 
   // Entries added by hand, to a record of an installation from before the
@@ -70,11 +70,11 @@ class Uninstaller : public ::testing::Test {
   }
   void ForgetHashes() {
     for (const char* value : {"UninstallDataHash", "UninstallerHash"}) {
-      prefix_->Run({"reg", "delete", kUninstallKey, "/v", value, "/f"});
+      prefix_->Run({"reg", "delete", kUninstallKey, "/v", value, "/f", EngineRegistryView()});
     }
   }
   void SetValue(const char* name, const std::string& text) {
-    prefix_->Run({"reg", "add", kUninstallKey, "/v", name, "/d", text, "/f"});
+    prefix_->Run({"reg", "add", kUninstallKey, "/v", name, "/d", text, "/f", EngineRegistryView()});
   }
   // Keeps a file open, shared with no one, until Release.
   Started HoldFile(const std::string& windowsPath) {
